@@ -1,0 +1,284 @@
+#include "composer.h"
+
+#include "trace.h"
+
+namespace tsd {
+
+SyllableState syllable_state;
+
+namespace {
+
+constexpr unsigned char kSymbolFont1 = kFontBase + 32;  // "vowa"
+constexpr unsigned char kSymbolFont2 = kFontBase + 33;  // "syma"
+
+// Appends to a glyph buffer; the composer's rules keep a string within 25 bytes, and the writer never
+// goes past the caller's 32 whatever the table holds.
+struct GlyphWriter {
+  unsigned char* buf;
+  int length = 0;
+
+  void put(int byte) {
+    if (length < kGlyphBufferSize - 1) buf[length++] = static_cast<unsigned char>(byte);
+    buf[length] = 0;
+  }
+  void take_back(int count) {
+    for (int i = 0; i < count; ++i) put(kTakeBack);
+  }
+  // A form in font 0 is its code alone; any other font is selected and left again.
+  void form(int font, int code) {
+    if (font != 0) put(kFontBase + font);
+    put(code);
+    if (font != 0) put(kFontBase);
+  }
+};
+
+bool is_vowel_key(unsigned char ch) {
+  return ch != 'u' && vowel_code(ch) > 0;
+}
+
+void close_match_stack(SyllableState& st) {
+  st.depth = 0;
+}
+
+void remember_key(SyllableState& st, int key) {
+  st.key_history[0] = st.key_history[1];
+  st.key_history[1] = st.key_history[2];
+  st.key_history[2] = key;
+}
+
+template <int Forms>
+int outside_stack(int key, unsigned char ch, GlyphWriter& out, const KeyTables<Forms>& t, SyllableState& st) {
+  if (ch == 0) return 1;
+  if (ch == 'a') return 0;
+  const int k_index = t.tib_keys[key].index;
+  const TibChar<Forms>& k = t.tib_chars[k_index];
+  const int previous = st.key_history[2];
+  const int p_index = t.tib_keys[previous].index;
+  const TibChar<Forms>& p = t.tib_chars[p_index];
+  if (ch == '$') {
+    st.apostrophe_flag = 0;
+    st.entry = 0;
+    st.match_stack[0] = 0;
+    st.depth = 1;
+    st.stack_text[0] = '\0';
+    st.stack_length = 0;
+    out.put(kStackMarker);
+  } else if (is_vowel_key(ch)) {
+    const int v = vowel_code(ch);
+    int code = p.font_slot[v];
+    // After "o" and an apostrophe, the "i" sign is the apostrophe's form two codes further on.
+    if (key == 'i' && previous == '\'' && st.key_history[1] == 'o') code += 2;
+    out.form(p.font_table[v], code);
+  } else if (ch == '.') {
+    out.put(k.font_slot[kFormBase]);
+    out.put(' ');
+  } else if (ch == 'u') {
+    TSD_TRACE(0, "tib_chars[%d]: string %s, font_slot %d, font_table %d", p_index, p.string,
+              p.font_slot[kFormJoinedU], p.font_table[kFormJoinedU]);
+    out.put(kTakeBack);
+    out.form(p.font_table[kFormJoinedU], p.font_slot[kFormJoinedU]);
+  } else {
+    TSD_TRACE(0, "char_index_val %d, string %s, font_slot %d, font_table %d", k_index, k.string,
+              k.font_slot[kFormBase], k.font_table[kFormBase]);
+    out.form(k.font_table[kFormBase], k.font_slot[kFormBase]);
+    TSD_TRACE(0, "tib_keys[%d].index = %d, ch_slot %d, ch_table %d, buf_pos %d\n", key, k_index,
+              k.font_slot[kFormBase], k.font_table[kFormBase], out.length);
+  }
+  remember_key(st, key);
+  st.current_font = 0;
+  return 1;
+}
+
+// The closing key takes back the marker and the echoes and writes the stack's own glyph with its vowel.
+template <int Forms>
+int close_stack(int key, unsigned char ch, GlyphWriter& out, const KeyTables<Forms>& t, SyllableState& st) {
+  const int echoed = st.stack_length;
+  close_match_stack(st);
+  if (echoed == 0) {
+    // Only the marker is written: every closing key, `u` included, takes it back.
+    out.put(kTakeBack);
+    return 1;
+  }
+  out.take_back(echoed + 1);
+  st.current_font = 0;
+  const TibChar<Forms>& s = t.tib_chars[st.entry];
+  auto select = [&](int font) {
+    if (font != st.current_font) {
+      out.put(kFontBase + font);
+      st.current_font = font;
+    }
+  };
+  if (ch == 'u') {
+    const int form = st.apostrophe_flag ? kFormApostropheJoinedU : kFormJoinedU;
+    select(s.font_table[form]);
+    out.put(s.font_slot[form]);
+  } else {
+    const int base = st.apostrophe_flag ? kFormApostropheBase : kFormBase;
+    select(s.font_table[base]);
+    out.put(s.font_slot[base]);
+    const int v = vowel_code(ch);
+    if (v > 0) {
+      select(s.font_table[v]);
+      out.put(s.font_slot[v]);
+    } else if (ch == '.') {
+      select(0);
+      out.put(t.tib_chars[t.tib_keys[key].index].font_slot[kFormBase]);
+      out.put(' ');
+    }
+  }
+  if (st.current_font != 0) out.put(kFontBase);
+  st.current_font = 0;
+  return 1;
+}
+
+template <int Forms>
+int inside_stack(int key, unsigned char ch, GlyphWriter& out, const KeyTables<Forms>& t, SyllableState& st) {
+  if (ch == 0) return 1;
+  if (ch == 'u' || is_vowel_key(ch) || ch == '$' || ch == '.' || ch == 'a')
+    return close_stack(key, ch, out, t, st);
+  const int echo = t.tib_chars[t.tib_keys[key].index].font_slot[kFormBase];
+  if (ch == '\'' && st.stack_length > 0) {
+    if (st.depth == kMatchStackSize) return -1;
+    st.apostrophe_flag = 1;
+    st.stack_text[st.stack_length++] = '\'';
+    st.stack_text[st.stack_length] = '\0';
+    st.match_stack[st.depth++] = st.entry;
+    out.put(echo);
+    return 1;
+  }
+  char text[sizeof st.stack_text];
+  for (int i = 0; i < st.stack_length; ++i) text[i] = st.stack_text[i];
+  text[st.stack_length] = static_cast<char>(ch);
+  const int found = find_stack(t.stack_index, text, st.stack_length + 1, st.entry);
+  if (found < 0) return 1;  // a letter that extends no entry is ignored
+  if (st.depth == kMatchStackSize) return -1;
+  st.stack_text[st.stack_length++] = static_cast<char>(ch);
+  st.stack_text[st.stack_length] = '\0';
+  st.entry = found;
+  st.match_stack[st.depth++] = found;
+  out.put(echo);
+  return 1;
+}
+
+}  // namespace
+
+int vowel_code(unsigned char ch) {
+  switch (ch) {
+    case 'i':
+      return 1;
+    case 'u':
+      return 2;
+    case 'e':
+      return 3;
+    case 'o':
+      return 4;
+    case 'E':
+      return 5;
+    case 'O':
+      return 6;
+    case 'J':
+      return 7;
+    case 'F':
+      return 8;
+    case 'L':
+      return 9;
+    case '~':
+      return 10;
+    case '`':
+      return 11;
+    case 'I':
+      return 12;
+    case 'U':
+      return 13;
+    case '&':
+      return 14;
+    case '%':
+      return 15;
+    default:
+      return 0;
+  }
+}
+
+template <int Forms>
+int compose_key(int key, unsigned char* buf, const KeyTables<Forms>& t, SyllableState& st) {
+  GlyphWriter out{buf};
+  buf[0] = 0;
+  if (st.mode == 0) {
+    st.last_mode = 0;
+    out.put(key);
+    return 1;
+  }
+  if (st.mode != st.last_mode) {
+    st.last_mode = st.mode;
+    close_match_stack(st);
+  }
+  if (key == 8) {
+    st.symbol1 = st.symbol2 = 0;
+    if (st.depth > 0) {
+      if (st.stack_length > 0) {
+        if (st.stack_text[--st.stack_length] == '\'') st.apostrophe_flag = 0;
+        st.stack_text[st.stack_length] = '\0';
+      }
+      --st.depth;
+      st.entry = st.depth > 0 ? st.match_stack[st.depth - 1] : -1;
+    }
+    out.put(kTakeBack);
+    return 1;
+  }
+  if (key == 24) {
+    close_match_stack(st);
+    st.symbol1 = 1;
+    trace_text(0, "ctrl x");
+    return 0;
+  }
+  if (key == 25) {
+    close_match_stack(st);
+    st.symbol2 = 1;
+    trace_text(0, "ctrl y");
+    return 0;
+  }
+  if (key >= 1 && key <= 31) {
+    // The marker and the echoes of an open stack stay written.
+    close_match_stack(st);
+    st.symbol1 = 0;
+    out.put(key);
+    return 1;
+  }
+  if (st.symbol1 || st.symbol2) {
+    const bool first = st.symbol1 != 0;
+    trace_text(0, first ? "symbol1 is on" : "symbol2 is on");
+    if (key >= 32 && key <= 126) {
+      out.put(first ? kSymbolFont1 : kSymbolFont2);
+      out.put(key);
+      out.put(kFontBase);
+    }
+    (first ? st.symbol1 : st.symbol2) = 0;
+    return 1;
+  }
+  // Codes past the 128-entry keymap act as unmapped keys.
+  const auto ch = static_cast<unsigned char>(key >= 0 && key < 128 ? t.tib_keys[key].ch : 0);
+  TSD_TRACE(0, "%c", ch);
+  return st.depth == 0 ? outside_stack(key, ch, out, t, st) : inside_stack(key, ch, out, t, st);
+}
+
+template <int Forms>
+int load_key_tables(const char* keyfont_path, const char* keymap_path, KeyTables<Forms>& tables,
+                    ReportFn report) {
+  tables.tib_chars = {};
+  tables.tib_keys = {};
+  const int loaded = load_keyfont(keyfont_path, tables.tib_chars.data(), kTibCharsCapacity, report);
+  tables.table_size = loaded > 0 ? loaded : 0;
+  if (loaded < 1) return -1;
+  if (load_keymap(keymap_path, tables.tib_keys, tables.tib_chars.data(), tables.table_size) < 0) return -2;
+  build_stack_index(tables.tib_chars.data(), tables.stack_index);
+  return 0;
+}
+
+template int compose_key<kConverterForms>(int, unsigned char*, const KeyTables<kConverterForms>&,
+                                          SyllableState&);
+template int compose_key<kAddinForms>(int, unsigned char*, const KeyTables<kAddinForms>&, SyllableState&);
+template int load_key_tables<kConverterForms>(const char*, const char*, KeyTables<kConverterForms>&,
+                                              ReportFn);
+template int load_key_tables<kAddinForms>(const char*, const char*, KeyTables<kAddinForms>&, ReportFn);
+
+}  // namespace tsd

@@ -1,0 +1,64 @@
+// The syllable composer: takes one key code at a time and writes the glyph string for it (font switches
+// 129..255, take-backs 20, character codes), building stacks between the stack key and a closing key.
+// The converter's font-code pass and the add-in's key commands both drive it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "keyfont.h"
+#include "keymap.h"
+
+namespace tsd {
+
+inline constexpr int kGlyphBufferSize = 32;  // callers' buffers; a glyph string is at most 25 bytes
+inline constexpr int kMaxGlyphString = 25;
+inline constexpr int kMatchStackSize = 20;
+inline constexpr unsigned char kTakeBack = 20;
+inline constexpr unsigned char kFontBase = 129;  // font n is selected by byte 129 + n
+inline constexpr unsigned char kStackMarker = 39;
+
+struct SyllableState {
+  int mode = 1;
+  int last_mode = 1;
+  std::int32_t entry = -1;
+  std::array<std::int32_t, kMatchStackSize> match_stack{};
+  int depth = 0;
+  char stack_text[32] = {};
+  int stack_length = 0;
+  int apostrophe_flag = 0;
+  int current_font = 0;
+  int symbol1 = 0;
+  int symbol2 = 0;
+  std::array<int, 3> key_history{};  // oldest first
+};
+
+// The process-wide state of the deliverables.
+extern SyllableState syllable_state;
+
+// Everything the composer reads: both tables as loaded, and the stack index built from tib_chars.
+template <int Forms>
+struct KeyTables {
+  std::array<TibChar<Forms>, kTibCharsCapacity> tib_chars{};
+  int table_size = 0;
+  TibKeys tib_keys{};
+  StackIndex stack_index{};
+};
+
+// Loads keyfont then keymap and builds the stack index. 0 on success; -1 when keyfont loaded no entry
+// (missing, empty, first record malformed, or too many records: reported through `report`); -2 when the
+// keymap failed. Callers show their own message for each.
+template <int Forms>
+int load_key_tables(const char* keyfont_path, const char* keymap_path, KeyTables<Forms>& tables,
+                    ReportFn report);
+
+// Handles one key: writes its NUL-terminated glyph string into `buf` (kGlyphBufferSize bytes) and returns
+// 1 (handled), 0 (consumed: `a` outside a stack, keys 24 and 25) or -1 (match stack full, nothing changed).
+template <int Forms>
+int compose_key(int key, unsigned char* buf, const KeyTables<Forms>& tables,
+                SyllableState& state = syllable_state);
+
+// The vowel code of an internal character: its vowel sign's form index, 0 for every other character.
+int vowel_code(unsigned char ch);
+
+}  // namespace tsd

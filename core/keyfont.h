@@ -1,0 +1,58 @@
+// The key-font table: reads the `keyfont` file (records of 19 groups "name font code") into `tib_chars`,
+// one entry per letter or stack with the font and code of each of its forms.
+// Also the stack index, which answers the composer's "first entry at or after i whose string begins
+// with T" without a scan of the table.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace tsd {
+
+inline constexpr int kTibCharsCapacity = 700;
+inline constexpr int kFormCount = 18;  // forms 0..17 are filled from the file
+inline constexpr int kConverterForms = 32;
+inline constexpr int kAddinForms = 20;
+inline constexpr int kFamilySize = 34;
+
+// Form indices with a fixed meaning; 1..15 are the vowel signs by vowel code.
+inline constexpr int kFormBase = 0;
+inline constexpr int kFormJoinedU = 2;
+inline constexpr int kFormApostropheBase = 16;
+inline constexpr int kFormApostropheJoinedU = 17;
+
+template <int Forms>
+struct TibChar {
+  static_assert(Forms >= kFormCount);
+  char string[8];
+  std::array<std::uint8_t, Forms> font_slot;
+  std::array<std::uint8_t, Forms> font_table;
+};
+
+// Shows a load failure to the user (the add-in's "Tsendrel Error" box, the converter's "Error" box).
+using ReportFn = void (*)(const char* message);
+
+// Fills tib_chars[0..] from the file at `path`. Returns the number of records loaded, or -1 when the file
+// cannot be opened (silently) or holds more than capacity - 1 records (reported).
+template <int Forms>
+int load_keyfont(const char* path, TibChar<Forms>* tib_chars, int capacity, ReportFn report);
+
+// Every prefix (1..7 characters) of every non-empty entry string, sorted by prefix then entry index.
+struct StackIndex {
+  struct Item {
+    std::uint64_t prefix;  // packed text and length, see pack_prefix
+    std::int32_t entry;
+  };
+  std::array<Item, kTibCharsCapacity * 7> items;
+  int count = 0;
+};
+
+template <int Forms>
+void build_stack_index(const TibChar<Forms>* tib_chars, StackIndex& index);
+
+// The first entry at or after `from` whose string begins with text[0..length), or -1. Entries past the
+// loaded count are searched too; empty entries never match.
+int find_stack(const StackIndex& index, const char* text, int length, int from);
+
+}  // namespace tsd
