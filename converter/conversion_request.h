@@ -1,0 +1,32 @@
+// The one conversion request of the program: the choices of the windows (or the command line) and the
+// tables that the passes read. Filled by the batch module, read by the driver.
+#pragma once
+
+#include <cstdint>
+
+#include "font_code_pass.h"
+#include "rtf_writer.h"
+
+struct TranslitTables;
+
+enum ConversionType : std::int32_t {
+  kWylieToTsendrel = 0,
+  kKvtsToTsendrel = 1,
+  kWylieToKvts = 2,
+  kKvtsToWylie = 3,
+};
+
+struct ConversionRequest {
+  std::int32_t check_syllables = 1;
+  std::int32_t conversion_type = kWylieToTsendrel;
+  std::int32_t keep_cr = 0;
+  std::int32_t roman_size = kRomanSize;   // half-points
+  std::int32_t font_base = kEkorlamBase;  // first font of the family in rtf_fonts
+  std::int32_t font_count = 0;
+  const TranslitTables* translit_tables = nullptr;
+  const FontEntry* rtf_fonts = nullptr;
+  std::int32_t tib_size = 56;        // half-points
+  std::int32_t small_tib_size = 48;  // half-points
+  // The composer's tables, which the font-code pass needs.
+  const ConverterKeyTables* key_tables = nullptr;
+};

@@ -1,0 +1,28 @@
+// Start-up of the converter: reads `keyfont` and `keymap` from the data folder, builds the transliteration
+// tables and the RTF font table, and keeps them for the life of the process.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "conversion_request.h"
+#include "keyfont.h"
+
+struct ConverterTables {
+  ConverterKeyTables key_tables;
+  const TranslitTables* translit_tables = nullptr;
+  std::array<FontEntry, kRtfFontCount> rtf_fonts{};
+  int font_count = 0;
+  std::string help_path;  // tarvex.txt in the data folder
+  bool loaded = false;
+};
+
+// The process-wide tables, empty until load_converter_tables succeeds.
+const ConverterTables& converter_tables();
+
+// Loads the tables once per process from `directory`. 0 on success (also when already loaded); -1 after
+// handing the start-up message to `show_error_box`, after which the program ends.
+int load_converter_tables(const char* directory, tsd::ReportFn show_error_box);
+
+// The start-up message for a table file that did not load ("keyfont" or "keymap").
+std::string table_load_message(const char* file_name);
