@@ -6,18 +6,16 @@
 #include "composer.h"
 #include "platform/stream.h"
 
-struct TranslitTables;
-
 inline constexpr int kGlyphWordSize = 128;  // glyph bytes of one word, take-backs not yet resolved
 inline constexpr int kTypedKeysSize = 176;  // key characters remembered for a raw passage
 
 using ConverterKeyTables = tsd::KeyTables<tsd::kConverterForms>;
 
 // Returns 0 when the whole syllable file was converted, -1 after logging a failed write or an open bracket
-// or brace. `state` is the composer's process-wide state unless a test gives its own.
+// or brace. A raw passage writes each key character as its `key_text`. `state` is the composer's
+// process-wide state unless a test gives its own.
 int font_code_pass(tsd::Stream& syllables, tsd::Stream& glyphs, int keep_cr,
-                   const ConverterKeyTables& key_tables, const TranslitTables& translit_tables,
-                   tsd::SyllableState& state = tsd::syllable_state);
+                   const ConverterKeyTables& key_tables, tsd::SyllableState& state = tsd::syllable_state);
 
 // Writes one word's glyph bytes with every take-back (20) applied; returns the number of bytes written,
 // or -1 when the write failed.
