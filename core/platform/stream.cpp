@@ -130,6 +130,8 @@ int Stream::flush() {
     len_ = 0;
   }
   if (writing_ && !error_ && std::fflush(file_) != 0) error_ = true;
+  // A failed stream takes no more bytes: put() then goes the slow way and refuses them.
+  if (error_) writing_ = false;
   return error_ ? -1 : 0;
 }
 

@@ -1,0 +1,181 @@
+#include "keyfont.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/keyfont_text.h"
+#include "support/temp_dir.h"
+#include "trace.h"
+
+namespace {
+
+using tsd::testing::Record;
+using tsd::testing::TempDir;
+
+template <int Forms>
+struct Loaded {
+  std::unique_ptr<tsd::TibChar<Forms>[]> table{new tsd::TibChar<Forms>[tsd::kTibCharsCapacity]()};
+  int count = 0;
+};
+
+std::vector<std::string> reports;
+void record_report(const char* message) { reports.emplace_back(message); }
+
+template <int Forms = tsd::kConverterForms>
+Loaded<Forms> load(const std::string& text) {
+  TempDir dir;
+  Loaded<Forms> loaded;
+  reports.clear();
+  loaded.count = tsd::load_keyfont(dir.write("keyfont", text).c_str(), loaded.table.get(),
+                                   tsd::kTibCharsCapacity, record_report);
+  return loaded;
+}
+
+std::string records(int n) {
+  std::string text;
+  for (int i = 0; i < n; ++i) text += Record("k" + std::to_string(i % 100000), 33 + i % 90).text();
+  return text;
+}
+
+TEST(load_keyfont, reads_every_form_of_each_record) {
+  const auto t = load(Record("k", 75).with(1, 32, 99).with(17, 4, 120).text() + Record("kh", 76).text());
+  ASSERT_EQ(t.count, 2);
+  EXPECT_STREQ(t.table[0].string, "k");
+  EXPECT_EQ(t.table[0].font_slot[0], 75);
+  EXPECT_EQ(t.table[0].font_table[1], 32);
+  EXPECT_EQ(t.table[0].font_slot[1], 99);
+  EXPECT_EQ(t.table[0].font_table[17], 4);
+  EXPECT_EQ(t.table[0].font_slot[17], 120);
+  EXPECT_STREQ(t.table[1].string, "kh");
+  EXPECT_STREQ(t.table[2].string, "");  // entries not loaded stay empty
+}
+
+TEST(load_keyfont, holds_at_most_699_records) {
+  EXPECT_EQ(load(records(699)).count, 699);
+  EXPECT_TRUE(reports.empty());
+  EXPECT_EQ(load(records(700)).count, -1);
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0], "Number of entries in keyfont file is larger than available table size = 700");
+}
+
+TEST(load_keyfont, missing_file_fails_silently) {
+  TempDir dir;
+  reports.clear();
+  tsd::TibChar<tsd::kAddinForms> table[4] = {};
+  EXPECT_EQ(tsd::load_keyfont(dir.file("absent").c_str(), table, 4, record_report), -1);
+  EXPECT_TRUE(reports.empty());
+}
+
+TEST(load_keyfont, keeps_the_low_8_bits_of_each_number) {
+  const auto t = load(Record("k", 300).with(0, 300, 300).with(1, -1, 256).text());
+  ASSERT_EQ(t.count, 1);
+  EXPECT_EQ(t.table[0].font_table[0], 44);
+  EXPECT_EQ(t.table[0].font_slot[0], 44);
+  EXPECT_EQ(t.table[0].font_table[1], 255);
+  EXPECT_EQ(t.table[0].font_slot[1], 0);
+}
+
+TEST(load_keyfont, records_are_tokens_not_lines) {
+  std::string one_per_token;
+  for (char c : Record("k", 75).text()) one_per_token += c == ' ' ? '\n' : c;
+  const auto t = load("\r\n\t" + one_per_token + "\v\f" + Record("g", 71).text());
+  ASSERT_EQ(t.count, 2);
+  EXPECT_STREQ(t.table[1].string, "g");
+}
+
+TEST(load_keyfont, a_short_record_puts_every_later_record_out_of_step) {
+  std::string first = Record("k", 75).text();
+  first.erase(first.rfind(" last 0 0"));  // the 19th group is missing: it is taken from the next line
+  const auto t = load(first + "\n" + Record("g", 71).text() + Record("n", 78).text());
+  // The next record starts one group late: its name is a label, and it ends with the first group of the
+  // record after it; the last one runs out of tokens.
+  ASSERT_EQ(t.count, 2);
+  EXPECT_STREQ(t.table[0].string, "k");
+  EXPECT_STREQ(t.table[1].string, "form1");
+  EXPECT_EQ(t.table[1].font_table[0], 32);
+  EXPECT_EQ(t.table[1].font_slot[0], 101);
+  EXPECT_STREQ(t.table[2].string, "form1");
+}
+
+TEST(load_keyfont, a_malformed_record_ends_the_load_and_keeps_its_partial_entry) {
+  std::string broken = Record("kr", 80).text();
+  broken.replace(broken.find("form5 32 105"), 12, "form5 32 x");
+  const auto t = load(Record("k", 75).text() + broken + Record("n", 78).text());
+  EXPECT_EQ(t.count, 1);
+  EXPECT_STREQ(t.table[1].string, "kr");
+  EXPECT_EQ(t.table[1].font_table[5], 32);  // stored before the code failed
+  EXPECT_EQ(t.table[1].font_slot[5], 0);
+  EXPECT_STREQ(t.table[2].string, "");
+}
+
+TEST(load_keyfont, empty_or_malformed_first_record_loads_nothing) {
+  for (const char* text : {"", "   \n\n", "k 0", "k zero 33", "k 0 33 label"}) EXPECT_EQ(load(text).count, 0) << text;
+}
+
+// The add-in skips its labels with "%*s" and the converter reads them into a scratch text: both consume
+// the same characters, so a number glued to a label, or a label made of digits, reads the same either way.
+TEST(load_keyfont, numbers_end_where_digits_end_as_in_scanf) {
+  std::string text = Record("k", 75).text();
+  text.replace(text.find(" form1 32 101"), 13, " form1 32 101form2");
+  text.replace(text.find(" form2 2 75"), 11, " 2 75");
+  const auto t = load<tsd::kAddinForms>(text);
+  ASSERT_EQ(t.count, 1);
+  EXPECT_EQ(t.table[0].font_slot[1], 101);
+  EXPECT_EQ(t.table[0].font_slot[2], 75);
+  std::string digits = Record("g", 71).text();
+  digits.replace(digits.find("form1"), 5, "12");
+  digits.replace(digits.find("form2"), 5, "-3");
+  const auto labels_of_digits = load(Record("k", 75).text() + digits);
+  EXPECT_EQ(labels_of_digits.count, 2);
+  EXPECT_EQ(labels_of_digits.table[1].font_slot[2], 71);
+}
+
+TEST(load_keyfont, a_name_longer_than_seven_characters_ends_the_load) {
+  const auto t = load(Record("k", 75).text() + Record("abcdefgh", 80).text() + Record("n", 78).text());
+  EXPECT_EQ(t.count, 1);
+  EXPECT_LE(std::strlen(t.table[1].string), 7u);
+  EXPECT_EQ(load(Record("abcdefg", 80).text()).count, 1);
+}
+
+TEST(load_keyfont, traces_every_fiftieth_record_only_when_shown) {
+  static std::vector<std::string> lines;
+  lines.clear();
+  tsd::set_trace_sink([](int, const char* text) { lines.emplace_back(text); }, 2);
+  load(records(101));
+  tsd::set_trace_sink(nullptr, 0);
+  EXPECT_EQ(lines, (std::vector<std::string>{"str: k0, ct 0", "str: k50, ct 50", "str: k100, ct 100"}));
+}
+
+// The stack index must answer exactly as a scan from `from` to the end of the table would.
+TEST(stack_index, agrees_with_a_scan_of_the_table) {
+  std::mt19937 random(7);
+  const char letters[] = "kgr'y";
+  for (int round = 0; round < 20; ++round) {
+    std::vector<tsd::TibChar<tsd::kAddinForms>> table(tsd::kTibCharsCapacity);
+    for (int i = 0; i < 300; ++i) {
+      const int length = static_cast<int>(random() % 8);  // 0 leaves an empty entry
+      for (int j = 0; j < length; ++j) table[i].string[j] = letters[random() % 5];
+    }
+    auto index = std::make_unique<tsd::StackIndex>();
+    tsd::build_stack_index(table.data(), *index);
+    for (int probe = 0; probe < 300; ++probe) {
+      char text[9] = {};
+      const int length = 1 + static_cast<int>(random() % 8);
+      for (int j = 0; j < length; ++j) text[j] = letters[random() % 5];
+      const int from = static_cast<int>(random() % 310);
+      int expected = -1;
+      for (int i = from; i < tsd::kTibCharsCapacity && expected < 0; ++i)
+        if (table[i].string[0] != '\0' && std::strncmp(table[i].string, text, length) == 0 &&
+            std::strlen(table[i].string) >= static_cast<std::size_t>(length))
+          expected = i;
+      ASSERT_EQ(tsd::find_stack(*index, text, length, from), expected) << text << " from " << from;
+    }
+  }
+}
+
+}  // namespace

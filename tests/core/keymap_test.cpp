@@ -1,0 +1,145 @@
+#include "keymap.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/keyfont_text.h"
+#include "support/temp_dir.h"
+#include "trace.h"
+
+namespace {
+
+using tsd::testing::Record;
+using tsd::testing::TempDir;
+
+// Loads `keymap_text` against a table of the entries k, kr, g, a; table_size may hide the last ones.
+struct KeymapLoad {
+  tsd::TibKeys keys{};
+  int result = 0;
+  std::string standard_error;
+  std::vector<std::string> shown;  // texts the trace sink shows at a negative level
+};
+
+std::vector<std::string>* shown_texts = nullptr;
+
+KeymapLoad load(const std::string& keymap_text, int table_size = 4) {
+  TempDir dir;
+  tsd::TibChar<tsd::kAddinForms> table[tsd::kTibCharsCapacity] = {};
+  const std::string keyfont =
+      dir.write("keyfont", Record("k", 75).text() + Record("kr", 80).text() + Record("g", 71).text() +
+                               Record("a", 97).text());
+  EXPECT_EQ(tsd::load_keyfont(keyfont.c_str(), table, tsd::kTibCharsCapacity, nullptr), 4);
+  KeymapLoad out;
+  shown_texts = &out.shown;
+  tsd::set_trace_sink([](int, const char* text) { shown_texts->emplace_back(text); }, 0);
+  ::testing::internal::CaptureStderr();
+  out.result = tsd::load_keymap(dir.write("keymap", keymap_text).c_str(), out.keys, table, table_size);
+  out.standard_error = ::testing::internal::GetCapturedStderr();
+  tsd::set_trace_sink(nullptr, 0);
+  return out;
+}
+
+TEST(load_keymap, maps_each_key_to_the_first_entry_of_its_character) {
+  const auto m = load("k k\r\nq\tg\nK-k anything after the third character\n");
+  ASSERT_EQ(m.result, 0);
+  EXPECT_EQ(m.keys['k'].ch, 'k');
+  EXPECT_EQ(m.keys['k'].index, 0);  // "k", not "kr"
+  EXPECT_EQ(m.keys['q'].ch, 'g');
+  EXPECT_EQ(m.keys['q'].index, 2);
+  EXPECT_EQ(m.keys['K'].index, 0);  // two keys may share one entry
+  EXPECT_EQ(m.keys['x'].ch, 0);
+}
+
+TEST(load_keymap, ends_at_the_first_short_line_or_the_end_of_the_file) {
+  struct Case {
+    const char* text;
+    bool g_mapped;
+  } cases[] = {
+      {"", false},
+      {"\nq g\n", false},
+      {"k k\nz\nq g\n", false},  // "z\n" has two characters: the keymap ends there
+      {"k k\nq g", true},        // the last line needs no newline
+  };
+  for (const auto& c : cases) {
+    const auto m = load(c.text);
+    EXPECT_EQ(m.result, 0) << c.text;
+    EXPECT_EQ(m.keys['q'].ch == 'g', c.g_mapped) << c.text;
+    EXPECT_TRUE(m.standard_error.empty());
+  }
+}
+
+TEST(load_keymap, a_key_listed_twice_fails_with_its_report) {
+  const auto m = load("k k\nq g\na a\nr k\nk g\n");
+  EXPECT_EQ(m.result, -1);
+  EXPECT_EQ(m.standard_error,
+            "The character k has appeared at least twice in the left column\n"
+            "of the keymap file.  This is incorrect.  Please make sure that there\n"
+            "are no repeat characters in the left column of the keymap file.\n"
+            "\nPress a key to continue ...\n");
+  EXPECT_EQ(m.shown, std::vector<std::string>{"A character appeared twice in the left column"});
+  EXPECT_EQ(m.keys['r'].ch, 'k');  // lines before the fault stay loaded
+}
+
+TEST(load_keymap, a_right_column_character_that_begins_no_entry_fails) {
+  const char* const not_found =
+      "in the internal keymap.  Please correct this.\n"
+      "\nPress a key to continue ...\n";
+  struct Case {
+    std::string text;
+    int table_size;
+    char missing;
+  } cases[] = {
+      {"k k\nq z\n", 4, 'z'},
+      {"k a\n", 3, 'a'},  // "a" lies beyond the loaded entries
+      {"k \n\n", 4, '\n'},  // two characters and a newline: the right column is the newline
+  };
+  for (const auto& c : cases) {
+    const auto m = load(c.text, c.table_size);
+    EXPECT_EQ(m.result, -1);
+    EXPECT_EQ(m.standard_error, std::string("The character ") + c.missing +
+                                    " in the right column of the keymap file is not\n" + not_found);
+    EXPECT_EQ(m.shown, std::vector<std::string>{"A character in the right column is not in the internal keymap."});
+  }
+}
+
+TEST(load_keymap, a_key_beyond_seven_bits_is_refused) {
+  const auto m = load("k k\n\xe9 k\n");
+  EXPECT_EQ(m.result, -1);
+  EXPECT_NE(m.standard_error.find("code 233"), std::string::npos);
+  EXPECT_EQ(m.shown.size(), 1u);
+}
+
+TEST(load_keymap, a_missing_file_fails_without_showing_anything) {
+  TempDir dir;
+  tsd::TibKeys keys{};
+  tsd::TibChar<tsd::kAddinForms> table[1] = {};
+  std::vector<std::string> shown;
+  shown_texts = &shown;
+  tsd::set_trace_sink([](int, const char* text) { shown_texts->emplace_back(text); }, 0);
+  EXPECT_EQ(tsd::load_keymap(dir.file("absent").c_str(), keys, table, 1), -1);
+  tsd::set_trace_sink(nullptr, 0);
+  EXPECT_TRUE(shown.empty());
+}
+
+TEST(Get_line, splits_lines_longer_than_the_buffer) {
+  TempDir dir;
+  tsd::Stream in = tsd::Stream::open_read(dir.write("f", std::string(140, 'x') + "\nab").c_str(),
+                                          tsd::Stream::Mode::text);
+  char line[tsd::kKeymapLineSize];
+  EXPECT_EQ(tsd::Get_line(line, sizeof line, &in), 131);
+  EXPECT_EQ(tsd::Get_line(line, sizeof line, &in), 10);  // nine x and the newline
+  EXPECT_STREQ(line, "xxxxxxxxx\n");
+  EXPECT_EQ(tsd::Get_line(line, sizeof line, &in), 2);
+  EXPECT_EQ(tsd::Get_line(line, sizeof line, &in), 0);
+}
+
+TEST(Get_line, stops_the_program_on_a_null_argument) {
+  EXPECT_DEATH(tsd::Get_line(nullptr, 10, nullptr), "Assertion failed: line != NULL, file Get_line, line [0-9]+");
+  char line[4];
+  EXPECT_DEATH(tsd::Get_line(line, 4, nullptr), "Assertion failed: fp != NULL, file Get_line, line [0-9]+");
+}
+
+}  // namespace

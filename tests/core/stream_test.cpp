@@ -1,0 +1,163 @@
+#include "platform/stream.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/path.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using tsd::Stream;
+using tsd::testing::read_file;
+using tsd::testing::TempDir;
+
+std::string read_all(Stream& s) {
+  std::string out;
+  for (int c = s.get(); c != Stream::end; c = s.get()) out.push_back(static_cast<char>(c));
+  return out;
+}
+
+std::string read_back(const std::string& bytes, Stream::Mode mode) {
+  TempDir dir;
+  Stream s = Stream::open_read(dir.write("in", bytes).c_str(), mode);
+  return read_all(s);
+}
+
+TEST(stream, text_mode_reading_turns_only_cr_lf_into_lf) {
+  struct Case {
+    std::string bytes, expected;
+  } cases[] = {
+      {"a\r\nb\r\n", "a\nb\n"},
+      {"a\rb", "a\rb"},      // a CR alone stays
+      {"a\r", "a\r"},        // CR at the end of the file
+      {"\r\r\n", "\r\n"},    // only the CR next to the LF goes
+      {"a\n\r", "a\n\r"},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(read_back(c.bytes, Stream::Mode::text), c.expected) << c.bytes;
+}
+
+TEST(stream, binary_mode_reading_translates_nothing) {
+  EXPECT_EQ(read_back(std::string("a\r\nb\0\xff", 6), Stream::Mode::binary), std::string("a\r\nb\0\xff", 6));
+}
+
+TEST(stream, cr_lf_split_across_buffer_boundary_reads_as_one_lf) {
+  for (std::size_t cr_at : {65535u, 65534u, 65536u, 131071u}) {
+    std::string bytes(cr_at, 'x');
+    bytes += "\r\nend";
+    std::string expected(cr_at, 'x');
+    expected += "\nend";
+    EXPECT_EQ(read_back(bytes, Stream::Mode::text), expected) << "CR at " << cr_at;
+  }
+}
+
+TEST(stream, text_mode_writing_turns_lf_into_cr_lf) {
+  TempDir dir;
+  const std::string path = dir.file("out");
+  Stream s = Stream::open_write(path.c_str(), Stream::Mode::text);
+  ASSERT_TRUE(s.is_open());
+  s.write("a\nb");
+  s.put('\n');
+  s.put('\r');
+  ASSERT_EQ(s.close(), 0);
+  EXPECT_EQ(read_file(path), "a\r\nb\r\n\r");
+}
+
+TEST(stream, long_output_survives_buffer_flushes) {
+  TempDir dir;
+  const std::string path = dir.file("out");
+  std::string expected;
+  {
+    Stream s = Stream::open_write(path.c_str(), Stream::Mode::text);
+    for (int i = 0; i < 200000; ++i) {
+      const char c = i % 7 == 0 ? '\n' : static_cast<char>('a' + i % 26);
+      s.put(c);
+      expected += c == '\n' ? "\r\n" : std::string(1, c);
+    }
+  }
+  EXPECT_EQ(read_file(path), expected);
+}
+
+TEST(stream, push_back_returns_the_byte_once) {
+  Stream s = Stream::temporary();
+  s.write("ab");
+  s.rewind();
+  EXPECT_EQ(s.get(), 'a');
+  s.unget('a');
+  EXPECT_EQ(s.get(), 'a');
+  EXPECT_EQ(s.get(), 'b');
+  EXPECT_EQ(s.get(), Stream::end);
+  s.unget(Stream::end);  // pushing back the end does nothing
+  EXPECT_EQ(s.get(), Stream::end);
+  EXPECT_TRUE(s.at_end());
+}
+
+TEST(stream, push_back_after_rewind_comes_before_the_first_byte) {
+  Stream s = Stream::temporary();
+  s.write("xy");
+  s.rewind();
+  s.get();
+  s.unget('q');
+  s.rewind();  // rewinding forgets the earlier push-back
+  s.unget('z');
+  EXPECT_EQ(read_all(s), "zxy");
+}
+
+TEST(stream, temporary_file_reads_back_what_was_written_after_rewind) {
+  Stream s = Stream::temporary();
+  ASSERT_TRUE(s.is_open());
+  std::string text(70000, 'k');
+  text += "\r\n";
+  s.write(text);
+  ASSERT_EQ(s.rewind(), 0);
+  EXPECT_EQ(read_all(s), text);  // binary: the CR LF stays
+  s.rewind();
+  EXPECT_EQ(s.get(), 'k');
+}
+
+TEST(stream, writing_after_reading_continues_at_the_read_position) {
+  Stream s = Stream::temporary();
+  s.write("abcdef");
+  s.rewind();
+  EXPECT_EQ(s.get(), 'a');
+  EXPECT_EQ(s.get(), 'b');
+  s.put('X');
+  s.rewind();
+  EXPECT_EQ(read_all(s), "abXdef");
+}
+
+TEST(stream, write_errors_are_surfaced_by_flush_and_close) {
+  Stream s = Stream::adopt(std::fopen("/dev/full", "wb"), Stream::Mode::text, true);
+  ASSERT_TRUE(s.is_open());
+  for (int i = 0; i < 100; ++i) s.put('a');
+  EXPECT_EQ(s.flush(), -1);
+  EXPECT_TRUE(s.error());
+  EXPECT_EQ(s.put('b'), Stream::end);
+  EXPECT_EQ(s.close(), -1);
+}
+
+TEST(stream, a_full_disk_is_noticed_when_the_buffer_spills) {
+  Stream s = Stream::adopt(std::fopen("/dev/full", "wb"), Stream::Mode::binary, true);
+  int failed_at = -1;
+  for (int i = 0; i < 300000 && failed_at < 0; ++i)
+    if (s.put('a') == Stream::end) failed_at = i;
+  EXPECT_GT(failed_at, 0);
+  EXPECT_TRUE(s.error());
+}
+
+TEST(stream, missing_or_unwritable_files_do_not_open) {
+  TempDir dir;
+  EXPECT_FALSE(Stream::open_read(dir.file("absent").c_str(), Stream::Mode::text).is_open());
+  EXPECT_FALSE(Stream::open_write(dir.file("no/such/folder").c_str(), Stream::Mode::text).is_open());
+  Stream closed;
+  EXPECT_EQ(closed.get(), Stream::end);
+  EXPECT_EQ(closed.put('a'), Stream::end);
+}
+
+TEST(path, join_puts_one_separator_between_folder_and_name) {
+  EXPECT_EQ(tsd::join_path("dir", "keyfont"), std::string("dir") + tsd::path_separator + "keyfont");
+}
+
+}  // namespace
