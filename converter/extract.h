@@ -1,0 +1,33 @@
+// The extraction pass: reads KVTS text (the input, or the Wylie pre-pass file) and writes the syllable
+// file: whitespace unchanged, each syllable as its composer key string (or the error marker "[~...]"),
+// "(", ")", "-" as the markers 23, 24, 25, "@..." and "{...}" as braced passages, "[...]" unchanged, and
+// other single characters through `letter_keys`.
+#pragma once
+
+#include "platform/stream.h"
+#include "translit_tables.h"
+
+inline constexpr int kWordLimit = 32;                      // word characters of the longest syllable
+inline constexpr int kWordBufferSize = kWordLimit + 2;     // one character past the limit, and a NUL
+inline constexpr int kKeyBufferSize = 2 * kWordLimit + 2;  // at most two key codes per character
+inline constexpr int kCheckMessageSize = 40;               // room for any vowel count
+
+// Converts the whole source; 0, or -1 when reading the source or writing the syllable file failed (the
+// destination's error state stays set).
+int extract_syllables(tsd::Stream& src, tsd::Stream& dst, const TranslitTables& tables, int check_syllables);
+
+// Reads one word at a non-whitespace position: a run of word characters, or one single other character.
+// Returns the number of characters stored (a single character counts 1, a NUL byte included), -1 at the
+// end of input, or kWordTooLong when the run exceeds `lim`: the buffer then holds its first lim + 1
+// characters and the next character is pushed back. `end_word` points just past the stored NUL.
+inline constexpr int kWordTooLong = -2;
+int read_word(tsd::Stream* fpin, char* word, int lim, char** end_word);
+
+// Writes the key string of the NUL-terminated syllable `word` (length n >= 2; cut into pieces in place)
+// into `keys`
+// (kKeyBufferSize bytes). 0, or -1 when the syllable cannot be converted.
+int convert_syllable(char* word, int n, char* keys, const TranslitTables& tables);
+
+// 0 when no part of the key string has too many keys before its vowel, else -1 with
+// "SYLLABLE #%d IS TOO LONG" in `message` (kCheckMessageSize bytes).
+int check_syllable_length(const char* keys, char* message);

@@ -1,0 +1,11 @@
+// The two scheme passes, character by character with one character of push-back:
+// wylie_to_kvts reads Wylie text and writes KVTS text; kvts_to_wylie reads KVTS text and writes Wylie.
+// Bracketed passages "[...]" are copied unchanged by both. The start of the source is a syllable start.
+#pragma once
+
+#include "platform/stream.h"
+
+// Each returns 0, or -1 when reading the source or writing the destination failed; a failed write leaves
+// the destination's error state set.
+int wylie_to_kvts(tsd::Stream& src, tsd::Stream& dst);
+int kvts_to_wylie(tsd::Stream& src, tsd::Stream& dst);
