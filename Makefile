@@ -1,7 +1,7 @@
 # The two commands: `make demo` and `make test`. Both install what is missing first.
 JOBS ?= 2
 
-.PHONY: all setup build demo test test-dev test-asan bench format clean
+.PHONY: all setup build demo test test-dev test-asan bench screenshots format clean
 
 all: build
 
@@ -30,6 +30,9 @@ test-asan:
 
 bench: setup
 	@scripts/bench
+
+screenshots: build
+	@scripts/screenshots
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
