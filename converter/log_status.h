@@ -7,3 +7,4 @@ void log_status(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Receives each status line as it is logged. Without a hook the lines go to standard error.
 using LogStatusFn = void (*)(const char* line);
 void set_log_status(LogStatusFn fn);
+LogStatusFn current_log_status();

@@ -7,10 +7,11 @@
 
 #include "conversion_request.h"
 #include "keyfont.h"
+#include "translit_tables.h"
 
 struct ConverterTables {
   ConverterKeyTables key_tables;
-  const TranslitTables* translit_tables = nullptr;
+  TranslitTables translit_tables;
   std::array<FontEntry, kRtfFontCount> rtf_fonts{};
   int font_count = 0;
   std::string help_path;  // tarvex.txt in the data folder

@@ -1,0 +1,185 @@
+#include "convert_file.h"
+
+#include <cstring>
+
+#include "extract.h"
+#include "log_status.h"
+#include "platform/file_identity.h"
+#include "scheme_passes.h"
+
+namespace {
+
+constexpr char kWriteFailed[] = "Could not write the output file.\rCheck whether you have enough disk space.";
+constexpr int kCheckedLength = 64;
+
+TemporaryFileFactory temporary_factory = nullptr;
+
+tsd::Stream make_temporary(int which) {
+  return temporary_factory ? temporary_factory(which) : tsd::Stream::temporary();
+}
+
+// The streams of one conversion, closed in the driver's order: input, output, pre-pass file, syllable
+// file, glyph-code file.
+struct Files {
+  tsd::Stream input;
+  tsd::Stream output;
+  tsd::Stream pre_pass;
+  tsd::Stream syllables;
+  tsd::Stream glyphs;
+
+  ~Files() { close(); }
+
+  // 0, or -1 when the output could not be completed on disk.
+  int close() {
+    input.close();
+    const int output_result = output.close();
+    pre_pass.close();
+    syllables.close();
+    glyphs.close();
+    return output_result;
+  }
+};
+
+// After its writer: flushed and back at its start, or a write failure logged.
+bool rewind_written(tsd::Stream& file) {
+  if (file.rewind() == 0 && !file.error()) return true;
+  log_status("%s", kWriteFailed);
+  return false;
+}
+
+// Copies an intermediate file to the output unchanged.
+bool copy_stage(tsd::Stream& from, tsd::Stream& to) {
+  for (int c; (c = from.get()) != tsd::Stream::end;)
+    if (to.put(c) == tsd::Stream::end) break;
+  if (to.flush() == 0 && !to.error() && !from.error()) return true;
+  log_status("%s", kWriteFailed);
+  return false;
+}
+
+int run_passes(Files& files, const ConversionRequest& request, Stage stage) {
+  const int type = request.conversion_type;
+  if (type == kKvtsToWylie || type == kWylieToKvts) {
+    if (type == kKvtsToWylie)
+      kvts_to_wylie(files.input, files.output);
+    else
+      wylie_to_kvts(files.input, files.output);
+    if (files.output.flush() != 0 || files.output.error()) {
+      log_status("%s", kWriteFailed);
+      return -1;
+    }
+    return 0;
+  }
+
+  tsd::Stream* source = &files.input;
+  if (type == kWylieToTsendrel) {
+    wylie_to_kvts(files.input, files.pre_pass);
+    if (!rewind_written(files.pre_pass)) return -1;
+    if (stage == Stage::pre_pass) return copy_stage(files.pre_pass, files.output) ? 0 : -1;
+    source = &files.pre_pass;
+  } else {
+    files.pre_pass.close();
+  }
+
+  extract_syllables(*source, files.syllables, *request.translit_tables, request.check_syllables);
+  if (!rewind_written(files.syllables)) return -1;
+  if (stage == Stage::syllables) return copy_stage(files.syllables, files.output) ? 0 : -1;
+
+  if (font_code_pass(files.syllables, files.glyphs, request.keep_cr, *request.key_tables) < 0) {
+    log_status("Tsendrel text conversion failure.");
+    return -1;
+  }
+  if (files.syllables.error()) {
+    log_status("%s", kWriteFailed);
+    return -1;
+  }
+  if (!rewind_written(files.glyphs)) return -1;
+  if (stage == Stage::glyphs) return copy_stage(files.glyphs, files.output) ? 0 : -1;
+
+  if (write_rtf(files.glyphs, files.output, request.rtf_fonts, request.font_count, request.font_base,
+                request.roman_size, request.tib_size, request.small_tib_size) < 0) {
+    if (files.output.error() || files.glyphs.error()) log_status("%s", kWriteFailed);
+    log_status("Tsendrel rtf conversion failure.");
+    return -1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void set_temporary_file_factory(TemporaryFileFactory factory) {
+  temporary_factory = factory;
+}
+
+int convert_file(const char* input_path, const char* output_path, const ConversionRequest& request) {
+  return convert_file_until(input_path, output_path, request, Stage::complete);
+}
+
+int convert_file_until(const char* input_path, const char* output_path, const ConversionRequest& request,
+                       Stage stage) {
+  // Two spellings of one existing file are refused too: opening the output would empty the input.
+  if (std::strcmp(input_path, output_path) == 0 || tsd::same_existing_file(input_path, output_path)) {
+    log_status("Input file name must not be identical to output file name.");
+    return -1;
+  }
+  if (request.conversion_type < kWylieToTsendrel || request.conversion_type > kKvtsToWylie) {
+    log_status("Unknown conversion type %d.", request.conversion_type);
+    return -1;
+  }
+  if (request.conversion_type <= kKvtsToTsendrel &&
+      (!request.translit_tables || !request.key_tables || !request.rtf_fonts)) {
+    log_status("The conversion tables are not loaded.");
+    return -1;
+  }
+
+  Files files;
+  files.input = tsd::Stream::open_read(input_path, tsd::Stream::Mode::text);
+  if (!files.input.is_open()) {
+    log_status("Could not open %s", input_path);
+    return -1;
+  }
+
+  for (int i = 0; i < kCheckedLength; ++i) {
+    const int c = files.input.get();
+    if (c == tsd::Stream::end) break;
+    if (c > 127) {
+      log_status("Error: File begins with non-text characters. Skipping file.");
+      return -1;
+    }
+  }
+  // A path that opens but cannot be read (a directory) is no input file.
+  if (files.input.error() || files.input.rewind() != 0) {
+    log_status("Could not open %s", input_path);
+    return -1;
+  }
+
+  const bool raw_stage = stage != Stage::complete && request.conversion_type <= kKvtsToTsendrel;
+  files.output =
+      tsd::Stream::open_write(output_path, raw_stage ? tsd::Stream::Mode::binary : tsd::Stream::Mode::text);
+  if (!files.output.is_open()) {
+    log_status("Program could not open output file %s", output_path);
+    log_status("Please check whether this file is being used by another application.");
+    log_status("If so, close the file in the application.");
+    return -1;
+  }
+
+  tsd::Stream* temporaries[] = {&files.pre_pass, &files.syllables, &files.glyphs};
+  for (int i = 0; i < 3; ++i) {
+    *temporaries[i] = make_temporary(i);
+    if (!temporaries[i]->is_open()) {
+      log_status(i == 0 ? "Program could not open temporary file. Check for system problem."
+                        : "Program could not open temporary file. Check for system problem.\n");
+      return -1;
+    }
+  }
+
+  int result = run_passes(files, request, stage);
+  if (result == 0 && files.input.error()) {
+    log_status("Could not read %s", input_path);
+    result = -1;
+  }
+  if (files.close() != 0 && result == 0) {
+    log_status("%s", kWriteFailed);
+    result = -1;
+  }
+  return result;
+}

@@ -1,0 +1,305 @@
+#include "font_code_pass.h"
+
+#include <array>
+#include <cstring>
+
+#include "log_status.h"
+#include "translit_tables.h"
+
+namespace {
+
+constexpr char kWriteFailed[] = "Could not write the output file.\rCheck whether you have enough disk space.";
+constexpr char kOpenBracket[] = "Input file is missing ending right bracket ']'.\rPlease correct input file.";
+constexpr char kOpenBrace[] = "Input file is missing ending right brace '}'.\rPlease correct input file.";
+
+constexpr unsigned char kRawStart = 19;
+constexpr unsigned char kRawEnd = 20;
+constexpr unsigned char kBracedStart = 21;
+constexpr unsigned char kBracedEnd = 22;
+constexpr int kSmallStart = 23;
+constexpr int kSmallEnd = 24;
+constexpr int kWordBreak = 25;
+
+constexpr char kPunctuation[] = ".,:?-";
+
+bool is_white(int c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The input characters fed to the composer since the last flush; when more collect than it holds, the
+// oldest are dropped.
+class TypedKeys {
+ public:
+  void add(int c) {
+    keys_[(start_ + count_) % kTypedKeysSize] = static_cast<unsigned char>(c);
+    if (count_ < kTypedKeysSize)
+      ++count_;
+    else
+      start_ = (start_ + 1) % kTypedKeysSize;
+  }
+  void clear() { start_ = count_ = 0; }
+  template <typename Fn>
+  void for_each(Fn fn) const {
+    for (int i = 0; i < count_; ++i) fn(keys_[(start_ + i) % kTypedKeysSize]);
+  }
+
+ private:
+  std::array<unsigned char, kTypedKeysSize> keys_{};
+  int start_ = 0;
+  int count_ = 0;
+};
+
+class FontCodePass {
+ public:
+  FontCodePass(tsd::Stream& in, tsd::Stream& out, int keep_cr, const ConverterKeyTables& key_tables,
+               tsd::SyllableState& state)
+      : in_(in), out_(out), keep_cr_(keep_cr != 0), key_tables_(key_tables), state_(state) {}
+
+  int run();
+
+ private:
+  enum class Step { done, next, failed };
+
+  Step handle(int c);
+  bool end_word();
+  bool line_break();
+  bool passage(int close, unsigned char start, unsigned char end, const char* missing);
+  Step key(int c);
+  bool raw_passage(bool put_back_white);
+  void g_rule();
+  void clear_layout() { after_space_ = no_dot_ = last_key_ = newline_state_ = 0; }
+
+  bool put(int c) { return out_.put(c) != tsd::Stream::end; }
+  bool put_separator() { return separator_ == 0 || put(separator_); }
+  bool put_text(const char* text) { return out_.write(text, std::strlen(text)) != tsd::Stream::end; }
+  bool put_punctuation(int which) {
+    return put_text(reinterpret_cast<const char*>(punctuation_[which].data()));
+  }
+  static const char* text_of(int key) { return key_text[static_cast<unsigned char>(key)]; }
+
+  tsd::Stream& in_;
+  tsd::Stream& out_;
+  const bool keep_cr_;
+  const ConverterKeyTables& key_tables_;
+  tsd::SyllableState& state_;
+
+  std::array<std::array<unsigned char, tsd::kGlyphBufferSize>, 5> punctuation_{};
+  unsigned char separator_ = 0;
+  std::array<unsigned char, kGlyphWordSize> word_{};
+  int word_length_ = 0;
+  TypedKeys typed_;
+  int last_key_ = 0;
+  int after_space_ = 0;
+  int no_dot_ = 0;
+  int newline_state_ = 0;
+};
+
+int FontCodePass::run() {
+  // A previous file may have ended inside a stack; the punctuation glyphs need the composer outside one.
+  state_.depth = 0;
+  for (int i = 0; i < 5; ++i) tsd::compose_key(kPunctuation[i], punctuation_[i].data(), key_tables_, state_);
+  separator_ = punctuation_[0][0];
+  clear_layout();
+
+  for (;;) {
+    const int c = in_.get();
+    if (c == tsd::Stream::end) {
+      if (!end_word() || out_.flush() != 0) {
+        log_status("%s", kWriteFailed);
+        return -1;
+      }
+      return 0;
+    }
+    switch (handle(c)) {
+      case Step::failed:
+        return -1;
+      case Step::next:
+        break;
+      case Step::done:
+        if (!is_white(c)) last_key_ = c;
+        break;
+    }
+  }
+}
+
+FontCodePass::Step FontCodePass::handle(int c) {
+  bool ok = true;
+  switch (c) {
+    case '\t':
+      newline_state_ = 0;
+      ok = end_word() && put('\t');
+      break;
+    case '\n':
+      ok = end_word() && line_break();
+      break;
+    case kWordBreak:
+      ok = end_word();
+      break;
+    case ' ':
+      if ((ok = end_word())) {
+        after_space_ = 1;
+        newline_state_ = 0;
+        g_rule();
+        ok = no_dot_ ? put(' ') : put_separator();
+      }
+      break;
+    case ',':
+    case ':':
+    case '?':
+      if ((ok = end_word())) {
+        newline_state_ = 0;
+        no_dot_ = 1;
+        ok = (last_key_ != 'G' || put_separator()) &&
+             put_punctuation(std::strchr(kPunctuation, c) - kPunctuation);
+      }
+      break;
+    case '-':
+      if ((ok = end_word())) {
+        newline_state_ = 0;
+        no_dot_ = 1;
+        ok = put_punctuation(4);
+      }
+      break;
+    case kSmallStart:
+      clear_layout();
+      ok = end_word() && put(kSmallStart);
+      break;
+    case kSmallEnd:
+      ok = end_word() && put(kSmallEnd);
+      break;
+    case '[':
+      clear_layout();
+      ok = end_word();
+      if (!ok) break;
+      return passage(']', kRawStart, kRawEnd, kOpenBracket) ? Step::done : Step::failed;
+    case '{':
+      clear_layout();
+      ok = end_word();
+      if (!ok) break;
+      return passage('}', kBracedStart, kBracedEnd, kOpenBrace) ? Step::done : Step::failed;
+    default:
+      return key(c);
+  }
+  if (ok) return Step::done;
+  log_status("%s", kWriteFailed);
+  return Step::failed;
+}
+
+// Flushes the word's glyphs, if any, and forgets its keys.
+bool FontCodePass::end_word() {
+  if (word_length_ == 0) return true;
+  if (flush_glyphs(word_.data(), word_length_, out_) < 0) return false;
+  word_length_ = 0;
+  typed_.clear();
+  return true;
+}
+
+bool FontCodePass::line_break() {
+  if (keep_cr_) return put('\n');
+  switch (newline_state_) {
+    case 0:
+      g_rule();
+      newline_state_ = 1;
+      if (!after_space_ && !no_dot_) return put_separator();
+      return no_dot_ ? put(' ') : true;
+    case 1:
+      newline_state_ = 2;
+      return put('\n') && put('\n');
+    default:
+      return put('\n');
+  }
+}
+
+// Copies a bracketed or braced passage between its two marker bytes; false after logging a failure.
+bool FontCodePass::passage(int close, unsigned char start, unsigned char end, const char* missing) {
+  if (!put(start)) {
+    log_status("%s", kWriteFailed);
+    return false;
+  }
+  int c;
+  while ((c = in_.get()) != close) {
+    if (c == tsd::Stream::end) {
+      // The bytes copied so far stay in the file.
+      if (out_.flush() != 0) log_status("%s", kWriteFailed);
+      log_status("%s", missing);
+      return false;
+    }
+    if (!put(c)) {
+      log_status("%s", kWriteFailed);
+      return false;
+    }
+  }
+  if (!put(end)) {
+    log_status("%s", kWriteFailed);
+    return false;
+  }
+  return true;
+}
+
+FontCodePass::Step FontCodePass::key(int c) {
+  after_space_ = no_dot_ = newline_state_ = 0;
+  typed_.add(c);
+  unsigned char glyphs[tsd::kGlyphBufferSize];
+  const int result = tsd::compose_key(c, glyphs, key_tables_, state_);
+  if (result >= 0) {
+    const int length = static_cast<int>(std::strlen(reinterpret_cast<const char*>(glyphs)));
+    if (word_length_ + length <= kGlyphWordSize) {
+      std::memcpy(word_.data() + word_length_, glyphs, length);
+      word_length_ += length;
+      return Step::done;
+    }
+  }
+  // A refused key puts back the white space that ends the raw passage; an overflowing word consumes it.
+  if (!raw_passage(result < 0)) {
+    log_status("%s", kWriteFailed);
+    return Step::failed;
+  }
+  last_key_ = 0;
+  word_length_ = 0;
+  typed_.clear();
+  return Step::next;
+}
+
+bool FontCodePass::raw_passage(bool put_back_white) {
+  bool ok = put(kRawStart) && put('~');
+  typed_.for_each([&](unsigned char k) { ok = ok && put_text(text_of(k)); });
+  int c;
+  while ((c = in_.get()) != tsd::Stream::end) {
+    if (is_white(c)) {
+      if (put_back_white) in_.unget(c);
+      break;
+    }
+    ok = ok && put_text(text_of(c));
+  }
+  return ok && put(kRawEnd);
+}
+
+void FontCodePass::g_rule() {
+  if (last_key_ != 'g') return;
+  const int c = in_.get();
+  if (is_white(c) || c == ',' || c == '?' || c == '-') no_dot_ = 1;
+  in_.unget(c);
+  last_key_ = 0;
+}
+
+}  // namespace
+
+int font_code_pass(tsd::Stream& syllables, tsd::Stream& glyphs, int keep_cr,
+                   const ConverterKeyTables& key_tables, tsd::SyllableState& state) {
+  FontCodePass pass(syllables, glyphs, keep_cr, key_tables, state);
+  return pass.run();
+}
+
+int flush_glyphs(const unsigned char* glyphs, int length, tsd::Stream& out) {
+  std::array<unsigned char, kGlyphWordSize> word;
+  int n = 0;
+  for (int i = 0; i < length; ++i) {
+    if (glyphs[i] == tsd::kTakeBack) {
+      if (n > 0) --n;
+    } else if (n < kGlyphWordSize) {
+      word[n++] = glyphs[i];
+    }
+  }
+  if (n > 0 && out.write(word.data(), n) != n) return -1;
+  return n;
+}

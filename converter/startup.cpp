@@ -1,0 +1,50 @@
+#include "startup.h"
+
+#include <cstdio>
+
+#include "platform/path.h"
+#include "trace.h"
+
+namespace {
+
+ConverterTables tables;
+
+}  // namespace
+
+const ConverterTables& converter_tables() {
+  return tables;
+}
+
+std::string table_load_message(const char* file_name) {
+  char message[512];
+  std::snprintf(
+      message, sizeof message,
+      "Could not initialize character table from file %s.  Please make sure that file %s is in the same "
+      "directory as tarvex.exe. Copy from installation diskettes if necessary. Exiting.",
+      file_name, file_name);
+  return message;
+}
+
+int load_converter_tables(const char* directory, tsd::ReportFn show_error_box) {
+  if (tables.loaded) return 0;
+  tables.help_path = tsd::join_path(directory, "tarvex.txt");
+  const std::string keyfont_path = tsd::join_path(directory, "keyfont");
+  const std::string keymap_path = tsd::join_path(directory, "keymap");
+
+  init_translit_tables(tables.translit_tables);
+  tables.key_tables.tib_keys = {};
+  const int result =
+      tsd::load_key_tables(keyfont_path.c_str(), keymap_path.c_str(), tables.key_tables, show_error_box);
+  if (result == -1) {
+    if (show_error_box) show_error_box(table_load_message("keyfont").c_str());
+    return -1;
+  }
+  tsd::trace_text(0, "Finished initializing key table");
+  if (result < 0) {
+    if (show_error_box) show_error_box(table_load_message("keymap").c_str());
+    return -1;
+  }
+  tables.font_count = build_font_table(tables.rtf_fonts.data());
+  tables.loaded = true;
+  return 0;
+}
