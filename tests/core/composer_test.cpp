@@ -29,7 +29,13 @@ std::unique_ptr<Tables> make_tables() {
       Record("g", 71),
       Record("i", 105),
       Record("k", 75).with(2, 0, 76).with(17, 0, 77),
-      Record("kr", 80).with(0, 5, 80).with(1, 32, 107).with(2, 5, 81).with(3, 5, 82).with(16, 6, 80).with(17, 6, 81),
+      Record("kr", 80)
+          .with(0, 5, 80)
+          .with(1, 32, 107)
+          .with(2, 5, 81)
+          .with(3, 5, 82)
+          .with(16, 6, 80)
+          .with(17, 6, 81),
       Record("ky", 83).with(1, 0, 84).with(2, 1, 85),
       Record("n", 78),
       Record("o", 111),
@@ -91,31 +97,41 @@ const Sequence sequences[] = {
     {"u joined in another font", "gu", {"1: 71", "1: 20 131 71 129"}},
     {"o apostrophe i raises the code by two", "o'i", {"1: 161 104 129", "1: 96", "1: 161 62 129"}},
     {"o apostrophe e is not raised", "o'e", {"1: 161 104 129", "1: 96", "1: 161 103 129"}},
-    {"stack with vowel in another font", "fkri", {"1: 39", "1: 75", "1: 82", "1: 20 20 20 134 80 161 107 129"}},
+    {"stack with vowel in another font",
+     "fkri",
+     {"1: 39", "1: 75", "1: 82", "1: 20 20 20 134 80 161 107 129"}},
     {"stack vowel in the stack's own font", "fkre", {"1: 39", "1: 75", "1: 82", "1: 20 20 20 134 80 82 129"}},
     {"stack all in font 0 ends without 129", "fkyi", {"1: 39", "1: 75", "1: 89", "1: 20 20 20 83 84"}},
     {"stack closed by a", "fkya", {"1: 39", "1: 75", "1: 89", "1: 20 20 20 83"}},
     {"stack closed by the separator", "fky.", {"1: 39", "1: 75", "1: 89", "1: 20 20 20 83 46 32"}},
-    {"separator returns to font 0 first", "fkr.", {"1: 39", "1: 75", "1: 82", "1: 20 20 20 134 80 129 46 32"}},
+    {"separator returns to font 0 first",
+     "fkr.",
+     {"1: 39", "1: 75", "1: 82", "1: 20 20 20 134 80 129 46 32"}},
     {"stack key closes a stack", "fkf", {"1: 39", "1: 75", "1: 20 20 75"}},
     {"u joined to a stack", "fkru", {"1: 39", "1: 75", "1: 82", "1: 20 20 20 134 81 129"}},
     {"u joined in font 1", "fkyu", {"1: 39", "1: 75", "1: 89", "1: 20 20 20 130 85 129"}},
     {"u joined to one letter in font 0", "fku", {"1: 39", "1: 75", "1: 20 20 76"}},
     {"apostrophe then u takes form 17", "fk'u", {"1: 39", "1: 75", "1: 96", "1: 20 20 20 77"}},
     {"apostrophe then a takes form 16", "fk'a", {"1: 39", "1: 75", "1: 96", "1: 20 20 20 132 75 129"}},
-    {"apostrophe first in a stack is searched",
-     "f'ka",
-     {"1: 39", "1: 96", "1:", "1: 20 20 96"}},
-    {"three-letter stack", "fskri", {"1: 39", "1: 115", "1: 75", "1: 82", "1: 20 20 20 20 136 91 161 101 129"}},
+    {"apostrophe first in a stack is searched", "f'ka", {"1: 39", "1: 96", "1:", "1: 20 20 96"}},
+    {"three-letter stack",
+     "fskri",
+     {"1: 39", "1: 115", "1: 75", "1: 82", "1: 20 20 20 20 136 91 161 101 129"}},
     {"letter that extends no entry is ignored", "fkni", {"1: 39", "1: 75", "1:", "1: 20 20 75 161 101 129"}},
-    {"closing keys right after the stack key take the marker back", "fif.fu", {"1: 39", "1: 20", "1: 39", "1: 20", "1: 39", "1: 20"}},
+    {"closing keys right after the stack key take the marker back",
+     "fif.fu",
+     {"1: 39", "1: 20", "1: 39", "1: 20", "1: 39", "1: 20"}},
     {"backspace takes back the marker and closes", "f\bk", {"1: 39", "1: 20", "1: 75"}},
     {"backspace pops letter by letter", "fk\b\bk", {"1: 39", "1: 75", "1: 20", "1: 20", "1: 75"}},
-    {"backspace over an apostrophe clears its flag", "fk'\bi", {"1: 39", "1: 75", "1: 96", "1: 20", "1: 20 20 75 161 101 129"}},
+    {"backspace over an apostrophe clears its flag",
+     "fk'\bi",
+     {"1: 39", "1: 75", "1: 96", "1: 20", "1: 20 20 75 161 101 129"}},
     {"backspace outside a stack", "\b", {"1: 20"}},
     {"control code closes a stack and leaves the echoes", "fk\rk", {"1: 39", "1: 75", "1: 13", "1: 75"}},
     {"ctrl x writes the next key from vowa", "\x18k", {"0:", "1: 161 107 129"}},
-    {"ctrl x wins over alt x, which waits", "\x18\x19kkk", {"0:", "0:", "1: 161 107 129", "1: 162 107 129", "1: 75"}},
+    {"ctrl x wins over alt x, which waits",
+     "\x18\x19kkk",
+     {"0:", "0:", "1: 161 107 129", "1: 162 107 129", "1: 75"}},
     {"backspace clears both symbol flags", "\x18\x19\bk", {"0:", "0:", "1: 20", "1: 75"}},
     {"control code clears only ctrl x", "\x18\x19\rk", {"0:", "0:", "1: 13", "1: 162 107 129"}},
     {"non-printable key in symbol mode writes nothing", "\x18\x7fk", {"0:", "1:", "1: 75"}},
@@ -160,10 +176,10 @@ TEST(composer, backspace_to_the_stack_key_leaves_no_entry) {
 }
 
 bool same_state(const tsd::SyllableState& a, const tsd::SyllableState& b) {
-  return a.mode == b.mode && a.last_mode == b.last_mode && a.entry == b.entry && a.match_stack == b.match_stack &&
-         a.depth == b.depth && std::string(a.stack_text) == b.stack_text && a.stack_length == b.stack_length &&
-         a.apostrophe_flag == b.apostrophe_flag && a.symbol1 == b.symbol1 && a.symbol2 == b.symbol2 &&
-         a.key_history == b.key_history;
+  return a.mode == b.mode && a.last_mode == b.last_mode && a.entry == b.entry &&
+         a.match_stack == b.match_stack && a.depth == b.depth && std::string(a.stack_text) == b.stack_text &&
+         a.stack_length == b.stack_length && a.apostrophe_flag == b.apostrophe_flag &&
+         a.symbol1 == b.symbol1 && a.symbol2 == b.symbol2 && a.key_history == b.key_history;
 }
 
 TEST(composer, a_full_match_stack_refuses_the_key_and_changes_nothing) {

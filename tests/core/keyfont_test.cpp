@@ -19,12 +19,14 @@ using tsd::testing::TempDir;
 
 template <int Forms>
 struct Loaded {
-  std::unique_ptr<tsd::TibChar<Forms>[]> table{new tsd::TibChar<Forms>[tsd::kTibCharsCapacity]()};
+  std::unique_ptr<tsd::TibChar<Forms>[]> table { new tsd::TibChar<Forms>[ tsd::kTibCharsCapacity ]() };
   int count = 0;
 };
 
 std::vector<std::string> reports;
-void record_report(const char* message) { reports.emplace_back(message); }
+void record_report(const char* message) {
+  reports.emplace_back(message);
+}
 
 template <int Forms = tsd::kConverterForms>
 Loaded<Forms> load(const std::string& text) {
@@ -114,7 +116,8 @@ TEST(load_keyfont, a_malformed_record_ends_the_load_and_keeps_its_partial_entry)
 }
 
 TEST(load_keyfont, empty_or_malformed_first_record_loads_nothing) {
-  for (const char* text : {"", "   \n\n", "k 0", "k zero 33", "k 0 33 label"}) EXPECT_EQ(load(text).count, 0) << text;
+  for (const char* text : {"", "   \n\n", "k 0", "k zero 33", "k 0 33 label"})
+    EXPECT_EQ(load(text).count, 0) << text;
 }
 
 // The add-in skips its labels with "%*s" and the converter reads them into a scratch text: both consume
@@ -175,6 +178,71 @@ TEST(stack_index, agrees_with_a_scan_of_the_table) {
           expected = i;
       ASSERT_EQ(tsd::find_stack(*index, text, length, from), expected) << text << " from " << from;
     }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Counts the records that the C library's scanf accepts with the add-in's and the converter's formats.
+int scanf_count(const std::string& text, bool converter_format) {
+  std::string copy = text;
+  std::FILE* in = fmemopen(copy.data(), copy.size(), "r");
+  if (!in) return -1;
+  int count = 0;
+  char name[256], scratch[256];
+  int v[38];
+  for (;;) {
+    int converted;
+    if (converter_format) {
+      converted = std::fscanf(
+          in,
+          "%255s%d%d %255s%d%d %255s%d%d %255s%d%d %255s%d%d %255s%d%d %255s%d%d %255s%d%d %255s%d%d "
+          "%255s%d%d "
+          "%255s%d%d %255s%d%d %255s%d%d %255s%d%d %255s%d%d %255s%d%d %255s%d%d %255s%d%d %255s%d%d",
+          name, &v[0], &v[1], scratch, &v[2], &v[3], scratch, &v[4], &v[5], scratch, &v[6], &v[7], scratch,
+          &v[8], &v[9], scratch, &v[10], &v[11], scratch, &v[12], &v[13], scratch, &v[14], &v[15], scratch,
+          &v[16], &v[17], scratch, &v[18], &v[19], scratch, &v[20], &v[21], scratch, &v[22], &v[23], scratch,
+          &v[24], &v[25], scratch, &v[26], &v[27], scratch, &v[28], &v[29], scratch, &v[30], &v[31], scratch,
+          &v[32], &v[33], scratch, &v[34], &v[35], scratch, &v[36], &v[37]);
+      if (converted != 57) break;
+    } else {
+      converted =
+          std::fscanf(in,
+                      "%255s%d%d %*s%d%d %*s%d%d %*s%d%d %*s%d%d %*s%d%d %*s%d%d %*s%d%d %*s%d%d %*s%d%d "
+                      "%*s%d%d %*s%d%d %*s%d%d %*s%d%d %*s%d%d %*s%d%d %*s%d%d %*s%d%d %*s%d%d",
+                      name, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8], &v[9], &v[10],
+                      &v[11], &v[12], &v[13], &v[14], &v[15], &v[16], &v[17], &v[18], &v[19], &v[20], &v[21],
+                      &v[22], &v[23], &v[24], &v[25], &v[26], &v[27], &v[28], &v[29], &v[30], &v[31], &v[32],
+                      &v[33], &v[34], &v[35], &v[36], &v[37]);
+      if (converted != 39) break;
+    }
+    ++count;
+  }
+  std::fclose(in);
+  return count;
+}
+
+TEST(load_keyfont, accepts_exactly_what_both_record_formats_accept) {
+  const std::string good = Record("k", 75).text();
+  std::vector<std::string> inputs = {
+      good + good,
+      good + "g 0 71 form1 32",              // runs out inside a record
+      good + "g 0 71 form1 32 1x2 " + good,  // a number running into a label
+      good + "g +0 -71 " + good.substr(6),   // signs
+      good + "g 0 71 form1 - 1" + good,      // a sign alone
+      good + "g 0 71 form1 32 101form2 2 71" + good.substr(good.find(" form3")),
+      good + "g 0 0x1F " + good,             // hex is not a number
+      good + "g\t0\v71\f" + good.substr(6),  // every kind of white space
+      good.substr(0, good.size() - 2),       // the last number cut short still reads
+      "k 0 75" + std::string(3000, ' ') + good.substr(6),
+  };
+  for (const auto& text : inputs) {
+    const int addin = scanf_count(text, false);
+    ASSERT_EQ(addin, scanf_count(text, true)) << text;
+    EXPECT_EQ(load<tsd::kAddinForms>(text).count, addin) << text;
+    EXPECT_EQ(load<tsd::kConverterForms>(text).count, addin) << text;
   }
 }
 

@@ -28,9 +28,8 @@ std::vector<std::string>* shown_texts = nullptr;
 KeymapLoad load(const std::string& keymap_text, int table_size = 4) {
   TempDir dir;
   tsd::TibChar<tsd::kAddinForms> table[tsd::kTibCharsCapacity] = {};
-  const std::string keyfont =
-      dir.write("keyfont", Record("k", 75).text() + Record("kr", 80).text() + Record("g", 71).text() +
-                               Record("a", 97).text());
+  const std::string keyfont = dir.write("keyfont", Record("k", 75).text() + Record("kr", 80).text() +
+                                                       Record("g", 71).text() + Record("a", 97).text());
   EXPECT_EQ(tsd::load_keyfont(keyfont.c_str(), table, tsd::kTibCharsCapacity, nullptr), 4);
   KeymapLoad out;
   shown_texts = &out.shown;
@@ -93,7 +92,7 @@ TEST(load_keymap, a_right_column_character_that_begins_no_entry_fails) {
     char missing;
   } cases[] = {
       {"k k\nq z\n", 4, 'z'},
-      {"k a\n", 3, 'a'},  // "a" lies beyond the loaded entries
+      {"k a\n", 3, 'a'},    // "a" lies beyond the loaded entries
       {"k \n\n", 4, '\n'},  // two characters and a newline: the right column is the newline
   };
   for (const auto& c : cases) {
@@ -101,7 +100,8 @@ TEST(load_keymap, a_right_column_character_that_begins_no_entry_fails) {
     EXPECT_EQ(m.result, -1);
     EXPECT_EQ(m.standard_error, std::string("The character ") + c.missing +
                                     " in the right column of the keymap file is not\n" + not_found);
-    EXPECT_EQ(m.shown, std::vector<std::string>{"A character in the right column is not in the internal keymap."});
+    EXPECT_EQ(m.shown,
+              std::vector<std::string>{"A character in the right column is not in the internal keymap."});
   }
 }
 
@@ -126,8 +126,8 @@ TEST(load_keymap, a_missing_file_fails_without_showing_anything) {
 
 TEST(Get_line, splits_lines_longer_than_the_buffer) {
   TempDir dir;
-  tsd::Stream in = tsd::Stream::open_read(dir.write("f", std::string(140, 'x') + "\nab").c_str(),
-                                          tsd::Stream::Mode::text);
+  tsd::Stream in =
+      tsd::Stream::open_read(dir.write("f", std::string(140, 'x') + "\nab").c_str(), tsd::Stream::Mode::text);
   char line[tsd::kKeymapLineSize];
   EXPECT_EQ(tsd::Get_line(line, sizeof line, &in), 131);
   EXPECT_EQ(tsd::Get_line(line, sizeof line, &in), 10);  // nine x and the newline
@@ -137,7 +137,8 @@ TEST(Get_line, splits_lines_longer_than_the_buffer) {
 }
 
 TEST(Get_line, stops_the_program_on_a_null_argument) {
-  EXPECT_DEATH(tsd::Get_line(nullptr, 10, nullptr), "Assertion failed: line != NULL, file Get_line, line [0-9]+");
+  EXPECT_DEATH(tsd::Get_line(nullptr, 10, nullptr),
+               "Assertion failed: line != NULL, file Get_line, line [0-9]+");
   char line[4];
   EXPECT_DEATH(tsd::Get_line(line, 4, nullptr), "Assertion failed: fp != NULL, file Get_line, line [0-9]+");
 }

@@ -29,12 +29,10 @@ TEST(stream, text_mode_reading_turns_only_cr_lf_into_lf) {
   struct Case {
     std::string bytes, expected;
   } cases[] = {
-      {"a\r\nb\r\n", "a\nb\n"},
-      {"a\rb", "a\rb"},      // a CR alone stays
-      {"a\r", "a\r"},        // CR at the end of the file
-      {"\r\r\n", "\r\n"},    // only the CR next to the LF goes
-      {"a\n\r", "a\n\r"},
-      {"", ""},
+      {"a\r\nb\r\n", "a\nb\n"}, {"a\rb", "a\rb"},  // a CR alone stays
+      {"a\r", "a\r"},                              // CR at the end of the file
+      {"\r\r\n", "\r\n"},                          // only the CR next to the LF goes
+      {"a\n\r", "a\n\r"},       {"", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(read_back(c.bytes, Stream::Mode::text), c.expected) << c.bytes;
 }
