@@ -13,7 +13,9 @@ namespace tsd {
 
 #ifdef _WIN32
 
-std::string addin_folder() { return "c:\\Tsendrel"; }
+std::string addin_folder() {
+  return "c:\\Tsendrel";
+}
 
 int replace_file(const char* from, const char* to) {
   return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 0 : -1;
@@ -28,7 +30,9 @@ std::string addin_folder() {
   return join_path(home != nullptr && *home != '\0' ? home : ".", "Tsendrel");
 }
 
-int replace_file(const char* from, const char* to) { return std::rename(from, to) == 0 ? 0 : -1; }
+int replace_file(const char* from, const char* to) {
+  return std::rename(from, to) == 0 ? 0 : -1;
+}
 
 #endif
 

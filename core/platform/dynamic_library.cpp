@@ -10,7 +10,8 @@
 
 namespace tsd {
 
-DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
+    : handle_(std::exchange(other.handle_, nullptr)) {}
 
 DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
   if (this != &other) {
@@ -20,7 +21,9 @@ DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
   return *this;
 }
 
-DynamicLibrary::~DynamicLibrary() { close(); }
+DynamicLibrary::~DynamicLibrary() {
+  close();
+}
 
 #ifdef _WIN32
 
@@ -63,7 +66,9 @@ void DynamicLibrary::close() {
   if (handle_ != nullptr) dlclose(std::exchange(handle_, nullptr));
 }
 
-void* find_host_symbol(const char* name) { return dlsym(RTLD_DEFAULT, name); }
+void* find_host_symbol(const char* name) {
+  return dlsym(RTLD_DEFAULT, name);
+}
 
 #endif
 

@@ -1,0 +1,135 @@
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "addin.h"
+
+using namespace tibet;
+
+namespace {
+
+constexpr const char* kNeedNameAndSize =
+    "You need to enter a font name followed by a blank space and then a point size.";
+constexpr const char* kBadSize = "The point size must be between 1 and 1638.";
+
+bool is_blank(char c) {
+  return c == ' ' || c == '\t' || c == '\n';
+}
+
+// Like atoi, but an overlong number stays out of range instead of wrapping.
+long decimal_value(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  long value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > kMaxPointSize) value = kMaxPointSize + 1;
+  }
+  return negative ? -value : value;
+}
+
+bool valid_point_size(long size) {
+  return size >= kMinPointSize && size <= kMaxPointSize;
+}
+
+// Asks for a reply; false when the prompt was cancelled or failed.
+bool ask(const char* prompt, const char* title, const char* default_reply, char (&reply)[kReplySize]) {
+  command_block block;
+  reply[0] = '\0';
+  const std::int32_t result =
+      run_command(block, cmd::prompt, kind_string, reply, kReplySize, "sss", prompt, title, default_reply);
+  reply[kReplySize - 1] = '\0';
+  return !failed(result);
+}
+
+// The reply up to its first blank.
+std::string_view first_word(std::string_view reply) {
+  std::size_t end = 0;
+  while (end < reply.size() && !is_blank(reply[end])) ++end;
+  return reply.substr(0, end);
+}
+
+}  // namespace
+
+extern "C" int tibfont() {
+  char default_reply[32];
+  std::snprintf(default_reply, sizeof default_reply, "%c %d", font_names[defaults.family_base][0],
+                defaults.tibetan_size);
+  char reply[kReplySize];
+  if (!ask("Enter K for Korlam and E for Ekorlam.  Follow the K or E with a blank space and then a point "
+           "size.",
+           "Default Tibetan Font", default_reply, reply)) {
+    return 0;
+  }
+  const std::string_view text(reply);
+  const std::string_view word = first_word(text);
+  std::size_t at = word.size();
+  while (at < text.size() && is_blank(text[at])) ++at;
+  if (word.empty() || at == text.size()) {
+    show_error(kNeedNameAndSize);
+    return 0;
+  }
+  const long size = decimal_value(text.substr(at));
+  if (!valid_point_size(size)) {
+    show_error(kBadSize);
+    return 0;
+  }
+  defaults.tibetan_size = static_cast<std::int16_t>(size);
+  switch (word[0]) {
+    case 'K':
+    case 'k':
+      defaults.family_base = 0;
+      break;
+    case 'E':
+    case 'e':
+      defaults.family_base = fonts_per_family;
+      break;
+    default:
+      show_error("You must enter K or E.  Please check your spelling.");
+      return 0;
+  }
+  if (tsd::syllable_state.mode != 0) set_font(font_names[defaults.family_base].data(), defaults.tibetan_size);
+  save_font_defaults();
+  return 0;
+}
+
+extern "C" int altfont() {
+  char default_reply[kAltFontSize + 16];
+  std::snprintf(default_reply, sizeof default_reply, "%s %d", defaults.alt_font, defaults.alt_size);
+  char reply[kReplySize];
+  if (!ask("Enter your default English font.  Follow the font name with a blank space and then a point size.",
+           "Default English Font", default_reply, reply)) {
+    return 0;
+  }
+  const std::string_view text(reply);
+  // The last blank, not counting the first character, ends the name; names may hold blanks.
+  std::size_t blank = text.size();
+  for (std::size_t i = text.size(); i-- > 1;) {
+    if (is_blank(text[i])) {
+      blank = i;
+      break;
+    }
+  }
+  if (blank == text.size()) {
+    show_error(kNeedNameAndSize);
+    return 0;
+  }
+  const std::string_view name = text.substr(0, blank);
+  if (name.size() >= static_cast<std::size_t>(kAltFontSize)) {
+    show_error("The font name must be at most 63 characters.");
+    return 0;
+  }
+  const long size = decimal_value(text.substr(blank + 1));
+  if (!valid_point_size(size)) {
+    show_error(kBadSize);
+    return 0;
+  }
+  defaults.alt_size = static_cast<std::int16_t>(size);
+  std::memcpy(defaults.alt_font, name.data(), name.size());
+  defaults.alt_font[name.size()] = '\0';
+  if (tsd::syllable_state.mode == 0) set_font(defaults.alt_font, defaults.alt_size);
+  save_font_defaults();
+  return 0;
+}

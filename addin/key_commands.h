@@ -1,0 +1,30 @@
+// The key commands as data: their names in registration order with key, bindings and failure message,
+// and the order in which their keys are bound.
+#pragma once
+
+#include <array>
+#include <string_view>
+
+#include "key_table.h"
+
+namespace tibet {
+
+struct KeyCommand {
+  std::string_view name;
+  int key;
+  int binding;
+  int second_binding;
+  const char* failure_message;
+};
+
+#define TIBET_KEY_ROW(name, key, binding, second, message) KeyCommand{#name, key, binding, second, message},
+inline constexpr KeyCommand key_commands[] = {TIBET_KEY_COMMANDS(TIBET_KEY_ROW)};
+#undef TIBET_KEY_ROW
+
+inline constexpr int kKeyCommandCount = static_cast<int>(std::size(key_commands));
+static_assert(kKeyCommandCount == 98);
+
+// Index in key_commands of each command, in the order its keys are bound.
+extern const std::array<int, kKeyCommandCount> binding_order;
+
+}  // namespace tibet
