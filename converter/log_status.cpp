@@ -15,6 +15,10 @@ void set_log_status(LogStatusFn fn) {
   status_hook = fn;
 }
 
+LogStatusFn current_log_status() {
+  return status_hook;
+}
+
 void log_status(const char* format, ...) {
   char line[kLineSize];
   va_list args;
