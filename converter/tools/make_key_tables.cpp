@@ -1,0 +1,43 @@
+// make-key-tables: writes the sample `keyfont` and `keymap` made from the converter's transliteration
+// tables into a folder (data/ in the source tree).
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "platform/path.h"
+#include "tools/sample_tables.h"
+
+namespace {
+
+bool write_file(const std::string& path, const std::string& text) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) return false;
+  const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  return std::fclose(f) == 0 && written;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fputs("usage: make-key-tables FOLDER\nWrites FOLDER/keyfont and FOLDER/keymap.\n", stderr);
+    return 2;
+  }
+  TranslitTables tables;
+  init_translit_tables(tables);
+  try {
+    const auto entries = sample_tables::make_entries(tables);
+    for (const auto& [name, text] : {std::pair{"keyfont", sample_tables::keyfont_text(entries)},
+                                     std::pair{"keymap", sample_tables::keymap_text(tables)}}) {
+      const std::string path = tsd::join_path(argv[1], name);
+      if (!write_file(path, text)) {
+        std::fprintf(stderr, "make-key-tables: could not write %s\n", path.c_str());
+        return 1;
+      }
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "make-key-tables: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,132 @@
+// The sample keyfont and keymap in data/: up to date with their generator, loadable, and able to compose
+// every stack, vowel and mark that the transliteration tables type.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "composer.h"
+#include "tools/sample_tables.h"
+#include "translit_tables.h"
+
+namespace {
+
+using Tables = tsd::KeyTables<tsd::kConverterForms>;
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+const std::string kDataDir = std::string(TSENDREL_SOURCE_DIR) + "/data/";
+
+const TranslitTables& translit() {
+  static TranslitTables tables = [] {
+    TranslitTables t;
+    init_translit_tables(t);
+    return t;
+  }();
+  return tables;
+}
+
+const Tables& sample() {
+  static Tables* tables = [] {
+    auto* t = new Tables;
+    const int loaded = tsd::load_key_tables((kDataDir + "keyfont").c_str(), (kDataDir + "keymap").c_str(), *t,
+                                            [](const char*) {});
+    EXPECT_EQ(loaded, 0);
+    return t;
+  }();
+  return *tables;
+}
+
+// Types the keys into a fresh composer and applies every take-back, as the font-code pass does.
+std::string compose(std::string_view keys) {
+  tsd::SyllableState state;
+  std::string out;
+  unsigned char glyphs[tsd::kGlyphBufferSize];
+  for (const char key : keys) {
+    EXPECT_GE(tsd::compose_key(static_cast<unsigned char>(key), glyphs, sample(), state), 0) << keys;
+    for (const unsigned char* g = glyphs; *g != 0; ++g) {
+      if (*g != tsd::kTakeBack) {
+        out += static_cast<char>(*g);
+      } else if (!out.empty()) {
+        out.pop_back();
+      }
+    }
+  }
+  return out;
+}
+
+std::string decode(std::string_view glyphs) {
+  static const sample_tables::GlyphDecoder decoder(sample());
+  return decoder.decode(glyphs);
+}
+
+void expect_composes(std::string_view keys) {
+  EXPECT_EQ(decode(compose(keys)), sample_tables::decoded_keys(keys)) << "keys \"" << keys << "\"";
+}
+
+TEST(sample_tables, data_files_match_their_generator) {
+  EXPECT_EQ(read_file(kDataDir + "keyfont"),
+            sample_tables::keyfont_text(sample_tables::make_entries(translit())))
+      << "run make-key-tables data";
+  EXPECT_EQ(read_file(kDataDir + "keymap"), sample_tables::keymap_text(translit()))
+      << "run make-key-tables data";
+}
+
+TEST(sample_tables, fit_the_table_and_the_codes) {
+  const Tables& t = sample();
+  EXPECT_LT(t.table_size, tsd::kTibCharsCapacity);
+  std::set<std::pair<int, int>> whole_forms;
+  for (int i = 0; i < t.table_size; ++i) {
+    const auto& e = t.tib_chars[i];
+    for (int form = 0; form < tsd::kFormCount; ++form) {
+      EXPECT_GE(e.font_slot[form], sample_tables::kFirstCode) << e.string << " form " << form;
+      EXPECT_LE(e.font_slot[form], sample_tables::kLastCode) << e.string << " form " << form;
+    }
+    for (const int form : sample_tables::kWholeForms)
+      EXPECT_TRUE(whole_forms.insert({e.font_table[form], e.font_slot[form]}).second)
+          << e.string << " form " << form << " shares its glyph";
+    for (int form = 1; form < tsd::kFormApostropheBase; ++form) {
+      if (form == tsd::kFormJoinedU) continue;
+      EXPECT_EQ(e.font_table[form], sample_tables::kVowelFont) << e.string;
+    }
+  }
+}
+
+TEST(sample_tables, separator_and_letters_live_in_the_base_font) {
+  // The separator is written without a font switch, and a "u" after a letter takes back one byte.
+  const Tables& t = sample();
+  for (const char key : std::string_view(".kKgGcCjNtTdnpPbmxXDwZz'yrlSshAvVqQB")) {
+    const auto& entry = t.tib_chars[t.tib_keys[static_cast<unsigned char>(key)].index];
+    EXPECT_EQ(entry.font_table[tsd::kFormBase], 0) << key;
+  }
+}
+
+TEST(sample_tables, every_key_string_of_the_tables_composes_whole) {
+  const TranslitTables& tt = translit();
+  for (int i = 0; i < tt.stacks.num_strings; ++i) expect_composes(std::string(tt.stacks.keys[i]) + "a");
+  for (int i = 0; i < tt.later_stacks.num_strings; ++i)
+    expect_composes(std::string(tt.later_stacks.keys[i]) + "i");
+  for (int i = 0; i < tt.initial_vowels.num_strings; ++i) expect_composes(tt.initial_vowels.keys[i]);
+  for (int i = 0; i < tt.vowels.num_strings; ++i) expect_composes(std::string("k") + tt.vowels.keys[i]);
+}
+
+TEST(sample_tables, stacks_take_every_closing_form) {
+  for (const char* keys : {"fkru", "fgr'a", "fgr'u", "fk'e", "fA'u&", "fsgrubs", "'fgro", "kafbde", "fkrO"})
+    expect_composes(keys);
+}
+
+TEST(sample_tables, single_keys_and_symbols_compose) {
+  for (int c = 1; c < 256; ++c)
+    if (letter_keys[c] != 0) expect_composes(std::string(1, static_cast<char>(letter_keys[c])));
+  for (const char* keys : {",", ":", "?", "-", "<", ">", "="}) expect_composes(keys);
+  EXPECT_EQ(decode(compose(".")), ". ");
+}
+
+}  // namespace
