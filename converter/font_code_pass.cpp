@@ -254,6 +254,8 @@ FontCodePass::Step FontCodePass::key(int c) {
     log_status("%s", kWriteFailed);
     return Step::failed;
   }
+  // The word is written whole as text; a stack left open would swallow the next word.
+  state_.depth = 0;
   last_key_ = 0;
   word_length_ = 0;
   typed_.clear();

@@ -1,0 +1,222 @@
+// Shared by the tests of the font-code pass, the RTF writer, the driver and the batch loops: the small key
+// tables of tests/vectors/font_code_pass, a filled request, captured status lines and the vector files.
+#pragma once
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "conversion_request.h"
+#include "log_status.h"
+#include "platform/stream.h"
+#include "rtf_writer.h"
+#include "support/temp_dir.h"
+#include "translit_tables.h"
+
+namespace h2test {
+
+inline std::string vectors_dir(std::string_view pass) {
+  return std::string(TSENDREL_SOURCE_DIR "/tests/vectors/") + std::string(pass);
+}
+
+// The small tables: each letter's base form is its capital in font 0, vowel signs sit in "vowa", and the
+// stacks "gr", "sgr", "sk" are in font 4.
+inline const ConverterKeyTables& test_key_tables() {
+  static const ConverterKeyTables* tables = [] {
+    auto* t = new ConverterKeyTables;
+    const std::string dir = vectors_dir("font_code_pass");
+    const int result =
+        tsd::load_key_tables((dir + "/keyfont").c_str(), (dir + "/keymap").c_str(), *t, nullptr);
+    EXPECT_EQ(result, 0) << "the test key tables did not load";
+    return t;
+  }();
+  return *tables;
+}
+
+inline const TranslitTables& test_translit_tables() {
+  static const TranslitTables* tables = [] {
+    auto* t = new TranslitTables;
+    init_translit_tables(*t);
+    return t;
+  }();
+  return *tables;
+}
+
+inline const FontEntry* test_fonts() {
+  static FontEntry fonts[kRtfFontCount];
+  static const int count = build_font_table(fonts);
+  (void)count;
+  return fonts;
+}
+
+inline ConversionRequest test_request(int type) {
+  ConversionRequest r;
+  r.conversion_type = type;
+  r.font_base = kEkorlamBase;
+  r.font_count = kRtfFontCount;
+  r.translit_tables = &test_translit_tables();
+  r.rtf_fonts = test_fonts();
+  r.key_tables = &test_key_tables();
+  return r;
+}
+
+// Collects every status line logged while it lives.
+class StatusCapture {
+ public:
+  StatusCapture() : previous_(current_log_status()) {
+    lines_ = &captured;
+    set_log_status([](const char* line) { lines_->emplace_back(line); });
+  }
+  ~StatusCapture() {
+    set_log_status(previous_);
+    lines_ = nullptr;
+  }
+  std::vector<std::string> captured;
+
+ private:
+  static inline std::vector<std::string>* lines_ = nullptr;
+  LogStatusFn previous_;
+};
+
+// \n \r \t \\ and \xHH; everything else stands for itself.
+inline std::string unescape(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 == text.size()) {
+      out += text[i];
+      continue;
+    }
+    const char e = text[++i];
+    if (e == 'n')
+      out += '\n';
+    else if (e == 'r')
+      out += '\r';
+    else if (e == 't')
+      out += '\t';
+    else if (e == 'x' && i + 2 < text.size()) {
+      out += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
+      i += 2;
+    } else
+      out += e;
+  }
+  return out;
+}
+
+inline std::string escape(std::string_view bytes) {
+  std::string out;
+  char hex[8];
+  for (unsigned char c : bytes) {
+    if (c == '\\')
+      out += "\\\\";
+    else if (c == '\n')
+      out += "\\n";
+    else if (c == '\r')
+      out += "\\r";
+    else if (c == '\t')
+      out += "\\t";
+    else if (c < 32 || c > 126) {
+      std::snprintf(hex, sizeof hex, "\\x%02x", c);
+      out += hex;
+    } else
+      out += static_cast<char>(c);
+  }
+  return out;
+}
+
+// One case of a vector file:
+//   case: name
+//   <option>: value      (any other key, e.g. keep_cr: 1)
+//   input: bytes
+//   output: bytes
+//   status: line         (once per expected status line, in order)
+// Values are escaped as unescape() reads them; "define NAME: value" makes @NAME@ stand for value in the
+// lines below it. Lines starting with "#" and empty lines are ignored.
+struct VectorCase {
+  std::string file;
+  int line = 0;
+  std::string name;
+  std::map<std::string, std::string> options;
+  std::string input;
+  std::string output;
+  std::vector<std::string> status;
+
+  int option(const std::string& key, int fallback) const {
+    auto it = options.find(key);
+    return it == options.end() ? fallback : std::stoi(it->second);
+  }
+};
+
+inline void PrintTo(const VectorCase& c, std::ostream* os) {
+  *os << c.file << ":" << c.line;
+}
+
+inline std::vector<VectorCase> read_vectors(std::string_view pass) {
+  std::vector<VectorCase> cases;
+  std::map<std::string, std::string> defines;
+  namespace fs = std::filesystem;
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::directory_iterator(vectors_dir(pass)))
+    if (entry.path().extension() == ".txt") files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+  for (const fs::path& path : files) {
+    const std::string text = tsd::testing::read_file(path.string());
+    std::size_t start = 0;
+    int line_number = 0;
+    while (start < text.size()) {
+      std::size_t end = text.find('\n', start);
+      if (end == std::string::npos) end = text.size();
+      std::string line = text.substr(start, end - start);
+      start = end + 1;
+      ++line_number;
+      if (line.empty() || line[0] == '#') continue;
+      for (const auto& [name, value] : defines) {
+        const std::string token = "@" + name + "@";
+        for (std::size_t at; (at = line.find(token)) != std::string::npos;)
+          line.replace(at, token.size(), value);
+      }
+      const std::size_t colon = line.find(": ");
+      const std::string key = line.substr(0, colon == std::string::npos ? line.size() - 1 : colon);
+      const std::string value = colon == std::string::npos ? "" : line.substr(colon + 2);
+      if (key.rfind("define ", 0) == 0) {
+        defines[key.substr(7)] = value;
+      } else if (key == "case") {
+        cases.push_back(VectorCase{path.filename().string(), line_number, value, {}, {}, {}, {}});
+      } else if (cases.empty()) {
+        ADD_FAILURE() << path << ":" << line_number << ": a value before the first case";
+      } else if (key == "input") {
+        cases.back().input = unescape(value);
+      } else if (key == "output") {
+        cases.back().output = unescape(value);
+      } else if (key == "status") {
+        cases.back().status.push_back(unescape(value));
+      } else {
+        cases.back().options[key] = value;
+      }
+    }
+  }
+  return cases;
+}
+
+// A binary temporary stream holding `bytes`, positioned at its start.
+inline tsd::Stream stream_with(std::string_view bytes) {
+  tsd::Stream s = tsd::Stream::temporary();
+  s.write(bytes);
+  s.rewind();
+  return s;
+}
+
+// Everything a binary stream holds, from its start.
+inline std::string contents(tsd::Stream& s) {
+  s.rewind();
+  std::string out;
+  for (int c; (c = s.get()) != tsd::Stream::end;) out += static_cast<char>(c);
+  return out;
+}
+
+}  // namespace h2test
