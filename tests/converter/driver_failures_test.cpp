@@ -1,0 +1,178 @@
+// The driver's refusals and failures: each message in its words and order, nothing created where nothing
+// may be, and write failures simulated with /dev/full.
+#include <filesystem>
+
+#include "convert_file.h"
+#include "driver_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using h2test::StatusCapture;
+using Lines = std::vector<std::string>;
+
+constexpr char kWriteFailed[] = "Could not write the output file.\rCheck whether you have enough disk space.";
+constexpr char kTempFailed[] = "Program could not open temporary file. Check for system problem.";
+
+tsd::Stream full_disk() {
+  return tsd::Stream::adopt(std::fopen("/dev/full", "w+b"), tsd::Stream::Mode::binary, true);
+}
+
+// Makes temporary file `which` with `make`, the others as usual.
+template <int Which, tsd::Stream (*Make)()>
+tsd::Stream one_temporary(int which) {
+  return which == Which ? Make() : tsd::Stream::temporary();
+}
+tsd::Stream not_created() {
+  return tsd::Stream();
+}
+
+struct FactoryGuard {
+  explicit FactoryGuard(TemporaryFileFactory f) { set_temporary_file_factory(f); }
+  ~FactoryGuard() { set_temporary_file_factory(nullptr); }
+};
+
+class driver : public ::testing::Test {
+ protected:
+  void SetUp() override { tsd::syllable_state = tsd::SyllableState{}; }
+  int convert(const std::string& in, const std::string& out, int type = kKvtsToTsendrel) {
+    return convert_file(in.c_str(), out.c_str(), h2test::test_request(type));
+  }
+  tsd::testing::TempDir dir;
+};
+
+TEST_F(driver, same_path_is_refused_before_anything_is_opened) {
+  StatusCapture status;
+  EXPECT_EQ(convert(dir.file("a.txt"), dir.file("a.txt")), -1);
+  EXPECT_EQ(status.captured, Lines{"Input file name must not be identical to output file name."});
+  EXPECT_FALSE(fs::exists(dir.file("a.txt")));
+}
+
+TEST_F(driver, two_spellings_of_one_file_are_refused_and_the_input_survives) {
+  const std::string input = dir.write("a.txt", "KA");
+  fs::create_symlink(input, dir.file("link.txt"));
+  for (const std::string& other : {dir.path() + "/./a.txt", dir.path() + "//a.txt", dir.file("link.txt")}) {
+    StatusCapture status;
+    EXPECT_EQ(convert(input, other), -1) << other;
+    EXPECT_EQ(status.captured, Lines{"Input file name must not be identical to output file name."}) << other;
+    EXPECT_EQ(tsd::testing::read_file(input), "KA");
+  }
+}
+
+TEST_F(driver, names_differing_in_case_are_different_files_here) {
+  const std::string input = dir.write("a.TXT", "KA");
+  StatusCapture status;
+  EXPECT_EQ(convert(input, dir.file("a.txt"), kKvtsToWylie), 0);
+  EXPECT_TRUE(status.captured.empty());
+  EXPECT_EQ(tsd::testing::read_file(dir.file("a.txt")), "ka");
+}
+
+TEST_F(driver, missing_input_is_reported_and_no_output_is_made) {
+  StatusCapture status;
+  EXPECT_EQ(convert(dir.file("none.txt"), dir.file("none.rtf")), -1);
+  EXPECT_EQ(status.captured, Lines{"Could not open " + dir.file("none.txt")});
+  EXPECT_FALSE(fs::exists(dir.file("none.rtf")));
+}
+
+TEST_F(driver, directory_as_input_cannot_be_opened) {
+  fs::create_directory(dir.file("sub"));
+  StatusCapture status;
+  EXPECT_EQ(convert(dir.file("sub"), dir.file("sub.rtf")), -1);
+  EXPECT_EQ(status.captured, Lines{"Could not open " + dir.file("sub")});
+  EXPECT_FALSE(fs::exists(dir.file("sub.rtf")));
+}
+
+TEST_F(driver, output_that_cannot_be_opened_logs_three_lines) {
+  const std::string input = dir.write("a.txt", "KA");
+  const std::string output = dir.file("no/such/folder/a.rtf");
+  StatusCapture status;
+  EXPECT_EQ(convert(input, output), -1);
+  EXPECT_EQ(status.captured, (Lines{"Program could not open output file " + output,
+                                    "Please check whether this file is being used by another application.",
+                                    "If so, close the file in the application."}));
+}
+
+TEST_F(driver, unknown_conversion_type_creates_nothing) {
+  const std::string input = dir.write("a.txt", "KA");
+  StatusCapture status;
+  EXPECT_EQ(convert(input, dir.file("a.rtf"), 4), -1);
+  EXPECT_EQ(status.captured, Lines{"Unknown conversion type 4."});
+  EXPECT_FALSE(fs::exists(dir.file("a.rtf")));
+}
+
+TEST_F(driver, first_temporary_file_failure_has_no_line_feed) {
+  FactoryGuard guard(one_temporary<0, not_created>);
+  const std::string input = dir.write("a.txt", "KA");
+  StatusCapture status;
+  EXPECT_EQ(convert(input, dir.file("a.rtf")), -1);
+  EXPECT_EQ(status.captured, Lines{kTempFailed});
+}
+
+TEST_F(driver, later_temporary_file_failures_end_in_a_line_feed_for_every_type) {
+  for (int type = 0; type < 4; ++type) {
+    for (TemporaryFileFactory factory : {one_temporary<1, not_created>, one_temporary<2, not_created>}) {
+      FactoryGuard guard(factory);
+      const std::string input = dir.write("a.txt", "KA");
+      StatusCapture status;
+      EXPECT_EQ(convert(input, dir.file("a.rtf"), type), -1) << type;
+      EXPECT_EQ(status.captured, Lines{std::string(kTempFailed) + "\n"}) << type;
+    }
+  }
+}
+
+TEST_F(driver, full_disk_under_a_scheme_pass_is_reported) {
+  const std::string input = dir.write("a.txt", "bsgrubs");
+  for (int type : {kWylieToKvts, kKvtsToWylie}) {
+    StatusCapture status;
+    EXPECT_EQ(convert(input, "/dev/full", type), -1) << type;
+    EXPECT_EQ(status.captured, Lines{kWriteFailed}) << type;
+  }
+}
+
+TEST_F(driver, full_disk_under_the_rtf_writer_is_reported) {
+  const std::string input = dir.write("a.txt", "KA");
+  StatusCapture status;
+  EXPECT_EQ(convert(input, "/dev/full"), -1);
+  EXPECT_EQ(status.captured, (Lines{kWriteFailed, "Tsendrel rtf conversion failure."}));
+}
+
+TEST_F(driver, full_temporary_files_are_reported) {
+  const std::string input = dir.write("a.txt", "bsgrubs");
+  struct Case {
+    TemporaryFileFactory factory;
+    Lines lines;
+  } cases[] = {
+      {one_temporary<0, full_disk>, {kWriteFailed}},
+      {one_temporary<1, full_disk>, {kWriteFailed}},
+      {one_temporary<2, full_disk>, {kWriteFailed, "Tsendrel text conversion failure."}},
+  };
+  for (const Case& c : cases) {
+    FactoryGuard guard(c.factory);
+    StatusCapture status;
+    EXPECT_EQ(convert(input, dir.file("a.rtf"), kWylieToTsendrel), -1);
+    EXPECT_EQ(status.captured, c.lines);
+  }
+}
+
+TEST_F(driver, stages_write_the_intermediate_bytes) {
+  const std::string input = dir.write("a.txt", "bsgrubs ka\n");
+  const std::string output = dir.file("out");
+  const ConversionRequest request = h2test::test_request(kWylieToTsendrel);
+  struct Case {
+    Stage stage;
+    std::string bytes;
+  } cases[] = {
+      {Stage::pre_pass, "BSGRUBS KA\n"},
+      {Stage::syllables, "bfsgrubs ka\n"},
+      {Stage::glyphs,
+       "B\x86X\x81"
+       "BS.K."},  // the last line break joins: a separator
+  };
+  for (const Case& c : cases) {
+    tsd::syllable_state = tsd::SyllableState{};
+    EXPECT_EQ(convert_file_until(input.c_str(), output.c_str(), request, c.stage), 0);
+    EXPECT_EQ(h2test::escape(tsd::testing::read_file(output)), h2test::escape(c.bytes));
+  }
+}
+
+}  // namespace
