@@ -9,6 +9,7 @@
 
 #include "composer.h"
 #include "tools/sample_tables.h"
+#include "translit_support.h"
 #include "translit_tables.h"
 
 namespace {
@@ -25,12 +26,7 @@ std::string read_file(const std::string& path) {
 const std::string kDataDir = std::string(TSENDREL_SOURCE_DIR) + "/data/";
 
 const TranslitTables& translit() {
-  static TranslitTables tables = [] {
-    TranslitTables t;
-    init_translit_tables(t);
-    return t;
-  }();
-  return tables;
+  return shared_translit_tables();
 }
 
 const Tables& sample() {

@@ -1,0 +1,173 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "Bsearch.h"
+#include "Find_mat.h"
+#include "extract.h"
+#include "translit_support.h"
+#include "translit_tables.h"
+
+namespace {
+
+const TranslitTables& tables() {
+  return shared_translit_tables();
+}
+
+tsd::Stream stream_of(const std::string& text) {
+  tsd::Stream s = tsd::Stream::temporary();
+  s.write(text);
+  s.rewind();
+  return s;
+}
+
+int compare_ints(const void* a, const void* b) {
+  const int x = *static_cast<const int*>(a);
+  const int y = *static_cast<const int*>(b);
+  return (x > y) - (x < y);
+}
+
+TEST(binary_search, one_element_table) {
+  const int table[] = {5};
+  const int five = 5, four = 4, six = 6;
+  EXPECT_EQ(binary_search(&five, table, 1, sizeof(int), compare_ints), 0);
+  EXPECT_LT(binary_search(&four, table, 1, sizeof(int), compare_ints), 0);
+  EXPECT_LT(binary_search(&six, table, 1, sizeof(int), compare_ints), 0);
+}
+
+TEST(binary_search, finds_every_element_and_nothing_between) {
+  const int table[] = {1, 3, 5, 7, 9, 11, 13};
+  for (int n = 1; n <= 7; ++n)
+    for (int key = 0; key <= 14; ++key) {
+      const int found = binary_search(&key, table, n, sizeof(int), compare_ints);
+      if (key % 2 == 1 && key <= 2 * n - 1) {
+        EXPECT_EQ(found, key / 2) << n << " " << key;
+      } else {
+        EXPECT_LT(found, 0) << n << " " << key;
+      }
+    }
+}
+
+TEST(find_exact, equal_rows_give_the_same_keys) {
+  const StringTable& stacks = tables().stacks;
+  const int i = find_exact("DDV", stacks.strings, stacks.num_strings);
+  ASSERT_GE(i, 0);
+  EXPECT_STREQ(stacks.keys[i], "fddv");
+  EXPECT_LT(find_exact("K", stacks.strings, stacks.num_strings), 0);
+  EXPECT_LT(find_exact("", stacks.strings, stacks.num_strings), 0);
+}
+
+TEST(find_longest_prefix, takes_the_longest_vowel) {
+  const StringTable& vowels = tables().vowels;
+  const std::pair<const char*, std::pair<int, const char*>> rows[] = {
+      {"A'I", {3, "a'i"}}, {"ANGS", {1, "a"}}, {"Um", {2, "u&"}}, {"EEm", {2, "E"}}, {"imX", {2, "U"}}};
+  for (const auto& [text, expected] : rows) {
+    int length = -1, index = -1;
+    find_longest_prefix(text, vowels.strings, vowels.num_strings, &length, &index);
+    EXPECT_EQ(length, expected.first) << text;
+    EXPECT_STREQ(vowels.keys[index], expected.second) << text;
+  }
+  int length = -1, index = -1;
+  find_longest_prefix("OM", tables().initial_vowels.strings, tables().initial_vowels.num_strings, &length,
+                      &index);
+  EXPECT_EQ(length, 0);
+}
+
+TEST(prefix_compare, signs_and_matched_length) {
+  int matched = -1;
+  EXPECT_EQ(prefix_compare("AE", "AEE", &matched), 0);
+  EXPECT_EQ(matched, 2);
+  EXPECT_GT(prefix_compare("AEE", "AE", &matched), 0);
+  EXPECT_EQ(matched, 2);
+  EXPECT_LT(prefix_compare("A'E", "AN", &matched), 0);
+  EXPECT_EQ(matched, 1);
+}
+
+std::string convert(const std::string& kvts) {
+  char word[kWordBufferSize] = {};
+  std::strncpy(word, kvts.c_str(), kWordLimit);
+  char keys[kKeyBufferSize];
+  if (convert_syllable(word, static_cast<int>(kvts.size()), keys, tables()) < 0) return "(fails)";
+  return keys;
+}
+
+TEST(convert_syllable, spells_key_strings) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"BSGRUBS", "bfsgrubs"}, {"SANGS", "saGs"},    {"KHA", "Ka"},      {"BDE", "bde"},
+      {"KABDE", "kafbde"},     {"K'A", "fk'a"},      {"GR'A", "fgr'a"},  {"AI", "Ai"},
+      {"'GRO", "'fgro"},       {"PADMA", "pafdma"},  {"OM", "(fails)"},  {"AOm", "<"},
+      {"H'Um", ">"},           {"A'A:", "="},        {"KH'U", "fK'u"},   {"YANg", "yaG"},
+      {"KAnG", "kaG"},         {"DZDZNYA", "fDDNa"}, {"K&A", "(fails)"}, {"XA", "(fails)"},
+  };
+  for (const auto& [kvts, keys] : rows) EXPECT_EQ(convert(kvts), keys) << kvts;
+}
+
+TEST(check_syllable_length, counts_keys_before_each_vowel) {
+  char message[kCheckMessageSize] = {};
+  EXPECT_EQ(check_syllable_length("bfsgrubs", message), 0);
+  EXPECT_EQ(check_syllable_length("gbda", message), -1);
+  EXPECT_STREQ(message, "SYLLABLE #1 IS TOO LONG");
+  EXPECT_EQ(check_syllable_length("kasgba", message), -1);
+  EXPECT_STREQ(message, "SYLLABLE #2 IS TOO LONG");
+  EXPECT_EQ(check_syllable_length("fA'a", message), 0);
+  EXPECT_EQ(check_syllable_length("ka&fbde", message), 0);
+  EXPECT_EQ(check_syllable_length("bg'a", message), 0);
+}
+
+TEST(extract_syllables, without_the_check_writes_long_syllables) {
+  tsd::Stream src = stream_of("GBDA");
+  tsd::Stream dst = tsd::Stream::temporary();
+  EXPECT_EQ(extract_syllables(src, dst, tables(), 0), 0);
+  dst.rewind();
+  std::string out;
+  for (int c = dst.get(); c != tsd::Stream::end; c = dst.get()) out += static_cast<char>(c);
+  EXPECT_EQ(out, "gbda");
+}
+
+TEST(extract_syllables, a_failed_write_is_reported) {
+  tsd::Stream src = stream_of(std::string(100000, 'K') + " KA");
+  tsd::Stream dst = tsd::Stream::adopt(std::fopen("/dev/full", "wb"), tsd::Stream::Mode::binary, true);
+  ASSERT_TRUE(dst.is_open());
+  EXPECT_EQ(extract_syllables(src, dst, tables(), 1), -1);
+  EXPECT_TRUE(dst.error());
+}
+
+TEST(read_word, single_characters_and_words) {
+  tsd::Stream src = stream_of("KHA,\xe9");
+  char word[kWordBufferSize];
+  char* end = nullptr;
+  EXPECT_EQ(read_word(&src, word, kWordLimit, &end), 3);
+  EXPECT_STREQ(word, "KHA");
+  EXPECT_EQ(end, word + 4);
+  EXPECT_EQ(read_word(&src, word, kWordLimit, &end), 1);
+  EXPECT_STREQ(word, ",");
+  EXPECT_EQ(read_word(&src, word, kWordLimit, &end), 1);
+  EXPECT_EQ(word[0], '\xe9');
+  EXPECT_EQ(read_word(&src, word, kWordLimit, &end), -1);
+}
+
+TEST(read_word, overlong_run_keeps_the_next_character) {
+  tsd::Stream src = stream_of(std::string(kWordLimit + 2, 'K'));
+  char word[kWordBufferSize];
+  char* end = nullptr;
+  EXPECT_EQ(read_word(&src, word, kWordLimit, &end), kWordTooLong);
+  EXPECT_EQ(std::strlen(word), static_cast<std::size_t>(kWordLimit + 1));
+  EXPECT_EQ(src.get(), 'K');
+}
+
+using extract_checks_death_test = ::testing::Test;
+
+TEST(extract_checks_death_test, name_the_condition_and_module) {
+  const char* strings[] = {"A"};
+  EXPECT_DEATH(find_exact("A", strings, 0), "Assertion failed: num_strings > 0, file Find_mat, line [0-9]+");
+  EXPECT_DEATH(binary_search(nullptr, strings, 1, sizeof(char*), compare_strings),
+               "Assertion failed: name != NULL, file Bsearch, line [0-9]+");
+  char word[kWordBufferSize];
+  char* end = nullptr;
+  EXPECT_DEATH(read_word(nullptr, word, kWordLimit, &end),
+               "Assertion failed: fpin != NULL, file extract, line");
+}
+
+}  // namespace

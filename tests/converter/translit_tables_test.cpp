@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "Find_mat.h"
+#include "translit_support.h"
+#include "translit_tables.h"
+
+namespace {
+
+const TranslitTables& tables() {
+  return shared_translit_tables();
+}
+
+std::string stack_keys(const char* kvts) {
+  const StringTable& stacks = tables().stacks;
+  const int i = find_exact(kvts, stacks.strings, stacks.num_strings);
+  return i < 0 ? "(absent)" : stacks.keys[i];
+}
+
+TEST(translit_tables, hold_their_counts) {
+  EXPECT_EQ(tables().stacks.num_strings, 506);
+  EXPECT_EQ(tables().initial_vowels.num_strings, 27);
+  EXPECT_EQ(tables().vowels.num_strings, 34);
+  EXPECT_EQ(tables().later_stacks.num_strings, 9);
+}
+
+TEST(translit_tables, are_sorted_by_unsigned_bytes) {
+  for (const StringTable* t :
+       {&tables().stacks, &tables().initial_vowels, &tables().vowels, &tables().later_stacks})
+    for (int i = 1; i < t->num_strings; ++i)
+      EXPECT_LE(std::strcmp(t->strings[i - 1], t->strings[i]), 0)
+          << t->strings[i - 1] << " " << t->strings[i];
+}
+
+TEST(translit_tables, second_init_leaves_another_record_unfilled) {
+  TranslitTables other;
+  init_translit_tables(other);
+  EXPECT_EQ(other.stacks.num_strings, 0);
+  EXPECT_EQ(other.stacks.strings, nullptr);
+  EXPECT_EQ(tables().stacks.num_strings, 506);
+}
+
+TEST(translit_tables, stack_keys_follow_the_spelling_rule) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"B+D", "fbd"},        {"BDDZ", "fbdD"}, {"DHN+Y", "fdhny"}, {"DZDZNY", "fDDN"}, {"NGKsh", "fGkB"},
+      {"RT+SN+Y", "frtsny"}, {"TSTS", "fXX"},  {"shthY", "fBQy"},  {"tsh", "fqB"},     {"NNNN", "fnnnn"},
+      {"WR", "fwr"},         {"VR", "fwr"},    {"CH", "C"},        {"V", "w"},         {"th", "Q"},
+  };
+  for (const auto& [kvts, keys] : rows) EXPECT_EQ(stack_keys(kvts), keys) << kvts;
+}
+
+TEST(translit_tables, stack_keys_of_the_exception_rows) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"DDV", "fddv"}, {"GN+Y", "fgnY"}, {"NGKshY", "fGKBy"}, {"PSN+Y", "fpsyn"},
+      {"RP", "fRp"},   {"RS", "fRs"},    {"RSH", "fRS"},      {"RY", "fRy"},
+      {"Rsh", "fRB"},  {"SQ", "fst"},    {"shnY", "fBVY"},
+  };
+  for (const auto& [kvts, keys] : rows) EXPECT_EQ(stack_keys(kvts), keys) << kvts;
+}
+
+TEST(translit_tables, vowels_and_marks_have_no_letter_key) {
+  for (const char c : std::string("AEIOUi+&QX"))
+    EXPECT_EQ(letter_keys[static_cast<unsigned char>(c)], 0) << c;
+  for (int c = 128; c < 256; ++c) EXPECT_EQ(letter_keys[c], 0) << c;
+  EXPECT_EQ(letter_keys['#'], '!');
+  EXPECT_EQ(letter_keys['V'], 'w');
+  EXPECT_EQ(letter_keys['W'], 'w');
+}
+
+TEST(translit_tables, stack_key_and_unlisted_codes_have_empty_text) {
+  EXPECT_STREQ(key_text['f'], "");
+  EXPECT_STREQ(key_text[255], "");
+  EXPECT_STREQ(key_text['B'], "sh");
+  EXPECT_STREQ(key_text['U'], "im");
+}
+
+}  // namespace
