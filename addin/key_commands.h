@@ -5,6 +5,7 @@
 #include <array>
 #include <string_view>
 
+#include "addin.h"
 #include "key_table.h"
 
 namespace tibet {
@@ -28,3 +29,9 @@ static_assert(kKeyCommandCount == 98);
 extern const std::array<int, kKeyCommandCount> binding_order;
 
 }  // namespace tibet
+
+#define TIBET_KEY_DECLARE(name, key, binding, second, message) TIBET_EXPORT int name();
+extern "C" {
+TIBET_KEY_COMMANDS(TIBET_KEY_DECLARE)
+}
+#undef TIBET_KEY_DECLARE

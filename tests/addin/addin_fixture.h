@@ -1,0 +1,90 @@
+// A fixture that runs the add-in's code against wordhost's model of the word processor, in a fresh
+// data folder holding the small test tables.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "addin.h"
+#include "support/temp_dir.h"
+#include "trace.h"
+#include "word_model.h"
+
+namespace tibet::testing {
+
+inline const std::string kTablesDir = TSENDREL_SOURCE_DIR "/tests/vectors/wordhost/home";
+
+inline wordhost::WordModel* g_model = nullptr;
+
+inline std::int32_t model_dispatch(std::uint16_t id, std::uint16_t options, std::uint16_t count,
+                                   command_arg* args, command_arg* ret) {
+  return g_model->dispatch(id, options, count, args, ret);
+}
+
+class AddinTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    model_ = std::make_unique<wordhost::WordModel>();
+    g_model = model_.get();
+    set_dispatcher(model_dispatch);
+    setenv("TSENDREL_DIR", home_.path().c_str(), 1);
+    defaults = FontDefaults{};
+    saved_options = {};
+    library_id = 0;
+    tsd::syllable_state = tsd::SyllableState{};
+    tsd::set_trace_sink(nullptr, 0);
+    fill_font_names();
+  }
+
+  void TearDown() override {
+    set_dispatcher(nullptr);
+    tsd::set_trace_sink(nullptr, 0);
+    g_model = nullptr;
+  }
+
+  void copy_tables() const {
+    for (const char* name : {"keyfont", "keymap"}) {
+      std::filesystem::copy_file(kTablesDir + "/" + name, home_.file(name));
+    }
+  }
+
+  // Starts the add-in with the test tables and forgets the start-up's commands.
+  void start() {
+    copy_tables();
+    ASSERT_EQ(wdAutoOpen(7), 1);
+    first_call_ = model_->calls().size();
+  }
+
+  // The commands issued since start() (or since the last call of this).
+  std::vector<std::string> new_calls() {
+    const auto& calls = model_->calls();
+    std::vector<std::string> out(calls.begin() + static_cast<std::ptrdiff_t>(first_call_), calls.end());
+    first_call_ = calls.size();
+    return out;
+  }
+
+  std::vector<std::string> message_lines() const {
+    std::vector<std::string> out;
+    for (const auto& m : model_->messages()) out.push_back(m.title + ": " + m.text);
+    return out;
+  }
+
+  std::string document_text() const {
+    std::string out;
+    for (const auto& c : model_->document()) {
+      out += std::to_string(c.code) + " " + c.font + " " + std::to_string(c.size) + "\n";
+    }
+    return out;
+  }
+
+  tsd::testing::TempDir home_;
+  std::unique_ptr<wordhost::WordModel> model_;
+  std::size_t first_call_ = 0;
+};
+
+}  // namespace tibet::testing

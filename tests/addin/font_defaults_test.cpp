@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "addin_fixture.h"
+
+namespace tibet::testing {
+namespace {
+
+using tsd::testing::read_file;
+
+struct LoadCase {
+  const char* name;
+  const char* file;  // null: no font.def
+  int family_base;
+  int tibetan_size;
+  const char* alt_font;
+  int alt_size;
+};
+
+class FontDefLoad : public AddinTest, public ::testing::WithParamInterface<LoadCase> {};
+
+TEST_P(FontDefLoad, gives_the_file_values_or_all_defaults) {
+  const LoadCase& c = GetParam();
+  if (c.file != nullptr) home_.write("font.def", c.file);
+  load_font_defaults();
+  EXPECT_EQ(defaults.family_base, c.family_base);
+  EXPECT_EQ(defaults.tibetan_size, c.tibetan_size);
+  EXPECT_STREQ(defaults.alt_font, c.alt_font);
+  EXPECT_EQ(defaults.alt_size, c.alt_size);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    load_font_defaults, FontDefLoad,
+    ::testing::Values(LoadCase{"missing", nullptr, 0, 24, "Times", 12},
+                      LoadCase{"as_saved", "34\r\n30\r\nArial Narrow\r\n10\r\n", 34, 30, "Arial Narrow", 10},
+                      LoadCase{"unix_line_ends", "0\n18\nCourier\n9\n", 0, 18, "Courier", 9},
+                      LoadCase{"no_family_68", "68\n24\nArial\n12\n", 0, 24, "Times", 12},
+                      LoadCase{"negative_family", "-34\n24\nArial\n12\n", 0, 24, "Times", 12},
+                      LoadCase{"only_two_numbers", "0 24", 0, 24, "", 12},
+                      LoadCase{"only_two_lines", "34\n20\n", 34, 20, "", 12},
+                      LoadCase{"size_too_big", "0\n2000\nArial\n12\n", 0, 24, "Times", 12},
+                      LoadCase{"size_1999", "0\n1999\nArial\n1999\n", 0, 1999, "Arial", 1999},
+                      LoadCase{"alt_size_zero", "0\n24\nArial\n0\n", 0, 24, "Times", 12},
+                      LoadCase{"size_past_16_bits", "0\n65560\nArial\n12\n", 0, 24, "Times", 12},
+                      LoadCase{"unread_numbers_keep_their_values", "zero\nArial\n", 0, 24, "Arial", 12},
+                      LoadCase{"empty", "", 0, 24, "", 12}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(AddinTest, a_long_font_line_is_cut_at_63_characters) {
+  const std::string name(70, 'n');
+  home_.write("font.def", "0\n24\n" + name + "\n14\n");
+  load_font_defaults();
+  EXPECT_EQ(std::string(defaults.alt_font), name.substr(0, 63));
+}
+
+TEST_F(AddinTest, saving_the_defaults_writes_four_lines) {
+  defaults = kDefaultFonts;
+  EXPECT_EQ(save_font_defaults(), 0);
+  EXPECT_EQ(read_file(home_.file("font.def")), "0\r\n24\r\nTimes\r\n12\r\n");
+  EXPECT_FALSE(std::filesystem::exists(home_.file("font.tmp")));
+  defaults = FontDefaults{};
+  load_font_defaults();
+  EXPECT_STREQ(defaults.alt_font, "Times");
+}
+
+// font.tmp made a link to the full device: it opens, but nothing written to it reaches the disk.
+TEST_F(AddinTest, a_failing_write_leaves_font_def_untouched) {
+  home_.write("font.def", "34\n30\nArial\n10\n");
+  ASSERT_EQ(symlink("/dev/full", home_.file("font.tmp").c_str()), 0);
+  defaults = kDefaultFonts;
+  EXPECT_EQ(save_font_defaults(), -1);
+  EXPECT_EQ(read_file(home_.file("font.def")), "34\n30\nArial\n10\n");
+  EXPECT_EQ(message_lines(),
+            (std::vector<std::string>{"Tsendrel Error: Error: Cannot save default font information in " +
+                                      home_.file("font.tmp") + ". Please check whether your disk is full."}));
+  EXPECT_FALSE(std::filesystem::exists(home_.file("font.tmp")));
+}
+
+TEST_F(AddinTest, an_uncreatable_temporary_file_shows_the_save_message) {
+  home_.write("font.def", "34\n30\nArial\n10\n");
+  ASSERT_EQ(mkdir(home_.file("font.tmp").c_str(), 0700), 0);
+  EXPECT_EQ(save_font_defaults(), -1);
+  EXPECT_EQ(read_file(home_.file("font.def")), "34\n30\nArial\n10\n");
+  EXPECT_EQ(model_->messages().size(), 1u);
+}
+
+TEST_F(AddinTest, a_failed_save_keeps_the_new_values_in_memory) {
+  ASSERT_EQ(mkdir(home_.file("font.tmp").c_str(), 0700), 0);
+  defaults = kDefaultFonts;
+  model_->queue_reply("E 40");
+  tibfont();
+  EXPECT_EQ(defaults.family_base, 34);
+  EXPECT_EQ(defaults.tibetan_size, 40);
+  EXPECT_EQ(model_->messages().size(), 1u);
+}
+
+}  // namespace
+}  // namespace tibet::testing
