@@ -155,14 +155,20 @@ class Host {
   bool unloaded_ = false;
 };
 
+std::string trimmed(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
 enum class LineResult { ok, bad_line, start_failed };
 
 LineResult run_line(Host& host, wordhost::WordModel& model, const std::string& line, std::string& error) {
-  std::istringstream words(line);
-  std::string command;
-  words >> command;
-  std::string rest;
-  std::getline(words >> std::ws, rest);
+  // The text after the command word and one blank is taken as it is, leading and trailing blanks included.
+  const std::size_t blank = line.find_first_of(" \t");
+  const std::string command = line.substr(0, blank);
+  const std::string rest = blank == std::string::npos ? "" : line.substr(blank + 1);
+  const std::string name = trimmed(rest);
 
   if (command == "reply") {
     model.queue_reply(rest);
@@ -210,23 +216,23 @@ LineResult run_line(Host& host, wordhost::WordModel& model, const std::string& l
     }
   } else if (command == "key") {
     long key_code = 0;
-    if (!parse_number(rest, key_code) || key_code < 0 || key_code > 0xFFFF) {
+    if (!parse_number(name, key_code) || key_code < 0 || key_code > 0xFFFF) {
       error = "expected key CODE";
       return LineResult::bad_line;
     }
     host.press(static_cast<int>(key_code));
   } else if (command == "button") {
-    for (const auto& [name, toolbar] : model.toolbars()) {
-      for (const wordhost::Button& button : toolbar.buttons) {
-        if (button.text == rest)
+    for (const auto& toolbar : model.toolbars()) {
+      for (const wordhost::Button& button : toolbar.second.buttons) {
+        if (button.text == name)
           return host.run_export(button.command) ? LineResult::ok : LineResult::bad_line;
       }
     }
-    error = "no button \"" + rest + "\"";
+    error = "no button \"" + name + "\"";
     return LineResult::bad_line;
   } else if (command == "run") {
-    if (model.commands().count(rest) == 0 || !host.run_export(rest)) {
-      error = "no command \"" + rest + "\"";
+    if (model.commands().count(name) == 0 || !host.run_export(name)) {
+      error = "no command \"" + name + "\"";
       return LineResult::bad_line;
     }
   } else {
