@@ -1,0 +1,313 @@
+// tarvex-cli: converts Wylie and KVTS text files as the converter's windows do, from the command line.
+// Reads the files named (or standard input), writes each output beside its input (or where -o says) and
+// every status line to standard error.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "batch.h"
+#include "log_status.h"
+#include "platform/path.h"
+#include "startup.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kExitConverted = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+constexpr char kHelp[] =
+    R"(Usage: tarvex-cli [options] FILE...
+
+Converts text files written in Wylie or KVTS transliteration into RTF documents set in
+the Tsendrel Tibetan fonts (Korlam or Ekorlam), or converts Wylie text to KVTS and back.
+All FILEs form one batch, as if selected together in the converter's main window.
+
+Options:
+  -t, --type T        conversion type:
+                        wylie-rtf   Wylie to Tsendrel (default)
+                        kvts-rtf    KVTS to Tsendrel
+                        wylie-kvts  Wylie to KVTS (plain text)
+                        kvts-wylie  KVTS to Wylie (plain text)
+  -f, --font F        Tibetan font family: ekorlam (default) or korlam
+      --size N        normal Tibetan point size, 8 to 99 (default 28)
+      --small-size N  small Tibetan point size for (parenthesised) text, 8 to 99 and not
+                      above the normal size (default 24)
+      --keep-cr       keep carriage returns: every line end stays a line end (for lists
+                      such as glossaries); otherwise single line ends join lines and a
+                      blank line starts a new paragraph
+  -d, --data-dir DIR  folder holding keyfont and keymap (default: the current directory
+                      if it holds keyfont, else the installed data folder)
+  -o, --output PATH   output file; only with one FILE. "-" writes to standard output
+  -r, --recursive PATTERN
+                      treat each FILE as a folder and convert every file in it and in
+                      every folder below it whose name matches PATTERN (* and ?, letters
+                      in either case, "*.*" matches every name), as the wild-card window does
+      --stage S       with -o and a conversion to Tsendrel: stop after a stage and write
+                      its bytes unchanged: kvts (the Wylie pre-pass, wylie-rtf only),
+                      syllables (composer key strings) or glyphs (glyph codes)
+  -h, --help          show this text
+      --version       show the version
+
+FILE "-" reads standard input (copied to a temporary file first, so every check of a
+normal file still applies); it must be the only FILE, and its output goes to standard
+output unless -o names a file.
+
+Output names: without -o, each output is written beside its input, named as the main
+window names it: a three-letter extension is replaced by "rtf" (notes.txt gives
+notes.rtf, notes gives notes.rtf, notes.html gives notes.html.rtf); the plain-text
+conversions are named the same way. With -r, outputs are named as the wild-card window
+names them. An input whose output name would be the input itself (notes.rtf) is refused.
+
+Every status line goes to standard error exactly as the converter's status window shows
+it: "Input file path: ...", "Output file path: ...", the problems of each file, and
+"N file(s) processed" at the end. A path of 260 characters or more is skipped.
+
+Exit status: 0 when every file converted; 1 when any file failed or was skipped;
+2 for bad usage, or when keyfont or keymap does not load.
+)";
+
+void print_line(const char* line) {
+  std::fputs(line, stderr);
+  std::fputc('\n', stderr);
+}
+
+void report_startup(const char* message) {
+  print_line(message);
+}
+
+int usage_error(const std::string& message) {
+  std::fprintf(stderr, "tarvex-cli: %s\nTry 'tarvex-cli --help' for more information.\n", message.c_str());
+  return kExitUsage;
+}
+
+// A private folder under the system's temporary folder, removed with its contents at the end.
+class TempFolder {
+ public:
+  TempFolder() {
+    std::random_device random;
+    std::error_code error;
+    const fs::path base = fs::temp_directory_path(error);
+    for (int attempt = 0; attempt < 100 && !error && path_.empty(); ++attempt) {
+      fs::path candidate = base / ("tarvex-cli-" + std::to_string(random()));
+      if (fs::create_directory(candidate, error)) path_ = candidate.string();
+    }
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    if (!path_.empty()) fs::remove_all(path_, ignored);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+bool copy_stream(std::FILE* from, std::FILE* to) {
+  char buffer[1 << 16];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, from)) > 0)
+    if (std::fwrite(buffer, 1, n, to) != n) return false;
+  return !std::ferror(from) && std::fflush(to) == 0;
+}
+
+bool copy_stdin_to(const std::string& path) {
+  std::FILE* out = std::fopen(path.c_str(), "wb");
+  if (!out) return false;
+  const bool ok = copy_stream(stdin, out);
+  return std::fclose(out) == 0 && ok;
+}
+
+bool copy_to_stdout(const std::string& path) {
+  std::FILE* in = std::fopen(path.c_str(), "rb");
+  if (!in) return false;
+  const bool ok = copy_stream(in, stdout);
+  std::fclose(in);
+  return ok;
+}
+
+struct Options {
+  BatchChoices choices;
+  std::optional<std::string> data_dir;
+  std::optional<std::string> output;
+  std::optional<std::string> pattern;
+  Stage stage = Stage::complete;
+  bool stage_given = false;
+  std::vector<std::string> files;
+};
+
+// Parses the arguments; returns an exit status when the program ends here (help, version, bad usage).
+std::optional<int> parse(int argc, char** argv, Options& options) {
+  options.choices.conversion_type = kWylieToTsendrel;
+  bool only_files = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (only_files || arg == "-" || arg.empty() || arg[0] != '-') {
+      options.files.emplace_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      only_files = true;
+      continue;
+    }
+    if (arg == "-h" || arg == "--help") {
+      std::fputs(kHelp, stdout);
+      return kExitConverted;
+    }
+    if (arg == "--version") {
+      std::printf("tarvex-cli %s\n", TSENDREL_VERSION);
+      return kExitConverted;
+    }
+    if (arg == "--keep-cr") {
+      options.choices.keep_cr = true;
+      continue;
+    }
+    // Every other option takes a value, as the next argument or after "=".
+    std::string name(arg);
+    std::optional<std::string> value;
+    if (const auto eq = name.find('='); eq != std::string::npos && name.rfind("--", 0) == 0) {
+      value = name.substr(eq + 1);
+      name.resize(eq);
+    }
+    static constexpr const char* kWithValue[] = {
+        "-t",         "--type", "-f",       "--font", "--size",      "--small-size", "-d",
+        "--data-dir", "-o",     "--output", "-r",     "--recursive", "--stage"};
+    bool known = false;
+    for (const char* o : kWithValue) known = known || name == o;
+    if (!known) return usage_error("unknown option '" + std::string(arg) + "'");
+    if (!value) {
+      if (i + 1 >= argc) return usage_error("option '" + name + "' needs a value");
+      value = argv[++i];
+    }
+    if (name == "-t" || name == "--type") {
+      static constexpr const char* kTypes[] = {"wylie-rtf", "kvts-rtf", "wylie-kvts", "kvts-wylie"};
+      int type = -1;
+      for (int t = 0; t < 4; ++t)
+        if (*value == kTypes[t]) type = t;
+      if (type < 0) return usage_error("unknown conversion type '" + *value + "'");
+      options.choices.conversion_type = type;
+    } else if (name == "-f" || name == "--font") {
+      if (*value == "ekorlam" || *value == "Ekorlam" || *value == "EKorlam")
+        options.choices.font_family = kEkorlam;
+      else if (*value == "korlam" || *value == "Korlam")
+        options.choices.font_family = kKorlam;
+      else
+        return usage_error("unknown font family '" + *value + "'");
+    } else if (name == "--size") {
+      options.choices.tib_size_text = *value;
+    } else if (name == "--small-size") {
+      options.choices.small_tib_size_text = *value;
+    } else if (name == "-d" || name == "--data-dir") {
+      options.data_dir = *value;
+    } else if (name == "-o" || name == "--output") {
+      options.output = *value;
+    } else if (name == "-r" || name == "--recursive") {
+      options.pattern = *value;
+    } else {
+      if (*value == "kvts")
+        options.stage = Stage::pre_pass;
+      else if (*value == "syllables")
+        options.stage = Stage::syllables;
+      else if (*value == "glyphs")
+        options.stage = Stage::glyphs;
+      else
+        return usage_error("unknown stage '" + *value + "'");
+      options.stage_given = true;
+    }
+  }
+
+  const int type = options.choices.conversion_type;
+  if (options.files.empty()) return usage_error("no input FILE given");
+  const bool reads_stdin = std::find(options.files.begin(), options.files.end(), "-") != options.files.end();
+  if (reads_stdin && options.files.size() > 1)
+    return usage_error("\"-\" (standard input) must be the only FILE");
+  if (options.output && options.files.size() > 1) return usage_error("-o needs exactly one FILE");
+  if (options.pattern && options.output) return usage_error("-o cannot be used with -r");
+  if (options.pattern && reads_stdin) return usage_error("-r needs folders, not standard input");
+  if (options.stage_given) {
+    if (!options.output && !reads_stdin) return usage_error("--stage needs -o");
+    if (type != kWylieToTsendrel && type != kKvtsToTsendrel)
+      return usage_error("--stage needs a conversion to Tsendrel (wylie-rtf or kvts-rtf)");
+    if (options.stage == Stage::pre_pass && type != kWylieToTsendrel)
+      return usage_error("--stage kvts needs --type wylie-rtf");
+  }
+  return std::nullopt;
+}
+
+std::string data_folder(const Options& options) {
+  if (options.data_dir) return *options.data_dir;
+  std::error_code error;
+  const fs::path here = fs::current_path(error);
+  if (!error && fs::exists(here / "keyfont", error)) return here.string();
+  return TSENDREL_DATA_DIR;
+}
+
+// The folder and name of a FILE as the main window would hold them.
+SelectedFile selected(const std::string& file) {
+  const std::size_t cut = file.find_last_of(tsd::path_separator);
+  if (cut == std::string::npos) return {".", file};
+  return {file.substr(0, cut), file.substr(cut + 1)};
+}
+
+int exit_status(const BatchResult& result) {
+  return result.converted == result.processed ? kExitConverted : kExitFailed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (const auto done = parse(argc, argv, options)) return *done;
+
+  set_log_status(print_line);
+  const std::string data = data_folder(options);
+  if (load_converter_tables(data.c_str(), report_startup) != 0) return kExitUsage;
+  const ConverterTables& tables = converter_tables();
+
+  ConversionRequest request;
+  fill_request(request, options.choices, tables);
+
+  if (options.pattern) {
+    std::vector<std::string> found;
+    for (const std::string& folder : options.files) search_files(folder, *options.pattern, found);
+    return exit_status(convert_found_files(request, found));
+  }
+
+  const bool reads_stdin = options.files.front() == "-";
+  const bool to_stdout = options.output ? *options.output == "-" : reads_stdin;
+  if (!reads_stdin && !options.output) {
+    std::vector<SelectedFile> files;
+    for (const std::string& file : options.files) files.push_back(selected(file));
+    return exit_status(convert_selected_files(request, files));
+  }
+
+  TempFolder temp;
+  if ((reads_stdin || to_stdout) && temp.path().empty()) {
+    print_line("tarvex-cli: could not create a temporary folder");
+    return kExitFailed;
+  }
+  std::string input = options.files.front();
+  if (reads_stdin) {
+    input = tsd::join_path(temp.path(), "stdin.txt");
+    if (!copy_stdin_to(input)) {
+      print_line("tarvex-cli: could not copy standard input to a temporary file");
+      return kExitFailed;
+    }
+  }
+  const std::string output = to_stdout ? tsd::join_path(temp.path(), "stdout.rtf") : *options.output;
+  const BatchResult result = convert_to_output(request, input, output, {}, options.stage);
+  if (to_stdout && result.converted == 1 && !copy_to_stdout(output)) {
+    print_line("tarvex-cli: could not write to standard output");
+    return kExitFailed;
+  }
+  return exit_status(result);
+}
