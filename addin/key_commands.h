@@ -1,5 +1,5 @@
-// The key commands as data: their names in registration order with key, bindings and failure message,
-// and the order in which their keys are bound.
+// The key commands as data, in registration order: name, key, bindings and failure message; and the
+// declarations of their exports.
 #pragma once
 
 #include <array>
@@ -24,9 +24,6 @@ inline constexpr KeyCommand key_commands[] = {TIBET_KEY_COMMANDS(TIBET_KEY_ROW)}
 
 inline constexpr int kKeyCommandCount = static_cast<int>(std::size(key_commands));
 static_assert(kKeyCommandCount == 98);
-
-// Index in key_commands of each command, in the order its keys are bound.
-extern const std::array<int, kKeyCommandCount> binding_order;
 
 }  // namespace tibet
 

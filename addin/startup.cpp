@@ -47,6 +47,10 @@ constexpr bool is_permutation(const std::array<int, kKeyCommandCount>& order) {
   return true;
 }
 
+// Index in key_commands of each command, in the order its keys are bound.
+constexpr std::array<int, kKeyCommandCount> kBindingOrder = make_binding_order();
+static_assert(is_permutation(kBindingOrder), "every key command is bound exactly once");
+
 constexpr const char* kToolbar = "Tsendrel";
 
 struct ModeCommand {
@@ -91,9 +95,6 @@ void show_trace(int level, const char* text) {
 
 }  // namespace
 
-const std::array<int, kKeyCommandCount> binding_order = make_binding_order();
-static_assert(is_permutation(make_binding_order()), "every key command is bound exactly once");
-
 std::int32_t register_command(std::int16_t id, const char* name, const char* description) {
   command_block block;
   if (description == nullptr) return run_command(block, cmd::register_command, 0, nullptr, 0, "is", id, name);
@@ -119,7 +120,7 @@ int create_toolbar(std::int16_t id) {
 }
 
 int assign_keys(std::int16_t id) {
-  for (const int index : binding_order) {
+  for (const int index : kBindingOrder) {
     const KeyCommand& command = key_commands[index];
     const std::string name(command.name);
     for (const int key_code : {command.binding, command.second_binding}) {
