@@ -153,9 +153,7 @@ extern "C" std::int16_t wdAutoOpen(std::int16_t id) {
   load_font_defaults();
   enter_tibetan_options();
 
-  // A second start-up in the same process must not find entries of an earlier keyfont.
-  key_tables.tib_keys.fill({});
-  key_tables.tib_chars.fill({});
+  // load_key_tables clears tib_keys and tib_chars before it reads the files.
   TSD_TRACE(0, "Entering main entry point");
   const std::string folder = tsd::addin_folder();
   const std::string keyfont_path = tsd::join_path(folder, "keyfont");
