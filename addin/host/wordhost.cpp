@@ -209,7 +209,7 @@ LineResult run_line(Host& host, wordhost::WordModel& model, const std::string& l
     for (const char c : rest) {
       const int key_code = wordhost::key_for_char(c);
       if (key_code < 0) {
-        error = "no key types \"" + std::string(1, c) + "\"";
+        error = "no key types character " + std::to_string(static_cast<unsigned char>(c));
         return LineResult::bad_line;
       }
       host.press(key_code);
