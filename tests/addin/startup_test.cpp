@@ -124,6 +124,33 @@ TEST_F(StartupTest, a_missing_keyfont_stops_before_any_registration) {
   EXPECT_EQ(saved_options[autocorrect_options][0], 1);
 }
 
+TEST_F(StartupTest, an_overfull_keyfont_shows_the_loader_report_then_its_own_message) {
+  copy_tables();
+  std::string keyfont;
+  for (int i = 0; i < 700; ++i) {
+    keyfont += "k 0 1";
+    for (int group = 1; group < 19; ++group) keyfont += " x 0 1";
+    keyfont += "\n";
+  }
+  home_.write("keyfont", keyfont);
+  EXPECT_EQ(wdAutoOpen(7), 0);
+  const auto lines = message_lines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0],
+            "Tsendrel Error: Number of entries in keyfont file is larger than available table size = 700");
+  EXPECT_EQ(lines[1].rfind("Tsendrel Error: Could not initialize character table from ", 0), 0u);
+}
+
+TEST_F(StartupTest, reads_the_default_fonts_before_anything_else) {
+  copy_tables();
+  home_.write("font.def", "34\n20\nArial\n10\n");
+  ASSERT_EQ(wdAutoOpen(7), 1);
+  EXPECT_EQ(defaults.family_base, 34);
+  EXPECT_EQ(defaults.tibetan_size, 20);
+  EXPECT_STREQ(defaults.alt_font, "Arial");
+  EXPECT_EQ(defaults.alt_size, 10);
+}
+
 TEST_F(StartupTest, a_bad_keymap_shows_the_loader_report_then_its_own_message) {
   copy_tables();
   home_.write("keymap", "k k\nr r\nk r\n");
