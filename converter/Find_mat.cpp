@@ -23,8 +23,20 @@ void find_longest_prefix(const char* name, const char* const* strings, int num_s
   *length_match = 0;
   *string_index = 0;
   // The table is sorted, so the last entry that begins `name` is the longest, and the first entry that
-  // sorts after `name` ends the search.
-  for (int k = 0; k < num_strings; ++k) {
+  // sorts after `name` ends the search. Entries with a smaller first character cannot begin `name`: the
+  // scan starts after them.
+  const auto first = static_cast<unsigned char>(name[0]);
+  int lo = 0;
+  int hi = num_strings;
+  while (lo < hi) {
+    const int mid = (lo + hi) / 2;
+    if (static_cast<unsigned char>(strings[mid][0]) < first) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  for (int k = lo; k < num_strings; ++k) {
     int matched = 0;
     const int order = prefix_compare(strings[k], name, &matched);
     if (order > 0) break;

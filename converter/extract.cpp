@@ -1,8 +1,10 @@
 #include "extract.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string_view>
 
 #include "Find_mat.h"
@@ -38,6 +40,16 @@ bool is_word_char(int c) {
 }
 bool is_vowel_char(unsigned char c) {
   return (kClasses[c] & kVowel) != 0;
+}
+
+// The vowel key codes of key strings.
+constexpr auto kVowelKeys = [] {
+  std::array<bool, 256> keys{};
+  for (const unsigned char c : std::string_view("AEFIJLOUaeiou")) keys[c] = true;
+  return keys;
+}();
+bool is_vowel_key(char key) {
+  return kVowelKeys[static_cast<unsigned char>(key)];
 }
 
 // Syllables that stand for one symbol each, whatever their spelling.
@@ -119,6 +131,32 @@ int write_final_cluster(const char* cluster, int length, KeyWriter& out) {
   return 0;
 }
 
+// Syllables recur: each recent syllable keeps its key string, or the verdict that it is marked, so a
+// repeated syllable is not converted again. The result depends on nothing but the syllable's text.
+class SyllableCache {
+ public:
+  struct Slot {
+    int length = 0;  // 0: empty; a syllable has at least two characters
+    bool converted = false;
+    char word[kWordBufferSize];
+    char keys[kKeyBufferSize];
+
+    bool holds(const char* text, int n) const {
+      return length == n && std::memcmp(word, text, static_cast<std::size_t>(n)) == 0;
+    }
+  };
+
+  Slot& slot_for(const char* word, int length) {
+    std::uint32_t hash = 2166136261u;
+    for (int i = 0; i < length; ++i) hash = (hash ^ static_cast<unsigned char>(word[i])) * 16777619u;
+    return slots_[hash % kSlots];
+  }
+
+ private:
+  static constexpr std::uint32_t kSlots = 4096;
+  std::unique_ptr<Slot[]> slots_ = std::make_unique<Slot[]>(kSlots);
+};
+
 // Writes the error marker: the syllable exactly as read, between "[~" and "]".
 void write_error_marker(tsd::Stream& dst, const char* word) {
   dst.write("[~");
@@ -187,9 +225,8 @@ void write_single_character(tsd::Stream& src, tsd::Stream& dst, unsigned char c)
 }  // namespace
 
 int extract_syllables(tsd::Stream& src, tsd::Stream& dst, const TranslitTables& tables, int check_syllables) {
+  SyllableCache cache;
   char word[kWordBufferSize];
-  char saved[kWordBufferSize];
-  char keys[kKeyBufferSize];
   char message[kCheckMessageSize];
   for (;;) {
     int c = src.get();
@@ -198,19 +235,24 @@ int extract_syllables(tsd::Stream& src, tsd::Stream& dst, const TranslitTables& 
 
     char* end_word = nullptr;
     const int length = read_word(&src, word, kWordLimit, &end_word);
-    std::memcpy(saved, word, static_cast<std::size_t>(end_word - word));
     if (length >= 2) {
-      const bool converted = convert_syllable(word, length, keys, tables) == 0 &&
-                             (check_syllables == 0 || check_syllable_length(keys, message) == 0);
-      if (converted) {
-        dst.write(keys);
+      SyllableCache::Slot& slot = cache.slot_for(word, length);
+      if (!slot.holds(word, length)) {
+        // The slot keeps the syllable as read: conversion cuts the word buffer into pieces.
+        slot.length = length;
+        std::memcpy(slot.word, word, static_cast<std::size_t>(length) + 1);
+        slot.converted = convert_syllable(word, length, slot.keys, tables) == 0 &&
+                         (check_syllables == 0 || check_syllable_length(slot.keys, message) == 0);
+      }
+      if (slot.converted) {
+        for (const char* k = slot.keys; *k != '\0'; ++k) dst.put(*k);
       } else {
-        write_error_marker(dst, saved);
+        write_error_marker(dst, slot.word);
       }
     } else if (length == 1) {
       write_single_character(src, dst, static_cast<unsigned char>(word[0]));
     } else if (length == kWordTooLong) {
-      write_overlong_run(src, dst, saved);
+      write_overlong_run(src, dst, word);
     } else {
       break;
     }
@@ -324,7 +366,7 @@ int check_syllable_length(const char* keys, char* message) {
       ++part_start;
     } else if (key == kStackKey) {
       stack_key = j;
-    } else if (std::strchr("AEFIJLOUaeiou", key) != nullptr) {
+    } else if (is_vowel_key(key)) {
       ++vowels;
       const int a_chung = j > 0 && keys[j - 1] == '\'' ? 1 : 0;
       const int measure = stack_key >= 0 ? stack_key - part_start + 1 - a_chung : j - part_start - a_chung;
