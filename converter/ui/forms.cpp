@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QStyle>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
@@ -31,12 +32,15 @@ void make_secondary(QWidget* window) {
 }  // namespace
 
 void show_form(QWidget* window) {
+  window->show();
+  // The frame's size is known once the window is shown, and it is the frame that is centred.
   if (!window->property("centred").toBool()) {
     window->setProperty("centred", true);
-    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-    if (screen) window->move(screen->availableGeometry().center() - window->rect().center());
+    if (const QScreen* screen = window->screen())
+      window->move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window->frameGeometry().size(),
+                                       screen->availableGeometry())
+                       .topLeft());
   }
-  window->show();
   window->raise();
   window->activateWindow();
 }
