@@ -42,40 +42,53 @@ constexpr Output output_of(std::string_view text) {
   return out;
 }
 
-inline void put_output(tsd::Stream& dst, const Output& out) {
-  if (out.length == 0) return;
-  dst.put(out.text[0]);
-  if (out.length == 1) return;
-  dst.put(out.text[1]);
-  if (out.length == 2) return;
-  dst.put(out.text[2]);
-}
+// The destination of a pass, with the writing of a table step's one to three bytes.
+class Sink {
+ public:
+  explicit Sink(tsd::Stream& dst) : dst_(dst) {}
+  void add(const Output& out) {
+    if (out.length == 0) return;
+    dst_.put(out.text[0]);
+    if (out.length == 1) return;
+    dst_.put(out.text[1]);
+    if (out.length == 2) return;
+    dst_.put(out.text[2]);
+  }
+  void put(int c) { dst_.put(c); }
+  void write(std::string_view text) {
+    for (const char c : text) dst_.put(c);
+  }
+  // 0 when the source was read and everything reached the destination, else -1.
+  int finish(const tsd::Stream& src) {
+    const bool written = dst_.flush() == 0 && !dst_.error();
+    return written && !src.error() ? 0 : -1;
+  }
 
-// The previous character matters only as whitespace (a syllable start) or as one particular letter.
-enum PrevClass : unsigned char { kAfterSpace, kAfterLetter, kAfterOther, kPrevClasses };
+ private:
+  tsd::Stream& dst_;
+};
 
-template <char Letter>
-constexpr std::array<unsigned char, 256> make_prev_classes() {
+// Wylie to KVTS, by the previous character: a blank (a syllable start), "A", or anything else.
+// "." "s" "[" look ahead and are handled apart.
+enum WylieClass : unsigned char { kAfterSpace, kAfterA, kAfterNonA, kWylieClasses };
+
+constexpr auto kWylieClassOf = [] {
   std::array<unsigned char, 256> classes{};
-  for (int c = 0; c < 256; ++c)
-    classes[c] = is_space(c) ? kAfterSpace : c == Letter ? kAfterLetter : kAfterOther;
+  for (int c = 0; c < 256; ++c) classes[c] = is_space(c) ? kAfterSpace : c == 'A' ? kAfterA : kAfterNonA;
   return classes;
-}
+}();
 
-using OutputTable = std::array<std::array<Output, 256>, kPrevClasses>;
+using OutputTable = std::array<std::array<Output, 256>, kWylieClasses>;
 
-// Wylie to KVTS, by the class of the previous character (a blank, "A", anything else). "." "s" "[" look
-// ahead and are handled apart.
-constexpr auto kWylieClasses = make_prev_classes<'A'>();
 constexpr bool wylie_looks_ahead(int c) {
   return c == '.' || c == 's' || c == '[';
 }
 
 constexpr OutputTable make_wylie_outputs() {
   OutputTable table{};
-  for (int prev = 0; prev < kPrevClasses; ++prev) {
+  for (int prev = 0; prev < kWylieClasses; ++prev) {
     const bool start = prev == kAfterSpace;
-    const bool vowel_start = start || prev == kAfterLetter;
+    const bool vowel_start = start || prev == kAfterA;
     for (int c = 0; c < 256; ++c) {
       Output& out = table[prev][c];
       switch (c) {
@@ -116,7 +129,7 @@ constexpr OutputTable kWylieOutputs = make_wylie_outputs();
 
 // Copies a bracketed passage after its "[" up to and including the closing "]" or to the end of the
 // source; returns the last character copied, which is the previous character of the next item.
-int copy_bracketed(tsd::Stream& src, tsd::Stream& dst) {
+int copy_bracketed(tsd::Stream& src, Sink& dst) {
   int last = '[';
   for (int c = src.get(); c != kEnd; c = src.get()) {
     dst.put(c);
@@ -126,13 +139,8 @@ int copy_bracketed(tsd::Stream& src, tsd::Stream& dst) {
   return last;
 }
 
-int finish(const tsd::Stream& src, tsd::Stream& dst) {
-  const bool written = dst.flush() == 0 && !dst.error();
-  return written && !src.error() ? 0 : -1;
-}
-
 // The Wylie characters that look at the next one. Returns the last character consumed.
-int wylie_look_ahead(tsd::Stream& src, tsd::Stream& dst, int c, int prev) {
+int wylie_look_ahead(tsd::Stream& src, Sink& dst, int c, int prev) {
   if (c == '[') {
     dst.put('[');
     return copy_bracketed(src, dst);
@@ -154,147 +162,157 @@ int wylie_look_ahead(tsd::Stream& src, tsd::Stream& dst, int c, int prev) {
 
 }  // namespace
 
-int wylie_to_kvts(tsd::Stream& src, tsd::Stream& dst) {
+int wylie_to_kvts(tsd::Stream& src, tsd::Stream& destination) {
+  Sink dst(destination);
   int prev = kStartOfSource;
   for (int c = src.get(); c != kEnd; c = src.get()) {
     if (wylie_looks_ahead(c)) {
       prev = wylie_look_ahead(src, dst, c, prev);
       continue;
     }
-    put_output(dst, kWylieOutputs[kWylieClasses[prev]][c]);
+    dst.add(kWylieOutputs[kWylieClassOf[prev]][c]);
     prev = c;
   }
-  return finish(src, dst);
+  return dst.finish(src);
 }
 
 namespace {
 
-// KVTS to Wylie, by the class of the previous character (a blank, "T", anything else). "A" "E" "O" "-"
-// "[" look ahead and are handled apart; the character read ahead is carried to the next round rather than
-// pushed back.
-constexpr auto kKvtsClasses = make_prev_classes<'T'>();
-constexpr bool kvts_looks_ahead(int c) {
-  return c == 'A' || c == 'E' || c == 'O' || c == '-' || c == '[';
+// KVTS to Wylie runs as a small state machine over the previous item, so that most characters cost one
+// table step: the previous character as a blank, "T" or "G", or an "A" whose output waits for the
+// character after it (at a syllable start, after "G", or elsewhere). "E", "O", "[" and "-" after "G" look
+// further ahead and are handled apart.
+enum KvtsState : unsigned char {
+  kSpace,
+  kAfterT,
+  kAfterG,
+  kAfterOther,
+  kAChenAtStart,
+  kAChenAfterG,
+  kAChen,
+  kKvtsStates,
+  kLooksAhead = kKvtsStates,
+};
+
+constexpr bool is_a_chen(int state) {
+  return state >= kAChenAtStart;
 }
 
-constexpr OutputTable make_kvts_outputs() {
-  OutputTable table{};
-  for (int prev = 0; prev < kPrevClasses; ++prev) {
-    const bool after_t = prev == kAfterLetter;
-    for (int c = 0; c < 256; ++c) {
-      Output& out = table[prev][c];
-      if (c == ',') {
-        out = output_of("/");
-      } else if (c == 'S') {
-        out = output_of(after_t ? "sh" : "s");
-      } else if (c == 'Z') {
-        out = output_of(after_t ? "s" : "z");
-      } else {
-        out.length = 1;
-        out.text[0] = swap_case(c);
-      }
-    }
+constexpr unsigned char state_after(int c) {
+  if (is_space(c)) return kSpace;
+  if (c == 'T') return kAfterT;
+  if (c == 'G') return kAfterG;
+  return kAfterOther;
+}
+
+struct Step {
+  Output out;
+  unsigned char next = kAfterOther;
+};
+
+// A character with no "A" waiting before it.
+constexpr Step plain_step(int state, int c) {
+  if (c == 'E' || c == 'O' || c == '[' || (c == '-' && state == kAfterG)) return {{}, kLooksAhead};
+  if (c == 'A') return {{}, state == kSpace ? kAChenAtStart : state == kAfterG ? kAChenAfterG : kAChen};
+  Step step;
+  step.next = state_after(c);
+  if (c == ',') {
+    step.out = output_of("/");
+  } else if (c == 'S') {
+    step.out = output_of(state == kAfterT ? "sh" : "s");
+  } else if (c == 'Z') {
+    step.out = output_of(state == kAfterT ? "s" : "z");
+  } else {
+    step.out.length = 1;
+    step.out.text[0] = swap_case(c);
   }
-  return table;
-}
-constexpr OutputTable kKvtsOutputs = make_kvts_outputs();
-
-// The characters that an "A" before them joins: every other one leaves the "A" as the vowel "a".
-constexpr auto kJoinsAChen = [] {
-  std::array<bool, 256> joins{};
-  for (const unsigned char c : std::string_view("AIUim-EO")) joins[c] = true;
-  return joins;
-}();
-constexpr bool joins_a_chen(int n) {
-  return n != kEnd && kJoinsAChen[n];
+  return step;
 }
 
-// The "A" of KVTS with the character n after it, which it joins: `start` tells whether the "A" stands at
-// a syllable start. Returns the last character consumed; `next` receives the character to handle after it.
-int a_chen_to_wylie(tsd::Stream& src, tsd::Stream& dst, int n, int prev, bool start, int& next) {
-  switch (n) {
+// A character after a waiting "A": the "A" joins it, or is written "a" before it.
+constexpr Step a_chen_step(int state, int c) {
+  const bool start = state == kAChenAtStart;
+  switch (c) {
     case 'A':
-      dst.put(start ? 'a' : 'A');
-      break;
+      return {output_of(start ? "a" : "A"), kAfterOther};
     case 'I':
-      dst.write(start ? "i" : "Ai");
-      break;
+      return {output_of(start ? "i" : "Ai"), kAfterOther};
     case 'U':
-      dst.write(start ? "u" : "Au");
-      break;
+      return {output_of(start ? "u" : "Au"), kAfterOther};
     case 'i':
-      dst.write(start ? "I" : "AI");
-      break;
+      return {output_of(start ? "I" : "AI"), kAfterOther};
     case 'm':
-      dst.write("aM");
-      break;
+      return {output_of("aM"), kAfterOther};
     case '-':
-      dst.put(prev == 'G' ? '.' : '-');
-      break;
+      return {output_of(state == kAChenAfterG ? "." : "-"), kAfterOther};
+    case 'E':
+    case 'O':
+    case '[':
+      return {{}, kLooksAhead};
     default: {
-      // "E" or "O": doubled, the long vowel.
-      const int after = src.get();
-      if (!start) dst.put('A');
-      if (after == n) {
-        dst.put(n);
-        next = src.get();
-        return after;
-      }
-      dst.put(swap_case(n));
-      next = after;
-      return n;
+      Step step = plain_step(kAfterOther, c);
+      step.out.text[2] = step.out.text[1];
+      step.out.text[1] = step.out.text[0];
+      step.out.text[0] = 'a';
+      ++step.out.length;
+      return step;
     }
   }
-  next = src.get();
-  return n;
 }
 
-// The other KVTS characters that look at the next one. Returns the last character consumed; `next`
-// receives the character to handle after it.
-int kvts_look_ahead(tsd::Stream& src, tsd::Stream& dst, int c, int prev, int& next) {
+constexpr auto kKvtsSteps = [] {
+  std::array<std::array<Step, 256>, kKvtsStates> steps{};
+  for (int state = 0; state < kKvtsStates; ++state)
+    for (int c = 0; c < 256; ++c)
+      steps[state][c] = is_a_chen(state) ? a_chen_step(state, c) : plain_step(state, c);
+  return steps;
+}();
+
+// "E", "O", "[" after any state and "-" after "G". Returns the state after them.
+int kvts_look_ahead(tsd::Stream& src, Sink& dst, int c, int state) {
   if (c == '[') {
+    if (is_a_chen(state)) dst.put('a');
     dst.put('[');
-    const int last = copy_bracketed(src, dst);
-    next = src.get();
-    return last;
+    return state_after(copy_bracketed(src, dst));
   }
   const int n = src.get();
-  // "EE" and "OO" are the long vowels, a single "E" or "O" the short one; "G-Y" is Wylie "g.y".
-  const bool joined = c == '-' ? prev == 'G' && n == 'Y' : n == c;
-  if (joined) {
-    dst.write(c == '-' ? ".y" : c == 'E' ? "E" : "O");
-    next = src.get();
-    return n;
+  if (c == '-') {
+    // "G-Y" is Wylie "g.y".
+    if (n == 'Y') {
+      dst.write(".y");
+    } else {
+      src.unget(n);
+      dst.put('-');
+    }
+    return kAfterOther;
   }
-  dst.put(c == '-' ? '-' : swap_case(c));
-  next = n;
-  return c;
+  // "EE" and "OO" are the long vowels, a single "E" or "O" the short one; an "A" before them writes "A"
+  // except at a syllable start.
+  if (is_a_chen(state) && state != kAChenAtStart) dst.put('A');
+  if (n == c) {
+    dst.put(c);
+  } else {
+    src.unget(n);
+    dst.put(swap_case(c));
+  }
+  return kAfterOther;
 }
 
 }  // namespace
 
-int kvts_to_wylie(tsd::Stream& src, tsd::Stream& dst) {
-  int prev = kStartOfSource;
-  int c = src.get();
-  while (c != kEnd) {
-    int next = kEnd;
-    if (c == 'A') {
-      const int n = src.get();
-      if (joins_a_chen(n)) {
-        prev = a_chen_to_wylie(src, dst, n, prev, is_space(prev), next);
-      } else {
-        dst.put('a');
-        prev = c;
-        next = n;
-      }
-    } else if (kvts_looks_ahead(c)) {
-      prev = kvts_look_ahead(src, dst, c, prev, next);
-    } else {
-      put_output(dst, kKvtsOutputs[kKvtsClasses[prev]][c]);
-      prev = c;
-      next = src.get();
+int kvts_to_wylie(tsd::Stream& src, tsd::Stream& destination) {
+  Sink dst(destination);
+  int state = kSpace;
+  for (int c = src.get(); c != kEnd; c = src.get()) {
+    const Step& step = kKvtsSteps[state][c];
+    if (step.next == kLooksAhead) {
+      state = kvts_look_ahead(src, dst, c, state);
+      continue;
     }
-    c = next;
+    dst.add(step.out);
+    state = step.next;
   }
-  return finish(src, dst);
+  // An "A" at the end of the source is the vowel "a".
+  if (is_a_chen(state)) dst.put('a');
+  return dst.finish(src);
 }
