@@ -48,9 +48,11 @@ QStringList matching_files(const QString& directory, const QString& pattern) {
 
 QStringList volume_roots() {
   QStringList roots;
-  for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
-    if (volume.isValid() && volume.isReady() && !roots.contains(volume.rootPath()))
-      roots.push_back(volume.rootPath());
+  for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+    // Package images (snaps) are mounted as squashfs volumes: they are no place for the user's texts.
+    if (!volume.isValid() || !volume.isReady() || volume.fileSystemType() == "squashfs") continue;
+    if (!roots.contains(volume.rootPath())) roots.push_back(volume.rootPath());
+  }
   roots.sort(Qt::CaseInsensitive);
   roots.removeAll(QDir::rootPath());
   roots.prepend(QDir::rootPath());
