@@ -172,6 +172,21 @@ class BatchTest : public QObject {
     QCOMPARE(forms_.request.conversion_type, kKvtsToWylie);
   }
 
+  void wildcard_menu_logs_bad_size_below_earlier_lines() {
+    TMainForm& form = *forms_.MainForm;
+    forms_.DebugText->hide();
+    forms_.DebugText->Memo->setPlainText(QStringLiteral("earlier line"));
+    form.tib_pt_size->clear();
+    form.WildCardConvert1->trigger();
+    QCOMPARE(
+        ui_test::memo_lines(forms_.DebugText->Memo),
+        (QStringList{"earlier line", "Bad tibetan point size.", "Please set to a number between 8 and 99"}));
+    QVERIFY(forms_.DebugText->isHidden());
+    QVERIFY(forms_.WildcardForm->isVisible());
+    QCOMPARE(forms_.request.tib_size, 56);
+    forms_.WildcardForm->close();
+  }
+
   void wildcard_search_selects_every_matching_file_below() {
     const QDir top(texts_.path());
     for (const char* folder : {"sub/deeper", "x.txt", "empty"}) QVERIFY(top.mkpath(QLatin1String(folder)));
