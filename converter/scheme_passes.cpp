@@ -302,7 +302,7 @@ int kvts_look_ahead(tsd::Stream& src, Sink& dst, int c, int state) {
 
 int kvts_to_wylie(tsd::Stream& src, tsd::Stream& destination) {
   Sink dst(destination);
-  int state = kSpace;
+  int state = kSpace;  // the start of the source is a syllable start
   for (int c = src.get(); c != kEnd; c = src.get()) {
     const Step& step = kKvtsSteps[state][c];
     if (step.next == kLooksAhead) {

@@ -224,13 +224,20 @@ constexpr std::array<const char*, 256> make_key_text() {
 constexpr std::array<unsigned char, 256> letter_keys = make_letter_keys();
 constexpr std::array<const char*, 256> key_text = make_key_text();
 
+const TranslitTables& built_translit_tables() {
+  static constexpr TranslitTables tables = {
+      {kStackTexts, kStackKeys.data(), kStackCount},
+      {kInitialVowelTexts, kInitialVowelKeys, kInitialVowelCount},
+      {kVowelTexts, kVowelKeys, kVowelCount},
+      {kLaterStackTexts, kLaterStackKeys, kLaterStackCount},
+  };
+  return tables;
+}
+
 void init_translit_tables(TranslitTables& tables) {
-  // The tables are built once per process; a later call leaves even a different record as it is.
+  // The tables are handed out once per process; a later call leaves even a different record as it is.
   static bool initialised = false;
   if (initialised) return;
   initialised = true;
-  tables.stacks = {kStackTexts, kStackKeys.data(), kStackCount};
-  tables.initial_vowels = {kInitialVowelTexts, kInitialVowelKeys, kInitialVowelCount};
-  tables.vowels = {kVowelTexts, kVowelKeys, kVowelCount};
-  tables.later_stacks = {kLaterStackTexts, kLaterStackKeys, kLaterStackCount};
+  tables = built_translit_tables();
 }

@@ -37,3 +37,6 @@ extern const std::array<const char*, 256> key_text;
 // Fills `tables` on the first call of the process; every later call returns at once and leaves its
 // argument untouched.
 void init_translit_tables(TranslitTables& tables);
+
+// The tables as built, for readers that were not given the record of the first call (tools, tests).
+const TranslitTables& built_translit_tables();

@@ -23,8 +23,7 @@ int main(int argc, char** argv) {
     std::fputs("usage: make-key-tables FOLDER\nWrites FOLDER/keyfont and FOLDER/keymap.\n", stderr);
     return 2;
   }
-  TranslitTables tables;
-  init_translit_tables(tables);
+  const TranslitTables& tables = built_translit_tables();
   try {
     const auto entries = sample_tables::make_entries(tables);
     for (const auto& [name, text] : {std::pair{"keyfont", sample_tables::keyfont_text(entries)},
