@@ -31,19 +31,22 @@ bool is_white(int c) {
 class TypedKeys {
  public:
   void add(int c) {
-    keys_[(start_ + count_) % kTypedKeysSize] = static_cast<unsigned char>(c);
-    if (count_ < kTypedKeysSize)
-      ++count_;
-    else
-      start_ = (start_ + 1) % kTypedKeysSize;
+    if (count_ < kTypedKeysSize) {
+      keys_[wrap(start_ + count_++)] = static_cast<unsigned char>(c);
+    } else {
+      keys_[start_] = static_cast<unsigned char>(c);
+      start_ = wrap(start_ + 1);
+    }
   }
   void clear() { start_ = count_ = 0; }
   template <typename Fn>
   void for_each(Fn fn) const {
-    for (int i = 0; i < count_; ++i) fn(keys_[(start_ + i) % kTypedKeysSize]);
+    for (int i = 0; i < count_; ++i) fn(keys_[wrap(start_ + i)]);
   }
 
  private:
+  static int wrap(int i) { return i < kTypedKeysSize ? i : i - kTypedKeysSize; }
+
   std::array<unsigned char, kTypedKeysSize> keys_{};
   int start_ = 0;
   int count_ = 0;
@@ -58,6 +61,8 @@ class FontCodePass {
   int run();
 
  private:
+  // done: the character read becomes the last key unless it is white space; next: the step has settled
+  // the last key itself.
   enum class Step { done, next, failed };
 
   Step handle(int c);
@@ -85,7 +90,7 @@ class FontCodePass {
 
   std::array<std::array<unsigned char, tsd::kGlyphBufferSize>, 5> punctuation_{};
   unsigned char separator_ = 0;
-  std::array<unsigned char, kGlyphWordSize> word_{};
+  std::array<unsigned char, kGlyphWordSize + tsd::kGlyphBufferSize> word_{};
   int word_length_ = 0;
   TypedKeys typed_;
   int last_key_ = 0;
@@ -239,14 +244,16 @@ bool FontCodePass::passage(int close, unsigned char start, unsigned char end, co
 FontCodePass::Step FontCodePass::key(int c) {
   after_space_ = no_dot_ = newline_state_ = 0;
   typed_.add(c);
-  unsigned char glyphs[tsd::kGlyphBufferSize];
+  // The composer writes straight behind the word's glyphs; the word keeps them if they fit.
+  unsigned char* glyphs = word_.data() + word_length_;
   const int result = tsd::compose_key(c, glyphs, key_tables_, state_);
   if (result >= 0) {
-    const int length = static_cast<int>(std::strlen(reinterpret_cast<const char*>(glyphs)));
+    int length = 0;
+    while (glyphs[length] != 0) ++length;
     if (word_length_ + length <= kGlyphWordSize) {
-      std::memcpy(word_.data() + word_length_, glyphs, length);
       word_length_ += length;
-      return Step::done;
+      last_key_ = c;
+      return Step::next;
     }
   }
   // A refused key puts back the white space that ends the raw passage; an overflowing word consumes it.

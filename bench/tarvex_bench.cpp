@@ -1,0 +1,172 @@
+// Measures the converter single-threaded on a generated corpus: MB/s (10^6 bytes of each pass's own input
+// per second, best of several runs) for every pass and for the four conversion types end to end.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <string>
+
+#include "batch.h"
+#include "convert_file.h"
+#include "corpus.h"
+#include "extract.h"
+#include "font_code_pass.h"
+#include "rtf_writer.h"
+#include "scheme_passes.h"
+#include "startup.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tsd::Stream;
+
+struct Target {
+  const char* name;
+  double mb_per_s;
+};
+
+std::uintmax_t size_of(const std::string& path) {
+  return fs::file_size(path);
+}
+
+// Best time in seconds of `runs` calls of `work`.
+double best_of(int runs, const std::function<void()>& work) {
+  double best = 1e30;
+  for (int i = 0; i < runs; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    best = std::min(best, took.count());
+  }
+  return best;
+}
+
+void report(const char* name, std::uintmax_t bytes, double seconds, double target) {
+  const double rate = bytes / 1e6 / seconds;
+  std::printf("%-26s %8.1f MB %8.3f s %9.1f MB/s", name, bytes / 1e6, seconds, rate);
+  if (target > 0) std::printf("   target %5.0f MB/s: %s", target, rate >= target ? "met" : "BELOW");
+  std::printf("\n");
+}
+
+void fail(const char* what) {
+  std::fprintf(stderr, "tarvex-bench: %s\n", what);
+  std::exit(1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::size_t megabytes = 32;
+  int runs = 3;
+  std::string only;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--mb") == 0 && i + 1 < argc)
+      megabytes = std::strtoul(argv[++i], nullptr, 10);
+    else if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc)
+      runs = std::atoi(argv[++i]);
+    else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc)
+      only = argv[++i];
+    else {
+      std::printf("Usage: tarvex-bench [--mb N] [--runs N] [--only STEP]\n");
+      return std::strcmp(argv[i], "--help") == 0 ? 0 : 2;
+    }
+  }
+
+  set_log_status([](const char* line) { std::fprintf(stderr, "status: %s\n", line); });
+  if (load_converter_tables(TSENDREL_DATA_DIR, [](const char* m) { std::fprintf(stderr, "%s\n", m); }) != 0)
+    fail("the tables in " TSENDREL_DATA_DIR " did not load");
+  const ConverterTables& tables = converter_tables();
+  ConversionRequest request;
+  fill_request(request, BatchChoices{}, tables);
+
+  std::random_device random;
+  const fs::path dir = fs::temp_directory_path() / ("tarvex-bench-" + std::to_string(random()));
+  fs::create_directories(dir);
+  const std::string wylie = (dir / "corpus.txt").string();
+  const std::string kvts = (dir / "corpus.kvt").string();
+  const std::string syllables = (dir / "corpus.syl").string();
+  const std::string glyphs = (dir / "corpus.gly").string();
+  const std::string output = (dir / "out.rtf").string();
+
+  {
+    const std::string text = bench::wylie_corpus(megabytes * 1000000, 1);
+    std::ofstream(wylie, std::ios::binary).write(text.data(), static_cast<std::streamsize>(text.size()));
+  }
+  {
+    Stream in = Stream::open_read(wylie.c_str(), Stream::Mode::text);
+    Stream out = Stream::open_write(kvts.c_str(), Stream::Mode::text);
+    wylie_to_kvts(in, out);
+    if (out.close() != 0) fail("could not write the KVTS corpus");
+  }
+  {
+    Stream in = Stream::open_read(kvts.c_str(), Stream::Mode::text);
+    Stream out = Stream::open_write(syllables.c_str(), Stream::Mode::binary);
+    extract_syllables(in, out, tables.translit_tables, 1);
+    if (out.close() != 0) fail("could not write the syllable file");
+  }
+  {
+    Stream in = Stream::open_read(syllables.c_str(), Stream::Mode::binary);
+    Stream out = Stream::open_write(glyphs.c_str(), Stream::Mode::binary);
+    if (font_code_pass(in, out, 0, tables.key_tables) != 0 || out.close() != 0)
+      fail("the font-code pass failed");
+  }
+
+  std::printf("Corpus: %.1f MB of Wylie, %.1f MB of KVTS, %.1f MB of syllables, %.1f MB of glyph codes\n",
+              size_of(wylie) / 1e6, size_of(kvts) / 1e6, size_of(syllables) / 1e6, size_of(glyphs) / 1e6);
+  std::printf("Best of %d runs, single-threaded; MB/s counts 10^6 bytes of each step's own input.\n\n", runs);
+
+  const auto pass = [&](const char* name, const std::string& from, Stream::Mode from_mode,
+                        Stream::Mode to_mode, double target,
+                        const std::function<void(Stream&, Stream&)>& run) {
+    if (!only.empty() && only != name) return;
+    const double seconds = best_of(runs, [&] {
+      Stream in = Stream::open_read(from.c_str(), from_mode);
+      Stream out = Stream::open_write(output.c_str(), to_mode);
+      run(in, out);
+      if (out.close() != 0) fail(name);
+    });
+    report(name, size_of(from), seconds, target);
+  };
+  constexpr auto text = Stream::Mode::text;
+  constexpr auto binary = Stream::Mode::binary;
+
+  std::printf("Passes\n");
+  pass("wylie_to_kvts", wylie, text, binary, 250, [](Stream& in, Stream& out) { wylie_to_kvts(in, out); });
+  pass("kvts_to_wylie", kvts, text, binary, 250, [](Stream& in, Stream& out) { kvts_to_wylie(in, out); });
+  pass("extract_syllables", kvts, text, binary, 0,
+       [&](Stream& in, Stream& out) { extract_syllables(in, out, tables.translit_tables, 1); });
+  pass("font_code_pass", syllables, binary, binary, 0,
+       [&](Stream& in, Stream& out) { font_code_pass(in, out, 0, tables.key_tables); });
+  pass("write_rtf", glyphs, binary, text, 0, [&](Stream& in, Stream& out) {
+    write_rtf(in, out, tables.rtf_fonts.data(), tables.font_count, kEkorlamBase, kRomanSize, 56, 48);
+  });
+
+  std::printf("\nEnd to end (convert_file)\n");
+  const struct {
+    const char* name;
+    int type;
+    const std::string& input;
+    double target;
+  } types[] = {
+      {"Wylie to Tsendrel", kWylieToTsendrel, wylie, 60},
+      {"KVTS to Tsendrel", kKvtsToTsendrel, kvts, 0},
+      {"Wylie to KVTS", kWylieToKvts, wylie, 0},
+      {"KVTS to Wylie", kKvtsToWylie, kvts, 0},
+  };
+  for (const auto& t : types) {
+    if (!only.empty() && only != t.name) continue;
+    request.conversion_type = t.type;
+    const double seconds = best_of(runs, [&] {
+      if (convert_file(t.input.c_str(), output.c_str(), request) != 0) fail(t.name);
+    });
+    report(t.name, size_of(t.input), seconds, t.target);
+  }
+
+  std::error_code ignored;
+  fs::remove_all(dir, ignored);
+  return 0;
+}
