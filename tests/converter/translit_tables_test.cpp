@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
+#include <set>
 #include <string>
 
 #include "Find_mat.h"
@@ -69,6 +71,25 @@ TEST(translit_tables, vowels_and_marks_have_no_letter_key) {
   EXPECT_EQ(letter_keys['#'], '!');
   EXPECT_EQ(letter_keys['V'], 'w');
   EXPECT_EQ(letter_keys['W'], 'w');
+}
+
+TEST(translit_tables, every_letter_key_writes_its_character_back) {
+  for (int c = 1; c < 256; ++c) {
+    if (letter_keys[c] == 0 || c == 'V') continue;  // "V" and "W" share one key, written "W"
+    EXPECT_EQ(std::string(key_text[letter_keys[c]]), std::string(1, static_cast<char>(c)))
+        << static_cast<char>(c);
+  }
+}
+
+TEST(translit_tables, vowel_keys_write_one_of_their_vowels_back) {
+  std::map<char, std::set<std::string>> texts;
+  const StringTable& vowels = tables().vowels;
+  for (int i = 0; i < vowels.num_strings; ++i)
+    if (std::strlen(vowels.keys[i]) == 1 && vowels.keys[i][0] != 'a')
+      texts[vowels.keys[i][0]].insert(vowels.strings[i]);
+  for (const auto& [key, spellings] : texts)
+    EXPECT_TRUE(spellings.count(key_text[static_cast<unsigned char>(key)]) == 1)
+        << key << " " << key_text[key];
 }
 
 TEST(translit_tables, stack_key_and_unlisted_codes_have_empty_text) {
