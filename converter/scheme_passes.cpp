@@ -68,64 +68,89 @@ class Sink {
   tsd::Stream& dst_;
 };
 
-// Wylie to KVTS, by the previous character: a blank (a syllable start), "A", or anything else.
-// "." "s" "[" look ahead and are handled apart.
-enum WylieClass : unsigned char { kAfterSpace, kAfterA, kAfterNonA, kWylieClasses };
+// Wylie to KVTS, by the previous character: a blank (a syllable start), "A", "t", "g", or anything else.
+// "[", "s" after "t" and "." after "g" look ahead and are handled apart.
+enum WylieClass : unsigned char {
+  kAfterSpace,
+  kAfterA,
+  kAfterLowerT,
+  kAfterLowerG,
+  kAfterNone,
+  kWylieClasses
+};
 
 constexpr auto kWylieClassOf = [] {
   std::array<unsigned char, 256> classes{};
-  for (int c = 0; c < 256; ++c) classes[c] = is_space(c) ? kAfterSpace : c == 'A' ? kAfterA : kAfterNonA;
+  for (int c = 0; c < 256; ++c) {
+    classes[c] = is_space(c) ? kAfterSpace
+                 : c == 'A'  ? kAfterA
+                 : c == 't'  ? kAfterLowerT
+                 : c == 'g'  ? kAfterLowerG
+                             : kAfterNone;
+  }
   return classes;
 }();
 
-using OutputTable = std::array<std::array<Output, 256>, kWylieClasses>;
+struct WylieStep {
+  Output out;
+  bool looks_ahead = false;
+};
 
-constexpr bool wylie_looks_ahead(int c) {
-  return c == '.' || c == 's' || c == '[';
-}
-
-constexpr OutputTable make_wylie_outputs() {
-  OutputTable table{};
-  for (int prev = 0; prev < kWylieClasses; ++prev) {
-    const bool start = prev == kAfterSpace;
-    const bool vowel_start = start || prev == kAfterA;
-    for (int c = 0; c < 256; ++c) {
-      Output& out = table[prev][c];
-      switch (c) {
-        case 'a':
-          out = output_of(start ? "AA" : "A");
-          break;
-        case 'e':
-        case 'i':
-        case 'o':
-        case 'u':
-          out = output_of(vowel_start ? "A" : "");
-          out.text[out.length++] = swap_case(c);
-          break;
-        case 'E':
-          out = output_of(vowel_start ? "AEE" : "EE");
-          break;
-        case 'I':
-          out = output_of(vowel_start ? "Ai" : "i");
-          break;
-        case 'O':
-          out = output_of(vowel_start ? "AOO" : "OO");
-          break;
-        case 'A':
-          break;
-        case '/':
-          out = output_of(",");
-          break;
-        default:
-          out.length = 1;
-          out.text[0] = swap_case(c);
-          break;
-      }
-    }
+constexpr WylieStep wylie_step(int prev, int c) {
+  const bool start = prev == kAfterSpace;
+  const bool vowel_start = start || prev == kAfterA;
+  WylieStep step;
+  Output& out = step.out;
+  switch (c) {
+    case 'a':
+      out = output_of(start ? "AA" : "A");
+      break;
+    case 'e':
+    case 'i':
+    case 'o':
+    case 'u':
+      out = output_of(vowel_start ? "A" : "");
+      out.text[out.length++] = swap_case(c);
+      break;
+    case 'E':
+      out = output_of(vowel_start ? "AEE" : "EE");
+      break;
+    case 'I':
+      out = output_of(vowel_start ? "Ai" : "i");
+      break;
+    case 'O':
+      out = output_of(vowel_start ? "AOO" : "OO");
+      break;
+    case 'A':
+      break;
+    case '/':
+      out = output_of(",");
+      break;
+    case '.':
+      step.looks_ahead = prev == kAfterLowerG;
+      out = output_of(" ");
+      break;
+    case 's':
+      step.looks_ahead = prev == kAfterLowerT;
+      out = output_of("S");
+      break;
+    case '[':
+      step.looks_ahead = true;
+      break;
+    default:
+      out.length = 1;
+      out.text[0] = swap_case(c);
+      break;
   }
-  return table;
+  return step;
 }
-constexpr OutputTable kWylieOutputs = make_wylie_outputs();
+
+constexpr auto kWylieSteps = [] {
+  std::array<std::array<WylieStep, 256>, kWylieClasses> steps{};
+  for (int prev = 0; prev < kWylieClasses; ++prev)
+    for (int c = 0; c < 256; ++c) steps[prev][c] = wylie_step(prev, c);
+  return steps;
+}();
 
 // Copies a bracketed passage after its "[" up to and including the closing "]" or to the end of the
 // source; returns the last character copied, which is the previous character of the next item.
@@ -139,19 +164,15 @@ int copy_bracketed(tsd::Stream& src, Sink& dst) {
   return last;
 }
 
-// The Wylie characters that look at the next one. Returns the last character consumed.
-int wylie_look_ahead(tsd::Stream& src, Sink& dst, int c, int prev) {
+// "[", "s" after "t" and "." after "g". Returns the last character consumed.
+int wylie_look_ahead(tsd::Stream& src, Sink& dst, int c) {
   if (c == '[') {
     dst.put('[');
     return copy_bracketed(src, dst);
   }
-  const bool after_letter = c == '.' ? prev == 'g' : prev == 't';
-  if (!after_letter) {
-    dst.put(c == '.' ? ' ' : 'S');
-    return c;
-  }
   const int next = src.get();
   if (next == (c == '.' ? 'y' : 'h')) {
+    // "g.y" joins the letters as "G-Y"; "tsh" is "TS".
     dst.write(c == '.' ? "-Y" : "S");
     return next;
   }
@@ -166,11 +187,12 @@ int wylie_to_kvts(tsd::Stream& src, tsd::Stream& destination) {
   Sink dst(destination);
   int prev = kStartOfSource;
   for (int c = src.get(); c != kEnd; c = src.get()) {
-    if (wylie_looks_ahead(c)) {
-      prev = wylie_look_ahead(src, dst, c, prev);
+    const WylieStep& step = kWylieSteps[kWylieClassOf[prev]][c];
+    if (step.looks_ahead) {
+      prev = wylie_look_ahead(src, dst, c);
       continue;
     }
-    dst.add(kWylieOutputs[kWylieClassOf[prev]][c]);
+    dst.add(step.out);
     prev = c;
   }
   return dst.finish(src);
