@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <string>
 
 #include "Bsearch.h"
@@ -155,6 +156,20 @@ TEST(read_word, overlong_run_keeps_the_next_character) {
   EXPECT_EQ(read_word(&src, word, kWordLimit, &end), kWordTooLong);
   EXPECT_EQ(std::strlen(word), static_cast<std::size_t>(kWordLimit + 1));
   EXPECT_EQ(src.get(), 'K');
+}
+
+TEST(extract_syllables, any_bytes_pass_without_a_failed_check) {
+  // Word characters weigh heavily so that long runs, stacks and vowels all occur.
+  const std::string alphabet = "KGNTDPBMSHRLYZAEIOU'+&aeioumntdsh AEIOU  \n\t()-@[]{},:;#%*=`\\|0123456789";
+  std::mt19937 random(7);
+  std::string input;
+  for (int i = 0; i < 200000; ++i) {
+    const auto r = random();
+    input += r % 16 == 0 ? static_cast<char>(r >> 8) : alphabet[(r >> 8) % alphabet.size()];
+  }
+  tsd::Stream src = stream_of(input);
+  tsd::Stream dst = tsd::Stream::temporary();
+  EXPECT_EQ(extract_syllables(src, dst, tables(), 1), 0);
 }
 
 using extract_checks_death_test = ::testing::Test;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <random>
 #include <string>
 
 #include "scheme_passes.h"
@@ -30,6 +31,20 @@ TEST(scheme_passes, a_short_output_is_reported_too) {
     tsd::Stream dst = tsd::Stream::adopt(std::fopen("/dev/full", "wb"), tsd::Stream::Mode::binary, true);
     ASSERT_TRUE(dst.is_open());
     EXPECT_EQ(pass(src, dst), -1);
+  }
+}
+
+TEST(scheme_passes, any_bytes_pass) {
+  std::mt19937 random(11);
+  std::string input;
+  for (int i = 0; i < 100000; ++i)
+    input += static_cast<char>(random() % 4 == 0 ? random() : "AEOgts.-[]Y "[random() % 12]);
+  for (const Pass pass : {wylie_to_kvts, kvts_to_wylie}) {
+    tsd::Stream src = tsd::Stream::temporary();
+    src.write(input);
+    src.rewind();
+    tsd::Stream dst = tsd::Stream::temporary();
+    EXPECT_EQ(pass(src, dst), 0);
   }
 }
 
