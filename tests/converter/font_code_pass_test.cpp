@@ -1,0 +1,108 @@
+// The font-code pass beyond its vectors: take-backs in flush_glyphs, the typed-key buffer that keeps only
+// its newest 176 keys, and write failures.
+#include "font_code_pass.h"
+#include "driver_support.h"
+
+namespace {
+
+std::string run_pass(const std::string& input, std::vector<std::string>* status = nullptr,
+                     int* result = nullptr) {
+  tsd::SyllableState state;
+  tsd::Stream in = h2test::stream_with(input);
+  tsd::Stream out = tsd::Stream::temporary();
+  h2test::StatusCapture capture;
+  const int r = font_code_pass(in, out, 0, h2test::test_key_tables(), state);
+  if (result) *result = r;
+  if (status) *status = capture.captured;
+  return h2test::contents(out);
+}
+
+TEST(flush_glyphs, take_backs_remove_the_last_byte_written_whatever_it_is) {
+  struct Case {
+    std::string glyphs;
+    std::string written;
+  } cases[] = {
+      {"AB\x14"
+       "C",
+       "AC"},
+      {"\x14\x14"
+       "A",
+       "A"},
+      {"A\x82"
+       "B\x81\x14\x14",
+       "A\x82"},
+      {"'KG\x14\x14\x14\x85Y\x81", "\x85Y\x81"},
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    tsd::Stream out = tsd::Stream::temporary();
+    const auto* bytes = reinterpret_cast<const unsigned char*>(c.glyphs.data());
+    EXPECT_EQ(flush_glyphs(bytes, static_cast<int>(c.glyphs.size()), out),
+              static_cast<int>(c.written.size()));
+    EXPECT_EQ(h2test::escape(h2test::contents(out)), h2test::escape(c.written));
+  }
+}
+
+TEST(flush_glyphs, failed_write_returns_minus_one) {
+  tsd::Stream full = tsd::Stream::adopt(std::fopen("/dev/full", "w+b"), tsd::Stream::Mode::binary, true);
+  std::string word(70000, 'K');  // more than the stream buffers
+  EXPECT_EQ(flush_glyphs(reinterpret_cast<const unsigned char*>(word.data()), 128, full), 128);
+  int result = 0;
+  for (int i = 0; i < 1000 && result >= 0; ++i)
+    result = flush_glyphs(reinterpret_cast<const unsigned char*>(word.data()), 128, full);
+  EXPECT_EQ(result, -1);
+}
+
+TEST(font_code_pass, typed_keys_keep_only_the_newest_176) {
+  // Each "a" composes nothing, so its key stays in the typed-key buffer until a raw passage is written.
+  std::string input;
+  for (int i = 0; i < 300; ++i) input += "a ";
+  input += "fs" + std::string(19, '\'');
+  const std::string out = run_pass(input);
+  const std::size_t start = out.find('\x13');
+  ASSERT_NE(start, std::string::npos);
+  const std::string raw = out.substr(start);
+  // 176 keys: the stack key (no text), "s", 19 apostrophes, and the newest 155 of the "a"s.
+  EXPECT_EQ(raw, "\x13~" + std::string(155, 'A') + "S" + std::string(19, '\'') + "\x14");
+}
+
+TEST(font_code_pass, refused_word_lets_the_next_word_compose_normally) {
+  EXPECT_EQ(run_pass("fs" + std::string(19, '\'') + " fska"), "\x13~S" + std::string(19, '\'') +
+                                                                  "\x14"
+                                                                  ".\x85Y\x81");
+}
+
+TEST(font_code_pass, full_disk_is_reported_once) {
+  tsd::SyllableState state;
+  std::string input;
+  for (int i = 0; i < 40000; ++i) input += "ka ";
+  tsd::Stream in = h2test::stream_with(input);
+  tsd::Stream full = tsd::Stream::adopt(std::fopen("/dev/full", "w+b"), tsd::Stream::Mode::binary, true);
+  h2test::StatusCapture status;
+  EXPECT_EQ(font_code_pass(in, full, 0, h2test::test_key_tables(), state), -1);
+  EXPECT_EQ(status.captured,
+            std::vector<std::string>{
+                "Could not write the output file.\rCheck whether you have enough disk space."});
+}
+
+TEST(font_code_pass, small_word_on_a_full_disk_fails_at_the_end) {
+  tsd::SyllableState state;
+  tsd::Stream in = h2test::stream_with("ka");
+  tsd::Stream full = tsd::Stream::adopt(std::fopen("/dev/full", "w+b"), tsd::Stream::Mode::binary, true);
+  h2test::StatusCapture status;
+  EXPECT_EQ(font_code_pass(in, full, 0, h2test::test_key_tables(), state), -1);
+  EXPECT_EQ(status.captured.size(), 1u);
+}
+
+TEST(font_code_pass, stack_left_open_by_a_previous_file_does_not_spoil_the_punctuation) {
+  tsd::SyllableState state;
+  tsd::Stream first = h2test::stream_with("fsg");
+  tsd::Stream second = h2test::stream_with("ka, ga");
+  tsd::Stream out = tsd::Stream::temporary();
+  ASSERT_EQ(font_code_pass(first, out, 0, h2test::test_key_tables(), state), 0);
+  tsd::Stream out2 = tsd::Stream::temporary();
+  ASSERT_EQ(font_code_pass(second, out2, 0, h2test::test_key_tables(), state), 0);
+  EXPECT_EQ(h2test::escape(h2test::contents(out2)), "K\\xa2,\\x81 G");
+}
+
+}  // namespace
