@@ -176,12 +176,16 @@ FontCodePass::Step FontCodePass::handle(int c) {
       clear_layout();
       ok = end_word();
       if (!ok) break;
-      return passage(']', kRawStart, kRawEnd, kOpenBracket) ? Step::done : Step::failed;
+      if (!passage(']', kRawStart, kRawEnd, kOpenBracket)) return Step::failed;
+      last_key_ = ']';
+      return Step::next;
     case '{':
       clear_layout();
       ok = end_word();
       if (!ok) break;
-      return passage('}', kBracedStart, kBracedEnd, kOpenBrace) ? Step::done : Step::failed;
+      if (!passage('}', kBracedStart, kBracedEnd, kOpenBrace)) return Step::failed;
+      last_key_ = '}';
+      return Step::next;
     default:
       return key(c);
   }
