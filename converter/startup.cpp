@@ -32,7 +32,7 @@ int load_converter_tables(const char* directory, tsd::ReportFn show_error_box) {
   const std::string keymap_path = tsd::join_path(directory, "keymap");
 
   init_translit_tables(tables.translit_tables);
-  tables.key_tables.tib_keys = {};
+  // load_key_tables empties both tables before it reads the files.
   const int result =
       tsd::load_key_tables(keyfont_path.c_str(), keymap_path.c_str(), tables.key_tables, show_error_box);
   if (result == -1) {

@@ -233,6 +233,13 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
   if (options.output && options.files.size() > 1) return usage_error("-o needs exactly one FILE");
   if (options.pattern && options.output) return usage_error("-o cannot be used with -r");
   if (options.pattern && reads_stdin) return usage_error("-r needs folders, not standard input");
+  if (options.pattern) {
+    for (const std::string& folder : options.files) {
+      std::error_code error;
+      if (!fs::is_directory(folder, error))
+        return usage_error("-r needs folders: '" + folder + "' is not one");
+    }
+  }
   if (options.stage_given) {
     if (!options.output && !reads_stdin) return usage_error("--stage needs -o");
     if (type != kWylieToTsendrel && type != kKvtsToTsendrel)

@@ -128,8 +128,9 @@ TEST_F(cli, exit_status_is_1_when_any_file_fails_or_is_skipped) {
 
 TEST_F(cli, bad_usage_and_missing_tables_exit_with_2) {
   dir.write("a.txt", "ka");
-  for (const char* args : {"", "--type nonsense a.txt", "-o x.rtf a.txt a.txt", "--bogus a.txt",
-                           "--stage glyphs a.txt", "-t wylie-kvts --stage glyphs -o x a.txt", "-"}) {
+  for (const char* args :
+       {"", "--type nonsense a.txt", "-o x.rtf a.txt a.txt", "--bogus a.txt", "--stage glyphs a.txt",
+        "-t wylie-kvts --stage glyphs -o x a.txt", "-r '*.*' a.txt", "-"}) {
     const CliRun r = run(std::string(args) + (std::string(args) == "-" ? " a.txt" : ""));
     EXPECT_EQ(r.status, 2) << args;
     EXPECT_NE(r.err.find("tarvex-cli: "), std::string::npos) << args;
