@@ -31,7 +31,9 @@ int load_converter_tables(const char* directory, tsd::ReportFn show_error_box) {
   const std::string keyfont_path = tsd::join_path(directory, "keyfont");
   const std::string keymap_path = tsd::join_path(directory, "keymap");
 
-  init_translit_tables(tables.translit_tables);
+  // The process's one filling by init_translit_tables may have gone to another reader; the tables are the
+  // same.
+  tables.translit_tables = built_translit_tables();
   // load_key_tables empties both tables before it reads the files.
   const int result =
       tsd::load_key_tables(keyfont_path.c_str(), keymap_path.c_str(), tables.key_tables, show_error_box);

@@ -40,12 +40,7 @@ inline const ConverterKeyTables& test_key_tables() {
 }
 
 inline const TranslitTables& test_translit_tables() {
-  static const TranslitTables* tables = [] {
-    auto* t = new TranslitTables;
-    init_translit_tables(*t);
-    return t;
-  }();
-  return *tables;
+  return built_translit_tables();
 }
 
 inline const FontEntry* test_fonts() {
