@@ -81,11 +81,19 @@ int write_rtf(tsd::Stream& glyphs, tsd::Stream& out, const FontEntry* fonts, int
   glyphs.unget(c);
   write_switch(font_base);
 
+  // Passages hold the input's own text, where a byte of 128 or more is a character, not a font switch.
+  bool in_passage = false;
   while ((c = glyphs.get()) != tsd::Stream::end) {
     if (c >= 128) {
-      write_switch(font_base + c - 129);
+      if (in_passage) {
+        char escaped[8];
+        out.write(escaped, static_cast<std::size_t>(std::snprintf(escaped, sizeof escaped, "\\'%02x", c)));
+      } else {
+        write_switch(font_base + c - 129);
+      }
       continue;
     }
+    if (c >= 19 && c <= 22) in_passage = c == 19 || c == 21;
     switch (c) {
       case 10:
         out.write("\\par \n");
