@@ -105,4 +105,36 @@ TEST(font_code_pass, stack_left_open_by_a_previous_file_does_not_spoil_the_punct
   EXPECT_EQ(h2test::escape(h2test::contents(out2)), "K\\xa2,\\x81 G");
 }
 
+// Pseudo-random bytes, weighted towards the characters the passes treat specially.
+std::string noise(unsigned seed, std::size_t size) {
+  static const std::string special = "fsgrkaiu' \n\t,:?-[]{}\x14\x17\x18\x19";
+  std::string out;
+  unsigned x = seed * 2654435761u + 1;
+  for (std::size_t i = 0; i < size; ++i) {
+    x = x * 1103515245u + 12345u;
+    const unsigned r = x >> 8;
+    out += (r & 1) ? special[r % special.size()] : static_cast<char>(r >> 3);
+  }
+  return out;
+}
+
+TEST(font_code_pass, any_bytes_give_a_result_and_a_document) {
+  for (unsigned seed = 0; seed < 200; ++seed) {
+    const std::string input = noise(seed, 2000);
+    tsd::SyllableState state;
+    tsd::Stream in = h2test::stream_with(input);
+    tsd::Stream glyphs = tsd::Stream::temporary();
+    h2test::StatusCapture status;
+    const int result =
+        font_code_pass(in, glyphs, static_cast<int>(seed & 1), h2test::test_key_tables(), state);
+    EXPECT_TRUE(result == 0 || result == -1) << seed;
+    EXPECT_EQ(status.captured.size(), result == 0 ? 0u : 1u) << seed;
+    glyphs.rewind();
+    tsd::Stream rtf = tsd::Stream::temporary();
+    EXPECT_EQ(write_rtf(glyphs, rtf, h2test::test_fonts(), kRtfFontCount, kKorlamBase, kRomanSize, 56, 48),
+              0);
+    EXPECT_EQ(h2test::contents(rtf).back(), '}') << seed;
+  }
+}
+
 }  // namespace
