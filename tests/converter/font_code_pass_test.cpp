@@ -43,16 +43,6 @@ TEST(flush_glyphs, take_backs_remove_the_last_byte_written_whatever_it_is) {
   }
 }
 
-TEST(flush_glyphs, failed_write_returns_minus_one) {
-  tsd::Stream full = tsd::Stream::adopt(std::fopen("/dev/full", "w+b"), tsd::Stream::Mode::binary, true);
-  std::string word(70000, 'K');  // more than the stream buffers
-  EXPECT_EQ(flush_glyphs(reinterpret_cast<const unsigned char*>(word.data()), 128, full), 128);
-  int result = 0;
-  for (int i = 0; i < 1000 && result >= 0; ++i)
-    result = flush_glyphs(reinterpret_cast<const unsigned char*>(word.data()), 128, full);
-  EXPECT_EQ(result, -1);
-}
-
 TEST(font_code_pass, typed_keys_keep_only_the_newest_176) {
   // Each "a" composes nothing, so its key stays in the typed-key buffer until a raw passage is written.
   std::string input;

@@ -37,13 +37,4 @@ TEST(rtf_writer, font_count_outside_the_prepared_strings_is_refused) {
   }
 }
 
-TEST(rtf_writer, a_smaller_table_declares_only_its_fonts) {
-  tsd::Stream in = h2test::stream_with("\x82K");
-  tsd::Stream out = tsd::Stream::temporary();
-  ASSERT_EQ(write_rtf(in, out, h2test::test_fonts(), 2, 1, kRomanSize, 56, 48), 0);
-  EXPECT_EQ(h2test::contents(out),
-            "{\\rtf1\\ansi \\deff69\\deflang1033 {\\fonttbl{\\f40\\fnil\\fcharset0\\fprq2 Courier;}"
-            "{\\f41\\fnil\\fcharset0\\fprq2 Korlam-a;}}\\f41\\fs56 K}");
-}
-
 }  // namespace
