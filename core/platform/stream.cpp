@@ -1,37 +1,42 @@
 #include "platform/stream.h"
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace tsd {
 
 Stream::Stream(std::FILE* file, Mode mode, bool owned)
-    : file_(file), owned_(owned), mode_(mode), buf_(new char[kBufferSize]) {}
+    : file_(file),
+      owned_(owned),
+      cr_(mode == Mode::text ? '\r' : -1),
+      lf_(mode == Mode::text ? '\n' : -1),
+      buf_(new unsigned char[kBufferSize]) {}
 
-Stream::Stream(Stream&& other) noexcept {
-  *this = std::move(other);
-}
+Stream::Stream(Stream&& other) noexcept { *this = std::move(other); }
 
 Stream& Stream::operator=(Stream&& other) noexcept {
   if (this != &other) {
     close();
     file_ = std::exchange(other.file_, nullptr);
     owned_ = other.owned_;
-    mode_ = other.mode_;
+    cr_ = other.cr_;
+    lf_ = other.lf_;
     buf_ = std::move(other.buf_);
-    pos_ = std::exchange(other.pos_, 0);
-    len_ = std::exchange(other.len_, 0);
-    writing_ = std::exchange(other.writing_, false);
+    read_ = std::exchange(other.read_, nullptr);
+    read_end_ = std::exchange(other.read_end_, nullptr);
+    held_end_ = std::exchange(other.held_end_, nullptr);
+    pushed_ = std::exchange(other.pushed_, -1);
     reading_ = std::exchange(other.reading_, false);
+    write_ = std::exchange(other.write_, nullptr);
+    write_end_ = std::exchange(other.write_end_, nullptr);
     error_ = std::exchange(other.error_, false);
     at_end_ = std::exchange(other.at_end_, false);
-    pushed_ = std::exchange(other.pushed_, -1);
   }
   return *this;
 }
 
-Stream::~Stream() {
-  close();
-}
+Stream::~Stream() { close(); }
 
 Stream Stream::open_read(const char* path, Mode mode) {
   std::FILE* f = std::fopen(path, "rb");
@@ -52,11 +57,27 @@ Stream Stream::adopt(std::FILE* file, Mode mode, bool close_on_destroy) {
   return file ? Stream(file, mode, close_on_destroy) : Stream();
 }
 
+void Stream::reset_window() {
+  read_ = read_end_ = held_end_ = nullptr;
+  pushed_ = -1;
+  write_ = write_end_ = nullptr;
+}
+
+void Stream::unget(int c) {
+  if (c == end || !file_) return;
+  if (pushed_ < 0) {
+    held_end_ = read_end_;
+    read_end_ = read_;  // sends the next get() to the slow path, which hands out the pushed byte
+  }
+  pushed_ = c & 0xFF;
+}
+
 bool Stream::refill() {
   reading_ = true;
-  pos_ = 0;
-  len_ = error_ ? 0 : std::fread(buf_.get(), 1, kBufferSize, file_);
-  if (len_ == 0) {
+  const std::size_t n = error_ ? 0 : std::fread(buf_.get(), 1, kBufferSize, file_);
+  read_ = buf_.get();
+  read_end_ = read_ + n;
+  if (n == 0) {
     if (std::ferror(file_)) error_ = true;
     at_end_ = true;
     return false;
@@ -66,81 +87,102 @@ bool Stream::refill() {
 
 int Stream::get_slow() {
   if (!file_) return end;
-  if (pushed_ >= 0) return std::exchange(pushed_, -1);
-  if (writing_) {
+  if (pushed_ >= 0) {
+    read_end_ = held_end_;
+    return std::exchange(pushed_, -1);
+  }
+  if (writing()) {
     // Reading right after writing: continue at the same place in the file.
     if (flush() != 0) return end;
-    writing_ = false;
-    len_ = pos_ = 0;
+    write_ = write_end_ = nullptr;
   }
-  if (pos_ >= len_ && !refill()) return end;
-  const int c = static_cast<unsigned char>(buf_[pos_++]);
-  if (c != '\r' || mode_ == Mode::binary) return c;
+  if (read_ >= read_end_ && !refill()) return end;
+  const int c = *read_++;
+  if (c != cr_) return c;
   // A CR may be the last byte of the buffer: look at the next block before deciding.
-  if (pos_ >= len_ && !refill()) return c;
-  if (buf_[pos_] == '\n') {
-    ++pos_;
+  if (read_ >= read_end_ && !refill()) return c;
+  if (*read_ == '\n') {
+    ++read_;
     return '\n';
   }
   return c;
 }
 
+void Stream::stop_reading() {
+  read_ = read_end_ = held_end_ = nullptr;
+  pushed_ = -1;
+  reading_ = false;
+}
+
 bool Stream::start_writing() {
   if (!file_ || error_) return false;
-  if (writing_) return true;
-  // Writing after reading: the file position is past the buffered bytes not yet read.
+  if (writing()) return true;
   if (reading_) {
-    const long unread = static_cast<long>(len_ - pos_) + (pushed_ >= 0 ? 1 : 0);
+    // Writing after reading: the file position is past the buffered bytes not yet read.
+    const unsigned char* buffered_end = pushed_ >= 0 ? held_end_ : read_end_;
+    const long unread = static_cast<long>(buffered_end - read_) + (pushed_ >= 0 ? 1 : 0);
     if (std::fseek(file_, -unread, SEEK_CUR) != 0) {
       error_ = true;
       return false;
     }
-    reading_ = false;
   }
-  pushed_ = -1;
-  pos_ = len_ = 0;
+  stop_reading();
   at_end_ = false;
-  writing_ = true;
+  write_ = buf_.get();
+  write_end_ = write_ + kBufferSize;
   return true;
-}
-
-int Stream::raw_put(char c) {
-  if (len_ == kBufferSize && flush() != 0) return end;
-  buf_[len_++] = c;
-  return static_cast<unsigned char>(c);
 }
 
 int Stream::put_slow(int c) {
   if (!start_writing()) return end;
-  if (c == '\n' && mode_ == Mode::text && raw_put('\r') == end) return end;
-  return raw_put(static_cast<char>(c));
+  if (c == lf_) {
+    if (write_end_ - write_ < 2 && flush() != 0) return end;
+    *write_++ = '\r';
+  } else if (write_ == write_end_ && flush() != 0) {
+    return end;
+  }
+  *write_++ = static_cast<unsigned char>(c);
+  return c & 0xFF;
 }
 
 int Stream::write(const void* data, std::size_t n) {
   const auto* bytes = static_cast<const unsigned char*>(data);
-  for (std::size_t i = 0; i < n; ++i)
-    if (put(bytes[i]) == end) return end;
-  return static_cast<int>(n);
+  const auto* const stop = bytes + n;
+  while (bytes < stop) {
+    if (!start_writing()) return end;
+    // Copy the run up to the next byte that text mode expands, as much as the buffer takes.
+    const auto* run_end = lf_ < 0 ? stop : static_cast<const unsigned char*>(std::memchr(bytes, lf_, stop - bytes));
+    if (!run_end) run_end = stop;
+    while (bytes < run_end) {
+      if (write_ == write_end_ && flush() != 0) return end;
+      const std::size_t chunk = std::min<std::size_t>(run_end - bytes, write_end_ - write_);
+      std::memcpy(write_, bytes, chunk);
+      write_ += chunk;
+      bytes += chunk;
+    }
+    if (bytes < stop && put_slow(*bytes++) == end) return end;
+  }
+  return error_ ? end : static_cast<int>(n);
 }
 
 int Stream::flush() {
   if (!file_) return -1;
-  if (writing_ && len_ > 0) {
-    if (!error_ && std::fwrite(buf_.get(), 1, len_, file_) != len_) error_ = true;
-    len_ = 0;
+  if (writing()) {
+    const std::size_t pending = static_cast<std::size_t>(write_ - buf_.get());
+    if (!error_ && pending > 0 && std::fwrite(buf_.get(), 1, pending, file_) != pending) error_ = true;
+    if (!error_ && std::fflush(file_) != 0) error_ = true;
+    write_ = buf_.get();
+    // A failed stream takes no more bytes: put() then goes the slow way and refuses them.
+    if (error_) write_ = write_end_ = nullptr;
   }
-  if (writing_ && !error_ && std::fflush(file_) != 0) error_ = true;
-  // A failed stream takes no more bytes: put() then goes the slow way and refuses them.
-  if (error_) writing_ = false;
   return error_ ? -1 : 0;
 }
 
 int Stream::rewind() {
   if (!file_) return -1;
-  if (writing_) flush();
-  writing_ = reading_ = false;
-  pos_ = len_ = 0;
-  pushed_ = -1;
+  if (writing()) flush();
+  reset_window();
+  reading_ = false;
   at_end_ = false;
   if (std::fseek(file_, 0, SEEK_SET) != 0) error_ = true;
   return error_ ? -1 : 0;
@@ -148,15 +190,12 @@ int Stream::rewind() {
 
 int Stream::close() {
   if (!file_) return 0;
-  if (writing_) flush();
+  if (writing()) flush();
   if (owned_ && std::fclose(file_) != 0) error_ = true;
   file_ = nullptr;
-  const int result = error_ ? -1 : 0;
+  reset_window();
   buf_.reset();
-  pos_ = len_ = 0;
-  writing_ = false;
-  pushed_ = -1;
-  return result;
+  return error_ ? -1 : 0;
 }
 
 }  // namespace tsd

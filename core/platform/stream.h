@@ -36,24 +36,23 @@ class Stream {
   bool at_end() const { return at_end_; }
 
   // The next byte (0..255), or `end` at the end of the file or on a read error.
+  // The fast path needs no other test: a push-back or a stream that is not reading empties the window.
   int get() {
-    if (pushed_ < 0 && pos_ < len_) {
-      const int c = static_cast<unsigned char>(buf_[pos_]);
-      if (c != '\r' || mode_ == Mode::binary) {
-        ++pos_;
+    if (read_ < read_end_) {
+      const int c = *read_;
+      if (c != cr_) {
+        ++read_;
         return c;
       }
     }
     return get_slow();
   }
   // Pushes one byte back: the next get() returns it. Pushing `end` does nothing.
-  void unget(int c) {
-    if (c != end) pushed_ = c & 0xFF;
-  }
-  // Writes one byte; returns it, or `end` once the stream has failed.
+  void unget(int c);
+  // Writes one byte; returns it (0..255), or `end` once the stream has failed.
   int put(int c) {
-    if (writing_ && len_ < kBufferSize - 1 && c != '\n') {
-      buf_[len_++] = static_cast<char>(c);
+    if (write_ < write_end_ && c != lf_) {
+      *write_++ = static_cast<unsigned char>(c);
       return c & 0xFF;
     }
     return put_slow(c);
@@ -77,19 +76,26 @@ class Stream {
   int put_slow(int c);
   bool refill();
   bool start_writing();
-  int raw_put(char c);
+  bool writing() const { return write_end_ != nullptr; }
+  void stop_reading();
+  void reset_window();
 
   std::FILE* file_ = nullptr;
   bool owned_ = true;
-  Mode mode_ = Mode::text;
-  std::unique_ptr<char[]> buf_;
-  std::size_t pos_ = 0;  // next byte to read
-  std::size_t len_ = 0;  // bytes in the buffer (read data, or pending output while writing_)
-  bool writing_ = false;
+  int cr_ = -1;  // '\r' in text mode: the byte that reading must look past
+  int lf_ = -1;  // '\n' in text mode: the byte that writing expands
+  std::unique_ptr<unsigned char[]> buf_;
+  // Reading: bytes [read_, read_end_) are next; after a push-back read_end_ is parked in held_end_.
+  const unsigned char* read_ = nullptr;
+  const unsigned char* read_end_ = nullptr;
+  const unsigned char* held_end_ = nullptr;
+  int pushed_ = -1;
   bool reading_ = false;  // the file position is past buffered bytes not yet read
+  // Writing: pending output is [buf_, write_); write_end_ is null while not writing.
+  unsigned char* write_ = nullptr;
+  unsigned char* write_end_ = nullptr;
   bool error_ = false;
   bool at_end_ = false;
-  int pushed_ = -1;
 };
 
 }  // namespace tsd
