@@ -162,43 +162,6 @@ int inside_stack(int key, unsigned char ch, GlyphWriter& out, const KeyTables<Fo
 
 }  // namespace
 
-int vowel_code(unsigned char ch) {
-  switch (ch) {
-    case 'i':
-      return 1;
-    case 'u':
-      return 2;
-    case 'e':
-      return 3;
-    case 'o':
-      return 4;
-    case 'E':
-      return 5;
-    case 'O':
-      return 6;
-    case 'J':
-      return 7;
-    case 'F':
-      return 8;
-    case 'L':
-      return 9;
-    case '~':
-      return 10;
-    case '`':
-      return 11;
-    case 'I':
-      return 12;
-    case 'U':
-      return 13;
-    case '&':
-      return 14;
-    case '%':
-      return 15;
-    default:
-      return 0;
-  }
-}
-
 template <int Forms>
 int compose_key(int key, unsigned char* buf, const KeyTables<Forms>& t, SyllableState& st) {
   GlyphWriter out{buf};

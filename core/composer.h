@@ -59,6 +59,15 @@ int compose_key(int key, unsigned char* buf, const KeyTables<Forms>& tables,
                 SyllableState& state = syllable_state);
 
 // The vowel code of an internal character: its vowel sign's form index, 0 for every other character.
-int vowel_code(unsigned char ch);
+inline constexpr auto kVowelCodes = [] {
+  std::array<std::uint8_t, 256> codes{};
+  const char vowels[] = "iueoEOJFL~`IU&%";
+  for (int i = 0; vowels[i] != '\0'; ++i)
+    codes[static_cast<unsigned char>(vowels[i])] = static_cast<std::uint8_t>(i + 1);
+  return codes;
+}();
+constexpr int vowel_code(unsigned char ch) {
+  return kVowelCodes[ch];
+}
 
 }  // namespace tsd

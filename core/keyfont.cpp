@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "platform/stream.h"
 #include "trace.h"
@@ -76,8 +77,8 @@ std::uint64_t pack_prefix(const char* text, int length) {
   return (key << 8) | static_cast<unsigned>(length);
 }
 
-bool item_less(const StackIndex::Item& a, const StackIndex::Item& b) {
-  return a.prefix != b.prefix ? a.prefix < b.prefix : a.entry < b.entry;
+std::size_t slot_of(std::uint64_t prefix) {
+  return static_cast<std::size_t>((prefix * 0x9E3779B97F4A7C15ull) >> 51) & (StackIndex::kBuckets - 1);
 }
 
 }  // namespace
@@ -105,22 +106,44 @@ int load_keyfont(const char* path, TibChar<Forms>* tib_chars, int capacity, Repo
 
 template <int Forms>
 void build_stack_index(const TibChar<Forms>* tib_chars, StackIndex& index) {
-  index.count = 0;
+  struct Pair {
+    std::uint64_t prefix;
+    std::int16_t entry;
+  };
+  std::vector<Pair> pairs;
   for (int entry = 0; entry < kTibCharsCapacity; ++entry) {
     const char* text = tib_chars[entry].string;
     const int length = static_cast<int>(strnlen(text, sizeof tib_chars[entry].string));
     for (int prefix = 1; prefix <= std::min(length, 7); ++prefix)
-      index.items[index.count++] = {pack_prefix(text, prefix), entry};
+      pairs.push_back({pack_prefix(text, prefix), static_cast<std::int16_t>(entry)});
   }
-  std::sort(index.items.begin(), index.items.begin() + index.count, item_less);
+  // Entries were visited in order, so a stable sort by prefix keeps each prefix's entries ascending.
+  std::stable_sort(pairs.begin(), pairs.end(),
+                   [](const Pair& a, const Pair& b) { return a.prefix < b.prefix; });
+  index.buckets.fill({0, 0, 0});
+  for (std::size_t i = 0; i < pairs.size(); ++i) {
+    index.entries[i] = pairs[i].entry;
+    if (i > 0 && pairs[i].prefix == pairs[i - 1].prefix) continue;
+    std::size_t slot = slot_of(pairs[i].prefix);
+    while (index.buckets[slot].prefix != 0) slot = (slot + 1) & (StackIndex::kBuckets - 1);
+    index.buckets[slot] = {pairs[i].prefix, static_cast<std::int32_t>(i), 0};
+    std::size_t last = i;
+    while (last < pairs.size() && pairs[last].prefix == pairs[i].prefix) ++last;
+    index.buckets[slot].count = static_cast<std::int32_t>(last - i);
+  }
 }
 
 int find_stack(const StackIndex& index, const char* text, int length, int from) {
   if (length < 1 || length > 7) return -1;
-  const StackIndex::Item probe{pack_prefix(text, length), from};
-  const auto* end = index.items.data() + index.count;
-  const auto* found = std::lower_bound(index.items.data(), end, probe, item_less);
-  return found != end && found->prefix == probe.prefix ? found->entry : -1;
+  const std::uint64_t prefix = pack_prefix(text, length);
+  for (std::size_t slot = slot_of(prefix);; slot = (slot + 1) & (StackIndex::kBuckets - 1)) {
+    const StackIndex::Slot& s = index.buckets[slot];
+    if (s.prefix == 0) return -1;
+    if (s.prefix != prefix) continue;
+    const auto* first = index.entries.data() + s.first;
+    const auto* found = std::lower_bound(first, first + s.count, from);
+    return found != first + s.count ? *found : -1;
+  }
 }
 
 template int load_keyfont<kConverterForms>(const char*, TibChar<kConverterForms>*, int, ReportFn);

@@ -38,14 +38,17 @@ using ReportFn = void (*)(const char* message);
 template <int Forms>
 int load_keyfont(const char* path, TibChar<Forms>* tib_chars, int capacity, ReportFn report);
 
-// Every prefix (1..7 characters) of every non-empty entry string, sorted by prefix then entry index.
+// Every prefix (1..7 characters) of every non-empty entry string, hashed, each with the ascending list of
+// the entries whose string begins with it.
 struct StackIndex {
-  struct Item {
-    std::uint64_t prefix;  // packed text and length, see pack_prefix
-    std::int32_t entry;
+  static constexpr int kBuckets = 8192;  // a power of two, over twice the most prefixes a table can have
+  struct Slot {
+    std::uint64_t prefix;  // packed text and length; 0 marks a free slot
+    std::int32_t first;    // the prefix's entries are entries[first .. first + count)
+    std::int32_t count;
   };
-  std::array<Item, kTibCharsCapacity * 7> items;
-  int count = 0;
+  std::array<Slot, kBuckets> buckets;
+  std::array<std::int16_t, kTibCharsCapacity * 7> entries;
 };
 
 template <int Forms>
