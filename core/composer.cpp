@@ -160,12 +160,8 @@ int inside_stack(int key, unsigned char ch, GlyphWriter& out, const KeyTables<Fo
   return 1;
 }
 
-}  // namespace
-
 template <int Forms>
-int compose_key(int key, unsigned char* buf, const KeyTables<Forms>& t, SyllableState& st) {
-  GlyphWriter out{buf};
-  buf[0] = 0;
+int compose(int key, GlyphWriter& out, const KeyTables<Forms>& t, SyllableState& st) {
   if (st.mode == 0) {
     st.last_mode = 0;
     out.put(key);
@@ -224,6 +220,24 @@ int compose_key(int key, unsigned char* buf, const KeyTables<Forms>& t, Syllable
   return st.depth == 0 ? outside_stack(key, ch, out, t, st) : inside_stack(key, ch, out, t, st);
 }
 
+}  // namespace
+
+template <int Forms>
+int compose_key(int key, unsigned char* buf, const KeyTables<Forms>& t, SyllableState& st) {
+  GlyphWriter out{buf};
+  buf[0] = 0;
+  return compose(key, out, t, st);
+}
+
+template <int Forms>
+int compose_key(int key, unsigned char* buf, const KeyTables<Forms>& t, SyllableState& st, int& length) {
+  GlyphWriter out{buf};
+  buf[0] = 0;
+  const int result = compose(key, out, t, st);
+  length = out.length;
+  return result;
+}
+
 template <int Forms>
 int load_key_tables(const char* keyfont_path, const char* keymap_path, KeyTables<Forms>& tables,
                     ReportFn report) {
@@ -240,6 +254,8 @@ int load_key_tables(const char* keyfont_path, const char* keymap_path, KeyTables
 template int compose_key<kConverterForms>(int, unsigned char*, const KeyTables<kConverterForms>&,
                                           SyllableState&);
 template int compose_key<kAddinForms>(int, unsigned char*, const KeyTables<kAddinForms>&, SyllableState&);
+template int compose_key<kConverterForms>(int, unsigned char*, const KeyTables<kConverterForms>&,
+                                          SyllableState&, int&);
 template int load_key_tables<kConverterForms>(const char*, const char*, KeyTables<kConverterForms>&,
                                               ReportFn);
 template int load_key_tables<kAddinForms>(const char*, const char*, KeyTables<kAddinForms>&, ReportFn);

@@ -57,6 +57,10 @@ int load_key_tables(const char* keyfont_path, const char* keymap_path, KeyTables
 template <int Forms>
 int compose_key(int key, unsigned char* buf, const KeyTables<Forms>& tables,
                 SyllableState& state = syllable_state);
+// The same, also giving the glyph string's length, for callers that collect strings by the million.
+template <int Forms>
+int compose_key(int key, unsigned char* buf, const KeyTables<Forms>& tables, SyllableState& state,
+                int& length);
 
 // The vowel code of an internal character: its vowel sign's form index, 0 for every other character.
 inline constexpr auto kVowelCodes = [] {

@@ -13,7 +13,9 @@ Stream::Stream(std::FILE* file, Mode mode, bool owned)
       lf_(mode == Mode::text ? '\n' : -1),
       buf_(new unsigned char[kBufferSize]) {}
 
-Stream::Stream(Stream&& other) noexcept { *this = std::move(other); }
+Stream::Stream(Stream&& other) noexcept {
+  *this = std::move(other);
+}
 
 Stream& Stream::operator=(Stream&& other) noexcept {
   if (this != &other) {
@@ -36,7 +38,9 @@ Stream& Stream::operator=(Stream&& other) noexcept {
   return *this;
 }
 
-Stream::~Stream() { close(); }
+Stream::~Stream() {
+  close();
+}
 
 Stream Stream::open_read(const char* path, Mode mode) {
   std::FILE* f = std::fopen(path, "rb");
@@ -61,15 +65,6 @@ void Stream::reset_window() {
   read_ = read_end_ = held_end_ = nullptr;
   pushed_ = -1;
   write_ = write_end_ = nullptr;
-}
-
-void Stream::unget(int c) {
-  if (c == end || !file_) return;
-  if (pushed_ < 0) {
-    held_end_ = read_end_;
-    read_end_ = read_;  // sends the next get() to the slow path, which hands out the pushed byte
-  }
-  pushed_ = c & 0xFF;
 }
 
 bool Stream::refill() {
@@ -151,7 +146,8 @@ int Stream::write(const void* data, std::size_t n) {
   while (bytes < stop) {
     if (!start_writing()) return end;
     // Copy the run up to the next byte that text mode expands, as much as the buffer takes.
-    const auto* run_end = lf_ < 0 ? stop : static_cast<const unsigned char*>(std::memchr(bytes, lf_, stop - bytes));
+    const auto* run_end =
+        lf_ < 0 ? stop : static_cast<const unsigned char*>(std::memchr(bytes, lf_, stop - bytes));
     if (!run_end) run_end = stop;
     while (bytes < run_end) {
       if (write_ == write_end_ && flush() != 0) return end;

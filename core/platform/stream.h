@@ -48,7 +48,14 @@ class Stream {
     return get_slow();
   }
   // Pushes one byte back: the next get() returns it. Pushing `end` does nothing.
-  void unget(int c);
+  void unget(int c) {
+    if (c == end || !file_) return;
+    if (pushed_ < 0) {
+      held_end_ = read_end_;
+      read_end_ = read_;  // sends the next get() to the slow path, which hands out the pushed byte
+    }
+    pushed_ = c & 0xFF;
+  }
   // Writes one byte; returns it (0..255), or `end` once the stream has failed.
   int put(int c) {
     if (write_ < write_end_ && c != lf_) {
