@@ -19,7 +19,6 @@ struct GlyphWriter {
 
   void put(int byte) {
     if (length < kGlyphBufferSize - 1) buf[length++] = static_cast<unsigned char>(byte);
-    buf[length] = 0;
   }
   void take_back(int count) {
     for (int i = 0; i < count; ++i) put(kTakeBack);
@@ -47,7 +46,8 @@ void remember_key(SyllableState& st, int key) {
 }
 
 template <int Forms>
-int outside_stack(int key, unsigned char ch, GlyphWriter& out, const KeyTables<Forms>& t, SyllableState& st) {
+[[gnu::always_inline]] inline int outside_stack(int key, unsigned char ch, GlyphWriter& out,
+                                                const KeyTables<Forms>& t, SyllableState& st) {
   if (ch == 0) return 1;
   if (ch == 'a') return 0;
   const int k_index = t.tib_keys[key].index;
@@ -89,15 +89,18 @@ int outside_stack(int key, unsigned char ch, GlyphWriter& out, const KeyTables<F
   return 1;
 }
 
-// The closing key takes back the marker and the echoes and writes the stack's own glyph with its vowel.
+// The closing key takes back the marker and the echoes and writes the stack's own glyph with its vowel;
+// returns the length of the glyph string.
 template <int Forms>
-int close_stack(int key, unsigned char ch, GlyphWriter& out, const KeyTables<Forms>& t, SyllableState& st) {
+[[gnu::noinline]] int close_stack(int key, unsigned char ch, unsigned char* buf, const KeyTables<Forms>& t,
+                                  SyllableState& st) {
+  GlyphWriter out{buf};
   const int echoed = st.stack_length;
   close_match_stack(st);
   if (echoed == 0) {
     // Only the marker is written: every closing key, `u` included, takes it back.
     out.put(kTakeBack);
-    return 1;
+    return out.length;
   }
   out.take_back(echoed + 1);
   st.current_font = 0;
@@ -128,14 +131,18 @@ int close_stack(int key, unsigned char ch, GlyphWriter& out, const KeyTables<For
   }
   if (st.current_font != 0) out.put(kFontBase);
   st.current_font = 0;
-  return 1;
+  return out.length;
 }
 
 template <int Forms>
-int inside_stack(int key, unsigned char ch, GlyphWriter& out, const KeyTables<Forms>& t, SyllableState& st) {
+[[gnu::always_inline]] inline int inside_stack(int key, unsigned char ch, GlyphWriter& out,
+                                               const KeyTables<Forms>& t, SyllableState& st) {
   if (ch == 0) return 1;
-  if (ch == 'u' || is_vowel_key(ch) || ch == '$' || ch == '.' || ch == 'a')
-    return close_stack(key, ch, out, t, st);
+  if (ch == 'u' || is_vowel_key(ch) || ch == '$' || ch == '.' || ch == 'a') {
+    // The closing key writes the first bytes of the glyph string.
+    out.length = close_stack(key, ch, out.buf, t, st);
+    return 1;
+  }
   const int echo = t.tib_chars[t.tib_keys[key].index].font_slot[kFormBase];
   if (ch == '\'' && st.stack_length > 0) {
     if (st.depth == kMatchStackSize) return -1;
@@ -160,17 +167,7 @@ int inside_stack(int key, unsigned char ch, GlyphWriter& out, const KeyTables<Fo
   return 1;
 }
 
-template <int Forms>
-int compose(int key, GlyphWriter& out, const KeyTables<Forms>& t, SyllableState& st) {
-  if (st.mode == 0) {
-    st.last_mode = 0;
-    out.put(key);
-    return 1;
-  }
-  if (st.mode != st.last_mode) {
-    st.last_mode = st.mode;
-    close_match_stack(st);
-  }
+int control_key(int key, GlyphWriter& out, SyllableState& st) {
   if (key == 8) {
     st.symbol1 = st.symbol2 = 0;
     if (st.depth > 0) {
@@ -196,24 +193,42 @@ int compose(int key, GlyphWriter& out, const KeyTables<Forms>& t, SyllableState&
     trace_text(0, "ctrl y");
     return 0;
   }
-  if (key >= 1 && key <= 31) {
-    // The marker and the echoes of an open stack stay written.
-    close_match_stack(st);
-    st.symbol1 = 0;
+  // The marker and the echoes of an open stack stay written.
+  close_match_stack(st);
+  st.symbol1 = 0;
+  out.put(key);
+  return 1;
+}
+
+int symbol_key(int key, GlyphWriter& out, SyllableState& st) {
+  const bool first = st.symbol1 != 0;
+  trace_text(0, first ? "symbol1 is on" : "symbol2 is on");
+  if (key >= 32 && key <= 126) {
+    out.put(first ? kSymbolFont1 : kSymbolFont2);
     out.put(key);
-    return 1;
+    out.put(kFontBase);
   }
-  if (st.symbol1 || st.symbol2) {
-    const bool first = st.symbol1 != 0;
-    trace_text(0, first ? "symbol1 is on" : "symbol2 is on");
-    if (key >= 32 && key <= 126) {
-      out.put(first ? kSymbolFont1 : kSymbolFont2);
+  (first ? st.symbol1 : st.symbol2) = 0;
+  return 1;
+}
+
+// The rules in their order; the common case (Tibetan on, a printable key, no symbol flag) tests once.
+template <int Forms>
+[[gnu::always_inline]] inline int compose(int key, GlyphWriter& out, const KeyTables<Forms>& t,
+                                          SyllableState& st) {
+  if (st.mode == 0 || st.mode != st.last_mode) [[unlikely]] {
+    if (st.mode == 0) {
+      st.last_mode = 0;
       out.put(key);
-      out.put(kFontBase);
+      return 1;
     }
-    (first ? st.symbol1 : st.symbol2) = 0;
-    return 1;
+    st.last_mode = st.mode;
+    close_match_stack(st);
   }
+  if (key >= 1 && key <= 31) [[unlikely]]
+    return control_key(key, out, st);
+  if (st.symbol1 | st.symbol2) [[unlikely]]
+    return symbol_key(key, out, st);
   // Codes past the 128-entry keymap act as unmapped keys.
   const auto ch = static_cast<unsigned char>(key >= 0 && key < 128 ? t.tib_keys[key].ch : 0);
   TSD_TRACE(0, "%c", ch);
@@ -225,15 +240,16 @@ int compose(int key, GlyphWriter& out, const KeyTables<Forms>& t, SyllableState&
 template <int Forms>
 int compose_key(int key, unsigned char* buf, const KeyTables<Forms>& t, SyllableState& st) {
   GlyphWriter out{buf};
-  buf[0] = 0;
-  return compose(key, out, t, st);
+  const int result = compose(key, out, t, st);
+  buf[out.length] = 0;
+  return result;
 }
 
 template <int Forms>
 int compose_key(int key, unsigned char* buf, const KeyTables<Forms>& t, SyllableState& st, int& length) {
   GlyphWriter out{buf};
-  buf[0] = 0;
   const int result = compose(key, out, t, st);
+  buf[out.length] = 0;
   length = out.length;
   return result;
 }
