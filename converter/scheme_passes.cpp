@@ -1,18 +1,17 @@
 #include "scheme_passes.h"
 
 #include <array>
+#include <cstring>
 #include <string_view>
 
 namespace {
 
 constexpr int kEnd = tsd::Stream::end;
 
-// The C locale's whitespace; the start of the source counts as a syllable start too, so `prev` starts as a
-// blank.
+// The C locale's whitespace; the start of the source counts as a syllable start too.
 constexpr bool is_space(int c) {
   return c == ' ' || (c >= '\t' && c <= '\r');
 }
-constexpr int kStartOfSource = ' ';
 
 constexpr bool is_upper(int c) {
   return c >= 'A' && c <= 'Z';
@@ -28,182 +27,197 @@ constexpr char swap_case(int c) {
   return static_cast<char>(c);
 }
 
-// What a character without look-ahead writes, chosen by a table so that the common letters cost one
-// lookup and one or two writes.
-struct Output {
+// One step of a pass's state machine: the bytes that a character writes and the state after it. A
+// character that the look-ahead rules hold back moves to a waiting state instead, whose row writes the
+// held-back text together with the next character's own, so no character is ever pushed back. Only "["
+// leaves the table: its step writes the text before the passage, and the passage is copied apart.
+// A step names the state after it by the offset of that state's row in the table.
+constexpr int kBracket = -1;
+constexpr unsigned kBracketRow = 0xFFFF;
+
+struct Step {
+  char text[4] = {};
   unsigned char length = 0;
-  char text[3] = {};
+  unsigned short next_row = 0;
 };
 
-constexpr Output output_of(std::string_view text) {
-  Output out;
-  out.length = static_cast<unsigned char>(text.size());
-  text.copy(out.text, text.size());
+constexpr Step step_of(std::string_view text, int next) {
+  Step step;
+  text.copy(step.text, text.size());
+  step.length = static_cast<unsigned char>(text.size());
+  step.next_row = static_cast<unsigned short>(next == kBracket ? kBracketRow : 256u * next);
+  return step;
+}
+
+// `before` written ahead of `step`, for a waiting state that lets its held-back text go.
+constexpr Step prefixed(std::string_view before, Step step) {
+  Step out = step_of(before, 0);
+  out.next_row = step.next_row;
+  for (int k = 0; k < step.length; ++k) out.text[out.length++] = step.text[k];
   return out;
 }
 
-// The destination of a pass, with the writing of a table step's one to three bytes.
+template <std::size_t States>
+using StepTable = std::array<std::array<Step, 256>, States>;
+static_assert(sizeof(Step) == 8, "a step is found by a shift of its index");
+
+// The pass's output, gathered in a local block and handed to the destination whole.
 class Sink {
  public:
+  static constexpr int kFlushAt = 4096;
+  static constexpr int kSize = kFlushAt + sizeof(Step::text);
+
   explicit Sink(tsd::Stream& dst) : dst_(dst) {}
-  void add(const Output& out) {
-    if (out.length == 0) return;
-    dst_.put(out.text[0]);
-    if (out.length == 1) return;
-    dst_.put(out.text[1]);
-    if (out.length == 2) return;
-    dst_.put(out.text[2]);
-  }
-  void put(int c) { dst_.put(c); }
-  void write(std::string_view text) {
-    for (const char c : text) dst_.put(c);
+  char* block() { return buf_; }
+  // Hands the first `length` bytes of the block to the destination.
+  void flush(int length) {
+    if (length > 0) dst_.write(buf_, static_cast<std::size_t>(length));
   }
   // 0 when the source was read and everything reached the destination, else -1.
-  int finish(const tsd::Stream& src) {
+  int finish(const tsd::Stream& src, int length) {
+    flush(length);
     const bool written = dst_.flush() == 0 && !dst_.error();
     return written && !src.error() ? 0 : -1;
   }
 
  private:
   tsd::Stream& dst_;
+  char buf_[kSize];
 };
 
-// Wylie to KVTS, by the previous character: a blank (a syllable start), "A", "t", "g", or anything else.
-// "[", "s" after "t" and "." after "g" look ahead and are handled apart.
-enum WylieClass : unsigned char {
-  kAfterSpace,
-  kAfterA,
-  kAfterLowerT,
-  kAfterLowerG,
-  kAfterNone,
-  kWylieClasses
-};
-
-constexpr auto kWylieClassOf = [] {
-  std::array<unsigned char, 256> classes{};
-  for (int c = 0; c < 256; ++c) {
-    classes[c] = is_space(c) ? kAfterSpace
-                 : c == 'A'  ? kAfterA
-                 : c == 't'  ? kAfterLowerT
-                 : c == 'g'  ? kAfterLowerG
-                             : kAfterNone;
-  }
-  return classes;
-}();
-
-struct WylieStep {
-  Output out;
-  bool looks_ahead = false;
-};
-
-constexpr WylieStep wylie_step(int prev, int c) {
-  const bool start = prev == kAfterSpace;
-  const bool vowel_start = start || prev == kAfterA;
-  WylieStep step;
-  Output& out = step.out;
-  switch (c) {
-    case 'a':
-      out = output_of(start ? "AA" : "A");
-      break;
-    case 'e':
-    case 'i':
-    case 'o':
-    case 'u':
-      out = output_of(vowel_start ? "A" : "");
-      out.text[out.length++] = swap_case(c);
-      break;
-    case 'E':
-      out = output_of(vowel_start ? "AEE" : "EE");
-      break;
-    case 'I':
-      out = output_of(vowel_start ? "Ai" : "i");
-      break;
-    case 'O':
-      out = output_of(vowel_start ? "AOO" : "OO");
-      break;
-    case 'A':
-      break;
-    case '/':
-      out = output_of(",");
-      break;
-    case '.':
-      step.looks_ahead = prev == kAfterLowerG;
-      out = output_of(" ");
-      break;
-    case 's':
-      step.looks_ahead = prev == kAfterLowerT;
-      out = output_of("S");
-      break;
-    case '[':
-      step.looks_ahead = true;
-      break;
-    default:
-      out.length = 1;
-      out.text[0] = swap_case(c);
-      break;
-  }
-  return step;
-}
-
-constexpr auto kWylieSteps = [] {
-  std::array<std::array<WylieStep, 256>, kWylieClasses> steps{};
-  for (int prev = 0; prev < kWylieClasses; ++prev)
-    for (int c = 0; c < 256; ++c) steps[prev][c] = wylie_step(prev, c);
-  return steps;
-}();
-
-// Copies a bracketed passage after its "[" up to and including the closing "]" or to the end of the
-// source; returns the last character copied, which is the previous character of the next item.
-int copy_bracketed(tsd::Stream& src, Sink& dst) {
+// Copies a bracketed passage up to and including the closing "]" or to the end of the source; returns
+// the last character copied, which is the previous character of the next item.
+int copy_bracketed(tsd::Stream& src, Sink& dst, int& length) {
+  char* const out = dst.block();
+  out[length++] = '[';
   int last = '[';
   for (int c = src.get(); c != kEnd; c = src.get()) {
-    dst.put(c);
+    if (length >= Sink::kFlushAt) {
+      dst.flush(length);
+      length = 0;
+    }
+    out[length++] = static_cast<char>(c);
     last = c;
     if (c == ']') break;
   }
   return last;
 }
 
-// "[", "s" after "t" and "." after "g". Returns the last character consumed.
-int wylie_look_ahead(tsd::Stream& src, Sink& dst, int c) {
-  if (c == '[') {
-    dst.put('[');
-    return copy_bracketed(src, dst);
+// Wylie to KVTS, by the previous character: a blank (a syllable start), "A", "t", "g", or anything else;
+// then the two waiting states of "s" after "t" (for "tsh") and "." after "g" (for "g.y").
+enum WylieState : unsigned char {
+  kAfterSpace,
+  kAfterA,
+  kAfterLowerT,
+  kAfterLowerG,
+  kAfterNone,
+  kWaitingTs,
+  kWaitingGDot,
+  kWylieStates
+};
+
+constexpr unsigned char wylie_state_after(int c) {
+  return is_space(c) ? kAfterSpace
+         : c == 'A'  ? kAfterA
+         : c == 't'  ? kAfterLowerT
+         : c == 'g'  ? kAfterLowerG
+                     : kAfterNone;
+}
+
+constexpr Step wylie_plain_step(int prev, int c) {
+  const bool start = prev == kAfterSpace;
+  const bool vowel_start = start || prev == kAfterA;
+  const int next = wylie_state_after(c);
+  switch (c) {
+    case 'a':
+      return step_of(start ? "AA" : "A", next);
+    case 'e':
+    case 'i':
+    case 'o':
+    case 'u': {
+      Step step = step_of(vowel_start ? "A" : "", next);
+      step.text[step.length++] = swap_case(c);
+      return step;
+    }
+    case 'E':
+      return step_of(vowel_start ? "AEE" : "EE", next);
+    case 'I':
+      return step_of(vowel_start ? "Ai" : "i", next);
+    case 'O':
+      return step_of(vowel_start ? "AOO" : "OO", next);
+    case 'A':
+      return step_of("", next);
+    case '/':
+      return step_of(",", next);
+    case '.':
+      return step_of(prev == kAfterLowerG ? "" : " ", prev == kAfterLowerG ? kWaitingGDot : next);
+    case 's':
+      return step_of(prev == kAfterLowerT ? "" : "S", prev == kAfterLowerT ? kWaitingTs : next);
+    case '[':
+      return step_of("", kBracket);
+    default: {
+      Step step = step_of("", next);
+      step.text[step.length++] = swap_case(c);
+      return step;
+    }
   }
-  const int next = src.get();
-  if (next == (c == '.' ? 'y' : 'h')) {
-    // "g.y" joins the letters as "G-Y"; "tsh" is "TS".
-    dst.write(c == '.' ? "-Y" : "S");
-    return next;
+}
+
+constexpr auto kWylieSteps = [] {
+  StepTable<kWylieStates> steps{};
+  for (int c = 0; c < 256; ++c) {
+    for (int prev = 0; prev < kAfterNone + 1; ++prev) steps[prev][c] = wylie_plain_step(prev, c);
+    // "tsh" is "TS" and "g.y" is "G-Y"; otherwise the held-back "s" or "." is written as if alone, and
+    // the character after it follows as after any other character.
+    const Step after_other = wylie_plain_step(kAfterNone, c);
+    steps[kWaitingTs][c] = c == 'h' ? step_of("S", kAfterNone) : prefixed("Z", after_other);
+    steps[kWaitingGDot][c] = c == 'y' ? step_of("-Y", kAfterNone) : prefixed(" ", after_other);
   }
-  src.unget(next);
-  dst.put(c == '.' ? ' ' : 'Z');
-  return c;
+  return steps;
+}();
+
+// What a waiting state writes when the source ends.
+template <std::size_t States>
+using EndTexts = std::array<std::string_view, States>;
+
+constexpr EndTexts<kWylieStates> kWylieEndTexts = {"", "", "", "", "", "Z", " "};
+
+// Runs a pass's state machine over the whole source. Every step stores four bytes into the block and
+// keeps as many as it wrote, so the loop has no branch on the length of a step's output.
+template <std::size_t States>
+int run_steps(tsd::Stream& src, tsd::Stream& destination, const StepTable<States>& steps,
+              const EndTexts<States>& end_texts, unsigned char (*state_after)(int)) {
+  Sink dst(destination);
+  char* const out = dst.block();
+  int length = 0;
+  const Step* const table = steps[0].data();
+  unsigned row = 0;  // the start of the source is a syllable start
+  for (int c = src.get(); c != kEnd; c = src.get()) {
+    const Step& step = table[row + static_cast<unsigned>(c)];
+    std::memcpy(out + length, step.text, sizeof step.text);
+    length += step.length;
+    row = step.next_row;
+    if (length >= Sink::kFlushAt) {
+      dst.flush(length);
+      length = 0;
+    }
+    if (row == kBracketRow) row = 256u * state_after(copy_bracketed(src, dst, length));
+  }
+  for (const char c : end_texts[row / 256]) out[length++] = c;
+  return dst.finish(src, length);
 }
 
 }  // namespace
 
-int wylie_to_kvts(tsd::Stream& src, tsd::Stream& destination) {
-  Sink dst(destination);
-  int prev = kStartOfSource;
-  for (int c = src.get(); c != kEnd; c = src.get()) {
-    const WylieStep& step = kWylieSteps[kWylieClassOf[prev]][c];
-    if (step.looks_ahead) {
-      prev = wylie_look_ahead(src, dst, c);
-      continue;
-    }
-    dst.add(step.out);
-    prev = c;
-  }
-  return dst.finish(src);
+int wylie_to_kvts(tsd::Stream& src, tsd::Stream& dst) {
+  return run_steps(src, dst, kWylieSteps, kWylieEndTexts, [](int c) { return wylie_state_after(c); });
 }
 
 namespace {
 
-// KVTS to Wylie runs as a small state machine over the previous item, so that most characters cost one
-// table step: the previous character as a blank, "T" or "G", or an "A" whose output waits for the
-// character after it (at a syllable start, after "G", or elsewhere). "E", "O", "[" and "-" after "G" look
-// further ahead and are handled apart.
+// KVTS to Wylie, by the previous item: the previous character as a blank, "T", "G" or anything else; an
+// "A" whose output waits for the character after it (at a syllable start, after "G", or elsewhere); or a
+// waiting "E", "O", or "-" after "G", whose output depends on the character after them.
 enum KvtsState : unsigned char {
   kSpace,
   kAfterT,
@@ -212,129 +226,98 @@ enum KvtsState : unsigned char {
   kAChenAtStart,
   kAChenAfterG,
   kAChen,
-  kKvtsStates,
-  kLooksAhead = kKvtsStates,
+  kWaitingE,
+  kWaitingO,
+  kWaitingGDash,
+  kKvtsStates
 };
 
 constexpr bool is_a_chen(int state) {
-  return state >= kAChenAtStart;
+  return state == kAChenAtStart || state == kAChenAfterG || state == kAChen;
 }
 
-constexpr unsigned char state_after(int c) {
+constexpr unsigned char kvts_state_after(int c) {
   if (is_space(c)) return kSpace;
   if (c == 'T') return kAfterT;
   if (c == 'G') return kAfterG;
   return kAfterOther;
 }
 
-struct Step {
-  Output out;
-  unsigned char next = kAfterOther;
-};
-
 // A character with no "A" waiting before it.
 constexpr Step plain_step(int state, int c) {
-  if (c == 'E' || c == 'O' || c == '[' || (c == '-' && state == kAfterG)) return {{}, kLooksAhead};
-  if (c == 'A') return {{}, state == kSpace ? kAChenAtStart : state == kAfterG ? kAChenAfterG : kAChen};
-  Step step;
-  step.next = state_after(c);
-  if (c == ',') {
-    step.out = output_of("/");
-  } else if (c == 'S') {
-    step.out = output_of(state == kAfterT ? "sh" : "s");
-  } else if (c == 'Z') {
-    step.out = output_of(state == kAfterT ? "s" : "z");
-  } else {
-    step.out.length = 1;
-    step.out.text[0] = swap_case(c);
-  }
-  return step;
-}
-
-// A character after a waiting "A": the "A" joins it, or is written "a" before it.
-constexpr Step a_chen_step(int state, int c) {
-  const bool start = state == kAChenAtStart;
   switch (c) {
-    case 'A':
-      return {output_of(start ? "a" : "A"), kAfterOther};
-    case 'I':
-      return {output_of(start ? "i" : "Ai"), kAfterOther};
-    case 'U':
-      return {output_of(start ? "u" : "Au"), kAfterOther};
-    case 'i':
-      return {output_of(start ? "I" : "AI"), kAfterOther};
-    case 'm':
-      return {output_of("aM"), kAfterOther};
-    case '-':
-      return {output_of(state == kAChenAfterG ? "." : "-"), kAfterOther};
     case 'E':
+      return step_of("", kWaitingE);
     case 'O':
+      return step_of("", kWaitingO);
     case '[':
-      return {{}, kLooksAhead};
+      return step_of("", kBracket);
+    case 'A':
+      return step_of("", state == kSpace ? kAChenAtStart : state == kAfterG ? kAChenAfterG : kAChen);
+    case ',':
+      return step_of("/", kAfterOther);
+    case 'S':
+      return step_of(state == kAfterT ? "sh" : "s", kAfterOther);
+    case 'Z':
+      return step_of(state == kAfterT ? "s" : "z", kAfterOther);
+    case '-':
+      return step_of(state == kAfterG ? "" : "-", state == kAfterG ? kWaitingGDash : kAfterOther);
     default: {
-      Step step = plain_step(kAfterOther, c);
-      step.out.text[2] = step.out.text[1];
-      step.out.text[1] = step.out.text[0];
-      step.out.text[0] = 'a';
-      ++step.out.length;
+      Step step = step_of("", kvts_state_after(c));
+      step.text[step.length++] = swap_case(c);
       return step;
     }
   }
 }
 
+// A character after a waiting "A": the "A" joins it, or is written "a" before it. Before "E" and "O" it
+// writes "A" except at a syllable start, and the vowel waits in turn.
+constexpr Step a_chen_step(int state, int c) {
+  const bool start = state == kAChenAtStart;
+  switch (c) {
+    case 'A':
+      return step_of(start ? "a" : "A", kAfterOther);
+    case 'I':
+      return step_of(start ? "i" : "Ai", kAfterOther);
+    case 'U':
+      return step_of(start ? "u" : "Au", kAfterOther);
+    case 'i':
+      return step_of(start ? "I" : "AI", kAfterOther);
+    case 'm':
+      return step_of("aM", kAfterOther);
+    case '-':
+      return step_of(state == kAChenAfterG ? "." : "-", kAfterOther);
+    case 'E':
+    case 'O':
+      return prefixed(start ? "" : "A", plain_step(kAfterOther, c));
+    case '[':
+      return step_of("a", kBracket);
+    default:
+      return prefixed("a", plain_step(kAfterOther, c));
+  }
+}
+
 constexpr auto kKvtsSteps = [] {
-  std::array<std::array<Step, 256>, kKvtsStates> steps{};
-  for (int state = 0; state < kKvtsStates; ++state)
-    for (int c = 0; c < 256; ++c)
+  StepTable<kKvtsStates> steps{};
+  for (int c = 0; c < 256; ++c) {
+    for (int state = 0; state < kWaitingE; ++state)
       steps[state][c] = is_a_chen(state) ? a_chen_step(state, c) : plain_step(state, c);
+    // "EE" and "OO" are the long vowels, a single "E" or "O" the short one; "G-Y" is Wylie "g.y". A
+    // waiting character that does not join the next is written alone, and the next follows it as after
+    // any other character.
+    const Step after_other = plain_step(kAfterOther, c);
+    steps[kWaitingE][c] = c == 'E' ? step_of("E", kAfterOther) : prefixed("e", after_other);
+    steps[kWaitingO][c] = c == 'O' ? step_of("O", kAfterOther) : prefixed("o", after_other);
+    steps[kWaitingGDash][c] = c == 'Y' ? step_of(".y", kAfterOther) : prefixed("-", after_other);
+  }
   return steps;
 }();
 
-// "E", "O", "[" after any state and "-" after "G". Returns the state after them.
-int kvts_look_ahead(tsd::Stream& src, Sink& dst, int c, int state) {
-  if (c == '[') {
-    if (is_a_chen(state)) dst.put('a');
-    dst.put('[');
-    return state_after(copy_bracketed(src, dst));
-  }
-  const int n = src.get();
-  if (c == '-') {
-    // "G-Y" is Wylie "g.y".
-    if (n == 'Y') {
-      dst.write(".y");
-    } else {
-      src.unget(n);
-      dst.put('-');
-    }
-    return kAfterOther;
-  }
-  // "EE" and "OO" are the long vowels, a single "E" or "O" the short one; an "A" before them writes "A"
-  // except at a syllable start.
-  if (is_a_chen(state) && state != kAChenAtStart) dst.put('A');
-  if (n == c) {
-    dst.put(c);
-  } else {
-    src.unget(n);
-    dst.put(swap_case(c));
-  }
-  return kAfterOther;
-}
+// An "A" at the end of the source is the vowel "a"; a waiting "E", "O" or "-" is written alone.
+constexpr EndTexts<kKvtsStates> kKvtsEndTexts = {"", "", "", "", "a", "a", "a", "e", "o", "-"};
 
 }  // namespace
 
-int kvts_to_wylie(tsd::Stream& src, tsd::Stream& destination) {
-  Sink dst(destination);
-  int state = kSpace;  // the start of the source is a syllable start
-  for (int c = src.get(); c != kEnd; c = src.get()) {
-    const Step& step = kKvtsSteps[state][c];
-    if (step.next == kLooksAhead) {
-      state = kvts_look_ahead(src, dst, c, state);
-      continue;
-    }
-    dst.add(step.out);
-    state = step.next;
-  }
-  // An "A" at the end of the source is the vowel "a".
-  if (is_a_chen(state)) dst.put('a');
-  return dst.finish(src);
+int kvts_to_wylie(tsd::Stream& src, tsd::Stream& dst) {
+  return run_steps(src, dst, kKvtsSteps, kKvtsEndTexts, [](int c) { return kvts_state_after(c); });
 }

@@ -48,6 +48,41 @@ TEST(scheme_passes, any_bytes_pass) {
   }
 }
 
+std::string run_binary(Pass pass, const std::string& input) {
+  tsd::Stream src = tsd::Stream::temporary();
+  src.write(input);
+  src.rewind();
+  tsd::Stream dst = tsd::Stream::temporary();
+  EXPECT_EQ(pass(src, dst), 0);
+  dst.rewind();
+  std::string out;
+  for (int c = dst.get(); c != tsd::Stream::end; c = dst.get()) out += static_cast<char>(c);
+  return out;
+}
+
+TEST(scheme_passes, high_bytes_pass_unchanged_into_a_binary_file) {
+  // Byte 255 is the stream's end value when it is taken for a signed char.
+  const struct {
+    Pass pass;
+    const char* input;
+    const char* expected;
+  } cases[] = {
+      {wylie_to_kvts, " \xff\x80ka\xff", " \xff\x80KA\xff"},
+      {wylie_to_kvts, " ts\xff g.\xff", " TZ\xff G \xff"},
+      {kvts_to_wylie, " \xffKA\xfe", " \xffka\xfe"},
+      {kvts_to_wylie, " A\xff E\xff G-\xff", " a\xff e\xff g-\xff"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(run_binary(c.pass, c.input), c.expected) << c.input;
+}
+
+TEST(scheme_passes, a_long_bracketed_passage_is_copied_whole) {
+  std::string passage = "[";
+  for (int i = 0; i < 20000; ++i) passage += "tsEO-A"[i % 6];
+  passage += "]";
+  EXPECT_EQ(run_binary(wylie_to_kvts, " " + passage + "a"), " " + passage + "A");
+  EXPECT_EQ(run_binary(kvts_to_wylie, " A" + passage + "A"), " a" + passage + "a");
+}
+
 TEST(scheme_passes, round_trip_of_a_prayer) {
   const std::string wylie = "oM ma Ni pad+me hU~M/ bsgrubs g.yang tsha tsa\nkha E O I\n";
   tsd::Stream src = tsd::Stream::temporary();
