@@ -131,6 +131,48 @@ int write_final_cluster(const char* cluster, int length, KeyWriter& out) {
   return 0;
 }
 
+// The syllable file's bytes, gathered in a local block and handed to the destination whole.
+class Output {
+ public:
+  static constexpr int kFlushAt = 4096;
+
+  explicit Output(tsd::Stream& dst) : dst_(dst) {}
+  void put(int c) {
+    buf_[length_++] = static_cast<char>(c);
+    if (length_ >= kFlushAt) flush();
+  }
+  void write(std::string_view text) {
+    for (const char c : text) put(c);
+  }
+  // Writes the first n bytes of a key buffer; a fixed-size copy serves every key string.
+  void write_keys(const char* keys, int n) {
+    std::memcpy(buf_ + length_, keys, kKeyBufferSize);
+    length_ += n;
+    if (length_ >= kFlushAt) flush();
+  }
+  void flush() {
+    if (length_ > 0) dst_.write(buf_, static_cast<std::size_t>(length_));
+    length_ = 0;
+  }
+
+ private:
+  tsd::Stream& dst_;
+  int length_ = 0;
+  // Room past the flush point for the widest single store: a whole key buffer.
+  char buf_[kFlushAt + kKeyBufferSize];
+};
+
+// A word as the pass reads it: NUL-padded to a whole number of 8-byte chunks, so that it is hashed and
+// compared a chunk at a time.
+constexpr int kChunk = 8;
+constexpr int kPaddedWordSize = (kWordBufferSize + 2 * kChunk - 1) / kChunk * kChunk;
+
+std::uint64_t chunk_at(const char* word, int k) {
+  std::uint64_t chunk;
+  std::memcpy(&chunk, word + k, sizeof chunk);
+  return chunk;
+}
+
 // Syllables recur: each recent syllable keeps its key string, or the verdict that it is marked, so a
 // repeated syllable is not converted again. The result depends on nothing but the syllable's text.
 class SyllableCache {
@@ -138,45 +180,44 @@ class SyllableCache {
   struct Slot {
     int length = 0;  // 0: empty; a syllable has at least two characters
     bool converted = false;
-    char word[kWordBufferSize];
+    int key_length = 0;
+    alignas(kChunk) char word[kPaddedWordSize];
     char keys[kKeyBufferSize];
 
     bool holds(const char* text, int n) const {
-      return length == n && std::memcmp(word, text, static_cast<std::size_t>(n)) == 0;
+      if (length != n) return false;
+      for (int k = 0; k < n; k += kChunk)
+        if (chunk_at(word, k) != chunk_at(text, k)) return false;
+      return true;
     }
   };
 
   Slot& slot_for(const char* word, int length) {
-    std::uint32_t hash = 2166136261u;
-    for (int i = 0; i < length; ++i) hash = (hash ^ static_cast<unsigned char>(word[i])) * 16777619u;
-    return slots_[hash % kSlots];
+    std::uint64_t hash = static_cast<std::uint64_t>(length);
+    for (int k = 0; k < length; k += kChunk) hash = (hash ^ chunk_at(word, k)) * 0x9E3779B97F4A7C15u;
+    return slots_[hash >> (64 - kSlotBits)];
   }
 
  private:
-  static constexpr std::uint32_t kSlots = 4096;
-  std::unique_ptr<Slot[]> slots_ = std::make_unique<Slot[]>(kSlots);
+  static constexpr int kSlotBits = 12;
+  std::unique_ptr<Slot[]> slots_ = std::make_unique<Slot[]>(std::size_t{1} << kSlotBits);
 };
 
-// Writes the error marker: the syllable exactly as read, between "[~" and "]".
-void write_error_marker(tsd::Stream& dst, const char* word) {
-  dst.write("[~");
-  dst.write(word);
-  dst.put(']');
-}
-
-// A run of word characters longer than a syllable: the stored characters and the rest of the run.
-void write_overlong_run(tsd::Stream& src, tsd::Stream& dst, const char* word) {
-  dst.write("[~");
-  dst.write(word);
-  int c = src.get();
-  for (; is_word_char(c); c = src.get()) dst.put(c);
-  src.unget(c);
-  dst.put(']');
+// Stores `c` and the word characters after it while at most `lim` are stored; returns how many were
+// stored and leaves in `next` the character read after them.
+int read_run(tsd::Stream& src, int c, char* word, int lim, int& next) {
+  int stored = 0;
+  do {
+    word[stored++] = static_cast<char>(c);
+    c = src.get();
+  } while (stored <= lim && is_word_char(c));
+  next = c;
+  return stored;
 }
 
 // Copies a passage after its opening character up to `close`, or to the end of the input. Returns the
 // closing character when it was reached, else kEnd.
-int copy_until(tsd::Stream& src, tsd::Stream& dst, int close) {
+int copy_until(tsd::Stream& src, Output& dst, int close) {
   for (int c = src.get(); c != kEnd; c = src.get()) {
     if (c == close) return c;
     dst.put(c);
@@ -184,7 +225,8 @@ int copy_until(tsd::Stream& src, tsd::Stream& dst, int close) {
   return kEnd;
 }
 
-void write_single_character(tsd::Stream& src, tsd::Stream& dst, unsigned char c) {
+// A character that is neither whitespace nor a word character; "@", "[" and "{" read on by themselves.
+void write_single_character(tsd::Stream& src, Output& dst, unsigned char c) {
   switch (c) {
     case '(':
       dst.put(kOpenParenMarker);
@@ -222,42 +264,63 @@ void write_single_character(tsd::Stream& src, tsd::Stream& dst, unsigned char c)
   }
 }
 
+// Writes the error marker: the syllable exactly as read, between "[~" and "]".
+void write_error_marker(Output& dst, const char* word, int n) {
+  dst.write("[~");
+  dst.write(std::string_view(word, static_cast<std::size_t>(n)));
+  dst.put(']');
+}
+
 }  // namespace
 
-int extract_syllables(tsd::Stream& src, tsd::Stream& dst, const TranslitTables& tables, int check_syllables) {
+// The character after each item is carried to the next instead of being pushed back.
+int extract_syllables(tsd::Stream& src, tsd::Stream& destination, const TranslitTables& tables,
+                      int check_syllables) {
+  Output dst(destination);
   SyllableCache cache;
-  char word[kWordBufferSize];
+  alignas(kChunk) char word[kPaddedWordSize];
   char message[kCheckMessageSize];
+  int c = src.get();
   for (;;) {
-    int c = src.get();
     for (; is_space(c); c = src.get()) dst.put(c);
-    src.unget(c);
-
-    char* end_word = nullptr;
-    const int length = read_word(&src, word, kWordLimit, &end_word);
-    if (length >= 2) {
-      SyllableCache::Slot& slot = cache.slot_for(word, length);
-      if (!slot.holds(word, length)) {
-        // The slot keeps the syllable as read: conversion cuts the word buffer into pieces.
-        slot.length = length;
-        std::memcpy(slot.word, word, static_cast<std::size_t>(length) + 1);
-        slot.converted = convert_syllable(word, length, slot.keys, tables) == 0 &&
-                         (check_syllables == 0 || check_syllable_length(slot.keys, message) == 0);
-      }
-      if (slot.converted) {
-        for (const char* k = slot.keys; *k != '\0'; ++k) dst.put(*k);
-      } else {
-        write_error_marker(dst, slot.word);
-      }
-    } else if (length == 1) {
-      write_single_character(src, dst, static_cast<unsigned char>(word[0]));
-    } else if (length == kWordTooLong) {
-      write_overlong_run(src, dst, word);
+    if (c == kEnd) break;
+    if (!is_word_char(c)) {
+      write_single_character(src, dst, static_cast<unsigned char>(c));
+      c = src.get();
+      continue;
+    }
+    const int length = read_run(src, c, word, kWordLimit, c);
+    if (length > kWordLimit) {
+      // A run longer than a syllable is marked whole: the stored characters and the rest of the run.
+      dst.write("[~");
+      dst.write(std::string_view(word, static_cast<std::size_t>(length)));
+      for (; is_word_char(c); c = src.get()) dst.put(c);
+      dst.put(']');
+      continue;
+    }
+    if (length == 1) {
+      const unsigned char key = letter_keys[static_cast<unsigned char>(word[0])];
+      dst.put(key != 0 ? key : word[0]);
+      continue;
+    }
+    std::memset(word + length, 0, kChunk);
+    SyllableCache::Slot& slot = cache.slot_for(word, length);
+    if (!slot.holds(word, length)) {
+      // The slot keeps the syllable as read: conversion cuts the word buffer into pieces.
+      slot.length = length;
+      std::memcpy(slot.word, word, sizeof slot.word);
+      slot.converted = convert_syllable(word, length, slot.keys, tables) == 0 &&
+                       (check_syllables == 0 || check_syllable_length(slot.keys, message) == 0);
+      slot.key_length = slot.converted ? static_cast<int>(std::strlen(slot.keys)) : 0;
+    }
+    if (slot.converted) {
+      dst.write_keys(slot.keys, slot.key_length);
     } else {
-      break;
+      write_error_marker(dst, slot.word, length);
     }
   }
-  const bool written = dst.flush() == 0 && !dst.error();
+  dst.flush();
+  const bool written = destination.flush() == 0 && !destination.error();
   return written && !src.error() ? 0 : -1;
 }
 
@@ -267,32 +330,20 @@ int read_word(tsd::Stream* fpin, char* word, int lim, char** end_word) {
   TSD_CHECK(end_word != NULL, "extract");
   TSD_CHECK(lim > 0, "extract");
 
-  int c = fpin->get();
+  const int c = fpin->get();
   TSD_CHECK(!is_space(c), "extract");
-  int stored = 0;
-  while (stored <= lim) {
-    if (is_word_char(c)) {
-      word[stored++] = static_cast<char>(c);
-      c = fpin->get();
-      continue;
-    }
-    if (stored == 0 && c != kEnd) {
-      word[0] = static_cast<char>(c);
-      word[1] = '\0';
-      *end_word = word + 2;
-      return 1;
-    }
-    word[stored] = '\0';
-    *end_word = word + stored + 1;
-    fpin->unget(c);
-    if (stored > 0) return stored;
-    TSD_CHECK(c == kEnd, "extract");
-    return -1;
+  if (!is_word_char(c)) {
+    word[0] = c == kEnd ? '\0' : static_cast<char>(c);
+    word[1] = '\0';
+    *end_word = c == kEnd ? word + 1 : word + 2;
+    return c == kEnd ? -1 : 1;
   }
+  int next = kEnd;
+  const int stored = read_run(*fpin, c, word, lim, next);
   word[stored] = '\0';
   *end_word = word + stored + 1;
-  fpin->unget(c);
-  return kWordTooLong;
+  fpin->unget(next);
+  return stored > lim ? kWordTooLong : stored;
 }
 
 int convert_syllable(char* word, int n, char* keys, const TranslitTables& tables) {
