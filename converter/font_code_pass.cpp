@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <string_view>
 
 #include "log_status.h"
 #include "translit_tables.h"
@@ -19,37 +20,70 @@ constexpr unsigned char kBracedEnd = 22;
 constexpr int kSmallStart = 23;
 constexpr int kSmallEnd = 24;
 constexpr int kWordBreak = 25;
+constexpr int kFailed = -2;  // not a byte, not the end of the input
 
 constexpr char kPunctuation[] = ".,:?-";
+
+// What the main loop does with an input character; most are keys for the composer.
+enum class Kind : unsigned char {
+  key,
+  tab,
+  line_break,
+  word_break,
+  blank,
+  punctuation,
+  hyphen,
+  small_start,
+  small_end,
+  bracket,
+  brace
+};
+
+constexpr auto kKinds = [] {
+  std::array<Kind, 256> kinds{};
+  kinds['\t'] = Kind::tab;
+  kinds['\n'] = Kind::line_break;
+  kinds[kWordBreak] = Kind::word_break;
+  kinds[' '] = Kind::blank;
+  kinds[','] = kinds[':'] = kinds['?'] = Kind::punctuation;
+  kinds['-'] = Kind::hyphen;
+  kinds[kSmallStart] = Kind::small_start;
+  kinds[kSmallEnd] = Kind::small_end;
+  kinds['['] = Kind::bracket;
+  kinds['{'] = Kind::brace;
+  return kinds;
+}();
 
 bool is_white(int c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
 // The input characters fed to the composer since the last flush; when more collect than it holds, the
-// oldest are dropped.
+// oldest are dropped. The keys sit in [start_, end_) of a buffer twice that size, moved to its front only
+// when they reach its end.
 class TypedKeys {
  public:
   void add(int c) {
-    if (count_ < kTypedKeysSize) {
-      keys_[wrap(start_ + count_++)] = static_cast<unsigned char>(c);
-    } else {
-      keys_[start_] = static_cast<unsigned char>(c);
-      start_ = wrap(start_ + 1);
+    if (end_ == kRoom) {
+      std::memmove(keys_.data(), keys_.data() + start_, end_ - start_);
+      end_ -= start_;
+      start_ = 0;
     }
+    keys_[end_++] = static_cast<unsigned char>(c);
+    if (end_ - start_ > kTypedKeysSize) ++start_;
   }
-  void clear() { start_ = count_ = 0; }
+  void clear() { start_ = end_ = 0; }
   template <typename Fn>
   void for_each(Fn fn) const {
-    for (int i = 0; i < count_; ++i) fn(keys_[wrap(start_ + i)]);
+    for (int i = start_; i < end_; ++i) fn(keys_[i]);
   }
 
  private:
-  static int wrap(int i) { return i < kTypedKeysSize ? i : i - kTypedKeysSize; }
+  static constexpr int kRoom = 2 * kTypedKeysSize;
 
-  std::array<unsigned char, kTypedKeysSize> keys_{};
+  std::array<unsigned char, kRoom> keys_{};
   int start_ = 0;
-  int count_ = 0;
+  int end_ = 0;
 };
 
 class FontCodePass {
@@ -65,21 +99,18 @@ class FontCodePass {
   // the last key itself.
   enum class Step { done, next, failed };
 
-  Step handle(int c);
+  Step handle(int c, Kind kind);
   bool end_word();
   bool line_break();
   bool passage(int close, unsigned char start, unsigned char end, const char* missing);
-  Step key(int c);
+  int keys(int c);
   bool raw_passage(bool put_back_white);
   void g_rule();
   void clear_layout() { after_space_ = no_dot_ = last_key_ = newline_state_ = 0; }
 
   bool put(int c) { return out_.put(c) != tsd::Stream::end; }
   bool put_separator() { return separator_ == 0 || put(separator_); }
-  bool put_text(const char* text) { return out_.write(text, std::strlen(text)) != tsd::Stream::end; }
-  bool put_punctuation(int which) {
-    return put_text(reinterpret_cast<const char*>(punctuation_[which].data()));
-  }
+  bool put_text(std::string_view text) { return out_.write(text) != tsd::Stream::end; }
   static const char* text_of(int key) { return key_text[static_cast<unsigned char>(key)]; }
 
   tsd::Stream& in_;
@@ -89,6 +120,7 @@ class FontCodePass {
   tsd::SyllableState& state_;
 
   std::array<std::array<unsigned char, tsd::kGlyphBufferSize>, 5> punctuation_{};
+  std::array<std::string_view, 5> punctuation_text_{};
   unsigned char separator_ = 0;
   std::array<unsigned char, kGlyphWordSize + tsd::kGlyphBufferSize> word_{};
   int word_length_ = 0;
@@ -102,12 +134,15 @@ class FontCodePass {
 int FontCodePass::run() {
   // A previous file may have ended inside a stack; the punctuation glyphs need the composer outside one.
   state_.depth = 0;
-  for (int i = 0; i < 5; ++i) tsd::compose_key(kPunctuation[i], punctuation_[i].data(), key_tables_, state_);
+  for (int i = 0; i < 5; ++i) {
+    tsd::compose_key(kPunctuation[i], punctuation_[i].data(), key_tables_, state_);
+    punctuation_text_[i] = reinterpret_cast<const char*>(punctuation_[i].data());
+  }
   separator_ = punctuation_[0][0];
   clear_layout();
 
+  int c = in_.get();
   for (;;) {
-    const int c = in_.get();
     if (c == tsd::Stream::end) {
       if (!end_word() || out_.flush() != 0) {
         log_status("%s", kWriteFailed);
@@ -115,7 +150,12 @@ int FontCodePass::run() {
       }
       return 0;
     }
-    switch (handle(c)) {
+    const Kind kind = kKinds[c];
+    if (kind == Kind::key) {
+      if ((c = keys(c)) == kFailed) return -1;
+      continue;
+    }
+    switch (handle(c, kind)) {
       case Step::failed:
         return -1;
       case Step::next:
@@ -124,23 +164,24 @@ int FontCodePass::run() {
         if (!is_white(c)) last_key_ = c;
         break;
     }
+    c = in_.get();
   }
 }
 
-FontCodePass::Step FontCodePass::handle(int c) {
+FontCodePass::Step FontCodePass::handle(int c, Kind kind) {
   bool ok = true;
-  switch (c) {
-    case '\t':
+  switch (kind) {
+    case Kind::tab:
       newline_state_ = 0;
       ok = end_word() && put('\t');
       break;
-    case '\n':
+    case Kind::line_break:
       ok = end_word() && line_break();
       break;
-    case kWordBreak:
+    case Kind::word_break:
       ok = end_word();
       break;
-    case ' ':
+    case Kind::blank:
       if ((ok = end_word())) {
         after_space_ = 1;
         newline_state_ = 0;
@@ -148,46 +189,44 @@ FontCodePass::Step FontCodePass::handle(int c) {
         ok = no_dot_ ? put(' ') : put_separator();
       }
       break;
-    case ',':
-    case ':':
-    case '?':
+    case Kind::punctuation:
       if ((ok = end_word())) {
         newline_state_ = 0;
         no_dot_ = 1;
         ok = (last_key_ != 'G' || put_separator()) &&
-             put_punctuation(std::strchr(kPunctuation, c) - kPunctuation);
+             put_text(punctuation_text_[std::strchr(kPunctuation, c) - kPunctuation]);
       }
       break;
-    case '-':
+    case Kind::hyphen:
       if ((ok = end_word())) {
         newline_state_ = 0;
         no_dot_ = 1;
-        ok = put_punctuation(4);
+        ok = put_text(punctuation_text_[4]);
       }
       break;
-    case kSmallStart:
+    case Kind::small_start:
       clear_layout();
       ok = end_word() && put(kSmallStart);
       break;
-    case kSmallEnd:
+    case Kind::small_end:
       ok = end_word() && put(kSmallEnd);
       break;
-    case '[':
+    case Kind::bracket:
       clear_layout();
       ok = end_word();
       if (!ok) break;
       if (!passage(']', kRawStart, kRawEnd, kOpenBracket)) return Step::failed;
       last_key_ = ']';
       return Step::next;
-    case '{':
+    case Kind::brace:
       clear_layout();
       ok = end_word();
       if (!ok) break;
       if (!passage('}', kBracedStart, kBracedEnd, kOpenBrace)) return Step::failed;
       last_key_ = '}';
       return Step::next;
-    default:
-      return key(c);
+    case Kind::key:
+      break;
   }
   if (ok) return Step::done;
   log_status("%s", kWriteFailed);
@@ -245,32 +284,47 @@ bool FontCodePass::passage(int close, unsigned char start, unsigned char end, co
   return true;
 }
 
-FontCodePass::Step FontCodePass::key(int c) {
+// Feeds a run of key characters, the first already read, to the composer. Returns the character that
+// ended the run, or kFailed after logging a failed write.
+int FontCodePass::keys(int c) {
   after_space_ = no_dot_ = newline_state_ = 0;
-  typed_.add(c);
-  // The composer writes straight behind the word's glyphs; the word keeps them if they fit.
-  unsigned char* glyphs = word_.data() + word_length_;
-  const int result = tsd::compose_key(c, glyphs, key_tables_, state_);
-  if (result >= 0) {
+  bool refused = false;
+  for (;;) {
+    typed_.add(c);
+    // The composer writes straight behind the word's glyphs; the word keeps them if they fit.
+    unsigned char* glyphs = word_.data() + word_length_;
     int length = 0;
-    while (glyphs[length] != 0) ++length;
-    if (word_length_ + length <= kGlyphWordSize) {
-      word_length_ += length;
-      last_key_ = c;
-      return Step::next;
+    if (tsd::compose_key(c, glyphs, key_tables_, state_, length) < 0) {
+      refused = true;
+      break;
     }
+    // A glyph string ends at its first NUL, even when the table gave a code 0 inside it.
+    for (int i = 0; i < length; ++i) {
+      if (glyphs[i] == 0) {
+        length = i;
+        break;
+      }
+    }
+    if (word_length_ + length > kGlyphWordSize) break;
+    word_length_ += length;
+    const int next = in_.get();
+    if (next == tsd::Stream::end || kKinds[next] != Kind::key) {
+      last_key_ = c;
+      return next;
+    }
+    c = next;
   }
   // A refused key puts back the white space that ends the raw passage; an overflowing word consumes it.
-  if (!raw_passage(result < 0)) {
+  if (!raw_passage(refused)) {
     log_status("%s", kWriteFailed);
-    return Step::failed;
+    return kFailed;
   }
   // The word is written whole as text; a stack left open would swallow the next word.
   state_.depth = 0;
   last_key_ = 0;
   word_length_ = 0;
   typed_.clear();
-  return Step::next;
+  return in_.get();
 }
 
 bool FontCodePass::raw_passage(bool put_back_white) {
