@@ -1,7 +1,10 @@
 #include "rtf_writer.h"
 
 #include <array>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <string>
 #include <string_view>
 
 namespace {
@@ -47,95 +50,183 @@ int build_font_table(FontEntry* fonts) {
   return kRtfFontCount;
 }
 
+namespace {
+
+// The text that one glyph-code byte becomes, inside the writer's table of texts.
+struct Piece {
+  std::uint16_t offset;
+  std::uint16_t length;
+};
+
+constexpr std::size_t kPieceCopy = 16;  // every piece is copied this wide; longer ones are copied again
+
+// Every byte's text in both states of the writer: outside passages (table 0) and inside a bracketed or
+// braced passage (table 1), where a byte of 128 or more is the input's own character, not a font switch.
+class PieceTable {
+ public:
+  PieceTable(const FontEntry* fonts, int font_count, int font_base, int roman_size, int tib_size,
+             int small_tib_size) {
+    std::array<Prepared, kMaxRtfFonts> switches;
+    switches[0] = prepare("\\f%d\\fs%d ", fonts[0].number, roman_size);
+    for (int i = 1; i < font_count; ++i) switches[i] = prepare("\\f%d\\fs%d ", fonts[i].number, tib_size);
+    // A switch to an entry outside the table writes nothing.
+    const auto font_switch = [&](int entry) {
+      return entry >= 0 && entry < font_count ? std::string_view(switches[entry].text, switches[entry].length)
+                                              : std::string_view();
+    };
+    const Prepared small_size = prepare("\\fs%d ", small_tib_size);
+    const Prepared normal_size = prepare("\\fs%d ", tib_size);
+    const std::string_view family = font_switch(font_base);
+    family_ = family;
+
+    for (int passage = 0; passage < 2; ++passage) {
+      for (int c = 0; c < 256; ++c) {
+        Piece& piece = pieces_[passage * 256 + c];
+        piece.offset = static_cast<std::uint16_t>(text_.size());
+        if (c >= 128) {
+          if (passage) {
+            char escaped[8];
+            text_.append(escaped,
+                         static_cast<std::size_t>(std::snprintf(escaped, sizeof escaped, "\\'%02x", c)));
+          } else {
+            text_ += font_switch(font_base + c - 129);
+          }
+        } else {
+          switch (c) {
+            case 10:
+              text_ += "\\par \n";
+              break;
+            case 19:
+              text_ += font_switch(0);
+              text_ += '[';
+              break;
+            case 20:
+              text_ += ']';
+              text_ += family;
+              break;
+            case 21:
+              text_ += font_switch(0);
+              text_ += "\\{";
+              break;
+            case 22:
+              text_ += "\\}";
+              text_ += family;
+              break;
+            case 23:
+              text_.append(small_size.text, small_size.length);
+              break;
+            case 24:
+              text_.append(normal_size.text, normal_size.length);
+              break;
+            case '\\':
+              text_ += "\\\\";
+              break;
+            case '{':
+              text_ += "\\{";
+              break;
+            case '}':
+              text_ += "\\}";
+              break;
+            default:
+              text_ += static_cast<char>(c);
+              break;
+          }
+        }
+        piece.length = static_cast<std::uint16_t>(text_.size() - piece.offset);
+        next_[passage * 256 + c] =
+            static_cast<std::uint16_t>(c >= 19 && c <= 22 ? (c == 19 || c == 21 ? 256 : 0) : passage * 256);
+      }
+    }
+    text_.append(kPieceCopy, '\0');  // the wide copy of the last piece stays inside the text
+  }
+
+  // The texts of `c` in the table starting at `table`, and the table for the byte after it.
+  const Piece& piece(int table, int c) const { return pieces_[table + c]; }
+  int next(int table, int c) const { return next_[table + c]; }
+  const char* text(const Piece& piece) const { return text_.data() + piece.offset; }
+  // The switch to font 0 of the family.
+  std::string_view family() const { return family_; }
+
+ private:
+  std::array<Piece, 512> pieces_;
+  std::array<std::uint16_t, 512> next_;
+  std::string text_;
+  std::string family_;
+};
+
+// Collects the document and hands it to the output stream in large blocks.
+class Output {
+ public:
+  explicit Output(tsd::Stream& out) : out_(out) {}
+  ~Output() { flush(); }
+
+  char* reserve(std::size_t n) {
+    if (length_ + n > kBlock) flush();
+    return buf_.data() + length_;
+  }
+  void commit(std::size_t n) { length_ += n; }
+  void write(const char* text, std::size_t n) {
+    if (n > kBlock) {
+      flush();
+      out_.write(text, n);
+      return;
+    }
+    std::memcpy(reserve(n), text, n);
+    commit(n);
+  }
+  void write(std::string_view text) { write(text.data(), text.size()); }
+  void put(char c) { write(&c, 1); }
+  void flush() {
+    if (length_ > 0) out_.write(buf_.data(), length_);
+    length_ = 0;
+  }
+
+ private:
+  static constexpr std::size_t kBlock = 1 << 15;
+
+  tsd::Stream& out_;
+  std::array<char, kBlock> buf_;
+  std::size_t length_ = 0;
+};
+
+}  // namespace
+
 int write_rtf(tsd::Stream& glyphs, tsd::Stream& out, const FontEntry* fonts, int font_count, int font_base,
               int roman_size, int tib_size, int small_tib_size) {
   if (font_count < 1 || font_count > kMaxRtfFonts) return -1;
+  const PieceTable table(fonts, font_count, font_base, roman_size, tib_size, small_tib_size);
 
-  const Prepared small_size = prepare("\\fs%d ", small_tib_size);
-  const Prepared normal_size = prepare("\\fs%d ", tib_size);
-  std::array<Prepared, kMaxRtfFonts> switches;
-  switches[0] = prepare("\\f%d\\fs%d ", fonts[0].number, roman_size);
-  for (int i = 1; i < font_count; ++i) switches[i] = prepare("\\f%d\\fs%d ", fonts[i].number, tib_size);
-
-  // A switch to an entry outside the table writes nothing.
-  const auto write_switch = [&](int entry) {
-    if (entry >= 0 && entry < font_count) out.write(switches[entry].text, switches[entry].length);
-  };
-  const auto write_prepared = [&](const Prepared& p) { out.write(p.text, p.length); };
-
-  out.write("{\\rtf1\\ansi \\deff69\\deflang1033 {\\fonttbl");
-  for (int i = 0; i < font_count; ++i) {
-    char declaration[kPreparedSize * 2];
-    const int n = std::snprintf(declaration, sizeof declaration, "{\\f%d\\fnil\\fcharset0\\fprq2 %s;}",
-                                fonts[i].number, fonts[i].name);
-    if (n > 0)
-      out.write(declaration, static_cast<std::size_t>(n) < sizeof declaration ? n : sizeof declaration - 1);
-  }
-  out.put('}');
-
-  int c = glyphs.get();
-  while (c != tsd::Stream::end && is_space(c)) {
-    out.put(c);
-    c = glyphs.get();
-  }
-  glyphs.unget(c);
-  write_switch(font_base);
-
-  // Passages hold the input's own text, where a byte of 128 or more is a character, not a font switch.
-  bool in_passage = false;
-  while ((c = glyphs.get()) != tsd::Stream::end) {
-    if (c >= 128) {
-      if (in_passage) {
-        char escaped[8];
-        out.write(escaped, static_cast<std::size_t>(std::snprintf(escaped, sizeof escaped, "\\'%02x", c)));
-      } else {
-        write_switch(font_base + c - 129);
-      }
-      continue;
+  {
+    Output doc(out);
+    doc.write("{\\rtf1\\ansi \\deff69\\deflang1033 {\\fonttbl");
+    for (int i = 0; i < font_count; ++i) {
+      char declaration[kPreparedSize * 2];
+      const int n = std::snprintf(declaration, sizeof declaration, "{\\f%d\\fnil\\fcharset0\\fprq2 %s;}",
+                                  fonts[i].number, fonts[i].name);
+      if (n > 0)
+        doc.write(declaration, static_cast<std::size_t>(n) < sizeof declaration ? n : sizeof declaration - 1);
     }
-    if (c >= 19 && c <= 22) in_passage = c == 19 || c == 21;
-    switch (c) {
-      case 10:
-        out.write("\\par \n");
-        break;
-      case 19:
-        write_switch(0);
-        out.put('[');
-        break;
-      case 20:
-        out.put(']');
-        write_switch(font_base);
-        break;
-      case 21:
-        write_switch(0);
-        out.write("\\{");
-        break;
-      case 22:
-        out.write("\\}");
-        write_switch(font_base);
-        break;
-      case 23:
-        write_prepared(small_size);
-        break;
-      case 24:
-        write_prepared(normal_size);
-        break;
-      case '\\':
-        out.write("\\\\");
-        break;
-      case '{':
-        out.write("\\{");
-        break;
-      case '}':
-        out.write("\\}");
-        break;
-      default:
-        out.put(c);
-        break;
-    }
-  }
+    doc.put('}');
 
-  out.put('}');
+    int c = glyphs.get();
+    while (c != tsd::Stream::end && is_space(c)) {
+      doc.put(static_cast<char>(c));
+      c = glyphs.get();
+    }
+    glyphs.unget(c);
+    doc.write(table.family());
+
+    int current = 0;
+    while ((c = glyphs.get()) != tsd::Stream::end) {
+      const Piece& piece = table.piece(current, c);
+      char* to = doc.reserve(kPieceCopy + kPreparedSize * 2);
+      std::memcpy(to, table.text(piece), kPieceCopy);
+      if (piece.length > kPieceCopy) std::memcpy(to, table.text(piece), piece.length);
+      doc.commit(piece.length);
+      current = table.next(current, c);
+    }
+    doc.put('}');
+  }
   if (out.flush() != 0 || out.error() || glyphs.error()) return -1;
   return 0;
 }
