@@ -191,9 +191,9 @@ int run_steps(tsd::Stream& src, tsd::Stream& destination, const StepTable<States
   char* const out = dst.block();
   int length = 0;
   const Step* const table = steps[0].data();
-  unsigned row = 0;  // the start of the source is a syllable start
+  std::size_t row = 0;  // the start of the source is a syllable start
   for (int c = src.get(); c != kEnd; c = src.get()) {
-    const Step& step = table[row + static_cast<unsigned>(c)];
+    const Step& step = table[row + static_cast<std::size_t>(c)];
     std::memcpy(out + length, step.text, sizeof step.text);
     length += step.length;
     row = step.next_row;
@@ -201,7 +201,7 @@ int run_steps(tsd::Stream& src, tsd::Stream& destination, const StepTable<States
       dst.flush(length);
       length = 0;
     }
-    if (row == kBracketRow) row = 256u * state_after(copy_bracketed(src, dst, length));
+    if (row == kBracketRow) row = std::size_t{256} * state_after(copy_bracketed(src, dst, length));
   }
   for (const char c : end_texts[row / 256]) out[length++] = c;
   return dst.finish(src, length);
