@@ -131,33 +131,36 @@ int write_final_cluster(const char* cluster, int length, KeyWriter& out) {
   return 0;
 }
 
-// The syllable file's bytes, gathered in a local block and handed to the destination whole.
+// The syllable file's bytes, gathered in a local block and handed to the destination whole. The caller
+// keeps the count of bytes in the block in a local variable, which no call can change behind its back:
+// each operation takes the count and returns the new one.
 class Output {
  public:
   static constexpr int kFlushAt = 4096;
 
   explicit Output(tsd::Stream& dst) : dst_(dst) {}
-  void put(int c) {
-    buf_[length_++] = static_cast<char>(c);
-    if (length_ >= kFlushAt) flush();
+  int put(int n, int c) {
+    buf_[n++] = static_cast<char>(c);
+    return n < kFlushAt ? n : flush(n);
   }
-  void write(std::string_view text) {
-    for (const char c : text) put(c);
+  int write(int n, std::string_view text) {
+    for (const char c : text) n = put(n, c);
+    return n;
   }
-  // Writes the first n bytes of a key buffer; a fixed-size copy serves every key string.
-  void write_keys(const char* keys, int n) {
-    std::memcpy(buf_ + length_, keys, kKeyBufferSize);
-    length_ += n;
-    if (length_ >= kFlushAt) flush();
+  // Writes the first `length` bytes of a key buffer; a fixed-size copy serves every key string.
+  int write_keys(int n, const char* keys, int length) {
+    std::memcpy(buf_ + n, keys, kKeyBufferSize);
+    n += length;
+    return n < kFlushAt ? n : flush(n);
   }
-  void flush() {
-    if (length_ > 0) dst_.write(buf_, static_cast<std::size_t>(length_));
-    length_ = 0;
+  // Hands the block to the destination; returns the count of an empty block.
+  int flush(int n) {
+    if (n > 0) dst_.write(buf_, static_cast<std::size_t>(n));
+    return 0;
   }
 
  private:
   tsd::Stream& dst_;
-  int length_ = 0;
   // Room past the flush point for the widest single store: a whole key buffer.
   char buf_[kFlushAt + kKeyBufferSize];
 };
@@ -215,60 +218,56 @@ int read_run(tsd::Stream& src, int c, char* word, int lim, int& next) {
   return stored;
 }
 
-// Copies a passage after its opening character up to `close`, or to the end of the input. Returns the
-// closing character when it was reached, else kEnd.
-int copy_until(tsd::Stream& src, Output& dst, int close) {
+// Copies a passage after its opening character up to `close`, or to the end of the input; `closed` tells
+// whether the closing character was reached.
+int copy_until(tsd::Stream& src, Output& dst, int n, int close, bool& closed) {
+  closed = false;
   for (int c = src.get(); c != kEnd; c = src.get()) {
-    if (c == close) return c;
-    dst.put(c);
+    if (c == close) {
+      closed = true;
+      break;
+    }
+    n = dst.put(n, c);
   }
-  return kEnd;
+  return n;
 }
 
 // A character that is neither whitespace nor a word character; "@", "[" and "{" read on by themselves.
-void write_single_character(tsd::Stream& src, Output& dst, unsigned char c) {
+int write_single_character(tsd::Stream& src, Output& dst, int n, unsigned char c) {
+  bool closed = false;
   switch (c) {
     case '(':
-      dst.put(kOpenParenMarker);
-      break;
+      return dst.put(n, kOpenParenMarker);
     case ')':
-      dst.put(kCloseParenMarker);
-      break;
+      return dst.put(n, kCloseParenMarker);
     case '-':
-      dst.put(kHyphenMarker);
-      break;
+      return dst.put(n, kHyphenMarker);
     case '@': {
       // The blank that ends the name is consumed, not written.
-      dst.write("{@");
-      int next = src.get();
-      for (; next != kEnd && !is_space(next); next = src.get()) dst.put(next);
-      dst.put('}');
-      break;
+      n = dst.write(n, "{@");
+      for (int next = src.get(); next != kEnd && !is_space(next); next = src.get()) n = dst.put(n, next);
+      return dst.put(n, '}');
     }
     case '[':
-      dst.put('[');
-      if (copy_until(src, dst, ']') == ']') dst.put(']');
-      break;
+      n = copy_until(src, dst, dst.put(n, '['), ']', closed);
+      return closed ? dst.put(n, ']') : n;
     case '{':
-      dst.put('{');
-      copy_until(src, dst, '}');
-      dst.put('}');
-      break;
+      n = copy_until(src, dst, dst.put(n, '{'), '}', closed);
+      return dst.put(n, '}');
     case '\0':
-      break;
+      return n;
     default: {
       const unsigned char key = letter_keys[c];
-      dst.put(key != 0 ? key : c);
-      break;
+      return dst.put(n, key != 0 ? key : c);
     }
   }
 }
 
 // Writes the error marker: the syllable exactly as read, between "[~" and "]".
-void write_error_marker(Output& dst, const char* word, int n) {
-  dst.write("[~");
-  dst.write(std::string_view(word, static_cast<std::size_t>(n)));
-  dst.put(']');
+int write_error_marker(Output& dst, int n, const char* word, int length) {
+  n = dst.write(n, "[~");
+  n = dst.write(n, std::string_view(word, static_cast<std::size_t>(length)));
+  return dst.put(n, ']');
 }
 
 }  // namespace
@@ -277,30 +276,31 @@ void write_error_marker(Output& dst, const char* word, int n) {
 int extract_syllables(tsd::Stream& src, tsd::Stream& destination, const TranslitTables& tables,
                       int check_syllables) {
   Output dst(destination);
+  int n = 0;
   SyllableCache cache;
   alignas(kChunk) char word[kPaddedWordSize];
   char message[kCheckMessageSize];
   int c = src.get();
   for (;;) {
-    for (; is_space(c); c = src.get()) dst.put(c);
+    for (; is_space(c); c = src.get()) n = dst.put(n, c);
     if (c == kEnd) break;
     if (!is_word_char(c)) {
-      write_single_character(src, dst, static_cast<unsigned char>(c));
+      n = write_single_character(src, dst, n, static_cast<unsigned char>(c));
       c = src.get();
       continue;
     }
     const int length = read_run(src, c, word, kWordLimit, c);
     if (length > kWordLimit) {
       // A run longer than a syllable is marked whole: the stored characters and the rest of the run.
-      dst.write("[~");
-      dst.write(std::string_view(word, static_cast<std::size_t>(length)));
-      for (; is_word_char(c); c = src.get()) dst.put(c);
-      dst.put(']');
+      n = dst.write(n, "[~");
+      n = dst.write(n, std::string_view(word, static_cast<std::size_t>(length)));
+      for (; is_word_char(c); c = src.get()) n = dst.put(n, c);
+      n = dst.put(n, ']');
       continue;
     }
     if (length == 1) {
       const unsigned char key = letter_keys[static_cast<unsigned char>(word[0])];
-      dst.put(key != 0 ? key : word[0]);
+      n = dst.put(n, key != 0 ? key : word[0]);
       continue;
     }
     std::memset(word + length, 0, kChunk);
@@ -313,13 +313,10 @@ int extract_syllables(tsd::Stream& src, tsd::Stream& destination, const Translit
                        (check_syllables == 0 || check_syllable_length(slot.keys, message) == 0);
       slot.key_length = slot.converted ? static_cast<int>(std::strlen(slot.keys)) : 0;
     }
-    if (slot.converted) {
-      dst.write_keys(slot.keys, slot.key_length);
-    } else {
-      write_error_marker(dst, slot.word, length);
-    }
+    n = slot.converted ? dst.write_keys(n, slot.keys, slot.key_length)
+                       : write_error_marker(dst, n, slot.word, length);
   }
-  dst.flush();
+  dst.flush(n);
   const bool written = destination.flush() == 0 && !destination.error();
   return written && !src.error() ? 0 : -1;
 }
