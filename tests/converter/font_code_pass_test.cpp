@@ -95,6 +95,31 @@ TEST(font_code_pass, stack_left_open_by_a_previous_file_does_not_spoil_the_punct
   EXPECT_EQ(h2test::escape(h2test::contents(out2)), "K\\xa2,\\x81 G");
 }
 
+TEST(font_code_pass, glyph_string_ends_at_a_code_0_from_the_table) {
+  // The vowel form of "k" says code 0 in "vowa": its glyph string stops after the font switch.
+  std::string keyfont;
+  {
+    tsd::Stream in = tsd::Stream::open_read((h2test::vectors_dir("font_code_pass") + "/keyfont").c_str(),
+                                            tsd::Stream::Mode::binary);
+    keyfont = h2test::contents(in);
+  }
+  const std::string form = "k 0 75\nform1 32 105\n";
+  const std::size_t at = keyfont.find(form);
+  ASSERT_NE(at, std::string::npos);
+  keyfont.replace(at, form.size(), "k 0 75\nform1 32 0\n");
+  tsd::testing::TempDir dir;
+  static ConverterKeyTables tables;
+  ASSERT_EQ(
+      tsd::load_key_tables(dir.write("keyfont", keyfont).c_str(),
+                           (h2test::vectors_dir("font_code_pass") + "/keymap").c_str(), tables, nullptr),
+      0);
+  tsd::SyllableState state;
+  tsd::Stream in = h2test::stream_with("ki ka");
+  tsd::Stream out = tsd::Stream::temporary();
+  ASSERT_EQ(font_code_pass(in, out, 0, tables, state), 0);
+  EXPECT_EQ(h2test::escape(h2test::contents(out)), "K\\xa1.K");
+}
+
 // Pseudo-random bytes, weighted towards the characters the passes treat specially.
 std::string noise(unsigned seed, std::size_t size) {
   static const std::string special = "fsgrkaiu' \n\t,:?-[]{}\x14\x17\x18\x19";
