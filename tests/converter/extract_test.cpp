@@ -4,6 +4,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "Bsearch.h"
 #include "Find_mat.h"
@@ -125,6 +126,61 @@ TEST(extract_syllables, without_the_check_writes_long_syllables) {
   std::string out;
   for (int c = dst.get(); c != tsd::Stream::end; c = dst.get()) out += static_cast<char>(c);
   EXPECT_EQ(out, "gbda");
+}
+
+std::string extract(const std::string& input) {
+  tsd::Stream src = stream_of(input);
+  tsd::Stream dst = tsd::Stream::temporary();
+  EXPECT_EQ(extract_syllables(src, dst, tables(), 1), 0);
+  dst.rewind();
+  std::string out;
+  for (int c = dst.get(); c != tsd::Stream::end; c = dst.get()) out += static_cast<char>(c);
+  return out;
+}
+
+TEST(extract_syllables, a_long_input_gives_what_its_lines_give) {
+  // Thousands of lines carry every kind of item across the boundaries of the output blocks.
+  const std::string line = "BSGRUBS KA, [note KA] {KA} @abc (G-YA) OM " + std::string(40, 'K') + " AOm\n";
+  const std::string once = extract(line);
+  std::string lines;
+  std::string expected;
+  for (int i = 0; i < 3000; ++i) {
+    lines += line;
+    expected += once;
+  }
+  EXPECT_EQ(extract(lines), expected);
+}
+
+TEST(extract_syllables, every_syllable_as_when_converted_alone) {
+  // Many distinct syllables, twice over, so that recent syllables are both found again and pushed out.
+  std::mt19937 random(5);
+  const std::string letters = "KGNTDPBMSRLYZH'";
+  const std::string vowels = "AEIOUi";
+  std::vector<std::string> syllables;
+  for (int i = 0; i < 6000; ++i) {
+    std::string word;
+    const int parts = 1 + static_cast<int>(random() % 3);
+    for (int p = 0; p < parts; ++p) {
+      for (int k = static_cast<int>(random() % 3); k >= 0; --k) word += letters[random() % letters.size()];
+      word += vowels[random() % vowels.size()];
+    }
+    syllables.push_back(word);
+  }
+  std::string input;
+  std::string expected;
+  for (int round = 0; round < 2; ++round) {
+    for (const std::string& syllable : syllables) {
+      char word[kWordBufferSize];
+      char keys[kKeyBufferSize];
+      char message[kCheckMessageSize];
+      std::strcpy(word, syllable.c_str());
+      const bool converted = convert_syllable(word, static_cast<int>(syllable.size()), keys, tables()) == 0 &&
+                             check_syllable_length(keys, message) == 0;
+      input += syllable + " ";
+      expected += (converted ? std::string(keys) : "[~" + syllable + "]") + " ";
+    }
+  }
+  EXPECT_EQ(extract(input), expected);
 }
 
 TEST(extract_syllables, a_failed_write_is_reported) {
