@@ -182,11 +182,17 @@ using EndTexts = std::array<std::string_view, States>;
 
 constexpr EndTexts<kWylieStates> kWylieEndTexts = {"", "", "", "", "", "Z", " "};
 
+// The state after a character, found from the step just taken: each state depends on the one before.
+struct NextFromStep {
+  std::size_t next_row(const Step& step, int) const { return step.next_row; }
+  void after_bracket(int) {}
+};
+
 // Runs a pass's state machine over the whole source. Every step stores four bytes into the block and
 // keeps as many as it wrote, so the loop has no branch on the length of a step's output.
-template <std::size_t States>
+template <std::size_t States, typename Next>
 int run_steps(tsd::Stream& src, tsd::Stream& destination, const StepTable<States>& steps,
-              const EndTexts<States>& end_texts, unsigned char (*state_after)(int)) {
+              const EndTexts<States>& end_texts, unsigned char (*state_after)(int), Next next) {
   Sink dst(destination);
   char* const out = dst.block();
   int length = 0;
@@ -196,21 +202,60 @@ int run_steps(tsd::Stream& src, tsd::Stream& destination, const StepTable<States
     const Step& step = table[row + static_cast<std::size_t>(c)];
     std::memcpy(out + length, step.text, sizeof step.text);
     length += step.length;
-    row = step.next_row;
+    row = next.next_row(step, c);
     if (length >= Sink::kFlushAt) {
       dst.flush(length);
       length = 0;
     }
-    if (row == kBracketRow) row = std::size_t{256} * state_after(copy_bracketed(src, dst, length));
+    if (row == kBracketRow) {
+      const int last = copy_bracketed(src, dst, length);
+      row = std::size_t{256} * state_after(last);
+      next.after_bracket(last);
+    }
   }
   for (const char c : end_texts[row / 256]) out[length++] = c;
   return dst.finish(src, length);
 }
 
+// In Wylie the state after a character depends only on that character and on whether the one before it
+// was "t", "g" or another: the pass finds it from the source alone, without waiting for the step before.
+constexpr int wylie_kind(int c) {
+  return c == 't' ? 1 : c == 'g' ? 2 : 0;
+}
+constexpr WylieState kStateOfKind[] = {kAfterNone, kAfterLowerT, kAfterLowerG};
+
+constexpr auto kWylieNextRows = [] {
+  std::array<std::array<unsigned short, 256>, 3> rows{};
+  for (int kind = 0; kind < 3; ++kind)
+    for (int c = 0; c < 256; ++c) rows[kind][c] = kWylieSteps[kStateOfKind[kind]][c].next_row;
+  return rows;
+}();
+
+constexpr bool next_rows_agree_with_steps() {
+  for (int state = 0; state < kWylieStates; ++state) {
+    const int kind = state == kAfterLowerT ? 1 : state == kAfterLowerG ? 2 : 0;
+    for (int c = 0; c < 256; ++c)
+      if (kWylieSteps[state][c].next_row != kWylieNextRows[kind][c]) return false;
+  }
+  return true;
+}
+static_assert(next_rows_agree_with_steps());
+
+struct NextFromWylieKind {
+  std::size_t kind = 0;  // the character before the source is a NUL
+  std::size_t next_row(const Step&, int c) {
+    const std::size_t row = kWylieNextRows[kind][static_cast<std::size_t>(c)];
+    kind = static_cast<std::size_t>(wylie_kind(c));
+    return row;
+  }
+  void after_bracket(int last) { kind = static_cast<std::size_t>(wylie_kind(last)); }
+};
+
 }  // namespace
 
 int wylie_to_kvts(tsd::Stream& src, tsd::Stream& dst) {
-  return run_steps(src, dst, kWylieSteps, kWylieEndTexts, [](int c) { return wylie_state_after(c); });
+  return run_steps(
+      src, dst, kWylieSteps, kWylieEndTexts, [](int c) { return wylie_state_after(c); }, NextFromWylieKind{});
 }
 
 namespace {
@@ -319,5 +364,6 @@ constexpr EndTexts<kKvtsStates> kKvtsEndTexts = {"", "", "", "", "a", "a", "a", 
 }  // namespace
 
 int kvts_to_wylie(tsd::Stream& src, tsd::Stream& dst) {
-  return run_steps(src, dst, kKvtsSteps, kKvtsEndTexts, [](int c) { return kvts_state_after(c); });
+  return run_steps(
+      src, dst, kKvtsSteps, kKvtsEndTexts, [](int c) { return kvts_state_after(c); }, NextFromStep{});
 }
