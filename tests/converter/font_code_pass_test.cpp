@@ -44,16 +44,25 @@ TEST(flush_glyphs, take_backs_remove_the_last_byte_written_whatever_it_is) {
 }
 
 TEST(font_code_pass, typed_keys_keep_only_the_newest_176) {
-  // Each "a" composes nothing, so its key stays in the typed-key buffer until a raw passage is written.
-  std::string input;
-  for (int i = 0; i < 300; ++i) input += "a ";
-  input += "fs" + std::string(19, '\'');
-  const std::string out = run_pass(input);
-  const std::size_t start = out.find('\x13');
-  ASSERT_NE(start, std::string::npos);
-  const std::string raw = out.substr(start);
-  // 176 keys: the stack key (no text), "s", 19 apostrophes, and the newest 155 of the "a"s.
-  EXPECT_EQ(raw, "\x13~" + std::string(155, 'A') + "S" + std::string(19, '\'') + "\x14");
+  // A digit is no key of the tables and composes nothing, so it stays in the typed-key buffer until a raw
+  // passage is written; a thousand of them go round the buffer several times.
+  for (int count : {300, 1000}) {
+    std::string input;
+    std::string digits;
+    for (int i = 0; i < count; ++i) {
+      digits += static_cast<char>('0' + i % 10);
+      input += digits.back();
+      input += ' ';
+    }
+    input += "fs" + std::string(19, '\'');
+    const std::string out = run_pass(input);
+    const std::size_t start = out.find('\x13');
+    ASSERT_NE(start, std::string::npos) << count;
+    // 176 keys: the stack key (no text), "s", 19 apostrophes, and the newest 155 digits.
+    EXPECT_EQ(out.substr(start),
+              "\x13~" + digits.substr(digits.size() - 155) + "S" + std::string(19, '\'') + "\x14")
+        << count;
+  }
 }
 
 TEST(font_code_pass, refused_word_lets_the_next_word_compose_normally) {
