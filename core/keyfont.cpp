@@ -71,10 +71,11 @@ bool parse_record(Stream& in, TibChar<Forms>& entry) {
   return true;
 }
 
+// Up to 7 characters from the top byte down, the length in the lowest byte: never 0 for a real prefix.
 std::uint64_t pack_prefix(const char* text, int length) {
-  std::uint64_t key = 0;
-  for (int i = 0; i < 7; ++i) key = (key << 8) | (i < length ? static_cast<unsigned char>(text[i]) : 0u);
-  return (key << 8) | static_cast<unsigned>(length);
+  std::uint64_t key = static_cast<unsigned>(length);
+  for (int i = 0; i < length; ++i) key |= std::uint64_t{static_cast<unsigned char>(text[i])} << (56 - 8 * i);
+  return key;
 }
 
 std::size_t slot_of(std::uint64_t prefix) {
