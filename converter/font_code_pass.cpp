@@ -212,19 +212,18 @@ FontCodePass::Step FontCodePass::handle(int c, Kind kind) {
       ok = end_word() && put(kSmallEnd);
       break;
     case Kind::bracket:
+    case Kind::brace: {
+      const bool bracket = kind == Kind::bracket;
+      const int close = bracket ? ']' : '}';
       clear_layout();
       ok = end_word();
       if (!ok) break;
-      if (!passage(']', kRawStart, kRawEnd, kOpenBracket)) return Step::failed;
-      last_key_ = ']';
+      if (!passage(close, bracket ? kRawStart : kBracedStart, bracket ? kRawEnd : kBracedEnd,
+                   bracket ? kOpenBracket : kOpenBrace))
+        return Step::failed;
+      last_key_ = close;
       return Step::next;
-    case Kind::brace:
-      clear_layout();
-      ok = end_word();
-      if (!ok) break;
-      if (!passage('}', kBracedStart, kBracedEnd, kOpenBrace)) return Step::failed;
-      last_key_ = '}';
-      return Step::next;
+    }
     case Kind::key:
       break;
   }
