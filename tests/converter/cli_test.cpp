@@ -95,9 +95,11 @@ TEST_F(cli, wylie_to_kvts_and_back_through_standard_input_and_output) {
   dir.write("in.kvt", kvts.out);
   const CliRun wylie = run("-d " + quoted(kData) + " -t kvts-wylie -o - in.kvt");
   EXPECT_EQ(wylie.status, 0) << wylie.err;
-  std::string expected = read_file(kExamples + "/aspiration.txt");
-  for (std::size_t at = 0; (at = expected.find('\n', at)) != std::string::npos; at += 2)
-    expected.insert(at, "\r");
+  std::string expected;
+  for (const char ch : read_file(kExamples + "/aspiration.txt")) {
+    if (ch == '\n') expected.push_back('\r');
+    expected.push_back(ch);
+  }
   EXPECT_EQ(wylie.out, expected);
 }
 

@@ -70,7 +70,7 @@ std::string press(int key, tsd::SyllableState& state) {
   unsigned char buf[tsd::kGlyphBufferSize];
   const int result = tsd::compose_key(key, buf, tables(), state);
   std::string line = std::to_string(result) + ":";
-  for (const unsigned char* g = buf; *g; ++g) line += " " + std::to_string(*g);
+  for (const unsigned char* g = buf; *g; ++g) line.append(" ").append(std::to_string(*g));
   return line;
 }
 

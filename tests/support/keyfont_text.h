@@ -32,8 +32,8 @@ struct Record {
   std::string text() const {
     std::string out = name;
     for (int i = 0; i < 18; ++i) {
-      if (i > 0) out += " form" + std::to_string(i);
-      out += " " + std::to_string(forms[i].font) + " " + std::to_string(forms[i].code);
+      if (i > 0) out.append(" form").append(std::to_string(i));
+      out.append(" ").append(std::to_string(forms[i].font)).append(" ").append(std::to_string(forms[i].code));
       if (i == 8) out += "\n ";
     }
     return out + " last 0 0\n";
