@@ -29,6 +29,7 @@ Stream& Stream::operator=(Stream&& other) noexcept {
     read_end_ = std::exchange(other.read_end_, nullptr);
     held_end_ = std::exchange(other.held_end_, nullptr);
     pushed_ = std::exchange(other.pushed_, -1);
+    window_end_ = std::exchange(other.window_end_, nullptr);
     reading_ = std::exchange(other.reading_, false);
     write_ = std::exchange(other.write_, nullptr);
     write_end_ = std::exchange(other.write_end_, nullptr);
@@ -62,9 +63,14 @@ Stream Stream::adopt(std::FILE* file, Mode mode, bool close_on_destroy) {
 }
 
 void Stream::reset_window() {
-  read_ = read_end_ = held_end_ = nullptr;
+  read_ = read_end_ = held_end_ = window_end_ = nullptr;
   pushed_ = -1;
   write_ = write_end_ = nullptr;
+}
+
+void Stream::find_window_end() {
+  const void* cr = std::memchr(read_, cr_, static_cast<std::size_t>(read_end_ - read_));
+  window_end_ = cr ? static_cast<const unsigned char*>(cr) : read_end_;
 }
 
 bool Stream::refill() {
@@ -72,6 +78,7 @@ bool Stream::refill() {
   const std::size_t n = error_ ? 0 : std::fread(buf_.get(), 1, kBufferSize, file_);
   read_ = buf_.get();
   read_end_ = read_ + n;
+  window_end_ = nullptr;
   if (n == 0) {
     if (std::ferror(file_)) error_ = true;
     at_end_ = true;
@@ -104,7 +111,7 @@ int Stream::get_slow() {
 }
 
 void Stream::stop_reading() {
-  read_ = read_end_ = held_end_ = nullptr;
+  read_ = read_end_ = held_end_ = window_end_ = nullptr;
   pushed_ = -1;
   reading_ = false;
 }

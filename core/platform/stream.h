@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <memory>
+#include <span>
 #include <string_view>
 
 namespace tsd {
@@ -56,6 +57,16 @@ class Stream {
     }
     pushed_ = c & 0xFF;
   }
+  // The next bytes that get() would return, read in place: as many as lie in the buffer untranslated
+  // (in text mode, up to the next CR), possibly none. advance(n) consumes n of them. Passes scan runs of
+  // bytes this way and fall back to get() when the window is empty or a run reaches its end.
+  std::span<const unsigned char> window() {
+    if (read_ >= read_end_) return {};
+    if (cr_ >= 0 && (window_end_ < read_ || window_end_ > read_end_)) find_window_end();
+    return {read_, cr_ >= 0 ? window_end_ : read_end_};
+  }
+  void advance(std::size_t n) { read_ += n; }
+
   // Writes one byte; returns it (0..255), or `end` once the stream has failed.
   int put(int c) {
     if (write_ < write_end_ && c != lf_) {
@@ -86,6 +97,7 @@ class Stream {
   bool writing() const { return write_end_ != nullptr; }
   void stop_reading();
   void reset_window();
+  void find_window_end();
 
   std::FILE* file_ = nullptr;
   bool owned_ = true;
@@ -97,6 +109,8 @@ class Stream {
   const unsigned char* read_end_ = nullptr;
   const unsigned char* held_end_ = nullptr;
   int pushed_ = -1;
+  // Text mode: the first CR at or after the window's start, or the buffer's end; found again once passed.
+  const unsigned char* window_end_ = nullptr;
   bool reading_ = false;  // the file position is past buffered bytes not yet read
   // Writing: pending output is [buf_, write_); write_end_ is null while not writing.
   unsigned char* write_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "platform/path.h"
@@ -48,6 +49,42 @@ TEST(stream, cr_lf_split_across_buffer_boundary_reads_as_one_lf) {
     std::string expected(cr_at, 'x');
     expected += "\nend";
     EXPECT_EQ(read_back(bytes, Stream::Mode::text), expected) << "CR at " << cr_at;
+  }
+}
+
+// Reads everything by taking up to `take` bytes from each window, get() when the window is empty.
+std::string read_by_windows(const std::string& bytes, Stream::Mode mode, std::size_t take) {
+  TempDir dir;
+  Stream s = Stream::open_read(dir.write("in", bytes).c_str(), mode);
+  std::string out;
+  for (;;) {
+    const auto w = s.window();
+    if (w.empty()) {
+      const int c = s.get();
+      if (c == Stream::end) return out;
+      out.push_back(static_cast<char>(c));
+      // A pushed-back byte comes before the window again.
+      if (c == 'p') {
+        s.unget(c);
+        if (!s.window().empty()) return "window after push-back";
+        s.get();
+      }
+      continue;
+    }
+    const std::size_t n = std::min(take, w.size());
+    out.append(reinterpret_cast<const char*>(w.data()), n);
+    s.advance(n);
+  }
+}
+
+TEST(stream, windows_read_the_same_bytes_as_get) {
+  std::string bytes;
+  for (int i = 0; i < 200000; ++i) bytes += (i % 7 == 0) ? "\r\n" : (i % 11 == 0) ? "\r" : (i % 13 == 0) ? "p" : "ab";
+  bytes += "\r";
+  for (const auto mode : {Stream::Mode::text, Stream::Mode::binary}) {
+    const std::string expected = read_back(bytes, mode);
+    for (std::size_t take : {1u, 3u, 4096u, 1u << 20})
+      EXPECT_EQ(read_by_windows(bytes, mode, take), expected) << "take " << take;
   }
 }
 
