@@ -1,11 +1,13 @@
 #include "font_code_pass.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 #include <string_view>
 
 #include "log_status.h"
 #include "translit_tables.h"
+#include "word_memo.h"
 
 namespace {
 
@@ -54,6 +56,27 @@ constexpr auto kKinds = [] {
   return kinds;
 }();
 
+// How many of the 16 bytes at `p` are keys before the first that is not: 16 when all are. Branch-free,
+// since where a word ends is what the processor cannot guess.
+std::size_t key_run(const unsigned char* p) {
+  std::uint32_t stops = 1u << kMemoKeys;
+  for (int i = 0; i < kMemoKeys; ++i) stops |= std::uint32_t{kKinds[p[i]] != Kind::key} << i;
+  return static_cast<std::size_t>(std::countr_zero(stops));
+}
+
+// The word's first key and the n < kMemoKeys keys after it, from `rest` with kMemoKeys bytes readable.
+MemoKeys pack_keys(int first, const unsigned char* rest, std::size_t n) {
+  std::uint64_t front, back;
+  std::memcpy(&front, rest, 8);
+  std::memcpy(&back, rest + 7, 8);
+  const auto keep = [](std::uint64_t bytes, std::size_t count) {
+    return count >= 8 ? bytes : bytes & ((std::uint64_t{1} << (8 * count)) - 1);
+  };
+  const std::size_t count = n + 1;
+  return {keep(static_cast<unsigned char>(first) | (front << 8), count), count > 8 ? keep(back, count - 8) : 0,
+          static_cast<int>(count)};
+}
+
 bool is_white(int c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
@@ -89,8 +112,13 @@ class TypedKeys {
 class FontCodePass {
  public:
   FontCodePass(tsd::Stream& in, tsd::Stream& out, int keep_cr, const ConverterKeyTables& key_tables,
-               tsd::SyllableState& state)
-      : in_(in), out_(out), keep_cr_(keep_cr != 0), key_tables_(key_tables), state_(state) {}
+               tsd::SyllableState& state, bool memoise_words)
+      : in_(in),
+        out_(out),
+        keep_cr_(keep_cr != 0),
+        memoise_words_(memoise_words),
+        key_tables_(key_tables),
+        state_(state) {}
 
   int run();
 
@@ -116,8 +144,10 @@ class FontCodePass {
   tsd::Stream& in_;
   tsd::Stream& out_;
   const bool keep_cr_;
+  const bool memoise_words_;
   const ConverterKeyTables& key_tables_;
   tsd::SyllableState& state_;
+  WordMemo memo_;
 
   std::array<std::array<unsigned char, tsd::kGlyphBufferSize>, 5> punctuation_{};
   std::array<std::string_view, 5> punctuation_text_{};
@@ -286,6 +316,41 @@ bool FontCodePass::passage(int close, unsigned char start, unsigned char end, co
 // Feeds a run of key characters, the first already read, to the composer. Returns the character that
 // ended the run, or kFailed after logging a failed write.
 int FontCodePass::keys(int c) {
+  // A word that lies whole in the read window, with the composer at rest, may have been made before; then
+  // so may the next, when only a blank lies between them.
+  MemoKeys watched;  // the keys of a word not found, which the composer makes under watch
+  WordWatch watch;
+  while (memoise_words_ && composer_at_rest(state_)) {
+    after_space_ = no_dot_ = newline_state_ = 0;
+    const auto window = in_.window();
+    if (window.size() <= kMemoKeys) break;
+    const std::size_t n = key_run(window.data());
+    if (n >= kMemoKeys) break;
+    const MemoKeys word_keys = pack_keys(c, window.data(), n);
+    const MemoWord* word = memo_.find(word_keys, state_);
+    if (!word) {
+      watched = word_keys;
+      watch.start(state_);
+      break;
+    }
+    WordMemo::replay(*word, state_);
+    last_key_ = n > 0 ? window[n - 1] : c;
+    typed_.clear();
+    const int next = window[n];
+    in_.advance(n + 1);
+    // A blank after the word, with no `g` for the g rule to look at, writes just the separator.
+    const bool blank = next == ' ' && last_key_ != 'g';
+    const int length = word->glyph_count + (blank && separator_ != 0 ? 1 : 0);
+    if (out_.write_wide<kMemoGlyphs>(word->glyphs.data(), length) != length) {
+      log_status("%s", kWriteFailed);
+      return kFailed;
+    }
+    if (!blank) return next;
+    after_space_ = 1;
+    if (n + 1 >= window.size() || kKinds[window[n + 1]] != Kind::key) return in_.get();
+    c = window[n + 1];
+    in_.advance(1);
+  }
   after_space_ = no_dot_ = newline_state_ = 0;
   bool refused = false;
   for (;;) {
@@ -309,6 +374,11 @@ int FontCodePass::keys(int c) {
     const int next = in_.get();
     if (next == tsd::Stream::end || kKinds[next] != Kind::key) {
       last_key_ = c;
+      MemoWord made;
+      if (watched.count > 0 && watch.finish(watched, word_.data(), word_length_, state_, made)) {
+        made.glyphs[made.glyph_count] = separator_;
+        memo_.add(made);
+      }
       return next;
     }
     c = next;
@@ -351,8 +421,8 @@ void FontCodePass::g_rule() {
 }  // namespace
 
 int font_code_pass(tsd::Stream& syllables, tsd::Stream& glyphs, int keep_cr,
-                   const ConverterKeyTables& key_tables, tsd::SyllableState& state) {
-  FontCodePass pass(syllables, glyphs, keep_cr, key_tables, state);
+                   const ConverterKeyTables& key_tables, tsd::SyllableState& state, bool memoise_words) {
+  FontCodePass pass(syllables, glyphs, keep_cr, key_tables, state, memoise_words);
   return pass.run();
 }
 

@@ -13,9 +13,11 @@ using ConverterKeyTables = tsd::KeyTables<tsd::kConverterForms>;
 
 // Returns 0 when the whole syllable file was converted, -1 after logging a failed write or an open bracket
 // or brace. A raw passage writes each key character as its `key_text`. `state` is the composer's
-// process-wide state unless a test gives its own.
+// process-wide state unless a test gives its own. Words already made are replayed from memory; without
+// `memoise_words` every key goes through the composer (the tests compare the two).
 int font_code_pass(tsd::Stream& syllables, tsd::Stream& glyphs, int keep_cr,
-                   const ConverterKeyTables& key_tables, tsd::SyllableState& state = tsd::syllable_state);
+                   const ConverterKeyTables& key_tables, tsd::SyllableState& state = tsd::syllable_state,
+                   bool memoise_words = true);
 
 // Writes one word's glyph bytes with every take-back (20) applied; returns the number of bytes written,
 // or -1 when the write failed.

@@ -43,6 +43,12 @@ void remember_key(SyllableState& st, int key) {
   st.key_history[0] = st.key_history[1];
   st.key_history[1] = st.key_history[2];
   st.key_history[2] = key;
+  ++st.keys_remembered;
+}
+
+// A rule looks at the key `back` places behind the newest one in the history.
+void note_key_read(SyllableState& st, int back) {
+  if (st.keys_remembered - back < st.oldest_key_read) st.oldest_key_read = st.keys_remembered - back;
 }
 
 template <int Forms>
@@ -66,8 +72,12 @@ template <int Forms>
   } else if (is_vowel_key(ch)) {
     const int v = vowel_code(ch);
     int code = p.font_slot[v];
+    note_key_read(st, 1);
     // After "o" and an apostrophe, the "i" sign is the apostrophe's form two codes further on.
-    if (key == 'i' && previous == '\'' && st.key_history[1] == 'o') code += 2;
+    if (key == 'i' && previous == '\'') {
+      note_key_read(st, 2);
+      if (st.key_history[1] == 'o') code += 2;
+    }
     out.form(p.font_table[v], code);
   } else if (ch == '.') {
     out.put(k.font_slot[kFormBase]);
@@ -75,6 +85,7 @@ template <int Forms>
   } else if (ch == 'u') {
     TSD_TRACE(0, "tib_chars[%d]: string %s, font_slot %d, font_table %d", p_index, p.string,
               p.font_slot[kFormJoinedU], p.font_table[kFormJoinedU]);
+    note_key_read(st, 1);
     out.put(kTakeBack);
     out.form(p.font_table[kFormJoinedU], p.font_slot[kFormJoinedU]);
   } else {

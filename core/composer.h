@@ -31,6 +31,10 @@ struct SyllableState {
   int symbol1 = 0;
   int symbol2 = 0;
   std::array<int, 3> key_history{};  // oldest first
+  // For callers that memoise whole runs of keys: how many keys the history has taken in so far, and the
+  // lowest such count whose key a rule has looked at since the caller last set it.
+  std::int64_t keys_remembered = 0;
+  std::int64_t oldest_key_read = 0;
 };
 
 // The process-wide state of the deliverables.

@@ -147,7 +147,7 @@ int Stream::put_slow(int c) {
   return c & 0xFF;
 }
 
-int Stream::write(const void* data, std::size_t n) {
+int Stream::write_slow(const void* data, std::size_t n) {
   const auto* bytes = static_cast<const unsigned char*>(data);
   const auto* const stop = bytes + n;
   while (bytes < stop) {

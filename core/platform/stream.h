@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <span>
 #include <string_view>
@@ -76,8 +77,26 @@ class Stream {
     return put_slow(c);
   }
   // Writes n bytes; returns n, or `end` once the stream has failed.
-  int write(const void* data, std::size_t n);
+  int write(const void* data, std::size_t n) {
+    if (lf_ < 0 && n - 1 < static_cast<std::size_t>(write_end_ - write_)) {
+      std::memcpy(write_, data, n);
+      write_ += n;
+      return static_cast<int>(n);
+    }
+    return write_slow(data, n);
+  }
   int write(std::string_view text) { return write(text.data(), text.size()); }
+  // The same for n <= Width bytes from a source that has Width bytes readable: while the buffer has room,
+  // the copy is always Width wide, a few moves instead of a call.
+  template <std::size_t Width>
+  int write_wide(const void* data, std::size_t n) {
+    if (lf_ < 0 && Width <= static_cast<std::size_t>(write_end_ - write_) && n <= Width) {
+      std::memcpy(write_, data, Width);
+      write_ += n;
+      return static_cast<int>(n);
+    }
+    return write_slow(data, n);
+  }
 
   // Flushes pending output, then starts reading or writing again at the first byte.
   int rewind();
@@ -92,6 +111,7 @@ class Stream {
   Stream(std::FILE* file, Mode mode, bool owned);
   int get_slow();
   int put_slow(int c);
+  int write_slow(const void* data, std::size_t n);
   bool refill();
   bool start_writing();
   bool writing() const { return write_end_ != nullptr; }

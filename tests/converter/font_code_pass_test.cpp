@@ -3,6 +3,9 @@
 #include "font_code_pass.h"
 #include "driver_support.h"
 
+#include <algorithm>
+#include <random>
+
 namespace {
 
 std::string run_pass(const std::string& input, std::vector<std::string>* status = nullptr,
@@ -127,6 +130,80 @@ TEST(font_code_pass, glyph_string_ends_at_a_code_0_from_the_table) {
   tsd::Stream out = tsd::Stream::temporary();
   ASSERT_EQ(font_code_pass(in, out, 0, tables, state), 0);
   EXPECT_EQ(h2test::escape(h2test::contents(out)), "K\\xa1.K");
+}
+
+// Text made of a small vocabulary of key words, as running text repeats its syllables: words that open
+// stacks and leave them open, vowels that look back at the history, `g` before a blank, over-long and
+// refused words, control keys and bytes the keymap does not know, between every kind of separator.
+std::string repetitive_text(unsigned seed, const std::string& alphabet, std::size_t size) {
+  std::mt19937 random(seed);
+  const auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+  std::vector<std::string> words;
+  for (int i = 0; i < 80; ++i) {
+    std::string word;
+    const std::size_t length = 1 + (pick(10) == 0 ? pick(40) : pick(8));
+    for (std::size_t k = 0; k < length; ++k) {
+      const std::size_t r = pick(100);
+      word += r < 3 ? static_cast<char>(pick(2) ? 8 : 200) : r < 20 ? '$' : alphabet[pick(alphabet.size())];
+    }
+    words.push_back(word);
+  }
+  const std::string separators[] = {" ", " ", " ", " ", " ", ",", "\n", "\t", "-", "\x19", "\x17", "\x18", "[x]"};
+  std::string text;
+  while (text.size() < size) {
+    text += words[pick(pick(2) ? 8 : words.size())];
+    text += separators[pick(std::size(separators))];
+  }
+  return text;
+}
+
+struct PassRun {
+  std::string out;
+  int result = 0;
+  std::vector<std::string> status;
+  tsd::SyllableState state;
+};
+
+PassRun run_with(const std::string& input, const ConverterKeyTables& tables, int keep_cr, bool memoise) {
+  PassRun run;
+  tsd::Stream in = h2test::stream_with(input);
+  tsd::Stream out = tsd::Stream::temporary();
+  h2test::StatusCapture capture;
+  run.result = font_code_pass(in, out, keep_cr, tables, run.state, memoise);
+  run.status = capture.captured;
+  run.out = h2test::contents(out);
+  return run;
+}
+
+// Words replayed from memory write what the composer writes and leave the composer as it would.
+TEST(font_code_pass, remembered_words_give_what_the_composer_gives) {
+  static ConverterKeyTables sample;
+  const std::string data = TSENDREL_SOURCE_DIR "/data/";
+  ASSERT_EQ(tsd::load_key_tables((data + "keyfont").c_str(), (data + "keymap").c_str(), sample, nullptr), 0);
+  const struct {
+    const ConverterKeyTables& tables;
+    std::string alphabet;
+  } setups[] = {
+      {h2test::test_key_tables(), "fsgrkaiueo'.GKbdmn"},
+      {sample, "fbgdkrsmnlyw'aiueoAIEOUMHtcCzZ.+<>="},
+  };
+  for (const auto& setup : setups) {
+    for (unsigned seed = 0; seed < 12; ++seed) {
+      const std::string input = repetitive_text(seed, setup.alphabet, 150000);
+      const PassRun memo = run_with(input, setup.tables, static_cast<int>(seed & 1), true);
+      const PassRun plain = run_with(input, setup.tables, static_cast<int>(seed & 1), false);
+      EXPECT_EQ(memo.result, plain.result) << seed;
+      EXPECT_EQ(memo.status, plain.status) << seed;
+      const auto differ = std::mismatch(memo.out.begin(), memo.out.end(), plain.out.begin(), plain.out.end());
+      ASSERT_TRUE(memo.out == plain.out)
+          << "seed " << seed << ": from byte " << (differ.first - memo.out.begin()) << " the memo writes "
+          << h2test::escape(std::string(differ.first, memo.out.end()).substr(0, 40)) << " and the composer "
+          << h2test::escape(std::string(differ.second, plain.out.end()).substr(0, 40));
+      EXPECT_EQ(memo.state.key_history, plain.state.key_history) << seed;
+      EXPECT_EQ(memo.state.keys_remembered, plain.state.keys_remembered) << seed;
+      EXPECT_EQ(memo.state.depth, plain.state.depth) << seed;
+    }
+  }
 }
 
 // Pseudo-random bytes, weighted towards the characters the passes treat specially.
