@@ -23,6 +23,7 @@ constexpr int kSmallStart = 23;
 constexpr int kSmallEnd = 24;
 constexpr int kWordBreak = 25;
 constexpr int kFailed = -2;  // not a byte, not the end of the input
+constexpr int kCompose = -3;
 
 constexpr char kPunctuation[] = ".,:?-";
 
@@ -56,12 +57,17 @@ constexpr auto kKinds = [] {
   return kinds;
 }();
 
-// How many of the 16 bytes at `p` are keys before the first that is not: 16 when all are. Branch-free,
-// since where a word ends is what the processor cannot guess.
-std::size_t key_run(const unsigned char* p) {
-  std::uint32_t stops = 1u << kMemoKeys;
-  for (int i = 0; i < kMemoKeys; ++i) stops |= std::uint32_t{kKinds[p[i]] != Kind::key} << i;
+// How many of the 16 bytes at `p` are keys before the first that is not: 16 when all are. Each half is
+// looked at without a branch, since where a word ends is what the processor cannot guess; most words end
+// in the first.
+std::size_t key_run_of_8(const unsigned char* p) {
+  unsigned stops = 1u << 8;
+  for (int i = 0; i < 8; ++i) stops |= unsigned{kKinds[p[i]] != Kind::key} << i;
   return static_cast<std::size_t>(std::countr_zero(stops));
+}
+std::size_t key_run(const unsigned char* p) {
+  const std::size_t n = key_run_of_8(p);
+  return n < 8 ? n : 8 + key_run_of_8(p + 8);
 }
 
 // The word's first key and the n < kMemoKeys keys after it, from `rest` with kMemoKeys bytes readable.
@@ -132,6 +138,7 @@ class FontCodePass {
   bool line_break();
   bool passage(int close, unsigned char start, unsigned char end, const char* missing);
   int keys(int c);
+  int replay_words(int& c, MemoKeys& watched);
   bool raw_passage(bool put_back_white);
   void g_rule();
   void clear_layout() { after_space_ = no_dot_ = last_key_ = newline_state_ = 0; }
@@ -313,43 +320,70 @@ bool FontCodePass::passage(int close, unsigned char start, unsigned char end, co
   return true;
 }
 
+// Replays remembered words for as long as they follow one another with a blank between them, all in the
+// read and write windows. Returns the byte after the last word replayed, or kCompose when the word at `c`
+// must go through the composer (`watched` then holds its keys if the memo may learn it).
+int FontCodePass::replay_words(int& c, MemoKeys& watched) {
+  const auto window = in_.window();
+  const unsigned char* const start = window.data();
+  const unsigned char* const end = start + window.size();
+  const unsigned char* p = start;
+  const auto room = out_.write_window();
+  unsigned char* const write_start = room.data();
+  unsigned char* const write_end = write_start + room.size();
+  unsigned char* q = write_start;
+  MemoHistory history(state_);
+  int last_key = last_key_;
+  int result = kCompose;
+  bool after_blank = false;
+  while (end - p > kMemoKeys && write_end - q >= kMemoGlyphs) {
+    const std::size_t n = key_run(p);
+    if (n >= kMemoKeys) break;
+    const MemoKeys keys = pack_keys(c, p, n);
+    const MemoWord* word = memo_.find(keys, history.newest, history.middle);
+    if (!word) {
+      watched = keys;
+      break;
+    }
+    history.replay(*word);
+    last_key = n > 0 ? p[n - 1] : c;
+    const int next = p[n];
+    p += n + 1;
+    // A blank after the word, with no `g` for the g rule to look at, writes just the separator.
+    const bool blank = next == ' ' && last_key != 'g';
+    std::memcpy(q, word->glyphs.data(), kMemoGlyphs);
+    q += word->glyph_count + (blank && separator_ != 0 ? 1 : 0);
+    if (!blank) {
+      result = next;
+      break;
+    }
+    if (p == end || kKinds[*p] != Kind::key) {
+      after_blank = true;
+      break;
+    }
+    c = *p++;
+  }
+  if (p == start) return kCompose;
+  history.store(state_);
+  in_.advance(static_cast<std::size_t>(p - start));
+  out_.commit(static_cast<std::size_t>(q - write_start));
+  last_key_ = last_key;
+  typed_.clear();
+  no_dot_ = newline_state_ = 0;
+  after_space_ = after_blank ? 1 : 0;
+  return after_blank ? in_.get() : result;
+}
+
 // Feeds a run of key characters, the first already read, to the composer. Returns the character that
 // ended the run, or kFailed after logging a failed write.
 int FontCodePass::keys(int c) {
-  // A word that lies whole in the read window, with the composer at rest, may have been made before; then
-  // so may the next, when only a blank lies between them.
+  // A word that lies whole in the read window, with the composer at rest, may have been made before.
   MemoKeys watched;  // the keys of a word not found, which the composer makes under watch
   WordWatch watch;
-  while (memoise_words_ && composer_at_rest(state_)) {
-    after_space_ = no_dot_ = newline_state_ = 0;
-    const auto window = in_.window();
-    if (window.size() <= kMemoKeys) break;
-    const std::size_t n = key_run(window.data());
-    if (n >= kMemoKeys) break;
-    const MemoKeys word_keys = pack_keys(c, window.data(), n);
-    const MemoWord* word = memo_.find(word_keys, state_);
-    if (!word) {
-      watched = word_keys;
-      watch.start(state_);
-      break;
-    }
-    WordMemo::replay(*word, state_);
-    last_key_ = n > 0 ? window[n - 1] : c;
-    typed_.clear();
-    const int next = window[n];
-    in_.advance(n + 1);
-    // A blank after the word, with no `g` for the g rule to look at, writes just the separator.
-    const bool blank = next == ' ' && last_key_ != 'g';
-    const int length = word->glyph_count + (blank && separator_ != 0 ? 1 : 0);
-    if (out_.write_wide<kMemoGlyphs>(word->glyphs.data(), length) != length) {
-      log_status("%s", kWriteFailed);
-      return kFailed;
-    }
-    if (!blank) return next;
-    after_space_ = 1;
-    if (n + 1 >= window.size() || kKinds[window[n + 1]] != Kind::key) return in_.get();
-    c = window[n + 1];
-    in_.advance(1);
+  if (memoise_words_ && composer_at_rest(state_)) {
+    const int next = replay_words(c, watched);
+    if (next != kCompose) return next;
+    if (watched.count > 0) watch.start(state_);
   }
   after_space_ = no_dot_ = newline_state_ = 0;
   bool refused = false;

@@ -36,6 +36,30 @@ struct alignas(64) MemoWord {
   std::array<unsigned char, kMemoGlyphs> glyphs{};
 };
 
+// The composer's key history, held apart from its state while words are replayed one after another.
+struct MemoHistory {
+  int oldest, middle, newest;
+  std::int64_t remembered;
+
+  explicit MemoHistory(const tsd::SyllableState& st)
+      : oldest(st.key_history[0]), middle(st.key_history[1]), newest(st.key_history[2]),
+        remembered(st.keys_remembered) {}
+  void store(tsd::SyllableState& st) const {
+    st.key_history = {oldest, middle, newest};
+    st.keys_remembered = remembered;
+  }
+  // Moves on by the keys a found word added; picked with selects, as the count is anyone's guess.
+  void replay(const MemoWord& word) {
+    const int added = word.keys_added;
+    const int a = oldest, b = middle, c = newest;
+    const int x = word.added[0], y = word.added[1], z = word.added[2];
+    oldest = added == 0 ? a : added == 1 ? b : added == 2 ? c : x;
+    middle = added == 0 ? b : added == 1 ? c : added == 2 ? x : y;
+    newest = added == 0 ? c : added == 1 ? x : added == 2 ? y : z;
+    remembered += added;
+  }
+};
+
 // A composer from which a memoised word may be replayed: only the key history carries over.
 constexpr bool composer_at_rest(const tsd::SyllableState& st) {
   return st.depth == 0 && st.mode != 0 && st.mode == st.last_mode && (st.symbol1 | st.symbol2) == 0;
@@ -45,28 +69,20 @@ class WordMemo {
  public:
   WordMemo();
 
-  // The word as composed from `state`, or null.
-  const MemoWord* find(const MemoKeys& keys, const tsd::SyllableState& state) const {
+  // The word as composed from a composer at rest whose newest history keys are `newest` and `before`, or
+  // null.
+  const MemoWord* find(const MemoKeys& keys, int newest, int before) const {
     const MemoWord* pair = &words_[set_of(keys) * 2];
     for (int i = 0; i < 2; ++i) {
       const MemoWord& w = pair[i];
       if (w.keys_low == keys.low && w.keys_high == keys.high && w.key_count == keys.count &&
-          (w.keys_read < 1 || w.read[0] == state.key_history[2]) &&
-          (w.keys_read < 2 || w.read[1] == state.key_history[1]))
+          (w.keys_read < 1 || w.read[0] == newest) && (w.keys_read < 2 || w.read[1] == before))
         return &w;
     }
     return nullptr;
   }
   // Remembers a word in the first place of its pair; the word there before moves to the second.
   void add(const MemoWord& word);
-  // Replays a found word's effect on the key history.
-  static void replay(const MemoWord& word, tsd::SyllableState& state) {
-    const int h[6] = {state.key_history[0], state.key_history[1], state.key_history[2],
-                      word.added[0],         word.added[1],         word.added[2]};
-    const int shift = word.keys_added < 3 ? word.keys_added : 3;
-    for (int i = 0; i < 3; ++i) state.key_history[i] = h[i + shift];
-    state.keys_remembered += word.keys_added;
-  }
 
  private:
   static constexpr int kSetBits = 12;

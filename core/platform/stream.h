@@ -86,17 +86,13 @@ class Stream {
     return write_slow(data, n);
   }
   int write(std::string_view text) { return write(text.data(), text.size()); }
-  // The same for n <= Width bytes from a source that has Width bytes readable: while the buffer has room,
-  // the copy is always Width wide, a few moves instead of a call.
-  template <std::size_t Width>
-  int write_wide(const void* data, std::size_t n) {
-    if (lf_ < 0 && Width <= static_cast<std::size_t>(write_end_ - write_) && n <= Width) {
-      std::memcpy(write_, data, Width);
-      write_ += n;
-      return static_cast<int>(n);
-    }
-    return write_slow(data, n);
+  // Room to write in place: what the buffer takes before it must be flushed (none in text mode, before
+  // the first write, or once the stream has failed); commit(n) keeps the first n bytes written there.
+  std::span<unsigned char> write_window() {
+    if (lf_ >= 0 || !write_) return {};
+    return {write_, write_end_};
   }
+  void commit(std::size_t n) { write_ += n; }
 
   // Flushes pending output, then starts reading or writing again at the first byte.
   int rewind();
