@@ -140,9 +140,11 @@ class PieceTable {
     text_.append(kPieceCopy, '\0');  // the wide copy of the last piece stays inside the text
   }
 
-  // The texts of `c` in the table starting at `table`, and the table for the byte after it.
+  // The texts of `c` in the table starting at `table`, and the table for the byte after it (another
+  // only after the markers 19..22).
   const Piece& piece(int table, int c) const { return pieces_[table + c]; }
   int next(int table, int c) const { return next_[table + c]; }
+  static bool changes_table(unsigned c) { return c - 19u <= 3u; }
   const char* text(const Piece& piece) const { return text_.data() + piece.offset; }
   // The switch to font 0 of the family.
   std::string_view family() const { return family_; }
@@ -176,6 +178,17 @@ class Output {
   }
   void write(std::string_view text) { write(text.data(), text.size()); }
   void put(char c) { write(&c, 1); }
+  // For writing in place through a local cursor, which no store can change behind the compiler's back:
+  // the cursor starts at cursor(), may go up to limit(), and is handed back by spill() (which empties
+  // the block and returns the new cursor) or settle().
+  char* cursor() { return buf_.data() + length_; }
+  const char* limit() const { return buf_.data() + kBlock - kWidestWrite; }
+  char* spill(char* to) {
+    settle(to);
+    flush();
+    return buf_.data();
+  }
+  void settle(const char* to) { length_ = static_cast<std::size_t>(to - buf_.data()); }
   void flush() {
     if (length_ > 0) out_.write(buf_.data(), length_);
     length_ = 0;
@@ -183,6 +196,7 @@ class Output {
 
  private:
   static constexpr std::size_t kBlock = 1 << 15;
+  static constexpr std::size_t kWidestWrite = kPieceCopy + kPreparedSize * 2;
 
   tsd::Stream& out_;
   std::array<char, kBlock> buf_;
@@ -217,14 +231,28 @@ int write_rtf(tsd::Stream& glyphs, tsd::Stream& out, const FontEntry* fonts, int
     doc.write(table.family());
 
     int current = 0;
-    while ((c = glyphs.get()) != tsd::Stream::end) {
-      const Piece& piece = table.piece(current, c);
-      char* to = doc.reserve(kPieceCopy + kPreparedSize * 2);
+    char* to = doc.cursor();
+    const char* const limit = doc.limit();
+    const auto write_piece = [&](unsigned char byte) {
+      if (to > limit) to = doc.spill(to);
+      const Piece& piece = table.piece(current, byte);
       std::memcpy(to, table.text(piece), kPieceCopy);
       if (piece.length > kPieceCopy) std::memcpy(to, table.text(piece), piece.length);
-      doc.commit(piece.length);
-      current = table.next(current, c);
+      to += piece.length;
+      if (PieceTable::changes_table(byte)) [[unlikely]]
+        current = table.next(current, byte);
+    };
+    for (;;) {
+      const auto window = glyphs.window();
+      if (window.empty()) {
+        if ((c = glyphs.get()) == tsd::Stream::end) break;
+        write_piece(static_cast<unsigned char>(c));
+        continue;
+      }
+      for (const unsigned char byte : window) write_piece(byte);
+      glyphs.advance(window.size());
     }
+    doc.settle(to);
     doc.put('}');
   }
   if (out.flush() != 0 || out.error() || glyphs.error()) return -1;
