@@ -1,5 +1,7 @@
 #include "extract.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -169,6 +171,8 @@ class Output {
 // compared a chunk at a time.
 constexpr int kChunk = 8;
 constexpr int kPaddedWordSize = (kWordBufferSize + 2 * kChunk - 1) / kChunk * kChunk;
+static_assert((kWordLimit + kChunk - 1) / kChunk * kChunk <= static_cast<int>(tsd::Stream::kWindowSlack),
+              "a syllable read in place keeps its chunks within a window and its slack");
 
 std::uint64_t chunk_at(const char* word, int k) {
   std::uint64_t chunk;
@@ -199,6 +203,28 @@ class SyllableCache {
     std::uint64_t hash = static_cast<std::uint64_t>(length);
     for (int k = 0; k < length; k += kChunk) hash = (hash ^ chunk_at(word, k)) * 0x9E3779B97F4A7C15u;
     return slots_[hash >> (64 - kSlotBits)];
+  }
+  // The slot holding the syllable of `length` characters at `text`, read in place from a stream's
+  // window (its chunks may reach into the window's slack), or null.
+  const Slot* find_in_place(const unsigned char* text, int length) const {
+    const auto chunk = [&](int k) {
+      std::uint64_t bytes;
+      std::memcpy(&bytes, text + k, sizeof bytes);
+      // The bytes past the word, cleared as the padded copies have them: the high ones when the
+      // first byte is the lowest.
+      const int keep = length - k;
+      if (keep >= kChunk) return bytes;
+      const int cleared = 8 * (kChunk - keep);
+      if constexpr (std::endian::native == std::endian::little) return bytes << cleared >> cleared;
+      return bytes >> cleared << cleared;
+    };
+    std::uint64_t hash = static_cast<std::uint64_t>(length);
+    for (int k = 0; k < length; k += kChunk) hash = (hash ^ chunk(k)) * 0x9E3779B97F4A7C15u;
+    const Slot& slot = slots_[hash >> (64 - kSlotBits)];
+    if (slot.length != length) return nullptr;
+    for (int k = 0; k < length; k += kChunk)
+      if (chunk_at(slot.word, k) != chunk(k)) return nullptr;
+    return &slot;
   }
 
  private:
@@ -272,51 +298,126 @@ int write_error_marker(Output& dst, int n, const char* word, int length) {
 
 }  // namespace
 
-// The character after each item is carried to the next instead of being pushed back.
-int extract_syllables(tsd::Stream& src, tsd::Stream& destination, const TranslitTables& tables,
-                      int check_syllables) {
-  Output dst(destination);
-  int n = 0;
+namespace {
+
+// What the pass keeps from one syllable to the next.
+struct Extraction {
+  Output dst;
   SyllableCache cache;
+  const TranslitTables& tables;
+  int check_syllables;
   alignas(kChunk) char word[kPaddedWordSize];
   char message[kCheckMessageSize];
-  int c = src.get();
+};
+
+int write_slot(Extraction& x, int n, const SyllableCache::Slot& slot, int length) {
+  return slot.converted ? x.dst.write_keys(n, slot.keys, slot.key_length)
+                        : write_error_marker(x.dst, n, slot.word, length);
+}
+
+// Writes the syllable (or single letter) of `length` characters in x.word.
+int write_word(Extraction& x, int n, int length) {
+  if (length == 1) {
+    const unsigned char key = letter_keys[static_cast<unsigned char>(x.word[0])];
+    return x.dst.put(n, key != 0 ? key : x.word[0]);
+  }
+  std::memset(x.word + length, 0, kChunk);
+  SyllableCache::Slot& slot = x.cache.slot_for(x.word, length);
+  if (!slot.holds(x.word, length)) {
+    // The slot keeps the syllable as read: conversion cuts the word buffer into pieces.
+    slot.length = length;
+    std::memcpy(slot.word, x.word, sizeof slot.word);
+    slot.converted = convert_syllable(x.word, length, slot.keys, x.tables) == 0 &&
+                     (x.check_syllables == 0 || check_syllable_length(slot.keys, x.message) == 0);
+    slot.key_length = slot.converted ? static_cast<int>(std::strlen(slot.keys)) : 0;
+  }
+  return write_slot(x, n, slot, length);
+}
+
+// How many word characters start at `p`, counted up to kWordLimit + 1 and beyond; each 8 are looked at
+// without a branch, as where a syllable ends is anyone's guess. Reads into a window's slack.
+int word_run(const unsigned char* p) {
+  int length = 0;
   for (;;) {
-    for (; is_space(c); c = src.get()) n = dst.put(n, c);
-    if (c == kEnd) break;
-    if (!is_word_char(c)) {
-      n = write_single_character(src, dst, n, static_cast<unsigned char>(c));
-      c = src.get();
+    unsigned stops = 1u << kChunk;
+    for (int i = 0; i < kChunk; ++i) stops |= unsigned{(kClasses[p[length + i]] & kWord) == 0} << i;
+    const int run = std::countr_zero(stops);
+    length += run;
+    if (run < kChunk || length > kWordLimit) return length;
+  }
+}
+
+// Takes whitespace, syllables and the simple single characters where they lie whole in the read window,
+// and stops before anything else: "@", "[", "{" (which read on), an over-long run, a run that reaches
+// the window's end.
+int extract_in_place(tsd::Stream& src, Extraction& x, int n) {
+  const auto window = src.window();
+  const unsigned char* const start = window.data();
+  const unsigned char* const end = start + window.size();
+  const unsigned char* p = start;
+  while (p < end) {
+    const unsigned char c = *p;
+    if (kClasses[c] & kSpace) {
+      n = x.dst.put(n, c);
+      ++p;
       continue;
     }
-    const int length = read_run(src, c, word, kWordLimit, c);
+    if (!(kClasses[c] & kWord)) {
+      if (c == '@' || c == '[' || c == '{') break;
+      n = write_single_character(src, x.dst, n, c);
+      ++p;
+      continue;
+    }
+    const int room = static_cast<int>(end - p);
+    const int length = std::min(word_run(p), room);
+    if (length == room || length > kWordLimit) break;
+    if (const SyllableCache::Slot* slot = length > 1 ? x.cache.find_in_place(p, length) : nullptr) {
+      n = write_slot(x, n, *slot, length);
+    } else {
+      std::memcpy(x.word, p, static_cast<std::size_t>(length));
+      n = write_word(x, n, length);
+    }
+    p += length;
+  }
+  src.advance(static_cast<std::size_t>(p - start));
+  return n;
+}
+
+}  // namespace
+
+int extract_syllables(tsd::Stream& src, tsd::Stream& destination, const TranslitTables& tables,
+                      int check_syllables) {
+  Extraction pass{Output(destination), SyllableCache(), tables, check_syllables, {}, {}};
+  Extraction* const x = &pass;
+  int n = 0;
+  for (;;) {
+    n = extract_in_place(src, *x, n);
+    // One item the slow way; the character read after it is pushed back.
+    int c = src.get();
+    if (c == kEnd) break;
+    if (is_space(c)) {
+      n = x->dst.put(n, c);
+      continue;
+    }
+    if (!is_word_char(c)) {
+      n = write_single_character(src, x->dst, n, static_cast<unsigned char>(c));
+      continue;
+    }
+    int next = kEnd;
+    const int length = read_run(src, c, x->word, kWordLimit, next);
     if (length > kWordLimit) {
       // A run longer than a syllable is marked whole: the stored characters and the rest of the run.
-      n = dst.write(n, "[~");
-      n = dst.write(n, std::string_view(word, static_cast<std::size_t>(length)));
-      for (; is_word_char(c); c = src.get()) n = dst.put(n, c);
-      n = dst.put(n, ']');
+      n = x->dst.write(n, "[~");
+      n = x->dst.write(n, std::string_view(x->word, static_cast<std::size_t>(length)));
+      for (c = next; is_word_char(c); c = src.get()) n = x->dst.put(n, c);
+      n = x->dst.put(n, ']');
+      src.unget(c);
       continue;
     }
-    if (length == 1) {
-      const unsigned char key = letter_keys[static_cast<unsigned char>(word[0])];
-      n = dst.put(n, key != 0 ? key : word[0]);
-      continue;
-    }
-    std::memset(word + length, 0, kChunk);
-    SyllableCache::Slot& slot = cache.slot_for(word, length);
-    if (!slot.holds(word, length)) {
-      // The slot keeps the syllable as read: conversion cuts the word buffer into pieces.
-      slot.length = length;
-      std::memcpy(slot.word, word, sizeof slot.word);
-      slot.converted = convert_syllable(word, length, slot.keys, tables) == 0 &&
-                       (check_syllables == 0 || check_syllable_length(slot.keys, message) == 0);
-      slot.key_length = slot.converted ? static_cast<int>(std::strlen(slot.keys)) : 0;
-    }
-    n = slot.converted ? dst.write_keys(n, slot.keys, slot.key_length)
-                       : write_error_marker(dst, n, slot.word, length);
+    src.unget(next);
+    n = write_word(*x, n, length);
   }
-  dst.flush(n);
+  x->dst.flush(n);
   const bool written = destination.flush() == 0 && !destination.error();
   return written && !src.error() ? 0 : -1;
 }

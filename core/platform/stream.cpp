@@ -11,7 +11,7 @@ Stream::Stream(std::FILE* file, Mode mode, bool owned)
       owned_(owned),
       cr_(mode == Mode::text ? '\r' : -1),
       lf_(mode == Mode::text ? '\n' : -1),
-      buf_(new unsigned char[kBufferSize]) {}
+      buf_(new unsigned char[kBufferSize + kWindowSlack]()) {}
 
 Stream::Stream(Stream&& other) noexcept {
   *this = std::move(other);

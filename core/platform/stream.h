@@ -60,7 +60,10 @@ class Stream {
   }
   // The next bytes that get() would return, read in place: as many as lie in the buffer untranslated
   // (in text mode, up to the next CR), possibly none. advance(n) consumes n of them. Passes scan runs of
-  // bytes this way and fall back to get() when the window is empty or a run reaches its end.
+  // bytes this way and fall back to get() when the window is empty or a run reaches its end. The
+  // kWindowSlack bytes after a window may be read too, with values of no meaning, so that a run can be
+  // loaded a machine word at a time.
+  static constexpr std::size_t kWindowSlack = 64;
   std::span<const unsigned char> window() {
     if (read_ >= read_end_) return {};
     if (cr_ >= 0 && (window_end_ < read_ || window_end_ > read_end_)) find_window_end();

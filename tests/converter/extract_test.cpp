@@ -11,6 +11,7 @@
 #include "extract.h"
 #include "translit_support.h"
 #include "translit_tables.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -149,6 +150,25 @@ TEST(extract_syllables, a_long_input_gives_what_its_lines_give) {
     expected += once;
   }
   EXPECT_EQ(extract(lines), expected);
+}
+
+TEST(extract_syllables, a_text_file_with_cr_lf_lines_gives_what_lf_lines_give) {
+  // Reading in place stops at every CR of a text file: syllables end there and at buffer boundaries.
+  std::string lf;
+  std::string cr_lf;
+  for (int i = 0; i < 4000; ++i) {
+    const std::string line = "BSGRUBS KA " + std::string(i % 40, 'K') + " DGE'I " + std::to_string(i) + " LEGS";
+    lf += line + "\n";
+    cr_lf += line + "\r\n";
+  }
+  tsd::testing::TempDir dir;
+  tsd::Stream src = tsd::Stream::open_read(dir.write("in.kvt", cr_lf).c_str(), tsd::Stream::Mode::text);
+  tsd::Stream dst = tsd::Stream::temporary();
+  ASSERT_EQ(extract_syllables(src, dst, tables(), 1), 0);
+  dst.rewind();
+  std::string out;
+  for (int c = dst.get(); c != tsd::Stream::end; c = dst.get()) out += static_cast<char>(c);
+  EXPECT_EQ(out, extract(lf));
 }
 
 TEST(extract_syllables, every_syllable_as_when_converted_alone) {
