@@ -24,6 +24,7 @@ constexpr int kSmallEnd = 24;
 constexpr int kWordBreak = 25;
 constexpr int kFailed = -2;  // not a byte, not the end of the input
 constexpr int kCompose = -3;
+constexpr int kGetNext = -4;
 
 constexpr char kPunctuation[] = ".,:?-";
 
@@ -57,12 +58,20 @@ constexpr auto kKinds = [] {
   return kinds;
 }();
 
+// For each of 8 places, each byte's bit in that place when the byte ends a run of keys.
+constexpr auto kStopBits = [] {
+  std::array<std::array<std::uint8_t, 256>, 8> bits{};
+  for (int place = 0; place < 8; ++place)
+    for (int c = 0; c < 256; ++c) bits[place][c] = static_cast<std::uint8_t>((kKinds[c] != Kind::key) << place);
+  return bits;
+}();
+
 // How many of the 16 bytes at `p` are keys before the first that is not: 16 when all are. Each half is
 // looked at without a branch, since where a word ends is what the processor cannot guess; most words end
 // in the first.
 std::size_t key_run_of_8(const unsigned char* p) {
   unsigned stops = 1u << 8;
-  for (int i = 0; i < 8; ++i) stops |= unsigned{kKinds[p[i]] != Kind::key} << i;
+  for (int i = 0; i < 8; ++i) stops |= kStopBits[i][p[i]];
   return static_cast<std::size_t>(std::countr_zero(stops));
 }
 std::size_t key_run(const unsigned char* p) {
@@ -320,9 +329,12 @@ bool FontCodePass::passage(int close, unsigned char start, unsigned char end, co
   return true;
 }
 
-// Replays remembered words for as long as they follow one another with a blank between them, all in the
-// read and write windows. Returns the byte after the last word replayed, or kCompose when the word at `c`
-// must go through the composer (`watched` then holds its keys if the memo may learn it).
+// Replays remembered words for as long as they follow one another with blanks, punctuation, word breaks
+// and line breaks between them, all in the read and write windows. The layout steps between words are the
+// main loop's own, for these characters; a `g` before a blank or a line break, which the g rule must look
+// past, and every other character go back to the main loop. Returns the character that ended the replay,
+// or kCompose when the word at `c` must go through the composer (`watched` then holds its keys if the
+// memo may learn it).
 int FontCodePass::replay_words(int& c, MemoKeys& watched) {
   const auto window = in_.window();
   const unsigned char* const start = window.data();
@@ -334,9 +346,15 @@ int FontCodePass::replay_words(int& c, MemoKeys& watched) {
   unsigned char* q = write_start;
   MemoHistory history(state_);
   int last_key = last_key_;
+  int after_space = after_space_, no_dot = no_dot_, newline_state = newline_state_;
   int result = kCompose;
-  bool after_blank = false;
-  while (end - p > kMemoKeys && write_end - q >= kMemoGlyphs) {
+  const auto put_text = [&](const std::array<unsigned char, tsd::kGlyphBufferSize>& glyphs, std::size_t length) {
+    std::memcpy(q, glyphs.data(), glyphs.size());
+    q += length;
+  };
+  // Room for a word's glyphs and the widest layout step after it.
+  constexpr std::ptrdiff_t kRoomNeeded = kMemoGlyphs + tsd::kGlyphBufferSize + 2;
+  while (end - p > kMemoKeys && write_end - q >= kRoomNeeded) {
     const std::size_t n = key_run(p);
     if (n >= kMemoKeys) break;
     const MemoKeys keys = pack_keys(c, p, n);
@@ -347,31 +365,75 @@ int FontCodePass::replay_words(int& c, MemoKeys& watched) {
     }
     history.replay(*word);
     last_key = n > 0 ? p[n - 1] : c;
-    const int next = p[n];
-    p += n + 1;
-    // A blank after the word, with no `g` for the g rule to look at, writes just the separator.
-    const bool blank = next == ' ' && last_key != 'g';
+    after_space = no_dot = newline_state = 0;
     std::memcpy(q, word->glyphs.data(), kMemoGlyphs);
-    q += word->glyph_count + (blank && separator_ != 0 ? 1 : 0);
-    if (!blank) {
-      result = next;
-      break;
+    q += word->glyph_count;
+    p += n;
+    // The characters up to the next word.
+    int next = *p++;
+    for (;;) {
+      const Kind kind = kKinds[next];
+      if (kind == Kind::key) break;
+      if (kind == Kind::blank && last_key != 'g') {
+        after_space = 1;
+        newline_state = 0;
+        if (no_dot) {
+          *q++ = ' ';
+        } else {
+          *q = separator_;
+          q += separator_ != 0;
+        }
+      } else if (kind == Kind::punctuation || kind == Kind::hyphen) {
+        newline_state = 0;
+        no_dot = 1;
+        const int index = kind == Kind::hyphen ? 4 : next == ',' ? 1 : next == ':' ? 2 : 3;
+        if (kind == Kind::punctuation && last_key == 'G') {
+          *q = separator_;
+          q += separator_ != 0;
+        }
+        put_text(punctuation_[index], punctuation_text_[index].size());
+        last_key = next;
+      } else if (kind == Kind::word_break) {
+        last_key = next;
+      } else if (kind == Kind::line_break && (keep_cr_ || newline_state > 0 || last_key != 'g')) {
+        if (keep_cr_ || newline_state == 2) {
+          *q++ = '\n';
+        } else if (newline_state == 1) {
+          newline_state = 2;
+          *q++ = '\n';
+          *q++ = '\n';
+        } else {
+          newline_state = 1;
+          if (!after_space && !no_dot) {
+            *q = separator_;
+            q += separator_ != 0;
+          } else if (no_dot) {
+            *q++ = ' ';
+          }
+        }
+      } else {
+        result = next;
+        break;
+      }
+      if (p == end || write_end - q < kRoomNeeded) {
+        result = kGetNext;
+        break;
+      }
+      next = *p++;
     }
-    if (p == end || kKinds[*p] != Kind::key) {
-      after_blank = true;
-      break;
-    }
-    c = *p++;
+    if (result != kCompose) break;
+    c = next;
   }
   if (p == start) return kCompose;
   history.store(state_);
   in_.advance(static_cast<std::size_t>(p - start));
   out_.commit(static_cast<std::size_t>(q - write_start));
   last_key_ = last_key;
+  after_space_ = after_space;
+  no_dot_ = no_dot;
+  newline_state_ = newline_state;
   typed_.clear();
-  no_dot_ = newline_state_ = 0;
-  after_space_ = after_blank ? 1 : 0;
-  return after_blank ? in_.get() : result;
+  return result == kGetNext ? in_.get() : result;
 }
 
 // Feeds a run of key characters, the first already read, to the composer. Returns the character that
@@ -409,10 +471,8 @@ int FontCodePass::keys(int c) {
     if (next == tsd::Stream::end || kKinds[next] != Kind::key) {
       last_key_ = c;
       MemoWord made;
-      if (watched.count > 0 && watch.finish(watched, word_.data(), word_length_, state_, made)) {
-        made.glyphs[made.glyph_count] = separator_;
+      if (watched.count > 0 && watch.finish(watched, word_.data(), word_length_, state_, made))
         memo_.add(made);
-      }
       return next;
     }
     c = next;

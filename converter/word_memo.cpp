@@ -26,7 +26,7 @@ bool WordWatch::finish(const MemoKeys& keys, const unsigned char* raw_glyphs, in
     if (raw_glyphs[i] == tsd::kTakeBack) {
       if (n > 0) --n;
     } else {
-      if (n == kMemoGlyphs - 1) return false;
+      if (n == kMemoGlyphs) return false;
       w.glyphs[n++] = raw_glyphs[i];
     }
   }

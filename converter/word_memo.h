@@ -32,8 +32,7 @@ struct alignas(64) MemoWord {
   // How many keys the word added to the history, and the last of them (at most three), oldest first.
   std::uint8_t keys_added = 0;
   std::array<unsigned char, 3> added{};
-  // The glyph bytes, then room for the byte that its user writes after the word when a blank follows.
-  std::array<unsigned char, kMemoGlyphs> glyphs{};
+  std::array<unsigned char, kMemoGlyphs> glyphs{};  // take-backs applied
 };
 
 // The composer's key history, held apart from its state while words are replayed one after another.
