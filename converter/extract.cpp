@@ -334,13 +334,21 @@ int write_word(Extraction& x, int n, int length) {
   return write_slot(x, n, slot, length);
 }
 
+// For each of 8 places, each byte's bit in that place when it is not a word character.
+constexpr auto kStopBits = [] {
+  std::array<std::array<std::uint8_t, 256>, kChunk> bits{};
+  for (int place = 0; place < kChunk; ++place)
+    for (int c = 0; c < 256; ++c) bits[place][c] = static_cast<std::uint8_t>(((kClasses[c] & kWord) == 0) << place);
+  return bits;
+}();
+
 // How many word characters start at `p`, counted up to kWordLimit + 1 and beyond; each 8 are looked at
 // without a branch, as where a syllable ends is anyone's guess. Reads into a window's slack.
 int word_run(const unsigned char* p) {
   int length = 0;
   for (;;) {
     unsigned stops = 1u << kChunk;
-    for (int i = 0; i < kChunk; ++i) stops |= unsigned{(kClasses[p[length + i]] & kWord) == 0} << i;
+    for (int i = 0; i < kChunk; ++i) stops |= kStopBits[i][p[length + i]];
     const int run = std::countr_zero(stops);
     length += run;
     if (run < kChunk || length > kWordLimit) return length;
