@@ -371,47 +371,92 @@ int FontCodePass::replay_words(int& c, MemoKeys& watched) {
     p += n;
     // The characters up to the next word.
     int next = *p++;
+    // The g rule looks at the character after a blank or line break that follows a `g`; false when that
+    // character lies beyond the window, before anything has changed.
+    const auto g_rule = [&] {
+      if (last_key != 'g') return true;
+      if (p == end) return false;
+      const int after = *p;
+      if (is_white(after) || after == ',' || after == '?' || after == '-') no_dot = 1;
+      last_key = 0;
+      return true;
+    };
+    const auto put_separator = [&] {
+      *q = separator_;
+      q += separator_ != 0;
+    };
     for (;;) {
       const Kind kind = kKinds[next];
       if (kind == Kind::key) break;
-      if (kind == Kind::blank && last_key != 'g') {
-        after_space = 1;
-        newline_state = 0;
-        if (no_dot) {
-          *q++ = ' ';
-        } else {
-          *q = separator_;
-          q += separator_ != 0;
-        }
-      } else if (kind == Kind::punctuation || kind == Kind::hyphen) {
-        newline_state = 0;
-        no_dot = 1;
-        const int index = kind == Kind::hyphen ? 4 : next == ',' ? 1 : next == ':' ? 2 : 3;
-        if (kind == Kind::punctuation && last_key == 'G') {
-          *q = separator_;
-          q += separator_ != 0;
-        }
-        put_text(punctuation_[index], punctuation_text_[index].size());
-        last_key = next;
-      } else if (kind == Kind::word_break) {
-        last_key = next;
-      } else if (kind == Kind::line_break && (keep_cr_ || newline_state > 0 || last_key != 'g')) {
-        if (keep_cr_ || newline_state == 2) {
-          *q++ = '\n';
-        } else if (newline_state == 1) {
-          newline_state = 2;
-          *q++ = '\n';
-          *q++ = '\n';
-        } else {
-          newline_state = 1;
-          if (!after_space && !no_dot) {
-            *q = separator_;
-            q += separator_ != 0;
-          } else if (no_dot) {
+      bool laid_out = true;
+      switch (kind) {
+        case Kind::blank:
+          if (!(laid_out = g_rule())) break;
+          after_space = 1;
+          newline_state = 0;
+          if (no_dot)
             *q++ = ' ';
-          }
+          else
+            put_separator();
+          break;
+        case Kind::punctuation:
+        case Kind::hyphen: {
+          newline_state = 0;
+          no_dot = 1;
+          const int index = kind == Kind::hyphen ? 4 : next == ',' ? 1 : next == ':' ? 2 : 3;
+          if (kind == Kind::punctuation && last_key == 'G') put_separator();
+          put_text(punctuation_[index], punctuation_text_[index].size());
+          last_key = next;
+          break;
         }
-      } else {
+        case Kind::word_break:
+          last_key = next;
+          break;
+        case Kind::small_start:
+        case Kind::small_end:
+          if (kind == Kind::small_start) after_space = no_dot = newline_state = 0;
+          *q++ = static_cast<unsigned char>(next);
+          last_key = next;
+          break;
+        case Kind::line_break:
+          if (keep_cr_ || newline_state == 2) {
+            *q++ = '\n';
+          } else if (newline_state == 1) {
+            newline_state = 2;
+            *q++ = '\n';
+            *q++ = '\n';
+          } else if ((laid_out = g_rule())) {
+            newline_state = 1;
+            if (!after_space && !no_dot)
+              put_separator();
+            else if (no_dot)
+              *q++ = ' ';
+          }
+          break;
+        case Kind::bracket:
+        case Kind::brace: {
+          // A passage copied whole when it ends inside the window and fits the room left.
+          const bool bracket = kind == Kind::bracket;
+          const int close = bracket ? ']' : '}';
+          const auto* found = static_cast<const unsigned char*>(std::memchr(p, close, static_cast<std::size_t>(end - p)));
+          if (!found || write_end - q < (found - p) + kRoomNeeded) {
+            laid_out = false;
+            break;
+          }
+          after_space = no_dot = newline_state = 0;
+          *q++ = bracket ? kRawStart : kBracedStart;
+          std::memcpy(q, p, static_cast<std::size_t>(found - p));
+          q += found - p;
+          *q++ = bracket ? kRawEnd : kBracedEnd;
+          p = found + 1;
+          last_key = close;
+          break;
+        }
+        default:
+          laid_out = false;
+          break;
+      }
+      if (!laid_out) {
         result = next;
         break;
       }
