@@ -1,6 +1,7 @@
 #include "platform/stream.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -35,6 +36,10 @@ Stream& Stream::operator=(Stream&& other) noexcept {
     write_end_ = std::exchange(other.write_end_, nullptr);
     error_ = std::exchange(other.error_, false);
     at_end_ = std::exchange(other.at_end_, false);
+    spooled_ = std::exchange(other.spooled_, false);
+    spool_ = std::move(other.spool_);
+    spool_size_ = std::exchange(other.spool_size_, 0);
+    spool_capacity_ = std::exchange(other.spool_capacity_, 0);
   }
   return *this;
 }
@@ -55,7 +60,46 @@ Stream Stream::open_write(const char* path, Mode mode) {
 
 Stream Stream::temporary() {
   std::FILE* f = std::tmpfile();
-  return f ? Stream(f, Mode::binary, true) : Stream();
+  if (!f) return Stream();
+  Stream s(f, Mode::binary, true);
+  s.spooled_ = true;
+  return s;
+}
+
+// Keeps written bytes in memory, or moves everything to the file once memory would hold too many.
+bool Stream::spool(const unsigned char* bytes, std::size_t n) {
+  if (spool_size_ + n > spool_capacity_ && !grow_spool(spool_size_ + n)) {
+    if (!unspool()) return false;
+    if (std::fwrite(bytes, 1, n, file_) != n) error_ = true;
+    return !error_;
+  }
+  std::memcpy(spool_.get() + spool_size_, bytes, n);
+  spool_size_ += n;
+  return true;
+}
+
+bool Stream::grow_spool(std::size_t needed) {
+  if (needed > kSpoolLimit) return false;
+  // realloc moves large blocks by remapping their pages, not by copying them.
+  const std::size_t capacity = std::max({spool_capacity_ * 2, needed, kBufferSize});
+  void* grown = std::realloc(spool_.get(), capacity + kWindowSlack);
+  if (!grown) return false;
+  (void)spool_.release();
+  spool_.reset(static_cast<unsigned char*>(grown));
+  spool_capacity_ = capacity;
+  return true;
+}
+
+// Writes the spooled bytes to the file, which from then on is an ordinary one; the file position ends
+// after them.
+bool Stream::unspool() {
+  if (!spooled_) return true;
+  spooled_ = false;
+  if (!error_ && spool_size_ > 0 && std::fwrite(spool_.get(), 1, spool_size_, file_) != spool_size_)
+    error_ = true;
+  spool_.reset();
+  spool_size_ = spool_capacity_ = 0;
+  return !error_;
 }
 
 Stream Stream::adopt(std::FILE* file, Mode mode, bool close_on_destroy) {
@@ -120,10 +164,11 @@ bool Stream::start_writing() {
   if (!file_ || error_) return false;
   if (writing()) return true;
   if (reading_) {
-    // Writing after reading: the file position is past the buffered bytes not yet read.
+    // Writing after reading: the file position is past the buffered bytes not yet read. Spooled bytes
+    // go to the file first, so that the position is the same.
     const unsigned char* buffered_end = pushed_ >= 0 ? held_end_ : read_end_;
     const long unread = static_cast<long>(buffered_end - read_) + (pushed_ >= 0 ? 1 : 0);
-    if (std::fseek(file_, -unread, SEEK_CUR) != 0) {
+    if (!unspool() || std::fseek(file_, -unread, SEEK_CUR) != 0) {
       error_ = true;
       return false;
     }
@@ -172,7 +217,11 @@ int Stream::flush() {
   if (!file_) return -1;
   if (writing()) {
     const std::size_t pending = static_cast<std::size_t>(write_ - buf_.get());
-    if (!error_ && pending > 0 && std::fwrite(buf_.get(), 1, pending, file_) != pending) error_ = true;
+    if (spooled_) {
+      if (!error_ && pending > 0) spool(buf_.get(), pending);
+    } else if (!error_ && pending > 0 && std::fwrite(buf_.get(), 1, pending, file_) != pending) {
+      error_ = true;
+    }
     if (!error_ && std::fflush(file_) != 0) error_ = true;
     write_ = buf_.get();
     // A failed stream takes no more bytes: put() then goes the slow way and refuses them.
@@ -188,6 +237,13 @@ int Stream::rewind() {
   reading_ = false;
   at_end_ = false;
   if (std::fseek(file_, 0, SEEK_SET) != 0) error_ = true;
+  if (spooled_ && !error_) {
+    // The spooled bytes are read where they lie; the empty file then reports the end.
+    if (spool_) std::memset(spool_.get() + spool_size_, 0, kWindowSlack);
+    read_ = spool_.get();
+    read_end_ = read_ + spool_size_;
+    reading_ = true;
+  }
   return error_ ? -1 : 0;
 }
 
@@ -198,6 +254,9 @@ int Stream::close() {
   file_ = nullptr;
   reset_window();
   buf_.reset();
+  spool_.reset();
+  spooled_ = false;
+  spool_size_ = spool_capacity_ = 0;
   return error_ ? -1 : 0;
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <span>
@@ -28,8 +29,10 @@ class Stream {
   // Each returns a closed stream (is_open() false) when the file cannot be opened.
   static Stream open_read(const char* path, Mode mode);
   static Stream open_write(const char* path, Mode mode);
-  // An anonymous binary read/write file that is gone when closed.
+  // An anonymous binary read/write file that is gone when closed. Its bytes stay in memory while they
+  // are few enough (kSpoolLimit), so that a pass's intermediate file costs no disk traffic.
   static Stream temporary();
+  static constexpr std::size_t kSpoolLimit = std::size_t{64} << 20;
   // Takes ownership of an already open stdio file (standard input or output, a test's special file).
   static Stream adopt(std::FILE* file, Mode mode, bool close_on_destroy);
 
@@ -117,6 +120,9 @@ class Stream {
   void stop_reading();
   void reset_window();
   void find_window_end();
+  bool spool(const unsigned char* bytes, std::size_t n);
+  bool grow_spool(std::size_t needed);
+  bool unspool();
 
   std::FILE* file_ = nullptr;
   bool owned_ = true;
@@ -136,6 +142,15 @@ class Stream {
   unsigned char* write_end_ = nullptr;
   bool error_ = false;
   bool at_end_ = false;
+  // A temporary file whose bytes are all in spool_ (the file itself still empty); a window slack past
+  // its capacity.
+  bool spooled_ = false;
+  struct Free {
+    void operator()(unsigned char* bytes) const { std::free(bytes); }
+  };
+  std::unique_ptr<unsigned char, Free> spool_;
+  std::size_t spool_size_ = 0;
+  std::size_t spool_capacity_ = 0;
 };
 
 }  // namespace tsd

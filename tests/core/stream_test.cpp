@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <string>
 
 #include "platform/path.h"
@@ -86,6 +87,94 @@ TEST(stream, windows_read_the_same_bytes_as_get) {
     for (std::size_t take : {1u, 3u, 4096u, 1u << 20})
       EXPECT_EQ(read_by_windows(bytes, mode, take), expected) << "take " << take;
   }
+}
+
+// Applies one pseudo-random operation to a stream and logs what it gave.
+void operate(Stream& s, unsigned kind, unsigned arg, std::string& log) {
+  switch (kind) {
+    case 0: {
+      std::string bytes(arg % 3000, '\0');
+      for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>('a' + (arg + i) % 26);
+      log.append("w").append(std::to_string(s.write(bytes))).append(";");
+      break;
+    }
+    case 1:
+      log.append("p").append(std::to_string(s.put(static_cast<int>(arg & 0xFF)))).append(";");
+      break;
+    case 2:
+      for (unsigned i = 0; i < arg % 50; ++i) log.append(std::to_string(s.get())).append(",");
+      break;
+    case 3:
+      s.unget(static_cast<int>(arg & 0xFF));
+      break;
+    case 4:
+      log.append("r").append(std::to_string(s.rewind())).append(";");
+      break;
+    default: {
+      // Up to n bytes through windows, get() where a window is empty.
+      std::size_t wanted = arg % 100;
+      while (wanted > 0) {
+        const auto w = s.window();
+        if (w.empty()) {
+          const int c = s.get();
+          if (c == Stream::end) {
+            log += "<end>";
+            break;
+          }
+          log += static_cast<char>(c);
+          --wanted;
+          continue;
+        }
+        const std::size_t n = std::min(wanted, w.size());
+        log.append(reinterpret_cast<const char*>(w.data()), n);
+        s.advance(n);
+        wanted -= n;
+      }
+      break;
+    }
+  }
+}
+
+// A temporary file keeps its bytes in memory while they are few; whatever is done with it, it gives what
+// an ordinary read/write file gives.
+TEST(stream, temporary_files_behave_as_ordinary_files) {
+  for (unsigned seed = 0; seed < 60; ++seed) {
+    TempDir dir;
+    Stream plain = Stream::adopt(std::fopen(dir.file("plain").c_str(), "w+b"), Stream::Mode::binary, true);
+    Stream spooled = Stream::temporary();
+    ASSERT_TRUE(plain.is_open() && spooled.is_open());
+    std::mt19937 random(seed);
+    std::string plain_log, spooled_log;
+    for (int op = 0; op < 400; ++op) {
+      const unsigned kind = random() % 6, arg = random();
+      operate(plain, kind, arg, plain_log);
+      operate(spooled, kind, arg, spooled_log);
+    }
+    ASSERT_EQ(plain_log, spooled_log) << "seed " << seed;
+    plain.rewind();
+    spooled.rewind();
+    EXPECT_EQ(read_all(plain), read_all(spooled)) << "seed " << seed;
+  }
+}
+
+TEST(stream, temporary_file_past_the_memory_limit_keeps_every_byte) {
+  Stream s = Stream::temporary();
+  std::string block(1 << 20, '\0');
+  const std::size_t blocks = Stream::kSpoolLimit / block.size() + 2;
+  for (std::size_t b = 0; b < blocks; ++b) {
+    for (std::size_t i = 0; i < block.size(); i += 4096) block[i] = static_cast<char>(b + i / 4096);
+    ASSERT_EQ(s.write(block), static_cast<int>(block.size()));
+  }
+  ASSERT_EQ(s.rewind(), 0);
+  std::size_t at = 0;
+  bool same = true;
+  for (int c = s.get(); c != Stream::end; c = s.get(), ++at) {
+    const std::size_t b = at / block.size(), i = at % block.size();
+    const char expected = i % 4096 == 0 ? static_cast<char>(b + i / 4096) : '\0';
+    same = same && static_cast<char>(c) == expected;
+  }
+  EXPECT_TRUE(same);
+  EXPECT_EQ(at, blocks * block.size());
 }
 
 TEST(stream, text_mode_writing_turns_lf_into_cr_lf) {
