@@ -64,7 +64,7 @@ void fail(const char* what) {
 
 int main(int argc, char** argv) {
   std::size_t megabytes = 32;
-  int runs = 3;
+  int runs = 5;
   std::string only;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--mb") == 0 && i + 1 < argc)
