@@ -338,7 +338,8 @@ int write_word(Extraction& x, int n, int length) {
 constexpr auto kStopBits = [] {
   std::array<std::array<std::uint8_t, 256>, kChunk> bits{};
   for (int place = 0; place < kChunk; ++place)
-    for (int c = 0; c < 256; ++c) bits[place][c] = static_cast<std::uint8_t>(((kClasses[c] & kWord) == 0) << place);
+    for (int c = 0; c < 256; ++c)
+      bits[place][c] = static_cast<std::uint8_t>(((kClasses[c] & kWord) == 0) << place);
   return bits;
 }();
 

@@ -62,7 +62,8 @@ constexpr auto kKinds = [] {
 constexpr auto kStopBits = [] {
   std::array<std::array<std::uint8_t, 256>, 8> bits{};
   for (int place = 0; place < 8; ++place)
-    for (int c = 0; c < 256; ++c) bits[place][c] = static_cast<std::uint8_t>((kKinds[c] != Kind::key) << place);
+    for (int c = 0; c < 256; ++c)
+      bits[place][c] = static_cast<std::uint8_t>((kKinds[c] != Kind::key) << place);
   return bits;
 }();
 
@@ -88,8 +89,8 @@ MemoKeys pack_keys(int first, const unsigned char* rest, std::size_t n) {
     return count >= 8 ? bytes : bytes & ((std::uint64_t{1} << (8 * count)) - 1);
   };
   const std::size_t count = n + 1;
-  return {keep(static_cast<unsigned char>(first) | (front << 8), count), count > 8 ? keep(back, count - 8) : 0,
-          static_cast<int>(count)};
+  return {keep(static_cast<unsigned char>(first) | (front << 8), count),
+          count > 8 ? keep(back, count - 8) : 0, static_cast<int>(count)};
 }
 
 bool is_white(int c) {
@@ -348,7 +349,8 @@ int FontCodePass::replay_words(int& c, MemoKeys& watched) {
   int last_key = last_key_;
   int after_space = after_space_, no_dot = no_dot_, newline_state = newline_state_;
   int result = kCompose;
-  const auto put_text = [&](const std::array<unsigned char, tsd::kGlyphBufferSize>& glyphs, std::size_t length) {
+  const auto put_text = [&](const std::array<unsigned char, tsd::kGlyphBufferSize>& glyphs,
+                            std::size_t length) {
     std::memcpy(q, glyphs.data(), glyphs.size());
     q += length;
   };
@@ -438,7 +440,8 @@ int FontCodePass::replay_words(int& c, MemoKeys& watched) {
           // A passage copied whole when it ends inside the window and fits the room left.
           const bool bracket = kind == Kind::bracket;
           const int close = bracket ? ']' : '}';
-          const auto* found = static_cast<const unsigned char*>(std::memchr(p, close, static_cast<std::size_t>(end - p)));
+          const auto* found =
+              static_cast<const unsigned char*>(std::memchr(p, close, static_cast<std::size_t>(end - p)));
           if (!found || write_end - q < (found - p) + kRoomNeeded) {
             laid_out = false;
             break;

@@ -41,7 +41,9 @@ struct MemoHistory {
   std::int64_t remembered;
 
   explicit MemoHistory(const tsd::SyllableState& st)
-      : oldest(st.key_history[0]), middle(st.key_history[1]), newest(st.key_history[2]),
+      : oldest(st.key_history[0]),
+        middle(st.key_history[1]),
+        newest(st.key_history[2]),
         remembered(st.keys_remembered) {}
   void store(tsd::SyllableState& st) const {
     st.key_history = {oldest, middle, newest};

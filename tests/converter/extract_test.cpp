@@ -9,9 +9,9 @@
 #include "Bsearch.h"
 #include "Find_mat.h"
 #include "extract.h"
+#include "support/temp_dir.h"
 #include "translit_support.h"
 #include "translit_tables.h"
-#include "support/temp_dir.h"
 
 namespace {
 
@@ -157,7 +157,8 @@ TEST(extract_syllables, a_text_file_with_cr_lf_lines_gives_what_lf_lines_give) {
   std::string lf;
   std::string cr_lf;
   for (int i = 0; i < 4000; ++i) {
-    const std::string line = "BSGRUBS KA " + std::string(i % 40, 'K') + " DGE'I " + std::to_string(i) + " LEGS";
+    const std::string line =
+        "BSGRUBS KA " + std::string(i % 40, 'K') + " DGE'I " + std::to_string(i) + " LEGS";
     lf += line + "\n";
     cr_lf += line + "\r\n";
   }

@@ -148,7 +148,10 @@ std::string repetitive_text(unsigned seed, const std::string& alphabet, std::siz
     }
     words.push_back(word);
   }
-  const std::string separators[] = {" ", " ", " ", " ", " ", ",", "\n", "\t", "-", "\x19", "\x17", "\x18", "[x]", "{y z}", " [a long note, with, punctuation - and blanks] "};
+  const std::string separators[] = {
+      " ",    " ",    " ",   " ",     " ",
+      ",",    "\n",   "\t",  "-",     "\x19",
+      "\x17", "\x18", "[x]", "{y z}", " [a long note, with, punctuation - and blanks] "};
   std::string text;
   while (text.size() < size) {
     text += words[pick(pick(2) ? 8 : words.size())];

@@ -40,7 +40,8 @@ Loaded<Forms> load(const std::string& text) {
 
 std::string records(int n) {
   std::string text;
-  for (int i = 0; i < n; ++i) text += Record(std::string("k").append(std::to_string(i % 100000)), 33 + i % 90).text();
+  for (int i = 0; i < n; ++i)
+    text += Record(std::string("k").append(std::to_string(i % 100000)), 33 + i % 90).text();
   return text;
 }
 

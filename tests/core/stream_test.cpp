@@ -80,7 +80,8 @@ std::string read_by_windows(const std::string& bytes, Stream::Mode mode, std::si
 
 TEST(stream, windows_read_the_same_bytes_as_get) {
   std::string bytes;
-  for (int i = 0; i < 200000; ++i) bytes += (i % 7 == 0) ? "\r\n" : (i % 11 == 0) ? "\r" : (i % 13 == 0) ? "p" : "ab";
+  for (int i = 0; i < 200000; ++i)
+    bytes += (i % 7 == 0) ? "\r\n" : (i % 11 == 0) ? "\r" : (i % 13 == 0) ? "p" : "ab";
   bytes += "\r";
   for (const auto mode : {Stream::Mode::text, Stream::Mode::binary}) {
     const std::string expected = read_back(bytes, mode);
