@@ -80,11 +80,21 @@ std::size_t key_run(const unsigned char* p) {
   return n < 8 ? n : 8 + key_run_of_8(p + 8);
 }
 
+// Eight bytes as a number whose lowest byte is the first, on any machine.
+std::uint64_t load_8(const unsigned char* p) {
+  std::uint64_t bytes = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&bytes, p, sizeof bytes);
+  } else {
+    for (int i = 7; i >= 0; --i) bytes = bytes << 8 | p[i];
+  }
+  return bytes;
+}
+
 // The word's first key and the n < kMemoKeys keys after it, from `rest` with kMemoKeys bytes readable.
 MemoKeys pack_keys(int first, const unsigned char* rest, std::size_t n) {
-  std::uint64_t front, back;
-  std::memcpy(&front, rest, 8);
-  std::memcpy(&back, rest + 7, 8);
+  const std::uint64_t front = load_8(rest);
+  const std::uint64_t back = load_8(rest + 7);
   const auto keep = [](std::uint64_t bytes, std::size_t count) {
     return count >= 8 ? bytes : bytes & ((std::uint64_t{1} << (8 * count)) - 1);
   };
