@@ -91,16 +91,20 @@ std::uint64_t load_8(const unsigned char* p) {
   return bytes;
 }
 
+// Masks that keep the first n bytes of a number of 8 (the lowest), for n from 0 to 8.
+constexpr auto kKeepBytes = [] {
+  std::array<std::uint64_t, 9> masks{};
+  for (int n = 0; n < 8; ++n) masks[n] = (std::uint64_t{1} << (8 * n)) - 1;
+  masks[8] = ~std::uint64_t{0};
+  return masks;
+}();
+
 // The word's first key and the n < kMemoKeys keys after it, from `rest` with kMemoKeys bytes readable.
 MemoKeys pack_keys(int first, const unsigned char* rest, std::size_t n) {
-  const std::uint64_t front = load_8(rest);
-  const std::uint64_t back = load_8(rest + 7);
-  const auto keep = [](std::uint64_t bytes, std::size_t count) {
-    return count >= 8 ? bytes : bytes & ((std::uint64_t{1} << (8 * count)) - 1);
-  };
   const std::size_t count = n + 1;
-  return {keep(static_cast<unsigned char>(first) | (front << 8), count),
-          count > 8 ? keep(back, count - 8) : 0, static_cast<int>(count)};
+  const std::size_t in_high = count > 8 ? count - 8 : 0;
+  return {(static_cast<unsigned char>(first) | load_8(rest) << 8) & kKeepBytes[count - in_high],
+          (load_8(rest + 7) & kKeepBytes[in_high]) | std::uint64_t{count} << 56};
 }
 
 bool is_white(int c) {
@@ -370,12 +374,12 @@ int FontCodePass::replay_words(int& c, MemoKeys& watched) {
     const std::size_t n = key_run(p);
     if (n >= kMemoKeys) break;
     const MemoKeys keys = pack_keys(c, p, n);
-    const MemoWord* word = memo_.find(keys, history.newest, history.middle);
+    const MemoWord* word = memo_.find(keys, history.keys);
     if (!word) {
       watched = keys;
       break;
     }
-    history.replay(*word);
+    word->replay(history);
     last_key = n > 0 ? p[n - 1] : c;
     after_space = no_dot = newline_state = 0;
     std::memcpy(q, word->glyphs.data(), kMemoGlyphs);
@@ -503,7 +507,7 @@ int FontCodePass::keys(int c) {
   if (memoise_words_ && composer_at_rest(state_)) {
     const int next = replay_words(c, watched);
     if (next != kCompose) return next;
-    if (watched.count > 0) watch.start(state_);
+    if (watched.count() > 0) watch.start(state_);
   }
   after_space_ = no_dot_ = newline_state_ = 0;
   bool refused = false;
@@ -529,7 +533,7 @@ int FontCodePass::keys(int c) {
     if (next == tsd::Stream::end || kKinds[next] != Kind::key) {
       last_key_ = c;
       MemoWord made;
-      if (watched.count > 0 && watch.finish(watched, word_.data(), word_length_, state_, made))
+      if (watched.count() > 0 && watch.finish(watched, word_.data(), word_length_, state_, made))
         memo_.add(made);
       return next;
     }

@@ -5,7 +5,7 @@
 WordMemo::WordMemo() : words_(new MemoWord[std::size_t{2} << kSetBits]) {}
 
 void WordMemo::add(const MemoWord& word) {
-  MemoWord* pair = &words_[set_of({word.keys_low, word.keys_high, word.key_count}) * 2];
+  MemoWord* pair = &words_[set_of(word.keys) * 2];
   pair[1] = pair[0];
   pair[0] = word;
 }
@@ -31,16 +31,15 @@ bool WordWatch::finish(const MemoKeys& keys, const unsigned char* raw_glyphs, in
     }
   }
   w.glyph_count = static_cast<std::uint8_t>(n);
-  w.keys_low = keys.low;
-  w.keys_high = keys.high;
-  w.key_count = static_cast<std::uint8_t>(keys.count);
+  w.keys = keys;
   const std::int64_t back = st.oldest_key_read < keys_before ? keys_before - st.oldest_key_read : 0;
   if (back > 2) return false;
-  w.keys_read = static_cast<std::uint8_t>(back);
-  w.read = {static_cast<unsigned char>(history[2]), static_cast<unsigned char>(history[1])};
+  w.read_mask = back == 0 ? 0 : back == 1 ? 0xFF : 0xFFFF;
+  w.read = static_cast<std::uint32_t>(history[2] | history[1] << 8) & w.read_mask;
   const std::int64_t added = st.keys_remembered - keys_before;
   w.keys_added = static_cast<std::uint8_t>(added);
   const int kept = added < 3 ? static_cast<int>(added) : 3;
-  for (int i = 0; i < kept; ++i) w.added[i] = static_cast<unsigned char>(st.key_history[3 - kept + i]);
+  w.added_shift = static_cast<std::uint8_t>(8 * kept);
+  for (int i = 0; i < kept; ++i) w.added |= static_cast<std::uint32_t>(st.key_history[2 - i]) << (8 * i);
   return true;
 }

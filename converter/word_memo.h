@@ -11,53 +11,49 @@
 
 #include "composer.h"
 
-inline constexpr int kMemoKeys = 16;    // longest word remembered, in key characters
+inline constexpr int kMemoKeys = 15;    // longest word remembered, in key characters
 inline constexpr int kMemoGlyphs = 38;  // most glyph bytes of a word remembered
 
-// A word's keys packed into two words of 8, the first key lowest, zero past the last key.
+// A word's keys packed into two numbers of 8 bytes, the first key lowest, zero past the last key, and
+// the count of keys in the highest byte of the second.
 struct MemoKeys {
   std::uint64_t low = 0;
   std::uint64_t high = 0;
-  int count = 0;
+  int count() const { return static_cast<int>(high >> 56); }
+};
+
+// The composer's key history packed into one number, the newest key lowest (keys are below 128), with the
+// count of keys it has taken in.
+struct MemoHistory {
+  std::uint32_t keys = 0;
+  std::int64_t remembered = 0;
+
+  explicit MemoHistory(const tsd::SyllableState& st)
+      : keys(
+            static_cast<std::uint32_t>(st.key_history[2] | st.key_history[1] << 8 | st.key_history[0] << 16)),
+        remembered(st.keys_remembered) {}
+  void store(tsd::SyllableState& st) const {
+    st.key_history = {static_cast<int>(keys >> 16), static_cast<int>(keys >> 8 & 0xFF),
+                      static_cast<int>(keys & 0xFF)};
+    st.keys_remembered = remembered;
+  }
 };
 
 struct alignas(64) MemoWord {
-  std::uint64_t keys_low = 0;
-  std::uint64_t keys_high = 0;
-  std::uint8_t key_count = 0;
-  std::uint8_t glyph_count = 0;
-  // The history keys the word looked at: the newest first, then the one before it.
-  std::uint8_t keys_read = 0;
-  std::array<unsigned char, 2> read{};
-  // How many keys the word added to the history, and the last of them (at most three), oldest first.
+  MemoKeys keys;
+  // The history keys the word looked at (the newest, or the two newest): history & read_mask == read.
+  std::uint32_t read_mask = 0;
+  std::uint32_t read = 0;
+  // The keys it added to the history, newest lowest, the last three at most; how far they move it on.
+  std::uint32_t added = 0;
+  std::uint8_t added_shift = 0;
   std::uint8_t keys_added = 0;
-  std::array<unsigned char, 3> added{};
+  std::uint8_t glyph_count = 0;
   std::array<unsigned char, kMemoGlyphs> glyphs{};  // take-backs applied
-};
 
-// The composer's key history, held apart from its state while words are replayed one after another.
-struct MemoHistory {
-  int oldest, middle, newest;
-  std::int64_t remembered;
-
-  explicit MemoHistory(const tsd::SyllableState& st)
-      : oldest(st.key_history[0]),
-        middle(st.key_history[1]),
-        newest(st.key_history[2]),
-        remembered(st.keys_remembered) {}
-  void store(tsd::SyllableState& st) const {
-    st.key_history = {oldest, middle, newest};
-    st.keys_remembered = remembered;
-  }
-  // Moves on by the keys a found word added; picked with selects, as the count is anyone's guess.
-  void replay(const MemoWord& word) {
-    const int added = word.keys_added;
-    const int a = oldest, b = middle, c = newest;
-    const int x = word.added[0], y = word.added[1], z = word.added[2];
-    oldest = added == 0 ? a : added == 1 ? b : added == 2 ? c : x;
-    middle = added == 0 ? b : added == 1 ? c : added == 2 ? x : y;
-    newest = added == 0 ? c : added == 1 ? x : added == 2 ? y : z;
-    remembered += added;
+  void replay(MemoHistory& history) const {
+    history.keys = ((history.keys << added_shift) | added) & 0xFFFFFF;
+    history.remembered += keys_added;
   }
 };
 
@@ -70,15 +66,12 @@ class WordMemo {
  public:
   WordMemo();
 
-  // The word as composed from a composer at rest whose newest history keys are `newest` and `before`, or
-  // null.
-  const MemoWord* find(const MemoKeys& keys, int newest, int before) const {
+  // The word as composed from a composer at rest with this history, or null.
+  const MemoWord* find(const MemoKeys& keys, std::uint32_t history) const {
     const MemoWord* pair = &words_[set_of(keys) * 2];
     for (int i = 0; i < 2; ++i) {
       const MemoWord& w = pair[i];
-      if (w.keys_low == keys.low && w.keys_high == keys.high && w.key_count == keys.count &&
-          (w.keys_read < 1 || w.read[0] == newest) && (w.keys_read < 2 || w.read[1] == before))
-        return &w;
+      if (w.keys.low == keys.low && w.keys.high == keys.high && (history & w.read_mask) == w.read) return &w;
     }
     return nullptr;
   }
