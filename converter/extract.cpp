@@ -11,6 +11,7 @@
 
 #include "Find_mat.h"
 #include "check.h"
+#include "packed_keys.h"
 
 namespace {
 
@@ -167,65 +168,25 @@ class Output {
   char buf_[kFlushAt + kKeyBufferSize];
 };
 
-// A word as the pass reads it: NUL-padded to a whole number of 8-byte chunks, so that it is hashed and
-// compared a chunk at a time.
+// A word as the pass reads it, with room past it for reading it as numbers of 8 bytes.
 constexpr int kChunk = 8;
 constexpr int kPaddedWordSize = (kWordBufferSize + 2 * kChunk - 1) / kChunk * kChunk;
-static_assert((kWordLimit + kChunk - 1) / kChunk * kChunk <= static_cast<int>(tsd::Stream::kWindowSlack),
-              "a syllable read in place keeps its chunks within a window and its slack");
+static_assert(kWordLimit + kChunk <= static_cast<int>(tsd::Stream::kWindowSlack),
+              "a syllable read in place is scanned and packed within its window and the slack");
 
-std::uint64_t chunk_at(const char* word, int k) {
-  std::uint64_t chunk;
-  std::memcpy(&chunk, word + k, sizeof chunk);
-  return chunk;
-}
-
-// Syllables recur: each recent syllable keeps its key string, or the verdict that it is marked, so a
-// repeated syllable is not converted again. The result depends on nothing but the syllable's text.
+// Syllables recur: each recent syllable of up to kLongestPackedRun characters keeps its key string, or the
+// verdict that it is marked, so a repeated syllable is not converted again. The result depends on nothing
+// but the syllable's text.
 class SyllableCache {
  public:
   struct Slot {
-    int length = 0;  // 0: empty; a syllable has at least two characters
+    PackedRun syllable;  // length 0: empty; a syllable has at least two characters
     bool converted = false;
-    int key_length = 0;
-    alignas(kChunk) char word[kPaddedWordSize];
+    std::uint8_t key_length = 0;
     char keys[kKeyBufferSize];
-
-    bool holds(const char* text, int n) const {
-      if (length != n) return false;
-      for (int k = 0; k < n; k += kChunk)
-        if (chunk_at(word, k) != chunk_at(text, k)) return false;
-      return true;
-    }
   };
 
-  Slot& slot_for(const char* word, int length) {
-    std::uint64_t hash = static_cast<std::uint64_t>(length);
-    for (int k = 0; k < length; k += kChunk) hash = (hash ^ chunk_at(word, k)) * 0x9E3779B97F4A7C15u;
-    return slots_[hash >> (64 - kSlotBits)];
-  }
-  // The slot holding the syllable of `length` characters at `text`, read in place from a stream's
-  // window (its chunks may reach into the window's slack), or null.
-  const Slot* find_in_place(const unsigned char* text, int length) const {
-    const auto chunk = [&](int k) {
-      std::uint64_t bytes;
-      std::memcpy(&bytes, text + k, sizeof bytes);
-      // The bytes past the word, cleared as the padded copies have them: the high ones when the
-      // first byte is the lowest.
-      const int keep = length - k;
-      if (keep >= kChunk) return bytes;
-      const int cleared = 8 * (kChunk - keep);
-      if constexpr (std::endian::native == std::endian::little) return bytes << cleared >> cleared;
-      return bytes >> cleared << cleared;
-    };
-    std::uint64_t hash = static_cast<std::uint64_t>(length);
-    for (int k = 0; k < length; k += kChunk) hash = (hash ^ chunk(k)) * 0x9E3779B97F4A7C15u;
-    const Slot& slot = slots_[hash >> (64 - kSlotBits)];
-    if (slot.length != length) return nullptr;
-    for (int k = 0; k < length; k += kChunk)
-      if (chunk_at(slot.word, k) != chunk(k)) return nullptr;
-    return &slot;
-  }
+  Slot& slot_for(const PackedRun& syllable) { return slots_[hash_of(syllable) >> (64 - kSlotBits)]; }
 
  private:
   static constexpr int kSlotBits = 12;
@@ -306,32 +267,45 @@ struct Extraction {
   SyllableCache cache;
   const TranslitTables& tables;
   int check_syllables;
-  alignas(kChunk) char word[kPaddedWordSize];
+  char word[kPaddedWordSize];    // a syllable read a character at a time
+  char pieces[kPaddedWordSize];  // the copy of a syllable that conversion cuts into pieces
   char message[kCheckMessageSize];
 };
 
-int write_slot(Extraction& x, int n, const SyllableCache::Slot& slot, int length) {
-  return slot.converted ? x.dst.write_keys(n, slot.keys, slot.key_length)
-                        : write_error_marker(x.dst, n, slot.word, length);
+// Converts a syllable as read (it stays as it is: conversion cuts a copy into pieces); false when it is
+// to be marked.
+bool convert(Extraction& x, const char* text, int length, char* keys) {
+  std::memcpy(x.pieces, text, static_cast<std::size_t>(length));
+  x.pieces[length] = '\0';
+  return convert_syllable(x.pieces, length, keys, x.tables) == 0 &&
+         (x.check_syllables == 0 || check_syllable_length(keys, x.message) == 0);
 }
 
-// Writes the syllable (or single letter) of `length` characters in x.word.
-int write_word(Extraction& x, int n, int length) {
+// Converts a syllable not found in the cache into the slot where it will be found.
+[[gnu::noinline]] void learn(Extraction& x, SyllableCache::Slot& slot, const PackedRun& syllable,
+                             const char* text) {
+  slot.syllable = syllable;
+  slot.converted = convert(x, text, syllable.length(), slot.keys);
+  slot.key_length = static_cast<std::uint8_t>(slot.converted ? std::strlen(slot.keys) : 0);
+}
+
+// Writes the syllable or single letter of `length` characters at `text`, which has 16 bytes readable.
+inline int write_word(Extraction& x, int n, const char* text, int length) {
   if (length == 1) {
-    const unsigned char key = letter_keys[static_cast<unsigned char>(x.word[0])];
-    return x.dst.put(n, key != 0 ? key : x.word[0]);
+    const unsigned char key = letter_keys[static_cast<unsigned char>(text[0])];
+    return x.dst.put(n, key != 0 ? key : text[0]);
   }
-  std::memset(x.word + length, 0, kChunk);
-  SyllableCache::Slot& slot = x.cache.slot_for(x.word, length);
-  if (!slot.holds(x.word, length)) {
-    // The slot keeps the syllable as read: conversion cuts the word buffer into pieces.
-    slot.length = length;
-    std::memcpy(slot.word, x.word, sizeof slot.word);
-    slot.converted = convert_syllable(x.word, length, slot.keys, x.tables) == 0 &&
-                     (x.check_syllables == 0 || check_syllable_length(slot.keys, x.message) == 0);
-    slot.key_length = slot.converted ? static_cast<int>(std::strlen(slot.keys)) : 0;
+  if (length > kLongestPackedRun) {
+    char keys[kKeyBufferSize];
+    return convert(x, text, length, keys) ? x.dst.write_keys(n, keys, static_cast<int>(std::strlen(keys)))
+                                          : write_error_marker(x.dst, n, text, length);
   }
-  return write_slot(x, n, slot, length);
+  const PackedRun syllable = pack_run(reinterpret_cast<const unsigned char*>(text), length);
+  SyllableCache::Slot& slot = x.cache.slot_for(syllable);
+  if (!(slot.syllable == syllable)) [[unlikely]]
+    learn(x, slot, syllable, text);
+  return slot.converted ? x.dst.write_keys(n, slot.keys, slot.key_length)
+                        : write_error_marker(x.dst, n, text, length);
 }
 
 // For each of 8 places, each byte's bit in that place when it is not a word character.
@@ -345,15 +319,17 @@ constexpr auto kStopBits = [] {
 
 // How many word characters start at `p`, counted up to kWordLimit + 1 and beyond; each 8 are looked at
 // without a branch, as where a syllable ends is anyone's guess. Reads into a window's slack.
+int word_run_of_8(const unsigned char* p) {
+  unsigned stops = 1u << kChunk;
+  for (int i = 0; i < kChunk; ++i) stops |= kStopBits[i][p[i]];
+  return std::countr_zero(stops);
+}
 int word_run(const unsigned char* p) {
-  int length = 0;
-  for (;;) {
-    unsigned stops = 1u << kChunk;
-    for (int i = 0; i < kChunk; ++i) stops |= kStopBits[i][p[length + i]];
-    const int run = std::countr_zero(stops);
-    length += run;
-    if (run < kChunk || length > kWordLimit) return length;
-  }
+  int length = word_run_of_8(p);
+  if (length < kChunk) return length;
+  for (int run = kChunk; run == kChunk && length <= kWordLimit; length += run)
+    run = word_run_of_8(p + length);
+  return length;
 }
 
 // Takes whitespace, syllables and the simple single characters where they lie whole in the read window,
@@ -380,12 +356,7 @@ int extract_in_place(tsd::Stream& src, Extraction& x, int n) {
     const int room = static_cast<int>(end - p);
     const int length = std::min(word_run(p), room);
     if (length == room || length > kWordLimit) break;
-    if (const SyllableCache::Slot* slot = length > 1 ? x.cache.find_in_place(p, length) : nullptr) {
-      n = write_slot(x, n, *slot, length);
-    } else {
-      std::memcpy(x.word, p, static_cast<std::size_t>(length));
-      n = write_word(x, n, length);
-    }
+    n = write_word(x, n, reinterpret_cast<const char*>(p), length);
     p += length;
   }
   src.advance(static_cast<std::size_t>(p - start));
@@ -396,7 +367,7 @@ int extract_in_place(tsd::Stream& src, Extraction& x, int n) {
 
 int extract_syllables(tsd::Stream& src, tsd::Stream& destination, const TranslitTables& tables,
                       int check_syllables) {
-  Extraction pass{Output(destination), SyllableCache(), tables, check_syllables, {}, {}};
+  Extraction pass{Output(destination), SyllableCache(), tables, check_syllables, {}, {}, {}};
   Extraction* const x = &pass;
   int n = 0;
   for (;;) {
@@ -424,7 +395,7 @@ int extract_syllables(tsd::Stream& src, tsd::Stream& destination, const Translit
       continue;
     }
     src.unget(next);
-    n = write_word(*x, n, length);
+    n = write_word(*x, n, x->word, length);
   }
   x->dst.flush(n);
   const bool written = destination.flush() == 0 && !destination.error();

@@ -80,25 +80,6 @@ std::size_t key_run(const unsigned char* p) {
   return n < 8 ? n : 8 + key_run_of_8(p + 8);
 }
 
-// Eight bytes as a number whose lowest byte is the first, on any machine.
-std::uint64_t load_8(const unsigned char* p) {
-  std::uint64_t bytes = 0;
-  if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(&bytes, p, sizeof bytes);
-  } else {
-    for (int i = 7; i >= 0; --i) bytes = bytes << 8 | p[i];
-  }
-  return bytes;
-}
-
-// Masks that keep the first n bytes of a number of 8 (the lowest), for n from 0 to 8.
-constexpr auto kKeepBytes = [] {
-  std::array<std::uint64_t, 9> masks{};
-  for (int n = 0; n < 8; ++n) masks[n] = (std::uint64_t{1} << (8 * n)) - 1;
-  masks[8] = ~std::uint64_t{0};
-  return masks;
-}();
-
 // The word's first key and the n < kMemoKeys keys after it, from `rest` with kMemoKeys bytes readable.
 MemoKeys pack_keys(int first, const unsigned char* rest, std::size_t n) {
   const std::size_t count = n + 1;
@@ -507,7 +488,7 @@ int FontCodePass::keys(int c) {
   if (memoise_words_ && composer_at_rest(state_)) {
     const int next = replay_words(c, watched);
     if (next != kCompose) return next;
-    if (watched.count() > 0) watch.start(state_);
+    if (watched.length() > 0) watch.start(state_);
   }
   after_space_ = no_dot_ = newline_state_ = 0;
   bool refused = false;
@@ -533,7 +514,7 @@ int FontCodePass::keys(int c) {
     if (next == tsd::Stream::end || kKinds[next] != Kind::key) {
       last_key_ = c;
       MemoWord made;
-      if (watched.count() > 0 && watch.finish(watched, word_.data(), word_length_, state_, made))
+      if (watched.length() > 0 && watch.finish(watched, word_.data(), word_length_, state_, made))
         memo_.add(made);
       return next;
     }

@@ -10,17 +10,13 @@
 #include <memory>
 
 #include "composer.h"
+#include "packed_keys.h"
 
-inline constexpr int kMemoKeys = 15;    // longest word remembered, in key characters
-inline constexpr int kMemoGlyphs = 38;  // most glyph bytes of a word remembered
+inline constexpr int kMemoKeys = kLongestPackedRun;  // longest word remembered, in key characters
+inline constexpr int kMemoGlyphs = 38;               // most glyph bytes of a word remembered
 
-// A word's keys packed into two numbers of 8 bytes, the first key lowest, zero past the last key, and
-// the count of keys in the highest byte of the second.
-struct MemoKeys {
-  std::uint64_t low = 0;
-  std::uint64_t high = 0;
-  int count() const { return static_cast<int>(high >> 56); }
-};
+// A word's keys packed, with their count as the run's length.
+using MemoKeys = PackedRun;
 
 // The composer's key history packed into one number, the newest key lowest (keys are below 128), with the
 // count of keys it has taken in.
@@ -71,7 +67,7 @@ class WordMemo {
     const MemoWord* pair = &words_[set_of(keys) * 2];
     for (int i = 0; i < 2; ++i) {
       const MemoWord& w = pair[i];
-      if (w.keys.low == keys.low && w.keys.high == keys.high && (history & w.read_mask) == w.read) return &w;
+      if (w.keys == keys && (history & w.read_mask) == w.read) return &w;
     }
     return nullptr;
   }
@@ -82,9 +78,7 @@ class WordMemo {
   static constexpr int kSetBits = 12;
 
   static std::size_t set_of(const MemoKeys& keys) {
-    // Words of more than eight keys are rare: their second half is only folded in.
-    const std::uint64_t x = (keys.low ^ (keys.high >> 7)) * 0x9E3779B97F4A7C15u;
-    return static_cast<std::size_t>(x >> (64 - kSetBits));
+    return static_cast<std::size_t>(hash_of(keys) >> (64 - kSetBits));
   }
 
   // Pairs of places for the words whose keys fall in the same set.

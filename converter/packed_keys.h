@@ -1,0 +1,49 @@
+// Short runs of bytes packed into numbers, so that a run is hashed and compared in a few instructions:
+// the first byte lowest, zero past the run, on machines of either byte order.
+#pragma once
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+// Eight bytes as a number whose lowest byte is the first.
+inline std::uint64_t load_8(const unsigned char* p) {
+  std::uint64_t bytes = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&bytes, p, sizeof bytes);
+  } else {
+    for (int i = 7; i >= 0; --i) bytes = bytes << 8 | p[i];
+  }
+  return bytes;
+}
+
+// Masks that keep the first n bytes of a number of 8 (the lowest), for n from 0 to 8.
+inline constexpr auto kKeepBytes = [] {
+  std::array<std::uint64_t, 9> masks{};
+  for (int n = 0; n < 8; ++n) masks[n] = (std::uint64_t{1} << (8 * n)) - 1;
+  masks[8] = ~std::uint64_t{0};
+  return masks;
+}();
+
+// A run of at most 15 bytes in two numbers, its length in the highest byte of the second.
+struct PackedRun {
+  std::uint64_t low = 0;
+  std::uint64_t high = 0;
+
+  int length() const { return static_cast<int>(high >> 56); }
+  bool operator==(const PackedRun&) const = default;
+};
+inline constexpr int kLongestPackedRun = 15;
+
+// Packs the `length` bytes at `p` (at most kLongestPackedRun, with 16 bytes readable there).
+inline PackedRun pack_run(const unsigned char* p, int length) {
+  const int in_high = length > 8 ? length - 8 : 0;
+  return {load_8(p) & kKeepBytes[length - in_high],
+          (load_8(p + 8) & kKeepBytes[in_high]) | std::uint64_t(length) << 56};
+}
+
+inline std::uint64_t hash_of(const PackedRun& run) {
+  // Runs of more than eight bytes are rare: their second half is only folded in.
+  return (run.low ^ (run.high >> 7)) * 0x9E3779B97F4A7C15u;
+}
