@@ -173,14 +173,15 @@ TEST(extract_syllables, a_text_file_with_cr_lf_lines_gives_what_lf_lines_give) {
 }
 
 TEST(extract_syllables, every_syllable_as_when_converted_alone) {
-  // Many distinct syllables, twice over, so that recent syllables are both found again and pushed out.
+  // Many distinct syllables, twice over, so that recent syllables are both found again and pushed out,
+  // and syllables too long for the cache.
   std::mt19937 random(5);
   const std::string letters = "KGNTDPBMSRLYZH'";
   const std::string vowels = "AEIOUi";
   std::vector<std::string> syllables;
   for (int i = 0; i < 6000; ++i) {
     std::string word;
-    const int parts = 1 + static_cast<int>(random() % 3);
+    const int parts = 1 + static_cast<int>(random() % 5);  // up to 20 characters: some too long to keep
     for (int p = 0; p < parts; ++p) {
       for (int k = static_cast<int>(random() % 3); k >= 0; --k) word += letters[random() % letters.size()];
       word += vowels[random() % vowels.size()];
