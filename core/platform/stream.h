@@ -1,5 +1,6 @@
 // The byte stream that every pass reads and writes: a file opened in text or binary mode, with its own
-// buffering, one character of push-back, rewind and a sticky error state.
+// buffering, one character of push-back, rewind and a sticky error state; passes may also read and write
+// runs of bytes in place through its windows.
 // Text mode is the same on every platform: reading turns CR LF into LF, writing turns LF into CR LF, so
 // outputs are byte-identical everywhere. Binary mode (temporary files) translates nothing.
 #pragma once
