@@ -19,6 +19,7 @@
 
 #include "extract.h"
 #include "scheme_passes.h"
+#include "support/escapes.h"
 #include "translit_support.h"
 #include "translit_tables.h"
 
@@ -30,29 +31,7 @@ struct Example {
   std::string expected;
 };
 
-std::string unescape(const std::string& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\\' || i + 1 == text.size()) {
-      out += text[i];
-      continue;
-    }
-    const char c = text[++i];
-    if (c == 'n') {
-      out += '\n';
-    } else if (c == 't') {
-      out += '\t';
-    } else if (c == 'r') {
-      out += '\r';
-    } else if (c == 'x' && i + 2 < text.size()) {
-      out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-      i += 2;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
+using tsd::testing::unescape;
 
 std::vector<Example> read_examples(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
