@@ -1,7 +1,6 @@
 #include "extract.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -308,27 +307,14 @@ inline int write_word(Extraction& x, int n, const char* text, int length) {
                         : write_error_marker(x.dst, n, text, length);
 }
 
-// For each of 8 places, each byte's bit in that place when it is not a word character.
-constexpr auto kStopBits = [] {
-  std::array<std::array<std::uint8_t, 256>, kChunk> bits{};
-  for (int place = 0; place < kChunk; ++place)
-    for (int c = 0; c < 256; ++c)
-      bits[place][c] = static_cast<std::uint8_t>(((kClasses[c] & kWord) == 0) << place);
-  return bits;
-}();
+constexpr StopBits kWordStops = stop_bits([](int c) { return (kClasses[c] & kWord) == 0; });
 
-// How many word characters start at `p`, counted up to kWordLimit + 1 and beyond; each 8 are looked at
-// without a branch, as where a syllable ends is anyone's guess. Reads into a window's slack.
-int word_run_of_8(const unsigned char* p) {
-  unsigned stops = 1u << kChunk;
-  for (int i = 0; i < kChunk; ++i) stops |= kStopBits[i][p[i]];
-  return std::countr_zero(stops);
-}
+// How many word characters start at `p`, counted up to kWordLimit + 1 and beyond. Reads into a window's
+// slack.
 int word_run(const unsigned char* p) {
-  int length = word_run_of_8(p);
-  if (length < kChunk) return length;
-  for (int run = kChunk; run == kChunk && length <= kWordLimit; length += run)
-    run = word_run_of_8(p + length);
+  int length = run_of_8(kWordStops, p);
+  if (length < 8) return length;
+  for (int run = 8; run == 8 && length <= kWordLimit; length += run) run = run_of_8(kWordStops, p + length);
   return length;
 }
 

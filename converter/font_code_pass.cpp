@@ -1,7 +1,6 @@
 #include "font_code_pass.h"
 
 #include <array>
-#include <bit>
 #include <cstring>
 #include <string_view>
 
@@ -58,26 +57,13 @@ constexpr auto kKinds = [] {
   return kinds;
 }();
 
-// For each of 8 places, each byte's bit in that place when the byte ends a run of keys.
-constexpr auto kStopBits = [] {
-  std::array<std::array<std::uint8_t, 256>, 8> bits{};
-  for (int place = 0; place < 8; ++place)
-    for (int c = 0; c < 256; ++c)
-      bits[place][c] = static_cast<std::uint8_t>((kKinds[c] != Kind::key) << place);
-  return bits;
-}();
+constexpr StopBits kKeyStops = stop_bits([](int c) { return kKinds[c] != Kind::key; });
 
-// How many of the 16 bytes at `p` are keys before the first that is not: 16 when all are. Each half is
-// looked at without a branch, since where a word ends is what the processor cannot guess; most words end
-// in the first.
-std::size_t key_run_of_8(const unsigned char* p) {
-  unsigned stops = 1u << 8;
-  for (int i = 0; i < 8; ++i) stops |= kStopBits[i][p[i]];
-  return static_cast<std::size_t>(std::countr_zero(stops));
-}
+// How many of the 16 bytes at `p` are keys before the first that is not: 16 when all are; most words end
+// in the first 8.
 std::size_t key_run(const unsigned char* p) {
-  const std::size_t n = key_run_of_8(p);
-  return n < 8 ? n : 8 + key_run_of_8(p + 8);
+  const int n = run_of_8(kKeyStops, p);
+  return static_cast<std::size_t>(n < 8 ? n : 8 + run_of_8(kKeyStops, p + 8));
 }
 
 // The word's first key and the n < kMemoKeys keys after it, from `rest` with kMemoKeys bytes readable.

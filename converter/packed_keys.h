@@ -1,11 +1,31 @@
-// Short runs of bytes packed into numbers, so that a run is hashed and compared in a few instructions:
-// the first byte lowest, zero past the run, on machines of either byte order.
+// Short runs of bytes: where a run ends, found without a branch per byte, and the run packed into numbers
+// so that it is hashed and compared in a few instructions (the first byte lowest, zero past the run, on
+// machines of either byte order).
 #pragma once
 
 #include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
+
+// For each of 8 places, each byte's bit in that place when the byte ends a run.
+using StopBits = std::array<std::array<std::uint8_t, 256>, 8>;
+
+template <typename EndsRun>
+constexpr StopBits stop_bits(EndsRun ends_run) {
+  StopBits bits{};
+  for (int place = 0; place < 8; ++place)
+    for (int c = 0; c < 256; ++c) bits[place][c] = static_cast<std::uint8_t>(ends_run(c) << place);
+  return bits;
+}
+
+// How many of the 8 bytes at `p` come before the first that ends a run: 8 when none does. One table
+// load per byte and no branch, as where a word ends is anyone's guess.
+inline int run_of_8(const StopBits& bits, const unsigned char* p) {
+  unsigned stops = 1u << 8;
+  for (int i = 0; i < 8; ++i) stops |= bits[i][p[i]];
+  return std::countr_zero(stops);
+}
 
 // Eight bytes as a number whose lowest byte is the first.
 inline std::uint64_t load_8(const unsigned char* p) {
