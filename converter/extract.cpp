@@ -353,37 +353,36 @@ int extract_in_place(tsd::Stream& src, Extraction& x, int n) {
 
 int extract_syllables(tsd::Stream& src, tsd::Stream& destination, const TranslitTables& tables,
                       int check_syllables) {
-  Extraction pass{Output(destination), SyllableCache(), tables, check_syllables, {}, {}, {}};
-  Extraction* const x = &pass;
+  Extraction x{Output(destination), SyllableCache(), tables, check_syllables, {}, {}, {}};
   int n = 0;
   for (;;) {
-    n = extract_in_place(src, *x, n);
+    n = extract_in_place(src, x, n);
     // One item the slow way; the character read after it is pushed back.
     int c = src.get();
     if (c == kEnd) break;
     if (is_space(c)) {
-      n = x->dst.put(n, c);
+      n = x.dst.put(n, c);
       continue;
     }
     if (!is_word_char(c)) {
-      n = write_single_character(src, x->dst, n, static_cast<unsigned char>(c));
+      n = write_single_character(src, x.dst, n, static_cast<unsigned char>(c));
       continue;
     }
     int next = kEnd;
-    const int length = read_run(src, c, x->word, kWordLimit, next);
+    const int length = read_run(src, c, x.word, kWordLimit, next);
     if (length > kWordLimit) {
       // A run longer than a syllable is marked whole: the stored characters and the rest of the run.
-      n = x->dst.write(n, "[~");
-      n = x->dst.write(n, std::string_view(x->word, static_cast<std::size_t>(length)));
-      for (c = next; is_word_char(c); c = src.get()) n = x->dst.put(n, c);
-      n = x->dst.put(n, ']');
+      n = x.dst.write(n, "[~");
+      n = x.dst.write(n, std::string_view(x.word, static_cast<std::size_t>(length)));
+      for (c = next; is_word_char(c); c = src.get()) n = x.dst.put(n, c);
+      n = x.dst.put(n, ']');
       src.unget(c);
       continue;
     }
     src.unget(next);
-    n = write_word(*x, n, x->word, length);
+    n = write_word(x, n, x.word, length);
   }
-  x->dst.flush(n);
+  x.dst.flush(n);
   const bool written = destination.flush() == 0 && !destination.error();
   return written && !src.error() ? 0 : -1;
 }
