@@ -256,10 +256,6 @@ int write_error_marker(Output& dst, int n, const char* word, int length) {
   return dst.put(n, ']');
 }
 
-}  // namespace
-
-namespace {
-
 // What the pass keeps from one syllable to the next.
 struct Extraction {
   Output dst;
