@@ -3,8 +3,12 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <map>
+#include <optional>
+#include <utility>
 
 #include "platform/dir_search.h"
+#include "platform/file_identity.h"
 #include "platform/path.h"
 #include "startup.h"
 
@@ -63,12 +67,79 @@ bool parse_size(const std::string& text, int& value) {
   return true;
 }
 
+// Keeps a batch from writing over its own files: an output may be neither another input of the batch (its
+// own input the driver refuses, in its own words) nor a file that an earlier conversion of the batch wrote.
+// Files are compared by name and by identity, so other spellings and links of one file are caught too.
+class OwnFiles {
+ public:
+  explicit OwnFiles(std::vector<std::string> inputs) : inputs_(std::move(inputs)) {
+    for (std::size_t i = 0; i < inputs_.size(); ++i) remember(inputs_[i], i, input_names_, input_ids_);
+  }
+
+  // True after logging why `output` may not be written from input `from` (an index of the inputs).
+  bool refuses(std::size_t from, const std::string& output) const {
+    tsd::FileIdentity output_id, input_id;
+    const bool exists = tsd::identify_file(output.c_str(), output_id);
+    if (output == inputs_[from] ||
+        (exists && tsd::identify_file(inputs_[from].c_str(), input_id) && input_id == output_id))
+      return false;
+    if (const auto other = find(output, exists, output_id, input_names_, input_ids_)) {
+      log_status("Output file %s is the input file %s of this batch. Skipping file.", output.c_str(),
+                 inputs_[*other].c_str());
+      return true;
+    }
+    if (const auto earlier = find(output, exists, output_id, written_names_, written_ids_)) {
+      log_status("Output file %s was already written from %s in this batch. Skipping file.", output.c_str(),
+                 inputs_[*earlier].c_str());
+      return true;
+    }
+    return false;
+  }
+
+  void wrote(std::size_t from, const std::string& output) {
+    remember(output, from, written_names_, written_ids_);
+  }
+
+ private:
+  using Names = std::map<std::string, std::size_t>;
+  using Ids = std::map<tsd::FileIdentity, std::size_t>;
+
+  static void remember(const std::string& path, std::size_t input, Names& names, Ids& ids) {
+    names.emplace(path, input);
+    tsd::FileIdentity id;
+    if (tsd::identify_file(path.c_str(), id)) ids.emplace(id, input);
+  }
+  static std::optional<std::size_t> find(const std::string& path, bool exists, const tsd::FileIdentity& id,
+                                         const Names& names, const Ids& ids) {
+    if (const auto n = names.find(path); n != names.end()) return n->second;
+    if (const auto i = ids.find(id); exists && i != ids.end()) return i->second;
+    return std::nullopt;
+  }
+
+  std::vector<std::string> inputs_;
+  Names input_names_;
+  Ids input_ids_;
+  Names written_names_;
+  Ids written_ids_;
+};
+
 BatchResult& count(BatchResult& result, int converted) {
   if (converted == 0)
     ++result.converted;
   else
     ++result.failed;
   return result;
+}
+
+void convert_one(const ConversionRequest& request, OwnFiles& own, std::size_t index, const std::string& input,
+                 const std::string& output, BatchResult& result) {
+  if (own.refuses(index, output)) {
+    ++result.skipped;
+    return;
+  }
+  const int converted = convert_file(input.c_str(), output.c_str(), request);
+  if (converted == 0) own.wrote(index, output);
+  count(result, converted);
 }
 
 }  // namespace
@@ -130,18 +201,21 @@ BatchResult convert_selected_files(const ConversionRequest& request, const std::
                                    const BatchHooks& hooks) {
   StatusLines lines(hooks);
   BatchResult result;
-  for (const SelectedFile& file : files) {
+  std::vector<std::string> inputs;
+  for (const SelectedFile& file : files) inputs.push_back(tsd::join_path(file.directory, file.name));
+  OwnFiles own(inputs);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const SelectedFile& file = files[i];
     ++result.processed;
     if (file.directory.size() + file.name.size() + kNameExtra >= kMaxPath) {
       log_status("Input file path is too long. Skipping...");
       ++result.skipped;
       continue;
     }
-    const std::string input = tsd::join_path(file.directory, file.name);
-    log_status("Input file path: %s", input.c_str());
+    log_status("Input file path: %s", inputs[i].c_str());
     const std::string output = main_output_path(file.directory, file.name);
     log_status("Output file path: %s", output.c_str());
-    count(result, convert_file(input.c_str(), output.c_str(), request));
+    convert_one(request, own, i, inputs[i], output, result);
   }
   log_status("%d file(s) processed", result.processed);
   return result;
@@ -161,7 +235,9 @@ BatchResult convert_found_files(const ConversionRequest& request, const std::vec
   StatusLines lines(hooks);
   call(hooks.clear_status);
   BatchResult result;
-  for (const std::string& input : paths) {
+  OwnFiles own(paths);
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const std::string& input = paths[i];
     ++result.processed;
     log_status("Input file path: %s", input.c_str());
     if (input.size() + kPathExtra >= kMaxPath) {
@@ -171,7 +247,7 @@ BatchResult convert_found_files(const ConversionRequest& request, const std::vec
     }
     const std::string output = wildcard_output_path(input);
     log_status("Output file path: %s", output.c_str());
-    count(result, convert_file(input.c_str(), output.c_str(), request));
+    convert_one(request, own, i, input, output, result);
   }
   log_status("%d file(s) processed", result.processed);
   return result;

@@ -40,7 +40,7 @@ struct BatchResult {
   int processed = 0;  // the count of "%d file(s) processed": skipped and failed files included
   int converted = 0;
   int failed = 0;   // the driver returned -1
-  int skipped = 0;  // path too long
+  int skipped = 0;  // path too long, or an output that would overwrite a file of the batch
 };
 
 // A file selected in the main window: the directory of the directory list and the file's name.

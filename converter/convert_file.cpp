@@ -5,6 +5,7 @@
 #include "extract.h"
 #include "log_status.h"
 #include "platform/file_identity.h"
+#include "platform/new_file.h"
 #include "scheme_passes.h"
 
 namespace {
@@ -19,26 +20,38 @@ tsd::Stream make_temporary(int which) {
 }
 
 // The streams of one conversion, closed in the driver's order: input, output, pre-pass file, syllable
-// file, glyph-code file.
+// file, glyph-code file. The output is a new file that takes the output's place only when the conversion
+// succeeded, so a failure leaves an earlier output as it was.
 struct Files {
   tsd::Stream input;
-  tsd::Stream output;
+  tsd::NewFile new_output;
+  tsd::Stream& output = new_output.stream();
   tsd::Stream pre_pass;
   tsd::Stream syllables;
   tsd::Stream glyphs;
 
-  ~Files() { close(); }
+  ~Files() { finish(false); }
 
-  // 0, or -1 when the output could not be completed on disk.
-  int close() {
+  // 0, or the new output's failure (tsd::NewFile::kWriteFailed, kNotReplaced).
+  int finish(bool succeeded) {
     input.close();
-    const int output_result = output.close();
+    int output_result = 0;
+    if (succeeded)
+      output_result = new_output.commit();
+    else
+      new_output.abandon();
     pre_pass.close();
     syllables.close();
     glyphs.close();
     return output_result;
   }
 };
+
+void log_output_not_opened(const char* output_path) {
+  log_status("Program could not open output file %s", output_path);
+  log_status("Please check whether this file is being used by another application.");
+  log_status("If so, close the file in the application.");
+}
 
 // After its writer: flushed and back at its start, or a write failure logged.
 bool rewind_written(tsd::Stream& file) {
@@ -153,12 +166,9 @@ int convert_file_until(const char* input_path, const char* output_path, const Co
   }
 
   const bool raw_stage = stage != Stage::complete && request.conversion_type <= kKvtsToTsendrel;
-  files.output =
-      tsd::Stream::open_write(output_path, raw_stage ? tsd::Stream::Mode::binary : tsd::Stream::Mode::text);
-  if (!files.output.is_open()) {
-    log_status("Program could not open output file %s", output_path);
-    log_status("Please check whether this file is being used by another application.");
-    log_status("If so, close the file in the application.");
+  if (files.new_output.open(output_path, raw_stage ? tsd::Stream::Mode::binary : tsd::Stream::Mode::text) !=
+      0) {
+    log_output_not_opened(output_path);
     return -1;
   }
 
@@ -177,9 +187,14 @@ int convert_file_until(const char* input_path, const char* output_path, const Co
     log_status("Could not read %s", input_path);
     result = -1;
   }
-  if (files.close() != 0 && result == 0) {
-    log_status("%s", kWriteFailed);
-    result = -1;
+  switch (files.finish(result == 0)) {
+    case tsd::NewFile::kWriteFailed:
+      log_status("%s", kWriteFailed);
+      return -1;
+    case tsd::NewFile::kNotReplaced:
+      log_output_not_opened(output_path);
+      return -1;
+    default:
+      return result;
   }
-  return result;
 }

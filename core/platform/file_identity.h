@@ -1,8 +1,21 @@
 // File identity of the platform layer: whether two paths name one existing file, whatever their spelling
-// (letter case on a case-insensitive disk, "./a" and "a", links).
+// (letter case on a case-insensitive disk, "./a" and "a", links), and the identity itself for callers
+// that compare one file with many.
 #pragma once
 
+#include <compare>
+#include <cstdint>
+
 namespace tsd {
+
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  auto operator<=>(const FileIdentity&) const = default;
+};
+
+// False when `path` names no existing file.
+bool identify_file(const char* path, FileIdentity& identity);
 
 bool same_existing_file(const char* path1, const char* path2);
 
