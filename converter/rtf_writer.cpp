@@ -60,29 +60,38 @@ struct Piece {
 
 constexpr std::size_t kPieceCopy = 16;  // every piece is copied this wide; longer ones are copied again
 
-// Every byte's text in both states of the writer: outside passages (table 0) and inside a bracketed or
-// braced passage (table 1), where a byte of 128 or more is the input's own character, not a font switch.
+// Every byte's text in each state of the writer: inside a bracketed or braced passage or not (where a byte
+// of 128 or more is the input's own character, not a font switch), and inside a small passage or not
+// (where every switch to a Tibetan font carries the small size, so the whole passage stays small).
 class PieceTable {
  public:
+  static constexpr int kInPassage = 256;
+  static constexpr int kInSmall = 512;
+
   PieceTable(const FontEntry* fonts, int font_count, int font_base, int roman_size, int tib_size,
              int small_tib_size) {
-    std::array<Prepared, kMaxRtfFonts> switches;
-    switches[0] = prepare("\\f%d\\fs%d ", fonts[0].number, roman_size);
-    for (int i = 1; i < font_count; ++i) switches[i] = prepare("\\f%d\\fs%d ", fonts[i].number, tib_size);
-    // A switch to an entry outside the table writes nothing.
-    const auto font_switch = [&](int entry) {
-      return entry >= 0 && entry < font_count ? std::string_view(switches[entry].text, switches[entry].length)
-                                              : std::string_view();
-    };
+    std::array<Prepared, kMaxRtfFonts> switches, small_switches;
+    switches[0] = small_switches[0] = prepare("\\f%d\\fs%d ", fonts[0].number, roman_size);
+    for (int i = 1; i < font_count; ++i) {
+      switches[i] = prepare("\\f%d\\fs%d ", fonts[i].number, tib_size);
+      small_switches[i] = prepare("\\f%d\\fs%d ", fonts[i].number, small_tib_size);
+    }
     const Prepared small_size = prepare("\\fs%d ", small_tib_size);
     const Prepared normal_size = prepare("\\fs%d ", tib_size);
-    const std::string_view family = font_switch(font_base);
-    family_ = family;
 
-    for (int passage = 0; passage < 2; ++passage) {
+    for (int table = 0; table < kTables * 256; table += 256) {
+      const bool passage = (table & kInPassage) != 0;
+      // A switch to an entry outside the table writes nothing.
+      const auto font_switch = [&](int entry) {
+        if (entry < 0 || entry >= font_count) return std::string_view();
+        const Prepared& p = (table & kInSmall) != 0 ? small_switches[entry] : switches[entry];
+        return std::string_view(p.text, p.length);
+      };
+      if (table == 0) family_ = font_switch(font_base);
       for (int c = 0; c < 256; ++c) {
-        Piece& piece = pieces_[passage * 256 + c];
+        Piece& piece = pieces_[table + c];
         piece.offset = static_cast<std::uint16_t>(text_.size());
+        int next = table;
         if (c >= 128) {
           if (passage) {
             char escaped[8];
@@ -99,24 +108,30 @@ class PieceTable {
             case 19:
               text_ += font_switch(0);
               text_ += '[';
+              next |= kInPassage;
               break;
             case 20:
               text_ += ']';
-              text_ += family;
+              text_ += font_switch(font_base);
+              next &= ~kInPassage;
               break;
             case 21:
               text_ += font_switch(0);
               text_ += "\\{";
+              next |= kInPassage;
               break;
             case 22:
               text_ += "\\}";
-              text_ += family;
+              text_ += font_switch(font_base);
+              next &= ~kInPassage;
               break;
             case 23:
               text_.append(small_size.text, small_size.length);
+              next |= kInSmall;
               break;
             case 24:
               text_.append(normal_size.text, normal_size.length);
+              next &= ~kInSmall;
               break;
             case '\\':
               text_ += "\\\\";
@@ -133,25 +148,25 @@ class PieceTable {
           }
         }
         piece.length = static_cast<std::uint16_t>(text_.size() - piece.offset);
-        next_[passage * 256 + c] =
-            static_cast<std::uint16_t>(c >= 19 && c <= 22 ? (c == 19 || c == 21 ? 256 : 0) : passage * 256);
+        next_[table + c] = static_cast<std::uint16_t>(next);
       }
     }
     text_.append(kPieceCopy, '\0');  // the wide copy of the last piece stays inside the text
   }
 
   // The texts of `c` in the table starting at `table`, and the table for the byte after it (another
-  // only after the markers 19..22).
+  // only after the markers 19..24).
   const Piece& piece(int table, int c) const { return pieces_[table + c]; }
   int next(int table, int c) const { return next_[table + c]; }
-  static bool changes_table(unsigned c) { return c - 19u <= 3u; }
+  static bool changes_table(unsigned c) { return c - 19u <= 5u; }
   const char* text(const Piece& piece) const { return text_.data() + piece.offset; }
   // The switch to font 0 of the family.
   std::string_view family() const { return family_; }
 
  private:
-  std::array<Piece, 512> pieces_;
-  std::array<std::uint16_t, 512> next_;
+  static constexpr int kTables = 4;
+  std::array<Piece, kTables * 256> pieces_;
+  std::array<std::uint16_t, kTables * 256> next_;
   std::string text_;
   std::string family_;
 };
