@@ -53,6 +53,19 @@ void log_output_not_opened(const char* output_path) {
   log_status("If so, close the file in the application.");
 }
 
+// Steps over a UTF-8 byte-order mark at the very start, which editors such as Notepad write before plain
+// ASCII text; true when there was one. Otherwise the stream is back at its start.
+bool skip_byte_order_mark(tsd::Stream& input) {
+  static constexpr int kMark[] = {0xEF, 0xBB, 0xBF};
+  for (const int byte : kMark) {
+    if (input.get() != byte) {
+      input.rewind();
+      return false;
+    }
+  }
+  return true;
+}
+
 // After its writer: flushed and back at its start, or a write failure logged.
 bool rewind_written(tsd::Stream& file) {
   if (file.rewind() == 0 && !file.error()) return true;
@@ -151,6 +164,7 @@ int convert_file_until(const char* input_path, const char* output_path, const Co
     return -1;
   }
 
+  const bool byte_order_mark = skip_byte_order_mark(files.input);
   for (int i = 0; i < kCheckedLength; ++i) {
     const int c = files.input.get();
     if (c == tsd::Stream::end) break;
@@ -160,7 +174,8 @@ int convert_file_until(const char* input_path, const char* output_path, const Co
     }
   }
   // A path that opens but cannot be read (a directory) is no input file.
-  if (files.input.error() || files.input.rewind() != 0) {
+  if (files.input.error() || files.input.rewind() != 0 ||
+      (byte_order_mark && !skip_byte_order_mark(files.input))) {
     log_status("Could not open %s", input_path);
     return -1;
   }
