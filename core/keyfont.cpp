@@ -37,9 +37,9 @@ int read_token(Stream& in, char* out, int room) {
   return length;
 }
 
-// Reads a decimal integer as "%d" does (sign, then at least one digit, stopping at the first non-digit) and
-// gives its low 8 bits, which is all a form keeps. False when no number stands there.
-bool read_number(Stream& in, std::uint8_t& low_bits) {
+// Reads a decimal integer as "%d" does (sign, then at least one digit, stopping at the first non-digit).
+// Values far beyond any font or code are held at a bound. False when no number stands there.
+bool read_number(Stream& in, long& value) {
   int c = skip_space(in);
   bool negative = false;
   if (c == '+' || c == '-') {
@@ -47,28 +47,66 @@ bool read_number(Stream& in, std::uint8_t& low_bits) {
     c = in.get();
   }
   if (c < '0' || c > '9') return false;
-  unsigned value = 0;
-  for (; c >= '0' && c <= '9'; c = in.get()) value = value * 10 + static_cast<unsigned>(c - '0');
+  constexpr long kBound = 999999999;
+  long n = 0;
+  for (; c >= '0' && c <= '9'; c = in.get()) n = std::min(n * 10 + (c - '0'), kBound);
   in.unget(c);
-  low_bits = static_cast<std::uint8_t>(negative ? 0u - value : value);
+  value = negative ? -n : n;
   return true;
 }
 
-// Parses one record into `entry`, storing each value as soon as it is read, so a record that breaks off
-// leaves what it had. The add-in's "%*s" labels and the converter's scratch labels consume the same tokens,
-// so this one parser accepts exactly the files that either format accepts.
+// A font outside the family, or a code that a glyph string reads as something else (0 ends it, 20 takes a
+// character back, 128 and above switch fonts), would corrupt every text that uses the form; in the
+// converter 10 and 19..24 are moreover markers of the glyph-code file.
+constexpr bool font_allowed(long font) {
+  return font >= 0 && font < kFamilySize;
+}
+constexpr bool code_allowed(long code, bool converter) {
+  if (code <= 0 || code >= 128 || code == 20) return false;
+  return !converter || (code != 10 && (code < 19 || code > 24));
+}
+
+void report_form(ReportFn report, int record, const char* name, int form, const char* what, long value,
+                 const char* allowed) {
+  char message[256];
+  std::snprintf(message, sizeof message,
+                "Record %d of the keyfont file (entry \"%s\"), form %d: %s %ld is not allowed; %s.", record,
+                name, form, what, value, allowed);
+  if (report) report(message);
+}
+
+enum class Parsed { complete, broken, refused };
+
+// Parses record number `record` (from 1) into `entry`, storing each value as soon as it is read, so a
+// record that breaks off leaves what it had. The add-in's "%*s" labels and the converter's scratch labels
+// consume the same tokens, so this one parser accepts exactly the files that either format accepts. A
+// value that may not stand in a form, even in a record that breaks off later, refuses the table.
 template <int Forms>
-bool parse_record(Stream& in, TibChar<Forms>& entry) {
+Parsed parse_record(Stream& in, TibChar<Forms>& entry, int record, ReportFn report) {
+  constexpr bool converter = Forms == kConverterForms;
   for (int group = 0; group < kGroupCount; ++group) {
     const int length = read_token(in, group == 0 ? entry.string : nullptr, kMaxName);
-    if (length < 0 || (group == 0 && length > kMaxName)) return false;
-    std::uint8_t font = 0, code = 0;
-    if (!read_number(in, font)) return false;
-    if (group < kFormCount) entry.font_table[group] = font;
-    if (!read_number(in, code)) return false;
-    if (group < kFormCount) entry.font_slot[group] = code;
+    if (length < 0 || (group == 0 && length > kMaxName)) return Parsed::broken;
+    long font = 0, code = 0;
+    if (!read_number(in, font)) return Parsed::broken;
+    if (group < kFormCount) {
+      if (!font_allowed(font)) {
+        report_form(report, record, entry.string, group, "font number", font, "fonts are 0 to 33");
+        return Parsed::refused;
+      }
+      entry.font_table[group] = static_cast<std::uint8_t>(font);
+    }
+    if (!read_number(in, code)) return Parsed::broken;
+    if (group < kFormCount) {
+      if (!code_allowed(code, converter)) {
+        report_form(report, record, entry.string, group, "character code", code,
+                    converter ? "codes are 1 to 127 but not 10, 19 to 24" : "codes are 1 to 127 but not 20");
+        return Parsed::refused;
+      }
+      entry.font_slot[group] = static_cast<std::uint8_t>(code);
+    }
   }
-  return true;
+  return Parsed::complete;
 }
 
 // Up to 7 characters from the top byte down, the length in the lowest byte: never 0 for a real prefix.
@@ -98,7 +136,9 @@ int load_keyfont(const char* path, TibChar<Forms>* tib_chars, int capacity, Repo
       if (report) report(message);
       return -1;
     }
-    if (!parse_record(in, tib_chars[count])) break;
+    const Parsed parsed = parse_record(in, tib_chars[count], count + 1, report);
+    if (parsed == Parsed::refused) return -1;
+    if (parsed == Parsed::broken) break;
     if (count % 50 == 0) TSD_TRACE(1, "str: %s, ct %d", tib_chars[count].string, count);
     ++count;
   }

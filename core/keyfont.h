@@ -34,7 +34,9 @@ struct TibChar {
 using ReportFn = void (*)(const char* message);
 
 // Fills tib_chars[0..] from the file at `path`. Returns the number of records loaded, or -1 when the file
-// cannot be opened (silently) or holds more than capacity - 1 records (reported).
+// cannot be opened (silently), holds more than capacity - 1 records, or gives a form a font outside 0..33
+// or a code that glyph strings reserve: 0, 20, 128 and above, in the converter's table also 10 and 19..24
+// (reported, naming the record, its entry, the form and the value).
 template <int Forms>
 int load_keyfont(const char* path, TibChar<Forms>* tib_chars, int capacity, ReportFn report);
 

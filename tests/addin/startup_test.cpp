@@ -141,6 +141,22 @@ TEST_F(StartupTest, an_overfull_keyfont_shows_the_loader_report_then_its_own_mes
   EXPECT_EQ(lines[1].rfind("Tsendrel Error: Could not initialize character table from ", 0), 0u);
 }
 
+TEST_F(StartupTest, a_keyfont_value_out_of_range_is_shown_then_the_table_message) {
+  copy_tables();
+  std::string keyfont = "k 0 75";
+  for (int group = 1; group < 19; ++group) keyfont += group == 4 ? " x 255 75" : " x 0 75";
+  home_.write("keyfont", keyfont + "\n");
+  EXPECT_EQ(wdAutoOpen(7), 0);
+  const auto lines = message_lines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(
+      lines[0],
+      "Tsendrel Error: Record 1 of the keyfont file (entry \"k\"), form 4: font number 255 is not allowed; "
+      "fonts are 0 to 33.");
+  EXPECT_EQ(lines[1].rfind("Tsendrel Error: Could not initialize character table from ", 0), 0u);
+  EXPECT_TRUE(model_->commands().empty());
+}
+
 TEST_F(StartupTest, reads_the_default_fonts_before_anything_else) {
   copy_tables();
   home_.write("font.def", "34\n20\nArial\n10\n");

@@ -34,6 +34,15 @@ TEST(tsendrel_compose, table_failures_exit_2_with_a_message) {
   const std::string out = run(tool + " --data-dir " + dir.path() + " </dev/null 2>&1", &status);
   EXPECT_EQ(WEXITSTATUS(status), 2);
   EXPECT_NE(out.find("keyfont"), std::string::npos);
+  std::string bad = "k 0 75";
+  for (int group = 1; group < 19; ++group) bad += group == 2 ? " x 0 19" : " x 0 75";
+  dir.write("keyfont", bad + "\n");
+  const std::string refused = run(tool + " --data-dir " + dir.path() + " </dev/null 2>&1", &status);
+  EXPECT_EQ(WEXITSTATUS(status), 2);
+  EXPECT_NE(
+      refused.find("Record 1 of the keyfont file (entry \"k\"), form 2: character code 19 is not allowed"),
+      std::string::npos)
+      << refused;
   run(tool + " --bogus 2>/dev/null", &status);
   EXPECT_EQ(WEXITSTATUS(status), 2);
 }

@@ -74,13 +74,85 @@ TEST(load_keyfont, missing_file_fails_silently) {
   EXPECT_TRUE(reports.empty());
 }
 
-TEST(load_keyfont, keeps_the_low_8_bits_of_each_number) {
-  const auto t = load(Record("k", 300).with(0, 300, 300).with(1, -1, 256).text());
-  ASSERT_EQ(t.count, 1);
-  EXPECT_EQ(t.table[0].font_table[0], 44);
-  EXPECT_EQ(t.table[0].font_slot[0], 44);
-  EXPECT_EQ(t.table[0].font_table[1], 255);
-  EXPECT_EQ(t.table[0].font_slot[1], 0);
+TEST(load_keyfont, numbers_out_of_range_are_refused_not_cut_to_their_low_8_bits) {
+  EXPECT_EQ(load(Record("k", 75).with(0, 300, 44).text()).count, -1);
+  EXPECT_EQ(reports,
+            std::vector<std::string>{"Record 1 of the keyfont file (entry \"k\"), form 0: font number "
+                                     "300 is not allowed; fonts are 0 to 33."});
+  EXPECT_EQ(load(Record("k", 75).with(1, 32, 256).text()).count, -1);
+  EXPECT_EQ(reports,
+            std::vector<std::string>{"Record 1 of the keyfont file (entry \"k\"), form 1: character "
+                                     "code 256 is not allowed; codes are 1 to 127 but not 10, 19 to 24."});
+}
+
+// Font numbers 0..33 and codes 1..127 stand in a glyph string as themselves; any other value would be read
+// as the string's end, a take-back, a font switch outside the family or (in the converter) a marker of the
+// glyph-code file.
+TEST(load_keyfont, refuses_a_value_that_would_corrupt_a_glyph_string_in_either_deliverable) {
+  struct Case {
+    int font;
+    int code;
+    bool converter_refuses;
+    bool addin_refuses;
+    const char* message;  // after "Record 2 of the keyfont file (entry "kh"), form 5: "
+  } cases[] = {
+      {-1, 75, true, true, "font number -1 is not allowed; fonts are 0 to 33."},
+      {34, 75, true, true, "font number 34 is not allowed; fonts are 0 to 33."},
+      {127, 75, true, true, "font number 127 is not allowed; fonts are 0 to 33."},
+      {255, 75, true, true, "font number 255 is not allowed; fonts are 0 to 33."},
+      {0, 0, true, true, "character code 0 is not allowed; codes are "},
+      {0, 20, true, true, "character code 20 is not allowed; codes are "},
+      {0, 128, true, true, "character code 128 is not allowed; codes are "},
+      {0, 255, true, true, "character code 255 is not allowed; codes are "},
+      {0, 10, true, false, "character code 10 is not allowed; codes are "},
+      {0, 19, true, false, "character code 19 is not allowed; codes are "},
+      {0, 24, true, false, "character code 24 is not allowed; codes are "},
+  };
+  const std::string prefix = "Record 2 of the keyfont file (entry \"kh\"), form 5: ";
+  for (const Case& c : cases) {
+    const std::string text = Record("k", 75).text() + Record("kh", 76).with(5, c.font, c.code).text();
+    const int converter = load<tsd::kConverterForms>(text).count;
+    const std::vector<std::string> converter_reports = reports;
+    const int addin = load<tsd::kAddinForms>(text).count;
+    EXPECT_EQ(converter, c.converter_refuses ? -1 : 2) << c.font << " " << c.code;
+    EXPECT_EQ(addin, c.addin_refuses ? -1 : 2) << c.font << " " << c.code;
+    ASSERT_EQ(converter_reports.size(), 1u) << c.font << " " << c.code;
+    EXPECT_EQ(converter_reports[0].rfind(prefix + c.message, 0), 0u) << converter_reports[0];
+    ASSERT_EQ(reports.size(), c.addin_refuses ? 1u : 0u) << c.font << " " << c.code;
+    if (c.addin_refuses) {
+      EXPECT_EQ(reports[0].rfind(prefix + c.message, 0), 0u) << reports[0];
+    }
+  }
+  // A value in a record that breaks off later still refuses the table: the composer can reach that entry.
+  std::string broken = Record("kr", 80).with(3, 40, 80).text();
+  broken.replace(broken.find("form5"), 5, "form5 x");
+  EXPECT_EQ(load(Record("k", 75).text() + broken).count, -1);
+}
+
+TEST(load_keyfont, accepts_every_font_and_code_in_range) {
+  std::string text;
+  int records = 0;
+  for (int font = 0; font <= 33; ++font, ++records)
+    text += Record("f" + std::to_string(font), 75).with(7, font, 75).text();
+  for (int code = 1; code <= 127; ++code) {
+    if (code == 20) continue;
+    text += Record("a" + std::to_string(code), 75).with(7, 0, code).text();
+    ++records;
+  }
+  EXPECT_EQ(load<tsd::kAddinForms>(text).count, records);
+  EXPECT_TRUE(reports.empty());
+  EXPECT_EQ(load<tsd::kConverterForms>(text).count, -1);  // its first code 10
+  const int converter_codes_left_out = 6;                 // 10, 19, 21..24
+  std::string converter_text;
+  int converter_records = 0;
+  for (int code = 1; code <= 127; ++code) {
+    if (code == 10 || (code >= 19 && code <= 24)) continue;
+    converter_text += Record("a" + std::to_string(code), 75).with(7, 0, code).text();
+    ++converter_records;
+  }
+  EXPECT_EQ(converter_records, 127 - 1 - converter_codes_left_out);
+  EXPECT_EQ(load<tsd::kConverterForms>(converter_text).count, converter_records);
+  EXPECT_TRUE(reports.empty());
 }
 
 TEST(load_keyfont, records_are_tokens_not_lines) {
@@ -94,7 +166,11 @@ TEST(load_keyfont, records_are_tokens_not_lines) {
 TEST(load_keyfont, a_short_record_puts_every_later_record_out_of_step) {
   std::string first = Record("k", 75).text();
   first.erase(first.rfind(" last 0 0"));  // the 19th group is missing: it is taken from the next line
-  const auto t = load(first + "\n" + Record("g", 71).text() + Record("n", 78).text());
+  // The out-of-step record stores the 19th group of "g" as a form: a code of 1 keeps it in range.
+  std::string later = Record("g", 71).text() + Record("n", 78).text();
+  for (std::size_t at; (at = later.find(" last 0 0")) != std::string::npos;)
+    later.replace(at, 9, " last 0 1");
+  const auto t = load(first + "\n" + later);
   // The next record starts one group late: its name is a label, and it ends with the first group of the
   // record after it; the last one runs out of tokens.
   ASSERT_EQ(t.count, 2);
@@ -231,10 +307,10 @@ TEST(load_keyfont, accepts_exactly_what_both_record_formats_accept) {
       good + good,
       good + "g 0 71 form1 32",              // runs out inside a record
       good + "g 0 71 form1 32 1x2 " + good,  // a number running into a label
-      good + "g +0 -71 " + good.substr(6),   // signs
+      good + "g +0 +71 " + good.substr(6),   // signs
       good + "g 0 71 form1 - 1" + good,      // a sign alone
       good + "g 0 71 form1 32 101form2 2 71" + good.substr(good.find(" form3")),
-      good + "g 0 0x1F " + good,             // hex is not a number
+      good + "g 0 70x1F " + good,            // hex is not a number
       good + "g\t0\v71\f" + good.substr(6),  // every kind of white space
       good.substr(0, good.size() - 2),       // the last number cut short still reads
       "k 0 75" + std::string(3000, ' ') + good.substr(6),
