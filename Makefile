@@ -1,7 +1,9 @@
 # The two commands: `make demo` and `make test`. Both install what is missing first.
+# `make windows` cross-builds the Windows programs into build/windows; `make test` runs their suites
+# under Wine after the Linux ones.
 JOBS ?= 2
 
-.PHONY: all setup build demo test test-dev test-asan bench screenshots format clean
+.PHONY: all setup build windows demo test test-dev test-asan test-windows bench screenshots format clean
 
 all: build
 
@@ -12,10 +14,14 @@ build: setup
 	cmake --preset dev >/dev/null
 	cmake --build --preset dev -j $(JOBS)
 
+windows: setup
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows -j $(JOBS)
+
 demo: build
 	@scripts/demo
 
-test: setup test-dev test-asan
+test: setup test-dev test-asan test-windows
 
 test-dev:
 	cmake --preset dev >/dev/null
@@ -27,6 +33,10 @@ test-asan:
 	cmake --build --preset asan -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir build/asan --output-on-failure -j $(JOBS)
+
+# After test-dev: the Windows suites compare their outputs with the Linux build's.
+test-windows: windows
+	ctest --test-dir build/windows --output-on-failure -j $(JOBS)
 
 bench: setup
 	@scripts/bench

@@ -71,10 +71,10 @@ std::int32_t on_key(int key);
 }  // namespace tibet
 
 extern "C" {
-TIBET_EXPORT std::int16_t wdAutoOpen(std::int16_t library_id);
-TIBET_EXPORT std::int32_t wdAutoRemove();
-TIBET_EXPORT int tibetan();
-TIBET_EXPORT int alternate();
-TIBET_EXPORT int tibfont();
-TIBET_EXPORT int altfont();
+TIBET_EXPORT std::int16_t TIBET_CALL wdAutoOpen(std::int16_t library_id);
+TIBET_EXPORT std::int32_t TIBET_CALL wdAutoRemove();
+TIBET_EXPORT int TIBET_CALL tibetan();
+TIBET_EXPORT int TIBET_CALL alternate();
+TIBET_EXPORT int TIBET_CALL tibfont();
+TIBET_EXPORT int TIBET_CALL altfont();
 }

@@ -77,9 +77,17 @@ static_assert(sizeof(command_block) == 568);
 static_assert(offsetof(command_block, ret) == 8);
 static_assert(offsetof(command_block, args) == 24);
 
+// The calling convention of every entry between the add-in and its host, both ways: the word processor's
+// (stdcall on 32-bit Windows; one convention elsewhere).
+#if defined(_WIN32) && defined(__i386__)
+#define TIBET_CALL __stdcall
+#else
+#define TIBET_CALL
+#endif
+
 // The host's command entry: command id, dialog options, argument count, first argument, return record.
-using DispatchFn = std::int32_t (*)(std::uint16_t id, std::uint16_t dialog_options, std::uint16_t count,
-                                    command_arg* args, command_arg* ret);
+using DispatchFn = std::int32_t(TIBET_CALL*)(std::uint16_t id, std::uint16_t dialog_options,
+                                             std::uint16_t count, command_arg* args, command_arg* ret);
 
 void init_block(command_block& block, int return_kind, char* buffer, int buffer_size);
 // Each fills the next argument record; arguments past the 34th are dropped.

@@ -53,7 +53,7 @@ std::string_view first_word(std::string_view reply) {
 
 }  // namespace
 
-extern "C" int tibfont() {
+extern "C" int TIBET_CALL tibfont() {
   char default_reply[32];
   std::snprintf(default_reply, sizeof default_reply, "%c %d", font_names[defaults.family_base][0],
                 defaults.tibetan_size);
@@ -95,7 +95,7 @@ extern "C" int tibfont() {
   return 0;
 }
 
-extern "C" int altfont() {
+extern "C" int TIBET_CALL altfont() {
   char default_reply[kAltFontSize + 16];
   std::snprintf(default_reply, sizeof default_reply, "%s %d", defaults.alt_font, defaults.alt_size);
   char reply[kReplySize];

@@ -27,7 +27,7 @@ static_assert(kKeyCommandCount == 98);
 
 }  // namespace tibet
 
-#define TIBET_KEY_DECLARE(name, key, binding, second, message) TIBET_EXPORT int name();
+#define TIBET_KEY_DECLARE(name, key, binding, second, message) TIBET_EXPORT int TIBET_CALL name();
 extern "C" {
 TIBET_KEY_COMMANDS(TIBET_KEY_DECLARE)
 }

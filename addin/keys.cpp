@@ -60,7 +60,7 @@ std::int32_t on_key(int key) {
 }  // namespace tibet
 
 #define TIBET_KEY_EXPORT(name, key, binding, second, message) \
-  extern "C" TIBET_EXPORT int name() {                        \
+  extern "C" TIBET_EXPORT int TIBET_CALL name() {             \
     return tibet::on_key(key);                                \
   }
 TIBET_KEY_COMMANDS(TIBET_KEY_EXPORT)

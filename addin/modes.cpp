@@ -3,7 +3,7 @@
 
 using namespace tibet;
 
-extern "C" int tibetan() {
+extern "C" int TIBET_CALL tibetan() {
   TSD_TRACE(0, "Selecting Tibetan");
   if (tsd::syllable_state.mode == 0) {
     assign_keys(library_id);
@@ -15,7 +15,7 @@ extern "C" int tibetan() {
   return 0;
 }
 
-extern "C" int alternate() {
+extern "C" int TIBET_CALL alternate() {
   TSD_TRACE(0, "Selecting Alternate");
   if (tsd::syllable_state.mode == 1) {
     release_keys(library_id);

@@ -147,7 +147,7 @@ std::int32_t release_keys(std::int16_t id) {
 
 using namespace tibet;
 
-extern "C" std::int16_t wdAutoOpen(std::int16_t id) {
+extern "C" std::int16_t TIBET_CALL wdAutoOpen(std::int16_t id) {
   fill_font_names();
   tsd::set_trace_sink(show_trace, 0);
   load_font_defaults();
@@ -195,6 +195,6 @@ extern "C" std::int16_t wdAutoOpen(std::int16_t id) {
   return 1;
 }
 
-extern "C" std::int32_t wdAutoRemove() {
+extern "C" std::int32_t TIBET_CALL wdAutoRemove() {
   return release_keys(library_id);
 }

@@ -301,7 +301,7 @@ bool name_matches(std::string_view pattern, std::string_view name) {
 int search_files(const std::string& directory, std::string_view pattern, std::vector<std::string>& found,
                  const BatchHooks& hooks) {
   std::string prefix = directory;
-  if (prefix.empty() || prefix.back() != tsd::path_separator) prefix.push_back(tsd::path_separator);
+  if (prefix.empty() || !tsd::is_path_separator(prefix.back())) prefix.push_back(tsd::path_separator);
   std::vector<tsd::DirEntry> entries;
   int count = 0;
   if (tsd::list_directory(prefix, entries) == 0) {

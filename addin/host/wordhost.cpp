@@ -12,6 +12,7 @@
 #include <string>
 
 #include "keyboard.h"
+#include "platform/addin_folder.h"
 #include "platform/dynamic_library.h"
 #include "platform/stream.h"
 #include "word_model.h"
@@ -115,7 +116,7 @@ class Host {
   bool open() {
     if (opened_) return true;
     opened_ = true;
-    auto auto_open = reinterpret_cast<std::int16_t (*)(std::int16_t)>(library_.symbol("wdAutoOpen"));
+    auto auto_open = reinterpret_cast<std::int16_t(TIBET_CALL*)(std::int16_t)>(library_.symbol("wdAutoOpen"));
     if (auto_open == nullptr) {
       std::fprintf(stderr, "wordhost: the library exports no wdAutoOpen\n");
       return false;
@@ -126,12 +127,12 @@ class Host {
   void unload() {
     if (!opened_ || unloaded_) return;
     unloaded_ = true;
-    if (auto auto_remove = reinterpret_cast<std::int32_t (*)()>(library_.symbol("wdAutoRemove")))
+    if (auto auto_remove = reinterpret_cast<std::int32_t(TIBET_CALL*)()>(library_.symbol("wdAutoRemove")))
       auto_remove();
   }
 
   bool run_export(const std::string& name) {
-    auto command = reinterpret_cast<int (*)()>(library_.symbol(name.c_str()));
+    auto command = reinterpret_cast<int(TIBET_CALL*)()>(library_.symbol(name.c_str()));
     if (command == nullptr) return false;
     command();
     return true;
@@ -243,21 +244,29 @@ LineResult run_line(Host& host, wordhost::WordModel& model, const std::string& l
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) std::int32_t wdCommandDispatch(std::uint16_t id,
-                                                                                 std::uint16_t dialog_options,
-                                                                                 std::uint16_t count,
-                                                                                 tibet::command_arg* args,
-                                                                                 tibet::command_arg* ret) {
+#ifdef _WIN32
+#define WORDHOST_EXPORT __declspec(dllexport)
+#else
+#define WORDHOST_EXPORT __attribute__((visibility("default")))
+#endif
+
+extern "C" WORDHOST_EXPORT std::int32_t TIBET_CALL wdCommandDispatch(std::uint16_t id,
+                                                                     std::uint16_t dialog_options,
+                                                                     std::uint16_t count,
+                                                                     tibet::command_arg* args,
+                                                                     tibet::command_arg* ret) {
   return g_model != nullptr ? g_model->dispatch(id, dialog_options, count, args, ret) : 1;
 }
 
 int main(int argc, char** argv) {
+  // What the program prints and reads is the same bytes on every platform.
+  tsd::binary_stdio();
   Options options;
   if (!parse_options(argc, argv, options)) {
     std::fputs(kUsage, stderr);
     return 1;
   }
-  if (options.home != nullptr) setenv("TSENDREL_DIR", options.home, 1);
+  if (options.home != nullptr) tsd::set_addin_folder(options.home);
 
   std::ifstream script_file;
   if (options.script != nullptr) {

@@ -13,6 +13,7 @@
 #include "batch.h"
 #include "log_status.h"
 #include "platform/path.h"
+#include "platform/stream.h"
 #include "startup.h"
 
 namespace {
@@ -272,6 +273,8 @@ int exit_status(const BatchResult& result) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // What the program prints and reads is the same bytes on every platform.
+  tsd::binary_stdio();
   Options options;
   if (const auto done = parse(argc, argv, options)) return *done;
 

@@ -29,7 +29,7 @@ DynamicLibrary::~DynamicLibrary() {
 
 DynamicLibrary DynamicLibrary::open(const char* path, std::string& error) {
   HMODULE module = LoadLibraryA(path);
-  if (module == nullptr) error = "cannot load " + std::string(path);
+  if (module == nullptr) error = "error " + std::to_string(GetLastError());
   return DynamicLibrary(reinterpret_cast<void*>(module));
 }
 

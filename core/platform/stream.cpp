@@ -5,7 +5,62 @@
 #include <cstring>
 #include <utility>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#endif
+
 namespace tsd {
+
+namespace {
+
+#ifdef _WIN32
+
+void untranslated(std::FILE* file) {
+  _setmode(_fileno(file), _O_BINARY);
+}
+
+// A file in the user's temporary folder that the system deletes when its last handle closes, even when
+// the program ends abruptly (the C library's tmpfile would create it in the root of the current drive).
+std::FILE* anonymous_file() {
+  char folder[MAX_PATH + 1];
+  const DWORD length = GetTempPathA(sizeof folder, folder);
+  char path[MAX_PATH + 1];
+  if (length == 0 || length > MAX_PATH || GetTempFileNameA(folder, "tsd", 0, path) == 0) return nullptr;
+  HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    DeleteFileA(path);
+    return nullptr;
+  }
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  std::FILE* file = _fdopen(fd, "w+b");
+  if (file == nullptr) _close(fd);
+  return file;
+}
+
+#else
+
+void untranslated(std::FILE*) {}
+
+std::FILE* anonymous_file() {
+  return std::tmpfile();
+}
+
+#endif
+
+}  // namespace
+
+void binary_stdio() {
+  untranslated(stdin);
+  untranslated(stdout);
+  untranslated(stderr);
+}
 
 Stream::Stream(std::FILE* file, Mode mode, bool owned)
     : file_(file),
@@ -59,7 +114,7 @@ Stream Stream::open_write(const char* path, Mode mode) {
 }
 
 Stream Stream::temporary() {
-  std::FILE* f = std::tmpfile();
+  std::FILE* f = anonymous_file();
   if (!f) return Stream();
   Stream s(f, Mode::binary, true);
   s.spooled_ = true;
@@ -103,7 +158,9 @@ bool Stream::unspool() {
 }
 
 Stream Stream::adopt(std::FILE* file, Mode mode, bool close_on_destroy) {
-  return file ? Stream(file, mode, close_on_destroy) : Stream();
+  if (!file) return Stream();
+  untranslated(file);
+  return Stream(file, mode, close_on_destroy);
 }
 
 void Stream::reset_window() {

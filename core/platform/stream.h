@@ -34,7 +34,8 @@ class Stream {
   // are few enough (kSpoolLimit), so that a pass's intermediate file costs no disk traffic.
   static Stream temporary();
   static constexpr std::size_t kSpoolLimit = std::size_t{64} << 20;
-  // Takes ownership of an already open stdio file (standard input or output, a test's special file).
+  // Takes ownership of an already open stdio file (standard input or output, a test's special file),
+  // switching it to untranslated bytes where the C library has a text mode of its own.
   static Stream adopt(std::FILE* file, Mode mode, bool close_on_destroy);
 
   bool is_open() const { return file_ != nullptr; }
@@ -153,5 +154,10 @@ class Stream {
   std::size_t spool_size_ = 0;
   std::size_t spool_capacity_ = 0;
 };
+
+// Makes standard input, output and error carry bytes unchanged. Windows' C library opens them in a text
+// mode of its own (LF written as CR LF, Ctrl-Z read as the end), which would make the bytes that a
+// program prints or reads differ by platform.
+void binary_stdio();
 
 }  // namespace tsd

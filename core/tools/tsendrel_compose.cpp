@@ -6,6 +6,7 @@
 
 #include "composer.h"
 #include "platform/path.h"
+#include "platform/stream.h"
 
 namespace {
 
@@ -27,6 +28,8 @@ tsd::KeyTables<tsd::kConverterForms> tables;
 }  // namespace
 
 int main(int argc, char** argv) {
+  // What the program prints and reads is the same bytes on every platform.
+  tsd::binary_stdio();
   std::string dir = ".";
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--data-dir") == 0 && i + 1 < argc) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "addin.h"
+#include "platform/addin_folder.h"
 #include "support/temp_dir.h"
 #include "trace.h"
 #include "word_model.h"
@@ -21,8 +22,8 @@ inline const std::string kTablesDir = TSENDREL_SOURCE_DIR "/tests/vectors/wordho
 
 inline wordhost::WordModel* g_model = nullptr;
 
-inline std::int32_t model_dispatch(std::uint16_t id, std::uint16_t options, std::uint16_t count,
-                                   command_arg* args, command_arg* ret) {
+inline std::int32_t TIBET_CALL model_dispatch(std::uint16_t id, std::uint16_t options, std::uint16_t count,
+                                              command_arg* args, command_arg* ret) {
   return g_model->dispatch(id, options, count, args, ret);
 }
 
@@ -32,7 +33,7 @@ class AddinTest : public ::testing::Test {
     model_ = std::make_unique<wordhost::WordModel>();
     g_model = model_.get();
     set_dispatcher(model_dispatch);
-    setenv("TSENDREL_DIR", home_.path().c_str(), 1);
+    tsd::set_addin_folder(home_.path().c_str());
     defaults = FontDefaults{};
     saved_options = {};
     library_id = 0;

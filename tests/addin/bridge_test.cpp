@@ -21,8 +21,8 @@ struct Captured {
 std::vector<Captured> g_captured;
 std::int32_t g_result = 0;
 
-std::int32_t capture(std::uint16_t id, std::uint16_t options, std::uint16_t count, command_arg* args,
-                     command_arg* ret) {
+std::int32_t TIBET_CALL capture(std::uint16_t id, std::uint16_t options, std::uint16_t count,
+                                command_arg* args, command_arg* ret) {
   Captured call{id, options, count, std::vector<command_arg>(args, args + count), ret, {}};
   for (const command_arg& arg : call.args)
     call.texts.push_back(arg.kind() == kind_string ? arg.value.text : "");

@@ -84,7 +84,8 @@ TEST_F(ModesTest, a_failed_tibetan_font_shows_the_error_code) {
   EXPECT_EQ(model_->messages().size(), 1u) << "the alternate font's result is not tested";
 }
 
-std::int32_t leave_unfilled(std::uint16_t, std::uint16_t, std::uint16_t, command_arg*, command_arg*) {
+std::int32_t TIBET_CALL leave_unfilled(std::uint16_t, std::uint16_t, std::uint16_t, command_arg*,
+                                       command_arg*) {
   return 0;
 }
 

@@ -1,20 +1,22 @@
 // tarvex-cli run as a subprocess: the examples end to end with the bundled tables, standard input and
 // output, the wild-card search, exit statuses, and a round trip of glyph codes back to syllables.
-#include <sys/wait.h>
-
 #include <filesystem>
 
 #include "convert_file.h"
 #include "driver_support.h"
 #include "font_code_pass.h"
+#include "support/process.h"
 #include "tools/sample_tables.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using tsd::testing::native;
+using tsd::testing::quoted;
 using tsd::testing::read_file;
 
-const std::string kCli = TSENDREL_BINARY_DIR "/converter/cli/tarvex-cli";
+const std::string kCli =
+    TSENDREL_BINARY_DIR "/converter/cli/tarvex-cli" + std::string(tsd::testing::kExeSuffix);
 const std::string kData = TSENDREL_SOURCE_DIR "/data";
 const std::string kExamples = TSENDREL_SOURCE_DIR "/examples";
 
@@ -24,23 +26,22 @@ struct CliRun {
   std::string err;
 };
 
-std::string quoted(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
+#ifdef _WIN32
+const std::string kChangeFolder = "cd /d ";
+#else
+const std::string kChangeFolder = "cd ";
+#endif
 
 class cli : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(fs::exists(kCli)) << kCli << " is not built"; }
 
   // Runs tarvex-cli in the test's folder with `args` (already quoted where needed).
-  CliRun run(const std::string& args, const std::string& stdin_file = "/dev/null") {
-    const std::string command = "cd " + quoted(dir.path()) + " && " + quoted(kCli) + " " + args + " <" +
-                                quoted(stdin_file) + " >" + quoted(dir.file(".out")) + " 2>" +
+  CliRun run(const std::string& args, const std::string& stdin_file = tsd::testing::kNullDevice) {
+    const std::string command = kChangeFolder + quoted(dir.path()) + " && " + quoted(kCli) + " " + args +
+                                " <" + quoted(stdin_file) + " >" + quoted(dir.file(".out")) + " 2>" +
                                 quoted(dir.file(".err"));
-    const int raw = std::system(command.c_str());
-    return CliRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(dir.file(".out")),
+    return CliRun{tsd::testing::run_status(command), read_file(dir.file(".out")),
                   read_file(dir.file(".err"))};
   }
   std::string copy_example(const std::string& name) {
@@ -65,8 +66,8 @@ TEST_F(cli, examples_convert_end_to_end_with_the_bundled_tables) {
     copy_example(c.file);
     const CliRun r = run(std::string("-d ") + quoted(kData) + " " + c.options + " " + c.file);
     EXPECT_EQ(r.status, 0) << c.file << "\n" << r.err;
-    EXPECT_EQ(r.err, std::string("Input file path: ./") + c.file + "\nOutput file path: ./" + c.output +
-                         "\n1 file(s) processed\n");
+    EXPECT_EQ(r.err, native(std::string("Input file path: ./") + c.file + "\nOutput file path: ./" +
+                            c.output + "\n1 file(s) processed\n"));
     const std::string rtf = read_file(dir.file(c.output));
     EXPECT_EQ(rtf.rfind("{\\rtf1\\ansi \\deff69\\deflang1033 {\\fonttbl", 0), 0u) << c.file;
     EXPECT_EQ(rtf.back(), '}') << c.file;
@@ -108,11 +109,12 @@ TEST_F(cli, recursive_search_names_outputs_as_the_wild_card_window) {
   dir.write("texts/a.txt", "ka");
   dir.write("texts/b.kvt", "ka");
   dir.write("texts/more/c.TXT", "ga");
-  const CliRun r = run("-d " + quoted(kData) + " -r '*.txt' texts");
+  const CliRun r = run("-d " + quoted(kData) + " -r " + quoted("*.txt") + " texts");
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.err,
-            "Input file path: texts/a.txt\nOutput file path: texts/a.rtf\n"
-            "Input file path: texts/more/c.TXT\nOutput file path: texts/more/c.rtf\n2 file(s) processed\n");
+  EXPECT_EQ(
+      r.err,
+      native("Input file path: texts/a.txt\nOutput file path: texts/a.rtf\n"
+             "Input file path: texts/more/c.TXT\nOutput file path: texts/more/c.rtf\n2 file(s) processed\n"));
   EXPECT_TRUE(fs::exists(dir.file("texts/more/c.rtf")));
   EXPECT_FALSE(fs::exists(dir.file("texts/b.rtf")));
 }
@@ -121,7 +123,8 @@ TEST_F(cli, exit_status_is_1_when_any_file_fails_or_is_skipped) {
   dir.write("a.txt", "ka");
   const CliRun r = run("-d " + quoted(kData) + " a.txt missing.txt");
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("Could not open ./missing.txt\n2 file(s) processed\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(native("Could not open ./missing.txt\n2 file(s) processed\n")), std::string::npos)
+      << r.err;
   EXPECT_TRUE(fs::exists(dir.file("a.rtf")));
   const CliRun skipped = run("-d " + quoted(kData) + " " + std::string(300, 'x') + ".txt");
   EXPECT_EQ(skipped.status, 1);

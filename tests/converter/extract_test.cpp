@@ -9,6 +9,7 @@
 #include "Bsearch.h"
 #include "Find_mat.h"
 #include "extract.h"
+#include "support/process.h"
 #include "support/temp_dir.h"
 #include "translit_support.h"
 #include "translit_tables.h"
@@ -207,7 +208,7 @@ TEST(extract_syllables, every_syllable_as_when_converted_alone) {
 
 TEST(extract_syllables, a_failed_write_is_reported) {
   tsd::Stream src = stream_of(std::string(100000, 'K') + " KA");
-  tsd::Stream dst = tsd::Stream::adopt(std::fopen("/dev/full", "wb"), tsd::Stream::Mode::binary, true);
+  tsd::Stream dst = tsd::Stream::adopt(tsd::testing::open_full_device(), tsd::Stream::Mode::binary, true);
   ASSERT_TRUE(dst.is_open());
   EXPECT_EQ(extract_syllables(src, dst, tables(), 1), -1);
   EXPECT_TRUE(dst.error());
@@ -254,9 +255,10 @@ using extract_checks_death_test = ::testing::Test;
 
 TEST(extract_checks_death_test, name_the_condition_and_module) {
   const char* strings[] = {"A"};
-  EXPECT_DEATH(find_exact("A", strings, 0), "Assertion failed: num_strings > 0, file Find_mat, line [0-9]+");
+  EXPECT_DEATH(find_exact("A", strings, 0),
+               "Assertion failed: num_strings > 0, file Find_mat, line " TSD_DIGITS);
   EXPECT_DEATH(binary_search(nullptr, strings, 1, sizeof(char*), compare_strings),
-               "Assertion failed: name != NULL, file Bsearch, line [0-9]+");
+               "Assertion failed: name != NULL, file Bsearch, line " TSD_DIGITS);
   char word[kWordBufferSize];
   char* end = nullptr;
   EXPECT_DEATH(read_word(nullptr, word, kWordLimit, &end),

@@ -2,6 +2,7 @@
 // its newest 176 keys, and write failures.
 #include "font_code_pass.h"
 #include "driver_support.h"
+#include "support/process.h"
 
 #include <algorithm>
 #include <random>
@@ -79,7 +80,7 @@ TEST(font_code_pass, full_disk_is_reported_once) {
   std::string input;
   for (int i = 0; i < 40000; ++i) input += "ka ";
   tsd::Stream in = h2test::stream_with(input);
-  tsd::Stream full = tsd::Stream::adopt(std::fopen("/dev/full", "w+b"), tsd::Stream::Mode::binary, true);
+  tsd::Stream full = tsd::Stream::adopt(tsd::testing::open_full_device(), tsd::Stream::Mode::binary, true);
   h2test::StatusCapture status;
   EXPECT_EQ(font_code_pass(in, full, 0, h2test::test_key_tables(), state), -1);
   EXPECT_EQ(status.captured,
@@ -90,7 +91,7 @@ TEST(font_code_pass, full_disk_is_reported_once) {
 TEST(font_code_pass, small_word_on_a_full_disk_fails_at_the_end) {
   tsd::SyllableState state;
   tsd::Stream in = h2test::stream_with("ka");
-  tsd::Stream full = tsd::Stream::adopt(std::fopen("/dev/full", "w+b"), tsd::Stream::Mode::binary, true);
+  tsd::Stream full = tsd::Stream::adopt(tsd::testing::open_full_device(), tsd::Stream::Mode::binary, true);
   h2test::StatusCapture status;
   EXPECT_EQ(font_code_pass(in, full, 0, h2test::test_key_tables(), state), -1);
   EXPECT_EQ(status.captured.size(), 1u);

@@ -1,6 +1,8 @@
 // The RTF writer beyond its vectors: the font table, write failures and the bounds of font_count.
 #include "rtf_writer.h"
+
 #include "driver_support.h"
+#include "support/process.h"
 
 namespace {
 
@@ -22,7 +24,7 @@ TEST(rtf_writer, font_table_numbers_every_entry_from_40) {
 TEST(rtf_writer, any_failed_write_returns_minus_one) {
   for (std::size_t size : {std::size_t{0}, std::size_t{10}, std::size_t{200000}}) {
     tsd::Stream in = h2test::stream_with(std::string(size, 'K'));
-    tsd::Stream full = tsd::Stream::adopt(std::fopen("/dev/full", "w"), tsd::Stream::Mode::text, true);
+    tsd::Stream full = tsd::Stream::adopt(tsd::testing::open_full_device(), tsd::Stream::Mode::text, true);
     EXPECT_EQ(write_rtf(in, full, h2test::test_fonts(), kRtfFontCount, kEkorlamBase, kRomanSize, 56, 48), -1)
         << size;
   }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "scheme_passes.h"
+#include "support/process.h"
 
 namespace {
 
@@ -15,7 +16,7 @@ TEST(scheme_passes, a_failed_write_is_reported) {
     tsd::Stream src = tsd::Stream::temporary();
     src.write(std::string(200000, 'k'));
     src.rewind();
-    tsd::Stream dst = tsd::Stream::adopt(std::fopen("/dev/full", "wb"), tsd::Stream::Mode::binary, true);
+    tsd::Stream dst = tsd::Stream::adopt(tsd::testing::open_full_device(), tsd::Stream::Mode::binary, true);
     ASSERT_TRUE(dst.is_open());
     EXPECT_EQ(pass(src, dst), -1);
     EXPECT_TRUE(dst.error());
@@ -28,7 +29,7 @@ TEST(scheme_passes, a_short_output_is_reported_too) {
     tsd::Stream src = tsd::Stream::temporary();
     src.write("ka");
     src.rewind();
-    tsd::Stream dst = tsd::Stream::adopt(std::fopen("/dev/full", "wb"), tsd::Stream::Mode::binary, true);
+    tsd::Stream dst = tsd::Stream::adopt(tsd::testing::open_full_device(), tsd::Stream::Mode::binary, true);
     ASSERT_TRUE(dst.is_open());
     EXPECT_EQ(pass(src, dst), -1);
   }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/keyfont_text.h"
+#include "support/process.h"
 #include "support/temp_dir.h"
 #include "trace.h"
 
@@ -138,9 +139,10 @@ TEST(Get_line, splits_lines_longer_than_the_buffer) {
 
 TEST(Get_line, stops_the_program_on_a_null_argument) {
   EXPECT_DEATH(tsd::Get_line(nullptr, 10, nullptr),
-               "Assertion failed: line != NULL, file Get_line, line [0-9]+");
+               "Assertion failed: line != NULL, file Get_line, line " TSD_DIGITS);
   char line[4];
-  EXPECT_DEATH(tsd::Get_line(line, 4, nullptr), "Assertion failed: fp != NULL, file Get_line, line [0-9]+");
+  EXPECT_DEATH(tsd::Get_line(line, 4, nullptr),
+               "Assertion failed: fp != NULL, file Get_line, line " TSD_DIGITS);
 }
 
 }  // namespace

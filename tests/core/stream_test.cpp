@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/path.h"
+#include "support/process.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -254,7 +255,7 @@ TEST(stream, writing_after_reading_continues_at_the_read_position) {
 }
 
 TEST(stream, write_errors_are_surfaced_by_flush_and_close) {
-  Stream s = Stream::adopt(std::fopen("/dev/full", "wb"), Stream::Mode::text, true);
+  Stream s = Stream::adopt(tsd::testing::open_full_device(), Stream::Mode::text, true);
   ASSERT_TRUE(s.is_open());
   for (int i = 0; i < 100; ++i) s.put('a');
   EXPECT_EQ(s.flush(), -1);
@@ -264,7 +265,7 @@ TEST(stream, write_errors_are_surfaced_by_flush_and_close) {
 }
 
 TEST(stream, a_full_disk_is_noticed_when_the_buffer_spills) {
-  Stream s = Stream::adopt(std::fopen("/dev/full", "wb"), Stream::Mode::binary, true);
+  Stream s = Stream::adopt(tsd::testing::open_full_device(), Stream::Mode::binary, true);
   int failed_at = -1;
   for (int i = 0; i < 300000 && failed_at < 0; ++i)
     if (s.put('a') == Stream::end) failed_at = i;

@@ -1,0 +1,99 @@
+// Running the project's programs from a test, and the platform's special files that tests lean on: the
+// command's exit status and what it printed, quoting for the platform's shell (sh here, cmd on Windows),
+// the null device, and a file whose writes fail as on a full disk.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+namespace tsd::testing {
+
+// A run of digits in a death test's pattern: GoogleTest's own regular expressions on Windows have no
+// brackets.
+#ifdef _WIN32
+#define TSD_DIGITS "\\d+"
+#else
+#define TSD_DIGITS "[0-9]+"
+#endif
+
+#ifdef _WIN32
+inline constexpr const char* kNullDevice = "NUL";
+inline constexpr const char* kExeSuffix = ".exe";
+#else
+inline constexpr const char* kNullDevice = "/dev/null";
+inline constexpr const char* kExeSuffix = "";
+#endif
+
+// One argument as the shell reads it back unchanged.
+inline std::string quoted(const std::string& s) {
+#ifdef _WIN32
+  return "\"" + s + "\"";
+#else
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+#endif
+}
+
+#ifdef _WIN32
+// cmd takes off the first and last quotes of a line that starts with one: a spare pair keeps the rest.
+inline std::string shell_line(const std::string& command) {
+  return "\"" + command + "\"";
+}
+inline int exit_status(int raw) {
+  return raw;
+}
+#else
+inline std::string shell_line(const std::string& command) {
+  return command;
+}
+inline int exit_status(int raw) {
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+#endif
+
+// Runs `command` through the shell; its exit status, or -1 when it did not end normally.
+inline int run_status(const std::string& command) {
+  return exit_status(std::system(shell_line(command).c_str()));
+}
+
+struct Captured {
+  int status = -1;
+  std::string output;
+};
+
+// Runs `command` and collects its standard output.
+inline Captured run_captured(const std::string& command) {
+  Captured result;
+#ifdef _WIN32
+  std::FILE* pipe = _popen(shell_line(command).c_str(), "rb");
+#else
+  std::FILE* pipe = popen(command.c_str(), "r");
+#endif
+  if (pipe == nullptr) return result;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.output.append(buffer, n);
+#ifdef _WIN32
+  result.status = _pclose(pipe);
+#else
+  result.status = exit_status(pclose(pipe));
+#endif
+  return result;
+}
+
+// An open file whose writes all fail, as on a full disk: the full device here; on Windows, which has
+// none, the null device opened for reading only, which refuses every write.
+inline std::FILE* open_full_device() {
+#ifdef _WIN32
+  return std::fopen(kNullDevice, "rb");
+#else
+  return std::fopen("/dev/full", "w+b");
+#endif
+}
+
+}  // namespace tsd::testing
