@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "platform/new_file.h"
+
 namespace tsd {
 
 std::string addin_folder();

@@ -39,26 +39,31 @@ class batch_own_files : public ::testing::Test {
 
 TEST_F(batch_own_files, an_input_of_the_batch_is_never_an_output_whatever_the_order_and_spelling) {
   const std::string d = dir.path();
+  const auto in = [](const std::string& folder, const char* name) { return tsd::join_path(folder, name); };
   struct Case {
     const char* name;
     std::vector<SelectedFile> files;
     Lines refusals;  // the lines after each file's two path lines
   } cases[] = {
-      {"text first", {{d, "z.txt"}, {d, "z.rtf"}}, {input_line(d + "/z.rtf", d + "/z.rtf"), kIdentical}},
-      {"rtf first", {{d, "z.rtf"}, {d, "z.txt"}}, {kIdentical, input_line(d + "/z.rtf", d + "/z.rtf")}},
+      {"text first", {{d, "z.txt"}, {d, "z.rtf"}}, {input_line(in(d, "z.rtf"), in(d, "z.rtf")), kIdentical}},
+      {"rtf first", {{d, "z.rtf"}, {d, "z.txt"}}, {kIdentical, input_line(in(d, "z.rtf"), in(d, "z.rtf"))}},
       {"other spelling",
        {{d, "z.txt"}, {d + "/.", "z.rtf"}},
-       {input_line(d + "/z.rtf", d + "/./z.rtf"), kIdentical}},
+       {input_line(in(d, "z.rtf"), in(d + "/.", "z.rtf")), kIdentical}},
+#ifndef _WIN32  // Wine makes no file links
       {"through a link",
        {{d, "z.txt"}, {d, "link.rtf"}},
-       {input_line(d + "/z.rtf", d + "/link.rtf"), kIdentical}},
+       {input_line(in(d, "z.rtf"), in(d, "link.rtf")), kIdentical}},
+#endif
   };
   for (Case& c : cases) {
     dir.write("z.txt", "KA GA\n");
     const std::string mine = old_file("z.rtf", "MINE\n");
     const fs::file_time_type time = fs::last_write_time(mine);
+#ifndef _WIN32
     fs::remove(dir.file("link.rtf"));
     fs::create_symlink(mine, dir.file("link.rtf"));
+#endif
     StatusCapture status;
     const BatchResult r = convert_selected_files(request, c.files);
     Lines refusals;

@@ -4,8 +4,10 @@
 #include <csignal>
 #include <filesystem>
 
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 #include "convert_file.h"
 #include "driver_support.h"
@@ -26,6 +28,7 @@ std::vector<std::string> names_in(const std::string& folder) {
   return names;
 }
 
+#ifndef _WIN32
 // Holds the size that a file of this process may grow to, as a full disk would; restores it afterwards.
 class FileSizeLimit {
  public:
@@ -41,6 +44,7 @@ class FileSizeLimit {
  private:
   rlimit saved_{};
 };
+#endif
 
 class driver_output : public ::testing::Test {
  protected:
@@ -98,6 +102,9 @@ TEST_F(driver_output, failing_conversions_leave_the_old_output_and_nothing_else)
 }
 
 TEST_F(driver_output, a_write_failure_leaves_the_old_output_and_nothing_else) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows has no limit on a file's size to stand in for a full disk";
+#else
   const std::string input = dir.write("a.txt", "KA GA\n");
   for (int type : {kWylieToTsendrel, kKvtsToTsendrel, kWylieToKvts, kKvtsToWylie}) {
     write_old_output();
@@ -111,9 +118,13 @@ TEST_F(driver_output, a_write_failure_leaves_the_old_output_and_nothing_else) {
     expect_old_output_intact("type " + std::to_string(type));
     EXPECT_EQ(names_in(dir.path()), (Lines{"a.rtf", "a.txt"})) << type;
   }
+#endif
 }
 
 TEST_F(driver_output, a_folder_without_room_for_the_new_file_logs_the_three_lines) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a read-only folder still takes new files on Windows";
+#else
   if (geteuid() == 0) GTEST_SKIP() << "folder permissions do not bind the superuser";
   const std::string input = dir.write("a.txt", "KA\n");
   fs::create_directory(dir.file("locked"));
@@ -128,6 +139,7 @@ TEST_F(driver_output, a_folder_without_room_for_the_new_file_logs_the_three_line
                                     "If so, close the file in the application."}));
   EXPECT_EQ(tsd::testing::read_file(locked_output), kOld);
   EXPECT_EQ(names_in(dir.file("locked")), Lines{"a.rtf"});
+#endif
 }
 
 TEST_F(driver_output, a_path_through_a_file_cannot_hold_a_new_file) {
@@ -146,12 +158,17 @@ TEST_F(driver_output, a_success_replaces_the_old_output_and_keeps_its_permission
   fs::permissions(output, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   EXPECT_EQ(convert_file(input.c_str(), output.c_str(), h2test::test_request(kKvtsToWylie)), 0);
   EXPECT_EQ(tsd::testing::read_file(output), "ka\r\n");
+#ifndef _WIN32  // Windows keeps only a read-only flag
   EXPECT_EQ(fs::status(output).permissions(),
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+#endif
   EXPECT_EQ(names_in(dir.path()), (Lines{"a.rtf", "a.txt"}));
 }
 
 TEST_F(driver_output, a_linked_output_replaces_the_file_the_link_names) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Wine cannot create file links";
+#endif
   const std::string input = dir.write("a.txt", "KA\n");
   fs::create_directory(dir.file("real"));
   dir.write("real/a.rtf", kOld);

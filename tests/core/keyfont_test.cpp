@@ -133,10 +133,10 @@ TEST(load_keyfont, accepts_every_font_and_code_in_range) {
   std::string text;
   int records = 0;
   for (int font = 0; font <= 33; ++font, ++records)
-    text += Record("f" + std::to_string(font), 75).with(7, font, 75).text();
+    text += Record(std::string("f").append(std::to_string(font)), 75).with(7, font, 75).text();
   for (int code = 1; code <= 127; ++code) {
     if (code == 20) continue;
-    text += Record("a" + std::to_string(code), 75).with(7, 0, code).text();
+    text += Record(std::string("a").append(std::to_string(code)), 75).with(7, 0, code).text();
     ++records;
   }
   EXPECT_EQ(load<tsd::kAddinForms>(text).count, records);
@@ -147,7 +147,7 @@ TEST(load_keyfont, accepts_every_font_and_code_in_range) {
   int converter_records = 0;
   for (int code = 1; code <= 127; ++code) {
     if (code == 10 || (code >= 19 && code <= 24)) continue;
-    converter_text += Record("a" + std::to_string(code), 75).with(7, 0, code).text();
+    converter_text += Record(std::string("a").append(std::to_string(code)), 75).with(7, 0, code).text();
     ++converter_records;
   }
   EXPECT_EQ(converter_records, 127 - 1 - converter_codes_left_out);
