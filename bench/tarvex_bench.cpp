@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <random>
 #include <string>
 
@@ -18,6 +19,7 @@
 #include "rtf_writer.h"
 #include "scheme_passes.h"
 #include "startup.h"
+#include "unicode_keys.h"
 
 namespace {
 
@@ -147,6 +149,32 @@ int main(int argc, char** argv) {
   pass("write_rtf", glyphs, binary, text, 0, [&](Stream& in, Stream& out) {
     write_rtf(in, out, tables.rtf_fonts.data(), tables.font_count, kEkorlamBase, kRomanSize, 56, 48);
   });
+  if (only.empty() || only == "syllable_to_unicode") {
+    // The key table alone: every run of keys between blanks of the syllable file, held in memory, to UTF-8.
+    std::string keys;
+    {
+      std::ifstream in(syllables, std::ios::binary);
+      keys.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    std::string utf8(keys.size() * 4, '\0');
+    long long written = 0;
+    const double seconds = best_of(runs, output, [&] {
+      written = 0;
+      const char* const end = keys.data() + keys.size();
+      for (const char* p = keys.data(); p < end;) {
+        const char* q = p;
+        while (q<end&& static_cast<unsigned char>(*q)> ' ') ++q;
+        if (q > p) {
+          const int n = syllable_to_unicode(std::string_view(p, static_cast<std::size_t>(q - p)),
+                                            utf8.data() + written, static_cast<int>(utf8.size() - written));
+          written += n > 0 ? n : 0;
+        }
+        p = q + 1;
+      }
+    });
+    if (written == 0) fail("syllable_to_unicode wrote nothing");
+    report("syllable_to_unicode", keys.size(), seconds, 0);
+  }
 
   std::printf("\nEnd to end (convert_file)\n");
   const struct {

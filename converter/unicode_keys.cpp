@@ -1,29 +1,51 @@
 #include "unicode_keys.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "composer.h"
 #include "keyfont.h"
 #include "translit_tables.h"
 
+// A key string is read by a state machine made at compile time from `unicode_keys`: for every key and
+// state, the UTF-8 that the key writes there and the state after it. The loop then does the same few
+// moves for every key, with no branch that depends on the key.
+
 namespace {
 
-struct Utf8 {
-  unsigned char length = 0;
+// Where the reader stands. Outside a stack it also knows what a vowel sign would follow: nothing (no
+// letter), or a letter or sign of that canonical combining class, which keeps the signs in canonical order.
+enum State : unsigned char {
+  kNoBase,        // outside a stack, nothing a vowel sign can sit on
+  kAfterLetter,   // outside, after a letter, a stack or a sign of class 0 (the anusvara)
+  kAfter129,      // outside, after the a-chung of a stack (class 129)
+  kAfter130,      // outside, after a vowel sign of class 130
+  kAfter132,      // outside, after the u sign (class 132)
+  kStackEmpty,    // just after the stack key
+  kStackLetters,  // in a stack after its first letter
+  kStackAchung,   // in a stack after an apostrophe: its a-chung comes when the stack closes
+  kRefused,       // a key without meaning was read: the rest is ignored and the string refused
+  kStates,
+};
+
+// The UTF-8 that one key writes in one state: at most 12 bytes, padded so that it is copied whole in one
+// move.
+struct Cell {
   char bytes[15] = {};
+  unsigned char length = 0;
 };
+static_assert(sizeof(Cell) == 16);
 
-// One key as the hot loop wants it: the role, the UTF-8 of both forms, and the combining classes at both
-// ends of the text, which keep the vowel signs in canonical order.
-struct CompiledKey {
-  KeyRole role = KeyRole::none;
-  unsigned char first_class = 0;
-  unsigned char last_class = 0;
-  Utf8 text;
-  Utf8 subjoined;
-};
+// Every character of the table lies in U+0800..U+FFFF (the Tibetan block): three bytes each.
+constexpr void append_utf8(Cell& cell, char32_t c) {
+  if (c < 0x800 || c > 0xFFFF || cell.length + 3 > static_cast<int>(sizeof cell.bytes))
+    throw "the key table writes only three-byte characters, at most five per cell";
+  cell.bytes[cell.length++] = static_cast<char>(0xE0 | (c >> 12));
+  cell.bytes[cell.length++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+  cell.bytes[cell.length++] = static_cast<char>(0x80 | (c & 0x3F));
+}
 
-// Canonical combining classes of the Tibetan signs that the table writes; every other one it writes is 0.
+// Canonical combining classes of the Tibetan signs that the table writes; the others it writes are 0.
 constexpr unsigned char combining_class(char32_t c) {
   switch (c) {
     case 0x0F71:
@@ -44,128 +66,149 @@ constexpr unsigned char combining_class(char32_t c) {
   }
 }
 
-constexpr void append_utf8(Utf8& u, char32_t c) {
-  if (c < 0x80) {
-    u.bytes[u.length++] = static_cast<char>(c);
-  } else if (c < 0x800) {
-    u.bytes[u.length++] = static_cast<char>(0xC0 | (c >> 6));
-    u.bytes[u.length++] = static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    u.bytes[u.length++] = static_cast<char>(0xE0 | (c >> 12));
-    u.bytes[u.length++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    u.bytes[u.length++] = static_cast<char>(0x80 | (c & 0x3F));
+constexpr char32_t kAchungUnder = 0x0F71;
+
+constexpr unsigned char class_after(State s) {
+  switch (s) {
+    case kAfter129:
+      return 129;
+    case kAfter130:
+      return 130;
+    case kAfter132:
+      return 132;
+    default:
+      return 0;
   }
 }
 
-constexpr Utf8 utf8_of(char32_t c) {
-  Utf8 u;
-  append_utf8(u, c);
-  return u;
+constexpr State state_after_class(unsigned char cls) {
+  return cls == 129 ? kAfter129 : cls == 130 ? kAfter130 : cls == 132 ? kAfter132 : kAfterLetter;
 }
 
-constexpr std::array<signed char, 256> kIndex = [] {
-  std::array<signed char, 256> index{};
-  index.fill(-1);
-  for (std::size_t i = 0; i < unicode_keys.size(); ++i)
-    index[static_cast<unsigned char>(unicode_keys[i].key)] = static_cast<signed char>(i);
-  return index;
-}();
-static_assert(unicode_keys.size() < 128);
+struct Step {
+  Cell cell;
+  State next = kRefused;
+};
 
-constexpr std::array<CompiledKey, 256> kCompiled = [] {
-  std::array<CompiledKey, 256> keys{};
-  for (const UnicodeKey& k : unicode_keys) {
-    CompiledKey& c = keys[static_cast<unsigned char>(k.key)];
-    c.role = k.role;
-    for (const char32_t cp : k.text) {
-      if (cp == 0) break;
-      if (c.text.length == 0) c.first_class = combining_class(cp);
-      c.last_class = combining_class(cp);
-      append_utf8(c.text, cp);
+constexpr int text_length(const UnicodeKey& k) {
+  int n = 0;
+  while (n < 4 && k.text[n] != 0) ++n;
+  return n;
+}
+
+// What key `k` does in state `s`.
+constexpr Step step(const UnicodeKey& k, State s) {
+  Step out;
+  if (s == kRefused || k.role == KeyRole::none) return out;
+  const bool in_stack = s == kStackEmpty || s == kStackLetters || s == kStackAchung;
+  const bool letter = k.role == KeyRole::letter || k.role == KeyRole::apostrophe;
+  if (letter) {
+    if (s == kStackAchung) {
+      // Another apostrophe changes nothing; a letter after the a-chung of a stack belongs to no stack.
+      out.next = k.role == KeyRole::apostrophe ? kStackAchung : kRefused;
+    } else if (s == kStackLetters) {
+      if (k.role == KeyRole::apostrophe) {
+        out.next = kStackAchung;
+      } else {
+        append_utf8(out.cell, k.subjoined);
+        out.next = kStackLetters;
+      }
+    } else {
+      append_utf8(out.cell, k.text[0]);
+      out.next = in_stack ? kStackLetters : kAfterLetter;
     }
-    if (k.subjoined != 0) append_utf8(c.subjoined, k.subjoined);
+    return out;
   }
-  return keys;
+  // Every other key closes an open stack first; a digit, mark or symbol has no place in one.
+  if (in_stack) {
+    if (k.role == KeyRole::mark || k.role == KeyRole::symbol) return out;
+    if (s == kStackAchung) append_utf8(out.cell, kAchungUnder);
+    s = s == kStackEmpty ? kNoBase : s == kStackLetters ? kAfterLetter : kAfter129;
+  }
+  const int n = text_length(k);
+  switch (k.role) {
+    case KeyRole::stack:
+      out.next = kStackEmpty;
+      break;
+    case KeyRole::inherent:
+      out.next = s;
+      break;
+    case KeyRole::vowel: {
+      const unsigned char first = combining_class(k.text[0]);
+      if (s == kNoBase || (first != 0 && first < class_after(s))) return Step{};
+      for (int i = 0; i < n; ++i) append_utf8(out.cell, k.text[i]);
+      out.next = state_after_class(combining_class(k.text[n - 1]));
+      break;
+    }
+    default:  // separator, mark, symbol
+      for (int i = 0; i < n; ++i) append_utf8(out.cell, k.text[i]);
+      out.next = kNoBase;
+      break;
+  }
+  return out;
+}
+
+// Keys by number: 0 for a key without meaning, i + 1 for unicode_keys[i].
+constexpr std::array<unsigned char, 256> kKeyNumber = [] {
+  std::array<unsigned char, 256> numbers{};
+  for (std::size_t i = 0; i < unicode_keys.size(); ++i)
+    numbers[static_cast<unsigned char>(unicode_keys[i].key)] = static_cast<unsigned char>(i + 1);
+  return numbers;
+}();
+constexpr std::size_t kKeys = unicode_keys.size() + 1;
+static_assert(kKeys < 256);
+
+struct Machine {
+  std::array<std::array<Cell, kStates>, kKeys> cells{};
+  std::array<std::array<State, kStates>, kKeys> next{};
+};
+
+constexpr Machine kMachine = [] {
+  Machine m;
+  for (std::size_t key = 0; key < kKeys; ++key)
+    for (int s = 0; s < kStates; ++s) {
+      const Step st = key == 0 ? Step{} : step(unicode_keys[key - 1], static_cast<State>(s));
+      m.cells[key][static_cast<std::size_t>(s)] = st.cell;
+      m.next[key][static_cast<std::size_t>(s)] = st.next;
+    }
+  return m;
 }();
 
-constexpr Utf8 kAchungUnder = utf8_of(0x0F71);
-constexpr unsigned char kAchungClass = combining_class(0x0F71);
+constexpr Cell kAchungCell = [] {
+  Cell c;
+  append_utf8(c, kAchungUnder);
+  return c;
+}();
 
 constexpr int kTooSmall = -1;
 constexpr int kNoMeaning = -2;
 
+// Appends `cell` at `p`. Where the buffer has room for the whole padded cell it is copied in one move;
+// the bytes after the text are then scratch.
+inline bool put(char*& p, const char* limit, const Cell& cell) {
+  if (limit - p >= static_cast<std::ptrdiff_t>(sizeof cell)) {
+    std::memcpy(p, &cell, sizeof cell);
+  } else {
+    if (limit - p < cell.length) return false;
+    std::memcpy(p, cell.bytes, cell.length);
+  }
+  p += cell.length;
+  return true;
+}
+
 // The work of syllable_to_unicode, telling a key without meaning (kNoMeaning) from a full buffer.
 int write_keys(std::string_view keys, char* out, int capacity) {
-  int n = 0;
-  bool in_stack = false;
-  int stack_letters = 0;
-  bool achung = false;  // an apostrophe after the stack's first letter: U+0F71 when the stack closes
-  bool base = false;    // a letter or stack is written that a vowel sign can sit on
-  unsigned char last_class = 0;
-  auto put = [&](const Utf8& u) {
-    if (u.length > capacity - n) return false;
-    std::memcpy(out + n, u.bytes, u.length);
-    n += u.length;
-    return true;
-  };
-  auto close_stack = [&] {
-    in_stack = false;
-    base = stack_letters > 0;
-    if (!achung) return true;
-    last_class = kAchungClass;
-    return put(kAchungUnder);
-  };
-
+  char* p = out;
+  const char* const limit = out + capacity;
+  std::size_t s = kNoBase;
   for (const char ch : keys) {
-    const CompiledKey& k = kCompiled[static_cast<unsigned char>(ch)];
-    switch (k.role) {
-      case KeyRole::none:
-        return kNoMeaning;
-      case KeyRole::apostrophe:
-        if (in_stack && stack_letters > 0) {
-          achung = true;
-          break;
-        }
-        [[fallthrough]];
-      case KeyRole::letter:
-        if (!put(in_stack && stack_letters > 0 ? k.subjoined : k.text)) return kTooSmall;
-        stack_letters += in_stack ? 1 : 0;
-        base = true;
-        last_class = 0;
-        break;
-      case KeyRole::stack:
-        if (in_stack && !close_stack()) return kTooSmall;
-        in_stack = true;
-        stack_letters = 0;
-        achung = false;
-        base = false;
-        break;
-      case KeyRole::inherent:
-        if (in_stack && !close_stack()) return kTooSmall;
-        break;
-      case KeyRole::vowel:
-        if (in_stack && !close_stack()) return kTooSmall;
-        if (!base || (k.first_class != 0 && k.first_class < last_class)) return kNoMeaning;
-        if (!put(k.text)) return kTooSmall;
-        last_class = k.last_class;
-        break;
-      case KeyRole::separator:
-        if (in_stack && !close_stack()) return kTooSmall;
-        if (!put(k.text)) return kTooSmall;
-        base = false;
-        last_class = 0;
-        break;
-      case KeyRole::mark:
-      case KeyRole::symbol:
-        if (in_stack) return kNoMeaning;
-        if (!put(k.text)) return kTooSmall;
-        base = false;
-        last_class = k.last_class;
-        break;
-    }
+    const std::size_t key = kKeyNumber[static_cast<unsigned char>(ch)];
+    if (!put(p, limit, kMachine.cells[key][s])) return kTooSmall;
+    s = kMachine.next[key][s];
   }
-  if (in_stack && !close_stack()) return kTooSmall;
-  return n;
+  if (s == kRefused) return kNoMeaning;
+  if (s == kStackAchung && !put(p, limit, kAchungCell)) return kTooSmall;
+  return static_cast<int>(p - out);
 }
 
 // The composer's vowel character of each vowel code 1..15.
@@ -173,7 +216,7 @@ constexpr std::array<char, tsd::kFormCount> kVowelOfCode = [] {
   std::array<char, tsd::kFormCount> vowels{};
   for (int c = 1; c < 256; ++c)
     if (const int code = tsd::vowel_code(static_cast<unsigned char>(c)); code > 0)
-      vowels[code] = static_cast<char>(c);
+      vowels[static_cast<std::size_t>(code)] = static_cast<char>(c);
   return vowels;
 }();
 
@@ -182,11 +225,16 @@ constexpr char key_of(char internal) {
   return internal == '$' ? kStackKey : internal;
 }
 
+KeyRole role_of(char key) {
+  const UnicodeKey* k = unicode_key(static_cast<unsigned char>(key));
+  return k == nullptr ? KeyRole::none : k->role;
+}
+
 }  // namespace
 
 const UnicodeKey* unicode_key(unsigned char key) {
-  const int i = kIndex[key];
-  return i < 0 ? nullptr : &unicode_keys[static_cast<std::size_t>(i)];
+  const std::size_t number = kKeyNumber[key];
+  return number == 0 ? nullptr : &unicode_keys[number - 1];
 }
 
 int syllable_to_unicode(std::string_view keys, char* out, int capacity) {
@@ -198,9 +246,8 @@ int entry_form_unicode(std::string_view entry_string, int form, char* out, int c
   if (entry_string.empty() || entry_string.size() > 7 || form < 0 || form >= tsd::kFormCount) return 0;
   char keys[16];
   int k = 0;
-  const CompiledKey& first = kCompiled[static_cast<unsigned char>(key_of(entry_string[0]))];
-  const bool stands_alone =
-      first.role == KeyRole::mark || first.role == KeyRole::symbol || first.role == KeyRole::separator;
+  const KeyRole first = role_of(key_of(entry_string[0]));
+  const bool stands_alone = first == KeyRole::mark || first == KeyRole::symbol || first == KeyRole::separator;
   if (entry_string.size() == 1 && stands_alone) {
     if (form != tsd::kFormBase) return 0;
     keys[k++] = key_of(entry_string[0]);
@@ -208,7 +255,7 @@ int entry_form_unicode(std::string_view entry_string, int form, char* out, int c
     // A letter or a stack: typed as a stack, so that the apostrophe forms get their a-chung.
     keys[k++] = kStackKey;
     for (const char c : entry_string) {
-      const KeyRole role = kCompiled[static_cast<unsigned char>(key_of(c))].role;
+      const KeyRole role = role_of(key_of(c));
       if (role != KeyRole::letter && role != KeyRole::apostrophe) return 0;
       keys[k++] = key_of(c);
     }

@@ -124,8 +124,9 @@ const UnicodeKey* unicode_key(unsigned char key);
 // in out[0 .. capacity): letters outside a stack each whole; a stack's first letter whole and the rest
 // subjoined, the a-chung of a stack as U+0F71 after them; each vowel sign after its letter or stack. The
 // text is not NUL-terminated. Returns the number of bytes written, or -1 when a key has no meaning in
-// Unicode, a vowel has no letter to sit on, a mark stands inside a stack, the signs would not be in
-// canonical order, or `out` is too small; the bytes written then mean nothing.
+// Unicode, a vowel has no letter to sit on, a mark or a letter follows the a-chung inside a stack, a mark
+// stands inside a stack, the signs would not be in canonical order, or `out` is too small. Bytes of `out`
+// past the result may have been written too (scratch); after a failure none of them means anything.
 int syllable_to_unicode(std::string_view keys, char* out, int capacity);
 
 // Form `form` (0..17) of the key-font entry whose string is `entry_string` (internal keymap characters,

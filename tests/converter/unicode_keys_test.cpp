@@ -223,6 +223,13 @@ TEST(unicode_keys, faults_in_a_key_string_are_refused) {
     EXPECT_EQ(to_unicode(keys), "(no meaning)") << keys;
 }
 
+TEST(unicode_keys, a_stack_open_at_the_end_is_closed_there) {
+  EXPECT_EQ(to_unicode("fsgr"), "སྒྲ");
+  EXPECT_EQ(to_unicode("fk'"), "ཀཱ");
+  EXPECT_EQ(to_unicode("f"), "");
+  EXPECT_EQ(to_unicode("kaf"), "ཀ");
+}
+
 TEST(unicode_keys, a_too_small_buffer_is_refused_without_writing_past_it) {
   for (const std::string_view keys : {"bfsgrubs", "fA'u&", "=", ">", "fk'i", "ka."}) {
     const int needed = static_cast<int>(to_unicode(keys).size());
