@@ -1,7 +1,9 @@
 #include "convert_file.h"
 
+#include <cerrno>
 #include <cstring>
 
+#include "diagnostics.h"
 #include "extract.h"
 #include "log_status.h"
 #include "platform/file_identity.h"
@@ -48,9 +50,17 @@ struct Files {
 };
 
 void log_output_not_opened(const char* output_path) {
+  const int reason = errno;
   log_status("Program could not open output file %s", output_path);
   log_status("Please check whether this file is being used by another application.");
   log_status("If so, close the file in the application.");
+  report_reason(output_path, reason);
+}
+
+void log_input_not_opened(const char* input_path) {
+  const int reason = errno;
+  log_status("Could not open %s", input_path);
+  report_reason(input_path, reason);
 }
 
 // Steps over a UTF-8 byte-order mark at the very start, which editors such as Notepad write before plain
@@ -158,9 +168,10 @@ int convert_file_until(const char* input_path, const char* output_path, const Co
   }
 
   Files files;
+  errno = 0;
   files.input = tsd::Stream::open_read(input_path, tsd::Stream::Mode::text);
   if (!files.input.is_open()) {
-    log_status("Could not open %s", input_path);
+    log_input_not_opened(input_path);
     return -1;
   }
 
@@ -176,7 +187,7 @@ int convert_file_until(const char* input_path, const char* output_path, const Co
   // A path that opens but cannot be read (a directory) is no input file.
   if (files.input.error() || files.input.rewind() != 0 ||
       (byte_order_mark && !skip_byte_order_mark(files.input))) {
-    log_status("Could not open %s", input_path);
+    log_input_not_opened(input_path);
     return -1;
   }
 

@@ -25,7 +25,7 @@ std::string table_load_message(const char* file_name) {
   return message;
 }
 
-int load_converter_tables(const char* directory, tsd::ReportFn show_error_box) {
+int load_converter_tables(const char* directory, tsd::ReportFn show_error_box, tsd::TableProblem* problem) {
   if (tables.loaded) return 0;
   tables.help_path = tsd::join_path(directory, "tarvex.txt");
   const std::string keyfont_path = tsd::join_path(directory, "keyfont");
@@ -35,8 +35,8 @@ int load_converter_tables(const char* directory, tsd::ReportFn show_error_box) {
   // same.
   tables.translit_tables = built_translit_tables();
   // load_key_tables empties both tables before it reads the files.
-  const int result =
-      tsd::load_key_tables(keyfont_path.c_str(), keymap_path.c_str(), tables.key_tables, show_error_box);
+  const int result = tsd::load_key_tables(keyfont_path.c_str(), keymap_path.c_str(), tables.key_tables,
+                                          show_error_box, problem);
   if (result == -1) {
     if (show_error_box) show_error_box(table_load_message("keyfont").c_str());
     return -1;

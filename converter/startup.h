@@ -22,8 +22,10 @@ struct ConverterTables {
 const ConverterTables& converter_tables();
 
 // Loads the tables once per process from `directory`. 0 on success (also when already loaded); -1 after
-// handing the start-up message to `show_error_box`, after which the program ends.
-int load_converter_tables(const char* directory, tsd::ReportFn show_error_box);
+// handing the start-up message to `show_error_box`, after which the program ends; `problem`, when given,
+// then names the file tried and why it did not load.
+int load_converter_tables(const char* directory, tsd::ReportFn show_error_box,
+                          tsd::TableProblem* problem = nullptr);
 
 // The start-up message for a table file that did not load ("keyfont" or "keymap").
 std::string table_load_message(const char* file_name);

@@ -267,13 +267,14 @@ int compose_key(int key, unsigned char* buf, const KeyTables<Forms>& t, Syllable
 
 template <int Forms>
 int load_key_tables(const char* keyfont_path, const char* keymap_path, KeyTables<Forms>& tables,
-                    ReportFn report) {
+                    ReportFn report, TableProblem* problem) {
   tables.tib_chars = {};
   tables.tib_keys = {};
-  const int loaded = load_keyfont(keyfont_path, tables.tib_chars.data(), kTibCharsCapacity, report);
+  const int loaded = load_keyfont(keyfont_path, tables.tib_chars.data(), kTibCharsCapacity, report, problem);
   tables.table_size = loaded > 0 ? loaded : 0;
   if (loaded < 1) return -1;
-  if (load_keymap(keymap_path, tables.tib_keys, tables.tib_chars.data(), tables.table_size) < 0) return -2;
+  if (load_keymap(keymap_path, tables.tib_keys, tables.tib_chars.data(), tables.table_size, problem) < 0)
+    return -2;
   build_stack_index(tables.tib_chars.data(), tables.stack_index);
   return 0;
 }
@@ -283,8 +284,9 @@ template int compose_key<kConverterForms>(int, unsigned char*, const KeyTables<k
 template int compose_key<kAddinForms>(int, unsigned char*, const KeyTables<kAddinForms>&, SyllableState&);
 template int compose_key<kConverterForms>(int, unsigned char*, const KeyTables<kConverterForms>&,
                                           SyllableState&, int&);
-template int load_key_tables<kConverterForms>(const char*, const char*, KeyTables<kConverterForms>&,
-                                              ReportFn);
-template int load_key_tables<kAddinForms>(const char*, const char*, KeyTables<kAddinForms>&, ReportFn);
+template int load_key_tables<kConverterForms>(const char*, const char*, KeyTables<kConverterForms>&, ReportFn,
+                                              TableProblem*);
+template int load_key_tables<kAddinForms>(const char*, const char*, KeyTables<kAddinForms>&, ReportFn,
+                                          TableProblem*);
 
 }  // namespace tsd

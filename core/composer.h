@@ -52,9 +52,10 @@ struct KeyTables {
 // Loads keyfont then keymap and builds the stack index. 0 on success; -1 when keyfont loaded no entry
 // (missing, empty, first record malformed, or too many records: reported through `report`); -2 when the
 // keymap failed. Callers show their own message for each.
+// `problem`, when given, names the file that failed and why.
 template <int Forms>
 int load_key_tables(const char* keyfont_path, const char* keymap_path, KeyTables<Forms>& tables,
-                    ReportFn report);
+                    ReportFn report, TableProblem* problem = nullptr);
 
 // Handles one key: writes its NUL-terminated glyph string into `buf` (kGlyphBufferSize bytes) and returns
 // 1 (handled), 0 (consumed: `a` outside a stack, keys 24 and 25) or -1 (match stack full, nothing changed).

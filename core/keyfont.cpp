@@ -1,6 +1,7 @@
 #include "keyfont.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -66,13 +67,19 @@ constexpr bool code_allowed(long code, bool converter) {
   return !converter || (code != 10 && (code < 19 || code > 24));
 }
 
-void report_form(ReportFn report, int record, const char* name, int form, const char* what, long value,
-                 const char* allowed) {
-  char message[256];
-  std::snprintf(message, sizeof message,
+constexpr int kMessageSize = 256;
+
+void describe_form(char* message, int record, const char* name, int form, const char* what, long value,
+                   const char* allowed) {
+  std::snprintf(message, kMessageSize,
                 "Record %d of the keyfont file (entry \"%s\"), form %d: %s %ld is not allowed; %s.", record,
                 name, form, what, value, allowed);
-  if (report) report(message);
+}
+
+void note_problem(TableProblem* problem, const char* path, const char* why) {
+  if (!problem) return;
+  problem->path = path;
+  problem->why = why;
 }
 
 enum class Parsed { complete, broken, refused };
@@ -80,9 +87,10 @@ enum class Parsed { complete, broken, refused };
 // Parses record number `record` (from 1) into `entry`, storing each value as soon as it is read, so a
 // record that breaks off leaves what it had. The add-in's "%*s" labels and the converter's scratch labels
 // consume the same tokens, so this one parser accepts exactly the files that either format accepts. A
-// value that may not stand in a form, even in a record that breaks off later, refuses the table.
+// value that may not stand in a form, even in a record that breaks off later, refuses the table, with the
+// reason in `message` (kMessageSize bytes).
 template <int Forms>
-Parsed parse_record(Stream& in, TibChar<Forms>& entry, int record, ReportFn report) {
+Parsed parse_record(Stream& in, TibChar<Forms>& entry, int record, char* message) {
   constexpr bool converter = Forms == kConverterForms;
   for (int group = 0; group < kGroupCount; ++group) {
     const int length = read_token(in, group == 0 ? entry.string : nullptr, kMaxName);
@@ -91,7 +99,7 @@ Parsed parse_record(Stream& in, TibChar<Forms>& entry, int record, ReportFn repo
     if (!read_number(in, font)) return Parsed::broken;
     if (group < kFormCount) {
       if (!font_allowed(font)) {
-        report_form(report, record, entry.string, group, "font number", font, "fonts are 0 to 33");
+        describe_form(message, record, entry.string, group, "font number", font, "fonts are 0 to 33");
         return Parsed::refused;
       }
       entry.font_table[group] = static_cast<std::uint8_t>(font);
@@ -99,8 +107,9 @@ Parsed parse_record(Stream& in, TibChar<Forms>& entry, int record, ReportFn repo
     if (!read_number(in, code)) return Parsed::broken;
     if (group < kFormCount) {
       if (!code_allowed(code, converter)) {
-        report_form(report, record, entry.string, group, "character code", code,
-                    converter ? "codes are 1 to 127 but not 10, 19 to 24" : "codes are 1 to 127 but not 20");
+        describe_form(
+            message, record, entry.string, group, "character code", code,
+            converter ? "codes are 1 to 127 but not 10, 19 to 24" : "codes are 1 to 127 but not 20");
         return Parsed::refused;
       }
       entry.font_slot[group] = static_cast<std::uint8_t>(code);
@@ -123,24 +132,38 @@ std::size_t slot_of(std::uint64_t prefix) {
 }  // namespace
 
 template <int Forms>
-int load_keyfont(const char* path, TibChar<Forms>* tib_chars, int capacity, ReportFn report) {
+int load_keyfont(const char* path, TibChar<Forms>* tib_chars, int capacity, ReportFn report,
+                 TableProblem* problem) {
   Stream in = Stream::open_read(path, Stream::Mode::text);
-  if (!in.is_open()) return -1;
+  if (!in.is_open()) {
+    note_problem(problem, path, std::strerror(errno));
+    return -1;
+  }
   int count = 0;
+  char message[kMessageSize];
   for (;;) {
     // The capacity test comes before each record, so the last slot is never filled from a complete record.
     if (count == capacity) {
-      char message[128];
       std::snprintf(message, sizeof message,
                     "Number of entries in keyfont file is larger than available table size = %d", capacity);
       if (report) report(message);
+      note_problem(problem, path, message);
       return -1;
     }
-    const Parsed parsed = parse_record(in, tib_chars[count], count + 1, report);
-    if (parsed == Parsed::refused) return -1;
+    const Parsed parsed = parse_record(in, tib_chars[count], count + 1, message);
+    if (parsed == Parsed::refused) {
+      if (report) report(message);
+      note_problem(problem, path, message);
+      return -1;
+    }
     if (parsed == Parsed::broken) break;
     if (count % 50 == 0) TSD_TRACE(1, "str: %s, ct %d", tib_chars[count].string, count);
     ++count;
+  }
+  if (count == 0) {
+    in.rewind();
+    note_problem(problem, path,
+                 skip_space(in) == Stream::end ? "it holds no record" : "record 1 is malformed");
   }
   return count;
 }
@@ -187,8 +210,9 @@ int find_stack(const StackIndex& index, const char* text, int length, int from) 
   }
 }
 
-template int load_keyfont<kConverterForms>(const char*, TibChar<kConverterForms>*, int, ReportFn);
-template int load_keyfont<kAddinForms>(const char*, TibChar<kAddinForms>*, int, ReportFn);
+template int load_keyfont<kConverterForms>(const char*, TibChar<kConverterForms>*, int, ReportFn,
+                                           TableProblem*);
+template int load_keyfont<kAddinForms>(const char*, TibChar<kAddinForms>*, int, ReportFn, TableProblem*);
 template void build_stack_index<kConverterForms>(const TibChar<kConverterForms>*, StackIndex&);
 template void build_stack_index<kAddinForms>(const TibChar<kAddinForms>*, StackIndex&);
 

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace tsd {
 
@@ -37,8 +38,17 @@ using ReportFn = void (*)(const char* message);
 // cannot be opened (silently), holds more than capacity - 1 records, or gives a form a font outside 0..33
 // or a code that glyph strings reserve: 0, 20, 128 and above, in the converter's table also 10 and 19..24
 // (reported, naming the record, its entry, the form and the value).
+// Why a table did not load, for front ends that name it after their own message: the path tried, and what
+// was wrong ("No such file or directory", "it holds no record", "record 1 is malformed", ...).
+struct TableProblem {
+  std::string path;
+  std::string why;
+};
+
+// `problem`, when given, is filled whenever the load fails or loads no record.
 template <int Forms>
-int load_keyfont(const char* path, TibChar<Forms>* tib_chars, int capacity, ReportFn report);
+int load_keyfont(const char* path, TibChar<Forms>* tib_chars, int capacity, ReportFn report,
+                 TableProblem* problem = nullptr);
 
 // Every prefix (1..7 characters) of every non-empty entry string, hashed, each with the ascending list of
 // the entries whose string begins with it.

@@ -1,6 +1,8 @@
 #include "keymap.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "check.h"
 #include "trace.h"
@@ -51,11 +53,22 @@ int Get_line(char* line, int size, Stream* fp) {
 }
 
 template <int Forms>
-int load_keymap(const char* path, TibKeys& tib_keys, const TibChar<Forms>* tib_chars, int table_size) {
+int load_keymap(const char* path, TibKeys& tib_keys, const TibChar<Forms>* tib_chars, int table_size,
+                TableProblem* problem) {
+  // Fills `problem` and gives the failure result.
+  char why[128];
+  const auto fail = [&](const char* text) {
+    if (problem) {
+      problem->path = path;
+      problem->why = text;
+    }
+    return -1;
+  };
   Stream in = Stream::open_read(path, Stream::Mode::text);
   if (!in.is_open()) {
+    const char* reason = std::strerror(errno);
     trace_text(kSilentLevel, "Could not open keymap file.");
-    return -1;
+    return fail(reason);
   }
   bool listed[128] = {};
   char line[kKeymapLineSize];
@@ -65,11 +78,13 @@ int load_keymap(const char* path, TibKeys& tib_keys, const TibChar<Forms>* tib_c
     const auto internal = static_cast<unsigned char>(line[2]);
     if (key >= 128) {
       report_not_seven_bit(key);
-      return -1;
+      std::snprintf(why, sizeof why, "the key with code %d is not a 7-bit character", key);
+      return fail(why);
     }
     if (listed[key]) {
       report_duplicate(key);
-      return -1;
+      std::snprintf(why, sizeof why, "key %c appears twice in the left column", key);
+      return fail(why);
     }
     listed[key] = true;
     tib_keys[key].ch = static_cast<char>(internal);
@@ -78,14 +93,16 @@ int load_keymap(const char* path, TibKeys& tib_keys, const TibChar<Forms>* tib_c
       if (static_cast<unsigned char>(tib_chars[i].string[0]) == internal && internal != 0) found = i;
     if (found < 0) {
       report_not_found(internal);
-      return -1;
+      std::snprintf(why, sizeof why, "character %c of the right column begins no keyfont entry", internal);
+      return fail(why);
     }
     tib_keys[key].index = found;
   }
   return 0;
 }
 
-template int load_keymap<kConverterForms>(const char*, TibKeys&, const TibChar<kConverterForms>*, int);
-template int load_keymap<kAddinForms>(const char*, TibKeys&, const TibChar<kAddinForms>*, int);
+template int load_keymap<kConverterForms>(const char*, TibKeys&, const TibChar<kConverterForms>*, int,
+                                          TableProblem*);
+template int load_keymap<kAddinForms>(const char*, TibKeys&, const TibChar<kAddinForms>*, int, TableProblem*);
 
 }  // namespace tsd

@@ -26,7 +26,9 @@ int Get_line(char* line, int size, Stream* fp);
 
 // Returns 0 when the keymap loaded (up to its first short line), -1 on a missing file or a bad line,
 // after writing the report to standard error and handing its short text to the trace sink.
+// `problem`, when given, says why the load failed.
 template <int Forms>
-int load_keymap(const char* path, TibKeys& tib_keys, const TibChar<Forms>* tib_chars, int table_size);
+int load_keymap(const char* path, TibKeys& tib_keys, const TibChar<Forms>* tib_chars, int table_size,
+                TableProblem* problem = nullptr);
 
 }  // namespace tsd

@@ -1,6 +1,9 @@
 // tarvex-cli: converts Wylie and KVTS text files as the converter's windows do, from the command line.
 // Reads the files named (or standard input), writes each output beside its input (or where -o says) and
 // every status line to standard error.
+#include <getopt.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -8,9 +11,11 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "batch.h"
+#include "diagnostics.h"
 #include "log_status.h"
 #include "platform/path.h"
 #include "platform/stream.h"
@@ -38,9 +43,9 @@ Options:
                         wylie-kvts  Wylie to KVTS (plain text)
                         kvts-wylie  KVTS to Wylie (plain text)
   -f, --font F        Tibetan font family: ekorlam (default) or korlam
-      --size N        normal Tibetan point size, 8 to 99 (default 28)
-      --small-size N  small Tibetan point size for (parenthesised) text, 8 to 99 and not
-                      above the normal size (default 24)
+      --size N        normal Tibetan point size, a whole number from 8 to 99 (default 28)
+      --small-size N  small Tibetan point size for (parenthesised) text, a whole number
+                      from 8 to 99 and not above the normal size (default 24)
       --keep-cr       keep carriage returns: every line end stays a line end (for lists
                       such as glossaries); otherwise single line ends join lines and a
                       blank line starts a new paragraph
@@ -57,6 +62,9 @@ Options:
   -h, --help          show this text
       --version       show the version
 
+A value may follow its option as the next argument, attached (-tkvts-rtf) or after "="
+(--type=kvts-rtf); a long option may be shortened while it stays unambiguous (--keep).
+
 FILE "-" reads standard input (copied to a temporary file first, so every check of a
 normal file still applies); it must be the only FILE, and its output goes to standard
 output unless -o names a file.
@@ -71,17 +79,40 @@ Every status line goes to standard error exactly as the converter's status windo
 it: "Input file path: ...", "Output file path: ...", the problems of each file, and
 "N file(s) processed" at the end. A path of 260 characters or more is skipped.
 
-Exit status: 0 when every file converted; 1 when any file failed or was skipped;
-2 for bad usage, or when keyfont or keymap does not load.
+Exit status: 0 when every file converted; 1 when any file failed or was skipped, or
+when --help or --version could not be written; 2 for bad usage (a size out of range
+included), or when keyfont or keymap does not load.
 )";
 
+// Standard input and output pass through temporary files; status lines and diagnostics name them as
+// "<stdin>" and "<stdout>" instead.
+struct StandardStreams {
+  std::string input_path;
+  std::string output_path;
+} standard;
+
+std::string shown(std::string text) {
+  for (const auto& [path, name] :
+       {std::pair{standard.input_path, "<stdin>"}, {standard.output_path, "<stdout>"}}) {
+    if (path.empty()) continue;
+    for (std::size_t at; (at = text.find(path)) != std::string::npos;) text.replace(at, path.size(), name);
+  }
+  return text;
+}
+
 void print_line(const char* line) {
-  std::fputs(line, stderr);
+  std::fputs(shown(line).c_str(), stderr);
   std::fputc('\n', stderr);
 }
 
 void report_startup(const char* message) {
   print_line(message);
+}
+
+// The reason for a failure, after the status lines that report it, in the form of the system's tools.
+void print_diagnostic(const Diagnostic& d) {
+  if (d.kind == Diagnostic::Kind::reason)
+    std::fprintf(stderr, "tarvex-cli: %s: %s\n", shown(d.path).c_str(), d.text);
 }
 
 int usage_error(const std::string& message) {
@@ -146,85 +177,108 @@ struct Options {
   std::vector<std::string> files;
 };
 
+// A point size as the command line takes it: a whole number from 8 to 99, nothing else in the text.
+bool valid_size(const std::string& text, int& size) {
+  if (text.empty() || text.size() > 2) return false;
+  size = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    size = size * 10 + (c - '0');
+  }
+  return size >= 8 && size <= 99;
+}
+
+// Ends help and version: their output must have reached standard output.
+int printed(int status) {
+  return std::fflush(stdout) == 0 && !std::ferror(stdout) ? status : kExitFailed;
+}
+
+enum LongOnly { kSize = 256, kSmallSize, kKeepCr, kStage, kVersion };
+
+constexpr option kOptions[] = {
+    {"type", required_argument, nullptr, 't'},     {"font", required_argument, nullptr, 'f'},
+    {"size", required_argument, nullptr, kSize},   {"small-size", required_argument, nullptr, kSmallSize},
+    {"keep-cr", no_argument, nullptr, kKeepCr},    {"data-dir", required_argument, nullptr, 'd'},
+    {"output", required_argument, nullptr, 'o'},   {"recursive", required_argument, nullptr, 'r'},
+    {"stage", required_argument, nullptr, kStage}, {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, kVersion},   {nullptr, 0, nullptr, 0},
+};
+
 // Parses the arguments; returns an exit status when the program ends here (help, version, bad usage).
 std::optional<int> parse(int argc, char** argv, Options& options) {
   options.choices.conversion_type = kWylieToTsendrel;
-  bool only_files = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (only_files || arg == "-" || arg.empty() || arg[0] != '-') {
-      options.files.emplace_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      only_files = true;
-      continue;
-    }
-    if (arg == "-h" || arg == "--help") {
-      std::fputs(kHelp, stdout);
-      return kExitConverted;
-    }
-    if (arg == "--version") {
-      std::printf("tarvex-cli %s\n", TSENDREL_VERSION);
-      return kExitConverted;
-    }
-    if (arg == "--keep-cr") {
-      options.choices.keep_cr = true;
-      continue;
-    }
-    // Every other option takes a value, as the next argument or after "=".
-    std::string name(arg);
-    std::optional<std::string> value;
-    if (const auto eq = name.find('='); eq != std::string::npos && name.rfind("--", 0) == 0) {
-      value = name.substr(eq + 1);
-      name.resize(eq);
-    }
-    static constexpr const char* kWithValue[] = {
-        "-t",         "--type", "-f",       "--font", "--size",      "--small-size", "-d",
-        "--data-dir", "-o",     "--output", "-r",     "--recursive", "--stage"};
-    bool known = false;
-    for (const char* o : kWithValue) known = known || name == o;
-    if (!known) return usage_error("unknown option '" + std::string(arg) + "'");
-    if (!value) {
-      if (i + 1 >= argc) return usage_error("option '" + name + "' needs a value");
-      value = argv[++i];
-    }
-    if (name == "-t" || name == "--type") {
-      static constexpr const char* kTypes[] = {"wylie-rtf", "kvts-rtf", "wylie-kvts", "kvts-wylie"};
-      int type = -1;
-      for (int t = 0; t < 4; ++t)
-        if (*value == kTypes[t]) type = t;
-      if (type < 0) return usage_error("unknown conversion type '" + *value + "'");
-      options.choices.conversion_type = type;
-    } else if (name == "-f" || name == "--font") {
-      if (*value == "ekorlam" || *value == "Ekorlam" || *value == "EKorlam")
-        options.choices.font_family = kEkorlam;
-      else if (*value == "korlam" || *value == "Korlam")
-        options.choices.font_family = kKorlam;
-      else
-        return usage_error("unknown font family '" + *value + "'");
-    } else if (name == "--size") {
-      options.choices.tib_size_text = *value;
-    } else if (name == "--small-size") {
-      options.choices.small_tib_size_text = *value;
-    } else if (name == "-d" || name == "--data-dir") {
-      options.data_dir = *value;
-    } else if (name == "-o" || name == "--output") {
-      options.output = *value;
-    } else if (name == "-r" || name == "--recursive") {
-      options.pattern = *value;
-    } else {
-      if (*value == "kvts")
-        options.stage = Stage::pre_pass;
-      else if (*value == "syllables")
-        options.stage = Stage::syllables;
-      else if (*value == "glyphs")
-        options.stage = Stage::glyphs;
-      else
-        return usage_error("unknown stage '" + *value + "'");
-      options.stage_given = true;
+  int tib_size = kDefaultTibSize, small_size = kDefaultSmallTibSize;
+  opterr = 0;  // the messages below name the option as the user wrote it
+  for (int c; (c = getopt_long(argc, argv, ":t:f:d:o:r:h", kOptions, nullptr)) != -1;) {
+    const std::string value = optarg ? optarg : "";
+    switch (c) {
+      case 'h':
+        std::fputs(kHelp, stdout);
+        return printed(kExitConverted);
+      case kVersion:
+        std::printf("tarvex-cli %s\n", TSENDREL_VERSION);
+        return printed(kExitConverted);
+      case kKeepCr:
+        options.choices.keep_cr = true;
+        break;
+      case 't': {
+        static constexpr const char* kTypes[] = {"wylie-rtf", "kvts-rtf", "wylie-kvts", "kvts-wylie"};
+        int type = -1;
+        for (int t = 0; t < 4; ++t)
+          if (value == kTypes[t]) type = t;
+        if (type < 0) return usage_error("unknown conversion type '" + value + "'");
+        options.choices.conversion_type = type;
+        break;
+      }
+      case 'f':
+        if (value == "ekorlam" || value == "Ekorlam" || value == "EKorlam")
+          options.choices.font_family = kEkorlam;
+        else if (value == "korlam" || value == "Korlam")
+          options.choices.font_family = kKorlam;
+        else
+          return usage_error("unknown font family '" + value + "'");
+        break;
+      case kSize:
+      case kSmallSize: {
+        const bool normal = c == kSize;
+        if (!valid_size(value, normal ? tib_size : small_size))
+          return usage_error(std::string(normal ? "--size" : "--small-size") +
+                             " needs a whole number from 8 to 99, not '" + value + "'");
+        (normal ? options.choices.tib_size_text : options.choices.small_tib_size_text) = value;
+        break;
+      }
+      case 'd':
+        options.data_dir = value;
+        break;
+      case 'o':
+        options.output = value;
+        break;
+      case 'r':
+        options.pattern = value;
+        break;
+      case kStage:
+        if (value == "kvts")
+          options.stage = Stage::pre_pass;
+        else if (value == "syllables")
+          options.stage = Stage::syllables;
+        else if (value == "glyphs")
+          options.stage = Stage::glyphs;
+        else
+          return usage_error("unknown stage '" + value + "'");
+        options.stage_given = true;
+        break;
+      case ':':
+        return usage_error("option '" + std::string(argv[optind - 1]) + "' needs a value");
+      default:
+        if (optopt != 0)
+          return usage_error(std::string("unknown option '-") + static_cast<char>(optopt) + "'");
+        return usage_error("unknown or ambiguous option '" + std::string(argv[optind - 1]) + "'");
     }
   }
+  for (int i = optind; i < argc; ++i) options.files.emplace_back(argv[i]);
+  if (small_size > tib_size)
+    return usage_error("the small size (" + std::to_string(small_size) +
+                       ") must not exceed the normal size (" + std::to_string(tib_size) + ")");
 
   const int type = options.choices.conversion_type;
   if (options.files.empty()) return usage_error("no input FILE given");
@@ -279,8 +333,14 @@ int main(int argc, char** argv) {
   if (const auto done = parse(argc, argv, options)) return *done;
 
   set_log_status(print_line);
+  set_diagnostic_sink(print_diagnostic);
   const std::string data = data_folder(options);
-  if (load_converter_tables(data.c_str(), report_startup) != 0) return kExitUsage;
+  tsd::TableProblem problem;
+  if (load_converter_tables(data.c_str(), report_startup, &problem) != 0) {
+    if (!problem.path.empty())
+      std::fprintf(stderr, "tarvex-cli: %s: %s\n", problem.path.c_str(), problem.why.c_str());
+    return kExitUsage;
+  }
   const ConverterTables& tables = converter_tables();
 
   ConversionRequest request;
@@ -307,13 +367,14 @@ int main(int argc, char** argv) {
   }
   std::string input = options.files.front();
   if (reads_stdin) {
-    input = tsd::join_path(temp.path(), "stdin.txt");
+    input = standard.input_path = tsd::join_path(temp.path(), "stdin.txt");
     if (!copy_stdin_to(input)) {
       print_line("tarvex-cli: could not copy standard input to a temporary file");
       return kExitFailed;
     }
   }
   const std::string output = to_stdout ? tsd::join_path(temp.path(), "stdout.rtf") : *options.output;
+  if (to_stdout) standard.output_path = output;
   const BatchResult result = convert_to_output(request, input, output, {}, options.stage);
   if (to_stdout && result.converted == 1 && !copy_to_stdout(output)) {
     print_line("tarvex-cli: could not write to standard output");

@@ -70,7 +70,10 @@ std::FILE* create_exclusive(const std::string& path, int mode_of_destination) {
 #ifdef _WIN32
 
 int replace_file(const char* from, const char* to) {
-  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 0 : -1;
+  if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
+  // The usual causes: the destination is open in another program, or read-only.
+  errno = EACCES;
+  return -1;
 }
 
 #else
@@ -135,7 +138,9 @@ int NewFile::commit() {
     return kWriteFailed;
   }
   if (replace_file(temporary_.c_str(), target_.c_str()) != 0) {
+    const int reason = errno;
     abandon();
+    errno = reason;
     return kNotReplaced;
   }
   temporary_.clear();

@@ -29,8 +29,8 @@ class NewFile {
   int open(const char* destination, Stream::Mode mode);
   Stream& stream() { return stream_; }
 
-  // Closes the new file and renames it over the destination: 0, kWriteFailed or kNotReplaced; on a
-  // failure the new file is removed.
+  // Closes the new file and renames it over the destination: 0, kWriteFailed or kNotReplaced (errno
+  // set); on a failure the new file is removed.
   int commit();
   // Closes and removes the new file; the destination is untouched.
   void abandon();

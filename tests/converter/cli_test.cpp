@@ -123,7 +123,10 @@ TEST_F(cli, exit_status_is_1_when_any_file_fails_or_is_skipped) {
   dir.write("a.txt", "ka");
   const CliRun r = run("-d " + quoted(kData) + " a.txt missing.txt");
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find(native("Could not open ./missing.txt\n2 file(s) processed\n")), std::string::npos)
+  EXPECT_NE(
+      r.err.find(native("Could not open ./missing.txt\ntarvex-cli: ./missing.txt: No such file or directory\n"
+                        "2 file(s) processed\n")),
+      std::string::npos)
       << r.err;
   EXPECT_TRUE(fs::exists(dir.file("a.rtf")));
   const CliRun skipped = run("-d " + quoted(kData) + " " + std::string(300, 'x') + ".txt");
@@ -145,19 +148,140 @@ TEST_F(cli, bad_usage_and_missing_tables_exit_with_2) {
   EXPECT_EQ(
       r.err,
       "Could not initialize character table from file keyfont.  Please make sure that file keyfont is in the "
-      "same directory as tarvex.exe. Copy from installation diskettes if necessary. Exiting.\n");
+      "same directory as tarvex.exe. Copy from installation diskettes if necessary. Exiting.\ntarvex-cli: " +
+          native(dir.path() + "/keyfont") + ": No such file or directory\n");
 }
 
-TEST_F(cli, bad_size_is_logged_and_the_batch_goes_on) {
+TEST_F(cli, sizes_must_be_whole_numbers_from_8_to_99_with_the_small_size_not_above_the_normal) {
   dir.write("a.txt", "ka");
-  const CliRun r = run("-d " + quoted(kData) + " --size 7 a.txt");
+  struct Case {
+    const char* args;
+    const char* message;
+  } cases[] = {
+      {"--size 7", "--size needs a whole number from 8 to 99, not '7'"},
+      {"--size -5", "--size needs a whole number from 8 to 99, not '-5'"},
+      {"--size 100", "--size needs a whole number from 8 to 99, not '100'"},
+      {"--size 12abc", "--size needs a whole number from 8 to 99, not '12abc'"},
+      {"--size ''", "--size needs a whole number from 8 to 99, not ''"},
+      {"--small-size 7", "--small-size needs a whole number from 8 to 99, not '7'"},
+      {"--small-size=+9", "--small-size needs a whole number from 8 to 99, not '+9'"},
+      {"--small-size 30", "the small size (30) must not exceed the normal size (28)"},
+      {"--size 20 --small-size 24", "the small size (24) must not exceed the normal size (20)"},
+  };
+  for (const Case& c : cases) {
+    const CliRun r = run("-d " + quoted(kData) + " " + c.args + " a.txt");
+    EXPECT_EQ(r.status, 2) << c.args;
+    EXPECT_EQ(r.err,
+              std::string("tarvex-cli: ") + c.message + "\nTry 'tarvex-cli --help' for more information.\n")
+        << c.args;
+    EXPECT_FALSE(fs::exists(dir.file("a.rtf"))) << c.args;
+  }
+  const CliRun ok = run("-d " + quoted(kData) + " --size 8 --small-size 8 a.txt");
+  EXPECT_EQ(ok.status, 0) << ok.err;
+  EXPECT_NE(read_file(dir.file("a.rtf")).find("\\fs16 "), std::string::npos);
+}
+
+TEST_F(cli, values_attach_to_short_options_and_long_options_may_be_shortened) {
+  dir.write("a.txt", "ka\n\nga\n");
+  struct Case {
+    const char* args;
+    const char* output;
+  } cases[] = {
+      {"-twylie-kvts -o out a.txt", "KA\r\n\r\nGA\r\n"},
+      {"--ty=wylie-kvts -oout a.txt", "KA\r\n\r\nGA\r\n"},
+      {"--type wylie-kvts --out out a.txt", "KA\r\n\r\nGA\r\n"},
+  };
+  for (const Case& c : cases) {
+    fs::remove(dir.file("out"));
+    const CliRun r = run("-d " + quoted(kData) + " " + c.args);
+    EXPECT_EQ(r.status, 0) << c.args << "\n" << r.err;
+    EXPECT_EQ(read_file(dir.file("out")), c.output) << c.args;
+  }
+  const CliRun kept = run("-d " + quoted(kData) + " --keep --si=20 --sm 16 -o kept.rtf a.txt");
+  EXPECT_EQ(kept.status, 0) << kept.err;
+  EXPECT_NE(read_file(dir.file("kept.rtf")).find("\\f75\\fs40 "), std::string::npos);
+  EXPECT_NE(read_file(dir.file("kept.rtf")).find("\\par "), std::string::npos);
+  for (const char* ambiguous : {"--s 20 a.txt", "--k=1 a.txt", "-q5 a.txt"}) {
+    const CliRun r = run("-d " + quoted(kData) + " " + ambiguous);
+    EXPECT_EQ(r.status, 2) << ambiguous;
+  }
+}
+
+TEST_F(cli, files_and_tables_that_do_not_open_name_the_reason) {
+  dir.write("a.txt", "ka");
+  const CliRun missing = run("-d " + quoted(kData) + " missing.txt");
+  EXPECT_NE(missing.err.find(native(
+                "Could not open ./missing.txt\ntarvex-cli: ./missing.txt: No such file or directory\n")),
+            std::string::npos)
+      << missing.err;
+  const CliRun no_folder = run("-d " + quoted(kData) + " -o no/such/a.rtf a.txt");
+  EXPECT_NE(no_folder.err.find("If so, close the file in the application.\n"
+                               "tarvex-cli: no/such/a.rtf: "),
+            std::string::npos)
+      << no_folder.err;
+
+  fs::create_directory(dir.file("tables"));
+  const std::string tables = dir.file("tables");
+  const std::string keyfont = read_file(kData + "/keyfont");
+  struct Case {
+    std::string keyfont;
+    std::string keymap;
+    std::string reason;
+  } cases[] = {
+      {"", "", tables + "/keyfont: it holds no record"},
+      {"k 0 x\n", "", tables + "/keyfont: record 1 is malformed"},
+      {keyfont, "", tables + "/keymap: No such file or directory"},
+      {keyfont, "k 1 k\nk 1 k\n", tables + "/keymap: key k appears twice in the left column"},
+  };
+  for (const Case& c : cases) {
+    fs::remove(tables + "/keymap");
+    dir.write("tables/keyfont", c.keyfont);
+    if (!c.keymap.empty()) dir.write("tables/keymap", c.keymap);
+    const CliRun r = run("-d " + quoted(tables) + " a.txt");
+    EXPECT_EQ(r.status, 2) << c.reason;
+    EXPECT_NE(r.err.find("Exiting.\ntarvex-cli: " + native(c.reason) + "\n"), std::string::npos) << r.err;
+  }
+}
+
+TEST_F(cli, standard_input_and_output_are_named_not_their_temporary_files) {
+  dir.write("in.txt", "ka\n");
+  const CliRun r = run("-d " + quoted(kData) + " -t wylie-kvts -", dir.file("in.txt"));
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err.rfind("Bad tibetan point size.\nPlease set to a number between 8 and 99\n"
-                        "Bad small tibetan point size.\n",
-                        0),
-            0u)
-      << r.err;
-  EXPECT_NE(read_file(dir.file("a.rtf")).find("\\fs14 "), std::string::npos);
+  EXPECT_EQ(r.err, "Input file path: <stdin>\nOutput file path: <stdout>\n1 file(s) processed\n");
+  dir.write("bad.txt", "\xff");
+  const CliRun bad = run("-d " + quoted(kData) + " -o out.rtf -", dir.file("bad.txt"));
+  EXPECT_EQ(bad.err,
+            "Input file path: <stdin>\nOutput file path: out.rtf\n"
+            "Error: File begins with non-text characters. Skipping file.\n1 file(s) processed\n");
+}
+
+TEST_F(cli, help_and_version_fail_when_their_output_cannot_be_written) {
+#ifdef _WIN32
+  GTEST_SKIP() << "no full device to write to";
+#else
+  for (const char* option : {"--help", "--version", "-h"})
+    EXPECT_EQ(tsd::testing::run_status(quoted(kCli) + " " + option + " >/dev/full 2>/dev/null"), 1) << option;
+#endif
+}
+
+TEST_F(cli, a_batch_keeps_its_own_files_and_a_failure_keeps_the_old_output) {
+  dir.write("z.txt", "ka kha/\n");
+  dir.write("z.rtf", "MINE\n");
+  const CliRun own = run("-d " + quoted(kData) + " z.txt z.rtf");
+  EXPECT_EQ(own.status, 1);
+  EXPECT_EQ(read_file(dir.file("z.rtf")), "MINE\n");
+  dir.write("y.txt", "kha/\n");
+  dir.write("y", "ga/\n");
+  const CliRun two = run("-d " + quoted(kData) + " y.txt y");
+  EXPECT_EQ(two.status, 1);
+  EXPECT_NE(two.err.find(
+                native("Output file ./y.rtf was already written from ./y.txt in this batch. Skipping file.")),
+            std::string::npos)
+      << two.err;
+  dir.write("c.txt", "ka [[[[ kha\n");
+  dir.write("c.rtf", "OLD\n");
+  EXPECT_EQ(run("-d " + quoted(kData) + " c.txt").status, 1);
+  EXPECT_EQ(read_file(dir.file("c.rtf")), "OLD\n");
 }
 
 TEST_F(cli, help_documents_every_option) {

@@ -323,4 +323,31 @@ TEST(load_keyfont, accepts_exactly_what_both_record_formats_accept) {
   }
 }
 
+TEST(load_keyfont, names_why_a_table_does_not_load) {
+  TempDir dir;
+  struct Case {
+    std::string text;  // empty with no file
+    bool file;
+    const char* why;
+  } cases[] = {
+      {"", false, "No such file or directory"},
+      {"", true, "it holds no record"},
+      {" \n\t", true, "it holds no record"},
+      {"k 0 x", true, "record 1 is malformed"},
+      {records(700), true, "Number of entries in keyfont file is larger than available table size = 700"},
+      {Record("k", 75).with(9, 40, 75).text(), true,
+       "Record 1 of the keyfont file (entry \"k\"), form 9: font number 40 is not allowed; fonts are 0 to "
+       "33."},
+  };
+  for (const Case& c : cases) {
+    const std::string path = c.file ? dir.write("keyfont", c.text) : dir.file("absent");
+    auto table = std::make_unique<tsd::TibChar<tsd::kAddinForms>[]>(tsd::kTibCharsCapacity);
+    tsd::TableProblem problem;
+    EXPECT_LT(tsd::load_keyfont(path.c_str(), table.get(), tsd::kTibCharsCapacity, nullptr, &problem), 1)
+        << c.why;
+    EXPECT_EQ(problem.path, path);
+    EXPECT_EQ(problem.why, c.why);
+  }
+}
+
 }  // namespace

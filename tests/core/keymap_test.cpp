@@ -22,6 +22,7 @@ struct KeymapLoad {
   int result = 0;
   std::string standard_error;
   std::vector<std::string> shown;  // texts the trace sink shows at a negative level
+  tsd::TableProblem problem;
 };
 
 std::vector<std::string>* shown_texts = nullptr;
@@ -36,7 +37,8 @@ KeymapLoad load(const std::string& keymap_text, int table_size = 4) {
   shown_texts = &out.shown;
   tsd::set_trace_sink([](int, const char* text) { shown_texts->emplace_back(text); }, 0);
   ::testing::internal::CaptureStderr();
-  out.result = tsd::load_keymap(dir.write("keymap", keymap_text).c_str(), out.keys, table, table_size);
+  out.result =
+      tsd::load_keymap(dir.write("keymap", keymap_text).c_str(), out.keys, table, table_size, &out.problem);
   out.standard_error = ::testing::internal::GetCapturedStderr();
   tsd::set_trace_sink(nullptr, 0);
   return out;
@@ -143,6 +145,24 @@ TEST(Get_line, stops_the_program_on_a_null_argument) {
   char line[4];
   EXPECT_DEATH(tsd::Get_line(line, 4, nullptr),
                "Assertion failed: fp != NULL, file Get_line, line " TSD_DIGITS);
+}
+
+TEST(load_keymap, names_why_a_keymap_does_not_load) {
+  struct Case {
+    const char* text;
+    const char* why;
+  } cases[] = {
+      {"k k\nk g\n", "key k appears twice in the left column"},
+      {"\xe9 k\n", "the key with code 233 is not a 7-bit character"},
+      {"k #\n", "character # of the right column begins no keyfont entry"},
+  };
+  for (const Case& c : cases) {
+    const auto m = load(c.text);
+    EXPECT_EQ(m.result, -1) << c.text;
+    EXPECT_EQ(m.problem.why, c.why) << c.text;
+    EXPECT_NE(m.problem.path.find("keymap"), std::string::npos) << m.problem.path;
+  }
+  EXPECT_TRUE(load("k k\n").problem.why.empty());
 }
 
 }  // namespace
