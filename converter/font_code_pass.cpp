@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "layout.h"
 #include "log_status.h"
 #include "translit_tables.h"
 #include "word_memo.h"
@@ -14,18 +15,9 @@ constexpr char kWriteFailed[] = "Could not write the output file.\rCheck whether
 constexpr char kOpenBracket[] = "Input file is missing ending right bracket ']'.\rPlease correct input file.";
 constexpr char kOpenBrace[] = "Input file is missing ending right brace '}'.\rPlease correct input file.";
 
-constexpr unsigned char kRawStart = 19;
-constexpr unsigned char kRawEnd = 20;
-constexpr unsigned char kBracedStart = 21;
-constexpr unsigned char kBracedEnd = 22;
-constexpr int kSmallStart = 23;
-constexpr int kSmallEnd = 24;
-constexpr int kWordBreak = 25;
 constexpr int kFailed = -2;  // not a byte, not the end of the input
 constexpr int kCompose = -3;
 constexpr int kGetNext = -4;
-
-constexpr char kPunctuation[] = ".,:?-";
 
 // What the main loop does with an input character; most are keys for the composer.
 enum class Kind : unsigned char {
@@ -74,10 +66,6 @@ MemoKeys pack_keys(int first, const unsigned char* rest, std::size_t n) {
           (load_8(rest + 7) & kKeepBytes[in_high]) | std::uint64_t{count} << 56};
 }
 
-bool is_white(int c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 // The input characters fed to the composer since the last flush; when more collect than it holds, the
 // oldest are dropped. The keys sit in [start_, end_) of a buffer twice that size, moved to its front only
 // when they reach its end.
@@ -112,62 +100,63 @@ class FontCodePass {
                tsd::SyllableState& state, bool memoise_words)
       : in_(in),
         out_(out),
-        keep_cr_(keep_cr != 0),
         memoise_words_(memoise_words),
         key_tables_(key_tables),
-        state_(state) {}
+        state_(state),
+        layout_(marks_, keep_cr != 0) {}
 
   int run();
 
  private:
-  // done: the character read becomes the last key unless it is white space; next: the step has settled
-  // the last key itself.
-  enum class Step { done, next, failed };
+  // done: the step went well; failed: a failure was logged.
+  enum class Step { done, failed };
 
   Step handle(int c, Kind kind);
   bool end_word();
-  bool line_break();
-  bool passage(int close, unsigned char start, unsigned char end, const char* missing);
+  bool passage(int close, const char* missing);
   int keys(int c);
   int replay_words(int& c, MemoKeys& watched);
   bool raw_passage(bool put_back_white);
-  void g_rule();
-  void clear_layout() { after_space_ = no_dot_ = last_key_ = newline_state_ = 0; }
 
   bool put(int c) { return out_.put(c) != tsd::Stream::end; }
-  bool put_separator() { return separator_ == 0 || put(separator_); }
   bool put_text(std::string_view text) { return out_.write(text) != tsd::Stream::end; }
   static const char* text_of(int key) { return key_text[static_cast<unsigned char>(key)]; }
+  // The g rule's look past a blank or line break.
+  int peek() {
+    const int c = in_.get();
+    in_.unget(c);
+    return c;
+  }
 
   tsd::Stream& in_;
   tsd::Stream& out_;
-  const bool keep_cr_;
+  StreamOut stream_out_{out_};
   const bool memoise_words_;
   const ConverterKeyTables& key_tables_;
   tsd::SyllableState& state_;
   WordMemo memo_;
 
-  std::array<std::array<unsigned char, tsd::kGlyphBufferSize>, 5> punctuation_{};
-  std::array<std::string_view, 5> punctuation_text_{};
-  unsigned char separator_ = 0;
+  LayoutMarks marks_;
+  Layout layout_;
   std::array<unsigned char, kGlyphWordSize + tsd::kGlyphBufferSize> word_{};
   int word_length_ = 0;
   TypedKeys typed_;
-  int last_key_ = 0;
-  int after_space_ = 0;
-  int no_dot_ = 0;
-  int newline_state_ = 0;
 };
 
 int FontCodePass::run() {
   // A previous file may have ended inside a stack; the punctuation glyphs need the composer outside one.
   state_.depth = 0;
   for (int i = 0; i < 5; ++i) {
-    tsd::compose_key(kPunctuation[i], punctuation_[i].data(), key_tables_, state_);
-    punctuation_text_[i] = reinterpret_cast<const char*>(punctuation_[i].data());
+    std::array<unsigned char, tsd::kGlyphBufferSize> glyphs{};
+    tsd::compose_key(kPunctuation[i], glyphs.data(), key_tables_, state_);
+    marks_.punctuation[i] =
+        mark_of(glyphs.data(), static_cast<int>(std::strlen(reinterpret_cast<const char*>(glyphs.data()))));
   }
-  separator_ = punctuation_[0][0];
-  clear_layout();
+  // The separator is the first byte of the `.` glyph (the composer writes a space after it).
+  marks_.separator = mark_of(marks_.punctuation[0].bytes.data(), marks_.punctuation[0].length > 0 ? 1 : 0);
+  const unsigned char markers[] = {kRawStart, kRawEnd, kBracedStart, kBracedEnd, kSmallStart, kSmallEnd};
+  for (int i = 0; i < 6; ++i) marks_.passage[i / 2][i % 2] = mark_of(&markers[i], 1);
+  layout_.clear();
 
   int c = in_.get();
   for (;;) {
@@ -183,74 +172,42 @@ int FontCodePass::run() {
       if ((c = keys(c)) == kFailed) return -1;
       continue;
     }
-    switch (handle(c, kind)) {
-      case Step::failed:
-        return -1;
-      case Step::next:
-        break;
-      case Step::done:
-        if (!is_white(c)) last_key_ = c;
-        break;
-    }
+    if (handle(c, kind) == Step::failed) return -1;
     c = in_.get();
   }
 }
 
 FontCodePass::Step FontCodePass::handle(int c, Kind kind) {
-  bool ok = true;
+  const auto peek = [this] { return this->peek(); };
+  bool ok = end_word();
   switch (kind) {
     case Kind::tab:
-      newline_state_ = 0;
-      ok = end_word() && put('\t');
+      ok = ok && layout_.tab(stream_out_);
       break;
     case Kind::line_break:
-      ok = end_word() && line_break();
+      ok = ok && layout_.line_break(stream_out_, peek);
       break;
     case Kind::word_break:
-      ok = end_word();
+      layout_.word_break();
       break;
     case Kind::blank:
-      if ((ok = end_word())) {
-        after_space_ = 1;
-        newline_state_ = 0;
-        g_rule();
-        ok = no_dot_ ? put(' ') : put_separator();
-      }
+      ok = ok && layout_.blank(stream_out_, peek);
       break;
     case Kind::punctuation:
-      if ((ok = end_word())) {
-        newline_state_ = 0;
-        no_dot_ = 1;
-        ok = (last_key_ != 'G' || put_separator()) &&
-             put_text(punctuation_text_[std::strchr(kPunctuation, c) - kPunctuation]);
-      }
-      break;
     case Kind::hyphen:
-      if ((ok = end_word())) {
-        newline_state_ = 0;
-        no_dot_ = 1;
-        ok = put_text(punctuation_text_[4]);
-      }
+      ok = ok && layout_.punctuation(stream_out_, c);
       break;
     case Kind::small_start:
-      clear_layout();
-      ok = end_word() && put(kSmallStart);
+      ok = ok && layout_.small_start(stream_out_);
       break;
     case Kind::small_end:
-      ok = end_word() && put(kSmallEnd);
+      ok = ok && layout_.small_end(stream_out_);
       break;
     case Kind::bracket:
     case Kind::brace: {
       const bool bracket = kind == Kind::bracket;
-      const int close = bracket ? ']' : '}';
-      clear_layout();
-      ok = end_word();
       if (!ok) break;
-      if (!passage(close, bracket ? kRawStart : kBracedStart, bracket ? kRawEnd : kBracedEnd,
-                   bracket ? kOpenBracket : kOpenBrace))
-        return Step::failed;
-      last_key_ = close;
-      return Step::next;
+      return passage(bracket ? ']' : '}', bracket ? kOpenBracket : kOpenBrace) ? Step::done : Step::failed;
     }
     case Kind::key:
       break;
@@ -269,25 +226,10 @@ bool FontCodePass::end_word() {
   return true;
 }
 
-bool FontCodePass::line_break() {
-  if (keep_cr_) return put('\n');
-  switch (newline_state_) {
-    case 0:
-      g_rule();
-      newline_state_ = 1;
-      if (!after_space_ && !no_dot_) return put_separator();
-      return no_dot_ ? put(' ') : true;
-    case 1:
-      newline_state_ = 2;
-      return put('\n') && put('\n');
-    default:
-      return put('\n');
-  }
-}
-
-// Copies a bracketed or braced passage between its two marker bytes; false after logging a failure.
-bool FontCodePass::passage(int close, unsigned char start, unsigned char end, const char* missing) {
-  if (!put(start)) {
+// Copies a bracketed or braced passage between its two marks; false after logging a failure.
+bool FontCodePass::passage(int close, const char* missing) {
+  const bool bracket = close == ']';
+  if (!layout_.passage_start(stream_out_, bracket)) {
     log_status("%s", kWriteFailed);
     return false;
   }
@@ -304,7 +246,7 @@ bool FontCodePass::passage(int close, unsigned char start, unsigned char end, co
       return false;
     }
   }
-  if (!put(end)) {
+  if (!layout_.passage_end(stream_out_, bracket)) {
     log_status("%s", kWriteFailed);
     return false;
   }
@@ -312,11 +254,11 @@ bool FontCodePass::passage(int close, unsigned char start, unsigned char end, co
 }
 
 // Replays remembered words for as long as they follow one another with blanks, punctuation, word breaks
-// and line breaks between them, all in the read and write windows. The layout steps between words are the
-// main loop's own, for these characters; a `g` before a blank or a line break, which the g rule must look
-// past, and every other character go back to the main loop. Returns the character that ended the replay,
-// or kCompose when the word at `c` must go through the composer (`watched` then holds its keys if the
-// memo may learn it).
+// and line breaks between them, all in the read and write windows, laying out what lies between them by
+// the same rules as the main loop. A `g` before a blank or a line break whose next character lies beyond
+// the window, and every other character, go back to the main loop. Returns the character that ended the
+// replay, or kCompose when the word at `c` must go through the composer (`watched` then holds its keys if
+// the memo may learn it).
 int FontCodePass::replay_words(int& c, MemoKeys& watched) {
   const auto window = in_.window();
   const unsigned char* const start = window.data();
@@ -325,19 +267,15 @@ int FontCodePass::replay_words(int& c, MemoKeys& watched) {
   const auto room = out_.write_window();
   unsigned char* const write_start = room.data();
   unsigned char* const write_end = write_start + room.size();
-  unsigned char* q = write_start;
+  WindowOut out{write_start};
   MemoHistory history(state_);
-  int last_key = last_key_;
-  int after_space = after_space_, no_dot = no_dot_, newline_state = newline_state_;
+  // Worked on a copy, so that a replay that stops at once leaves the layout as it was.
+  Layout layout = layout_;
   int result = kCompose;
-  const auto put_text = [&](const std::array<unsigned char, tsd::kGlyphBufferSize>& glyphs,
-                            std::size_t length) {
-    std::memcpy(q, glyphs.data(), glyphs.size());
-    q += length;
-  };
   // Room for a word's glyphs and the widest layout step after it.
-  constexpr std::ptrdiff_t kRoomNeeded = kMemoGlyphs + tsd::kGlyphBufferSize + 2;
-  while (end - p > kMemoKeys && write_end - q >= kRoomNeeded) {
+  constexpr std::ptrdiff_t kRoomNeeded = kMemoGlyphs + LayoutMark::kSize + 2;
+  const auto peek = [&] { return p == end ? kUnseen : *p; };
+  while (end - p > kMemoKeys && write_end - out.at >= kRoomNeeded) {
     const std::size_t n = key_run(p);
     if (n >= kMemoKeys) break;
     const MemoKeys keys = pack_keys(c, p, n);
@@ -347,93 +285,52 @@ int FontCodePass::replay_words(int& c, MemoKeys& watched) {
       break;
     }
     word->replay(history);
-    last_key = n > 0 ? p[n - 1] : c;
-    after_space = no_dot = newline_state = 0;
-    std::memcpy(q, word->glyphs.data(), kMemoGlyphs);
-    q += word->glyph_count;
+    layout.key();
+    layout.last_key = n > 0 ? p[n - 1] : c;
+    std::memcpy(out.at, word->glyphs.data(), kMemoGlyphs);
+    out.at += word->glyph_count;
     p += n;
     // The characters up to the next word.
     int next = *p++;
-    // The g rule looks at the character after a blank or line break that follows a `g`; false when that
-    // character lies beyond the window, before anything has changed.
-    const auto g_rule = [&] {
-      if (last_key != 'g') return true;
-      if (p == end) return false;
-      const int after = *p;
-      if (is_white(after) || after == ',' || after == '?' || after == '-') no_dot = 1;
-      last_key = 0;
-      return true;
-    };
-    const auto put_separator = [&] {
-      *q = separator_;
-      q += separator_ != 0;
-    };
     for (;;) {
       const Kind kind = kKinds[next];
       if (kind == Kind::key) break;
       bool laid_out = true;
       switch (kind) {
         case Kind::blank:
-          if (!(laid_out = g_rule())) break;
-          after_space = 1;
-          newline_state = 0;
-          if (no_dot)
-            *q++ = ' ';
-          else
-            put_separator();
+          laid_out = layout.blank(out, peek);
           break;
         case Kind::punctuation:
-        case Kind::hyphen: {
-          newline_state = 0;
-          no_dot = 1;
-          const int index = kind == Kind::hyphen ? 4 : next == ',' ? 1 : next == ':' ? 2 : 3;
-          if (kind == Kind::punctuation && last_key == 'G') put_separator();
-          put_text(punctuation_[index], punctuation_text_[index].size());
-          last_key = next;
+        case Kind::hyphen:
+          layout.punctuation(out, next);
           break;
-        }
         case Kind::word_break:
-          last_key = next;
+          layout.word_break();
           break;
         case Kind::small_start:
+          layout.small_start(out);
+          break;
         case Kind::small_end:
-          if (kind == Kind::small_start) after_space = no_dot = newline_state = 0;
-          *q++ = static_cast<unsigned char>(next);
-          last_key = next;
+          layout.small_end(out);
           break;
         case Kind::line_break:
-          if (keep_cr_ || newline_state == 2) {
-            *q++ = '\n';
-          } else if (newline_state == 1) {
-            newline_state = 2;
-            *q++ = '\n';
-            *q++ = '\n';
-          } else if ((laid_out = g_rule())) {
-            newline_state = 1;
-            if (!after_space && !no_dot)
-              put_separator();
-            else if (no_dot)
-              *q++ = ' ';
-          }
+          laid_out = layout.line_break(out, peek);
           break;
         case Kind::bracket:
         case Kind::brace: {
           // A passage copied whole when it ends inside the window and fits the room left.
           const bool bracket = kind == Kind::bracket;
-          const int close = bracket ? ']' : '}';
-          const auto* found =
-              static_cast<const unsigned char*>(std::memchr(p, close, static_cast<std::size_t>(end - p)));
-          if (!found || write_end - q < (found - p) + kRoomNeeded) {
+          const auto* found = static_cast<const unsigned char*>(
+              std::memchr(p, bracket ? ']' : '}', static_cast<std::size_t>(end - p)));
+          if (!found || write_end - out.at < (found - p) + kRoomNeeded) {
             laid_out = false;
             break;
           }
-          after_space = no_dot = newline_state = 0;
-          *q++ = bracket ? kRawStart : kBracedStart;
-          std::memcpy(q, p, static_cast<std::size_t>(found - p));
-          q += found - p;
-          *q++ = bracket ? kRawEnd : kBracedEnd;
+          layout.passage_start(out, bracket);
+          std::memcpy(out.at, p, static_cast<std::size_t>(found - p));
+          out.at += found - p;
+          layout.passage_end(out, bracket);
           p = found + 1;
-          last_key = close;
           break;
         }
         default:
@@ -444,7 +341,7 @@ int FontCodePass::replay_words(int& c, MemoKeys& watched) {
         result = next;
         break;
       }
-      if (p == end || write_end - q < kRoomNeeded) {
+      if (p == end || write_end - out.at < kRoomNeeded) {
         result = kGetNext;
         break;
       }
@@ -456,11 +353,8 @@ int FontCodePass::replay_words(int& c, MemoKeys& watched) {
   if (p == start) return kCompose;
   history.store(state_);
   in_.advance(static_cast<std::size_t>(p - start));
-  out_.commit(static_cast<std::size_t>(q - write_start));
-  last_key_ = last_key;
-  after_space_ = after_space;
-  no_dot_ = no_dot;
-  newline_state_ = newline_state;
+  out_.commit(static_cast<std::size_t>(out.at - write_start));
+  layout_ = layout;
   typed_.clear();
   return result == kGetNext ? in_.get() : result;
 }
@@ -476,7 +370,7 @@ int FontCodePass::keys(int c) {
     if (next != kCompose) return next;
     if (watched.length() > 0) watch.start(state_);
   }
-  after_space_ = no_dot_ = newline_state_ = 0;
+  layout_.key();
   bool refused = false;
   for (;;) {
     typed_.add(c);
@@ -498,7 +392,7 @@ int FontCodePass::keys(int c) {
     word_length_ += length;
     const int next = in_.get();
     if (next == tsd::Stream::end || kKinds[next] != Kind::key) {
-      last_key_ = c;
+      layout_.last_key = c;
       MemoWord made;
       if (watched.length() > 0 && watch.finish(watched, word_.data(), word_length_, state_, made))
         memo_.add(made);
@@ -513,7 +407,7 @@ int FontCodePass::keys(int c) {
   }
   // The word is written whole as text; a stack left open would swallow the next word.
   state_.depth = 0;
-  last_key_ = 0;
+  layout_.last_key = 0;
   word_length_ = 0;
   typed_.clear();
   return in_.get();
@@ -531,14 +425,6 @@ bool FontCodePass::raw_passage(bool put_back_white) {
     ok = ok && put_text(text_of(c));
   }
   return ok && put(kRawEnd);
-}
-
-void FontCodePass::g_rule() {
-  if (last_key_ != 'g') return;
-  const int c = in_.get();
-  if (is_white(c) || c == ',' || c == '?' || c == '-') no_dot_ = 1;
-  in_.unget(c);
-  last_key_ = 0;
 }
 
 }  // namespace
