@@ -1,9 +1,11 @@
 # The two commands: `make demo` and `make test`. Both install what is missing first.
+# `make fuzz` runs every fuzz target of tests/fuzz for FUZZ_SECONDS each (`make test` for a few seconds).
 # `make windows` cross-builds the Windows programs into build/windows; `make test` runs their suites
 # under Wine after the Linux ones.
 JOBS ?= 2
+FUZZ_SECONDS ?= 60
 
-.PHONY: all setup build windows demo test test-dev test-asan test-windows bench screenshots format clean
+.PHONY: all setup build windows demo test test-dev test-asan test-fuzz test-windows fuzz bench screenshots format clean
 
 all: build
 
@@ -21,7 +23,7 @@ windows: setup
 demo: build
 	@scripts/demo
 
-test: setup test-dev test-asan test-windows
+test: setup test-dev test-asan test-fuzz test-windows
 
 test-dev:
 	cmake --preset dev >/dev/null
@@ -33,6 +35,16 @@ test-asan:
 	cmake --build --preset asan -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir build/asan --output-on-failure -j $(JOBS)
+
+test-fuzz:
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS)
+	ctest --preset fuzz -j $(JOBS)
+
+fuzz: setup
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS)
+	FUZZ_SECONDS=$(FUZZ_SECONDS) ctest --preset fuzz -j $(JOBS) --timeout $$(( $(FUZZ_SECONDS) + 300 ))
 
 # After test-dev: the Windows suites compare their outputs with the Linux build's.
 test-windows: windows

@@ -1,0 +1,22 @@
+// KVTS text of any bytes through the extraction pass, with and without the syllable-length check (the
+// first byte chooses); the pass reads and writes to the end.
+#include <cstddef>
+#include <cstdint>
+
+#include "extract.h"
+#include "fuzz_support.h"
+#include "status_capture.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace tsd;
+  if (size == 0) return 0;
+  const int check_syllables = data[0] & 1;
+  const std::string path = fuzz::write_file("input.kvt", data + 1, size - 1);
+  Stream in = Stream::open_read(path.c_str(), Stream::Mode::text);
+  Stream out = Stream::temporary();
+  fuzz::StatusLines status;
+  fuzz::require(extract_syllables(in, out, built_translit_tables(), check_syllables) == 0,
+                "the extraction of a readable file succeeds");
+  fuzz::require(out.flush() == 0 && !out.error(), "the syllable file is written");
+  return 0;
+}

@@ -1,0 +1,43 @@
+// A syllable file of any bytes through the font-code pass with the bundled tables, once replaying
+// remembered words and once composing every key (the first byte chooses Keep Carriage Returns): both
+// must write the same glyph codes, give the same result and log the same lines.
+#include <cstddef>
+#include <cstdint>
+
+#include "font_code_pass.h"
+#include "fuzz_support.h"
+#include "status_capture.h"
+
+namespace {
+
+struct Run {
+  int result;
+  std::string glyphs;
+  std::vector<std::string> lines;
+};
+
+Run run(std::string_view syllables, int keep_cr, bool memoise) {
+  using namespace tsd;
+  Stream in = fuzz::stream_of(syllables);
+  Stream out = Stream::temporary();
+  SyllableState state;
+  fuzz::StatusLines status;
+  const int result =
+      font_code_pass(in, out, keep_cr, fuzz::bundled_tables<kConverterForms>(), state, memoise);
+  return {result, fuzz::contents(out), status.lines};
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace tsd;
+  if (size == 0) return 0;
+  const std::string_view syllables = fuzz::text_of(data + 1, size - 1);
+  const Run memoised = run(syllables, data[0] & 1, true);
+  const Run composed = run(syllables, data[0] & 1, false);
+  fuzz::require(memoised.result == composed.result, "replayed words give the same result");
+  fuzz::require(memoised.glyphs == composed.glyphs, "replayed words give the same glyph codes");
+  fuzz::require(memoised.lines == composed.lines, "replayed words log the same lines");
+  fuzz::require(memoised.result == 0 || !memoised.lines.empty(), "a failure is logged");
+  return 0;
+}

@@ -1,0 +1,87 @@
+// What the fuzz harnesses share: a private folder for the files that the loaders and the driver read,
+// the bundled key tables, streams filled with a harness's bytes, and the RTF structure check.
+// Reads the data folder of the source tree; writes only inside its own temporary folder.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "composer.h"
+#include "platform/stream.h"
+#include "support/temp_dir.h"
+
+namespace tsd::fuzz {
+
+// A broken invariant: says which and stops, so that libFuzzer keeps the input as a crash.
+[[noreturn]] inline void fail(const char* what) {
+  std::fprintf(stderr, "fuzz invariant broken: %s\n", what);
+  std::abort();
+}
+inline void require(bool holds, const char* what) {
+  if (!holds) fail(what);
+}
+
+inline const tsd::testing::TempDir& folder() {
+  static const tsd::testing::TempDir dir;
+  return dir;
+}
+
+// Writes the bytes to `name` in the harness's folder and returns its path.
+inline std::string write_file(std::string_view name, const std::uint8_t* data, std::size_t size) {
+  return folder().write(name, std::string_view(reinterpret_cast<const char*>(data), size));
+}
+
+// A binary temporary stream holding the bytes, at its start.
+inline Stream stream_of(std::string_view bytes) {
+  Stream s = Stream::temporary();
+  s.write(bytes);
+  s.rewind();
+  return s;
+}
+
+// Everything a stream holds, from its start.
+inline std::string contents(Stream& s) {
+  s.rewind();
+  std::string out;
+  for (int c; (c = s.get()) != Stream::end;) out += static_cast<char>(c);
+  return out;
+}
+
+inline std::string_view text_of(const std::uint8_t* data, std::size_t size) {
+  return {reinterpret_cast<const char*>(data), size};
+}
+
+// The tables that ship with the programs, loaded once.
+template <int Forms>
+const KeyTables<Forms>& bundled_tables() {
+  static const std::unique_ptr<KeyTables<Forms>> tables = [] {
+    auto t = std::make_unique<KeyTables<Forms>>();
+    const std::string data = TSENDREL_SOURCE_DIR "/data/";
+    if (load_key_tables((data + "keyfont").c_str(), (data + "keymap").c_str(), *t, nullptr) != 0)
+      fail("the bundled key tables do not load");
+    return t;
+  }();
+  return *tables;
+}
+
+// An RTF document's groups: every brace that no backslash escapes opens or closes one; they must nest
+// and all be closed at the end.
+inline bool groups_balanced(std::string_view rtf) {
+  long depth = 0;
+  for (std::size_t i = 0; i < rtf.size(); ++i) {
+    if (rtf[i] == '\\') {
+      ++i;
+    } else if (rtf[i] == '{') {
+      ++depth;
+    } else if (rtf[i] == '}' && --depth < 0) {
+      return false;
+    }
+  }
+  return depth == 0;
+}
+
+}  // namespace tsd::fuzz

@@ -1,0 +1,54 @@
+// A keyfont file as both deliverables load it: whatever is accepted holds only fonts of the family and
+// codes that glyph strings may carry, and the stack index finds every loaded entry from its own string.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+#include "fuzz_support.h"
+#include "keyfont.h"
+
+namespace {
+
+using namespace tsd;
+
+bool code_allowed(int code, bool converter) {
+  if (code == 0 || code >= 128 || code == 20) return false;
+  return !converter || (code != 10 && (code < 19 || code > 24));
+}
+
+template <int Forms>
+void load(const std::string& path) {
+  auto table = std::make_unique<std::array<TibChar<Forms>, kTibCharsCapacity>>();
+  const int count = load_keyfont(path.c_str(), table->data(), kTibCharsCapacity, [](const char* message) {
+    fuzz::require(std::strlen(message) > 0, "a report says something");
+  });
+  if (count < 0) return;
+  fuzz::require(count < kTibCharsCapacity, "the last entry is never filled from a record");
+  for (int i = 0; i < count; ++i) {
+    const TibChar<Forms>& entry = (*table)[i];
+    fuzz::require(strnlen(entry.string, sizeof entry.string) < sizeof entry.string,
+                  "entry names end in a NUL");
+    for (int form = 0; form < kFormCount; ++form) {
+      fuzz::require(entry.font_table[form] < kFamilySize, "fonts are 0..33");
+      fuzz::require(code_allowed(entry.font_slot[form], Forms == kConverterForms), "codes are allowed ones");
+    }
+  }
+  auto index = std::make_unique<StackIndex>();
+  build_stack_index(table->data(), *index);
+  for (int i = 0; i < count; ++i) {
+    const char* text = (*table)[i].string;
+    const int length = static_cast<int>(std::strlen(text));
+    if (length > 0)
+      fuzz::require(find_stack(*index, text, length, i) == i, "an entry is found from its own string");
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string path = fuzz::write_file("keyfont", data, size);
+  load<kConverterForms>(path);
+  load<kAddinForms>(path);
+  return 0;
+}
