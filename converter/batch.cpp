@@ -7,6 +7,7 @@
 #include <optional>
 #include <utility>
 
+#include "diagnostics.h"
 #include "platform/dir_search.h"
 #include "platform/file_identity.h"
 #include "platform/path.h"
@@ -131,13 +132,23 @@ BatchResult& count(BatchResult& result, int converted) {
   return result;
 }
 
+// The file's summary after its own lines, when the extraction ran: "notes.txt: 1,204 syllables, 3 not
+// converted".
+void log_summary(const std::string& input, const ConversionReport& report) {
+  if (!report.counted) return;
+  log_status("%s: %s syllable%s, %s not converted", input.c_str(), grouped(report.syllables).c_str(),
+             report.syllables == 1 ? "" : "s", grouped(report.not_converted).c_str());
+}
+
 void convert_one(const ConversionRequest& request, OwnFiles& own, std::size_t index, const std::string& input,
                  const std::string& output, BatchResult& result) {
   if (own.refuses(index, output)) {
     ++result.skipped;
     return;
   }
-  const int converted = convert_file(input.c_str(), output.c_str(), request);
+  ConversionReport report;
+  const int converted = convert_file_until(input.c_str(), output.c_str(), request, Stage::complete, &report);
+  log_summary(input, report);
   if (converted == 0) own.wrote(index, output);
   count(result, converted);
 }
@@ -264,7 +275,9 @@ BatchResult convert_to_output(const ConversionRequest& request, const std::strin
   } else {
     log_status("Input file path: %s", input.c_str());
     log_status("Output file path: %s", output.c_str());
-    count(result, convert_file_until(input.c_str(), output.c_str(), request, stage));
+    ConversionReport report;
+    count(result, convert_file_until(input.c_str(), output.c_str(), request, stage, &report));
+    if (stage == Stage::complete) log_summary(input, report);
   }
   log_status("%d file(s) processed", result.processed);
   return result;

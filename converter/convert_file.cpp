@@ -1,7 +1,10 @@
 #include "convert_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "diagnostics.h"
 #include "extract.h"
@@ -92,7 +95,8 @@ bool copy_stage(tsd::Stream& from, tsd::Stream& to) {
   return false;
 }
 
-int run_passes(Files& files, const ConversionRequest& request, Stage stage) {
+int run_passes(Files& files, const ConversionRequest& request, Stage stage, ExtractionReport& found,
+               bool& extracted) {
   const int type = request.conversion_type;
   if (type == kKvtsToWylie || type == kWylieToKvts) {
     if (type == kKvtsToWylie)
@@ -116,7 +120,8 @@ int run_passes(Files& files, const ConversionRequest& request, Stage stage) {
     files.pre_pass.close();
   }
 
-  extract_syllables(*source, files.syllables, *request.translit_tables, request.check_syllables);
+  extract_syllables(*source, files.syllables, *request.translit_tables, request.check_syllables, &found);
+  extracted = true;
   if (!rewind_written(files.syllables)) return -1;
   if (stage == Stage::syllables) return copy_stage(files.syllables, files.output) ? 0 : -1;
 
@@ -140,6 +145,55 @@ int run_passes(Files& files, const ConversionRequest& request, Stage stage) {
   return 0;
 }
 
+std::string problem_text(const SourceProblem& problem, const std::string& syllable) {
+  switch (problem.kind) {
+    case SourceProblem::syllable_marked:
+      return "cannot convert syllable \"" + syllable + "\"";
+    case SourceProblem::byte_dropped:
+      return problem.value == 0
+                 ? std::string("NUL byte dropped")
+                 : "byte " + std::to_string(problem.value) + " dropped: it is no character of the text";
+    case SourceProblem::bracket_open:
+      return "bracket '[' is never closed";
+    case SourceProblem::brace_closed:
+      return "brace '{' is never closed; the converter closes it at the end of the file";
+    case SourceProblem::parenthesis_open:
+      return "parenthesis '(' is never closed; the small size runs to the end of the file";
+  }
+  return {};
+}
+
+// Hands every problem of the extraction to the diagnostic sink with its place in the input. The offsets
+// are in the extraction's source: the input itself, or for Wylie the KVTS of the pre-pass, whose offsets
+// the Wylie pass maps back. Runs only when there are problems to tell.
+void tell_problems(const char* input_path, bool wylie, std::vector<SourceProblem>& problems) {
+  // The first and last byte of each problem, in ascending order for the map.
+  std::vector<std::uint64_t> ends;
+  for (const SourceProblem& p : problems) {
+    ends.push_back(p.offset);
+    ends.push_back(p.offset + (p.length > 0 ? p.length - 1 : 0));
+  }
+  if (wylie) {
+    std::vector<std::size_t> order(ends.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return ends[a] < ends[b]; });
+    std::vector<std::uint64_t> sorted;
+    for (const std::size_t i : order) sorted.push_back(ends[i]);
+    tsd::Stream input = tsd::Stream::open_read(input_path, tsd::Stream::Mode::text);
+    if (!skip_byte_order_mark(input)) input.rewind();
+    wylie_places(input, sorted);
+    for (std::size_t k = 0; k < order.size(); ++k) ends[order[k]] = sorted[k];
+  }
+  const LineIndex lines(read_bytes(input_path));
+  for (std::size_t i = 0; i < problems.size(); ++i) {
+    const Place place = lines.place(ends[2 * i]);
+    const std::string text = problem_text(problems[i], lines.text(ends[2 * i], ends[2 * i + 1]));
+    current_diagnostic_sink()(
+        Diagnostic{Diagnostic::Kind::warning, input_path, place.line, place.column, text.c_str()});
+  }
+}
+
 }  // namespace
 
 void set_temporary_file_factory(TemporaryFileFactory factory) {
@@ -151,7 +205,7 @@ int convert_file(const char* input_path, const char* output_path, const Conversi
 }
 
 int convert_file_until(const char* input_path, const char* output_path, const ConversionRequest& request,
-                       Stage stage) {
+                       Stage stage, ConversionReport* report) {
   // Two spellings of one existing file are refused too: opening the output would empty the input.
   if (std::strcmp(input_path, output_path) == 0 || tsd::same_existing_file(input_path, output_path)) {
     log_status("Input file name must not be identical to output file name.");
@@ -208,7 +262,12 @@ int convert_file_until(const char* input_path, const char* output_path, const Co
     }
   }
 
-  int result = run_passes(files, request, stage);
+  ExtractionReport found;
+  bool extracted = false;
+  int result = run_passes(files, request, stage, found, extracted);
+  if (report) *report = ConversionReport{extracted, found.syllables, found.marked};
+  if (extracted && !found.problems.empty() && current_diagnostic_sink())
+    tell_problems(input_path, request.conversion_type == kWylieToTsendrel, found.problems);
   if (result == 0 && files.input.error()) {
     log_status("Could not read %s", input_path);
     result = -1;

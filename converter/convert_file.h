@@ -3,6 +3,8 @@
 // failure as a status line.
 #pragma once
 
+#include <cstdint>
+
 #include "conversion_request.h"
 #include "platform/stream.h"
 
@@ -13,8 +15,17 @@ int convert_file(const char* input_path, const char* output_path, const Conversi
 // file are written to the output unchanged (in binary mode).
 enum class Stage { pre_pass, syllables, glyphs, complete };
 
+// What a conversion to Tibetan fonts counted, for the summary line of its file.
+struct ConversionReport {
+  bool counted = false;  // the extraction ran
+  std::int64_t syllables = 0;
+  std::int64_t not_converted = 0;
+};
+
+// With a diagnostic sink installed, every problem the passes found is handed to it with its place in the
+// input file (for Wylie input, in the Wylie).
 int convert_file_until(const char* input_path, const char* output_path, const ConversionRequest& request,
-                       Stage stage);
+                       Stage stage, ConversionReport* report = nullptr);
 
 // Makes the temporary files of a conversion: `which` is 0 (pre-pass file), 1 (syllable file) or 2
 // (glyph-code file). A stream that is not open means the file could not be created. Tests install their own

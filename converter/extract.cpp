@@ -218,13 +218,29 @@ int copy_until(tsd::Stream& src, Output& dst, int n, int close, bool& closed) {
   return n;
 }
 
-// A character that is neither whitespace nor a word character; "@", "[" and "{" read on by themselves.
-int write_single_character(tsd::Stream& src, Output& dst, int n, unsigned char c) {
+// What the pass tells of its source when the caller asked: counts, and the places of the problems only.
+struct Findings {
+  ExtractionReport* report;
+  std::int64_t syllables = 0;
+  std::int64_t marked = 0;
+  std::int64_t open_parenthesis = -1;  // the offset of a "(" not closed yet
+
+  void add(SourceProblem::Kind kind, std::uint64_t offset, std::uint64_t length, int value = 0) {
+    if (report) report->problems.push_back({kind, value, offset, length});
+  }
+};
+
+// A character that is neither whitespace nor a word character, at `offset` in the source; "@", "[" and
+// "{" read on by themselves.
+int write_single_character(tsd::Stream& src, Output& dst, int n, unsigned char c, Findings& found,
+                           std::uint64_t offset) {
   bool closed = false;
   switch (c) {
     case '(':
+      if (found.open_parenthesis < 0) found.open_parenthesis = static_cast<std::int64_t>(offset);
       return dst.put(n, kOpenParenMarker);
     case ')':
+      found.open_parenthesis = -1;
       return dst.put(n, kCloseParenMarker);
     case '-':
       return dst.put(n, kHyphenMarker);
@@ -236,13 +252,18 @@ int write_single_character(tsd::Stream& src, Output& dst, int n, unsigned char c
     }
     case '[':
       n = copy_until(src, dst, dst.put(n, '['), ']', closed);
+      if (!closed) found.add(SourceProblem::bracket_open, offset, 1);
       return closed ? dst.put(n, ']') : n;
     case '{':
       n = copy_until(src, dst, dst.put(n, '{'), '}', closed);
+      if (!closed) found.add(SourceProblem::brace_closed, offset, 1);
       return dst.put(n, '}');
     case '\0':
+      found.add(SourceProblem::byte_dropped, offset, 1, 0);
       return n;
     default: {
+      // The composer has no key above 127: such a byte leaves nothing in the output.
+      if (c >= 128) found.add(SourceProblem::byte_dropped, offset, 1, c);
       const unsigned char key = letter_keys[c];
       return dst.put(n, key != 0 ? key : c);
     }
@@ -259,6 +280,7 @@ int write_error_marker(Output& dst, int n, const char* word, int length) {
 // What the pass keeps from one syllable to the next.
 struct Extraction {
   Output dst;
+  Findings found;
   SyllableCache cache;
   const TranslitTables& tables;
   int check_syllables;
@@ -284,23 +306,31 @@ bool convert(Extraction& x, const char* text, int length, char* keys) {
   slot.key_length = static_cast<std::uint8_t>(slot.converted ? std::strlen(slot.keys) : 0);
 }
 
-// Writes the syllable or single letter of `length` characters at `text`, which has 16 bytes readable.
-inline int write_word(Extraction& x, int n, const char* text, int length) {
+// Writes a marked syllable found at `offset` and counts it.
+[[gnu::noinline]] int mark(Extraction& x, int n, const char* text, int length, std::uint64_t offset) {
+  ++x.found.marked;
+  x.found.add(SourceProblem::syllable_marked, offset, static_cast<std::uint64_t>(length));
+  return write_error_marker(x.dst, n, text, length);
+}
+
+// Writes the syllable or single letter of `length` characters at `text` (`offset` in the source), which
+// has 16 bytes readable.
+inline int write_word(Extraction& x, int n, const char* text, int length, std::uint64_t offset) {
   if (length == 1) {
     const unsigned char key = letter_keys[static_cast<unsigned char>(text[0])];
     return x.dst.put(n, key != 0 ? key : text[0]);
   }
+  ++x.found.syllables;
   if (length > kLongestPackedRun) {
     char keys[kKeyBufferSize];
     return convert(x, text, length, keys) ? x.dst.write_keys(n, keys, static_cast<int>(std::strlen(keys)))
-                                          : write_error_marker(x.dst, n, text, length);
+                                          : mark(x, n, text, length, offset);
   }
   const PackedRun syllable = pack_run(reinterpret_cast<const unsigned char*>(text), length);
   SyllableCache::Slot& slot = x.cache.slot_for(syllable);
   if (!(slot.syllable == syllable)) [[unlikely]]
     learn(x, slot, syllable, text);
-  return slot.converted ? x.dst.write_keys(n, slot.keys, slot.key_length)
-                        : write_error_marker(x.dst, n, text, length);
+  return slot.converted ? x.dst.write_keys(n, slot.keys, slot.key_length) : mark(x, n, text, length, offset);
 }
 
 constexpr StopBits kWordStops = stop_bits([](int c) { return (kClasses[c] & kWord) == 0; });
@@ -319,6 +349,7 @@ int word_run(const unsigned char* p) {
 // the window's end.
 int extract_in_place(tsd::Stream& src, Extraction& x, int n) {
   const auto window = src.window();
+  const std::uint64_t base = src.read_offset();
   const unsigned char* const start = window.data();
   const unsigned char* const end = start + window.size();
   const unsigned char* p = start;
@@ -331,14 +362,15 @@ int extract_in_place(tsd::Stream& src, Extraction& x, int n) {
     }
     if (!(kClasses[c] & kWord)) {
       if (c == '@' || c == '[' || c == '{') break;
-      n = write_single_character(src, x.dst, n, c);
+      n = write_single_character(src, x.dst, n, c, x.found, base + static_cast<std::uint64_t>(p - start));
       ++p;
       continue;
     }
     const int room = static_cast<int>(end - p);
     const int length = std::min(word_run(p), room);
     if (length == room || length > kWordLimit) break;
-    n = write_word(x, n, reinterpret_cast<const char*>(p), length);
+    n = write_word(x, n, reinterpret_cast<const char*>(p), length,
+                   base + static_cast<std::uint64_t>(p - start));
     p += length;
   }
   src.advance(static_cast<std::size_t>(p - start));
@@ -348,20 +380,21 @@ int extract_in_place(tsd::Stream& src, Extraction& x, int n) {
 }  // namespace
 
 int extract_syllables(tsd::Stream& src, tsd::Stream& destination, const TranslitTables& tables,
-                      int check_syllables) {
-  Extraction x{Output(destination), SyllableCache(), tables, check_syllables, {}, {}, {}};
+                      int check_syllables, ExtractionReport* report) {
+  Extraction x{Output(destination), Findings{report}, SyllableCache(), tables, check_syllables, {}, {}, {}};
   int n = 0;
   for (;;) {
     n = extract_in_place(src, x, n);
     // One item the slow way; the character read after it is pushed back.
     int c = src.get();
     if (c == kEnd) break;
+    const std::uint64_t at = src.read_offset() - 1;
     if (is_space(c)) {
       n = x.dst.put(n, c);
       continue;
     }
     if (!is_word_char(c)) {
-      n = write_single_character(src, x.dst, n, static_cast<unsigned char>(c));
+      n = write_single_character(src, x.dst, n, static_cast<unsigned char>(c), x.found, at);
       continue;
     }
     int next = kEnd;
@@ -373,10 +406,19 @@ int extract_syllables(tsd::Stream& src, tsd::Stream& destination, const Translit
       for (c = next; is_word_char(c); c = src.get()) n = x.dst.put(n, c);
       n = x.dst.put(n, ']');
       src.unget(c);
+      ++x.found.syllables;
+      ++x.found.marked;
+      x.found.add(SourceProblem::syllable_marked, at, src.read_offset() - at);
       continue;
     }
     src.unget(next);
-    n = write_word(x, n, x.word, length);
+    n = write_word(x, n, x.word, length, at);
+  }
+  if (x.found.open_parenthesis >= 0)
+    x.found.add(SourceProblem::parenthesis_open, static_cast<std::uint64_t>(x.found.open_parenthesis), 1);
+  if (report) {
+    report->syllables = x.found.syllables;
+    report->marked = x.found.marked;
   }
   x.dst.flush(n);
   const bool written = destination.flush() == 0 && !destination.error();

@@ -4,6 +4,9 @@
 // other single characters through `letter_keys`.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "platform/stream.h"
 #include "translit_tables.h"
 
@@ -12,9 +15,32 @@ inline constexpr int kWordBufferSize = kWordLimit + 2;     // one character past
 inline constexpr int kKeyBufferSize = 2 * kWordLimit + 2;  // at most two key codes per character
 inline constexpr int kCheckMessageSize = 40;               // room for any vowel count
 
+// A problem of the source that the user should hear of, where it lies in the source (file offsets, as
+// tsd::Stream::read_offset gives them).
+struct SourceProblem {
+  enum Kind : unsigned char {
+    syllable_marked,   // written as the error marker "[~...]"; `length` characters from `offset`
+    byte_dropped,      // a NUL or a byte of 128 and above that the output loses; `value` is the byte
+    bracket_open,      // a "[" never closed: the conversion fails at the end
+    brace_closed,      // a "{" never closed, closed by the converter at the end
+    parenthesis_open,  // a "(" never closed: the small size runs to the end
+  };
+  Kind kind;
+  int value;
+  std::uint64_t offset;
+  std::uint64_t length;
+};
+
+struct ExtractionReport {
+  std::int64_t syllables = 0;  // runs of two or more word characters
+  std::int64_t marked = 0;     // of them, written as error markers
+  std::vector<SourceProblem> problems;
+};
+
 // Converts the whole source; 0, or -1 when reading the source or writing the syllable file failed (the
-// destination's error state stays set).
-int extract_syllables(tsd::Stream& src, tsd::Stream& dst, const TranslitTables& tables, int check_syllables);
+// destination's error state stays set). `report`, when given, receives the counts and the problems.
+int extract_syllables(tsd::Stream& src, tsd::Stream& dst, const TranslitTables& tables, int check_syllables,
+                      ExtractionReport* report = nullptr);
 
 // Reads one word at a non-whitespace position: a run of word characters, or one single other character.
 // Returns the number of characters stored (a single character counts 1, a NUL byte included), -1 at the

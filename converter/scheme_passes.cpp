@@ -289,13 +289,60 @@ struct NextFromWylieKind {
   void after_bracket(int last) { kind = static_cast<std::size_t>(wylie_kind(last)); }
 };
 
+const Links<kWylieStates>& wylie_links() {
+  static const Links<kWylieStates> links(kWylieSteps);
+  return links;
+}
+
 }  // namespace
 
 int wylie_to_kvts(tsd::Stream& src, tsd::Stream& dst) {
-  static const Links<kWylieStates> links(kWylieSteps);
-  static const WylieRows rows = wylie_rows(links);
+  static const WylieRows rows = wylie_rows(wylie_links());
   return run_steps(
-      src, dst, links, kWylieEndTexts, [](int c) { return wylie_state_after(c); }, NextFromWylieKind{rows});
+      src, dst, wylie_links(), kWylieEndTexts, [](int c) { return wylie_state_after(c); },
+      NextFromWylieKind{rows});
+}
+
+void wylie_places(tsd::Stream& src, std::span<std::uint64_t> offsets) {
+  const Links<kWylieStates>& links = wylie_links();
+  static const WylieRows rows = wylie_rows(links);
+  NextFromWylieKind next{rows};
+  std::uint64_t written = 0;  // KVTS bytes written so far
+  std::uint64_t at = 0;       // where the character being stepped lies in the Wylie
+  std::size_t q = 0;
+  const auto written_by_this = [&] {
+    while (q < offsets.size() && offsets[q] < written) offsets[q++] = at;
+  };
+  const Link* row = links.at(0);
+  for (;;) {
+    const std::uint64_t here = src.read_offset();
+    int c = src.get();
+    if (c == kEnd) break;
+    at = here;
+    const Link& link = row[c];
+    written += link.length;
+    written_by_this();
+    row = next.next_row(link, c);
+    if (row != nullptr) continue;
+    // A bracketed passage is copied a byte for a byte, its "[" and "]" included.
+    ++written;
+    written_by_this();
+    int last = '[';
+    for (;;) {
+      const std::uint64_t inside = src.read_offset();
+      if ((c = src.get()) == kEnd) break;
+      at = inside;
+      ++written;
+      written_by_this();
+      last = c;
+      if (c == ']') break;
+    }
+    row = links.at(256u * wylie_state_after(last));
+    next.after_bracket(last);
+  }
+  written += kWylieEndTexts[links.state_of(row)].size();
+  written_by_this();
+  while (q < offsets.size()) offsets[q++] = at;
 }
 
 namespace {

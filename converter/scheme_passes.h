@@ -3,9 +3,17 @@
 // Bracketed passages "[...]" are copied unchanged by both. The start of the source is a syllable start.
 #pragma once
 
+#include <cstdint>
+#include <span>
+
 #include "platform/stream.h"
 
 // Each returns 0, or -1 when reading the source or writing the destination failed; a failed write leaves
 // the destination's error state set.
 int wylie_to_kvts(tsd::Stream& src, tsd::Stream& dst);
 int kvts_to_wylie(tsd::Stream& src, tsd::Stream& dst);
+
+// Places in the Wylie of the KVTS that wylie_to_kvts writes from `src`: each of `offsets` (ascending
+// offsets in that KVTS text) becomes the file offset in `src` of the Wylie character whose step wrote
+// that byte. Runs the same steps as the pass, writing nothing.
+void wylie_places(tsd::Stream& src, std::span<std::uint64_t> offsets);

@@ -56,6 +56,9 @@ Options:
                       treat each FILE as a folder and convert every file in it and in
                       every folder below it whose name matches PATTERN (* and ?, letters
                       in either case, "*.*" matches every name), as the wild-card window does
+  -q, --quiet         no warnings, only the status lines and each file's summary
+      --max-warnings N
+                      show at most N warnings per file (default 20), then how many more
       --stage S       with -o and a conversion to Tsendrel: stop after a stage and write
                       its bytes unchanged: kvts (the Wylie pre-pass, wylie-rtf only),
                       syllables (composer key strings) or glyphs (glyph codes)
@@ -77,7 +80,11 @@ names them. An input whose output name would be the input itself (notes.rtf) is 
 
 Every status line goes to standard error exactly as the converter's status window shows
 it: "Input file path: ...", "Output file path: ...", the problems of each file, and
-"N file(s) processed" at the end. A path of 260 characters or more is skipped.
+"N file(s) processed" at the end. A path of 260 characters or more is skipped. A conversion
+to Tsendrel also gives each problem of its input a warning with its place, in the Wylie
+for Wylie input: "notes.txt:3:4: warning: cannot convert syllable "b+ha"" (syllables
+written as "[~...]" markers, bytes dropped, brackets, braces and parentheses left open),
+then one summary line per file: "notes.txt: 1,204 syllables, 3 not converted".
 
 Exit status: 0 when every file converted; 1 when any file failed or was skipped, or
 when --help or --version could not be written; 2 for bad usage (a size out of range
@@ -100,7 +107,23 @@ std::string shown(std::string text) {
   return text;
 }
 
+// Warnings of the file being converted: at most `limit` are shown, then how many more there were.
+struct Warnings {
+  bool quiet = false;
+  long limit = 20;
+  std::string path;
+  long count = 0;
+} warnings;
+
+void print_hidden_warnings() {
+  if (warnings.count > warnings.limit && !warnings.quiet)
+    std::fprintf(stderr, "%s: %ld more warnings not shown\n", shown(warnings.path).c_str(),
+                 warnings.count - warnings.limit);
+  warnings.count = 0;
+}
+
 void print_line(const char* line) {
+  print_hidden_warnings();
   std::fputs(shown(line).c_str(), stderr);
   std::fputc('\n', stderr);
 }
@@ -111,8 +134,16 @@ void report_startup(const char* message) {
 
 // The reason for a failure, after the status lines that report it, in the form of the system's tools.
 void print_diagnostic(const Diagnostic& d) {
-  if (d.kind == Diagnostic::Kind::reason)
+  if (d.kind == Diagnostic::Kind::reason) {
     std::fprintf(stderr, "tarvex-cli: %s: %s\n", shown(d.path).c_str(), d.text);
+    return;
+  }
+  if (d.path != warnings.path) {
+    print_hidden_warnings();
+    warnings.path = d.path;
+  }
+  if (++warnings.count <= warnings.limit && !warnings.quiet)
+    std::fprintf(stderr, "%s:%d:%d: warning: %s\n", shown(d.path).c_str(), d.line, d.column, d.text);
 }
 
 int usage_error(const std::string& message) {
@@ -193,15 +224,23 @@ int printed(int status) {
   return std::fflush(stdout) == 0 && !std::ferror(stdout) ? status : kExitFailed;
 }
 
-enum LongOnly { kSize = 256, kSmallSize, kKeepCr, kStage, kVersion };
+enum LongOnly { kSize = 256, kSmallSize, kKeepCr, kStage, kVersion, kMaxWarnings };
 
 constexpr option kOptions[] = {
-    {"type", required_argument, nullptr, 't'},     {"font", required_argument, nullptr, 'f'},
-    {"size", required_argument, nullptr, kSize},   {"small-size", required_argument, nullptr, kSmallSize},
-    {"keep-cr", no_argument, nullptr, kKeepCr},    {"data-dir", required_argument, nullptr, 'd'},
-    {"output", required_argument, nullptr, 'o'},   {"recursive", required_argument, nullptr, 'r'},
-    {"stage", required_argument, nullptr, kStage}, {"help", no_argument, nullptr, 'h'},
-    {"version", no_argument, nullptr, kVersion},   {nullptr, 0, nullptr, 0},
+    {"type", required_argument, nullptr, 't'},
+    {"font", required_argument, nullptr, 'f'},
+    {"size", required_argument, nullptr, kSize},
+    {"small-size", required_argument, nullptr, kSmallSize},
+    {"keep-cr", no_argument, nullptr, kKeepCr},
+    {"data-dir", required_argument, nullptr, 'd'},
+    {"output", required_argument, nullptr, 'o'},
+    {"recursive", required_argument, nullptr, 'r'},
+    {"stage", required_argument, nullptr, kStage},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, kVersion},
+    {"quiet", no_argument, nullptr, 'q'},
+    {"max-warnings", required_argument, nullptr, kMaxWarnings},
+    {nullptr, 0, nullptr, 0},
 };
 
 // Parses the arguments; returns an exit status when the program ends here (help, version, bad usage).
@@ -209,7 +248,7 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
   options.choices.conversion_type = kWylieToTsendrel;
   int tib_size = kDefaultTibSize, small_size = kDefaultSmallTibSize;
   opterr = 0;  // the messages below name the option as the user wrote it
-  for (int c; (c = getopt_long(argc, argv, ":t:f:d:o:r:h", kOptions, nullptr)) != -1;) {
+  for (int c; (c = getopt_long(argc, argv, ":t:f:d:o:r:hq", kOptions, nullptr)) != -1;) {
     const std::string value = optarg ? optarg : "";
     switch (c) {
       case 'h':
@@ -221,6 +260,17 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
       case kKeepCr:
         options.choices.keep_cr = true;
         break;
+      case 'q':
+        warnings.quiet = true;
+        break;
+      case kMaxWarnings: {
+        char* end = nullptr;
+        const long n = std::strtol(value.c_str(), &end, 10);
+        if (value.empty() || *end != '\0' || n < 0 || value[0] < '0' || value[0] > '9')
+          return usage_error("--max-warnings needs a whole number, not '" + value + "'");
+        warnings.limit = n;
+        break;
+      }
       case 't': {
         static constexpr const char* kTypes[] = {"wylie-rtf", "kvts-rtf", "wylie-kvts", "kvts-wylie"};
         int type = -1;

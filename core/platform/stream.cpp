@@ -85,6 +85,9 @@ Stream& Stream::operator=(Stream&& other) noexcept {
     read_end_ = std::exchange(other.read_end_, nullptr);
     held_end_ = std::exchange(other.held_end_, nullptr);
     pushed_ = std::exchange(other.pushed_, -1);
+    block_start_ = std::exchange(other.block_start_, nullptr);
+    block_offset_ = std::exchange(other.block_offset_, 0);
+    block_size_ = std::exchange(other.block_size_, 0);
     window_end_ = std::exchange(other.window_end_, nullptr);
     reading_ = std::exchange(other.reading_, false);
     write_ = std::exchange(other.write_, nullptr);
@@ -177,6 +180,9 @@ void Stream::find_window_end() {
 bool Stream::refill() {
   reading_ = true;
   const std::size_t n = error_ ? 0 : std::fread(buf_.get(), 1, kBufferSize, file_);
+  block_offset_ += block_size_;
+  block_start_ = buf_.get();
+  block_size_ = n;
   read_ = buf_.get();
   read_end_ = read_ + n;
   window_end_ = nullptr;
@@ -293,12 +299,16 @@ int Stream::rewind() {
   reset_window();
   reading_ = false;
   at_end_ = false;
+  block_start_ = nullptr;
+  block_offset_ = 0;
+  block_size_ = 0;
   if (std::fseek(file_, 0, SEEK_SET) != 0) error_ = true;
   if (spooled_ && !error_) {
     // The spooled bytes are read where they lie; the empty file then reports the end.
     if (spool_) std::memset(spool_.get() + spool_size_, 0, kWindowSlack);
-    read_ = spool_.get();
+    read_ = block_start_ = spool_.get();
     read_end_ = read_ + spool_size_;
+    block_size_ = spool_size_;
     reading_ = true;
   }
   return error_ ? -1 : 0;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -39,6 +40,12 @@ class Stream {
   static Stream adopt(std::FILE* file, Mode mode, bool close_on_destroy);
 
   bool is_open() const { return file_ != nullptr; }
+  // Where the next get() reads, in bytes of the file from its start (a CR LF counts two), while the
+  // stream is being read from its start; for placing what a pass found, not for seeking.
+  std::uint64_t read_offset() const {
+    const std::uint64_t in_block = block_start_ ? static_cast<std::uint64_t>(read_ - block_start_) : 0;
+    return block_offset_ + in_block - (pushed_ >= 0 ? 1 : 0);
+  }
   bool error() const { return error_; }
   bool at_end() const { return at_end_; }
 
@@ -136,6 +143,10 @@ class Stream {
   const unsigned char* read_end_ = nullptr;
   const unsigned char* held_end_ = nullptr;
   int pushed_ = -1;
+  // The block being read (the buffer or the spool) and the file offset of its first byte.
+  const unsigned char* block_start_ = nullptr;
+  std::uint64_t block_offset_ = 0;
+  std::size_t block_size_ = 0;
   // Text mode: the first CR at or after the window's start, or the buffer's end; found again once passed.
   const unsigned char* window_end_ = nullptr;
   bool reading_ = false;  // the file position is past buffered bytes not yet read

@@ -56,18 +56,20 @@ TEST_F(cli, examples_convert_end_to_end_with_the_bundled_tables) {
     const char* file;
     const char* options;
     const char* output;
+    const char* syllables;
   } cases[] = {
-      {"aspiration.txt", "", "aspiration.rtf"},
-      {"colophon.txt", "-f korlam", "colophon.rtf"},
-      {"glossary.txt", "--keep-cr", "glossary.rtf"},
-      {"greeting.kvt", "-t kvts-rtf", "greeting.rtf"},
+      {"aspiration.txt", "", "aspiration.rtf", "43"},
+      {"colophon.txt", "-f korlam", "colophon.rtf", "17"},
+      {"glossary.txt", "--keep-cr", "glossary.rtf", "18"},
+      {"greeting.kvt", "-t kvts-rtf", "greeting.rtf", "18"},
   };
   for (const Case& c : cases) {
     copy_example(c.file);
     const CliRun r = run(std::string("-d ") + quoted(kData) + " " + c.options + " " + c.file);
     EXPECT_EQ(r.status, 0) << c.file << "\n" << r.err;
     EXPECT_EQ(r.err, native(std::string("Input file path: ./") + c.file + "\nOutput file path: ./" +
-                            c.output + "\n1 file(s) processed\n"));
+                            c.output + "\n./" + c.file + ": " + c.syllables +
+                            " syllables, 0 not converted\n1 file(s) processed\n"));
     const std::string rtf = read_file(dir.file(c.output));
     EXPECT_EQ(rtf.rfind("{\\rtf1\\ansi \\deff69\\deflang1033 {\\fonttbl", 0), 0u) << c.file;
     EXPECT_EQ(rtf.back(), '}') << c.file;
@@ -111,10 +113,10 @@ TEST_F(cli, recursive_search_names_outputs_as_the_wild_card_window) {
   dir.write("texts/more/c.TXT", "ga");
   const CliRun r = run("-d " + quoted(kData) + " -r " + quoted("*.txt") + " texts");
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(
-      r.err,
-      native("Input file path: texts/a.txt\nOutput file path: texts/a.rtf\n"
-             "Input file path: texts/more/c.TXT\nOutput file path: texts/more/c.rtf\n2 file(s) processed\n"));
+  EXPECT_EQ(r.err, native("Input file path: texts/a.txt\nOutput file path: texts/a.rtf\ntexts/a.txt: 1 "
+                          "syllable, 0 not converted\n"
+                          "Input file path: texts/more/c.TXT\nOutput file path: texts/more/c.rtf\n"
+                          "texts/more/c.TXT: 1 syllable, 0 not converted\n2 file(s) processed\n"));
   EXPECT_TRUE(fs::exists(dir.file("texts/more/c.rtf")));
   EXPECT_FALSE(fs::exists(dir.file("texts/b.rtf")));
 }
@@ -282,6 +284,53 @@ TEST_F(cli, a_batch_keeps_its_own_files_and_a_failure_keeps_the_old_output) {
   dir.write("c.rtf", "OLD\n");
   EXPECT_EQ(run("-d " + quoted(kData) + " c.txt").status, 1);
   EXPECT_EQ(read_file(dir.file("c.rtf")), "OLD\n");
+}
+
+TEST_F(cli, warnings_have_the_gnu_form_a_limit_per_file_and_a_summary) {
+  dir.write("notes.txt", "bkra shis\nka b+ha\n");
+  const CliRun one = run("-d " + quoted(kData) + " notes.txt");
+  EXPECT_EQ(one.status, 0) << one.err;
+  EXPECT_EQ(one.err, native("Input file path: ./notes.txt\nOutput file path: ./notes.rtf\n") +
+                         native("./notes.txt") + ":2:4: warning: cannot convert syllable \"b+ha\"\n" +
+                         native("./notes.txt") + ": 4 syllables, 1 not converted\n1 file(s) processed\n");
+
+  std::string many;
+  for (int i = 0; i < 25; ++i) many += "b+ha ";
+  dir.write("many.txt", many);
+  struct Case {
+    const char* options;
+    int shown;
+    const char* hidden;  // the line after the warnings, or none
+  } cases[] = {
+      {"", 20, ": 5 more warnings not shown\n"},
+      {"--max-warnings 3", 3, ": 22 more warnings not shown\n"},
+      {"--max-warnings=30", 25, nullptr},
+      {"--max-warnings 0", 0, ": 25 more warnings not shown\n"},
+      {"-q", 0, nullptr},
+      {"--quiet --max-warnings 3", 0, nullptr},
+  };
+  for (const Case& c : cases) {
+    const CliRun r = run("-d " + quoted(kData) + " " + c.options + " many.txt");
+    int shown = 0;
+    for (std::size_t at = 0; (at = r.err.find(": warning: ", at)) != std::string::npos; ++at) ++shown;
+    EXPECT_EQ(shown, c.shown) << c.options;
+    const std::string summary = native("./many.txt") + ": 25 syllables, 25 not converted\n";
+    EXPECT_NE(r.err.find(c.hidden ? native("./many.txt") + c.hidden + summary : summary), std::string::npos)
+        << c.options << "\n"
+        << r.err;
+  }
+  EXPECT_EQ(run("-d " + quoted(kData) + " --max-warnings x many.txt").status, 2);
+  EXPECT_EQ(run("-d " + quoted(kData) + " --max-warnings -1 many.txt").status, 2);
+}
+
+TEST_F(cli, warnings_for_standard_input_name_it) {
+  dir.write("in.txt", "ka b+ha\n");
+  const CliRun r = run("-d " + quoted(kData) + " -o out.rtf -", dir.file("in.txt"));
+  EXPECT_NE(
+      r.err.find(
+          "<stdin>:1:4: warning: cannot convert syllable \"b+ha\"\n<stdin>: 2 syllables, 1 not converted\n"),
+      std::string::npos)
+      << r.err;
 }
 
 TEST_F(cli, help_documents_every_option) {

@@ -286,4 +286,39 @@ TEST(path, join_puts_one_separator_between_folder_and_name) {
   EXPECT_EQ(tsd::join_path("dir", "keyfont"), std::string("dir") + tsd::path_separator + "keyfont");
 }
 
+// read_offset places what a pass finds: the file offset of the next byte get() returns.
+TEST(stream, read_offset_is_the_file_offset_of_the_next_byte) {
+  TempDir dir;
+  std::string big(70000, 'x');
+  big[65530] = '\r';  // the last byte of the first buffer
+  big[65531] = '\n';
+  const std::string path = dir.write("f", "ab\r\nc" + big);
+  Stream in = Stream::open_read(path.c_str(), Stream::Mode::text);
+  EXPECT_EQ(in.read_offset(), 0u);
+  EXPECT_EQ(in.get(), 'a');
+  EXPECT_EQ(in.read_offset(), 1u);
+  in.get();
+  EXPECT_EQ(in.get(), '\n');
+  EXPECT_EQ(in.read_offset(), 4u);  // past the CR LF
+  const int c = in.get();
+  in.unget(c);
+  EXPECT_EQ(in.read_offset(), 4u);  // the pushed byte is next again
+  in.get();
+  for (int i = 0; i < 65530; ++i) in.get();
+  EXPECT_EQ(in.read_offset(), 65535u);
+  EXPECT_EQ(in.get(), '\n');  // a CR LF across the buffer's end
+  EXPECT_EQ(in.read_offset(), 65537u);
+  in.rewind();
+  EXPECT_EQ(in.read_offset(), 0u);
+
+  Stream spooled = Stream::temporary();
+  spooled.write("hello");
+  spooled.rewind();
+  spooled.get();
+  spooled.get();
+  EXPECT_EQ(spooled.read_offset(), 2u);
+  spooled.advance(spooled.window().size());
+  EXPECT_EQ(spooled.read_offset(), 5u);
+}
+
 }  // namespace

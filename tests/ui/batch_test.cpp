@@ -82,8 +82,9 @@ class BatchTest : public QObject {
     const QString dir = texts_.path();
     QCOMPARE(ui_test::memo_lines(forms_.DebugText->Memo),
              (QStringList{"Input file path: " + dir + "/a.txt", "Output file path: " + dir + "/a.rtf",
-                          "Input file path: " + dir + "/notes", "Output file path: " + dir + "/notes.rtf",
-                          "2 file(s) processed"}));
+                          dir + "/a.txt: 1 syllable, 0 not converted", "Input file path: " + dir + "/notes",
+                          "Output file path: " + dir + "/notes.rtf",
+                          dir + "/notes: 1 syllable, 0 not converted", "2 file(s) processed"}));
     for (const char* output : {"a.rtf", "notes.rtf"}) {
       const QByteArray rtf = ui_test::read_file(texts_.filePath(QLatin1String(output)));
       QVERIFY2(rtf.startsWith("{\\rtf1"), output);
@@ -91,7 +92,7 @@ class BatchTest : public QObject {
     }
     QVERIFY(!QFile::exists(texts_.filePath(QStringLiteral("b.rtf"))));
 
-    QCOMPARE(watch.lines, 5);
+    QCOMPARE(watch.lines, 7);
     QVERIFY(!watch.button_enabled);
     QVERIFY(!watch.idle_cursor);
     QVERIFY(!watch.status_hidden);
@@ -156,7 +157,7 @@ class BatchTest : public QObject {
     form.ConvertBtnClick();
     const QStringList lines = ui_test::memo_lines(forms_.DebugText->Memo);
     QCOMPARE(lines.mid(0, first_lines.size()), first_lines);
-    QCOMPARE(lines.size(), first_lines.size() + 3);
+    QCOMPARE(lines.size(), first_lines.size() + 4);  // the two paths, the file's summary, the count
     QCOMPARE(lines.back(), QStringLiteral("1 file(s) processed"));
     QVERIFY(ui_test::read_file(texts_.filePath(QStringLiteral("a.rtf")))
                 .contains(font_switch(kEkorlamBase, half_points)));
