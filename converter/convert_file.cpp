@@ -4,10 +4,12 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "diagnostics.h"
 #include "extract.h"
+#include "font_code_pass.h"
 #include "log_status.h"
 #include "platform/file_identity.h"
 #include "platform/new_file.h"
@@ -96,7 +98,7 @@ bool copy_stage(tsd::Stream& from, tsd::Stream& to) {
 }
 
 int run_passes(Files& files, const ConversionRequest& request, Stage stage, ExtractionReport& found,
-               bool& extracted) {
+               bool& extracted, std::vector<RawWord>& raw_words) {
   const int type = request.conversion_type;
   if (type == kKvtsToWylie || type == kWylieToKvts) {
     if (type == kKvtsToWylie)
@@ -125,7 +127,8 @@ int run_passes(Files& files, const ConversionRequest& request, Stage stage, Extr
   if (!rewind_written(files.syllables)) return -1;
   if (stage == Stage::syllables) return copy_stage(files.syllables, files.output) ? 0 : -1;
 
-  if (font_code_pass(files.syllables, files.glyphs, request.keep_cr, *request.key_tables) < 0) {
+  if (font_code_pass(files.syllables, files.glyphs, request.keep_cr, *request.key_tables, tsd::syllable_state,
+                     true, current_diagnostic_sink() ? &raw_words : nullptr) < 0) {
     log_status("Tsendrel text conversion failure.");
     return -1;
   }
@@ -145,6 +148,62 @@ int run_passes(Files& files, const ConversionRequest& request, Stage stage, Extr
   return 0;
 }
 
+// The words of a stream: runs of bytes between white space, a bracketed or braced passage counting as
+// part of its word whatever it holds. In the extraction's source (`names`), a "@" name also takes the
+// white byte after it, which the extraction swallows, and NUL bytes start no word, since they leave
+// nothing. So the n-th word of the syllable file comes from the n-th word of the source. Each word is
+// its first and last offset.
+std::vector<std::pair<std::uint64_t, std::uint64_t>> words_of(tsd::Stream& in, bool names) {
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> words;
+  in.rewind();
+  if (names) skip_byte_order_mark(in);  // as the driver skipped it
+  bool in_word = false;
+  int close = 0;  // the end of the passage being read
+  bool name = false;
+  for (;;) {
+    const std::uint64_t at = in.read_offset();
+    const int c = in.get();
+    if (c == tsd::Stream::end) break;
+    const bool white = c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+    if (close != 0 || name) {
+      if (c == close) close = 0;
+      if (name && white) name = false;
+      words.back().second = at;
+      continue;
+    }
+    if (white) {
+      in_word = false;
+      continue;
+    }
+    if (!in_word) {
+      if (names && c == 0) continue;
+      words.push_back({at, at});
+      in_word = true;
+    }
+    words.back().second = at;
+    if (c == '[') close = ']';
+    if (c == '{') close = '}';
+    if (c == '@' && names) name = true;
+  }
+  return words;
+}
+
+// Places the words that the font-code pass wrote as text at their words in the extraction's source.
+void place_raw_words(const std::vector<RawWord>& raw, tsd::Stream& syllables, tsd::Stream& source,
+                     std::vector<SourceProblem>& problems) {
+  const auto written = words_of(syllables, false);
+  const auto read = words_of(source, true);
+  for (const RawWord& word : raw) {
+    const auto after =
+        std::upper_bound(written.begin(), written.end(), std::pair{word.offset, ~std::uint64_t{0}});
+    const auto index = static_cast<std::size_t>(after - written.begin());
+    if (index == 0 || index > read.size()) continue;
+    const auto [first, last] = read[index - 1];
+    problems.push_back({word.refused ? SourceProblem::word_refused : SourceProblem::word_overflowed, 0, first,
+                        last - first + 1});
+  }
+}
+
 std::string problem_text(const SourceProblem& problem, const std::string& syllable) {
   switch (problem.kind) {
     case SourceProblem::syllable_marked:
@@ -159,6 +218,10 @@ std::string problem_text(const SourceProblem& problem, const std::string& syllab
       return "brace '{' is never closed; the converter closes it at the end of the file";
     case SourceProblem::parenthesis_open:
       return "parenthesis '(' is never closed; the small size runs to the end of the file";
+    case SourceProblem::word_refused:
+      return "cannot compose word \"" + syllable + "\"; it is written as text";
+    case SourceProblem::word_overflowed:
+      return "word \"" + syllable + "\" has too many glyphs; it is written as text";
   }
   return {};
 }
@@ -167,6 +230,8 @@ std::string problem_text(const SourceProblem& problem, const std::string& syllab
 // are in the extraction's source: the input itself, or for Wylie the KVTS of the pre-pass, whose offsets
 // the Wylie pass maps back. Runs only when there are problems to tell.
 void tell_problems(const char* input_path, bool wylie, std::vector<SourceProblem>& problems) {
+  std::stable_sort(problems.begin(), problems.end(),
+                   [](const SourceProblem& a, const SourceProblem& b) { return a.offset < b.offset; });
   // The first and last byte of each problem, in ascending order for the map.
   std::vector<std::uint64_t> ends;
   for (const SourceProblem& p : problems) {
@@ -264,8 +329,13 @@ int convert_file_until(const char* input_path, const char* output_path, const Co
 
   ExtractionReport found;
   bool extracted = false;
-  int result = run_passes(files, request, stage, found, extracted);
+  std::vector<RawWord> raw_words;
+  int result = run_passes(files, request, stage, found, extracted, raw_words);
   if (report) *report = ConversionReport{extracted, found.syllables, found.marked};
+  if (!raw_words.empty()) {
+    tsd::Stream& source = request.conversion_type == kWylieToTsendrel ? files.pre_pass : files.input;
+    place_raw_words(raw_words, files.syllables, source, found.problems);
+  }
   if (extracted && !found.problems.empty() && current_diagnostic_sink())
     tell_problems(input_path, request.conversion_type == kWylieToTsendrel, found.problems);
   if (result == 0 && files.input.error()) {

@@ -24,6 +24,8 @@ struct SourceProblem {
     bracket_open,      // a "[" never closed: the conversion fails at the end
     brace_closed,      // a "{" never closed, closed by the converter at the end
     parenthesis_open,  // a "(" never closed: the small size runs to the end
+    word_refused,      // (found by the font-code pass) a word the composer refused, written as text
+    word_overflowed,   // (found by the font-code pass) a word whose glyphs overflowed, written as text
   };
   Kind kind;
   int value;

@@ -97,10 +97,11 @@ class TypedKeys {
 class FontCodePass {
  public:
   FontCodePass(tsd::Stream& in, tsd::Stream& out, int keep_cr, const ConverterKeyTables& key_tables,
-               tsd::SyllableState& state, bool memoise_words)
+               tsd::SyllableState& state, bool memoise_words, std::vector<RawWord>* raw_words)
       : in_(in),
         out_(out),
         memoise_words_(memoise_words),
+        raw_words_(raw_words),
         key_tables_(key_tables),
         state_(state),
         layout_(marks_, keep_cr != 0) {}
@@ -132,6 +133,7 @@ class FontCodePass {
   tsd::Stream& out_;
   StreamOut stream_out_{out_};
   const bool memoise_words_;
+  std::vector<RawWord>* raw_words_;
   const ConverterKeyTables& key_tables_;
   tsd::SyllableState& state_;
   WordMemo memo_;
@@ -400,6 +402,8 @@ int FontCodePass::keys(int c) {
     }
     c = next;
   }
+  // The key just read is where the word was given up.
+  if (raw_words_) raw_words_->push_back({in_.read_offset() - 1, refused});
   // A refused key puts back the white space that ends the raw passage; an overflowing word consumes it.
   if (!raw_passage(refused)) {
     log_status("%s", kWriteFailed);
@@ -430,8 +434,9 @@ bool FontCodePass::raw_passage(bool put_back_white) {
 }  // namespace
 
 int font_code_pass(tsd::Stream& syllables, tsd::Stream& glyphs, int keep_cr,
-                   const ConverterKeyTables& key_tables, tsd::SyllableState& state, bool memoise_words) {
-  FontCodePass pass(syllables, glyphs, keep_cr, key_tables, state, memoise_words);
+                   const ConverterKeyTables& key_tables, tsd::SyllableState& state, bool memoise_words,
+                   std::vector<RawWord>* raw_words) {
+  FontCodePass pass(syllables, glyphs, keep_cr, key_tables, state, memoise_words, raw_words);
   return pass.run();
 }
 

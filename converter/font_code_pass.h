@@ -3,6 +3,9 @@
 // glyph strings, separator and punctuation glyphs, line breaks, and raw passages 19..20 and 21..22.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "composer.h"
 #include "platform/stream.h"
 
@@ -15,9 +18,15 @@ using ConverterKeyTables = tsd::KeyTables<tsd::kConverterForms>;
 // or brace. A raw passage writes each key character as its `key_text`. `state` is the composer's
 // process-wide state unless a test gives its own. Words already made are replayed from memory; without
 // `memoise_words` every key goes through the composer (the tests compare the two).
+// `raw_words`, when given, receives the offset in the syllable file of every key at which a word became a
+// raw passage, the composer having refused it (`refused` true) or its glyphs overflowing the word.
+struct RawWord {
+  std::uint64_t offset;
+  bool refused;
+};
 int font_code_pass(tsd::Stream& syllables, tsd::Stream& glyphs, int keep_cr,
                    const ConverterKeyTables& key_tables, tsd::SyllableState& state = tsd::syllable_state,
-                   bool memoise_words = true);
+                   bool memoise_words = true, std::vector<RawWord>* raw_words = nullptr);
 
 // Writes one word's glyph bytes with every take-back (20) applied; returns the number of bytes written,
 // or -1 when the write failed.
