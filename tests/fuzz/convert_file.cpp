@@ -1,12 +1,13 @@
 // A user's input file of any bytes through the driver, for every conversion type that the driver knows
-// (found at start: the types that convert a line of plain syllables), with the choices and the stage taken
-// from the first byte. A success leaves the output; a failure leaves no output (there was none before) and
-// nothing else behind; an RTF output's groups nest and close.
+// (found at start), with the choices, the sizes and the stage taken from the first three bytes. A success
+// leaves the output; a failure leaves no output (there was none before) and nothing else behind; an RTF
+// output's groups nest and close; Wylie gives the same document as the KVTS it converts to.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <vector>
 
+#include "batch.h"
 #include "convert_file.h"
 #include "fuzz_support.h"
 #include "startup.h"
@@ -16,15 +17,18 @@ namespace {
 
 using namespace tsd;
 
-ConversionRequest base_request() {
+// The request as the windows fill it from the user's choices, with whatever tables the types need.
+ConversionRequest request_for(const BatchChoices& choices) {
   if (load_converter_tables(TSENDREL_SOURCE_DIR "/data", nullptr) != 0) fuzz::fail("the tables load");
-  const ConverterTables& tables = converter_tables();
   ConversionRequest r;
-  r.translit_tables = &tables.translit_tables;
-  r.key_tables = &tables.key_tables;
-  r.rtf_fonts = tables.rtf_fonts.data();
-  r.font_count = tables.font_count;
+  fuzz::StatusLines status;
+  if (fill_request(r, choices, converter_tables()) != 0) fuzz::fail("the choices are good ones");
   return r;
+}
+
+std::string file_bytes(const std::string& path) {
+  Stream written = Stream::open_read(path.c_str(), Stream::Mode::binary);
+  return fuzz::contents(written);
 }
 
 struct Type {
@@ -32,19 +36,25 @@ struct Type {
   bool rtf;  // its complete output is an RTF document
 };
 
-// The conversion types of the driver: those that convert a line of plain syllables. Types are numbered
-// from 0 without gaps, so the first that does not convert ends the list.
-std::vector<Type> known_types(const ConversionRequest& base) {
+// The conversion types of the driver: every number that it does not call unknown. Each must convert a
+// line of plain syllables.
+std::vector<Type> known_types() {
+  const ConversionRequest base = request_for({});
   const std::string input = fuzz::folder().write("probe.txt", "ka kha ga\n");
   const std::string output = fuzz::folder().file("probe.rtf");
   std::vector<Type> types;
-  fuzz::StatusLines status;
-  for (int type = 0;; ++type) {
+  for (int type = 0; type < 64; ++type) {
     ConversionRequest r = base;
     r.conversion_type = type;
-    if (convert_file(input.c_str(), output.c_str(), r) != 0) break;
-    Stream written = Stream::open_read(output.c_str(), Stream::Mode::binary);
-    types.push_back({type, fuzz::contents(written).rfind("{\\rtf1", 0) == 0});
+    fuzz::StatusLines status;
+    const int result = convert_file(input.c_str(), output.c_str(), r);
+    if (!status.lines.empty() && status.lines[0].rfind("Unknown conversion type", 0) == 0) continue;
+    if (result != 0) {
+      std::fprintf(stderr, "conversion type %d: %s\n", type,
+                   status.lines.empty() ? "" : status.lines[0].c_str());
+      fuzz::fail("every conversion type converts a line of plain syllables");
+    }
+    types.push_back({type, file_bytes(output).rfind("{\\rtf1", 0) == 0});
   }
   std::filesystem::remove(input);
   std::filesystem::remove(output);
@@ -55,19 +65,22 @@ std::vector<Type> known_types(const ConversionRequest& base) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const ConversionRequest base = base_request();
-  static const std::vector<Type> types = known_types(base);
-  if (size < 2) return 0;
+  static const std::vector<Type> types = known_types();
+  if (size < 3) return 0;
   const Type& type = types[data[0] % types.size()];
-  ConversionRequest request = base;
-  request.conversion_type = type.number;
   const unsigned choice = data[1];
-  request.keep_cr = choice & 1;
-  request.font_base = (choice & 2) != 0 ? kKorlamBase : kEkorlamBase;
+  BatchChoices choices;
+  choices.keep_cr = (choice & 1) != 0;
+  choices.font_family = (choice & 2) != 0 ? kKorlam : kEkorlam;
+  const int tib_size = 8 + data[2] % 92;
+  choices.tib_size_text = std::to_string(tib_size);
+  choices.small_tib_size_text = std::to_string(8 + data[2] / 92 * (tib_size - 8) / 2);
+  ConversionRequest request = request_for(choices);
+  request.conversion_type = type.number;
   request.check_syllables = (choice >> 2) & 1;
   const Stage stage = static_cast<Stage>((choice >> 3) & 3);
 
-  const std::string input = fuzz::write_file("input.txt", data + 2, size - 2);
+  const std::string input = fuzz::write_file("input.txt", data + 3, size - 3);
   const std::string output = fuzz::folder().file("output.rtf");
   std::filesystem::remove(output);
   int result;
@@ -82,11 +95,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (entry.path() != input && entry.path() != output) ++others;
   fuzz::require(others == 0, "a conversion leaves nothing behind");
   fuzz::require(std::filesystem::exists(output) == (result == 0), "only a success leaves the output");
-  if (result == 0 && type.rtf && stage == Stage::complete) {
-    Stream written = Stream::open_read(output.c_str(), Stream::Mode::binary);
-    const std::string bytes = fuzz::contents(written);
+  if (result != 0 || stage != Stage::complete) return 0;
+  const std::string bytes = file_bytes(output);
+  if (type.rtf) {
     fuzz::require(bytes.rfind("{\\rtf1", 0) == 0, "an RTF output starts with its header");
     fuzz::require(fuzz::groups_balanced(bytes), "the RTF's groups nest and close");
+  }
+  if (type.number == kWylieToTsendrel) {
+    // The same text by way of a KVTS file that the user converts in turn.
+    const std::string kvts = fuzz::folder().file("kvts.txt");
+    const std::string again = fuzz::folder().file("again.rtf");
+    fuzz::StatusLines status;
+    request.conversion_type = kWylieToKvts;
+    if (convert_file(input.c_str(), kvts.c_str(), request) == 0) {
+      request.conversion_type = kKvtsToTsendrel;
+      if (convert_file(kvts.c_str(), again.c_str(), request) == 0)
+        fuzz::require(file_bytes(again) == bytes, "Wylie converts as the KVTS it is written as");
+    }
+    std::filesystem::remove(kvts);
+    std::filesystem::remove(again);
   }
   return 0;
 }

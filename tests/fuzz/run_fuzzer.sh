@@ -20,5 +20,5 @@ if [ $status -ne 0 ]; then
   echo "$name failed (status $status); replay with: TSENDREL_FUZZ_VERBOSE=1 $target $artifacts/$name-*" >&2
   exit $status
 fi
-grep -E '^(Done|stat::number_of_executed_units)' "$log" | tail -n 1
+grep -aE '^(Done|stat::number_of_executed_units)' "$log" | tail -n 1
 echo "$name: $(ls "$corpus" | wc -l) inputs in its corpus"
