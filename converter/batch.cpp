@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <utility>
@@ -163,8 +164,11 @@ int fill_request(ConversionRequest& request, const BatchChoices& choices, const 
   request.keep_cr = choices.keep_cr ? 1 : 0;
   request.font_base = kKorlamBase;
   if (choices.font_family == kEkorlam) request.font_base = kEkorlamBase;
-  if (choices.conversion_type >= kWylieToTsendrel && choices.conversion_type <= kKvtsToWylie)
+  if (choices.conversion_type >= kWylieToTsendrel && choices.conversion_type <= kKvtsToUnicodeRtf)
     request.conversion_type = choices.conversion_type;
+  const std::size_t font_length = std::min<std::size_t>(choices.unicode_font.size(), kMaxUnicodeFontName);
+  std::memcpy(request.unicode_font, choices.unicode_font.data(), font_length);
+  request.unicode_font[font_length] = '\0';
   request.roman_size = kRomanSize;
 
   // A field without a number is a bad size, and its default stands in for it.
@@ -194,17 +198,33 @@ int fill_request(ConversionRequest& request, const BatchChoices& choices, const 
   return bad;
 }
 
-std::string main_output_path(std::string_view directory, std::string_view name) {
-  if (name.size() >= 4 && name[name.size() - 4] == '.') name.remove_suffix(4);
-  return tsd::join_path(directory, name) + ".rtf";
+int conversion_of_row(int row) {
+  if (row >= kWylieToTsendrel && row <= kKvtsToWylie) return row;
+  if (row == 4) return kWylieToUnicodeRtf;
+  if (row == 5) return kKvtsToUnicodeRtf;
+  return -1;
 }
 
-std::string wildcard_output_path(std::string_view input_path) {
+namespace {
+
+// The extension of an output, without its dot.
+const char* output_extension(int conversion_type) {
+  return conversion_type == kWylieToUnicode || conversion_type == kKvtsToUnicode ? "bo.txt" : "rtf";
+}
+
+}  // namespace
+
+std::string main_output_path(std::string_view directory, std::string_view name, int conversion_type) {
+  if (name.size() >= 4 && name[name.size() - 4] == '.') name.remove_suffix(4);
+  return tsd::join_path(directory, name) + "." + output_extension(conversion_type);
+}
+
+std::string wildcard_output_path(std::string_view input_path, int conversion_type) {
   std::string output(input_path);
   if (output.size() >= 4 && output[output.size() - 4] == '.')
-    output.replace(output.size() - 3, 3, "rtf");
+    output.replace(output.size() - 3, 3, output_extension(conversion_type));
   else
-    output += ".rtf";
+    output = output + "." + output_extension(conversion_type);
   return output;
 }
 
@@ -224,7 +244,7 @@ BatchResult convert_selected_files(const ConversionRequest& request, const std::
       continue;
     }
     log_status("Input file path: %s", inputs[i].c_str());
-    const std::string output = main_output_path(file.directory, file.name);
+    const std::string output = main_output_path(file.directory, file.name, request.conversion_type);
     log_status("Output file path: %s", output.c_str());
     convert_one(request, own, i, inputs[i], output, result);
   }
@@ -256,7 +276,7 @@ BatchResult convert_found_files(const ConversionRequest& request, const std::vec
       ++result.skipped;
       continue;
     }
-    const std::string output = wildcard_output_path(input);
+    const std::string output = wildcard_output_path(input, request.conversion_type);
     log_status("Output file path: %s", output.c_str());
     convert_one(request, own, i, input, output, result);
   }

@@ -27,7 +27,13 @@ struct BatchChoices {
   std::string tib_size_text = "28";  // the size fields' texts, as typed
   std::string small_tib_size_text = "24";
   bool keep_cr = false;
+  std::string unicode_font = kDefaultUnicodeFont;  // at most kMaxUnicodeFontName characters are used
 };
+
+// The conversion of each row of the main window's conversion list: the four conversions, then "Wylie to
+// Unicode" and "KVTS to Unicode", which write the Unicode RTF as every output of the windows is RTF. -1 for
+// a row that is none.
+int conversion_of_row(int row);
 
 // What the front end does around a batch. Every member may be left empty.
 struct BatchHooks {
@@ -75,9 +81,11 @@ BatchResult convert_to_output(const ConversionRequest& request, const std::strin
                               Stage stage = Stage::complete);
 
 // Output names of the two windows: "%s\%s.rtf" with a three-letter extension cut off the name, and the
-// full path with its three-letter extension replaced by "rtf" (or ".rtf" appended).
-std::string main_output_path(std::string_view directory, std::string_view name);
-std::string wildcard_output_path(std::string_view input_path);
+// full path with its three-letter extension replaced by "rtf" (or ".rtf" appended). A conversion to Unicode
+// text is named ".bo.txt" instead of ".rtf" (notes.txt and notes give notes.bo.txt).
+std::string main_output_path(std::string_view directory, std::string_view name,
+                             int conversion_type = kWylieToTsendrel);
+std::string wildcard_output_path(std::string_view input_path, int conversion_type = kWylieToTsendrel);
 
 // Windows-style file-name matching: `*` any run, `?` one character, letters in either case, "*.*" every name.
 bool name_matches(std::string_view pattern, std::string_view name);

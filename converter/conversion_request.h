@@ -6,6 +6,7 @@
 
 #include "font_code_pass.h"
 #include "rtf_writer.h"
+#include "unicode_rtf_writer.h"
 
 struct TranslitTables;
 
@@ -14,7 +15,19 @@ enum ConversionType : std::int32_t {
   kKvtsToTsendrel = 1,
   kWylieToKvts = 2,
   kKvtsToWylie = 3,
+  kWylieToUnicode = 4,
+  kKvtsToUnicode = 5,
+  kWylieToUnicodeRtf = 6,
+  kKvtsToUnicodeRtf = 7,
 };
+
+// The types that start with the Wylie pre-pass, and those that write Unicode.
+constexpr bool starts_with_wylie(int type) {
+  return type == kWylieToTsendrel || type == kWylieToUnicode || type == kWylieToUnicodeRtf;
+}
+constexpr bool writes_unicode(int type) {
+  return type >= kWylieToUnicode && type <= kKvtsToUnicodeRtf;
+}
 
 struct ConversionRequest {
   std::int32_t check_syllables = 1;
@@ -29,4 +42,6 @@ struct ConversionRequest {
   std::int32_t small_tib_size = 48;  // half-points
   // The composer's tables, which the font-code pass needs.
   const ConverterKeyTables* key_tables = nullptr;
+  // The font of the Tibetan in a Unicode RTF.
+  char unicode_font[kMaxUnicodeFontName + 1] = "Tibetan Machine Uni";
 };

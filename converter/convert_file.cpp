@@ -14,6 +14,8 @@
 #include "platform/file_identity.h"
 #include "platform/new_file.h"
 #include "scheme_passes.h"
+#include "unicode_pass.h"
+#include "unicode_rtf_writer.h"
 
 namespace {
 
@@ -97,6 +99,34 @@ bool copy_stage(tsd::Stream& from, tsd::Stream& to) {
   return false;
 }
 
+// After the extraction: the Unicode pass straight into the output, or into the glyph-code file's place
+// and then the Unicode RTF writer. Their failures are logged as those of the font-code pass and the RTF
+// writer.
+int unicode_passes(Files& files, const ConversionRequest& request, Stage stage) {
+  const bool rtf =
+      request.conversion_type == kWylieToUnicodeRtf || request.conversion_type == kKvtsToUnicodeRtf;
+  tsd::Stream& text = rtf ? files.glyphs : files.output;
+  if (unicode_pass(files.syllables, text, request.keep_cr,
+                   rtf ? UnicodePassages::markers : UnicodePassages::text) < 0) {
+    log_status("Tsendrel text conversion failure.");
+    return -1;
+  }
+  if (files.syllables.error()) {
+    log_status("%s", kWriteFailed);
+    return -1;
+  }
+  if (!rtf) return 0;
+  if (!rewind_written(files.glyphs)) return -1;
+  if (stage == Stage::glyphs) return copy_stage(files.glyphs, files.output) ? 0 : -1;
+  if (write_unicode_rtf(files.glyphs, files.output, request.unicode_font, request.roman_size,
+                        request.tib_size, request.small_tib_size) < 0) {
+    if (files.output.error() || files.glyphs.error()) log_status("%s", kWriteFailed);
+    log_status("Tsendrel rtf conversion failure.");
+    return -1;
+  }
+  return 0;
+}
+
 int run_passes(Files& files, const ConversionRequest& request, Stage stage, ExtractionReport& found,
                bool& extracted, std::vector<RawWord>& raw_words) {
   const int type = request.conversion_type;
@@ -113,7 +143,7 @@ int run_passes(Files& files, const ConversionRequest& request, Stage stage, Extr
   }
 
   tsd::Stream* source = &files.input;
-  if (type == kWylieToTsendrel) {
+  if (starts_with_wylie(type)) {
     wylie_to_kvts(files.input, files.pre_pass);
     if (!rewind_written(files.pre_pass)) return -1;
     if (stage == Stage::pre_pass) return copy_stage(files.pre_pass, files.output) ? 0 : -1;
@@ -127,6 +157,7 @@ int run_passes(Files& files, const ConversionRequest& request, Stage stage, Extr
   if (!rewind_written(files.syllables)) return -1;
   if (stage == Stage::syllables) return copy_stage(files.syllables, files.output) ? 0 : -1;
 
+  if (writes_unicode(type)) return unicode_passes(files, request, stage);
   if (font_code_pass(files.syllables, files.glyphs, request.keep_cr, *request.key_tables, tsd::syllable_state,
                      true, current_diagnostic_sink() ? &raw_words : nullptr) < 0) {
     log_status("Tsendrel text conversion failure.");
@@ -276,12 +307,13 @@ int convert_file_until(const char* input_path, const char* output_path, const Co
     log_status("Input file name must not be identical to output file name.");
     return -1;
   }
-  if (request.conversion_type < kWylieToTsendrel || request.conversion_type > kKvtsToWylie) {
+  if (request.conversion_type < kWylieToTsendrel || request.conversion_type > kKvtsToUnicodeRtf) {
     log_status("Unknown conversion type %d.", request.conversion_type);
     return -1;
   }
-  if (request.conversion_type <= kKvtsToTsendrel &&
-      (!request.translit_tables || !request.key_tables || !request.rtf_fonts)) {
+  const bool scheme_only = request.conversion_type == kWylieToKvts || request.conversion_type == kKvtsToWylie;
+  if ((!scheme_only && !request.translit_tables) ||
+      (request.conversion_type <= kKvtsToTsendrel && (!request.key_tables || !request.rtf_fonts))) {
     log_status("The conversion tables are not loaded.");
     return -1;
   }
@@ -310,7 +342,7 @@ int convert_file_until(const char* input_path, const char* output_path, const Co
     return -1;
   }
 
-  const bool raw_stage = stage != Stage::complete && request.conversion_type <= kKvtsToTsendrel;
+  const bool raw_stage = stage != Stage::complete && !scheme_only;
   if (files.new_output.open(output_path, raw_stage ? tsd::Stream::Mode::binary : tsd::Stream::Mode::text) !=
       0) {
     log_output_not_opened(output_path);
@@ -337,7 +369,7 @@ int convert_file_until(const char* input_path, const char* output_path, const Co
     place_raw_words(raw_words, files.syllables, source, found.problems);
   }
   if (extracted && !found.problems.empty() && current_diagnostic_sink())
-    tell_problems(input_path, request.conversion_type == kWylieToTsendrel, found.problems);
+    tell_problems(input_path, starts_with_wylie(request.conversion_type), found.problems);
   if (result == 0 && files.input.error()) {
     log_status("Could not read %s", input_path);
     result = -1;

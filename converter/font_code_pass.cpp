@@ -19,45 +19,6 @@ constexpr int kFailed = -2;  // not a byte, not the end of the input
 constexpr int kCompose = -3;
 constexpr int kGetNext = -4;
 
-// What the main loop does with an input character; most are keys for the composer.
-enum class Kind : unsigned char {
-  key,
-  tab,
-  line_break,
-  word_break,
-  blank,
-  punctuation,
-  hyphen,
-  small_start,
-  small_end,
-  bracket,
-  brace
-};
-
-constexpr auto kKinds = [] {
-  std::array<Kind, 256> kinds{};
-  kinds['\t'] = Kind::tab;
-  kinds['\n'] = Kind::line_break;
-  kinds[kWordBreak] = Kind::word_break;
-  kinds[' '] = Kind::blank;
-  kinds[','] = kinds[':'] = kinds['?'] = Kind::punctuation;
-  kinds['-'] = Kind::hyphen;
-  kinds[kSmallStart] = Kind::small_start;
-  kinds[kSmallEnd] = Kind::small_end;
-  kinds['['] = Kind::bracket;
-  kinds['{'] = Kind::brace;
-  return kinds;
-}();
-
-constexpr StopBits kKeyStops = stop_bits([](int c) { return kKinds[c] != Kind::key; });
-
-// How many of the 16 bytes at `p` are keys before the first that is not: 16 when all are; most words end
-// in the first 8.
-std::size_t key_run(const unsigned char* p) {
-  const int n = run_of_8(kKeyStops, p);
-  return static_cast<std::size_t>(n < 8 ? n : 8 + run_of_8(kKeyStops, p + 8));
-}
-
 // The word's first key and the n < kMemoKeys keys after it, from `rest` with kMemoKeys bytes readable.
 MemoKeys pack_keys(int first, const unsigned char* rest, std::size_t n) {
   const std::size_t count = n + 1;

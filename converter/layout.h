@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "packed_keys.h"
 #include "platform/stream.h"
 
 inline constexpr int kWordBreak = 25;
@@ -21,6 +22,45 @@ inline constexpr unsigned char kSmallEnd = 24;
 
 // The punctuation keys, in the order of LayoutMarks::punctuation.
 inline constexpr char kPunctuation[] = ".,:?-";
+
+// What a character of the syllable file is to the passes that read it; most are keys of words.
+enum class Kind : unsigned char {
+  key,
+  tab,
+  line_break,
+  word_break,
+  blank,
+  punctuation,
+  hyphen,
+  small_start,
+  small_end,
+  bracket,
+  brace
+};
+
+constexpr auto kKinds = [] {
+  std::array<Kind, 256> kinds{};
+  kinds['\t'] = Kind::tab;
+  kinds['\n'] = Kind::line_break;
+  kinds[kWordBreak] = Kind::word_break;
+  kinds[' '] = Kind::blank;
+  kinds[','] = kinds[':'] = kinds['?'] = Kind::punctuation;
+  kinds['-'] = Kind::hyphen;
+  kinds[kSmallStart] = Kind::small_start;
+  kinds[kSmallEnd] = Kind::small_end;
+  kinds['['] = Kind::bracket;
+  kinds['{'] = Kind::brace;
+  return kinds;
+}();
+
+constexpr StopBits kKeyStops = stop_bits([](int c) { return kKinds[c] != Kind::key; });
+
+// How many of the 16 bytes at `p` are keys before the first that is not: 16 when all are; most words end
+// in the first 8.
+inline std::size_t key_run(const unsigned char* p) {
+  const int n = run_of_8(kKeyStops, p);
+  return static_cast<std::size_t>(n < 8 ? n : 8 + run_of_8(kKeyStops, p + 8));
+}
 
 // A separator, punctuation or passage mark as the output writes it. The bytes are padded so that a mark is
 // copied as a whole array.

@@ -33,7 +33,8 @@ constexpr char kHelp[] =
     R"(Usage: tarvex-cli [options] FILE...
 
 Converts text files written in Wylie or KVTS transliteration into RTF documents set in
-the Tsendrel Tibetan fonts (Korlam or Ekorlam), or converts Wylie text to KVTS and back.
+the Tsendrel Tibetan fonts (Korlam or Ekorlam), into Unicode Tibetan (UTF-8 text, or an RTF
+document set in a Unicode Tibetan font), or converts Wylie text to KVTS and back.
 All FILEs form one batch, as if selected together in the converter's main window.
 
 Options:
@@ -42,7 +43,14 @@ Options:
                         kvts-rtf    KVTS to Tsendrel
                         wylie-kvts  Wylie to KVTS (plain text)
                         kvts-wylie  KVTS to Wylie (plain text)
+                        wylie-unicode      Wylie to Unicode Tibetan (UTF-8 text)
+                        kvts-unicode       KVTS to Unicode Tibetan (UTF-8 text)
+                        wylie-unicode-rtf  Wylie to an RTF document in Unicode Tibetan
+                        kvts-unicode-rtf   KVTS to an RTF document in Unicode Tibetan
   -f, --font F        Tibetan font family: ekorlam (default) or korlam
+      --unicode-font NAME
+                      the Unicode Tibetan font of a Unicode RTF, at most 63 characters
+                      (default "Tibetan Machine Uni")
       --size N        normal Tibetan point size, a whole number from 8 to 99 (default 28)
       --small-size N  small Tibetan point size for (parenthesised) text, a whole number
                       from 8 to 99 and not above the normal size (default 24)
@@ -59,9 +67,10 @@ Options:
   -q, --quiet         no warnings, only the status lines and each file's summary
       --max-warnings N
                       show at most N warnings per file (default 20), then how many more
-      --stage S       with -o and a conversion to Tsendrel: stop after a stage and write
-                      its bytes unchanged: kvts (the Wylie pre-pass, wylie-rtf only),
-                      syllables (composer key strings) or glyphs (glyph codes)
+      --stage S       with -o and a conversion to Tsendrel or Unicode: stop after a stage
+                      and write its bytes unchanged: kvts (the Wylie pre-pass, a Wylie
+                      type only), syllables (composer key strings) or glyphs (glyph
+                      codes; for a Unicode RTF, the UTF-8 with its passage markers)
   -h, --help          show this text
       --version       show the version
 
@@ -75,7 +84,8 @@ output unless -o names a file.
 Output names: without -o, each output is written beside its input, named as the main
 window names it: a three-letter extension is replaced by "rtf" (notes.txt gives
 notes.rtf, notes gives notes.rtf, notes.html gives notes.html.rtf); the plain-text
-conversions are named the same way. With -r, outputs are named as the wild-card window
+conversions are named the same way, and Unicode text gets ".bo.txt" instead of ".rtf"
+(notes.txt and notes give notes.bo.txt). With -r, outputs are named as the wild-card window
 names them. An input whose output name would be the input itself (notes.rtf) is refused.
 
 Every status line goes to standard error exactly as the converter's status window shows
@@ -224,7 +234,7 @@ int printed(int status) {
   return std::fflush(stdout) == 0 && !std::ferror(stdout) ? status : kExitFailed;
 }
 
-enum LongOnly { kSize = 256, kSmallSize, kKeepCr, kStage, kVersion, kMaxWarnings };
+enum LongOnly { kSize = 256, kSmallSize, kKeepCr, kStage, kVersion, kMaxWarnings, kUnicodeFont };
 
 constexpr option kOptions[] = {
     {"type", required_argument, nullptr, 't'},
@@ -240,6 +250,7 @@ constexpr option kOptions[] = {
     {"version", no_argument, nullptr, kVersion},
     {"quiet", no_argument, nullptr, 'q'},
     {"max-warnings", required_argument, nullptr, kMaxWarnings},
+    {"unicode-font", required_argument, nullptr, kUnicodeFont},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -272,9 +283,11 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
         break;
       }
       case 't': {
-        static constexpr const char* kTypes[] = {"wylie-rtf", "kvts-rtf", "wylie-kvts", "kvts-wylie"};
+        static constexpr const char* kTypes[] = {"wylie-rtf",         "kvts-rtf",        "wylie-kvts",
+                                                 "kvts-wylie",        "wylie-unicode",   "kvts-unicode",
+                                                 "wylie-unicode-rtf", "kvts-unicode-rtf"};
         int type = -1;
-        for (int t = 0; t < 4; ++t)
+        for (int t = 0; t < 8; ++t)
           if (value == kTypes[t]) type = t;
         if (type < 0) return usage_error("unknown conversion type '" + value + "'");
         options.choices.conversion_type = type;
@@ -297,6 +310,11 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
         (normal ? options.choices.tib_size_text : options.choices.small_tib_size_text) = value;
         break;
       }
+      case kUnicodeFont:
+        if (value.empty() || value.size() > kMaxUnicodeFontName)
+          return usage_error("--unicode-font needs a name of 1 to 63 characters");
+        options.choices.unicode_font = value;
+        break;
       case 'd':
         options.data_dir = value;
         break;
@@ -347,10 +365,12 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
   }
   if (options.stage_given) {
     if (!options.output && !reads_stdin) return usage_error("--stage needs -o");
-    if (type != kWylieToTsendrel && type != kKvtsToTsendrel)
-      return usage_error("--stage needs a conversion to Tsendrel (wylie-rtf or kvts-rtf)");
-    if (options.stage == Stage::pre_pass && type != kWylieToTsendrel)
-      return usage_error("--stage kvts needs --type wylie-rtf");
+    if (type == kWylieToKvts || type == kKvtsToWylie)
+      return usage_error("--stage needs a conversion to Tsendrel or Unicode");
+    if (options.stage == Stage::pre_pass && !starts_with_wylie(type))
+      return usage_error("--stage kvts needs a conversion from Wylie");
+    if (options.stage == Stage::glyphs && (type == kWylieToUnicode || type == kKvtsToUnicode))
+      return usage_error("--stage glyphs needs a conversion to an RTF");
   }
   return std::nullopt;
 }

@@ -79,7 +79,8 @@ TMainForm::TMainForm(Forms& forms) : forms_(forms) {
       single_choice_list(QStringLiteral("ConversionListBox"),
                          QStringLiteral("Select the manner in which text will be converted."),
                          {QStringLiteral("Wylie to Tsendrel"), QStringLiteral("KVTS to Tsendrel"),
-                          QStringLiteral("Wylie to KVTS"), QStringLiteral("KVTS to Wylie")});
+                          QStringLiteral("Wylie to KVTS"), QStringLiteral("KVTS to Wylie"),
+                          QStringLiteral("Wylie to Unicode"), QStringLiteral("KVTS to Unicode")});
   tib_pt_size = size_field(
       QStringLiteral("tib_pt_size"),
       QStringLiteral("Point size of the Tibetan font for normal text from the input file."), kDefaultTibSize);
@@ -163,7 +164,7 @@ void TMainForm::FormCreate() {
 
 BatchChoices TMainForm::choices() const {
   BatchChoices choices;
-  choices.conversion_type = selected_row(ConversionListBox);
+  choices.conversion_type = conversion_of_row(selected_row(ConversionListBox));
   choices.font_family = selected_row(FontListBox);
   choices.tib_size_text = tib_pt_size->text().toStdString();
   choices.small_tib_size_text = small_tib_pt_size->text().toStdString();

@@ -99,7 +99,8 @@ class FormsTest : public QObject {
     QCOMPARE(form.FontListBox->selectedItems().size(), 1);
     QCOMPARE(form.FontListBox->selectedItems().front()->text(), QStringLiteral("EKorlam"));
     QCOMPARE(item_texts(form.ConversionListBox),
-             (QStringList{"Wylie to Tsendrel", "KVTS to Tsendrel", "Wylie to KVTS", "KVTS to Wylie"}));
+             (QStringList{"Wylie to Tsendrel", "KVTS to Tsendrel", "Wylie to KVTS", "KVTS to Wylie",
+                          "Wylie to Unicode", "KVTS to Unicode"}));
     QVERIFY(form.ConversionListBox->selectedItems().isEmpty());
     QCOMPARE(form.tib_pt_size->text(), QStringLiteral("28"));
     QCOMPARE(form.small_tib_pt_size->text(), QStringLiteral("24"));

@@ -1,0 +1,301 @@
+#include "unicode_pass.h"
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+#include "layout.h"
+#include "log_status.h"
+#include "translit_tables.h"
+#include "unicode_keys.h"
+
+namespace {
+
+constexpr char kWriteFailed[] = "Could not write the output file.\rCheck whether you have enough disk space.";
+constexpr char kOpenBracket[] = "Input file is missing ending right bracket ']'.\rPlease correct input file.";
+constexpr char kOpenBrace[] = "Input file is missing ending right brace '}'.\rPlease correct input file.";
+constexpr char kTsheg[] = "\xE0\xBC\x8B";
+
+// The longest word converted as one; a longer run of keys is written as its key texts.
+constexpr int kLongestWord = 1024;
+// The most UTF-8 bytes one key can give (the symbol `>`: four letters of three bytes).
+constexpr int kBytesPerKey = 12;
+
+// The Unicode of words met before, by their packed keys; running text repeats its syllables.
+struct alignas(64) CachedWord {
+  PackedRun keys;
+  std::uint8_t length = 0;
+  std::array<char, 47> utf8{};
+};
+constexpr int kCacheBits = 11;
+
+class UnicodePass {
+ public:
+  UnicodePass(tsd::Stream& in, tsd::Stream& out, int keep_cr, UnicodePassages passages)
+      : in_(in),
+        out_(out),
+        layout_(marks_, keep_cr != 0),
+        cache_(new CachedWord[std::size_t{1} << kCacheBits]) {
+    marks_.separator = mark_of(kTsheg);
+    for (int i = 0; i < 5; ++i) {
+      std::array<char, LayoutMark::kSize> mark{};
+      const char key = kPunctuation[i];
+      const int n = syllable_to_unicode(std::string_view(&key, 1), mark.data(), LayoutMark::kSize);
+      marks_.punctuation[i] = mark_of(reinterpret_cast<const unsigned char*>(mark.data()), n > 0 ? n : 0);
+    }
+    const unsigned char markers[] = {kRawStart, kRawEnd, kBracedStart, kBracedEnd, kSmallStart, kSmallEnd};
+    const char* texts[] = {"[", "]", "{", "}", "(", ")"};
+    for (int i = 0; i < 6; ++i)
+      marks_.passage[i / 2][i % 2] =
+          passages == UnicodePassages::text ? mark_of(texts[i]) : mark_of(&markers[i], 1);
+  }
+
+  int run();
+
+ private:
+  bool fast_run();
+  bool step(int c);
+  bool word(int c);
+  bool passage(bool bracket);
+  const CachedWord* cached(const unsigned char* keys, int n);
+  bool put_raw(const unsigned char* keys, int n, StreamOut& out);
+  int peek() {
+    const int c = in_.get();
+    in_.unget(c);
+    return c;
+  }
+
+  tsd::Stream& in_;
+  tsd::Stream& out_;
+  StreamOut stream_out_{out_};
+  LayoutMarks marks_;
+  Layout layout_;
+  std::unique_ptr<CachedWord[]> cache_;
+  std::array<unsigned char, kLongestWord> word_{};
+  std::array<char, kLongestWord * kBytesPerKey> utf8_{};
+};
+
+int UnicodePass::run() {
+  layout_.clear();
+  for (;;) {
+    if (!fast_run()) {
+      log_status("%s", kWriteFailed);
+      return -1;
+    }
+    const int c = in_.get();
+    if (c == tsd::Stream::end) break;
+    if (!step(c)) return -1;
+  }
+  if (out_.flush() != 0 || out_.error()) {
+    log_status("%s", kWriteFailed);
+    return -1;
+  }
+  return 0;
+}
+
+// The word at `keys`, converted once and then remembered; null when it has no Unicode form or a long one.
+const CachedWord* UnicodePass::cached(const unsigned char* keys, int n) {
+  const PackedRun packed = pack_run(keys, n);
+  CachedWord& w = cache_[static_cast<std::size_t>(hash_of(packed) >> (64 - kCacheBits))];
+  if (w.keys == packed) return &w;
+  const int length =
+      syllable_to_unicode(std::string_view(reinterpret_cast<const char*>(keys), static_cast<std::size_t>(n)),
+                          utf8_.data(), static_cast<int>(utf8_.size()));
+  if (length < 0 || length > static_cast<int>(w.utf8.size())) return nullptr;
+  w.keys = packed;
+  w.length = static_cast<std::uint8_t>(length);
+  std::memcpy(w.utf8.data(), utf8_.data(), static_cast<std::size_t>(length));
+  return &w;
+}
+
+// Converts words and what lies between them in place, for as long as they lie whole in the read window
+// and fit the write window; everything else is left to step(). False when the output has failed.
+bool UnicodePass::fast_run() {
+  const auto window = in_.window();
+  const auto room = out_.write_window();
+  if (window.size() <= kLongestPackedRun + 1 || room.empty()) return !out_.error();
+  const unsigned char* const start = window.data();
+  const unsigned char* const end = start + window.size();
+  const unsigned char* p = start;
+  unsigned char* const write_start = room.data();
+  unsigned char* const write_end = write_start + room.size();
+  WindowOut out{write_start};
+  constexpr std::ptrdiff_t kRoomNeeded = sizeof(CachedWord::utf8) + 2 * LayoutMark::kSize + 2;
+  const auto peek = [&] { return p + 1 == end ? kUnseen : p[1]; };
+  while (end - p > kLongestPackedRun + 1 && write_end - out.at >= kRoomNeeded) {
+    const int c = *p;
+    const Kind kind = kKinds[c];
+    bool done = true;
+    switch (kind) {
+      case Kind::key: {
+        const std::size_t n = key_run(p);
+        if (n > static_cast<std::size_t>(kLongestPackedRun)) {
+          done = false;
+          break;
+        }
+        const CachedWord* w = cached(p, static_cast<int>(n));
+        if (!w) {
+          done = false;
+          break;
+        }
+        std::memcpy(out.at, w->utf8.data(), sizeof w->utf8);
+        out.at += w->length;
+        layout_.key();
+        layout_.last_key = p[n - 1];
+        p += n;
+        continue;
+      }
+      case Kind::blank:
+        done = layout_.blank(out, peek);
+        break;
+      case Kind::punctuation:
+      case Kind::hyphen:
+        layout_.punctuation(out, c);
+        break;
+      case Kind::word_break:
+        layout_.word_break();
+        break;
+      case Kind::small_start:
+        layout_.small_start(out);
+        break;
+      case Kind::small_end:
+        layout_.small_end(out);
+        break;
+      case Kind::line_break:
+        done = layout_.line_break(out, peek);
+        break;
+      case Kind::tab:
+        layout_.tab(out);
+        break;
+      case Kind::bracket:
+      case Kind::brace: {
+        // A passage copied whole when it ends inside the window and fits the room left.
+        const bool bracket = kind == Kind::bracket;
+        const auto* found = static_cast<const unsigned char*>(
+            std::memchr(p + 1, bracket ? ']' : '}', static_cast<std::size_t>(end - p - 1)));
+        if (!found || write_end - out.at < (found - p) + kRoomNeeded) {
+          done = false;
+          break;
+        }
+        layout_.passage_start(out, bracket);
+        std::memcpy(out.at, p + 1, static_cast<std::size_t>(found - p - 1));
+        out.at += found - p - 1;
+        layout_.passage_end(out, bracket);
+        p = found;
+        break;
+      }
+    }
+    if (!done) break;
+    ++p;
+  }
+  in_.advance(static_cast<std::size_t>(p - start));
+  out_.commit(static_cast<std::size_t>(out.at - write_start));
+  return true;
+}
+
+// One word or one character between words, read from the stream; false after logging a failure.
+bool UnicodePass::step(int c) {
+  const auto peek = [this] { return this->peek(); };
+  bool ok = true;
+  switch (const Kind kind = kKinds[c]) {
+    case Kind::key:
+      ok = word(c);
+      break;
+    case Kind::blank:
+      ok = layout_.blank(stream_out_, peek);
+      break;
+    case Kind::punctuation:
+    case Kind::hyphen:
+      ok = layout_.punctuation(stream_out_, c);
+      break;
+    case Kind::word_break:
+      layout_.word_break();
+      break;
+    case Kind::small_start:
+      ok = layout_.small_start(stream_out_);
+      break;
+    case Kind::small_end:
+      ok = layout_.small_end(stream_out_);
+      break;
+    case Kind::line_break:
+      ok = layout_.line_break(stream_out_, peek);
+      break;
+    case Kind::tab:
+      ok = layout_.tab(stream_out_);
+      break;
+    case Kind::bracket:
+    case Kind::brace:
+      return passage(kind == Kind::bracket);
+  }
+  if (ok) return true;
+  log_status("%s", kWriteFailed);
+  return false;
+}
+
+// A run of keys, the first already read.
+bool UnicodePass::word(int c) {
+  int n = 0;
+  bool too_long = false;
+  for (; c != tsd::Stream::end && kKinds[c] == Kind::key; c = in_.get()) {
+    if (n < kLongestWord)
+      word_[n++] = static_cast<unsigned char>(c);
+    else
+      too_long = true;
+  }
+  in_.unget(c);
+  layout_.key();
+  layout_.last_key = word_[n - 1];
+  const int length = too_long
+                         ? -1
+                         : syllable_to_unicode(std::string_view(reinterpret_cast<const char*>(word_.data()),
+                                                                static_cast<std::size_t>(n)),
+                                               utf8_.data(), static_cast<int>(utf8_.size()));
+  if (length == 0) return true;
+  if (length > 0) return out_.write(utf8_.data(), static_cast<std::size_t>(length)) == length;
+  // Keys past the longest word are lost from the raw passage; the passage shows where they were.
+  layout_.last_key = 0;
+  return put_raw(word_.data(), n, stream_out_);
+}
+
+// A word with no Unicode form: "~" and the text of each key in a raw passage (the stack key has none).
+bool UnicodePass::put_raw(const unsigned char* keys, int n, StreamOut& out) {
+  bool ok = out.mark(layout_.open_mark(Passage::raw)) && out.put('~');
+  for (int i = 0; i < n && ok; ++i) ok = out_.write(std::string_view(key_text[keys[i]])) != tsd::Stream::end;
+  return ok && out.mark(layout_.close_mark(Passage::raw));
+}
+
+// Copies a bracketed or braced passage between its two marks; false after logging a failure.
+bool UnicodePass::passage(bool bracket) {
+  const int close = bracket ? ']' : '}';
+  if (!layout_.passage_start(stream_out_, bracket)) {
+    log_status("%s", kWriteFailed);
+    return false;
+  }
+  int c;
+  while ((c = in_.get()) != close) {
+    if (c == tsd::Stream::end) {
+      // The text copied so far stays in the file.
+      if (out_.flush() != 0) log_status("%s", kWriteFailed);
+      log_status("%s", bracket ? kOpenBracket : kOpenBrace);
+      return false;
+    }
+    if (!stream_out_.put(c)) {
+      log_status("%s", kWriteFailed);
+      return false;
+    }
+  }
+  if (!layout_.passage_end(stream_out_, bracket)) {
+    log_status("%s", kWriteFailed);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int unicode_pass(tsd::Stream& syllables, tsd::Stream& out, int keep_cr, UnicodePassages passages) {
+  UnicodePass pass(syllables, out, keep_cr, passages);
+  return pass.run();
+}

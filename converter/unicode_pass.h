@@ -1,0 +1,16 @@
+// The Unicode pass: reads the syllable file (composer key strings, blanks, line breaks, passages and the
+// markers 23, 24, 25) and writes Tibetan Unicode as UTF-8: each word's key string through
+// `syllable_to_unicode`, and between words the font-code pass's layout rules, with the tsheg U+0F0B as the
+// separator and each punctuation key's Unicode mark. A word that has no Unicode form is written as "~" and
+// its key texts inside a raw passage, as the font-code pass writes a word that the composer refused.
+#pragma once
+
+#include "platform/stream.h"
+
+// How passages reach the output: as the text a reader sees ("[...]", "{...}", "(...)"), or as the marker
+// bytes 19..24 of the glyph-code file, for the Unicode RTF writer to set in their fonts and sizes.
+enum class UnicodePassages { text, markers };
+
+// Returns 0 when the whole syllable file was converted, -1 after logging a failed write or a bracket or
+// brace left open (the font-code pass's messages).
+int unicode_pass(tsd::Stream& syllables, tsd::Stream& out, int keep_cr, UnicodePassages passages);
