@@ -33,9 +33,10 @@ constexpr int kCacheBits = 11;
 
 class UnicodePass {
  public:
-  UnicodePass(tsd::Stream& in, tsd::Stream& out, int keep_cr, UnicodePassages passages)
+  UnicodePass(tsd::Stream& in, tsd::Stream& out, int keep_cr, UnicodePassages passages, bool in_place)
       : in_(in),
         out_(out),
+        in_place_(in_place),
         layout_(marks_, keep_cr != 0),
         cache_(new CachedWord[std::size_t{1} << kCacheBits]) {
     marks_.separator = mark_of(kTsheg);
@@ -69,6 +70,7 @@ class UnicodePass {
 
   tsd::Stream& in_;
   tsd::Stream& out_;
+  const bool in_place_;
   StreamOut stream_out_{out_};
   LayoutMarks marks_;
   Layout layout_;
@@ -80,7 +82,7 @@ class UnicodePass {
 int UnicodePass::run() {
   layout_.clear();
   for (;;) {
-    if (!fast_run()) {
+    if (in_place_ && !fast_run()) {
       log_status("%s", kWriteFailed);
       return -1;
     }
@@ -295,7 +297,8 @@ bool UnicodePass::passage(bool bracket) {
 
 }  // namespace
 
-int unicode_pass(tsd::Stream& syllables, tsd::Stream& out, int keep_cr, UnicodePassages passages) {
-  UnicodePass pass(syllables, out, keep_cr, passages);
+int unicode_pass(tsd::Stream& syllables, tsd::Stream& out, int keep_cr, UnicodePassages passages,
+                 bool in_place) {
+  UnicodePass pass(syllables, out, keep_cr, passages, in_place);
   return pass.run();
 }

@@ -12,5 +12,8 @@
 enum class UnicodePassages { text, markers };
 
 // Returns 0 when the whole syllable file was converted, -1 after logging a failed write or a bracket or
-// brace left open (the font-code pass's messages).
-int unicode_pass(tsd::Stream& syllables, tsd::Stream& out, int keep_cr, UnicodePassages passages);
+// brace left open (the font-code pass's messages). Words and what lies between them are converted in
+// place in the streams' windows; without `in_place` everything goes through get and put (the tests compare
+// the two).
+int unicode_pass(tsd::Stream& syllables, tsd::Stream& out, int keep_cr, UnicodePassages passages,
+                 bool in_place = true);

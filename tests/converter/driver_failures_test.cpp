@@ -201,3 +201,47 @@ TEST_F(driver, stages_write_the_intermediate_bytes) {
 }
 
 }  // namespace
+
+namespace {
+
+class driver_unicode : public driver {};
+
+TEST_F(driver_unicode, same_file_is_refused_for_every_unicode_type) {
+  const std::string input = dir.write("a.txt", "KA");
+  for (int type : {kWylieToUnicode, kKvtsToUnicode, kWylieToUnicodeRtf, kKvtsToUnicodeRtf}) {
+    StatusCapture status;
+    EXPECT_EQ(convert(input, dir.path() + "/./a.txt", type), -1) << type;
+    EXPECT_EQ(status.captured, Lines{"Input file name must not be identical to output file name."});
+    EXPECT_EQ(tsd::testing::read_file(input), "KA");
+  }
+}
+
+TEST_F(driver_unicode, write_failures_are_reported) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows has no path whose writes fail; the passes' own tests cover full disks";
+#endif
+  const std::string input = dir.write("a.txt", "bsgrubs");
+  struct Case {
+    int type;
+    const char* output;
+    TemporaryFileFactory factory;
+    Lines lines;
+  } cases[] = {
+      {kWylieToUnicode, "/dev/full", nullptr, {kWriteFailed, "Tsendrel text conversion failure."}},
+      {kKvtsToUnicodeRtf, "/dev/full", nullptr, {kWriteFailed, "Tsendrel rtf conversion failure."}},
+      {kWylieToUnicode, nullptr, one_temporary<1, full_disk>, {kWriteFailed}},
+      {kWylieToUnicodeRtf,
+       nullptr,
+       one_temporary<2, full_disk>,
+       {kWriteFailed, "Tsendrel text conversion failure."}},
+  };
+  for (const Case& c : cases) {
+    FactoryGuard guard(c.factory);
+    StatusCapture status;
+    EXPECT_EQ(convert(input, c.output ? c.output : dir.file("a.rtf"), c.type), -1) << c.type;
+    EXPECT_EQ(status.captured, c.lines) << c.type;
+    EXPECT_FALSE(fs::exists(dir.file("a.rtf")));
+  }
+}
+
+}  // namespace
