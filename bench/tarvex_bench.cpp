@@ -20,6 +20,7 @@
 #include "scheme_passes.h"
 #include "startup.h"
 #include "unicode_keys.h"
+#include "unicode_pass.h"
 
 namespace {
 
@@ -96,6 +97,7 @@ int main(int argc, char** argv) {
   const std::string syllables = (dir / "corpus.syl").string();
   const std::string glyphs = (dir / "corpus.gly").string();
   const std::string output = (dir / "out.rtf").string();
+  const std::string kangyur = TSENDREL_CORPUS_DIR "/kangyur-035.wylie.txt";
 
   {
     const std::string text = bench::wylie_corpus(megabytes * 1000000, 1);
@@ -146,6 +148,8 @@ int main(int argc, char** argv) {
        [&](Stream& in, Stream& out) { extract_syllables(in, out, tables.translit_tables, 1); });
   pass("font_code_pass", syllables, binary, binary, 0,
        [&](Stream& in, Stream& out) { font_code_pass(in, out, 0, tables.key_tables); });
+  pass("unicode_pass", syllables, binary, binary, 0,
+       [&](Stream& in, Stream& out) { unicode_pass(in, out, 0, UnicodePassages::text); });
   pass("write_rtf", glyphs, binary, text, 0, [&](Stream& in, Stream& out) {
     write_rtf(in, out, tables.rtf_fonts.data(), tables.font_count, kEkorlamBase, kRomanSize, 56, 48);
   });
@@ -187,9 +191,14 @@ int main(int argc, char** argv) {
       {"KVTS to Tsendrel", kKvtsToTsendrel, kvts, 0},
       {"Wylie to KVTS", kWylieToKvts, wylie, 0},
       {"KVTS to Wylie", kKvtsToWylie, kvts, 0},
+      {"Wylie to Unicode", kWylieToUnicode, wylie, 300},
+      {"KVTS to Unicode", kKvtsToUnicode, kvts, 0},
+      {"Wylie to Unicode RTF", kWylieToUnicodeRtf, wylie, 0},
+      {"Wylie to Unicode, Kangyur", kWylieToUnicode, kangyur, 300},
   };
   for (const auto& t : types) {
     if (!only.empty() && only != t.name) continue;
+    if (t.input.empty() || !fs::exists(t.input)) continue;
     request.conversion_type = t.type;
     const double seconds = best_of(runs, output, [&] {
       if (convert_file(t.input.c_str(), output.c_str(), request) != 0) fail(t.name);
