@@ -1,5 +1,6 @@
 #include "unicode_rtf_writer.h"
 
+#include <charconv>
 #include <cstdio>
 #include <string_view>
 
@@ -33,7 +34,12 @@ class Writer {
       unicode(0xDC00 + ((u - 0x10000) & 0x3FF));
       return;
     }
-    format("\\u%d?", u > 0x7FFF ? static_cast<int>(u) - 0x10000 : static_cast<int>(u));
+    char buf[12] = {'\\', 'u'};
+    char* end = std::to_chars(buf + 2, buf + sizeof buf - 1,
+                              u > 0x7FFF ? static_cast<int>(u) - 0x10000 : static_cast<int>(u))
+                    .ptr;
+    *end++ = '?';
+    out_.write(buf, static_cast<std::size_t>(end - buf));
   }
 
  private:
