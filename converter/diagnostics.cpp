@@ -55,7 +55,11 @@ std::string read_bytes(const char* path) {
 }
 
 std::string grouped(std::int64_t count) {
-  std::string digits = std::to_string(count < 0 ? -count : count);
-  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
-  return count < 0 ? "-" + digits : digits;
+  const std::string digits = std::to_string(count < 0 ? -count : count);
+  std::string out = count < 0 ? "-" : "";
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
 }
