@@ -365,7 +365,7 @@ int convert_file_until(const char* input_path, const char* output_path, const Co
   int result = run_passes(files, request, stage, found, extracted, raw_words);
   if (report) *report = ConversionReport{extracted, found.syllables, found.marked};
   if (!raw_words.empty()) {
-    tsd::Stream& source = request.conversion_type == kWylieToTsendrel ? files.pre_pass : files.input;
+    tsd::Stream& source = starts_with_wylie(request.conversion_type) ? files.pre_pass : files.input;
     place_raw_words(raw_words, files.syllables, source, found.problems);
   }
   if (extracted && !found.problems.empty() && current_diagnostic_sink())
