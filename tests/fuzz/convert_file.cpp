@@ -1,7 +1,8 @@
 // A user's input file of any bytes through the driver, for every conversion type that the driver knows
 // (found at start), with the choices, the sizes and the stage taken from the first three bytes. A success
 // leaves the output; a failure leaves no output (there was none before) and nothing else behind; an RTF
-// output's groups nest and close; Wylie gives the same document as the KVTS it converts to.
+// output's groups nest and close; Wylie gives the same document as the KVTS it converts to; every warning
+// lies inside the input.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -9,6 +10,7 @@
 
 #include "batch.h"
 #include "convert_file.h"
+#include "diagnostics.h"
 #include "fuzz_support.h"
 #include "startup.h"
 #include "status_capture.h"
@@ -24,6 +26,26 @@ ConversionRequest request_for(const BatchChoices& choices) {
   fuzz::StatusLines status;
   if (fill_request(r, choices, converter_tables()) != 0) fuzz::fail("the choices are good ones");
   return r;
+}
+
+// The input of the conversion running, for the diagnostic sink's checks.
+std::string_view current_input;
+
+// Every warning is placed inside the user's input: on one of its lines, at most one column past the end
+// of that line (where an unclosed passage ends), and says what it is about.
+void check_diagnostic(const Diagnostic& d) {
+  if (d.kind != Diagnostic::Kind::warning) return;
+  fuzz::require(d.text != nullptr && d.text[0] != '\0', "a warning says something");
+  fuzz::require(d.line >= 1 && d.column >= 1, "a warning has a place");
+  std::size_t start = 0;
+  for (int line = 1; line < d.line; ++line) {
+    const std::size_t end = current_input.find('\n', start);
+    fuzz::require(end != std::string_view::npos, "a warning's line is a line of the input");
+    start = end + 1;
+  }
+  std::size_t length = current_input.find('\n', start);
+  length = (length == std::string_view::npos ? current_input.size() : length) - start;
+  fuzz::require(static_cast<std::size_t>(d.column) <= length + 1, "a warning's column is on its line");
 }
 
 std::string file_bytes(const std::string& path) {
@@ -86,8 +108,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   int result;
   {
     fuzz::StatusLines status;
-    result = convert_file_until(input.c_str(), output.c_str(), request, stage);
+    current_input = fuzz::text_of(data + 3, size - 3);
+    set_diagnostic_sink(check_diagnostic);
+    ConversionReport report;
+    result = convert_file_until(input.c_str(), output.c_str(), request, stage, &report);
+    set_diagnostic_sink(nullptr);
     fuzz::require(result == 0 || !status.lines.empty(), "a failed conversion is logged");
+    fuzz::require(report.not_converted >= 0 && report.not_converted <= report.syllables,
+                  "at most every syllable is not converted");
   }
   fuzz::require(result == 0 || result == -1, "convert_file returns 0 or -1");
   int others = 0;

@@ -1,5 +1,6 @@
 // KVTS text of any bytes through the extraction pass, with and without the syllable-length check (the
-// first byte chooses); the pass reads and writes to the end.
+// first byte chooses); the pass reads and writes to the end, and every problem it reports lies inside the
+// source.
 #include <cstddef>
 #include <cstdint>
 
@@ -15,8 +16,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Stream in = Stream::open_read(path.c_str(), Stream::Mode::text);
   Stream out = Stream::temporary();
   fuzz::StatusLines status;
-  fuzz::require(extract_syllables(in, out, built_translit_tables(), check_syllables) == 0,
+  ExtractionReport report;
+  fuzz::require(extract_syllables(in, out, built_translit_tables(), check_syllables, &report) == 0,
                 "the extraction of a readable file succeeds");
   fuzz::require(out.flush() == 0 && !out.error(), "the syllable file is written");
+  fuzz::require(report.marked >= 0 && report.marked <= report.syllables, "at most every syllable is marked");
+  std::int64_t marked = 0;
+  for (const SourceProblem& p : report.problems) {
+    fuzz::require(p.offset + p.length <= size - 1, "a problem lies inside the source");
+    if (p.kind == SourceProblem::syllable_marked) ++marked;
+  }
+  fuzz::require(marked == report.marked, "every marked syllable is a problem");
   return 0;
 }

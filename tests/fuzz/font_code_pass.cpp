@@ -1,6 +1,6 @@
 // A syllable file of any bytes through the font-code pass with the bundled tables, once replaying
 // remembered words and once composing every key (the first byte chooses Keep Carriage Returns): both
-// must write the same glyph codes, give the same result and log the same lines.
+// must write the same glyph codes, give the same result, log the same lines and tell the same raw words.
 #include <cstddef>
 #include <cstdint>
 
@@ -14,6 +14,7 @@ struct Run {
   int result;
   std::string glyphs;
   std::vector<std::string> lines;
+  std::vector<RawWord> raw_words;
 };
 
 Run run(std::string_view syllables, int keep_cr, bool memoise) {
@@ -22,9 +23,10 @@ Run run(std::string_view syllables, int keep_cr, bool memoise) {
   Stream out = Stream::temporary();
   SyllableState state;
   fuzz::StatusLines status;
+  std::vector<RawWord> raw_words;
   const int result =
-      font_code_pass(in, out, keep_cr, fuzz::bundled_tables<kConverterForms>(), state, memoise);
-  return {result, fuzz::contents(out), status.lines};
+      font_code_pass(in, out, keep_cr, fuzz::bundled_tables<kConverterForms>(), state, memoise, &raw_words);
+  return {result, fuzz::contents(out), status.lines, raw_words};
 }
 
 }  // namespace
@@ -39,5 +41,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::require(memoised.glyphs == composed.glyphs, "replayed words give the same glyph codes");
   fuzz::require(memoised.lines == composed.lines, "replayed words log the same lines");
   fuzz::require(memoised.result == 0 || !memoised.lines.empty(), "a failure is logged");
+  fuzz::require(memoised.raw_words.size() == composed.raw_words.size(), "replayed words become raw alike");
+  for (std::size_t i = 0; i < memoised.raw_words.size(); ++i) {
+    const RawWord& a = memoised.raw_words[i];
+    const RawWord& b = composed.raw_words[i];
+    fuzz::require(a.offset == b.offset && a.refused == b.refused, "replayed words become raw alike");
+    fuzz::require(a.offset < syllables.size(), "a raw word lies inside the syllable file");
+  }
   return 0;
 }
