@@ -78,6 +78,9 @@ std::vector<Type> known_types() {
     }
     types.push_back({type, file_bytes(output).rfind("{\\rtf1", 0) == 0});
   }
+  std::fprintf(stderr, "conversion types:");
+  for (const Type& t : types) std::fprintf(stderr, " %d%s", t.number, t.rtf ? " (RTF)" : "");
+  std::fprintf(stderr, "\n");
   std::filesystem::remove(input);
   std::filesystem::remove(output);
   if (types.size() < 4) fuzz::fail("the driver knows the four conversions");
