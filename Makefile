@@ -5,7 +5,8 @@
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
 
-.PHONY: all setup build windows demo test test-dev test-asan test-fuzz test-windows fuzz bench screenshots format clean
+.PHONY: all setup build windows fonts install-fonts uninstall-fonts demo test test-dev test-asan test-fuzz \
+  test-windows fuzz bench screenshots format clean
 
 all: build
 
@@ -20,7 +21,27 @@ windows: setup
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows -j $(JOBS)
 
-demo: build
+# The font kit, made by the dev build, into build/fonts; installed for this user where fontconfig looks.
+FONTS_DIR ?= $(HOME)/.local/share/fonts/tsendrel
+
+fonts: build
+	rm -rf build/fonts
+	mkdir -p build/fonts
+	cp build/dev/fonts/*.ttf build/dev/fonts/LICENCE-*.txt build/fonts/
+	@echo "The font kit is in build/fonts/ ($$(ls build/fonts/*.ttf | wc -l) fonts)."
+
+install-fonts: fonts
+	mkdir -p "$(FONTS_DIR)"
+	cp build/fonts/* "$(FONTS_DIR)/"
+	fc-cache -f "$(FONTS_DIR)"
+	@echo "Installed the font kit in $(FONTS_DIR)."
+
+uninstall-fonts:
+	rm -rf "$(FONTS_DIR)"
+	fc-cache -f
+	@echo "Removed $(FONTS_DIR)."
+
+demo: build install-fonts
 	@scripts/demo
 
 test: setup test-dev test-asan test-fuzz test-windows
