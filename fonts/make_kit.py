@@ -6,10 +6,11 @@ Reads the forms list that tsendrel-unicode-forms prints (entry, form, font, code
 free Unicode Tibetan font per family; shapes every form's code points with HarfBuzz (hb-shape) and writes
 DIR/<Family>-<suffix>.ttf for all 68 fonts, plus the licence of each family's source font.
 
-Whole forms (kind "base") are drawn as the shaped glyphs side by side, with their advance. Vowel signs
-(kind "mark") share one code per vowel in "vowa" for every letter and stack, so each is drawn once, with
-no advance, where the source font puts that sign on the letters that carry it most often (see
-choose_mark).
+Whole forms (kind "base") are drawn as the shaped glyphs side by side, with their advance. A vowel sign
+(kind "mark") has one code in "vowa" per group of letters and stacks that carry it alike (the groups of
+data/vowel_classes, which this program writes with --write-vowel-classes and make-key-tables reads), so
+each is drawn once, with no advance, where the source font puts that sign on the letters of its group
+that weigh most (see choose_mark); inside a ligature, where the sign's ink is found by drawing.
 """
 import argparse
 import collections
@@ -21,6 +22,7 @@ import sys
 import tempfile
 
 from fontTools.fontBuilder import FontBuilder
+from fontTools.pens.boundsPen import BoundsPen
 from fontTools.pens.recordingPen import DecomposingRecordingPen
 from fontTools.pens.transformPen import TransformPen
 from fontTools.pens.ttGlyphPen import TTGlyphPen
@@ -35,11 +37,15 @@ SUFFIXES = [s + n for n in ("", "1", "2", "3") for s in ("a", "b", "c", "d", "e"
 ]
 VOWEL_FONT = 32
 FORM_I = 1
+FORM_O = 4
+MAX_VOWEL_CLASSES = 10  # groups per vowel sign; all of them share the free codes of "vowa"
+VOWEL_CLASS_TOLERANCE = 16  # font units a sign may sit from where the source font puts it
 WHOLE_FORMS = (0, 2, 16, 17)  # the letter or stack alone, with u joined, and both after an apostrophe
 # The composer writes the i sign of the apostrophe's entry two codes higher after "o" and an apostrophe.
 RAISED_I_STEP = 2
 BLANK = 32  # the converter writes the blank between words in the font in force
 ZWNJ = "\u200c"
+DOTTED_CIRCLE = "\u25cc"
 PLACING_PX_PER_EM = 128  # drawing size at which a sign is found inside a ligature
 
 OFL_URL = "https://openfontlicense.org"
@@ -84,7 +90,8 @@ class Form:
 
 
 def read_forms(lines):
-    """Parses the forms list: `<entry> <string> <form> <font> <code> <kind> <U+XXXX ...>`."""
+    """Parses the forms list: `<entry> <string> <form> <font> <code> <kind> <U+XXXX ...>`, where "-" for the
+    code points stands for a form that means nothing (its kind is then taken as "-")."""
     forms = []
     for number, line in enumerate(lines, 1):
         fields = line.split()
@@ -93,10 +100,12 @@ def read_forms(lines):
         if len(fields) < 6:
             raise ValueError("forms line %d: expected at least 6 fields: %r" % (number, line))
         cps = fields[6:]
+        kind = fields[5]
+        if cps == ["-"]:  # a form that means nothing in Unicode
+            cps, kind = [], "-"
         if any(not cp.startswith("U+") for cp in cps):
             raise ValueError("forms line %d: code points are written U+XXXX: %r" % (number, line))
         text = "".join(chr(int(cp[2:], 16)) for cp in cps)
-        kind = fields[5]
         if kind not in ("base", "mark", "-"):
             raise ValueError("forms line %d: unknown kind %r" % (number, kind))
         forms.append(Form(int(fields[0]), fields[1], int(fields[2]), int(fields[3]), int(fields[4]), kind, text))
@@ -137,7 +146,7 @@ def advance_of(glyphs):
 def sign_glyphs(cluster, full, ignored=()):
     """The glyphs that a vowel sign adds to its cluster: those of the cluster with its sign that are not
     among the cluster's own glyphs (nor among the ignored ones), placed from where the cluster ends. Empty
-    when the source font draws cluster and sign as one ligature."""
+    when the source font draws the sign in a ligature with a glyph of the cluster."""
     own = collections.Counter(g[0] for g in cluster)
     added = []
     for g in full:
@@ -145,7 +154,7 @@ def sign_glyphs(cluster, full, ignored=()):
             own[g[0]] -= 1
         elif g[0] not in ignored:
             added.append(g)
-    if len(added) == len(full):
+    if not added or sum(own.values()) > 0:  # some glyph of the cluster went into a ligature
         return ()
     end = advance_of(full) - advance_of(added)
     return tuple((gid, x - end, y, adv) for gid, x, y, adv in added)
@@ -200,7 +209,7 @@ def plan_family(forms, font_path):
     # those it takes when a zero-width non-joiner keeps the two apart.
     apart = {f.text: base_text.get(f.entry, "") + ZWNJ + f.text[len(base_text.get(f.entry, "")):] for f in marks}
     texts = sorted({f.text for f in whole} | {f.text for f in marks} | set(base_text.values())
-                   | set(apart.values()) | {ZWNJ})
+                   | set(apart.values()) | {ZWNJ, DOTTED_CIRCLE})
     shaped = dict(zip(texts, shape_all(font_path, texts)))
     zwnj_glyphs = {g[0] for g in shaped[ZWNJ]}
 
@@ -234,12 +243,112 @@ def plan_family(forms, font_path):
             glyphs = shaped[base_text[f.entry]]
             kit.put(f.font, f.code, tuple(glyphs), advance_of(glyphs), "entry %s form %d" % (f.string, f.form))
 
-    # The raised i is written only on the apostrophe's letter, so it sits where that letter takes the i.
-    for f in marks:
-        if f.string == "'" and f.form == FORM_I and own_sign.get((f.entry, f.form)):
-            glyphs = own_sign[(f.entry, f.form)]
-            kit.put(f.font, f.code + RAISED_I_STEP, glyphs, advance_of(glyphs), "raised i sign")
+    # Every other place the table names but that means nothing shows the dotted circle that shaping
+    # engines draw for a sign without its letter: over the letter before it at a vowel sign's place.
+    circle = tuple(shaped[DOTTED_CIRCLE])
+    width = advance_of(circle)
+    for f in forms:
+        if f.kind == "-" and (f.font, f.code) not in kit.glyphs:
+            if f.form in WHOLE_FORMS:
+                kit.put(f.font, f.code, circle, width, "placeholder")
+            else:
+                kit.put(f.font, f.code, tuple((g, x - width, y, 0) for g, x, y, _ in circle), 0, "placeholder")
+
+    # The raised i follows a letter with the o sign and the apostrophe's letter ("po'i"), so it sits where
+    # the source font puts the i on the apostrophe's letter after each letter with o.
+    achung_i = [f for f in marks if f.string == "'" and f.form == FORM_I]
+    if achung_i:
+        f = achung_i[0]
+        contexts = [g.text for g in marks if g.form == FORM_O and len(g.string) == 1]
+        before = shape_all(font_path, [c + base_text[f.entry] for c in contexts])
+        after = shape_all(font_path, [c + f.text for c in contexts])
+        glyphs = choose_mark([(1, sign_glyphs(b, a) or place_in_ligature(raster, b, a, own_sign[(f.entry, f.form)]))
+                              for b, a in zip(before, after)]) or own_sign[(f.entry, f.form)]
+        kit.put(f.font, f.code + RAISED_I_STEP, glyphs, advance_of(glyphs), "raised i sign")
+    kit.own_sign = own_sign
     return kit
+
+
+def sign_centre(source_font, glyphs):
+    """The centre of the box around a sign's glyphs, from where its letter ends, in font units."""
+    glyph_set = source_font.getGlyphSet()
+    order = source_font.getGlyphOrder()
+    boxes = []
+    for gid, x, y, _ in glyphs:
+        pen = BoundsPen(glyph_set)
+        glyph_set[order[gid]].draw(pen)
+        if pen.bounds:
+            x0, y0, x1, y1 = pen.bounds
+            boxes.append((x0 + x, y0 + y, x1 + x, y1 + y))
+    if not boxes:
+        return (0.0, 0.0)
+    return ((min(b[0] for b in boxes) + max(b[2] for b in boxes)) / 2,
+            (min(b[1] for b in boxes) + max(b[3] for b in boxes)) / 2)
+
+
+def vowel_classes(forms, families, max_classes=MAX_VOWEL_CLASSES, tolerance=VOWEL_CLASS_TOLERANCE):
+    """Groups the letters and stacks by where each vowel sign sits on them in every family, so that one
+    sign per group sits right on all of its members: {(entry string, form): group}, group 0 (the one of
+    most weight, which keeps the vowel's own code) left out. A group gathers the entries whose sign
+    centres lie near each other; groups are added, up to max_classes, while some entry lies farther than
+    tolerance (font units) from every group's centre."""
+    placed = {}
+    for family in families:
+        source = SOURCES[family]
+        font = TTFont(source.path)
+        for key, glyphs in plan_family(forms, source.path).own_sign.items():
+            placed.setdefault(key, []).extend(sign_centre(font, glyphs))
+    strings = {f.entry: f.string for f in forms}
+    classes = {}
+    for form in sorted({f.form for f in forms if f.kind == "mark"}):
+        members = sorted(e for (e, fm) in placed if fm == form)
+        points = [placed[(e, form)] for e in members]
+        weights = [mark_weight(strings[e]) for e in members]
+        groups = group_points(points, weights, max_classes, tolerance)
+        for e, g in zip(members, groups):
+            # The apostrophe's i keeps the vowel's own code, which the raised i is counted from.
+            if g != 0 and not (strings[e] == "'" and form == FORM_I):
+                classes[(strings[e], form)] = g
+    return classes
+
+
+def group_points(points, weights, max_groups, tolerance):
+    """Weighted k-means with centres added at the farthest point while it lies beyond tolerance; returns
+    the group of each point, groups numbered by falling weight."""
+    def dist(a, b):
+        return sum((x - y) ** 2 for x, y in zip(a, b)) ** 0.5
+
+    heaviest = max(range(len(points)), key=lambda i: (weights[i], -i))
+    centres = [points[heaviest]]
+    assign = [0] * len(points)
+    while True:
+        for _ in range(10):
+            assign = [min(range(len(centres)), key=lambda c: (dist(p, centres[c]), c)) for p in points]
+            for c in range(len(centres)):
+                idx = [i for i, a in enumerate(assign) if a == c]
+                if idx:
+                    total = sum(weights[i] for i in idx)
+                    centres[c] = tuple(sum(points[i][k] * weights[i] for i in idx) / total
+                                       for k in range(len(points[0])))
+        far = max(range(len(points)), key=lambda i: (dist(points[i], centres[assign[i]]), -i))
+        if len(centres) >= max_groups or dist(points[far], centres[assign[far]]) <= tolerance:
+            break
+        centres.append(points[far])
+    weight_of = collections.Counter()
+    for a, w in zip(assign, weights):
+        weight_of[a] += w
+    order = sorted(weight_of, key=lambda c: (-weight_of[c], c))
+    renumber = {c: n for n, c in enumerate(order)}
+    return [renumber[a] for a in assign]
+
+
+def vowel_classes_text(classes):
+    lines = ["# Vowel-sign groups of the font kit, written by fonts/make_kit.py --write-vowel-classes and read",
+             "# by make-key-tables: entry string, form, group; each group of a form has its own code in \"vowa\".",
+             "# Entries and forms not listed are in group 0."]
+    for (string, form), group in sorted(classes.items(), key=lambda kv: ([ord(c) for c in kv[0][0]], kv[0][1])):
+        lines.append("%s %d %d" % (string, form, group))
+    return "\n".join(lines) + "\n"
 
 
 def place_in_ligature(raster, cluster, ligature, glyphs):
@@ -374,7 +483,9 @@ def main(argv):
     parser.add_argument("--forms-tool", help="run this tsendrel-unicode-forms to get the forms list")
     parser.add_argument("--data-dir", help="folder of keyfont and keymap, for --forms-tool")
     parser.add_argument("--stamp", help="file to touch once the kit is written")
-    parser.add_argument("--out", required=True, help="folder for the fonts")
+    parser.add_argument("--write-vowel-classes", metavar="FILE",
+                        help="write the vowel-sign groups for make-key-tables instead of the kit")
+    parser.add_argument("--out", help="folder for the fonts")
     parser.add_argument("--family", action="append", choices=sorted(SOURCES),
                         help="make only this family (may be repeated)")
     args = parser.parse_args(argv)
@@ -388,6 +499,10 @@ def main(argv):
             command = [args.forms_tool] + (["--data-dir", args.data_dir] if args.data_dir else [])
             forms = read_forms(subprocess.run(command, check=True, capture_output=True, text=True).stdout
                                .splitlines())
+        if args.write_vowel_classes:
+            with open(args.write_vowel_classes, "w", encoding="utf-8") as f:
+                f.write(vowel_classes_text(vowel_classes(forms, args.family or sorted(SOURCES))))
+            return 0
         written = make_kit(forms, args.out, args.family or sorted(SOURCES))
     except (ValueError, RuntimeError, OSError, subprocess.CalledProcessError) as e:
         print("make_kit: %s" % e, file=sys.stderr)

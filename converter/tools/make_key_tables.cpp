@@ -1,5 +1,6 @@
 // make-key-tables: writes the sample `keyfont` and `keymap` made from the converter's transliteration
-// tables into a folder (data/ in the source tree).
+// tables into a folder (data/ in the source tree), with the vowel-sign groups of FOLDER/vowel_classes
+// when the folder holds that file.
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -8,6 +9,16 @@
 #include "tools/sample_tables.h"
 
 namespace {
+
+std::string read_file(const std::string& path) {
+  std::string text;
+  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) text.append(buffer, n);
+    std::fclose(f);
+  }
+  return text;
+}
 
 bool write_file(const std::string& path, const std::string& text) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
@@ -20,12 +31,18 @@ bool write_file(const std::string& path, const std::string& text) {
 
 int main(int argc, char** argv) {
   if (argc != 2) {
-    std::fputs("usage: make-key-tables FOLDER\nWrites FOLDER/keyfont and FOLDER/keymap.\n", stderr);
+    std::fputs(
+        "usage: make-key-tables FOLDER\nWrites FOLDER/keyfont and FOLDER/keymap, with the vowel-sign groups "
+        "of "
+        "FOLDER/vowel_classes if it is there.\n",
+        stderr);
     return 2;
   }
   const TranslitTables& tables = built_translit_tables();
   try {
-    const auto entries = sample_tables::make_entries(tables);
+    const auto classes =
+        sample_tables::parse_vowel_classes(read_file(tsd::join_path(argv[1], "vowel_classes")));
+    const auto entries = sample_tables::make_entries(tables, classes);
     for (const auto& [name, text] : {std::pair{"keyfont", sample_tables::keyfont_text(entries)},
                                      std::pair{"keymap", sample_tables::keymap_text(tables)}}) {
       const std::string path = tsd::join_path(argv[1], name);

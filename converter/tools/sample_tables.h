@@ -6,11 +6,14 @@
 // Code assignment: a single character's bare form lives in the base font at its own character code (the
 // symbols "<", "=", ">" in "syma"); every vowel sign in "vowa" at the code of its vowel character; every
 // other bare, joined-u and apostrophe form gets the next free code of fonts 1..31, so no two of them share
-// a (font, code) pair.
+// a (font, code) pair. The vowel-sign groups of the font kit (data/vowel_classes) move the signs of the
+// letters and stacks of a group other than 0 to a code of their own in "vowa", one per form and group,
+// so that each sign can be drawn where it sits on those letters.
 #pragma once
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -31,6 +34,8 @@ inline constexpr int kFirstCode = 33;
 inline constexpr int kLastCode = 126;
 inline constexpr int kMaxRecords = tsd::kTibCharsCapacity - 1;
 inline constexpr int kGroups = 19;  // forms 0..17 and a last group that is read but not kept
+// The composer writes the i sign two codes higher after "o" and an apostrophe.
+inline constexpr int kRaisedI = 'i' + 2;
 
 // The composer's vowel character of each vowel code (form index) 1..15.
 inline constexpr std::string_view kVowelChars = " iueoEOJFL~`IU&%";
@@ -46,6 +51,29 @@ inline constexpr std::array<int, 4> kWholeForms = {tsd::kFormBase, tsd::kFormJoi
 // The keymap's internal character of a key: the stack key stands for "$", every other key for itself.
 inline char internal_char(char key) {
   return key == kStackKey ? '$' : key;
+}
+
+// The vowel-sign group of an entry's form, by entry string and form; a form not listed is in group 0.
+using VowelClasses = std::map<std::pair<std::string, int>, int>;
+
+// Reads the vowel-sign groups: lines "STRING FORM GROUP", "#" lines and empty lines ignored.
+inline VowelClasses parse_vowel_classes(std::string_view text) {
+  VowelClasses classes;
+  while (!text.empty()) {
+    const std::size_t end = std::min(text.find('\n'), text.size());
+    const std::string line(text.substr(0, end));
+    text.remove_prefix(std::min(end + 1, text.size()));
+    if (line.empty() || line[0] == '#') continue;
+    char string[16] = {};
+    int form = 0;
+    int group = 0;
+    char rest = 0;
+    if (std::sscanf(line.c_str(), "%15s %d %d %c", string, &form, &group, &rest) != 3 || form < 1 ||
+        form >= static_cast<int>(kVowelChars.size()) || form == tsd::kFormJoinedU || group < 0)
+      throw std::invalid_argument("bad vowel-class line: " + line);
+    classes[{string, form}] = group;
+  }
+  return classes;
 }
 
 struct Form {
@@ -106,7 +134,7 @@ class CodeAllocator {
 };
 
 // All entries of the sample keyfont, sorted by string in character-code order.
-inline std::vector<Entry> make_entries(const TranslitTables& tables) {
+inline std::vector<Entry> make_entries(const TranslitTables& tables, const VowelClasses& classes = {}) {
   std::set<std::string> strings;
   for (const char key : all_keys(tables)) strings.insert(std::string(1, internal_char(key)));
   for (const StringTable* table :
@@ -140,6 +168,19 @@ inline std::vector<Entry> make_entries(const TranslitTables& tables) {
       codes.reserve(e.forms[tsd::kFormBase].font, e.forms[tsd::kFormBase].code);
     }
   }
+  // Each group above 0 of a form takes the next free code of "vowa"; the vowels' own codes and the
+  // raised i that the composer writes two codes above the i sign stay theirs.
+  for (std::size_t v = 1; v < kVowelChars.size(); ++v) codes.reserve(kVowelFont, kVowelChars[v]);
+  codes.reserve(kVowelFont, kRaisedI);
+  std::map<std::pair<int, int>, Form> group_codes;
+  for (const auto& [key, group] : classes)
+    if (group > 0) group_codes.emplace(std::pair{key.second, group}, Form{});
+  for (auto& [key, form] : group_codes) form = codes.next(kVowelFont, kVowelFont);
+  for (auto& e : entries)
+    for (std::size_t v = 1; v < kVowelChars.size(); ++v)
+      if (const auto found = classes.find({e.string, static_cast<int>(v)});
+          found != classes.end() && found->second > 0)
+        e.forms[v] = group_codes.at({static_cast<int>(v), found->second});
   for (auto& e : entries) {
     const bool symbol = is_symbol(e);
     for (const int form : kWholeForms) {
@@ -206,7 +247,7 @@ class GlyphDecoder {
                        std::string(1, kVowelChars[form]));
     }
     // The composer raises the i sign by two after "o" and an apostrophe.
-    texts_.emplace(std::pair{kVowelFont, 'i' + 2}, "i");
+    texts_.emplace(std::pair{kVowelFont, kRaisedI}, "i");
   }
 
   std::string decode(std::string_view glyphs) const {

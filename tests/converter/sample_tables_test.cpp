@@ -2,6 +2,7 @@
 // every stack, vowel and mark that the transliteration tables type.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -69,10 +70,43 @@ void expect_composes(std::string_view keys) {
 
 TEST(sample_tables, data_files_match_their_generator) {
   EXPECT_EQ(read_file(kDataDir + "keyfont"),
-            sample_tables::keyfont_text(sample_tables::make_entries(translit())))
+            sample_tables::keyfont_text(sample_tables::make_entries(
+                translit(), sample_tables::parse_vowel_classes(read_file(kDataDir + "vowel_classes")))))
       << "run make-key-tables data";
   EXPECT_EQ(read_file(kDataDir + "keymap"), sample_tables::keymap_text(translit()))
       << "run make-key-tables data";
+}
+
+TEST(sample_tables, vowel_classes_refuse_malformed_lines) {
+  for (const char* text : {"k 1\n", "k 2 1\n", "k 0 1\n", "k 16 1\n", "k 1 -1\n", "k 1 1 x\n"})
+    EXPECT_THROW(sample_tables::parse_vowel_classes(text), std::invalid_argument) << text;
+  const auto classes = sample_tables::parse_vowel_classes("# groups\n\nk 1 2\nkr 3 1\n");
+  EXPECT_EQ(classes, (sample_tables::VowelClasses{{{"k", 1}, 2}, {{"kr", 3}, 1}}));
+}
+
+TEST(sample_tables, vowel_groups_share_a_code_of_their_own_in_the_vowel_font) {
+  const auto plain = sample_tables::make_entries(translit());
+  const auto grouped = sample_tables::make_entries(
+      translit(), sample_tables::parse_vowel_classes("k 1 1\ng 1 1\nn 1 2\nk 3 1\n"));
+  auto entry = [](const std::vector<sample_tables::Entry>& entries, const std::string& s) {
+    return *std::find_if(entries.begin(), entries.end(), [&](const auto& e) { return e.string == s; });
+  };
+  const auto k = entry(grouped, "k").forms;
+  const auto g = entry(grouped, "g").forms;
+  const auto n = entry(grouped, "n").forms;
+  const auto t = entry(grouped, "t").forms;
+  EXPECT_EQ(t[1].code, 'i');
+  EXPECT_EQ(k[1].font, sample_tables::kVowelFont);
+  EXPECT_EQ(k[1].code, g[1].code);
+  EXPECT_NE(k[1].code, n[1].code);
+  EXPECT_NE(k[3].code, k[1].code);
+  for (const int code : {k[1].code, n[1].code, k[3].code}) {
+    EXPECT_EQ(sample_tables::kVowelChars.find(static_cast<char>(code)), std::string_view::npos) << code;
+    EXPECT_NE(code, sample_tables::kRaisedI);
+  }
+  // Only the grouped forms move; every whole form keeps its place.
+  for (int form : sample_tables::kWholeForms)
+    EXPECT_EQ(entry(plain, "k").forms[form].code, k[form].code) << form;
 }
 
 TEST(sample_tables, fit_the_table_and_the_codes) {
