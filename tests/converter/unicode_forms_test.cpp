@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -33,7 +34,11 @@ TEST(unicode_forms, prints_every_form_of_every_entry_with_its_place_kind_and_cod
       tsd::testing::run_captured(tsd::testing::quoted(kTool) + " --data-dir " + tsd::testing::quoted(kData));
   ASSERT_EQ(run.status, 0);
   const std::vector<std::string> lines = lines_of(run.output);
-  const auto entries = sample_tables::make_entries(shared_translit_tables());
+  std::ifstream classes_file(kData + "/vowel_classes", std::ios::binary);
+  std::ostringstream classes;
+  classes << classes_file.rdbuf();
+  const auto entries = sample_tables::make_entries(shared_translit_tables(),
+                                                   sample_tables::parse_vowel_classes(classes.str()));
   ASSERT_EQ(lines.size(), entries.size() * tsd::kFormCount);
 
   auto line_of = [&](const std::string& entry, int form) {
