@@ -1,12 +1,12 @@
 # The two commands: `make demo` and `make test`. Both install what is missing first.
 # `make fuzz` runs every fuzz target of tests/fuzz for FUZZ_SECONDS each (`make test` for a few seconds).
-# `make windows` cross-builds the Windows programs into build/windows; `make test` runs their suites
-# under Wine after the Linux ones.
+# `make windows` cross-builds the Windows programs into build/windows (`make windows-i686`: the 32-bit
+# ones into build/windows-i686); `make test` runs both Windows suites under Wine after the Linux ones.
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
 
-.PHONY: all setup build windows fonts install-fonts uninstall-fonts demo test test-dev test-asan test-fuzz \
-  test-windows fuzz bench screenshots format clean
+.PHONY: all setup build windows windows-i686 fonts install-fonts uninstall-fonts demo test test-dev \
+  test-asan test-fuzz test-windows test-windows-i686 fuzz bench screenshots format clean
 
 all: build
 
@@ -41,10 +41,14 @@ uninstall-fonts:
 	fc-cache -f
 	@echo "Removed $(FONTS_DIR)."
 
+windows-i686: setup
+	cmake --preset windows-i686 >/dev/null
+	cmake --build --preset windows-i686 -j $(JOBS)
+
 demo: build install-fonts
 	@scripts/demo
 
-test: setup test-dev test-asan test-fuzz test-windows
+test: setup test-dev test-asan test-fuzz test-windows test-windows-i686
 
 test-dev:
 	cmake --preset dev >/dev/null
@@ -70,6 +74,9 @@ fuzz: setup
 # After test-dev: the Windows suites compare their outputs with the Linux build's.
 test-windows: windows
 	ctest --test-dir build/windows --output-on-failure -j $(JOBS)
+
+test-windows-i686: windows-i686
+	ctest --test-dir build/windows-i686 --output-on-failure -j $(JOBS)
 
 bench: setup
 	@scripts/bench

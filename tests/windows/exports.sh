@@ -31,6 +31,23 @@ if grep -q '@' "$work/dll"; then
   failed=1
 fi
 
+# 32-bit: the word processor's convention is stdcall, where the callee takes its arguments off the stack:
+# wdAutoOpen(short) returns with "ret $0x4", the host's wdCommandDispatch (five arguments) with "ret $0x14"
+# (their code keeps the stdcall names _wdAutoOpen@4 and _wdCommandDispatch@20 in the symbol table).
+return_of() {
+  "$objdump" -d --no-show-raw-insn "$1" |
+    awk -v name="$2" 'index($2, "<_" name "@") == 1 && /:$/ {on = 1} on && /\tret/ {print $NF; exit}'
+}
+host=
+for program in "$@"; do
+  case "$program" in *wordhost.exe) host=$program ;; esac
+done
+if "$objdump" -f "$dll" | grep -q 'file format pei-i386'; then
+  [ "$(return_of "$dll" wdAutoOpen)" = '$0x4' ] || { echo "FAIL: wdAutoOpen in TIBET.dll is not stdcall"; failed=1; }
+  [ "$(return_of "$host" wdCommandDispatch)" = '$0x14' ] ||
+    { echo "FAIL: wdCommandDispatch in wordhost.exe is not stdcall"; failed=1; }
+fi
+
 for program in "$dll" "$@"; do
   runtime=$("$objdump" -p "$program" | awk '/DLL Name:/ {print $3}' | grep -iE 'libgcc|libstdc|libwinpthread|mingw' || true)
   if [ -n "$runtime" ]; then
