@@ -72,8 +72,8 @@ fuzz: setup
 	FUZZ_SECONDS=$(FUZZ_SECONDS) ctest --preset fuzz -j $(JOBS) --timeout $$(( $(FUZZ_SECONDS) + 300 ))
 
 # After test-dev: the Windows suites compare their outputs with the Linux build's. A test that fails is
-# run once more: Wine now and then trips one of two test programs started together (a captured standard
-# error that comes back empty), which a second run does not repeat; a real fault fails both runs.
+# run once more: under load Wine now and then fails one of two test programs started together, which a
+# second run does not repeat; a real fault fails both runs.
 WINE_CTEST = ctest --output-on-failure -j $(JOBS) --repeat until-pass:2
 
 test-windows: windows
