@@ -164,7 +164,7 @@ TEST_F(cli, sizes_must_be_whole_numbers_from_8_to_99_with_the_small_size_not_abo
       {"--size -5", "--size needs a whole number from 8 to 99, not '-5'"},
       {"--size 100", "--size needs a whole number from 8 to 99, not '100'"},
       {"--size 12abc", "--size needs a whole number from 8 to 99, not '12abc'"},
-      {"--size ''", "--size needs a whole number from 8 to 99, not ''"},
+      {"--size \"\"", "--size needs a whole number from 8 to 99, not ''"},
       {"--small-size 7", "--small-size needs a whole number from 8 to 99, not '7'"},
       {"--small-size=+9", "--small-size needs a whole number from 8 to 99, not '+9'"},
       {"--small-size 30", "the small size (30) must not exceed the normal size (28)"},
