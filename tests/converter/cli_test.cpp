@@ -26,19 +26,13 @@ struct CliRun {
   std::string err;
 };
 
-#ifdef _WIN32
-const std::string kChangeFolder = "cd /d ";
-#else
-const std::string kChangeFolder = "cd ";
-#endif
-
 class cli : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(fs::exists(kCli)) << kCli << " is not built"; }
 
   // Runs tarvex-cli in the test's folder with `args` (already quoted where needed).
   CliRun run(const std::string& args, const std::string& stdin_file = tsd::testing::kNullDevice) {
-    const std::string command = kChangeFolder + quoted(dir.path()) + " && " + quoted(kCli) + " " + args +
+    const std::string command = tsd::testing::change_folder(dir.path()) + " && " + quoted(kCli) + " " + args +
                                 " <" + quoted(stdin_file) + " >" + quoted(dir.file(".out")) + " 2>" +
                                 quoted(dir.file(".err"));
     return CliRun{tsd::testing::run_status(command), read_file(dir.file(".out")),

@@ -40,6 +40,15 @@ inline std::string quoted(const std::string& s) {
 #endif
 }
 
+// The shell's words that make `folder` the current one (on Windows its drive too).
+inline std::string change_folder(const std::string& folder) {
+#ifdef _WIN32
+  return "cd /d " + quoted(folder);
+#else
+  return "cd " + quoted(folder);
+#endif
+}
+
 #ifdef _WIN32
 // cmd takes off the first and last quotes of a line that starts with one: a spare pair keeps the rest.
 inline std::string shell_line(const std::string& command) {
