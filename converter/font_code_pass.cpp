@@ -144,35 +144,14 @@ FontCodePass::Step FontCodePass::handle(int c, Kind kind) {
   const auto peek = [this] { return this->peek(); };
   bool ok = end_word();
   switch (kind) {
-    case Kind::tab:
-      ok = ok && layout_.tab(stream_out_);
-      break;
-    case Kind::line_break:
-      ok = ok && layout_.line_break(stream_out_, peek);
-      break;
-    case Kind::word_break:
-      layout_.word_break();
-      break;
-    case Kind::blank:
-      ok = ok && layout_.blank(stream_out_, peek);
-      break;
-    case Kind::punctuation:
-    case Kind::hyphen:
-      ok = ok && layout_.punctuation(stream_out_, c);
-      break;
-    case Kind::small_start:
-      ok = ok && layout_.small_start(stream_out_);
-      break;
-    case Kind::small_end:
-      ok = ok && layout_.small_end(stream_out_);
-      break;
     case Kind::bracket:
     case Kind::brace: {
       const bool bracket = kind == Kind::bracket;
       if (!ok) break;
       return passage(bracket ? ']' : '}', bracket ? kOpenBracket : kOpenBrace) ? Step::done : Step::failed;
     }
-    case Kind::key:
+    default:
+      ok = ok && layout_.between_words(stream_out_, c, kind, peek);
       break;
   }
   if (ok) return Step::done;
@@ -260,25 +239,6 @@ int FontCodePass::replay_words(int& c, MemoKeys& watched) {
       if (kind == Kind::key) break;
       bool laid_out = true;
       switch (kind) {
-        case Kind::blank:
-          laid_out = layout.blank(out, peek);
-          break;
-        case Kind::punctuation:
-        case Kind::hyphen:
-          layout.punctuation(out, next);
-          break;
-        case Kind::word_break:
-          layout.word_break();
-          break;
-        case Kind::small_start:
-          layout.small_start(out);
-          break;
-        case Kind::small_end:
-          layout.small_end(out);
-          break;
-        case Kind::line_break:
-          laid_out = layout.line_break(out, peek);
-          break;
         case Kind::bracket:
         case Kind::brace: {
           // A passage copied whole when it ends inside the window and fits the room left.
@@ -297,7 +257,7 @@ int FontCodePass::replay_words(int& c, MemoKeys& watched) {
           break;
         }
         default:
-          laid_out = false;
+          laid_out = layout.between_words(out, next, kind, peek);
           break;
       }
       if (!laid_out) {

@@ -178,6 +178,35 @@ class Layout {
     return out.mark(close_mark(Passage::small));
   }
 
+  // One character between words that is neither a key nor a bracket or brace (the caller's: a word or a
+  // passage needs more than the layout). False when a write failed or the g rule could not see ahead.
+  template <typename Out, typename Peek>
+  bool between_words(Out& out, int c, Kind kind, Peek peek) {
+    switch (kind) {
+      case Kind::tab:
+        return tab(out);
+      case Kind::line_break:
+        return line_break(out, peek);
+      case Kind::word_break:
+        word_break();
+        return true;
+      case Kind::blank:
+        return blank(out, peek);
+      case Kind::punctuation:
+      case Kind::hyphen:
+        return punctuation(out, c);
+      case Kind::small_start:
+        return small_start(out);
+      case Kind::small_end:
+        return small_end(out);
+      case Kind::key:
+      case Kind::bracket:
+      case Kind::brace:
+        break;
+    }
+    return true;
+  }
+
   // A bracketed or braced passage of the input: its text goes between these two.
   template <typename Out>
   bool passage_start(Out& out, bool bracket) {

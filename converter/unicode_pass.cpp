@@ -149,28 +149,6 @@ bool UnicodePass::fast_run() {
         p += n;
         continue;
       }
-      case Kind::blank:
-        done = layout_.blank(out, peek);
-        break;
-      case Kind::punctuation:
-      case Kind::hyphen:
-        layout_.punctuation(out, c);
-        break;
-      case Kind::word_break:
-        layout_.word_break();
-        break;
-      case Kind::small_start:
-        layout_.small_start(out);
-        break;
-      case Kind::small_end:
-        layout_.small_end(out);
-        break;
-      case Kind::line_break:
-        done = layout_.line_break(out, peek);
-        break;
-      case Kind::tab:
-        layout_.tab(out);
-        break;
       case Kind::bracket:
       case Kind::brace: {
         // A passage copied whole when it ends inside the window and fits the room left.
@@ -188,6 +166,9 @@ bool UnicodePass::fast_run() {
         p = found;
         break;
       }
+      default:
+        done = layout_.between_words(out, c, kind, peek);
+        break;
     }
     if (!done) break;
     ++p;
@@ -205,31 +186,12 @@ bool UnicodePass::step(int c) {
     case Kind::key:
       ok = word(c);
       break;
-    case Kind::blank:
-      ok = layout_.blank(stream_out_, peek);
-      break;
-    case Kind::punctuation:
-    case Kind::hyphen:
-      ok = layout_.punctuation(stream_out_, c);
-      break;
-    case Kind::word_break:
-      layout_.word_break();
-      break;
-    case Kind::small_start:
-      ok = layout_.small_start(stream_out_);
-      break;
-    case Kind::small_end:
-      ok = layout_.small_end(stream_out_);
-      break;
-    case Kind::line_break:
-      ok = layout_.line_break(stream_out_, peek);
-      break;
-    case Kind::tab:
-      ok = layout_.tab(stream_out_);
-      break;
     case Kind::bracket:
     case Kind::brace:
       return passage(kind == Kind::bracket);
+    default:
+      ok = layout_.between_words(stream_out_, c, kind, peek);
+      break;
   }
   if (ok) return true;
   log_status("%s", kWriteFailed);
