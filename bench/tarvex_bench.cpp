@@ -22,6 +22,8 @@
 #include "unicode_keys.h"
 #include "unicode_pass.h"
 
+using namespace tarvex;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -4,6 +4,8 @@
 
 #include "check.h"
 
+namespace tarvex {
+
 int binary_search(const void* name, const void* base, int num_elts, std::size_t size, CompareFn compare) {
   TSD_CHECK(num_elts > 0, "Bsearch");
   TSD_CHECK(size > 0, "Bsearch");
@@ -29,3 +31,5 @@ int binary_search(const void* name, const void* base, int num_elts, std::size_t 
     if (mid == last) return -mid - 1;
   }
 }
+
+}  // namespace tarvex

@@ -4,7 +4,11 @@
 
 #include <cstddef>
 
+namespace tarvex {
+
 using CompareFn = int (*)(const void* key, const void* element);
 
 // Index of an element that compares equal to `name`, or a negative number when there is none.
 int binary_search(const void* name, const void* base, int num_elts, std::size_t size, CompareFn compare);
+
+}  // namespace tarvex

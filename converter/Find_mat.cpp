@@ -5,6 +5,8 @@
 #include "Bsearch.h"
 #include "check.h"
 
+namespace tarvex {
+
 int find_exact(const char* name, const char* const* strings, int num_strings) {
   TSD_CHECK(name != NULL, "Find_mat");
   TSD_CHECK(strings != NULL, "Find_mat");
@@ -72,3 +74,5 @@ int compare_strings(const void* s1, const void* s2) {
     if (x == 0) return 0;
   }
 }
+
+}  // namespace tarvex

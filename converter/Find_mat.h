@@ -2,6 +2,8 @@
 // table entry that begins a text, with their string comparisons. Reads and writes no stream.
 #pragma once
 
+namespace tarvex {
+
 // Index of the entry of `strings` equal to `name`, or a negative number.
 int find_exact(const char* name, const char* const* strings, int num_strings);
 
@@ -16,3 +18,5 @@ int prefix_compare(const char* table_string, const char* text, int* matched);
 
 // Orders two string references (each a `const char* const*`) by unsigned bytes: -1, 0 or 1.
 int compare_strings(const void* s1, const void* s2);
+
+}  // namespace tarvex

@@ -14,6 +14,8 @@
 #include "platform/path.h"
 #include "startup.h"
 
+namespace tarvex {
+
 namespace {
 
 constexpr int kMinSize = 8;
@@ -353,3 +355,5 @@ int search_files(const std::string& directory, std::string_view pattern, std::ve
   call(hooks.pending_events);
   return count;
 }
+
+}  // namespace tarvex

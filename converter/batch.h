@@ -12,6 +12,8 @@
 #include "convert_file.h"
 #include "log_status.h"
 
+namespace tarvex {
+
 struct ConverterTables;
 
 inline constexpr int kMaxPath = 260;  // paths hold at most 259 characters
@@ -95,3 +97,5 @@ bool name_matches(std::string_view pattern, std::string_view name);
 // Returns the number of files appended.
 int search_files(const std::string& directory, std::string_view pattern, std::vector<std::string>& found,
                  const BatchHooks& hooks = {});
+
+}  // namespace tarvex

@@ -8,6 +8,8 @@
 #include "rtf_writer.h"
 #include "unicode_rtf_writer.h"
 
+namespace tarvex {
+
 struct TranslitTables;
 
 enum ConversionType : std::int32_t {
@@ -45,3 +47,5 @@ struct ConversionRequest {
   // The font of the Tibetan in a Unicode RTF.
   char unicode_font[kMaxUnicodeFontName + 1] = "Tibetan Machine Uni";
 };
+
+}  // namespace tarvex

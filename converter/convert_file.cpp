@@ -17,6 +17,8 @@
 #include "unicode_pass.h"
 #include "unicode_rtf_writer.h"
 
+namespace tarvex {
+
 namespace {
 
 constexpr char kWriteFailed[] = "Could not write the output file.\rCheck whether you have enough disk space.";
@@ -385,3 +387,5 @@ int convert_file_until(const char* input_path, const char* output_path, const Co
       return result;
   }
 }
+
+}  // namespace tarvex

@@ -8,6 +8,8 @@
 #include "conversion_request.h"
 #include "platform/stream.h"
 
+namespace tarvex {
+
 // 0 when the conversion ran to its end, -1 after a failure was logged.
 int convert_file(const char* input_path, const char* output_path, const ConversionRequest& request);
 
@@ -32,3 +34,5 @@ int convert_file_until(const char* input_path, const char* output_path, const Co
 // to simulate failures; null restores anonymous temporary files.
 using TemporaryFileFactory = tsd::Stream (*)(int which);
 void set_temporary_file_factory(TemporaryFileFactory factory);
+
+}  // namespace tarvex

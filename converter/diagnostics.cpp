@@ -6,6 +6,8 @@
 
 #include "platform/stream.h"
 
+namespace tarvex {
+
 namespace {
 
 DiagnosticSink sink = nullptr;
@@ -63,3 +65,5 @@ std::string grouped(std::int64_t count) {
   }
   return out;
 }
+
+}  // namespace tarvex

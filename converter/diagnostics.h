@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace tarvex {
+
 struct Diagnostic {
   enum class Kind { reason, warning };
   Kind kind;
@@ -50,3 +52,5 @@ std::string read_bytes(const char* path);
 
 // "1,204": a count with a comma between thousands, as the summary lines show counts.
 std::string grouped(std::int64_t count);
+
+}  // namespace tarvex

@@ -12,6 +12,8 @@
 #include "check.h"
 #include "packed_keys.h"
 
+namespace tarvex {
+
 namespace {
 
 constexpr int kEnd = tsd::Stream::end;
@@ -533,3 +535,5 @@ int check_syllable_length(const char* keys, char* message) {
   }
   return 0;
 }
+
+}  // namespace tarvex

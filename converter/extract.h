@@ -10,6 +10,8 @@
 #include "platform/stream.h"
 #include "translit_tables.h"
 
+namespace tarvex {
+
 inline constexpr int kWordLimit = 32;                      // word characters of the longest syllable
 inline constexpr int kWordBufferSize = kWordLimit + 2;     // one character past the limit, and a NUL
 inline constexpr int kKeyBufferSize = 2 * kWordLimit + 2;  // at most two key codes per character
@@ -59,3 +61,5 @@ int convert_syllable(char* word, int n, char* keys, const TranslitTables& tables
 // 0 when no part of the key string has too many keys before its vowel, else -1 with
 // "SYLLABLE #%d IS TOO LONG" in `message` (kCheckMessageSize bytes).
 int check_syllable_length(const char* keys, char* message);
+
+}  // namespace tarvex

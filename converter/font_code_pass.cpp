@@ -9,6 +9,8 @@
 #include "translit_tables.h"
 #include "word_memo.h"
 
+namespace tarvex {
+
 namespace {
 
 constexpr char kWriteFailed[] = "Could not write the output file.\rCheck whether you have enough disk space.";
@@ -374,3 +376,5 @@ int flush_glyphs(const unsigned char* glyphs, int length, tsd::Stream& out) {
   if (n > 0 && out.write(word.data(), n) != n) return -1;
   return n;
 }
+
+}  // namespace tarvex

@@ -9,6 +9,8 @@
 #include "composer.h"
 #include "platform/stream.h"
 
+namespace tarvex {
+
 inline constexpr int kGlyphWordSize = 128;  // glyph bytes of one word, take-backs not yet resolved
 inline constexpr int kTypedKeysSize = 176;  // key characters remembered for a raw passage
 
@@ -31,3 +33,5 @@ int font_code_pass(tsd::Stream& syllables, tsd::Stream& glyphs, int keep_cr,
 // Writes one word's glyph bytes with every take-back (20) applied; returns the number of bytes written,
 // or -1 when the write failed.
 int flush_glyphs(const unsigned char* glyphs, int length, tsd::Stream& out);
+
+}  // namespace tarvex

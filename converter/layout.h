@@ -12,6 +12,8 @@
 #include "packed_keys.h"
 #include "platform/stream.h"
 
+namespace tarvex {
+
 inline constexpr int kWordBreak = 25;
 inline constexpr unsigned char kRawStart = 19;
 inline constexpr unsigned char kRawEnd = 20;
@@ -253,3 +255,5 @@ inline LayoutMark mark_of(const unsigned char* bytes, int length) {
 inline LayoutMark mark_of(const char* text) {
   return mark_of(reinterpret_cast<const unsigned char*>(text), static_cast<int>(std::strlen(text)));
 }
+
+}  // namespace tarvex

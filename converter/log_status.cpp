@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+namespace tarvex {
+
 namespace {
 
 constexpr int kLineSize = 8192;
@@ -32,3 +34,5 @@ void log_status(const char* format, ...) {
     std::fputc('\n', stderr);
   }
 }
+
+}  // namespace tarvex

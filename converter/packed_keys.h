@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace tarvex {
+
 // For each of 8 places, each byte's bit in that place when the byte ends a run.
 using StopBits = std::array<std::array<std::uint8_t, 256>, 8>;
 
@@ -67,3 +69,5 @@ inline std::uint64_t hash_of(const PackedRun& run) {
   // Runs of more than eight bytes are rare: their second half is only folded in.
   return (run.low ^ (run.high >> 7)) * 0x9E3779B97F4A7C15u;
 }
+
+}  // namespace tarvex

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace tarvex {
+
 namespace {
 
 constexpr const char* kFontNames[kRtfFontCount] = {
@@ -273,3 +275,5 @@ int write_rtf(tsd::Stream& glyphs, tsd::Stream& out, const FontEntry* fonts, int
   if (out.flush() != 0 || out.error() || glyphs.error()) return -1;
   return 0;
 }
+
+}  // namespace tarvex

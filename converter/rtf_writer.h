@@ -7,6 +7,8 @@
 
 #include "platform/stream.h"
 
+namespace tarvex {
+
 struct FontEntry {
   std::int32_t number;  // written after \f
   const char* name;
@@ -25,3 +27,5 @@ int build_font_table(FontEntry* fonts);
 // Neither stream is closed.
 int write_rtf(tsd::Stream& glyphs, tsd::Stream& out, const FontEntry* fonts, int font_count, int font_base,
               int roman_size, int tib_size, int small_tib_size);
+
+}  // namespace tarvex

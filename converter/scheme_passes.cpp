@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string_view>
 
+namespace tarvex {
+
 namespace {
 
 constexpr int kEnd = tsd::Stream::end;
@@ -455,3 +457,5 @@ int kvts_to_wylie(tsd::Stream& src, tsd::Stream& dst) {
   return run_steps(
       src, dst, links, kKvtsEndTexts, [](int c) { return kvts_state_after(c); }, NextFromStep{});
 }
+
+}  // namespace tarvex

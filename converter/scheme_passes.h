@@ -8,6 +8,8 @@
 
 #include "platform/stream.h"
 
+namespace tarvex {
+
 // Each returns 0, or -1 when reading the source or writing the destination failed; a failed write leaves
 // the destination's error state set.
 int wylie_to_kvts(tsd::Stream& src, tsd::Stream& dst);
@@ -17,3 +19,5 @@ int kvts_to_wylie(tsd::Stream& src, tsd::Stream& dst);
 // offsets in that KVTS text) becomes the file offset in `src` of the Wylie character whose step wrote
 // that byte. Runs the same steps as the pass, writing nothing.
 void wylie_places(tsd::Stream& src, std::span<std::uint64_t> offsets);
+
+}  // namespace tarvex

@@ -5,6 +5,8 @@
 #include "platform/path.h"
 #include "trace.h"
 
+namespace tarvex {
+
 namespace {
 
 ConverterTables tables;
@@ -50,3 +52,5 @@ int load_converter_tables(const char* directory, tsd::ReportFn show_error_box, t
   tables.loaded = true;
   return 0;
 }
+
+}  // namespace tarvex

@@ -9,6 +9,8 @@
 #include "keyfont.h"
 #include "translit_tables.h"
 
+namespace tarvex {
+
 struct ConverterTables {
   ConverterKeyTables key_tables;
   TranslitTables translit_tables;
@@ -29,3 +31,5 @@ int load_converter_tables(const char* directory, tsd::ReportFn show_error_box,
 
 // The start-up message for a table file that did not load ("keyfont" or "keymap").
 std::string table_load_message(const char* file_name);
+
+}  // namespace tarvex

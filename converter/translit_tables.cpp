@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+namespace tarvex {
+
 namespace {
 
 // The KVTS texts of `stacks`, in table order; "DDV" has two rows.
@@ -243,3 +245,5 @@ void init_translit_tables(TranslitTables& tables) {
   initialised = true;
   tables = built_translit_tables();
 }
+
+}  // namespace tarvex

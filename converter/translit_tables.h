@@ -6,6 +6,8 @@
 
 #include <array>
 
+namespace tarvex {
+
 // Key codes with a fixed meaning in key strings.
 inline constexpr char kStackKey = 'f';
 inline constexpr char kAnusvaraKey = '&';
@@ -40,3 +42,5 @@ void init_translit_tables(TranslitTables& tables);
 
 // The tables as built, for readers that were not given the record of the first call (tools, tests).
 const TranslitTables& built_translit_tables();
+
+}  // namespace tarvex

@@ -7,6 +7,8 @@
 #include "keyfont.h"
 #include "translit_tables.h"
 
+namespace tarvex {
+
 // A key string is read by a state machine made at compile time from `unicode_keys`: for every key and
 // state, the UTF-8 that the key writes there and the state after it. The loop then does the same few
 // moves for every key, with no branch that depends on the key.
@@ -269,3 +271,5 @@ int entry_form_unicode(std::string_view entry_string, int form, char* out, int c
   const int n = write_keys(std::string_view(keys, static_cast<std::size_t>(k)), out, capacity);
   return n == kNoMeaning ? 0 : n;
 }
+
+}  // namespace tarvex

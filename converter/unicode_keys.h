@@ -9,6 +9,8 @@
 #include <array>
 #include <string_view>
 
+namespace tarvex {
+
 enum class KeyRole : unsigned char {
   none,        // no meaning in Unicode
   letter,      // a consonant: whole outside a stack and heading one, subjoined under a stack's first letter
@@ -135,3 +137,5 @@ int syllable_to_unicode(std::string_view keys, char* out, int capacity);
 // Returns the number of UTF-8 bytes written, 0 when the form means nothing in Unicode for that entry, -1
 // when `out` is too small.
 int entry_form_unicode(std::string_view entry_string, int form, char* out, int capacity);
+
+}  // namespace tarvex

@@ -11,6 +11,8 @@
 #include "translit_tables.h"
 #include "unicode_keys.h"
 
+namespace tarvex {
+
 namespace {
 
 constexpr char kWriteFailed[] = "Could not write the output file.\rCheck whether you have enough disk space.";
@@ -264,3 +266,5 @@ int unicode_pass(tsd::Stream& syllables, tsd::Stream& out, int keep_cr, UnicodeP
   UnicodePass pass(syllables, out, keep_cr, passages, in_place);
   return pass.run();
 }
+
+}  // namespace tarvex

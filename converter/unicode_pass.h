@@ -7,6 +7,8 @@
 
 #include "platform/stream.h"
 
+namespace tarvex {
+
 // How passages reach the output: as the text a reader sees ("[...]", "{...}", "(...)"), or as the marker
 // bytes 19..24 of the glyph-code file, for the Unicode RTF writer to set in their fonts and sizes.
 enum class UnicodePassages { text, markers };
@@ -17,3 +19,5 @@ enum class UnicodePassages { text, markers };
 // the two).
 int unicode_pass(tsd::Stream& syllables, tsd::Stream& out, int keep_cr, UnicodePassages passages,
                  bool in_place = true);
+
+}  // namespace tarvex

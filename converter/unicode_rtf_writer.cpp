@@ -6,6 +6,8 @@
 
 #include "layout.h"
 
+namespace tarvex {
+
 namespace {
 
 class Writer {
@@ -133,3 +135,5 @@ int write_unicode_rtf(tsd::Stream& text, tsd::Stream& out, const char* unicode_f
   w.put('}');
   return out.flush() == 0 && !out.error() && !text.error() ? 0 : -1;
 }
+
+}  // namespace tarvex

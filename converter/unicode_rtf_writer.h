@@ -6,9 +6,13 @@
 
 #include "platform/stream.h"
 
+namespace tarvex {
+
 inline constexpr char kDefaultUnicodeFont[] = "Tibetan Machine Uni";
 inline constexpr int kMaxUnicodeFontName = 63;
 
 // Returns 0, or -1 when a write to `out` or a read of `text` failed. Neither stream is closed.
 int write_unicode_rtf(tsd::Stream& text, tsd::Stream& out, const char* unicode_font, int roman_size,
                       int tib_size, int small_tib_size);
+
+}  // namespace tarvex

@@ -2,6 +2,8 @@
 
 #include <limits>
 
+namespace tarvex {
+
 WordMemo::WordMemo() : words_(new MemoWord[std::size_t{2} << kSetBits]) {}
 
 void WordMemo::add(const MemoWord& word) {
@@ -43,3 +45,5 @@ bool WordWatch::finish(const MemoKeys& keys, const unsigned char* raw_glyphs, in
   for (int i = 0; i < kept; ++i) w.added |= static_cast<std::uint32_t>(st.key_history[2 - i]) << (8 * i);
   return true;
 }
+
+}  // namespace tarvex

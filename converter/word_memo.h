@@ -12,6 +12,8 @@
 #include "composer.h"
 #include "packed_keys.h"
 
+namespace tarvex {
+
 inline constexpr int kMemoKeys = kLongestPackedRun;  // longest word remembered, in key characters
 inline constexpr int kMemoGlyphs = 38;               // most glyph bytes of a word remembered
 
@@ -95,3 +97,5 @@ struct WordWatch {
   bool finish(const MemoKeys& keys, const unsigned char* raw_glyphs, int raw_count,
               const tsd::SyllableState& state, MemoWord& word) const;
 };
+
+}  // namespace tarvex

@@ -21,6 +21,8 @@
 #include "platform/stream.h"
 #include "startup.h"
 
+using namespace tarvex;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -8,6 +8,8 @@
 #include "platform/path.h"
 #include "tools/sample_tables.h"
 
+using namespace tarvex;
+
 namespace {
 
 std::string read_file(const std::string& path) {

@@ -25,6 +25,8 @@
 #include "composer.h"
 #include "translit_tables.h"
 
+namespace tarvex {
+
 namespace sample_tables {
 
 inline constexpr int kBaseFont = 0;
@@ -296,3 +298,5 @@ inline std::string decoded_keys(std::string_view keys) {
 }
 
 }  // namespace sample_tables
+
+}  // namespace tarvex

@@ -13,6 +13,8 @@
 #include "platform/path.h"
 #include "unicode_keys.h"
 
+using namespace tarvex;
+
 namespace {
 
 void print_usage(std::FILE* out) {

@@ -12,6 +12,8 @@
 
 #include "batch.h"
 
+using namespace tarvex;
+
 namespace {
 
 constexpr int kPathRole = Qt::UserRole;

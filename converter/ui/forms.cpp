@@ -10,6 +10,8 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
+using namespace tarvex;
+
 namespace {
 
 constexpr char kMakerNotice[] = "Made by the Tsendrel project.";

@@ -34,7 +34,7 @@ inline constexpr int kHelpTextSize = 8192;
 
 // The six windows, in the order of their creation, and the program's one conversion request.
 struct Forms {
-  ConversionRequest request;
+  tarvex::ConversionRequest request;
   std::unique_ptr<TMainForm> MainForm;
   std::unique_ptr<TInstructions> Instructions;
   std::unique_ptr<TDebugText> DebugText;
@@ -64,8 +64,8 @@ class TMainForm : public QMainWindow {
   bool tables_loaded() const { return loaded_; }
 
   // The choices of the controls, and the selected files of the file list in list order.
-  BatchChoices choices() const;
-  std::vector<SelectedFile> selected_files() const;
+  tarvex::BatchChoices choices() const;
+  std::vector<tarvex::SelectedFile> selected_files() const;
   // Chooses the drive of `path` and opens `path` in the directory tree.
   void open_directory(const QString& path);
   QString directory() const;
@@ -112,7 +112,7 @@ class TDebugText : public QWidget {
  public:
   TDebugText();
   // Hooks through which a batch clears and shows this window, appends its lines and keeps it painted.
-  BatchHooks hooks();
+  tarvex::BatchHooks hooks();
 
   QPlainTextEdit* Memo;
 

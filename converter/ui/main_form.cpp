@@ -19,6 +19,8 @@
 #include "forms.h"
 #include "startup.h"
 
+using namespace tarvex;
+
 namespace {
 
 QListWidget* single_choice_list(const QString& name, const QString& hint, const QStringList& items) {

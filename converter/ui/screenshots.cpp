@@ -12,6 +12,8 @@
 
 #include "forms.h"
 
+using namespace tarvex;
+
 namespace {
 
 // Lets the display map and paint the windows before they are grabbed.

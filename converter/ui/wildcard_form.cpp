@@ -12,6 +12,8 @@
 #include "folder_picker.h"
 #include "forms.h"
 
+using namespace tarvex;
+
 TWildcardForm::TWildcardForm(Forms& forms) : forms_(forms) {
   setObjectName(QStringLiteral("WildcardForm"));
   setWindowTitle(QStringLiteral("Wild Card Conversion"));

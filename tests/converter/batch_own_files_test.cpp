@@ -6,6 +6,8 @@
 #include "batch.h"
 #include "driver_support.h"
 
+using namespace tarvex;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -6,6 +6,8 @@
 #include "driver_support.h"
 #include "startup.h"
 
+using namespace tarvex;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -8,6 +8,8 @@
 #include "support/process.h"
 #include "tools/sample_tables.h"
 
+using namespace tarvex;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -8,6 +8,8 @@
 #include "driver_support.h"
 #include "support/process.h"
 
+using namespace tarvex;
+
 namespace {
 
 namespace fs = std::filesystem;

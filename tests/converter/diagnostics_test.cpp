@@ -6,6 +6,8 @@
 #include "driver_support.h"
 #include "scheme_passes.h"
 
+using namespace tarvex;
+
 namespace {
 
 using h2test::VectorCase;

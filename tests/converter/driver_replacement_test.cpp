@@ -12,6 +12,8 @@
 #include "convert_file.h"
 #include "driver_support.h"
 
+using namespace tarvex;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -22,6 +22,8 @@
 
 namespace h2test {
 
+using namespace tarvex;
+
 inline std::string vectors_dir(std::string_view pass) {
   return std::string(TSENDREL_SOURCE_DIR "/tests/vectors/") + std::string(pass);
 }

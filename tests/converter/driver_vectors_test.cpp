@@ -4,6 +4,8 @@
 #include "driver_support.h"
 #include "font_code_pass.h"
 
+using namespace tarvex;
+
 namespace {
 
 using h2test::VectorCase;

@@ -14,6 +14,8 @@
 #include "translit_support.h"
 #include "translit_tables.h"
 
+using namespace tarvex;
+
 namespace {
 
 const TranslitTables& tables() {

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <random>
 
+using namespace tarvex;
+
 namespace {
 
 std::string run_pass(const std::string& input, std::vector<std::string>* status = nullptr,

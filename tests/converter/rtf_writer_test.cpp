@@ -4,6 +4,8 @@
 #include "driver_support.h"
 #include "support/process.h"
 
+using namespace tarvex;
+
 namespace {
 
 TEST(rtf_writer, font_table_numbers_every_entry_from_40) {

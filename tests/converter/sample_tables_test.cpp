@@ -13,6 +13,8 @@
 #include "translit_support.h"
 #include "translit_tables.h"
 
+using namespace tarvex;
+
 namespace {
 
 using Tables = tsd::KeyTables<tsd::kConverterForms>;

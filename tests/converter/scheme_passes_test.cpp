@@ -7,6 +7,8 @@
 #include "scheme_passes.h"
 #include "support/process.h"
 
+using namespace tarvex;
+
 namespace {
 
 using Pass = int (*)(tsd::Stream&, tsd::Stream&);

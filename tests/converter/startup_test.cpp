@@ -3,6 +3,8 @@
 #include "startup.h"
 #include "driver_support.h"
 
+using namespace tarvex;
+
 namespace {
 
 std::vector<std::string> shown;

@@ -4,6 +4,6 @@
 
 #include "translit_tables.h"
 
-inline const TranslitTables& shared_translit_tables() {
-  return built_translit_tables();
+inline const tarvex::TranslitTables& shared_translit_tables() {
+  return tarvex::built_translit_tables();
 }

@@ -9,6 +9,8 @@
 #include "translit_support.h"
 #include "translit_tables.h"
 
+using namespace tarvex;
+
 namespace {
 
 const TranslitTables& tables() {

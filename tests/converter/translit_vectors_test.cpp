@@ -9,6 +9,8 @@
 #include "translit_support.h"
 #include "translit_tables.h"
 
+using namespace tarvex;
+
 namespace {
 
 using tsd::testing::vectors_of;

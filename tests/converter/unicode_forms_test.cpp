@@ -12,6 +12,8 @@
 #include "tools/sample_tables.h"
 #include "translit_support.h"
 
+using namespace tarvex;
+
 namespace {
 
 const std::string kTool =

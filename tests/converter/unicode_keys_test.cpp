@@ -18,6 +18,8 @@
 #include "translit_support.h"
 #include "translit_tables.h"
 
+using namespace tarvex;
+
 namespace {
 
 // UTF-8 to code points; an empty result for malformed UTF-8 of a non-empty text.

@@ -8,6 +8,8 @@
 #include "driver_support.h"
 #include "unicode_rtf_writer.h"
 
+using namespace tarvex;
+
 namespace {
 
 using h2test::VectorCase;

@@ -15,6 +15,8 @@
 #include "startup.h"
 #include "status_capture.h"
 
+using namespace tarvex;
+
 namespace {
 
 using namespace tsd;

@@ -8,6 +8,8 @@
 #include "fuzz_support.h"
 #include "status_capture.h"
 
+using namespace tarvex;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tsd;
   if (size == 0) return 0;

@@ -8,6 +8,8 @@
 #include "fuzz_support.h"
 #include "status_capture.h"
 
+using namespace tarvex;
+
 namespace {
 
 struct Run {

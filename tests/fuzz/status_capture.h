@@ -13,10 +13,10 @@ class StatusLines {
  public:
   StatusLines() {
     lines_ = &lines;
-    set_log_status([](const char* line) { lines_->emplace_back(line); });
+    tarvex::set_log_status([](const char* line) { lines_->emplace_back(line); });
   }
   ~StatusLines() {
-    set_log_status(nullptr);
+    tarvex::set_log_status(nullptr);
     lines_ = nullptr;
   }
   StatusLines(const StatusLines&) = delete;

@@ -8,6 +8,8 @@
 #include "status_capture.h"
 #include "unicode_pass.h"
 
+using namespace tarvex;
+
 namespace {
 
 struct Run {

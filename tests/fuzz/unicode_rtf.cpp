@@ -7,6 +7,8 @@
 #include "rtf_writer.h"
 #include "unicode_rtf_writer.h"
 
+using namespace tarvex;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tsd;
   if (size < 2) return 0;

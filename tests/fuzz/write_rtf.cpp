@@ -6,6 +6,8 @@
 #include "fuzz_support.h"
 #include "rtf_writer.h"
 
+using namespace tarvex;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tsd;
   if (size < 3) return 0;

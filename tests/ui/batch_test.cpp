@@ -8,6 +8,8 @@
 #include "startup.h"
 #include "ui_support.h"
 
+using namespace tarvex;
+
 namespace {
 
 QByteArray font_switch(int font_base, int size) {

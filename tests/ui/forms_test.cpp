@@ -15,6 +15,8 @@
 #include "startup.h"
 #include "ui_support.h"
 
+using namespace tarvex;
+
 namespace {
 
 QStringList item_texts(const QListWidget* list) {
