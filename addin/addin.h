@@ -9,6 +9,7 @@
 
 #include "bridge.h"
 #include "composer.h"
+#include "text_input.h"
 
 #if defined(_WIN32)
 #define TIBET_EXPORT __declspec(dllexport)
@@ -44,6 +45,13 @@ extern FontDefaults defaults;
 void fill_font_names();
 // Reads font.def into `defaults`; a missing file or a bad value gives kDefaultFonts.
 void load_font_defaults();
+// The defaults that the text of a font.def gives over `current` (what a value missing from the text
+// keeps): all the text's values, or kDefaultFonts when one of them is bad.
+FontDefaults read_font_defaults(tsd::Stream& in, const FontDefaults& current);
+FontDefaults read_font_defaults(tsd::TextBytes in, const FontDefaults& current);
+// The text of a font.def holding `d`, as save_font_defaults writes it; returns its length.
+inline constexpr int kFontDefTextSize = kAltFontSize + 64;
+int format_font_defaults(const FontDefaults& d, char* text, int size);
 // Writes `defaults` to font.tmp and puts it in place of font.def in one step. 0, or -1 after showing
 // the save message (font.def is then untouched).
 int save_font_defaults();

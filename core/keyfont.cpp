@@ -15,46 +15,29 @@ namespace {
 constexpr int kGroupCount = 19;
 constexpr int kMaxName = 7;
 
-bool is_space(int c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-int skip_space(Stream& in) {
+template <class In>
+int skip_space(In& in) {
   int c = in.get();
-  while (c != Stream::end && is_space(c)) c = in.get();
+  while (is_space(c)) c = in.get();
   return c;
 }
 
 // Reads one white-space delimited token, as "%s" does. Keeps at most `room` characters in `out` (when given)
 // and reports the token's full length; -1 when the input has run out.
-int read_token(Stream& in, char* out, int room) {
+template <class In>
+int read_token(In& in, char* out, int room) {
   int c = skip_space(in);
-  if (c == Stream::end) return -1;
+  if (c == In::end) return -1;
   int length = 0;
-  for (; c != Stream::end && !is_space(c); c = in.get(), ++length)
+  for (; c != In::end && !is_space(c); c = in.get(), ++length)
     if (out && length < room) out[length] = static_cast<char>(c);
   in.unget(c);
   if (out) out[std::min(length, room)] = '\0';
   return length;
 }
 
-// Reads a decimal integer as "%d" does (sign, then at least one digit, stopping at the first non-digit).
-// Values far beyond any font or code are held at a bound. False when no number stands there.
-bool read_number(Stream& in, long& value) {
-  int c = skip_space(in);
-  bool negative = false;
-  if (c == '+' || c == '-') {
-    negative = c == '-';
-    c = in.get();
-  }
-  if (c < '0' || c > '9') return false;
-  constexpr long kBound = 999999999;
-  long n = 0;
-  for (; c >= '0' && c <= '9'; c = in.get()) n = std::min(n * 10 + (c - '0'), kBound);
-  in.unget(c);
-  value = negative ? -n : n;
-  return true;
-}
+// Values far beyond any font or code are held at a bound.
+constexpr long kNumberBound = 999999999;
 
 // A font outside the family, or a code that a glyph string reads as something else (0 ends it, 20 takes a
 // character back, 128 and above switch fonts), would corrupt every text that uses the form; in the
@@ -76,27 +59,26 @@ void describe_form(char* message, int record, const char* name, int form, const 
                 name, form, what, value, allowed);
 }
 
-void note_problem(TableProblem* problem, const char* path, const char* why) {
-  if (!problem) return;
-  problem->path = path;
-  problem->why = why;
+void note_problem(TableProblem* problem, const char* why) {
+  if (problem) problem->why = why;
 }
 
-enum class Parsed { complete, broken, refused };
+enum class Parsed { empty, complete, broken, refused };
 
 // Parses record number `record` (from 1) into `entry`, storing each value as soon as it is read, so a
 // record that breaks off leaves what it had. The add-in's "%*s" labels and the converter's scratch labels
 // consume the same tokens, so this one parser accepts exactly the files that either format accepts. A
 // value that may not stand in a form, even in a record that breaks off later, refuses the table, with the
-// reason in `message` (kMessageSize bytes).
-template <int Forms>
-Parsed parse_record(Stream& in, TibChar<Forms>& entry, int record, char* message) {
+// reason in `message` (kMessageSize bytes). `empty` when the input held nothing but white space.
+template <int Forms, class In>
+Parsed parse_record(In& in, TibChar<Forms>& entry, int record, char* message) {
   constexpr bool converter = Forms == kConverterForms;
   for (int group = 0; group < kGroupCount; ++group) {
     const int length = read_token(in, group == 0 ? entry.string : nullptr, kMaxName);
+    if (length < 0 && group == 0) return Parsed::empty;
     if (length < 0 || (group == 0 && length > kMaxName)) return Parsed::broken;
     long font = 0, code = 0;
-    if (!read_number(in, font)) return Parsed::broken;
+    if (!read_decimal(in, kNumberBound, font)) return Parsed::broken;
     if (group < kFormCount) {
       if (!font_allowed(font)) {
         describe_form(message, record, entry.string, group, "font number", font, "fonts are 0 to 33");
@@ -104,7 +86,7 @@ Parsed parse_record(Stream& in, TibChar<Forms>& entry, int record, char* message
       }
       entry.font_table[group] = static_cast<std::uint8_t>(font);
     }
-    if (!read_number(in, code)) return Parsed::broken;
+    if (!read_decimal(in, kNumberBound, code)) return Parsed::broken;
     if (group < kFormCount) {
       if (!code_allowed(code, converter)) {
         describe_form(
@@ -129,16 +111,8 @@ std::size_t slot_of(std::uint64_t prefix) {
   return static_cast<std::size_t>((prefix * 0x9E3779B97F4A7C15ull) >> 51) & (StackIndex::kBuckets - 1);
 }
 
-}  // namespace
-
-template <int Forms>
-int load_keyfont(const char* path, TibChar<Forms>* tib_chars, int capacity, ReportFn report,
-                 TableProblem* problem) {
-  Stream in = Stream::open_read(path, Stream::Mode::text);
-  if (!in.is_open()) {
-    note_problem(problem, path, std::strerror(errno));
-    return -1;
-  }
+template <int Forms, class In>
+int load_records(In& in, TibChar<Forms>* tib_chars, int capacity, ReportFn report, TableProblem* problem) {
   int count = 0;
   char message[kMessageSize];
   for (;;) {
@@ -147,25 +121,49 @@ int load_keyfont(const char* path, TibChar<Forms>* tib_chars, int capacity, Repo
       std::snprintf(message, sizeof message,
                     "Number of entries in keyfont file is larger than available table size = %d", capacity);
       if (report) report(message);
-      note_problem(problem, path, message);
+      note_problem(problem, message);
       return -1;
     }
     const Parsed parsed = parse_record(in, tib_chars[count], count + 1, message);
     if (parsed == Parsed::refused) {
       if (report) report(message);
-      note_problem(problem, path, message);
+      note_problem(problem, message);
       return -1;
     }
-    if (parsed == Parsed::broken) break;
+    if (parsed != Parsed::complete) {
+      if (count == 0)
+        note_problem(problem, parsed == Parsed::empty ? "it holds no record" : "record 1 is malformed");
+      return count;
+    }
     if (count % 50 == 0) TSD_TRACE(1, "str: %s, ct %d", tib_chars[count].string, count);
     ++count;
   }
-  if (count == 0) {
-    in.rewind();
-    note_problem(problem, path,
-                 skip_space(in) == Stream::end ? "it holds no record" : "record 1 is malformed");
-  }
+}
+
+}  // namespace
+
+template <int Forms>
+int load_keyfont(const char* path, TibChar<Forms>* tib_chars, int capacity, ReportFn report,
+                 TableProblem* problem) {
+  Stream in = Stream::open_read(path, Stream::Mode::text);
+  int count = -1;
+  if (in.is_open())
+    count = load_records(in, tib_chars, capacity, report, problem);
+  else
+    note_problem(problem, std::strerror(errno));
+  if (problem && count < 1) problem->path = path;
   return count;
+}
+
+template <int Forms>
+int load_keyfont(Stream& in, TibChar<Forms>* tib_chars, int capacity, ReportFn report, TableProblem* problem) {
+  return load_records(in, tib_chars, capacity, report, problem);
+}
+
+template <int Forms>
+int load_keyfont(TextBytes in, TibChar<Forms>* tib_chars, int capacity, ReportFn report,
+                 TableProblem* problem) {
+  return load_records(in, tib_chars, capacity, report, problem);
 }
 
 template <int Forms>
@@ -213,6 +211,11 @@ int find_stack(const StackIndex& index, const char* text, int length, int from) 
 template int load_keyfont<kConverterForms>(const char*, TibChar<kConverterForms>*, int, ReportFn,
                                            TableProblem*);
 template int load_keyfont<kAddinForms>(const char*, TibChar<kAddinForms>*, int, ReportFn, TableProblem*);
+template int load_keyfont<kConverterForms>(Stream&, TibChar<kConverterForms>*, int, ReportFn, TableProblem*);
+template int load_keyfont<kAddinForms>(Stream&, TibChar<kAddinForms>*, int, ReportFn, TableProblem*);
+template int load_keyfont<kConverterForms>(TextBytes, TibChar<kConverterForms>*, int, ReportFn,
+                                           TableProblem*);
+template int load_keyfont<kAddinForms>(TextBytes, TibChar<kAddinForms>*, int, ReportFn, TableProblem*);
 template void build_stack_index<kConverterForms>(const TibChar<kConverterForms>*, StackIndex&);
 template void build_stack_index<kAddinForms>(const TibChar<kAddinForms>*, StackIndex&);
 

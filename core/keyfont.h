@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "text_input.h"
+
 namespace tsd {
 
 inline constexpr int kTibCharsCapacity = 700;
@@ -34,7 +36,7 @@ struct TibChar {
 // Shows a load failure to the user (the add-in's "Tsendrel Error" box, the converter's "Error" box).
 using ReportFn = void (*)(const char* message);
 
-// Fills tib_chars[0..] from the file at `path`. Returns the number of records loaded, or -1 when the file
+// Fills tib_chars[0..] from the file at `path`, an open text stream or the bytes of such a file. Returns the number of records loaded, or -1 when the file
 // cannot be opened (silently), holds more than capacity - 1 records, or gives a form a font outside 0..33
 // or a code that glyph strings reserve: 0, 20, 128 and above, in the converter's table also 10 and 19..24
 // (reported, naming the record, its entry, the form and the value).
@@ -45,9 +47,16 @@ struct TableProblem {
   std::string why;
 };
 
-// `problem`, when given, is filled whenever the load fails or loads no record.
+// `problem`, when given, is filled whenever the load fails or loads no record; its path only by the
+// form that opens the file.
 template <int Forms>
 int load_keyfont(const char* path, TibChar<Forms>* tib_chars, int capacity, ReportFn report,
+                 TableProblem* problem = nullptr);
+template <int Forms>
+int load_keyfont(Stream& in, TibChar<Forms>* tib_chars, int capacity, ReportFn report,
+                 TableProblem* problem = nullptr);
+template <int Forms>
+int load_keyfont(TextBytes in, TibChar<Forms>* tib_chars, int capacity, ReportFn report,
                  TableProblem* problem = nullptr);
 
 // Every prefix (1..7 characters) of every non-empty entry string, hashed, each with the ascending list of

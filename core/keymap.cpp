@@ -4,72 +4,59 @@
 #include <cstdio>
 #include <cstring>
 
-#include "check.h"
 #include "trace.h"
 
 namespace tsd {
 namespace {
 
-// Short texts shown by the add-in's trace sink after the standard-error report.
+// Short texts shown by the add-in's trace sink after the report.
 constexpr int kShownLevel = -1;
 constexpr int kSilentLevel = 1;
 
-void report_duplicate(unsigned char key) {
-  std::fprintf(stderr, "The character %c has appeared at least twice in the left column\n", key);
-  std::fputs("of the keymap file.  This is incorrect.  Please make sure that there\n", stderr);
-  std::fputs("are no repeat characters in the left column of the keymap file.\n", stderr);
-  std::fputs("\nPress a key to continue ...\n", stderr);
+constexpr int kReportSize = 320;
+
+void report_duplicate(ReportHook report, unsigned char key) {
+  char text[kReportSize];
+  const int length = std::snprintf(text, sizeof text,
+                "The character %c has appeared at least twice in the left column\n"
+                "of the keymap file.  This is incorrect.  Please make sure that there\n"
+                "are no repeat characters in the left column of the keymap file.\n"
+                "\nPress a key to continue ...\n",
+                key);
+  report.write(report.user, text, static_cast<std::size_t>(length));
   trace_text(kShownLevel, "A character appeared twice in the left column");
 }
 
-void report_not_found(unsigned char internal) {
-  std::fprintf(stderr, "The character %c in the right column of the keymap file is not\n", internal);
-  std::fputs("in the internal keymap.  Please correct this.\n", stderr);
-  std::fputs("\nPress a key to continue ...\n", stderr);
+void report_not_found(ReportHook report, unsigned char internal) {
+  char text[kReportSize];
+  const int length = std::snprintf(text, sizeof text,
+                "The character %c in the right column of the keymap file is not\n"
+                "in the internal keymap.  Please correct this.\n"
+                "\nPress a key to continue ...\n",
+                internal);
+  report.write(report.user, text, static_cast<std::size_t>(length));
   trace_text(kShownLevel, "A character in the right column is not in the internal keymap.");
 }
 
 // tib_keys has one entry per 7-bit code; a key beyond it would index past the table.
-void report_not_seven_bit(unsigned char key) {
-  std::fprintf(stderr, "The character with code %d in the left column of the keymap file\n", key);
-  std::fputs("is not a 7-bit character.  Please correct this.\n", stderr);
+void report_not_seven_bit(ReportHook report, unsigned char key) {
+  char text[kReportSize];
+  const int length = std::snprintf(text, sizeof text,
+                "The character with code %d in the left column of the keymap file\n"
+                "is not a 7-bit character.  Please correct this.\n",
+                key);
+  report.write(report.user, text, static_cast<std::size_t>(length));
   trace_text(kShownLevel, "A character in the left column is not a 7-bit character.");
 }
 
-}  // namespace
-
-int Get_line(char* line, int size, Stream* fp) {
-  TSD_CHECK(line != NULL, "Get_line");
-  TSD_CHECK(fp != NULL, "Get_line");
-  int count = 0;
-  while (count < size - 1) {
-    const int c = fp->get();
-    if (c == Stream::end) break;
-    line[count++] = static_cast<char>(c);
-    if (c == '\n') break;
-  }
-  if (size > 0) line[count] = '\0';
-  return count;
-}
-
-template <int Forms>
-int load_keymap(const char* path, TibKeys& tib_keys, const TibChar<Forms>* tib_chars, int table_size,
-                TableProblem* problem) {
-  // Fills `problem` and gives the failure result.
+template <int Forms, class In>
+int load_lines(In& in, TibKeys& tib_keys, const TibChar<Forms>* tib_chars, int table_size, TableProblem* problem,
+               ReportHook report) {
   char why[128];
-  const auto fail = [&](const char* text) {
-    if (problem) {
-      problem->path = path;
-      problem->why = text;
-    }
+  const auto fail = [&] {
+    if (problem) problem->why = why;
     return -1;
   };
-  Stream in = Stream::open_read(path, Stream::Mode::text);
-  if (!in.is_open()) {
-    const char* reason = std::strerror(errno);
-    trace_text(kSilentLevel, "Could not open keymap file.");
-    return fail(reason);
-  }
   bool listed[128] = {};
   char line[kKeymapLineSize];
   // The keymap ends at the first line of two characters or fewer, newline included.
@@ -77,14 +64,14 @@ int load_keymap(const char* path, TibKeys& tib_keys, const TibChar<Forms>* tib_c
     const auto key = static_cast<unsigned char>(line[0]);
     const auto internal = static_cast<unsigned char>(line[2]);
     if (key >= 128) {
-      report_not_seven_bit(key);
+      report_not_seven_bit(report, key);
       std::snprintf(why, sizeof why, "the key with code %d is not a 7-bit character", key);
-      return fail(why);
+      return fail();
     }
     if (listed[key]) {
-      report_duplicate(key);
+      report_duplicate(report, key);
       std::snprintf(why, sizeof why, "key %c appears twice in the left column", key);
-      return fail(why);
+      return fail();
     }
     listed[key] = true;
     tib_keys[key].ch = static_cast<char>(internal);
@@ -92,17 +79,56 @@ int load_keymap(const char* path, TibKeys& tib_keys, const TibChar<Forms>* tib_c
     for (int i = 0; i < table_size && found < 0; ++i)
       if (static_cast<unsigned char>(tib_chars[i].string[0]) == internal && internal != 0) found = i;
     if (found < 0) {
-      report_not_found(internal);
+      report_not_found(report, internal);
       std::snprintf(why, sizeof why, "character %c of the right column begins no keyfont entry", internal);
-      return fail(why);
+      return fail();
     }
     tib_keys[key].index = found;
   }
   return 0;
 }
 
-template int load_keymap<kConverterForms>(const char*, TibKeys&, const TibChar<kConverterForms>*, int,
-                                          TableProblem*);
-template int load_keymap<kAddinForms>(const char*, TibKeys&, const TibChar<kAddinForms>*, int, TableProblem*);
+}  // namespace
+
+void write_to_standard_error(void*, const char* text, std::size_t length) {
+  std::fwrite(text, 1, length, stderr);
+}
+
+template <int Forms>
+int load_keymap(const char* path, TibKeys& tib_keys, const TibChar<Forms>* tib_chars, int table_size,
+                TableProblem* problem, ReportHook report) {
+  Stream in = Stream::open_read(path, Stream::Mode::text);
+  int result = -1;
+  if (in.is_open()) {
+    result = load_lines(in, tib_keys, tib_chars, table_size, problem, report);
+  } else {
+    if (problem) problem->why = std::strerror(errno);
+    trace_text(kSilentLevel, "Could not open keymap file.");
+  }
+  if (problem && result < 0) problem->path = path;
+  return result;
+}
+
+template <int Forms>
+int load_keymap(Stream& in, TibKeys& tib_keys, const TibChar<Forms>* tib_chars, int table_size,
+                TableProblem* problem, ReportHook report) {
+  return load_lines(in, tib_keys, tib_chars, table_size, problem, report);
+}
+
+template <int Forms>
+int load_keymap(TextBytes in, TibKeys& tib_keys, const TibChar<Forms>* tib_chars, int table_size,
+                TableProblem* problem, ReportHook report) {
+  return load_lines(in, tib_keys, tib_chars, table_size, problem, report);
+}
+
+#define TSD_KEYMAP_FORMS(Input, Forms) \
+  template int load_keymap<Forms>(Input, TibKeys&, const TibChar<Forms>*, int, TableProblem*, ReportHook);
+TSD_KEYMAP_FORMS(const char*, kConverterForms)
+TSD_KEYMAP_FORMS(const char*, kAddinForms)
+TSD_KEYMAP_FORMS(Stream&, kConverterForms)
+TSD_KEYMAP_FORMS(Stream&, kAddinForms)
+TSD_KEYMAP_FORMS(TextBytes, kConverterForms)
+TSD_KEYMAP_FORMS(TextBytes, kAddinForms)
+#undef TSD_KEYMAP_FORMS
 
 }  // namespace tsd

@@ -31,6 +31,16 @@ TEST_P(FontDefLoad, gives_the_file_values_or_all_defaults) {
   EXPECT_EQ(defaults.alt_size, c.alt_size);
 }
 
+TEST_P(FontDefLoad, reads_the_bytes_of_the_file_as_the_file) {
+  const LoadCase& c = GetParam();
+  if (c.file == nullptr) GTEST_SKIP() << "no bytes without a file";
+  const FontDefaults read = read_font_defaults(tsd::TextBytes(c.file), defaults);
+  EXPECT_EQ(read.family_base, c.family_base);
+  EXPECT_EQ(read.tibetan_size, c.tibetan_size);
+  EXPECT_STREQ(read.alt_font, c.alt_font);
+  EXPECT_EQ(read.alt_size, c.alt_size);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     load_font_defaults, FontDefLoad,
     ::testing::Values(LoadCase{"missing", nullptr, 0, 24, "Times", 12},
@@ -53,6 +63,27 @@ TEST_F(AddinTest, a_long_font_line_is_cut_at_63_characters) {
   home_.write("font.def", "0\n24\n" + name + "\n14\n");
   load_font_defaults();
   EXPECT_EQ(std::string(defaults.alt_font), name.substr(0, 63));
+}
+
+// Values that the text does not reach keep what the add-in held, the name too when no line holds it.
+TEST_F(AddinTest, values_missing_from_font_def_keep_the_current_ones) {
+  const FontDefaults current{34, 30, "Garamond", 10};
+  struct Case {
+    const char* text;
+    FontDefaults expected;
+  } cases[] = {
+      {"0 20", {0, 20, "Garamond", 10}},
+      {"0\n20\n", {0, 20, "", 10}},
+      {"0\n20\nArial", {0, 20, "Arial", 10}},
+      {"x", {34, 30, "x", 10}},  // the line read after the failed number takes it
+  };
+  for (const Case& c : cases) {
+    const FontDefaults read = read_font_defaults(tsd::TextBytes(c.text), current);
+    EXPECT_EQ(read.family_base, c.expected.family_base) << c.text;
+    EXPECT_EQ(read.tibetan_size, c.expected.tibetan_size) << c.text;
+    EXPECT_STREQ(read.alt_font, c.expected.alt_font) << c.text;
+    EXPECT_EQ(read.alt_size, c.expected.alt_size) << c.text;
+  }
 }
 
 TEST_F(AddinTest, saving_the_defaults_writes_four_lines) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "support/keyfont_text.h"
+#include "platform/stream.h"
 #include "support/temp_dir.h"
 #include "trace.h"
 
@@ -30,11 +32,10 @@ void record_report(const char* message) {
 
 template <int Forms = tsd::kConverterForms>
 Loaded<Forms> load(const std::string& text) {
-  TempDir dir;
   Loaded<Forms> loaded;
   reports.clear();
-  loaded.count = tsd::load_keyfont(dir.write("keyfont", text).c_str(), loaded.table.get(),
-                                   tsd::kTibCharsCapacity, record_report);
+  loaded.count =
+      tsd::load_keyfont(tsd::TextBytes(text), loaded.table.get(), tsd::kTibCharsCapacity, record_report);
   return loaded;
 }
 
@@ -320,6 +321,59 @@ TEST(load_keyfont, accepts_exactly_what_both_record_formats_accept) {
     ASSERT_EQ(addin, scanf_count(text, true)) << text;
     EXPECT_EQ(load<tsd::kAddinForms>(text).count, addin) << text;
     EXPECT_EQ(load<tsd::kConverterForms>(text).count, addin) << text;
+  }
+}
+
+// What one load gave: its result, the table, the reports and the problem.
+struct Outcome {
+  int count;
+  std::vector<tsd::TibChar<tsd::kAddinForms>> table;
+  std::vector<std::string> reports;
+  tsd::TableProblem problem;
+};
+
+bool operator==(const Outcome& a, const Outcome& b) {
+  return a.count == b.count && a.reports == b.reports && a.problem.path == b.problem.path &&
+         a.problem.why == b.problem.why &&
+         std::equal(a.table.begin(), a.table.end(), b.table.begin(), [](const auto& x, const auto& y) {
+           return std::memcmp(&x, &y, sizeof x) == 0;
+         });
+}
+
+// The path, the stream and the bytes forms read one file alike: CR LF as LF, lone CRs as white space.
+TEST(load_keyfont, reads_a_file_its_stream_and_its_bytes_alike) {
+  const std::string good = Record("k", 75).text() + Record("kh", 76).text();
+  std::string crlf;
+  for (const char c : good) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  const std::string inputs[] = {good, crlf, "\r" + good + "\r", good + "k\r\n0", "",
+                                Record("k", 75).with(3, 99, 75).text(), records(700)};
+  for (const std::string& text : inputs) {
+    TempDir dir;
+    const std::string path = dir.write("keyfont", text);
+    const auto run = [&](auto load_form) {
+      Outcome o{0, std::vector<tsd::TibChar<tsd::kAddinForms>>(tsd::kTibCharsCapacity), {}, {}};
+      reports.clear();
+      o.count = load_form(o.table.data(), &o.problem);
+      o.reports = reports;
+      return o;
+    };
+    const Outcome from_path = run([&](auto* table, auto* problem) {
+      return tsd::load_keyfont(path.c_str(), table, tsd::kTibCharsCapacity, record_report, problem);
+    });
+    const Outcome from_stream = run([&](auto* table, auto* problem) {
+      tsd::Stream in = tsd::Stream::open_read(path.c_str(), tsd::Stream::Mode::text);
+      return tsd::load_keyfont(in, table, tsd::kTibCharsCapacity, record_report, problem);
+    });
+    Outcome from_bytes = run([&](auto* table, auto* problem) {
+      return tsd::load_keyfont(tsd::TextBytes(text), table, tsd::kTibCharsCapacity, record_report, problem);
+    });
+    EXPECT_EQ(from_stream.problem.path, "") << "only the path form names a path";
+    EXPECT_TRUE(from_path.count < 1 ? from_path.problem.path == path : from_path.problem.path.empty());
+    Outcome named_stream = from_stream;
+    named_stream.problem.path = from_path.problem.path;
+    from_bytes.problem.path = from_path.problem.path;
+    EXPECT_TRUE(named_stream == from_path) << text.substr(0, 40);
+    EXPECT_TRUE(from_bytes == from_path) << text.substr(0, 40);
   }
 }
 

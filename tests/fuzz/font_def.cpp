@@ -1,23 +1,17 @@
 // A font.def file of any bytes read by the add-in: the defaults are either all the file's (a family,
-// sizes of 1..1999, a name of at most 63 characters) or all the built-in ones, and saving them then
-// reading the saved file gives them back.
+// sizes of 1..1999, a name of at most 63 characters) or all the built-in ones, and the text that saving
+// them writes reads back the same.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "addin.h"
 #include "fuzz_support.h"
-#include "platform/addin_folder.h"
 
 namespace {
 
 using tibet::FontDefaults;
-
-// Message boxes of a failed save have no word processor to go to.
-std::int32_t TIBET_CALL no_host(std::uint16_t, std::uint16_t, std::uint16_t, tibet::command_arg*,
-                                tibet::command_arg*) {
-  return 0;
-}
 
 bool same(const FontDefaults& a, const FontDefaults& b) {
   return a.family_base == b.family_base && a.tibetan_size == b.tibetan_size && a.alt_size == b.alt_size &&
@@ -35,21 +29,16 @@ void check(const FontDefaults& d) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  using namespace tsd;
-  static const bool ready = [] {
-    tibet::set_dispatcher(no_host);
-    return set_addin_folder(fuzz::folder().path().c_str()) == 0;
-  }();
-  fuzz::require(ready, "the add-in's folder is set");
-  fuzz::write_file("font.def", data, size);
   // What start-up holds before it reads the file.
-  tibet::defaults = FontDefaults{};
-  tibet::load_font_defaults();
-  const FontDefaults loaded = tibet::defaults;
+  const FontDefaults loaded = tibet::read_font_defaults(tsd::TextBytes(tsd::fuzz::text_of(data, size)), {});
   check(loaded);
-  fuzz::require(tibet::save_font_defaults() == 0, "the defaults are saved");
-  tibet::defaults = FontDefaults{};
-  tibet::load_font_defaults();
-  fuzz::require(same(tibet::defaults, loaded), "saved defaults read back the same");
+  char saved[tibet::kFontDefTextSize];
+  const int length = tibet::format_font_defaults(loaded, saved, sizeof saved);
+  tsd::fuzz::require(length > 0 && length < static_cast<int>(sizeof saved), "the saved text fits");
+  // The file holds the text as a text-mode stream writes it.
+  std::string file;
+  for (int i = 0; i < length; ++i) file += saved[i] == '\n' ? std::string("\r\n") : std::string(1, saved[i]);
+  const FontDefaults again = tibet::read_font_defaults(tsd::TextBytes(file), {});
+  tsd::fuzz::require(same(again, loaded), "saved defaults read back the same");
   return 0;
 }

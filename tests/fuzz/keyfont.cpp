@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 #include "fuzz_support.h"
 #include "keyfont.h"
@@ -18,9 +19,9 @@ bool code_allowed(int code, bool converter) {
 }
 
 template <int Forms>
-void load(const std::string& path) {
+void load(std::string_view bytes) {
   auto table = std::make_unique<std::array<TibChar<Forms>, kTibCharsCapacity>>();
-  const int count = load_keyfont(path.c_str(), table->data(), kTibCharsCapacity, [](const char* message) {
+  const int count = load_keyfont(TextBytes(bytes), table->data(), kTibCharsCapacity, [](const char* message) {
     fuzz::require(std::strlen(message) > 0, "a report says something");
   });
   if (count < 0) return;
@@ -47,8 +48,7 @@ void load(const std::string& path) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string path = fuzz::write_file("keyfont", data, size);
-  load<kConverterForms>(path);
-  load<kAddinForms>(path);
+  load<kConverterForms>(fuzz::text_of(data, size));
+  load<kAddinForms>(fuzz::text_of(data, size));
   return 0;
 }
