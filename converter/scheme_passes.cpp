@@ -1,6 +1,8 @@
 #include "scheme_passes.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <string_view>
 
@@ -33,28 +35,26 @@ constexpr char swap_case(int c) {
 // character that the look-ahead rules hold back moves to a waiting state instead, whose row writes the
 // held-back text together with the next character's own, so no character is ever pushed back. Only "["
 // leaves the table: its step writes the text before the passage, and the passage is copied apart.
-// A step names the state after it by the offset of that state's row in the table.
-constexpr int kBracket = -1;
-constexpr unsigned kBracketRow = 0xFFFF;
+constexpr int kBracket = 0xFF;
 
 struct Step {
   char text[4] = {};
   unsigned char length = 0;
-  unsigned short next_row = 0;
+  unsigned char next = 0;
 };
 
 constexpr Step step_of(std::string_view text, int next) {
   Step step;
   text.copy(step.text, text.size());
   step.length = static_cast<unsigned char>(text.size());
-  step.next_row = static_cast<unsigned short>(next == kBracket ? kBracketRow : 256u * next);
+  step.next = static_cast<unsigned char>(next);
   return step;
 }
 
 // `before` written ahead of `step`, for a waiting state that lets its held-back text go.
 constexpr Step prefixed(std::string_view before, Step step) {
   Step out = step_of(before, 0);
-  out.next_row = step.next_row;
+  out.next = step.next;
   for (int k = 0; k < step.length; ++k) out.text[out.length++] = step.text[k];
   return out;
 }
@@ -62,47 +62,190 @@ constexpr Step prefixed(std::string_view before, Step step) {
 template <std::size_t States>
 using StepTable = std::array<std::array<Step, 256>, States>;
 
+// What each state writes when the source ends.
+template <std::size_t States>
+using EndTexts = std::array<std::string_view, States>;
+
+// A pass as it runs. A state is held as kField times its number, which is where its field lies in each
+// byte's word of next states: the state after a byte is one shift and one mask of a word that the byte
+// alone selects, so each step waits on the one before it for two instructions only. What a byte writes
+// in a state is one 32-bit entry: its text (at most three bytes, in the order written) and its length.
+constexpr int kField = 6;
+constexpr std::uint64_t kFieldMask = (1u << kField) - 1;
+constexpr std::size_t kLongestText = 3;
+
+constexpr std::uint32_t entry_of(std::string_view text) {
+  constexpr bool little = std::endian::native == std::endian::little;
+  std::uint32_t entry = 0;
+  for (std::size_t k = 0; k < text.size(); ++k)
+    entry |= std::uint32_t{static_cast<unsigned char>(text[k])} << (little ? 8 * k : 24 - 8 * k);
+  return entry | static_cast<std::uint32_t>(text.size()) << (little ? 24 : 0);
+}
+
+constexpr std::size_t length_of(std::uint32_t entry) {
+  return std::endian::native == std::endian::little ? entry >> 24 : entry & 0xFF;
+}
+
+// The first entry of a state's row.
+constexpr std::size_t row_of(std::uint64_t state) {
+  return static_cast<std::size_t>(state) << 8;
+}
+
+template <std::size_t States>
+struct Machine {
+  static_assert(States * kField <= 64 && (States - 1) * kField <= kFieldMask);
+
+  std::array<std::uint64_t, 256> next{};  // for each byte, the state after it from each state
+  std::array<std::uint32_t, ((States - 1) * kField + 1) * 256> entries{};  // from row_of(state)
+  std::array<std::uint8_t, 256> after_passage{};  // the state after a passage whose last byte this is
+  std::array<std::uint32_t, States> end_entries{};
+
+  constexpr std::uint64_t next_state(std::uint64_t state, unsigned c) const {
+    return next[c] >> state & kFieldMask;
+  }
+  constexpr std::uint32_t end_entry(std::uint64_t state) const { return end_entries[state / kField]; }
+};
+
+// Whether the machine can hold a pass: only "[" leaves the table, and no text is too long for an entry
+// (the "[" writes what its step writes and the "[" itself).
+template <std::size_t States>
+constexpr bool runnable(const StepTable<States>& steps, const EndTexts<States>& end_texts) {
+  for (std::size_t state = 0; state < States; ++state) {
+    for (std::size_t c = 0; c < 256; ++c) {
+      const Step& step = steps[state][c];
+      if ((step.next == kBracket) != (c == '[')) return false;
+      if (step.length + std::size_t{c == '['} > kLongestText) return false;
+    }
+    if (end_texts[state].size() > kLongestText) return false;
+  }
+  return true;
+}
+
+template <std::size_t States>
+constexpr Machine<States> machine_of(const StepTable<States>& steps, const EndTexts<States>& end_texts,
+                                     unsigned char (*state_after)(int)) {
+  Machine<States> m;
+  for (std::size_t state = 0; state < States; ++state) {
+    for (std::size_t c = 0; c < 256; ++c) {
+      const Step& step = steps[state][c];
+      char text[4] = {};
+      std::string_view(step.text, step.length).copy(text, step.length);
+      if (c == '[') text[step.length] = '[';
+      m.entries[row_of(state * kField) + c] = entry_of(std::string_view(text, step.length + (c == '[')));
+      if (c != '[') m.next[c] |= std::uint64_t{step.next} * kField << (state * kField);
+    }
+    m.end_entries[state] = entry_of(end_texts[state]);
+  }
+  for (int c = 0; c < 256; ++c) m.after_passage[c] = static_cast<std::uint8_t>(state_after(c) * kField);
+  return m;
+}
+
+// Steps through the bytes [p, end) from `state`, writing at `out`; returns where the output ends. Every
+// step stores four bytes and keeps as many as it wrote, so the loop has no branch on the text.
+template <std::size_t States>
+char* run_block(const Machine<States>& m, const unsigned char* p, const unsigned char* end,
+                std::uint64_t& state, char* out) {
+  std::uint64_t s = state;
+  for (; p != end; ++p) {
+    const unsigned c = *p;
+    const std::uint32_t entry = m.entries[row_of(s) + c];
+    const std::uint64_t next = m.next[c];
+    std::memcpy(out, &entry, sizeof entry);
+    out += length_of(entry);
+    s = next >> s & kFieldMask;
+  }
+  state = s;
+  return out;
+}
+
 // The pass's output, gathered in a local block and handed to the destination whole.
 class Sink {
  public:
-  static constexpr int kFlushAt = 4096;
-  static constexpr int kSize = kFlushAt + sizeof(Step::text);
+  static constexpr std::size_t kSize = std::size_t{1} << 14;
+  static constexpr std::size_t kLeastRoom = 64;
 
   explicit Sink(tsd::Stream& dst) : dst_(dst) {}
-  char* block() { return buf_; }
-  // Hands the first `length` bytes of the block to the destination.
-  void flush(int length) {
-    if (length > 0) dst_.write(buf_, static_cast<std::size_t>(length));
+  char* at() { return at_; }
+  void wrote_to(char* at) { at_ = at; }
+  std::size_t room() const { return static_cast<std::size_t>(buf_ + kSize - at_); }
+  void append(std::uint32_t entry) {
+    std::memcpy(at_, &entry, sizeof entry);
+    at_ += length_of(entry);
+  }
+  void flush() {
+    if (at_ > buf_) dst_.write(buf_, static_cast<std::size_t>(at_ - buf_));
+    at_ = buf_;
   }
   // 0 when the source was read and everything reached the destination, else -1.
-  int finish(const tsd::Stream& src, int length) {
-    flush(length);
+  int finish(const tsd::Stream& src) {
+    flush();
     const bool written = dst_.flush() == 0 && !dst_.error();
     return written && !src.error() ? 0 : -1;
   }
 
  private:
   tsd::Stream& dst_;
-  char buf_[kSize];
+  char buf_[kSize + sizeof(std::uint32_t)];
+  char* at_ = buf_;
 };
 
-// Copies a bracketed passage up to and including the closing "]" or to the end of the source; returns
-// the last character copied, which is the previous character of the next item.
-int copy_bracketed(tsd::Stream& src, Sink& dst, int& length) {
-  char* const out = dst.block();
-  out[length++] = '[';
+// Copies the passage after a "[" up to and including the closing "]", or to the end of the source;
+// returns the last byte copied ("[" when none was).
+int copy_passage(tsd::Stream& src, tsd::Stream& dst) {
   int last = '[';
-  for (int c = src.get(); c != kEnd; c = src.get()) {
-    if (length >= Sink::kFlushAt) {
-      dst.flush(length);
-      length = 0;
+  for (;;) {
+    const std::span<const unsigned char> window = src.window();
+    if (window.empty()) {
+      const int c = src.get();
+      if (c == kEnd) return last;
+      dst.put(c);
+      last = c;
+      if (c == ']') return last;
+      continue;
     }
-    out[length++] = static_cast<char>(c);
-    last = c;
-    if (c == ']') break;
+    const void* close = std::memchr(window.data(), ']', window.size());
+    const std::size_t n =
+        close ? static_cast<std::size_t>(static_cast<const unsigned char*>(close) - window.data()) + 1
+              : window.size();
+    dst.write(window.data(), n);
+    src.advance(n);
+    last = window[n - 1];
+    if (close) return last;
   }
-  return last;
 }
+
+// Runs a pass over the whole source: the bytes in the source's read window block by block up to the
+// next "[", the rest (a CR of text mode, a block's last bytes, the passages) one at a time.
+template <std::size_t States>
+int run_pass(tsd::Stream& src, tsd::Stream& destination, const Machine<States>& m) {
+  Sink dst(destination);
+  std::uint64_t state = 0;  // the start of the source is a syllable start
+  for (;;) {
+    if (dst.room() < Sink::kLeastRoom) dst.flush();
+    const std::span<const unsigned char> window = src.window();
+    if (!window.empty()) {
+      const std::size_t n = std::min(window.size(), dst.room() / kLongestText);
+      const void* bracket = std::memchr(window.data(), '[', n);
+      const std::size_t run =
+          bracket ? static_cast<std::size_t>(static_cast<const unsigned char*>(bracket) - window.data()) : n;
+      dst.wrote_to(run_block(m, window.data(), window.data() + run, state, dst.at()));
+      src.advance(run);
+      if (run == n) continue;
+    }
+    const int c = src.get();
+    if (c == kEnd) break;
+    dst.append(m.entries[row_of(state) + static_cast<unsigned>(c)]);
+    if (c != '[') {
+      state = m.next_state(state, static_cast<unsigned>(c));
+      continue;
+    }
+    dst.flush();
+    state = m.after_passage[static_cast<unsigned char>(copy_passage(src, destination))];
+  }
+  dst.append(m.end_entry(state));
+  return dst.finish(src);
+}
+
 
 // Wylie to KVTS, by the previous character: a blank (a syllable start), "A", "t", "g", or anything else;
 // then the two waiting states of "s" after "t" (for "tsh") and "." after "g" (for "g.y").
@@ -178,157 +321,38 @@ constexpr auto kWylieSteps = [] {
 }();
 
 // What a waiting state writes when the source ends.
-template <std::size_t States>
-using EndTexts = std::array<std::string_view, States>;
-
 constexpr EndTexts<kWylieStates> kWylieEndTexts = {"", "", "", "", "", "Z", " "};
 
-// A pass's table as it runs: each entry holds the address of the row of the state after it, so finding
-// the next entry costs one load and no arithmetic on the way. Built from the step table on first use.
-struct Link {
-  const Link* next = nullptr;  // null: a passage follows
-  char text[4] = {};
-  unsigned char length = 0;
-};
-
-template <std::size_t States>
-class Links {
- public:
-  explicit Links(const StepTable<States>& steps) {
-    for (std::size_t state = 0; state < States; ++state) {
-      for (std::size_t c = 0; c < 256; ++c) {
-        const Step& step = steps[state][c];
-        Link& link = links_[state * 256 + c];
-        link.next = at(step.next_row);
-        std::memcpy(link.text, step.text, sizeof link.text);
-        link.length = step.length;
-      }
-    }
-  }
-  const Link* at(unsigned next_row) const { return next_row == kBracketRow ? nullptr : &links_[next_row]; }
-  std::size_t state_of(const Link* row) const { return static_cast<std::size_t>(row - links_.data()) / 256; }
-
- private:
-  std::array<Link, States * 256> links_;
-};
-
-// The state after a character, found from the entry just taken: each state depends on the one before.
-struct NextFromStep {
-  const Link* next_row(const Link& link, int) const { return link.next; }
-  void after_bracket(int) {}
-};
-
-// Runs a pass's state machine over the whole source. Every step stores four bytes into the block and
-// keeps as many as it wrote, so the loop has no branch on the length of a step's output.
-template <std::size_t States, typename Next>
-int run_steps(tsd::Stream& src, tsd::Stream& destination, const Links<States>& links,
-              const EndTexts<States>& end_texts, unsigned char (*state_after)(int), Next next) {
-  Sink dst(destination);
-  char* const out = dst.block();
-  int length = 0;
-  const Link* row = links.at(0);  // the start of the source is a syllable start
-  for (int c = src.get(); c != kEnd; c = src.get()) {
-    const Link& link = row[c];
-    std::memcpy(out + length, link.text, sizeof link.text);
-    length += link.length;
-    row = next.next_row(link, c);
-    if (length >= Sink::kFlushAt) {
-      dst.flush(length);
-      length = 0;
-    }
-    if (row == nullptr) {
-      const int last = copy_bracketed(src, dst, length);
-      row = links.at(256u * state_after(last));
-      next.after_bracket(last);
-    }
-  }
-  for (const char c : end_texts[links.state_of(row)]) out[length++] = c;
-  return dst.finish(src, length);
-}
-
-// In Wylie the state after a character depends only on that character and on whether the one before it
-// was "t", "g" or another: the pass finds it from the source alone, without waiting for the step before.
-constexpr int wylie_kind(int c) {
-  return c == 't' ? 1 : c == 'g' ? 2 : 0;
-}
-constexpr WylieState kStateOfKind[] = {kAfterNone, kAfterLowerT, kAfterLowerG};
-
-constexpr auto kWylieNextRows = [] {
-  std::array<std::array<unsigned short, 256>, 3> rows{};
-  for (int kind = 0; kind < 3; ++kind)
-    for (int c = 0; c < 256; ++c) rows[kind][c] = kWylieSteps[kStateOfKind[kind]][c].next_row;
-  return rows;
-}();
-
-constexpr bool next_rows_agree_with_steps() {
-  for (int state = 0; state < kWylieStates; ++state) {
-    const int kind = state == kAfterLowerT ? 1 : state == kAfterLowerG ? 2 : 0;
-    for (int c = 0; c < 256; ++c)
-      if (kWylieSteps[state][c].next_row != kWylieNextRows[kind][c]) return false;
-  }
-  return true;
-}
-static_assert(next_rows_agree_with_steps());
-
-using WylieRows = std::array<std::array<const Link*, 256>, 3>;
-
-WylieRows wylie_rows(const Links<kWylieStates>& links) {
-  WylieRows rows;
-  for (std::size_t kind = 0; kind < 3; ++kind)
-    for (std::size_t c = 0; c < 256; ++c) rows[kind][c] = links.at(kWylieNextRows[kind][c]);
-  return rows;
-}
-
-struct NextFromWylieKind {
-  const WylieRows& rows;
-  std::size_t kind = 0;  // the character before the source is a NUL
-
-  const Link* next_row(const Link&, int c) {
-    const Link* row = rows[kind][static_cast<std::size_t>(c)];
-    kind = static_cast<std::size_t>(wylie_kind(c));
-    return row;
-  }
-  void after_bracket(int last) { kind = static_cast<std::size_t>(wylie_kind(last)); }
-};
-
-const Links<kWylieStates>& wylie_links() {
-  static const Links<kWylieStates> links(kWylieSteps);
-  return links;
-}
+static_assert(runnable(kWylieSteps, kWylieEndTexts));
+constexpr auto kWylieMachine = machine_of(kWylieSteps, kWylieEndTexts, wylie_state_after);
 
 }  // namespace
 
 int wylie_to_kvts(tsd::Stream& src, tsd::Stream& dst) {
-  static const WylieRows rows = wylie_rows(wylie_links());
-  return run_steps(
-      src, dst, wylie_links(), kWylieEndTexts, [](int c) { return wylie_state_after(c); },
-      NextFromWylieKind{rows});
+  return run_pass(src, dst, kWylieMachine);
 }
 
 void wylie_places(tsd::Stream& src, std::span<std::uint64_t> offsets) {
-  const Links<kWylieStates>& links = wylie_links();
-  static const WylieRows rows = wylie_rows(links);
-  NextFromWylieKind next{rows};
+  const auto& m = kWylieMachine;
   std::uint64_t written = 0;  // KVTS bytes written so far
   std::uint64_t at = 0;       // where the character being stepped lies in the Wylie
   std::size_t q = 0;
   const auto written_by_this = [&] {
     while (q < offsets.size() && offsets[q] < written) offsets[q++] = at;
   };
-  const Link* row = links.at(0);
+  std::uint64_t state = 0;
   for (;;) {
     const std::uint64_t here = src.read_offset();
     int c = src.get();
     if (c == kEnd) break;
     at = here;
-    const Link& link = row[c];
-    written += link.length;
+    written += length_of(m.entries[row_of(state) + static_cast<unsigned>(c)]);
     written_by_this();
-    row = next.next_row(link, c);
-    if (row != nullptr) continue;
-    // A bracketed passage is copied a byte for a byte, its "[" and "]" included.
-    ++written;
-    written_by_this();
+    if (c != '[') {
+      state = m.next_state(state, static_cast<unsigned>(c));
+      continue;
+    }
+    // The passage after the "[" is copied a byte for a byte, its "]" included.
     int last = '[';
     for (;;) {
       const std::uint64_t inside = src.read_offset();
@@ -339,10 +363,9 @@ void wylie_places(tsd::Stream& src, std::span<std::uint64_t> offsets) {
       last = c;
       if (c == ']') break;
     }
-    row = links.at(256u * wylie_state_after(last));
-    next.after_bracket(last);
+    state = m.after_passage[static_cast<unsigned char>(last)];
   }
-  written += kWylieEndTexts[links.state_of(row)].size();
+  written += length_of(m.end_entry(state));
   written_by_this();
   while (q < offsets.size()) offsets[q++] = at;
 }
@@ -450,12 +473,13 @@ constexpr auto kKvtsSteps = [] {
 // An "A" at the end of the source is the vowel "a"; a waiting "E", "O" or "-" is written alone.
 constexpr EndTexts<kKvtsStates> kKvtsEndTexts = {"", "", "", "", "a", "a", "a", "e", "o", "-"};
 
+static_assert(runnable(kKvtsSteps, kKvtsEndTexts));
+constexpr auto kKvtsMachine = machine_of(kKvtsSteps, kKvtsEndTexts, kvts_state_after);
+
 }  // namespace
 
 int kvts_to_wylie(tsd::Stream& src, tsd::Stream& dst) {
-  static const Links<kKvtsStates> links(kKvtsSteps);
-  return run_steps(
-      src, dst, links, kKvtsEndTexts, [](int c) { return kvts_state_after(c); }, NextFromStep{});
+  return run_pass(src, dst, kKvtsMachine);
 }
 
 }  // namespace tarvex
