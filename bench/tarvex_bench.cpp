@@ -1,5 +1,6 @@
 // Measures the converter single-threaded on a generated corpus: MB/s (10^6 bytes of each pass's own input
-// per second, best of several runs) for every pass and for the four conversion types end to end.
+// per second, best of several runs) for every pass and for the conversion types end to end; then the
+// instructions per input byte of each, counted under callgrind on a small corpus.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -10,8 +11,10 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "batch.h"
+#include "instructions.h"
 #include "convert_file.h"
 #include "corpus.h"
 #include "extract.h"
@@ -65,12 +68,67 @@ void fail(const char* what) {
   std::exit(1);
 }
 
+// Every measured step goes through here: timed and reported, or, in the counted run under callgrind,
+// run once with its instructions counted.
+class Steps {
+ public:
+  Steps(std::string only, int runs, bool counting, std::string output)
+      : only_(std::move(only)), runs_(runs), counting_(counting), output_(std::move(output)) {}
+
+  bool wanted(const char* name) const { return only_.empty() || only_ == name; }
+
+  // `work` runs the step once over `input_bytes` bytes of its input.
+  void step(const char* name, std::uintmax_t input_bytes, double target, const std::function<void()>& work) {
+    if (!wanted(name)) return;
+    if (counting_) {
+      std::error_code ignored;
+      fs::remove(output_, ignored);
+      bench::count_instructions(name, input_bytes, work);
+      return;
+    }
+    report(name, input_bytes, best_of(runs_, output_, work), target);
+  }
+
+ private:
+  std::string only_;
+  int runs_;
+  bool counting_;
+  std::string output_;
+};
+
+// The instructions of every step, counted in a run of this program under callgrind on a corpus of
+// `megabytes`; one line per step.
+void report_instructions(const char* self, std::size_t megabytes, const std::string& only,
+                         const fs::path& dir) {
+  std::printf("\nInstructions per input byte (callgrind, %zu MB corpus)\n", megabytes);
+  if (!bench::can_count()) {
+    std::printf("not available: valgrind is not installed, or this build has no callgrind.h\n");
+    return;
+  }
+  const fs::path dumps = dir / "callgrind";
+  fs::create_directories(dumps);
+  std::vector<std::string> argv = {self, "--mb", std::to_string(megabytes), "--count"};
+  if (!only.empty()) argv.insert(argv.end(), {"--only", only});
+  std::vector<bench::StepCount> counts;
+  if (bench::counts_of(argv, dumps.string(), counts) != 0) {
+    std::printf("not available: the counted run under valgrind failed\n");
+    return;
+  }
+  for (const bench::StepCount& c : counts)
+    std::printf("%-26s %8.1f MB %14llu instructions %8.2f per byte\n", c.name.c_str(), c.bytes / 1e6,
+                static_cast<unsigned long long>(c.instructions),
+                c.bytes ? static_cast<double>(c.instructions) / static_cast<double>(c.bytes) : 0.0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::size_t megabytes = 32;
   int runs = 5;
   std::string only;
+  bool counting = false;  // the counted run under callgrind
+  bool instructions = true;
+  std::size_t instructions_mb = 2;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--mb") == 0 && i + 1 < argc)
       megabytes = std::strtoul(argv[++i], nullptr, 10);
@@ -78,8 +136,15 @@ int main(int argc, char** argv) {
       runs = std::atoi(argv[++i]);
     else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc)
       only = argv[++i];
+    else if (std::strcmp(argv[i], "--count") == 0)
+      counting = true;
+    else if (std::strcmp(argv[i], "--no-instructions") == 0)
+      instructions = false;
+    else if (std::strcmp(argv[i], "--instructions-mb") == 0 && i + 1 < argc)
+      instructions_mb = std::strtoul(argv[++i], nullptr, 10);
     else {
-      std::printf("Usage: tarvex-bench [--mb N] [--runs N] [--only STEP]\n");
+      std::printf(
+          "Usage: tarvex-bench [--mb N] [--runs N] [--only STEP] [--no-instructions] [--instructions-mb N]\n");
       return std::strcmp(argv[i], "--help") == 0 ? 0 : 2;
     }
   }
@@ -100,6 +165,7 @@ int main(int argc, char** argv) {
   const std::string glyphs = (dir / "corpus.gly").string();
   const std::string output = (dir / "out.rtf").string();
   const std::string kangyur = TSENDREL_CORPUS_DIR "/kangyur-035.wylie.txt";
+  const std::string kangyur_kvts = (dir / "kangyur.kvt").string();
 
   {
     const std::string text = bench::wylie_corpus(megabytes * 1000000, 1);
@@ -110,6 +176,12 @@ int main(int argc, char** argv) {
     Stream out = Stream::open_write(kvts.c_str(), Stream::Mode::text);
     wylie_to_kvts(in, out);
     if (out.close() != 0) fail("could not write the KVTS corpus");
+  }
+  if (fs::exists(kangyur)) {
+    Stream in = Stream::open_read(kangyur.c_str(), Stream::Mode::text);
+    Stream out = Stream::open_write(kangyur_kvts.c_str(), Stream::Mode::text);
+    wylie_to_kvts(in, out);
+    if (out.close() != 0) fail("could not write the KVTS of the Kangyur volume");
   }
   {
     Stream in = Stream::open_read(kvts.c_str(), Stream::Mode::text);
@@ -124,28 +196,37 @@ int main(int argc, char** argv) {
       fail("the font-code pass failed");
   }
 
-  std::printf("Corpus: %.1f MB of Wylie, %.1f MB of KVTS, %.1f MB of syllables, %.1f MB of glyph codes\n",
-              size_of(wylie) / 1e6, size_of(kvts) / 1e6, size_of(syllables) / 1e6, size_of(glyphs) / 1e6);
-  std::printf("Best of %d runs, single-threaded; MB/s counts 10^6 bytes of each step's own input.\n\n", runs);
+  if (!counting) {
+    std::printf("Corpus: %.1f MB of Wylie, %.1f MB of KVTS, %.1f MB of syllables, %.1f MB of glyph codes\n",
+                size_of(wylie) / 1e6, size_of(kvts) / 1e6, size_of(syllables) / 1e6, size_of(glyphs) / 1e6);
+    std::printf("Best of %d runs, single-threaded; MB/s counts 10^6 bytes of each step's own input.\n\n", runs);
+  }
+  Steps steps(only, runs, counting, output);
+  const auto heading = [&](const char* text) {
+    if (!counting) std::printf("%s", text);
+  };
 
   const auto pass = [&](const char* name, const std::string& from, Stream::Mode from_mode,
                         Stream::Mode to_mode, double target,
                         const std::function<void(Stream&, Stream&)>& run) {
-    if (!only.empty() && only != name) return;
-    const double seconds = best_of(runs, output, [&] {
+    if (!steps.wanted(name) || !fs::exists(from)) return;
+    steps.step(name, size_of(from), target, [&] {
       Stream in = Stream::open_read(from.c_str(), from_mode);
       Stream out = Stream::open_write(output.c_str(), to_mode);
       run(in, out);
       if (out.close() != 0) fail(name);
     });
-    report(name, size_of(from), seconds, target);
   };
   constexpr auto text = Stream::Mode::text;
   constexpr auto binary = Stream::Mode::binary;
 
-  std::printf("Passes\n");
-  pass("wylie_to_kvts", wylie, text, binary, 250, [](Stream& in, Stream& out) { wylie_to_kvts(in, out); });
-  pass("kvts_to_wylie", kvts, text, binary, 250, [](Stream& in, Stream& out) { kvts_to_wylie(in, out); });
+  heading("Passes\n");
+  pass("wylie_to_kvts", wylie, text, binary, 500, [](Stream& in, Stream& out) { wylie_to_kvts(in, out); });
+  pass("kvts_to_wylie", kvts, text, binary, 500, [](Stream& in, Stream& out) { kvts_to_wylie(in, out); });
+  pass("wylie_to_kvts, Kangyur", kangyur, text, binary, 500,
+       [](Stream& in, Stream& out) { wylie_to_kvts(in, out); });
+  pass("kvts_to_wylie, Kangyur", kangyur_kvts, text, binary, 500,
+       [](Stream& in, Stream& out) { kvts_to_wylie(in, out); });
   pass("extract_syllables", kvts, text, binary, 0,
        [&](Stream& in, Stream& out) { extract_syllables(in, out, tables.translit_tables, 1); });
   pass("font_code_pass", syllables, binary, binary, 0,
@@ -155,7 +236,7 @@ int main(int argc, char** argv) {
   pass("write_rtf", glyphs, binary, text, 0, [&](Stream& in, Stream& out) {
     write_rtf(in, out, tables.rtf_fonts.data(), tables.font_count, kEkorlamBase, kRomanSize, 56, 48);
   });
-  if (only.empty() || only == "syllable_to_unicode") {
+  if (steps.wanted("syllable_to_unicode")) {
     // The key table alone: every run of keys between blanks of the syllable file, held in memory, to UTF-8.
     std::string keys;
     {
@@ -164,7 +245,7 @@ int main(int argc, char** argv) {
     }
     std::string utf8(keys.size() * 4, '\0');
     long long written = 0;
-    const double seconds = best_of(runs, output, [&] {
+    steps.step("syllable_to_unicode", keys.size(), 0, [&] {
       written = 0;
       const char* const end = keys.data() + keys.size();
       for (const char* p = keys.data(); p < end;) {
@@ -179,34 +260,34 @@ int main(int argc, char** argv) {
       }
     });
     if (written == 0) fail("syllable_to_unicode wrote nothing");
-    report("syllable_to_unicode", keys.size(), seconds, 0);
   }
 
-  std::printf("\nEnd to end (convert_file)\n");
+  heading("\nEnd to end (convert_file)\n");
   const struct {
     const char* name;
     int type;
     const std::string& input;
     double target;
   } types[] = {
-      {"Wylie to Tsendrel", kWylieToTsendrel, wylie, 60},
-      {"KVTS to Tsendrel", kKvtsToTsendrel, kvts, 0},
+      {"Wylie to Tsendrel", kWylieToTsendrel, wylie, 200},
+      {"KVTS to Tsendrel", kKvtsToTsendrel, kvts, 250},
       {"Wylie to KVTS", kWylieToKvts, wylie, 0},
       {"KVTS to Wylie", kKvtsToWylie, kvts, 0},
       {"Wylie to Unicode", kWylieToUnicode, wylie, 300},
       {"KVTS to Unicode", kKvtsToUnicode, kvts, 0},
       {"Wylie to Unicode RTF", kWylieToUnicodeRtf, wylie, 0},
       {"Wylie to Unicode, Kangyur", kWylieToUnicode, kangyur, 300},
+      {"Wylie to Tsendrel, Kangyur", kWylieToTsendrel, kangyur, 200},
   };
   for (const auto& t : types) {
-    if (!only.empty() && only != t.name) continue;
-    if (t.input.empty() || !fs::exists(t.input)) continue;
+    if (!steps.wanted(t.name) || !fs::exists(t.input)) continue;
     request.conversion_type = t.type;
-    const double seconds = best_of(runs, output, [&] {
+    steps.step(t.name, size_of(t.input), t.target, [&] {
       if (convert_file(t.input.c_str(), output.c_str(), request) != 0) fail(t.name);
     });
-    report(t.name, size_of(t.input), seconds, t.target);
   }
+
+  if (!counting && instructions) report_instructions(argv[0], instructions_mb, only, dir);
 
   std::error_code ignored;
   fs::remove_all(dir, ignored);
