@@ -90,7 +90,7 @@ extern "C" int TIBET_CALL tibfont() {
       show_error("You must enter K or E.  Please check your spelling.");
       return 0;
   }
-  if (tsd::syllable_state.mode != 0) set_font(font_names[defaults.family_base].data(), defaults.tibetan_size);
+  if (syllable_state.mode != 0) set_font(font_names[defaults.family_base].data(), defaults.tibetan_size);
   save_font_defaults();
   return 0;
 }
@@ -129,7 +129,7 @@ extern "C" int TIBET_CALL altfont() {
   defaults.alt_size = static_cast<std::int16_t>(size);
   std::memcpy(defaults.alt_font, name.data(), name.size());
   defaults.alt_font[name.size()] = '\0';
-  if (tsd::syllable_state.mode == 0) set_font(defaults.alt_font, defaults.alt_size);
+  if (syllable_state.mode == 0) set_font(defaults.alt_font, defaults.alt_size);
   save_font_defaults();
   return 0;
 }

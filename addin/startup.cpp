@@ -11,6 +11,7 @@ namespace tibet {
 
 std::int16_t library_id = 0;
 tsd::KeyTables<tsd::kAddinForms> key_tables;
+tsd::SyllableState syllable_state;
 
 namespace {
 
@@ -187,7 +188,7 @@ extern "C" std::int16_t TIBET_CALL wdAutoOpen(std::int16_t id) {
   TSD_TRACE(0, "Creating Toolbar");
   if (create_toolbar(library_id) < 0) return 0;
   TSD_TRACE(0, "Assigning keyboard");
-  tsd::syllable_state.mode = 1;
+  syllable_state.mode = 1;
   if (assign_keys(library_id) < 0) {
     show_error("Could not reassign keyboard.  Please contact Velmoran International.");
     return 0;

@@ -149,12 +149,14 @@ int main(int argc, char** argv) {
     }
   }
 
-  set_log_status([](const char* line) { std::fprintf(stderr, "status: %s\n", line); });
-  if (load_converter_tables(TSENDREL_DATA_DIR, [](const char* m) { std::fprintf(stderr, "%s\n", m); }) != 0)
+  ConverterTables tables;
+  if (load_converter_tables(TSENDREL_DATA_DIR, tables,
+                            [](const char* m) { std::fprintf(stderr, "%s\n", m); }) != 0)
     fail("the tables in " TSENDREL_DATA_DIR " did not load");
-  const ConverterTables& tables = converter_tables();
+  ConversionContext context = make_context(tables);
+  context.status.line = [](void*, const char* line) { std::fprintf(stderr, "status: %s\n", line); };
   ConversionRequest request;
-  fill_request(request, BatchChoices{}, tables);
+  fill_request(request, BatchChoices{}, context);
 
   std::random_device random;
   const fs::path dir = fs::temp_directory_path() / ("tarvex-bench-" + std::to_string(random()));
@@ -192,7 +194,8 @@ int main(int argc, char** argv) {
   {
     Stream in = Stream::open_read(syllables.c_str(), Stream::Mode::binary);
     Stream out = Stream::open_write(glyphs.c_str(), Stream::Mode::binary);
-    if (font_code_pass(in, out, 0, tables.key_tables) != 0 || out.close() != 0)
+    if (font_code_pass(in, out, 0, tables.key_tables, context.composer, context.status) != 0 ||
+        out.close() != 0)
       fail("the font-code pass failed");
   }
 
@@ -229,10 +232,11 @@ int main(int argc, char** argv) {
        [](Stream& in, Stream& out) { kvts_to_wylie(in, out); });
   pass("extract_syllables", kvts, text, binary, 0,
        [&](Stream& in, Stream& out) { extract_syllables(in, out, tables.translit_tables, 1); });
-  pass("font_code_pass", syllables, binary, binary, 0,
-       [&](Stream& in, Stream& out) { font_code_pass(in, out, 0, tables.key_tables); });
+  pass("font_code_pass", syllables, binary, binary, 0, [&](Stream& in, Stream& out) {
+    font_code_pass(in, out, 0, tables.key_tables, context.composer, context.status);
+  });
   pass("unicode_pass", syllables, binary, binary, 0,
-       [&](Stream& in, Stream& out) { unicode_pass(in, out, 0, UnicodePassages::text); });
+       [&](Stream& in, Stream& out) { unicode_pass(in, out, 0, UnicodePassages::text, context.status); });
   pass("write_rtf", glyphs, binary, text, 0, [&](Stream& in, Stream& out) {
     write_rtf(in, out, tables.rtf_fonts.data(), tables.font_count, kEkorlamBase, kRomanSize, 56, 48);
   });
@@ -283,7 +287,7 @@ int main(int argc, char** argv) {
     if (!steps.wanted(t.name) || !fs::exists(t.input)) continue;
     request.conversion_type = t.type;
     steps.step(t.name, size_of(t.input), t.target, [&] {
-      if (convert_file(t.input.c_str(), output.c_str(), request) != 0) fail(t.name);
+      if (convert_file(context, t.input.c_str(), output.c_str(), request) != 0) fail(t.name);
     });
   }
 

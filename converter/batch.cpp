@@ -1,18 +1,21 @@
 #include "batch.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <climits>
+#include <condition_variable>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <utility>
 
 #include "diagnostics.h"
 #include "platform/dir_search.h"
 #include "platform/file_identity.h"
 #include "platform/path.h"
-#include "startup.h"
 
 namespace tarvex {
 
@@ -22,34 +25,6 @@ constexpr int kMinSize = 8;
 constexpr int kMaxSize = 99;
 constexpr int kNameExtra = 6;  // the separator, ".rtf" and the NUL
 constexpr int kPathExtra = 4;
-
-// Delivers the status lines of one batch to its hook, and restores the previous hook afterwards.
-class StatusLines {
- public:
-  explicit StatusLines(const BatchHooks& hooks) : active_(static_cast<bool>(hooks.status_line)) {
-    if (!active_) return;
-    previous_fn_ = current_log_status();
-    previous_hook_ = current_;
-    current_ = &hooks.status_line;
-    set_log_status(&deliver);
-  }
-  ~StatusLines() {
-    if (!active_) return;
-    current_ = previous_hook_;
-    set_log_status(previous_fn_);
-  }
-  StatusLines(const StatusLines&) = delete;
-  StatusLines& operator=(const StatusLines&) = delete;
-
- private:
-  using Hook = std::function<void(const char*)>;
-  static void deliver(const char* line) { (*current_)(line); }
-
-  static inline const Hook* current_ = nullptr;
-  bool active_;
-  LogStatusFn previous_fn_ = nullptr;
-  const Hook* previous_hook_ = nullptr;
-};
 
 void call(const std::function<void()>& hook) {
   if (hook) hook();
@@ -71,96 +46,211 @@ bool parse_size(const std::string& text, int& value) {
   return true;
 }
 
-// Keeps a batch from writing over its own files: an output may be neither another input of the batch (its
-// own input the driver refuses, in its own words) nor a file that an earlier conversion of the batch wrote.
-// Files are compared by name and by identity, so other spellings and links of one file are caught too.
-class OwnFiles {
+// One file of a batch, as planned before any file starts: its paths and the checks that keep a batch from
+// writing over its own files. An output may be neither another input of the batch (its own input the driver
+// refuses, in its own words) nor a file that an earlier conversion of the batch wrote. Files are compared
+// by name and by identity, so other spellings and links of one file are caught too; an output that does not
+// exist yet is compared by its folder's identity and its name.
+struct PlannedFile {
+  std::string input;
+  std::string output;        // empty when the path is too long
+  bool named_first = false;  // the input's line comes before its length is checked
+  std::string refusal;       // why the output may never be written
+  // The earlier files with the same output: the first of them that converted refuses this one.
+  std::vector<std::size_t> same_output;
+};
+
+enum class Outcome { converted, failed, skipped };
+
+class Planner {
  public:
-  explicit OwnFiles(std::vector<std::string> inputs) : inputs_(std::move(inputs)) {
-    for (std::size_t i = 0; i < inputs_.size(); ++i) remember(inputs_[i], i, input_names_, input_ids_);
+  explicit Planner(const std::vector<std::string>& inputs) : inputs_(inputs) {
+    for (std::size_t i = 0; i < inputs_.size(); ++i) {
+      input_names_.emplace(inputs_[i], i);
+      tsd::FileIdentity id;
+      if (tsd::identify_file(inputs_[i].c_str(), id)) input_ids_.emplace(id, i);
+    }
   }
 
-  // True after logging why `output` may not be written from input `from` (an index of the inputs).
-  bool refuses(std::size_t from, const std::string& output) const {
+  // Plans file `index`, which writes `output`; files are planned in batch order.
+  void plan(std::size_t index, PlannedFile& file) {
     tsd::FileIdentity output_id, input_id;
-    const bool exists = tsd::identify_file(output.c_str(), output_id);
-    if (output == inputs_[from] ||
-        (exists && tsd::identify_file(inputs_[from].c_str(), input_id) && input_id == output_id))
-      return false;
-    if (const auto other = find(output, exists, output_id, input_names_, input_ids_)) {
-      log_status("Output file %s is the input file %s of this batch. Skipping file.", output.c_str(),
-                 inputs_[*other].c_str());
-      return true;
+    const bool exists = tsd::identify_file(file.output.c_str(), output_id);
+    if (file.output == file.input ||
+        (exists && tsd::identify_file(file.input.c_str(), input_id) && input_id == output_id))
+      return;
+    std::optional<std::size_t> other;
+    if (const auto n = input_names_.find(file.output); n != input_names_.end())
+      other = n->second;
+    else if (const auto i = input_ids_.find(output_id); exists && i != input_ids_.end())
+      other = i->second;
+    if (other) {
+      file.refusal = "Output file " + file.output + " is the input file " + inputs_[*other] +
+                     " of this batch. Skipping file.";
+      return;
     }
-    if (const auto earlier = find(output, exists, output_id, written_names_, written_ids_)) {
-      log_status("Output file %s was already written from %s in this batch. Skipping file.", output.c_str(),
-                 inputs_[*earlier].c_str());
-      return true;
-    }
-    return false;
-  }
-
-  void wrote(std::size_t from, const std::string& output) {
-    remember(output, from, written_names_, written_ids_);
+    tsd::FilePlace place;
+    const bool placed = tsd::identify_place(file.output.c_str(), place);
+    add(output_names_, file.output, index, file.same_output);
+    if (exists) add(output_ids_, output_id, index, file.same_output);
+    if (placed) add(output_places_, place, index, file.same_output);
+    std::sort(file.same_output.begin(), file.same_output.end());
+    file.same_output.erase(std::unique(file.same_output.begin(), file.same_output.end()),
+                           file.same_output.end());
   }
 
  private:
-  using Names = std::map<std::string, std::size_t>;
-  using Ids = std::map<tsd::FileIdentity, std::size_t>;
-
-  static void remember(const std::string& path, std::size_t input, Names& names, Ids& ids) {
-    names.emplace(path, input);
-    tsd::FileIdentity id;
-    if (tsd::identify_file(path.c_str(), id)) ids.emplace(id, input);
-  }
-  static std::optional<std::size_t> find(const std::string& path, bool exists, const tsd::FileIdentity& id,
-                                         const Names& names, const Ids& ids) {
-    if (const auto n = names.find(path); n != names.end()) return n->second;
-    if (const auto i = ids.find(id); exists && i != ids.end()) return i->second;
-    return std::nullopt;
+  // Notes the earlier files under `key`, then `index` among them.
+  template <typename Key>
+  static void add(std::map<Key, std::vector<std::size_t>>& files, const Key& key, std::size_t index,
+                  std::vector<std::size_t>& earlier) {
+    std::vector<std::size_t>& under = files[key];
+    earlier.insert(earlier.end(), under.begin(), under.end());
+    under.push_back(index);
   }
 
-  std::vector<std::string> inputs_;
-  Names input_names_;
-  Ids input_ids_;
-  Names written_names_;
-  Ids written_ids_;
+  const std::vector<std::string>& inputs_;
+  std::map<std::string, std::size_t> input_names_;
+  std::map<tsd::FileIdentity, std::size_t> input_ids_;
+  std::map<std::string, std::vector<std::size_t>> output_names_;
+  std::map<tsd::FileIdentity, std::vector<std::size_t>> output_ids_;
+  std::map<tsd::FilePlace, std::vector<std::size_t>> output_places_;
 };
-
-BatchResult& count(BatchResult& result, int converted) {
-  if (converted == 0)
-    ++result.converted;
-  else
-    ++result.failed;
-  return result;
-}
 
 // The file's summary after its own lines, when the extraction ran: "notes.txt: 1,204 syllables, 3 not
 // converted".
-void log_summary(const std::string& input, const ConversionReport& report) {
+void log_summary(const ConversionContext& context, const std::string& input, const ConversionReport& report) {
   if (!report.counted) return;
-  log_status("%s: %s syllable%s, %s not converted", input.c_str(), grouped(report.syllables).c_str(),
-             report.syllables == 1 ? "" : "s", grouped(report.not_converted).c_str());
+  context.log_status("%s: %s syllable%s, %s not converted", input.c_str(), grouped(report.syllables).c_str(),
+                     report.syllables == 1 ? "" : "s", grouped(report.not_converted).c_str());
 }
 
-void convert_one(const ConversionRequest& request, OwnFiles& own, std::size_t index, const std::string& input,
-                 const std::string& output, BatchResult& result) {
-  if (own.refuses(index, output)) {
-    ++result.skipped;
-    return;
+// Logs the lines of one planned file and converts it. `outcome_of` gives the outcome of an earlier file,
+// once that file is done.
+template <typename OutcomeOf>
+Outcome convert_planned(ConversionContext& context, const ConversionRequest& request,
+                        const std::vector<PlannedFile>& plan, std::size_t index, OutcomeOf outcome_of) {
+  const PlannedFile& file = plan[index];
+  if (file.named_first) context.log_status("Input file path: %s", file.input.c_str());
+  if (file.output.empty()) {
+    context.log_status("Input file path is too long. Skipping...");
+    return Outcome::skipped;
+  }
+  if (!file.named_first) context.log_status("Input file path: %s", file.input.c_str());
+  context.log_status("Output file path: %s", file.output.c_str());
+  if (!file.refusal.empty()) {
+    context.log_status("%s", file.refusal.c_str());
+    return Outcome::skipped;
+  }
+  for (const std::size_t earlier : file.same_output) {
+    if (outcome_of(earlier) == Outcome::converted) {
+      context.log_status("Output file %s was already written from %s in this batch. Skipping file.",
+                         file.output.c_str(), plan[earlier].input.c_str());
+      return Outcome::skipped;
+    }
   }
   ConversionReport report;
-  const int converted = convert_file_until(input.c_str(), output.c_str(), request, Stage::complete, &report);
-  log_summary(input, report);
-  if (converted == 0) own.wrote(index, output);
-  count(result, converted);
+  const int converted =
+      convert_file_until(context, file.input.c_str(), file.output.c_str(), request, Stage::complete, &report);
+  log_summary(context, file.input, report);
+  return converted == 0 ? Outcome::converted : Outcome::failed;
 }
 
+// What one file of a batch on several threads logged, kept until every earlier file has been shown.
+struct FileLines {
+  struct Entry {
+    bool diagnostic;
+    Diagnostic::Kind kind;
+    std::string path;
+    int line;
+    int column;
+    std::string text;
+  };
+  std::vector<Entry> entries;
+
+  static void status(void* user, const char* text) {
+    static_cast<FileLines*>(user)->entries.push_back({false, Diagnostic::Kind::reason, {}, 0, 0, text});
+  }
+  static void diagnostic(void* user, const Diagnostic& d) {
+    static_cast<FileLines*>(user)->entries.push_back({true, d.kind, d.path, d.line, d.column, d.text});
+  }
+  void show(const ConversionContext& context) const {
+    for (const Entry& e : entries) {
+      if (e.diagnostic)
+        context.diagnostics(Diagnostic{e.kind, e.path.c_str(), e.line, e.column, e.text.c_str()});
+      else
+        context.log_status("%s", e.text.c_str());
+    }
+  }
+};
+
+// Converts the planned files on `jobs` threads, each with a copy of `context` of its own (the shared
+// tables, a composer at rest, sinks that keep the lines of its file). This thread shows each file's lines
+// as soon as it and every file before it are done.
+std::vector<Outcome> convert_on_threads(const ConversionContext& context, const ConversionRequest& request,
+                                        const std::vector<PlannedFile>& plan, int jobs) {
+  std::vector<Outcome> outcomes(plan.size());
+  std::vector<FileLines> lines(plan.size());
+  std::vector<char> done(plan.size(), 0);
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::atomic<std::size_t> next{0};
+  const auto outcome_of = [&](std::size_t index) {
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [&] { return done[index] != 0; });
+    return outcomes[index];
+  };
+  const auto work = [&] {
+    for (std::size_t index; (index = next++) < plan.size();) {
+      ConversionContext own = context;
+      own.status = StatusSink{&FileLines::status, &lines[index]};
+      if (context.diagnostics.active())
+        own.diagnostics = DiagnosticSink{&FileLines::diagnostic, &lines[index]};
+      // Files are taken in batch order, so the earlier files one waits for are already being converted.
+      const Outcome outcome = convert_planned(own, request, plan, index, outcome_of);
+      {
+        std::lock_guard lock(mutex);
+        outcomes[index] = outcome;
+        done[index] = 1;
+      }
+      changed.notify_all();
+    }
+  };
+  std::vector<std::thread> threads;
+  for (int i = 0; i < jobs && static_cast<std::size_t>(i) < plan.size(); ++i) threads.emplace_back(work);
+  for (std::size_t index = 0; index < plan.size(); ++index) {
+    outcome_of(index);
+    lines[index].show(context);
+    lines[index] = FileLines{};
+  }
+  for (std::thread& thread : threads) thread.join();
+  return outcomes;
+}
+
+BatchResult convert_plan(ConversionContext& context, const ConversionRequest& request,
+                         const std::vector<PlannedFile>& plan, int jobs) {
+  std::vector<Outcome> outcomes;
+  if (jobs > 1 && plan.size() > 1) {
+    outcomes = convert_on_threads(context, request, plan, jobs);
+  } else {
+    for (std::size_t index = 0; index < plan.size(); ++index)
+      outcomes.push_back(convert_planned(context, request, plan, index,
+                                         [&](std::size_t earlier) { return outcomes[earlier]; }));
+  }
+  BatchResult result;
+  for (const Outcome outcome : outcomes) {
+    ++result.processed;
+    if (outcome == Outcome::converted) ++result.converted;
+    if (outcome == Outcome::failed) ++result.failed;
+    if (outcome == Outcome::skipped) ++result.skipped;
+  }
+  context.log_status("%d file(s) processed", result.processed);
+  return result;
+}
 }  // namespace
 
-int fill_request(ConversionRequest& request, const BatchChoices& choices, const ConverterTables& tables,
+int fill_request(ConversionRequest& request, const BatchChoices& choices, const ConversionContext& context,
                  const BatchHooks& hooks) {
-  StatusLines lines(hooks);
   int bad = 0;
   request.check_syllables = 1;
   request.keep_cr = choices.keep_cr ? 1 : 0;
@@ -178,8 +268,8 @@ int fill_request(ConversionRequest& request, const BatchChoices& choices, const 
   const bool tib_number = parse_size(choices.tib_size_text, tib_size);
   if (!tib_number || tib_size < kMinSize || tib_size > kMaxSize) {
     ++bad;
-    log_status("Bad tibetan point size.");
-    log_status("Please set to a number between 8 and 99");
+    context.log_status("Bad tibetan point size.");
+    context.log_status("Please set to a number between 8 and 99");
   }
   request.tib_size = tib_size * 2;
 
@@ -188,15 +278,10 @@ int fill_request(ConversionRequest& request, const BatchChoices& choices, const 
   if (!small_number || small_size < kMinSize || small_size > kMaxSize || small_size > tib_size) {
     ++bad;
     call(hooks.clear_status);
-    log_status("Bad small tibetan point size.");
-    log_status("Please set to a number between 8 and 99 and greater than the tibetan point size.");
+    context.log_status("Bad small tibetan point size.");
+    context.log_status("Please set to a number between 8 and 99 and greater than the tibetan point size.");
   }
   request.small_tib_size = small_size * 2;
-
-  request.translit_tables = &tables.translit_tables;
-  request.rtf_fonts = tables.rtf_fonts.data();
-  request.font_count = tables.font_count;
-  request.key_tables = &tables.key_tables;
   return bad;
 }
 
@@ -230,79 +315,67 @@ std::string wildcard_output_path(std::string_view input_path, int conversion_typ
   return output;
 }
 
-BatchResult convert_selected_files(const ConversionRequest& request, const std::vector<SelectedFile>& files,
-                                   const BatchHooks& hooks) {
-  StatusLines lines(hooks);
-  BatchResult result;
+BatchResult convert_selected_files(ConversionContext& context, const ConversionRequest& request,
+                                   const std::vector<SelectedFile>& files, int jobs) {
   std::vector<std::string> inputs;
   for (const SelectedFile& file : files) inputs.push_back(tsd::join_path(file.directory, file.name));
-  OwnFiles own(inputs);
+  Planner planner(inputs);
+  std::vector<PlannedFile> plan(files.size());
   for (std::size_t i = 0; i < files.size(); ++i) {
     const SelectedFile& file = files[i];
-    ++result.processed;
-    if (file.directory.size() + file.name.size() + kNameExtra >= kMaxPath) {
-      log_status("Input file path is too long. Skipping...");
-      ++result.skipped;
-      continue;
-    }
-    log_status("Input file path: %s", inputs[i].c_str());
-    const std::string output = main_output_path(file.directory, file.name, request.conversion_type);
-    log_status("Output file path: %s", output.c_str());
-    convert_one(request, own, i, inputs[i], output, result);
+    plan[i].input = inputs[i];
+    if (file.directory.size() + file.name.size() + kNameExtra >= kMaxPath) continue;
+    plan[i].output = main_output_path(file.directory, file.name, request.conversion_type);
+    planner.plan(i, plan[i]);
   }
-  log_status("%d file(s) processed", result.processed);
-  return result;
+  return convert_plan(context, request, plan, jobs);
 }
 
-BatchResult convert_selected(ConversionRequest& request, const BatchChoices& choices,
-                             const ConverterTables& tables, const std::vector<SelectedFile>& files,
+BatchResult convert_selected(ConversionContext& context, ConversionRequest& request,
+                             const BatchChoices& choices, const std::vector<SelectedFile>& files,
                              const BatchHooks& hooks) {
-  StatusLines lines(hooks);
   call(hooks.clear_status);
-  fill_request(request, choices, tables, hooks);
-  return convert_selected_files(request, files, hooks);
+  fill_request(request, choices, context, hooks);
+  return convert_selected_files(context, request, files);
 }
 
-BatchResult convert_found_files(const ConversionRequest& request, const std::vector<std::string>& paths,
-                                const BatchHooks& hooks) {
-  StatusLines lines(hooks);
+BatchResult convert_found_files(ConversionContext& context, const ConversionRequest& request,
+                                const std::vector<std::string>& paths, const BatchHooks& hooks, int jobs) {
   call(hooks.clear_status);
-  BatchResult result;
-  OwnFiles own(paths);
+  Planner planner(paths);
+  std::vector<PlannedFile> plan(paths.size());
   for (std::size_t i = 0; i < paths.size(); ++i) {
-    const std::string& input = paths[i];
-    ++result.processed;
-    log_status("Input file path: %s", input.c_str());
-    if (input.size() + kPathExtra >= kMaxPath) {
-      log_status("Input file path is too long. Skipping...");
-      ++result.skipped;
-      continue;
-    }
-    const std::string output = wildcard_output_path(input, request.conversion_type);
-    log_status("Output file path: %s", output.c_str());
-    convert_one(request, own, i, input, output, result);
+    plan[i].input = paths[i];
+    plan[i].named_first = true;
+    if (paths[i].size() + kPathExtra >= kMaxPath) continue;
+    plan[i].output = wildcard_output_path(paths[i], request.conversion_type);
+    planner.plan(i, plan[i]);
   }
-  log_status("%d file(s) processed", result.processed);
-  return result;
+  return convert_plan(context, request, plan, jobs);
 }
 
-BatchResult convert_to_output(const ConversionRequest& request, const std::string& input,
-                              const std::string& output, const BatchHooks& hooks, Stage stage) {
-  StatusLines lines(hooks);
+BatchResult convert_to_output(ConversionContext& context, const ConversionRequest& request,
+                              const Endpoint& input, const Endpoint& output, Stage stage) {
   BatchResult result;
   result.processed = 1;
-  if (input.size() >= kMaxPath || output.size() >= kMaxPath) {
-    log_status("Input file path is too long. Skipping...");
+  const auto too_long = [](const Endpoint& end) { return end.path && std::strlen(end.path) >= kMaxPath; };
+  if (too_long(input) || too_long(output)) {
+    context.log_status("Input file path is too long. Skipping...");
     ++result.skipped;
   } else {
-    log_status("Input file path: %s", input.c_str());
-    log_status("Output file path: %s", output.c_str());
+    context.log_status("Input file path: %s", input.shown());
+    context.log_status("Output file path: %s", output.shown());
     ConversionReport report;
-    count(result, convert_file_until(input.c_str(), output.c_str(), request, stage, &report));
-    if (stage == Stage::complete) log_summary(input, report);
+    ++(convert(context, request, input, output, stage, &report) == 0 ? result.converted : result.failed);
+    if (stage == Stage::complete) log_summary(context, input.shown(), report);
   }
-  log_status("%d file(s) processed", result.processed);
+  context.log_status("%d file(s) processed", result.processed);
   return result;
+}
+
+BatchResult convert_to_output(ConversionContext& context, const ConversionRequest& request,
+                              const std::string& input, const std::string& output, Stage stage) {
+  return convert_to_output(context, request, Endpoint{input.c_str()}, Endpoint{output.c_str()}, stage);
 }
 
 bool name_matches(std::string_view pattern, std::string_view name) {

@@ -1,6 +1,8 @@
 // The batch loops of the converter, shared by the windows and the command line: fill the conversion
 // request from the user's choices, name each output after its input with the extension "rtf", keep paths
-// within 259 characters, run the driver on each file and log progress through log_status.
+// within 259 characters, run the driver on each file and log progress as status lines of the context.
+// A batch may convert its files on several threads, each with a context of its own; every file's lines
+// then reach the context's sinks together and in batch order, as one thread would give them.
 #pragma once
 
 #include <functional>
@@ -8,13 +10,11 @@
 #include <string_view>
 #include <vector>
 
+#include "conversion_context.h"
 #include "conversion_request.h"
 #include "convert_file.h"
-#include "log_status.h"
 
 namespace tarvex {
-
-struct ConverterTables;
 
 inline constexpr int kMaxPath = 260;  // paths hold at most 259 characters
 inline constexpr int kDefaultTibSize = 28;
@@ -37,11 +37,11 @@ struct BatchChoices {
 // a row that is none.
 int conversion_of_row(int row);
 
-// What the front end does around a batch. Every member may be left empty.
+// What the front end does around a batch, besides the status lines that go to the context's sink. Every
+// member may be left empty.
 struct BatchHooks {
-  std::function<void(const char* line)> status_line;  // each status line as it is logged
-  std::function<void()> clear_status;                 // empty the status window and show it
-  std::function<void()> pending_events;               // let the user interface process its events
+  std::function<void()> clear_status;    // empty the status window and show it
+  std::function<void()> pending_events;  // let the user interface process its events
 };
 
 struct BatchResult {
@@ -57,29 +57,34 @@ struct SelectedFile {
   std::string name;
 };
 
-// Fills `request` from the choices and the loaded tables, logging the bad-size lines; the conversion type
-// keeps its previous value when none is selected. Returns 0, or a count of the bad size fields.
-int fill_request(ConversionRequest& request, const BatchChoices& choices, const ConverterTables& tables,
+// Fills `request` from the choices, logging the bad-size lines; the conversion type keeps its previous
+// value when none is selected. Returns 0, or a count of the bad size fields.
+int fill_request(ConversionRequest& request, const BatchChoices& choices, const ConversionContext& context,
                  const BatchHooks& hooks = {});
 
 // The Convert button: clears the status window, fills the request, converts every selected file and logs
 // "%d file(s) processed".
-BatchResult convert_selected(ConversionRequest& request, const BatchChoices& choices,
-                             const ConverterTables& tables, const std::vector<SelectedFile>& files,
+BatchResult convert_selected(ConversionContext& context, ConversionRequest& request,
+                             const BatchChoices& choices, const std::vector<SelectedFile>& files,
                              const BatchHooks& hooks = {});
 
-// The main-window loop alone, on an already filled request (no clearing, no filling).
-BatchResult convert_selected_files(const ConversionRequest& request, const std::vector<SelectedFile>& files,
-                                   const BatchHooks& hooks = {});
+// The main-window loop alone, on an already filled request (no clearing, no filling). With `jobs` above 1
+// the files are converted on that many threads; what the batch logs and writes is the same.
+BatchResult convert_selected_files(ConversionContext& context, const ConversionRequest& request,
+                                   const std::vector<SelectedFile>& files, int jobs = 1);
 
 // Convert Files of the wild-card window: clears the status window, converts the found files (full paths)
 // with the request as last filled, and logs "%d file(s) processed".
-BatchResult convert_found_files(const ConversionRequest& request, const std::vector<std::string>& paths,
-                                const BatchHooks& hooks = {});
+BatchResult convert_found_files(ConversionContext& context, const ConversionRequest& request,
+                                const std::vector<std::string>& paths, const BatchHooks& hooks = {},
+                                int jobs = 1);
 
-// One input to one named output (the command line's -o), with the same lines and length rules.
-BatchResult convert_to_output(const ConversionRequest& request, const std::string& input,
-                              const std::string& output, const BatchHooks& hooks = {},
+// One input to one named output (the command line's -o), with the same lines and length rules; either
+// may be a stream (standard input or output), which the lines name.
+BatchResult convert_to_output(ConversionContext& context, const ConversionRequest& request,
+                              const Endpoint& input, const Endpoint& output, Stage stage = Stage::complete);
+BatchResult convert_to_output(ConversionContext& context, const ConversionRequest& request,
+                              const std::string& input, const std::string& output,
                               Stage stage = Stage::complete);
 
 // Output names of the two windows: "%s\%s.rtf" with a three-letter extension cut off the name, and the

@@ -1,5 +1,5 @@
-// The one conversion request of the program: the choices of the windows (or the command line) and the
-// tables that the passes read. Filled by the batch module, read by the driver.
+// The conversion request: the choices of the windows (or the command line), filled by the batch module
+// and read by the driver. The tables that the passes read come with the conversion context.
 #pragma once
 
 #include <cstdint>
@@ -9,8 +9,6 @@
 #include "unicode_rtf_writer.h"
 
 namespace tarvex {
-
-struct TranslitTables;
 
 enum ConversionType : std::int32_t {
   kWylieToTsendrel = 0,
@@ -36,14 +34,9 @@ struct ConversionRequest {
   std::int32_t conversion_type = kWylieToTsendrel;
   std::int32_t keep_cr = 0;
   std::int32_t roman_size = kRomanSize;   // half-points
-  std::int32_t font_base = kEkorlamBase;  // first font of the family in rtf_fonts
-  std::int32_t font_count = 0;
-  const TranslitTables* translit_tables = nullptr;
-  const FontEntry* rtf_fonts = nullptr;
-  std::int32_t tib_size = 56;        // half-points
-  std::int32_t small_tib_size = 48;  // half-points
-  // The composer's tables, which the font-code pass needs.
-  const ConverterKeyTables* key_tables = nullptr;
+  std::int32_t font_base = kEkorlamBase;  // first font of the family in the context's RTF font table
+  std::int32_t tib_size = 56;             // half-points
+  std::int32_t small_tib_size = 48;       // half-points
   // The font of the Tibetan in a Unicode RTF.
   char unicode_font[kMaxUnicodeFontName + 1] = "Tibetan Machine Uni";
 };

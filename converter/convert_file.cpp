@@ -10,7 +10,6 @@
 #include "diagnostics.h"
 #include "extract.h"
 #include "font_code_pass.h"
-#include "log_status.h"
 #include "platform/file_identity.h"
 #include "platform/new_file.h"
 #include "scheme_passes.h"
@@ -23,159 +22,216 @@ namespace {
 
 constexpr char kWriteFailed[] = "Could not write the output file.\rCheck whether you have enough disk space.";
 constexpr int kCheckedLength = 64;
+constexpr unsigned char kByteOrderMark[] = {0xEF, 0xBB, 0xBF};
 
-TemporaryFileFactory temporary_factory = nullptr;
-
-tsd::Stream make_temporary(int which) {
-  return temporary_factory ? temporary_factory(which) : tsd::Stream::temporary();
-}
-
-// The streams of one conversion, closed in the driver's order: input, output, pre-pass file, syllable
-// file, glyph-code file. The output is a new file that takes the output's place only when the conversion
-// succeeded, so a failure leaves an earlier output as it was.
-struct Files {
-  tsd::Stream input;
-  tsd::NewFile new_output;
-  tsd::Stream& output = new_output.stream();
+// The temporary files of a conversion.
+struct Temporaries {
   tsd::Stream pre_pass;
   tsd::Stream syllables;
   tsd::Stream glyphs;
-
-  ~Files() { finish(false); }
-
-  // 0, or the new output's failure (tsd::NewFile::kWriteFailed, kNotReplaced).
-  int finish(bool succeeded) {
-    input.close();
-    int output_result = 0;
-    if (succeeded)
-      output_result = new_output.commit();
-    else
-      new_output.abandon();
-    pre_pass.close();
-    syllables.close();
-    glyphs.close();
-    return output_result;
-  }
 };
 
-void log_output_not_opened(const char* output_path) {
-  const int reason = errno;
-  log_status("Program could not open output file %s", output_path);
-  log_status("Please check whether this file is being used by another application.");
-  log_status("If so, close the file in the application.");
-  report_reason(output_path, reason);
-}
+// What the passes found, for the summary and the diagnostics.
+struct Findings {
+  ExtractionReport found;
+  bool extracted = false;
+  std::vector<RawWord> raw_words;
+};
 
-void log_input_not_opened(const char* input_path) {
-  const int reason = errno;
-  log_status("Could not open %s", input_path);
-  report_reason(input_path, reason);
-}
-
-// Steps over a UTF-8 byte-order mark at the very start, which editors such as Notepad write before plain
-// ASCII text; true when there was one. Otherwise the stream is back at its start.
-bool skip_byte_order_mark(tsd::Stream& input) {
-  static constexpr int kMark[] = {0xEF, 0xBB, 0xBF};
-  for (const int byte : kMark) {
-    if (input.get() != byte) {
-      input.rewind();
-      return false;
+// The input read again, for placing its problems: the file reopened in text mode, or the bytes kept while
+// it was read. Kept bytes are read back with each CR LF made one line feed, as text mode read them, and
+// `raw_offset` turns an offset in what is read back into one in the input's own bytes.
+class InputAgain {
+ public:
+  InputAgain(const char* path, const std::string* kept) : path_(path), kept_(kept) {
+    if (!path_ && kept_) {
+      const std::string& bytes = *kept_;
+      for (std::size_t at = 0; at < bytes.size(); ++at) {
+        if (bytes[at] == '\r' && at + 1 < bytes.size() && bytes[at + 1] == '\n') {
+          pairs_.push_back(text_.size());
+          ++at;
+        }
+        text_ += bytes[at];
+      }
     }
+  }
+  bool available() const { return path_ || kept_; }
+  tsd::Stream open() const {
+    if (path_) return tsd::Stream::open_read(path_, tsd::Stream::Mode::text);
+    tsd::Stream copy = tsd::Stream::temporary();
+    copy.write(text_);
+    copy.rewind();
+    return copy;
+  }
+  std::string bytes() const { return path_ ? read_bytes(path_) : *kept_; }
+  std::uint64_t raw_offset(std::uint64_t offset) const {
+    return offset + static_cast<std::uint64_t>(std::lower_bound(pairs_.begin(), pairs_.end(), offset) -
+                                               pairs_.begin());
+  }
+
+ private:
+  const char* path_;
+  const std::string* kept_;
+  std::string text_;
+  std::vector<std::uint64_t> pairs_;  // where each CR LF's line feed lies in text_
+};
+
+void log_output_not_opened(const ConversionContext& context, const char* output_path) {
+  const int reason = errno;
+  context.log_status("Program could not open output file %s", output_path);
+  context.log_status("Please check whether this file is being used by another application.");
+  context.log_status("If so, close the file in the application.");
+  context.diagnostics.report_reason(output_path, reason);
+}
+
+void log_input_not_opened(const ConversionContext& context, const char* input_path) {
+  const int reason = errno;
+  context.log_status("Could not open %s", input_path);
+  context.diagnostics.report_reason(input_path, reason);
+}
+
+// The checks that need nothing opened: a known conversion type, and the tables it needs.
+bool request_usable(const ConversionContext& context, const ConversionRequest& request) {
+  if (request.conversion_type < kWylieToTsendrel || request.conversion_type > kKvtsToUnicodeRtf) {
+    context.log_status("Unknown conversion type %d.", request.conversion_type);
+    return false;
+  }
+  const bool scheme_only = request.conversion_type == kWylieToKvts || request.conversion_type == kKvtsToWylie;
+  if ((!scheme_only && !context.translit_tables) ||
+      (request.conversion_type <= kKvtsToTsendrel && (!context.key_tables || !context.rtf_fonts))) {
+    context.log_status("The conversion tables are not loaded.");
+    return false;
   }
   return true;
 }
 
+enum class Start { text, not_text, unreadable };
+
+// Looks at the first characters of the input without reading them away, so that a stream which cannot be
+// rewound is checked too; then steps over a UTF-8 byte-order mark at the very start, which editors such as
+// Notepad write before plain ASCII text.
+Start check_start(const ConversionContext& context, tsd::Stream& input) {
+  unsigned char head[sizeof kByteOrderMark + kCheckedLength];
+  const std::size_t n = input.peek(head, sizeof head);
+  // A path that opens but cannot be read (a directory) is no input file.
+  if (input.error()) return Start::unreadable;
+  const bool mark =
+      n >= sizeof kByteOrderMark && std::memcmp(head, kByteOrderMark, sizeof kByteOrderMark) == 0;
+  const std::size_t first = mark ? sizeof kByteOrderMark : 0;
+  for (std::size_t i = first; i < std::min(n, first + kCheckedLength); ++i) {
+    if (head[i] > 127) {
+      context.log_status("Error: File begins with non-text characters. Skipping file.");
+      return Start::not_text;
+    }
+  }
+  if (mark)
+    for (std::size_t i = 0; i < sizeof kByteOrderMark; ++i) input.get();
+  return Start::text;
+}
+
+// Steps over a byte-order mark at the start of a stream read again, as the conversion stepped over it.
+void skip_byte_order_mark(tsd::Stream& input) {
+  unsigned char head[sizeof kByteOrderMark];
+  if (input.peek(head, sizeof head) == sizeof head && std::memcmp(head, kByteOrderMark, sizeof head) == 0)
+    for (std::size_t i = 0; i < sizeof head; ++i) input.get();
+}
+
 // After its writer: flushed and back at its start, or a write failure logged.
-bool rewind_written(tsd::Stream& file) {
+bool rewind_written(const ConversionContext& context, tsd::Stream& file) {
   if (file.rewind() == 0 && !file.error()) return true;
-  log_status("%s", kWriteFailed);
+  context.log_status("%s", kWriteFailed);
   return false;
 }
 
 // Copies an intermediate file to the output unchanged.
-bool copy_stage(tsd::Stream& from, tsd::Stream& to) {
+bool copy_stage(const ConversionContext& context, tsd::Stream& from, tsd::Stream& to) {
   for (int c; (c = from.get()) != tsd::Stream::end;)
     if (to.put(c) == tsd::Stream::end) break;
   if (to.flush() == 0 && !to.error() && !from.error()) return true;
-  log_status("%s", kWriteFailed);
+  context.log_status("%s", kWriteFailed);
   return false;
 }
 
 // After the extraction: the Unicode pass straight into the output, or into the glyph-code file's place
 // and then the Unicode RTF writer. Their failures are logged as those of the font-code pass and the RTF
 // writer.
-int unicode_passes(Files& files, const ConversionRequest& request, Stage stage) {
+int unicode_passes(const ConversionContext& context, const ConversionRequest& request, tsd::Stream& output,
+                   Stage stage, Temporaries& files) {
   const bool rtf =
       request.conversion_type == kWylieToUnicodeRtf || request.conversion_type == kKvtsToUnicodeRtf;
-  tsd::Stream& text = rtf ? files.glyphs : files.output;
+  tsd::Stream& text = rtf ? files.glyphs : output;
   if (unicode_pass(files.syllables, text, request.keep_cr,
-                   rtf ? UnicodePassages::markers : UnicodePassages::text) < 0) {
-    log_status("Tsendrel text conversion failure.");
+                   rtf ? UnicodePassages::markers : UnicodePassages::text, context.status) < 0) {
+    context.log_status("Tsendrel text conversion failure.");
     return -1;
   }
   if (files.syllables.error()) {
-    log_status("%s", kWriteFailed);
+    context.log_status("%s", kWriteFailed);
     return -1;
   }
   if (!rtf) return 0;
-  if (!rewind_written(files.glyphs)) return -1;
-  if (stage == Stage::glyphs) return copy_stage(files.glyphs, files.output) ? 0 : -1;
-  if (write_unicode_rtf(files.glyphs, files.output, request.unicode_font, request.roman_size,
-                        request.tib_size, request.small_tib_size) < 0) {
-    if (files.output.error() || files.glyphs.error()) log_status("%s", kWriteFailed);
-    log_status("Tsendrel rtf conversion failure.");
+  if (!rewind_written(context, files.glyphs)) return -1;
+  if (stage == Stage::glyphs) return copy_stage(context, files.glyphs, output) ? 0 : -1;
+  if (write_unicode_rtf(files.glyphs, output, request.unicode_font, request.roman_size, request.tib_size,
+                        request.small_tib_size) < 0) {
+    if (output.error() || files.glyphs.error()) context.log_status("%s", kWriteFailed);
+    context.log_status("Tsendrel rtf conversion failure.");
     return -1;
   }
   return 0;
 }
 
-int run_passes(Files& files, const ConversionRequest& request, Stage stage, ExtractionReport& found,
-               bool& extracted, std::vector<RawWord>& raw_words) {
+// The passes of the request's conversion type, in their order, from the input to the output through the
+// temporary files; a stage before the end copies its file to the output instead.
+int run_passes(ConversionContext& context, const ConversionRequest& request, tsd::Stream& input,
+               tsd::Stream& output, Stage stage, Temporaries& files, Findings& findings) {
   const int type = request.conversion_type;
   if (type == kKvtsToWylie || type == kWylieToKvts) {
     if (type == kKvtsToWylie)
-      kvts_to_wylie(files.input, files.output);
+      kvts_to_wylie(input, output);
     else
-      wylie_to_kvts(files.input, files.output);
-    if (files.output.flush() != 0 || files.output.error()) {
-      log_status("%s", kWriteFailed);
+      wylie_to_kvts(input, output);
+    if (output.flush() != 0 || output.error()) {
+      context.log_status("%s", kWriteFailed);
       return -1;
     }
     return 0;
   }
 
-  tsd::Stream* source = &files.input;
+  tsd::Stream* source = &input;
   if (starts_with_wylie(type)) {
-    wylie_to_kvts(files.input, files.pre_pass);
-    if (!rewind_written(files.pre_pass)) return -1;
-    if (stage == Stage::pre_pass) return copy_stage(files.pre_pass, files.output) ? 0 : -1;
+    wylie_to_kvts(input, files.pre_pass);
+    if (!rewind_written(context, files.pre_pass)) return -1;
+    if (stage == Stage::pre_pass) return copy_stage(context, files.pre_pass, output) ? 0 : -1;
     source = &files.pre_pass;
   } else {
     files.pre_pass.close();
   }
 
-  extract_syllables(*source, files.syllables, *request.translit_tables, request.check_syllables, &found);
-  extracted = true;
-  if (!rewind_written(files.syllables)) return -1;
-  if (stage == Stage::syllables) return copy_stage(files.syllables, files.output) ? 0 : -1;
+  extract_syllables(*source, files.syllables, *context.translit_tables, request.check_syllables,
+                    &findings.found);
+  findings.extracted = true;
+  if (!rewind_written(context, files.syllables)) return -1;
+  if (stage == Stage::syllables) return copy_stage(context, files.syllables, output) ? 0 : -1;
 
-  if (writes_unicode(type)) return unicode_passes(files, request, stage);
-  if (font_code_pass(files.syllables, files.glyphs, request.keep_cr, *request.key_tables, tsd::syllable_state,
-                     true, current_diagnostic_sink() ? &raw_words : nullptr) < 0) {
-    log_status("Tsendrel text conversion failure.");
+  if (writes_unicode(type)) return unicode_passes(context, request, output, stage, files);
+  if (font_code_pass(files.syllables, files.glyphs, request.keep_cr, *context.key_tables, context.composer,
+                     context.status, true,
+                     context.diagnostics.active() ? &findings.raw_words : nullptr) < 0) {
+    context.log_status("Tsendrel text conversion failure.");
     return -1;
   }
   if (files.syllables.error()) {
-    log_status("%s", kWriteFailed);
+    context.log_status("%s", kWriteFailed);
     return -1;
   }
-  if (!rewind_written(files.glyphs)) return -1;
-  if (stage == Stage::glyphs) return copy_stage(files.glyphs, files.output) ? 0 : -1;
+  if (!rewind_written(context, files.glyphs)) return -1;
+  if (stage == Stage::glyphs) return copy_stage(context, files.glyphs, output) ? 0 : -1;
 
-  if (write_rtf(files.glyphs, files.output, request.rtf_fonts, request.font_count, request.font_base,
+  if (write_rtf(files.glyphs, output, context.rtf_fonts, context.font_count, request.font_base,
                 request.roman_size, request.tib_size, request.small_tib_size) < 0) {
-    if (files.output.error() || files.glyphs.error()) log_status("%s", kWriteFailed);
-    log_status("Tsendrel rtf conversion failure.");
+    if (output.error() || files.glyphs.error()) context.log_status("%s", kWriteFailed);
+    context.log_status("Tsendrel rtf conversion failure.");
     return -1;
   }
   return 0;
@@ -188,7 +244,6 @@ int run_passes(Files& files, const ConversionRequest& request, Stage stage, Extr
 // its first and last offset.
 std::vector<std::pair<std::uint64_t, std::uint64_t>> words_of(tsd::Stream& in, bool names) {
   std::vector<std::pair<std::uint64_t, std::uint64_t>> words;
-  in.rewind();
   if (names) skip_byte_order_mark(in);  // as the driver skipped it
   bool in_word = false;
   int close = 0;  // the end of the passage being read
@@ -221,11 +276,21 @@ std::vector<std::pair<std::uint64_t, std::uint64_t>> words_of(tsd::Stream& in, b
   return words;
 }
 
-// Places the words that the font-code pass wrote as text at their words in the extraction's source.
-void place_raw_words(const std::vector<RawWord>& raw, tsd::Stream& syllables, tsd::Stream& source,
-                     std::vector<SourceProblem>& problems) {
+// Places the words that the font-code pass wrote as text at their words in the extraction's source: the
+// pre-pass file, or else the input read again.
+void place_raw_words(const std::vector<RawWord>& raw, tsd::Stream& syllables, tsd::Stream* pre_pass,
+                     const InputAgain& input, std::vector<SourceProblem>& problems) {
+  syllables.rewind();
   const auto written = words_of(syllables, false);
-  const auto read = words_of(source, true);
+  auto read = pre_pass && pre_pass->rewind() == 0 ? words_of(*pre_pass, true) : decltype(written){};
+  if (!pre_pass) {
+    tsd::Stream again = input.open();
+    read = words_of(again, true);
+    for (auto& [first, last] : read) {
+      first = input.raw_offset(first);
+      last = input.raw_offset(last);
+    }
+  }
   for (const RawWord& word : raw) {
     const auto after =
         std::upper_bound(written.begin(), written.end(), std::pair{word.offset, ~std::uint64_t{0}});
@@ -262,7 +327,8 @@ std::string problem_text(const SourceProblem& problem, const std::string& syllab
 // Hands every problem of the extraction to the diagnostic sink with its place in the input. The offsets
 // are in the extraction's source: the input itself, or for Wylie the KVTS of the pre-pass, whose offsets
 // the Wylie pass maps back. Runs only when there are problems to tell.
-void tell_problems(const char* input_path, bool wylie, std::vector<SourceProblem>& problems) {
+void tell_problems(const ConversionContext& context, const char* input_name, const InputAgain& input,
+                   bool wylie, std::vector<SourceProblem>& problems) {
   std::stable_sort(problems.begin(), problems.end(),
                    [](const SourceProblem& a, const SourceProblem& b) { return a.offset < b.offset; });
   // The first and last byte of each problem, in ascending order for the map.
@@ -278,113 +344,131 @@ void tell_problems(const char* input_path, bool wylie, std::vector<SourceProblem
                      [&](std::size_t a, std::size_t b) { return ends[a] < ends[b]; });
     std::vector<std::uint64_t> sorted;
     for (const std::size_t i : order) sorted.push_back(ends[i]);
-    tsd::Stream input = tsd::Stream::open_read(input_path, tsd::Stream::Mode::text);
-    if (!skip_byte_order_mark(input)) input.rewind();
-    wylie_places(input, sorted);
-    for (std::size_t k = 0; k < order.size(); ++k) ends[order[k]] = sorted[k];
+    tsd::Stream again = input.open();
+    skip_byte_order_mark(again);
+    wylie_places(again, sorted);
+    for (std::size_t k = 0; k < order.size(); ++k) ends[order[k]] = input.raw_offset(sorted[k]);
   }
-  const LineIndex lines(read_bytes(input_path));
+  const LineIndex lines(input.bytes());
   for (std::size_t i = 0; i < problems.size(); ++i) {
     const Place place = lines.place(ends[2 * i]);
     const std::string text = problem_text(problems[i], lines.text(ends[2 * i], ends[2 * i + 1]));
-    current_diagnostic_sink()(
-        Diagnostic{Diagnostic::Kind::warning, input_path, place.line, place.column, text.c_str()});
+    context.diagnostics(
+        Diagnostic{Diagnostic::Kind::warning, input_name, place.line, place.column, text.c_str()});
   }
+}
+
+// The conversion proper, once the input's start has been checked: the temporary files, the passes, the
+// problems told and the input's read errors. The output is flushed by the passes, not closed.
+int convert_checked(ConversionContext& context, const ConversionRequest& request, tsd::Stream& input,
+                    tsd::Stream& output, Stage stage, const char* input_name, const InputAgain& again,
+                    ConversionReport* report) {
+  // A conversion never depends on what the context converted before.
+  context.composer = tsd::SyllableState{};
+  Temporaries files;
+  tsd::Stream* temporaries[] = {&files.pre_pass, &files.syllables, &files.glyphs};
+  for (int i = 0; i < 3; ++i) {
+    *temporaries[i] = context.temporaries(i);
+    if (!temporaries[i]->is_open()) {
+      context.log_status(i == 0 ? "Program could not open temporary file. Check for system problem."
+                                : "Program could not open temporary file. Check for system problem.\n");
+      return -1;
+    }
+  }
+
+  Findings findings;
+  int result = run_passes(context, request, input, output, stage, files, findings);
+  if (report) *report = ConversionReport{findings.extracted, findings.found.syllables, findings.found.marked};
+  const bool wylie = starts_with_wylie(request.conversion_type);
+  if (!findings.raw_words.empty() && (wylie || again.available()))
+    place_raw_words(findings.raw_words, files.syllables, wylie ? &files.pre_pass : nullptr, again,
+                    findings.found.problems);
+  if (findings.extracted && !findings.found.problems.empty() && context.diagnostics.active() &&
+      again.available())
+    tell_problems(context, input_name, again, wylie, findings.found.problems);
+  if (result == 0 && input.error()) {
+    context.log_status("Could not read %s", input_name);
+    result = -1;
+  }
+  return result;
 }
 
 }  // namespace
 
-void set_temporary_file_factory(TemporaryFileFactory factory) {
-  temporary_factory = factory;
+int convert_file(ConversionContext& context, const char* input_path, const char* output_path,
+                 const ConversionRequest& request) {
+  return convert_file_until(context, input_path, output_path, request, Stage::complete);
 }
 
-int convert_file(const char* input_path, const char* output_path, const ConversionRequest& request) {
-  return convert_file_until(input_path, output_path, request, Stage::complete);
-}
-
-int convert_file_until(const char* input_path, const char* output_path, const ConversionRequest& request,
-                       Stage stage, ConversionReport* report) {
-  // Two spellings of one existing file are refused too: opening the output would empty the input.
-  if (std::strcmp(input_path, output_path) == 0 || tsd::same_existing_file(input_path, output_path)) {
-    log_status("Input file name must not be identical to output file name.");
-    return -1;
-  }
-  if (request.conversion_type < kWylieToTsendrel || request.conversion_type > kKvtsToUnicodeRtf) {
-    log_status("Unknown conversion type %d.", request.conversion_type);
-    return -1;
-  }
+tsd::Stream::Mode output_mode(const ConversionRequest& request, Stage stage) {
   const bool scheme_only = request.conversion_type == kWylieToKvts || request.conversion_type == kKvtsToWylie;
-  if ((!scheme_only && !request.translit_tables) ||
-      (request.conversion_type <= kKvtsToTsendrel && (!request.key_tables || !request.rtf_fonts))) {
-    log_status("The conversion tables are not loaded.");
+  return stage != Stage::complete && !scheme_only ? tsd::Stream::Mode::binary : tsd::Stream::Mode::text;
+}
+
+int convert_file_until(ConversionContext& context, const char* input_path, const char* output_path,
+                       const ConversionRequest& request, Stage stage, ConversionReport* report) {
+  return convert(context, request, Endpoint{input_path}, Endpoint{output_path}, stage, report);
+}
+
+int convert(ConversionContext& context, const ConversionRequest& request, const Endpoint& in,
+            const Endpoint& out, Stage stage, ConversionReport* report) {
+  // Two spellings of one existing file are refused too: opening the output would empty the input.
+  if (in.path && out.path &&
+      (std::strcmp(in.path, out.path) == 0 || tsd::same_existing_file(in.path, out.path))) {
+    context.log_status("Input file name must not be identical to output file name.");
     return -1;
   }
+  if (!request_usable(context, request)) return -1;
 
-  Files files;
-  errno = 0;
-  files.input = tsd::Stream::open_read(input_path, tsd::Stream::Mode::text);
-  if (!files.input.is_open()) {
-    log_input_not_opened(input_path);
-    return -1;
-  }
-
-  const bool byte_order_mark = skip_byte_order_mark(files.input);
-  for (int i = 0; i < kCheckedLength; ++i) {
-    const int c = files.input.get();
-    if (c == tsd::Stream::end) break;
-    if (c > 127) {
-      log_status("Error: File begins with non-text characters. Skipping file.");
+  tsd::Stream opened;
+  if (in.path) {
+    errno = 0;
+    opened = tsd::Stream::open_read(in.path, tsd::Stream::Mode::text);
+    if (!opened.is_open()) {
+      log_input_not_opened(context, in.path);
       return -1;
     }
   }
-  // A path that opens but cannot be read (a directory) is no input file.
-  if (files.input.error() || files.input.rewind() != 0 ||
-      (byte_order_mark && !skip_byte_order_mark(files.input))) {
-    log_input_not_opened(input_path);
-    return -1;
-  }
-
-  const bool raw_stage = stage != Stage::complete && !scheme_only;
-  if (files.new_output.open(output_path, raw_stage ? tsd::Stream::Mode::binary : tsd::Stream::Mode::text) !=
-      0) {
-    log_output_not_opened(output_path);
-    return -1;
-  }
-
-  tsd::Stream* temporaries[] = {&files.pre_pass, &files.syllables, &files.glyphs};
-  for (int i = 0; i < 3; ++i) {
-    *temporaries[i] = make_temporary(i);
-    if (!temporaries[i]->is_open()) {
-      log_status(i == 0 ? "Program could not open temporary file. Check for system problem."
-                        : "Program could not open temporary file. Check for system problem.\n");
+  tsd::Stream& input = in.path ? opened : *in.stream;
+  switch (check_start(context, input)) {
+    case Start::not_text:
       return -1;
-    }
+    case Start::unreadable:
+      if (in.path)
+        log_input_not_opened(context, in.path);
+      else
+        context.log_status("Could not read %s", in.name);
+      return -1;
+    case Start::text:
+      break;
   }
 
-  ExtractionReport found;
-  bool extracted = false;
-  std::vector<RawWord> raw_words;
-  int result = run_passes(files, request, stage, found, extracted, raw_words);
-  if (report) *report = ConversionReport{extracted, found.syllables, found.marked};
-  if (!raw_words.empty()) {
-    tsd::Stream& source = starts_with_wylie(request.conversion_type) ? files.pre_pass : files.input;
-    place_raw_words(raw_words, files.syllables, source, found.problems);
+  // An output file is a new file that takes the old one's place only when the conversion succeeded, so a
+  // failure leaves an earlier output as it was.
+  tsd::NewFile new_output;
+  if (out.path && new_output.open(out.path, output_mode(request, stage)) != 0) {
+    log_output_not_opened(context, out.path);
+    return -1;
   }
-  if (extracted && !found.problems.empty() && current_diagnostic_sink())
-    tell_problems(input_path, starts_with_wylie(request.conversion_type), found.problems);
-  if (result == 0 && files.input.error()) {
-    log_status("Could not read %s", input_path);
-    result = -1;
+  tsd::Stream& output = out.path ? new_output.stream() : *out.stream;
+  const int result = convert_checked(context, request, input, output, stage, in.shown(),
+                                     InputAgain(in.path, in.kept), report);
+  opened.close();
+  if (result != 0) return result;
+  if (!out.path) {
+    if (output.flush() == 0 && !output.error()) return 0;
+    context.log_status("%s", kWriteFailed);
+    return -1;
   }
-  switch (files.finish(result == 0)) {
+  switch (new_output.commit()) {
     case tsd::NewFile::kWriteFailed:
-      log_status("%s", kWriteFailed);
+      context.log_status("%s", kWriteFailed);
       return -1;
     case tsd::NewFile::kNotReplaced:
-      log_output_not_opened(output_path);
+      log_output_not_opened(context, out.path);
       return -1;
     default:
-      return result;
+      return 0;
   }
 }
 

@@ -1,17 +1,18 @@
-// The conversion driver: converts one input file (text mode) into one output file (text mode) by the
-// request's conversion type, chaining the passes through three anonymous temporary files and logging every
-// failure as a status line.
+// The conversion driver: converts one input into one output by the request's conversion type, chaining
+// the passes through three temporary files and logging every failure as a status line of its context.
+// The conversion proper reads an input stream (text mode) and writes an output stream; the path layer
+// around it opens the files, refuses an output that is the input, and puts the new output in the old one's
+// place only when the conversion succeeded.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
+#include "conversion_context.h"
 #include "conversion_request.h"
 #include "platform/stream.h"
 
 namespace tarvex {
-
-// 0 when the conversion ran to its end, -1 after a failure was logged.
-int convert_file(const char* input_path, const char* output_path, const ConversionRequest& request);
 
 // Where a conversion to Tibetan fonts stops when only an intermediate file is wanted: the bytes of that
 // file are written to the output unchanged (in binary mode).
@@ -24,15 +25,33 @@ struct ConversionReport {
   std::int64_t not_converted = 0;
 };
 
-// With a diagnostic sink installed, every problem the passes found is handed to it with its place in the
-// input file (for Wylie input, in the Wylie).
-int convert_file_until(const char* input_path, const char* output_path, const ConversionRequest& request,
-                       Stage stage, ConversionReport* report = nullptr);
+// 0 when the conversion ran to its end, -1 after a failure was logged. With a diagnostic sink in the
+// context, every problem the passes found is handed to it with its place in the input file (for Wylie
+// input, in the Wylie). Each conversion starts with the context's composer at rest.
+int convert_file(ConversionContext& context, const char* input_path, const char* output_path,
+                 const ConversionRequest& request);
+int convert_file_until(ConversionContext& context, const char* input_path, const char* output_path,
+                       const ConversionRequest& request, Stage stage, ConversionReport* report = nullptr);
 
-// Makes the temporary files of a conversion: `which` is 0 (pre-pass file), 1 (syllable file) or 2
-// (glyph-code file). A stream that is not open means the file could not be created. Tests install their own
-// to simulate failures; null restores anonymous temporary files.
-using TemporaryFileFactory = tsd::Stream (*)(int which);
-void set_temporary_file_factory(TemporaryFileFactory factory);
+// One end of a conversion: the file at `path`, or else the open `stream`, which the lines and diagnostics
+// call `name`. An input stream (text mode, at its start) is never rewound, so standard input will do;
+// `kept`, when given, holds every byte of it once the conversion has read it (tsd::Stream::keep_bytes_read),
+// so that its problems can be placed, and without it none are told. An output stream (text mode, binary
+// for an intermediate stage) is flushed and left open, and may hold part of a failed conversion.
+struct Endpoint {
+  const char* path = nullptr;
+  tsd::Stream* stream = nullptr;
+  const char* name = nullptr;
+  const std::string* kept = nullptr;
+
+  const char* shown() const { return path ? path : name; }
+};
+
+// The mode an output is written in: text, or binary for the raw bytes of an intermediate stage.
+tsd::Stream::Mode output_mode(const ConversionRequest& request, Stage stage);
+
+// convert_file_until between any two ends.
+int convert(ConversionContext& context, const ConversionRequest& request, const Endpoint& input,
+            const Endpoint& output, Stage stage = Stage::complete, ConversionReport* report = nullptr);
 
 }  // namespace tarvex

@@ -8,23 +8,9 @@
 
 namespace tarvex {
 
-namespace {
-
-DiagnosticSink sink = nullptr;
-
-}  // namespace
-
-void set_diagnostic_sink(DiagnosticSink s) {
-  sink = s;
-}
-
-DiagnosticSink current_diagnostic_sink() {
-  return sink;
-}
-
-void report_reason(const char* path, int saved_errno) {
-  if (!sink || saved_errno == 0) return;
-  sink(Diagnostic{Diagnostic::Kind::reason, path, 0, 0, std::strerror(saved_errno)});
+void DiagnosticSink::report_reason(const char* path, int saved_errno) const {
+  if (!tell || saved_errno == 0) return;
+  tell(user, Diagnostic{Diagnostic::Kind::reason, path, 0, 0, std::strerror(saved_errno)});
 }
 
 LineIndex::LineIndex(std::string bytes) : bytes_(std::move(bytes)) {

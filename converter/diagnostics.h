@@ -1,7 +1,7 @@
 // Diagnostics: what a conversion tells beyond its status lines, for the front ends that show it: why a
 // file could not be opened (the system's reason), and the problems of an input with their places.
-// Reads nothing; hands each diagnostic to the sink the front end installed. Without a sink nothing is
-// formatted or kept, so the windows and the benchmarks pay nothing for them.
+// Reads nothing; hands each diagnostic to the sink the front end gave its conversion context. Without a
+// sink nothing is formatted or kept, so the windows and the benchmarks pay nothing for them.
 #pragma once
 
 #include <cstdint>
@@ -19,12 +19,17 @@ struct Diagnostic {
   const char* text;
 };
 
-using DiagnosticSink = void (*)(const Diagnostic& diagnostic);
-void set_diagnostic_sink(DiagnosticSink sink);
-DiagnosticSink current_diagnostic_sink();
+struct DiagnosticSink {
+  void (*tell)(void* user, const Diagnostic& diagnostic) = nullptr;
+  void* user = nullptr;
 
-// Hands the reason for a failure (the text of a saved errno) to the sink, if any.
-void report_reason(const char* path, int saved_errno);
+  bool active() const { return tell != nullptr; }
+  void operator()(const Diagnostic& diagnostic) const {
+    if (tell) tell(user, diagnostic);
+  }
+  // Hands the reason for a failure (the text of a saved errno) to the sink, if any.
+  void report_reason(const char* path, int saved_errno) const;
+};
 
 // A place in a file: line and column from 1. Lines end at LF (a CR LF is one line end); a UTF-8
 // byte-order mark at the very start takes no column.

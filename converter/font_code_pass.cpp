@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "layout.h"
-#include "log_status.h"
 #include "translit_tables.h"
 #include "word_memo.h"
 
@@ -60,13 +59,15 @@ class TypedKeys {
 class FontCodePass {
  public:
   FontCodePass(tsd::Stream& in, tsd::Stream& out, int keep_cr, const ConverterKeyTables& key_tables,
-               tsd::SyllableState& state, bool memoise_words, std::vector<RawWord>* raw_words)
+               tsd::SyllableState& state, const StatusSink& status, bool memoise_words,
+               std::vector<RawWord>* raw_words)
       : in_(in),
         out_(out),
         memoise_words_(memoise_words),
         raw_words_(raw_words),
         key_tables_(key_tables),
         state_(state),
+        status_(status),
         layout_(marks_, keep_cr != 0) {}
 
   int run();
@@ -99,6 +100,7 @@ class FontCodePass {
   std::vector<RawWord>* raw_words_;
   const ConverterKeyTables& key_tables_;
   tsd::SyllableState& state_;
+  const StatusSink& status_;
   WordMemo memo_;
 
   LayoutMarks marks_;
@@ -127,7 +129,7 @@ int FontCodePass::run() {
   for (;;) {
     if (c == tsd::Stream::end) {
       if (!end_word() || out_.flush() != 0) {
-        log_status("%s", kWriteFailed);
+        status_.log_status("%s", kWriteFailed);
         return -1;
       }
       return 0;
@@ -157,7 +159,7 @@ FontCodePass::Step FontCodePass::handle(int c, Kind kind) {
       break;
   }
   if (ok) return Step::done;
-  log_status("%s", kWriteFailed);
+  status_.log_status("%s", kWriteFailed);
   return Step::failed;
 }
 
@@ -174,24 +176,24 @@ bool FontCodePass::end_word() {
 bool FontCodePass::passage(int close, const char* missing) {
   const bool bracket = close == ']';
   if (!layout_.passage_start(stream_out_, bracket)) {
-    log_status("%s", kWriteFailed);
+    status_.log_status("%s", kWriteFailed);
     return false;
   }
   int c;
   while ((c = in_.get()) != close) {
     if (c == tsd::Stream::end) {
       // The bytes copied so far stay in the file.
-      if (out_.flush() != 0) log_status("%s", kWriteFailed);
-      log_status("%s", missing);
+      if (out_.flush() != 0) status_.log_status("%s", kWriteFailed);
+      status_.log_status("%s", missing);
       return false;
     }
     if (!put(c)) {
-      log_status("%s", kWriteFailed);
+      status_.log_status("%s", kWriteFailed);
       return false;
     }
   }
   if (!layout_.passage_end(stream_out_, bracket)) {
-    log_status("%s", kWriteFailed);
+    status_.log_status("%s", kWriteFailed);
     return false;
   }
   return true;
@@ -329,7 +331,7 @@ int FontCodePass::keys(int c) {
   if (raw_words_) raw_words_->push_back({in_.read_offset() - 1, refused});
   // A refused key puts back the white space that ends the raw passage; an overflowing word consumes it.
   if (!raw_passage(refused)) {
-    log_status("%s", kWriteFailed);
+    status_.log_status("%s", kWriteFailed);
     return kFailed;
   }
   // The word is written whole as text; a stack left open would swallow the next word.
@@ -357,9 +359,9 @@ bool FontCodePass::raw_passage(bool put_back_white) {
 }  // namespace
 
 int font_code_pass(tsd::Stream& syllables, tsd::Stream& glyphs, int keep_cr,
-                   const ConverterKeyTables& key_tables, tsd::SyllableState& state, bool memoise_words,
-                   std::vector<RawWord>* raw_words) {
-  FontCodePass pass(syllables, glyphs, keep_cr, key_tables, state, memoise_words, raw_words);
+                   const ConverterKeyTables& key_tables, tsd::SyllableState& state, const StatusSink& status,
+                   bool memoise_words, std::vector<RawWord>* raw_words) {
+  FontCodePass pass(syllables, glyphs, keep_cr, key_tables, state, status, memoise_words, raw_words);
   return pass.run();
 }
 

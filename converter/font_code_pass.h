@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "composer.h"
+#include "log_status.h"
 #include "platform/stream.h"
 
 namespace tarvex {
@@ -17,8 +18,8 @@ inline constexpr int kTypedKeysSize = 176;  // key characters remembered for a r
 using ConverterKeyTables = tsd::KeyTables<tsd::kConverterForms>;
 
 // Returns 0 when the whole syllable file was converted, -1 after logging a failed write or an open bracket
-// or brace. A raw passage writes each key character as its `key_text`. `state` is the composer's
-// process-wide state unless a test gives its own. Words already made are replayed from memory; without
+// or brace to `status`. A raw passage writes each key character as its `key_text`. `state` is the composer
+// state of the conversion. Words already made are replayed from memory; without
 // `memoise_words` every key goes through the composer (the tests compare the two).
 // `raw_words`, when given, receives the offset in the syllable file of every key at which a word became a
 // raw passage, the composer having refused it (`refused` true) or its glyphs overflowing the word.
@@ -27,7 +28,7 @@ struct RawWord {
   bool refused;
 };
 int font_code_pass(tsd::Stream& syllables, tsd::Stream& glyphs, int keep_cr,
-                   const ConverterKeyTables& key_tables, tsd::SyllableState& state = tsd::syllable_state,
+                   const ConverterKeyTables& key_tables, tsd::SyllableState& state, const StatusSink& status,
                    bool memoise_words = true, std::vector<RawWord>* raw_words = nullptr);
 
 // Writes one word's glyph bytes with every take-back (20) applied; returns the number of bytes written,

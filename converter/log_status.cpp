@@ -9,28 +9,22 @@ namespace {
 
 constexpr int kLineSize = 8192;
 
-LogStatusFn status_hook = nullptr;
-
 }  // namespace
 
-void set_log_status(LogStatusFn fn) {
-  status_hook = fn;
-}
-
-LogStatusFn current_log_status() {
-  return status_hook;
-}
-
-void log_status(const char* format, ...) {
-  char line[kLineSize];
+void StatusSink::log_status(const char* format, ...) const {
   va_list args;
   va_start(args, format);
-  std::vsnprintf(line, sizeof line, format, args);
+  log_status_v(format, args);
   va_end(args);
-  if (status_hook) {
-    status_hook(line);
+}
+
+void StatusSink::log_status_v(const char* format, va_list args) const {
+  char text[kLineSize];
+  std::vsnprintf(text, sizeof text, format, args);
+  if (line) {
+    line(user, text);
   } else {
-    std::fputs(line, stderr);
+    std::fputs(text, stderr);
     std::fputc('\n', stderr);
   }
 }

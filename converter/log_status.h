@@ -1,14 +1,18 @@
 // The status window's operation: every message of a conversion and of the batch loops becomes one line.
-// Reads nothing; writes each formatted line (at most 8191 characters) to the hook the front end installed.
+// Reads nothing; writes each formatted line (at most 8191 characters) to the sink's function, which the
+// front end gave, or to standard error when there is none.
 #pragma once
+
+#include <cstdarg>
 
 namespace tarvex {
 
-void log_status(const char* format, ...) __attribute__((format(printf, 1, 2)));
+struct StatusSink {
+  void (*line)(void* user, const char* text) = nullptr;
+  void* user = nullptr;
 
-// Receives each status line as it is logged. Without a hook the lines go to standard error.
-using LogStatusFn = void (*)(const char* line);
-void set_log_status(LogStatusFn fn);
-LogStatusFn current_log_status();
+  void log_status(const char* format, ...) const __attribute__((format(printf, 2, 3)));
+  void log_status_v(const char* format, va_list args) const __attribute__((format(printf, 2, 0)));
+};
 
 }  // namespace tarvex

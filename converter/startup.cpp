@@ -7,16 +7,6 @@
 
 namespace tarvex {
 
-namespace {
-
-ConverterTables tables;
-
-}  // namespace
-
-const ConverterTables& converter_tables() {
-  return tables;
-}
-
 std::string table_load_message(const char* file_name) {
   char message[512];
   std::snprintf(
@@ -27,14 +17,13 @@ std::string table_load_message(const char* file_name) {
   return message;
 }
 
-int load_converter_tables(const char* directory, tsd::ReportFn show_error_box, tsd::TableProblem* problem) {
+int load_converter_tables(const char* directory, ConverterTables& tables, tsd::ReportFn show_error_box,
+                          tsd::TableProblem* problem) {
   if (tables.loaded) return 0;
   tables.help_path = tsd::join_path(directory, "tarvex.txt");
   const std::string keyfont_path = tsd::join_path(directory, "keyfont");
   const std::string keymap_path = tsd::join_path(directory, "keymap");
 
-  // The process's one filling by init_translit_tables may have gone to another reader; the tables are the
-  // same.
   tables.translit_tables = built_translit_tables();
   // load_key_tables empties both tables before it reads the files.
   const int result = tsd::load_key_tables(keyfont_path.c_str(), keymap_path.c_str(), tables.key_tables,

@@ -1,5 +1,6 @@
-// Start-up of the converter: reads `keyfont` and `keymap` from the data folder, builds the transliteration
-// tables and the RTF font table, and keeps them for the life of the process.
+// Start-up of the converter: reads `keyfont` and `keymap` from the data folder and builds the
+// transliteration tables and the RTF font table into the record of its front end, which keeps it for the
+// life of the program and points its conversion contexts to it.
 #pragma once
 
 #include <array>
@@ -20,13 +21,10 @@ struct ConverterTables {
   bool loaded = false;
 };
 
-// The process-wide tables, empty until load_converter_tables succeeds.
-const ConverterTables& converter_tables();
-
-// Loads the tables once per process from `directory`. 0 on success (also when already loaded); -1 after
+// Loads the tables into `tables` from `directory`, once: 0 on success (also when already loaded); -1 after
 // handing the start-up message to `show_error_box`, after which the program ends; `problem`, when given,
 // then names the file tried and why it did not load.
-int load_converter_tables(const char* directory, tsd::ReportFn show_error_box,
+int load_converter_tables(const char* directory, ConverterTables& tables, tsd::ReportFn show_error_box,
                           tsd::TableProblem* problem = nullptr);
 
 // The start-up message for a table file that did not load ("keyfont" or "keymap").

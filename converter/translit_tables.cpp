@@ -1,5 +1,6 @@
 #include "translit_tables.h"
 
+#include <atomic>
 #include <string_view>
 
 namespace tarvex {
@@ -240,9 +241,8 @@ const TranslitTables& built_translit_tables() {
 
 void init_translit_tables(TranslitTables& tables) {
   // The tables are handed out once per process; a later call leaves even a different record as it is.
-  static bool initialised = false;
-  if (initialised) return;
-  initialised = true;
+  static std::atomic<bool> handed_out{false};
+  if (handed_out.exchange(true)) return;
   tables = built_translit_tables();
 }
 

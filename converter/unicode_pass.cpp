@@ -35,9 +35,11 @@ constexpr int kCacheBits = 11;
 
 class UnicodePass {
  public:
-  UnicodePass(tsd::Stream& in, tsd::Stream& out, int keep_cr, UnicodePassages passages, bool in_place)
+  UnicodePass(tsd::Stream& in, tsd::Stream& out, int keep_cr, UnicodePassages passages,
+              const StatusSink& status, bool in_place)
       : in_(in),
         out_(out),
+        status_(status),
         in_place_(in_place),
         layout_(marks_, keep_cr != 0),
         cache_(new CachedWord[std::size_t{1} << kCacheBits]) {
@@ -72,6 +74,7 @@ class UnicodePass {
 
   tsd::Stream& in_;
   tsd::Stream& out_;
+  const StatusSink& status_;
   const bool in_place_;
   StreamOut stream_out_{out_};
   LayoutMarks marks_;
@@ -85,7 +88,7 @@ int UnicodePass::run() {
   layout_.clear();
   for (;;) {
     if (in_place_ && !fast_run()) {
-      log_status("%s", kWriteFailed);
+      status_.log_status("%s", kWriteFailed);
       return -1;
     }
     const int c = in_.get();
@@ -93,7 +96,7 @@ int UnicodePass::run() {
     if (!step(c)) return -1;
   }
   if (out_.flush() != 0 || out_.error()) {
-    log_status("%s", kWriteFailed);
+    status_.log_status("%s", kWriteFailed);
     return -1;
   }
   return 0;
@@ -196,7 +199,7 @@ bool UnicodePass::step(int c) {
       break;
   }
   if (ok) return true;
-  log_status("%s", kWriteFailed);
+  status_.log_status("%s", kWriteFailed);
   return false;
 }
 
@@ -236,24 +239,24 @@ bool UnicodePass::put_raw(const unsigned char* keys, int n, StreamOut& out) {
 bool UnicodePass::passage(bool bracket) {
   const int close = bracket ? ']' : '}';
   if (!layout_.passage_start(stream_out_, bracket)) {
-    log_status("%s", kWriteFailed);
+    status_.log_status("%s", kWriteFailed);
     return false;
   }
   int c;
   while ((c = in_.get()) != close) {
     if (c == tsd::Stream::end) {
       // The text copied so far stays in the file.
-      if (out_.flush() != 0) log_status("%s", kWriteFailed);
-      log_status("%s", bracket ? kOpenBracket : kOpenBrace);
+      if (out_.flush() != 0) status_.log_status("%s", kWriteFailed);
+      status_.log_status("%s", bracket ? kOpenBracket : kOpenBrace);
       return false;
     }
     if (!stream_out_.put(c)) {
-      log_status("%s", kWriteFailed);
+      status_.log_status("%s", kWriteFailed);
       return false;
     }
   }
   if (!layout_.passage_end(stream_out_, bracket)) {
-    log_status("%s", kWriteFailed);
+    status_.log_status("%s", kWriteFailed);
     return false;
   }
   return true;
@@ -262,8 +265,8 @@ bool UnicodePass::passage(bool bracket) {
 }  // namespace
 
 int unicode_pass(tsd::Stream& syllables, tsd::Stream& out, int keep_cr, UnicodePassages passages,
-                 bool in_place) {
-  UnicodePass pass(syllables, out, keep_cr, passages, in_place);
+                 const StatusSink& status, bool in_place) {
+  UnicodePass pass(syllables, out, keep_cr, passages, status, in_place);
   return pass.run();
 }
 

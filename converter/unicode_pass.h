@@ -5,6 +5,7 @@
 // its key texts inside a raw passage, as the font-code pass writes a word that the composer refused.
 #pragma once
 
+#include "log_status.h"
 #include "platform/stream.h"
 
 namespace tarvex {
@@ -14,10 +15,10 @@ namespace tarvex {
 enum class UnicodePassages { text, markers };
 
 // Returns 0 when the whole syllable file was converted, -1 after logging a failed write or a bracket or
-// brace left open (the font-code pass's messages). Words and what lies between them are converted in
-// place in the streams' windows; without `in_place` everything goes through get and put (the tests compare
-// the two).
+// brace left open (the font-code pass's messages) to `status`. Words and what lies between them are
+// converted in place in the streams' windows; without `in_place` everything goes through get and put (the
+// tests compare the two).
 int unicode_pass(tsd::Stream& syllables, tsd::Stream& out, int keep_cr, UnicodePassages passages,
-                 bool in_place = true);
+                 const StatusSink& status, bool in_place = true);
 
 }  // namespace tarvex

@@ -4,8 +4,6 @@
 
 namespace tsd {
 
-SyllableState syllable_state;
-
 namespace {
 
 constexpr unsigned char kSymbolFont1 = kFontBase + 32;  // "vowa"

@@ -37,9 +37,6 @@ struct SyllableState {
   std::int64_t oldest_key_read = 0;
 };
 
-// The process-wide state of the deliverables.
-extern SyllableState syllable_state;
-
 // Everything the composer reads: both tables as loaded, and the stack index built from tib_chars.
 template <int Forms>
 struct KeyTables {
@@ -60,8 +57,7 @@ int load_key_tables(const char* keyfont_path, const char* keymap_path, KeyTables
 // Handles one key: writes its NUL-terminated glyph string into `buf` (kGlyphBufferSize bytes) and returns
 // 1 (handled), 0 (consumed: `a` outside a stack, keys 24 and 25) or -1 (match stack full, nothing changed).
 template <int Forms>
-int compose_key(int key, unsigned char* buf, const KeyTables<Forms>& tables,
-                SyllableState& state = syllable_state);
+int compose_key(int key, unsigned char* buf, const KeyTables<Forms>& tables, SyllableState& state);
 // The same, also giving the glyph string's length, for callers that collect strings by the million.
 template <int Forms>
 int compose_key(int key, unsigned char* buf, const KeyTables<Forms>& tables, SyllableState& state,

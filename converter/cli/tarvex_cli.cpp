@@ -8,15 +8,15 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
-#include <random>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "batch.h"
+#include "conversion_context.h"
 #include "diagnostics.h"
-#include "log_status.h"
 #include "platform/path.h"
 #include "platform/stream.h"
 #include "startup.h"
@@ -30,6 +30,7 @@ namespace fs = std::filesystem;
 constexpr int kExitConverted = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr long kMaxJobs = 256;
 
 constexpr char kHelp[] =
     R"(Usage: tarvex-cli [options] FILE...
@@ -103,59 +104,45 @@ when --help or --version could not be written; 2 for bad usage (a size out of ra
 included), or when keyfont or keymap does not load.
 )";
 
-// Standard input and output pass through temporary files; status lines and diagnostics name them as
-// "<stdin>" and "<stdout>" instead.
-struct StandardStreams {
-  std::string input_path;
-  std::string output_path;
-} standard;
-
-std::string shown(std::string text) {
-  for (const auto& [path, name] :
-       {std::pair{standard.input_path, "<stdin>"}, {standard.output_path, "<stdout>"}}) {
-    if (path.empty()) continue;
-    for (std::size_t at; (at = text.find(path)) != std::string::npos;) text.replace(at, path.size(), name);
-  }
-  return text;
-}
-
-// Warnings of the file being converted: at most `limit` are shown, then how many more there were.
-struct Warnings {
+// What the command line shows of a conversion: every status line, and the warnings of the file being
+// converted, at most `limit` of them, then how many more there were.
+struct Shown {
   bool quiet = false;
   long limit = 20;
-  std::string path;
+  std::string path;  // the file whose warnings are counted
   long count = 0;
-} warnings;
+};
 
-void print_hidden_warnings() {
-  if (warnings.count > warnings.limit && !warnings.quiet)
-    std::fprintf(stderr, "%s: %ld more warnings not shown\n", shown(warnings.path).c_str(),
-                 warnings.count - warnings.limit);
-  warnings.count = 0;
+void print_hidden_warnings(Shown& shown) {
+  if (shown.count > shown.limit && !shown.quiet)
+    std::fprintf(stderr, "%s: %ld more warnings not shown\n", shown.path.c_str(), shown.count - shown.limit);
+  shown.count = 0;
 }
 
-void print_line(const char* line) {
-  print_hidden_warnings();
-  std::fputs(shown(line).c_str(), stderr);
+void print_line(void* user, const char* line) {
+  print_hidden_warnings(*static_cast<Shown*>(user));
+  std::fputs(line, stderr);
   std::fputc('\n', stderr);
 }
 
 void report_startup(const char* message) {
-  print_line(message);
+  std::fputs(message, stderr);
+  std::fputc('\n', stderr);
 }
 
 // The reason for a failure, after the status lines that report it, in the form of the system's tools.
-void print_diagnostic(const Diagnostic& d) {
+void print_diagnostic(void* user, const Diagnostic& d) {
+  Shown& shown = *static_cast<Shown*>(user);
   if (d.kind == Diagnostic::Kind::reason) {
-    std::fprintf(stderr, "tarvex-cli: %s: %s\n", shown(d.path).c_str(), d.text);
+    std::fprintf(stderr, "tarvex-cli: %s: %s\n", d.path, d.text);
     return;
   }
-  if (d.path != warnings.path) {
-    print_hidden_warnings();
-    warnings.path = d.path;
+  if (d.path != shown.path) {
+    print_hidden_warnings(shown);
+    shown.path = d.path;
   }
-  if (++warnings.count <= warnings.limit && !warnings.quiet)
-    std::fprintf(stderr, "%s:%d:%d: warning: %s\n", shown(d.path).c_str(), d.line, d.column, d.text);
+  if (++shown.count <= shown.limit && !shown.quiet)
+    std::fprintf(stderr, "%s:%d:%d: warning: %s\n", d.path, d.line, d.column, d.text);
 }
 
 int usage_error(const std::string& message) {
@@ -163,55 +150,10 @@ int usage_error(const std::string& message) {
   return kExitUsage;
 }
 
-// A private folder under the system's temporary folder, removed with its contents at the end.
-class TempFolder {
- public:
-  TempFolder() {
-    std::random_device random;
-    std::error_code error;
-    const fs::path base = fs::temp_directory_path(error);
-    for (int attempt = 0; attempt < 100 && !error && path_.empty(); ++attempt) {
-      fs::path candidate = base / ("tarvex-cli-" + std::to_string(random()));
-      if (fs::create_directory(candidate, error)) path_ = candidate.string();
-    }
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) fs::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
-bool copy_stream(std::FILE* from, std::FILE* to) {
-  char buffer[1 << 16];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, from)) > 0)
-    if (std::fwrite(buffer, 1, n, to) != n) return false;
-  return !std::ferror(from) && std::fflush(to) == 0;
-}
-
-bool copy_stdin_to(const std::string& path) {
-  std::FILE* out = std::fopen(path.c_str(), "wb");
-  if (!out) return false;
-  const bool ok = copy_stream(stdin, out);
-  return std::fclose(out) == 0 && ok;
-}
-
-bool copy_to_stdout(const std::string& path) {
-  std::FILE* in = std::fopen(path.c_str(), "rb");
-  if (!in) return false;
-  const bool ok = copy_stream(in, stdout);
-  std::fclose(in);
-  return ok;
-}
-
 struct Options {
   BatchChoices choices;
+  Shown shown;
+  int jobs = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
   std::optional<std::string> data_dir;
   std::optional<std::string> output;
   std::optional<std::string> pattern;
@@ -253,6 +195,7 @@ constexpr option kOptions[] = {
     {"quiet", no_argument, nullptr, 'q'},
     {"max-warnings", required_argument, nullptr, kMaxWarnings},
     {"unicode-font", required_argument, nullptr, kUnicodeFont},
+    {"jobs", required_argument, nullptr, 'j'},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -261,7 +204,7 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
   options.choices.conversion_type = kWylieToTsendrel;
   int tib_size = kDefaultTibSize, small_size = kDefaultSmallTibSize;
   opterr = 0;  // the messages below name the option as the user wrote it
-  for (int c; (c = getopt_long(argc, argv, ":t:f:d:o:r:hq", kOptions, nullptr)) != -1;) {
+  for (int c; (c = getopt_long(argc, argv, ":t:f:d:o:r:j:hq", kOptions, nullptr)) != -1;) {
     const std::string value = optarg ? optarg : "";
     switch (c) {
       case 'h':
@@ -274,14 +217,23 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
         options.choices.keep_cr = true;
         break;
       case 'q':
-        warnings.quiet = true;
+        options.shown.quiet = true;
         break;
       case kMaxWarnings: {
         char* end = nullptr;
         const long n = std::strtol(value.c_str(), &end, 10);
         if (value.empty() || *end != '\0' || n < 0 || value[0] < '0' || value[0] > '9')
           return usage_error("--max-warnings needs a whole number, not '" + value + "'");
-        warnings.limit = n;
+        options.shown.limit = n;
+        break;
+      }
+      case 'j': {
+        char* end = nullptr;
+        const long n = std::strtol(value.c_str(), &end, 10);
+        if (value.empty() || *end != '\0' || n < 1 || n > kMaxJobs || value[0] < '0' || value[0] > '9')
+          return usage_error("-j needs a whole number from 1 to " + std::to_string(kMaxJobs) + ", not '" +
+                             value + "'");
+        options.jobs = static_cast<int>(n);
         break;
       }
       case 't': {
@@ -404,24 +356,25 @@ int main(int argc, char** argv) {
   Options options;
   if (const auto done = parse(argc, argv, options)) return *done;
 
-  set_log_status(print_line);
-  set_diagnostic_sink(print_diagnostic);
   const std::string data = data_folder(options);
+  ConverterTables tables;
   tsd::TableProblem problem;
-  if (load_converter_tables(data.c_str(), report_startup, &problem) != 0) {
+  if (load_converter_tables(data.c_str(), tables, report_startup, &problem) != 0) {
     if (!problem.path.empty())
       std::fprintf(stderr, "tarvex-cli: %s: %s\n", problem.path.c_str(), problem.why.c_str());
     return kExitUsage;
   }
-  const ConverterTables& tables = converter_tables();
+  ConversionContext context = make_context(tables);
+  context.status = StatusSink{print_line, &options.shown};
+  context.diagnostics = DiagnosticSink{print_diagnostic, &options.shown};
 
   ConversionRequest request;
-  fill_request(request, options.choices, tables);
+  fill_request(request, options.choices, context);
 
   if (options.pattern) {
     std::vector<std::string> found;
     for (const std::string& folder : options.files) search_files(folder, *options.pattern, found);
-    return exit_status(convert_found_files(request, found));
+    return exit_status(convert_found_files(context, request, found, {}, options.jobs));
   }
 
   const bool reads_stdin = options.files.front() == "-";
@@ -429,28 +382,23 @@ int main(int argc, char** argv) {
   if (!reads_stdin && !options.output) {
     std::vector<SelectedFile> files;
     for (const std::string& file : options.files) files.push_back(selected(file));
-    return exit_status(convert_selected_files(request, files));
+    return exit_status(convert_selected_files(context, request, files, options.jobs));
   }
 
-  TempFolder temp;
-  if ((reads_stdin || to_stdout) && temp.path().empty()) {
-    print_line("tarvex-cli: could not create a temporary folder");
-    return kExitFailed;
-  }
-  std::string input = options.files.front();
+  // Standard input and output are converted straight through; the bytes of standard input are kept only
+  // for placing its warnings.
+  tsd::Stream standard_input, standard_output;
+  std::string kept;
+  Endpoint input{options.files.front().c_str()};
   if (reads_stdin) {
-    input = standard.input_path = tsd::join_path(temp.path(), "stdin.txt");
-    if (!copy_stdin_to(input)) {
-      print_line("tarvex-cli: could not copy standard input to a temporary file");
-      return kExitFailed;
-    }
+    standard_input = tsd::Stream::adopt(stdin, tsd::Stream::Mode::text, false);
+    if (!options.shown.quiet) standard_input.keep_bytes_read(&kept);
+    input = Endpoint{nullptr, &standard_input, "<stdin>", options.shown.quiet ? nullptr : &kept};
   }
-  const std::string output = to_stdout ? tsd::join_path(temp.path(), "stdout.rtf") : *options.output;
-  if (to_stdout) standard.output_path = output;
-  const BatchResult result = convert_to_output(request, input, output, {}, options.stage);
-  if (to_stdout && result.converted == 1 && !copy_to_stdout(output)) {
-    print_line("tarvex-cli: could not write to standard output");
-    return kExitFailed;
+  Endpoint output{to_stdout ? nullptr : options.output->c_str()};
+  if (to_stdout) {
+    standard_output = tsd::Stream::adopt(stdout, output_mode(request, options.stage), false);
+    output = Endpoint{nullptr, &standard_output, "<stdout>"};
   }
-  return exit_status(result);
+  return exit_status(convert_to_output(context, request, input, output, options.stage));
 }

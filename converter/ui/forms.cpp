@@ -81,9 +81,13 @@ TDebugText::TDebugText() {
 
 BatchHooks TDebugText::hooks() {
   BatchHooks hooks;
-  hooks.status_line = [this](const char* line) { add_line(line); };
   hooks.clear_status = [this] { clear_and_show(); };
   return hooks;
+}
+
+StatusSink TDebugText::status_sink() {
+  return StatusSink{[](void* window, const char* line) { static_cast<TDebugText*>(window)->add_line(line); },
+                    this};
 }
 
 void TDebugText::clear_and_show() {
@@ -147,6 +151,8 @@ bool create_forms(Forms& forms) {
   if (!forms.MainForm->tables_loaded()) return false;
   forms.Instructions = std::make_unique<TInstructions>();
   forms.DebugText = std::make_unique<TDebugText>();
+  forms.context = make_context(forms.tables);
+  forms.context.status = forms.DebugText->status_sink();
   forms.WildcardForm = std::make_unique<TWildcardForm>(forms);
   forms.AboutForm = std::make_unique<TAboutForm>();
   forms.HelpForm = std::make_unique<THelpForm>();

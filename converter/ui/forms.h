@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "batch.h"
+#include "conversion_context.h"
 #include "conversion_request.h"
+#include "startup.h"
 
 class QAction;
 class QCheckBox;
@@ -32,9 +34,12 @@ class THelpForm;
 inline constexpr char kProgramTitle[] = "Kandrova Wylie Conversion";
 inline constexpr int kHelpTextSize = 8192;
 
-// The six windows, in the order of their creation, and the program's one conversion request.
+// The six windows, in the order of their creation, the program's one conversion request, the tables the
+// main window loaded and the conversion context on them, whose status lines go to the status window.
 struct Forms {
   tarvex::ConversionRequest request;
+  tarvex::ConverterTables tables;
+  tarvex::ConversionContext context;
   std::unique_ptr<TMainForm> MainForm;
   std::unique_ptr<TInstructions> Instructions;
   std::unique_ptr<TDebugText> DebugText;
@@ -111,8 +116,10 @@ class TDebugText : public QWidget {
   Q_OBJECT
  public:
   TDebugText();
-  // Hooks through which a batch clears and shows this window, appends its lines and keeps it painted.
+  // Hooks through which a batch clears and shows this window, and the sink that appends its lines and
+  // keeps it painted.
   tarvex::BatchHooks hooks();
+  tarvex::StatusSink status_sink();
 
   QPlainTextEdit* Memo;
 

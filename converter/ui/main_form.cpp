@@ -161,7 +161,8 @@ TMainForm::TMainForm(Forms& forms) : forms_(forms) {
 
 void TMainForm::FormCreate() {
   FontListBox->setCurrentRow(kEkorlam);
-  loaded_ = load_converter_tables(to_batch_path(QDir::currentPath()).c_str(), show_error_box) == 0;
+  loaded_ =
+      load_converter_tables(to_batch_path(QDir::currentPath()).c_str(), forms_.tables, show_error_box) == 0;
 }
 
 BatchChoices TMainForm::choices() const {
@@ -203,12 +204,11 @@ void TMainForm::fill_file_list() {
 
 void TMainForm::ConvertBtnClick() {
   BusyAction busy(ConvertBtn, this);
-  convert_selected(forms_.request, choices(), converter_tables(), selected_files(),
-                   forms_.DebugText->hooks());
+  convert_selected(forms_.context, forms_.request, choices(), selected_files(), forms_.DebugText->hooks());
 }
 
 void TMainForm::WildCardConvert1Click() {
-  fill_request(forms_.request, choices(), converter_tables(), forms_.DebugText->hooks());
+  fill_request(forms_.request, choices(), forms_.context, forms_.DebugText->hooks());
   show_form(forms_.WildcardForm.get());
 }
 
@@ -217,7 +217,7 @@ void TMainForm::Exit1Click() {
 }
 
 void TMainForm::HelpTextClick() {
-  QFile file(from_batch_path(converter_tables().help_path));
+  QFile file(from_batch_path(forms_.tables.help_path));
   if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return;
   forms_.HelpForm->show_text(file.read(kHelpTextSize));
 }

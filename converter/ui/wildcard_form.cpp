@@ -87,5 +87,5 @@ void TWildcardForm::wcConvertClick() {
   std::vector<std::string> paths;
   for (int row = 0; row < wcListBox->count(); ++row)
     if (wcListBox->item(row)->isSelected()) paths.push_back(to_batch_path(wcListBox->item(row)->text()));
-  convert_found_files(forms_.request, paths, forms_.DebugText->hooks());
+  convert_found_files(forms_.context, forms_.request, paths, forms_.DebugText->hooks());
 }

@@ -40,4 +40,25 @@ bool same_existing_file(const char* path1, const char* path2) {
   return identify_file(path1, a) && identify_file(path2, b) && a == b;
 }
 
+bool identify_place(const char* path, FilePlace& place) {
+  const std::string whole(path);
+#ifdef _WIN32
+  const std::size_t cut = whole.find_last_of("\\/:");
+#else
+  const std::size_t cut = whole.find_last_of('/');
+#endif
+  std::string folder = cut == std::string::npos ? "." : whole.substr(0, cut);
+#ifdef _WIN32
+  if (cut != std::string::npos && (folder.empty() || folder.back() == ':')) folder = whole.substr(0, cut + 1);
+#else
+  if (cut != std::string::npos && folder.empty()) folder = "/";
+#endif
+  place.name = cut == std::string::npos ? whole : whole.substr(cut + 1);
+#ifdef _WIN32
+  for (char& c : place.name)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+#endif
+  return identify_file(folder.c_str(), place.folder);
+}
+
 }  // namespace tsd

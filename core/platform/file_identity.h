@@ -5,6 +5,7 @@
 
 #include <compare>
 #include <cstdint>
+#include <string>
 
 namespace tsd {
 
@@ -18,5 +19,14 @@ struct FileIdentity {
 bool identify_file(const char* path, FileIdentity& identity);
 
 bool same_existing_file(const char* path1, const char* path2);
+
+// Where a path puts its file, whether that file exists yet or not: the identity of its folder and its last
+// name, in lower case where names ignore letter case (Windows). False when the folder does not exist.
+struct FilePlace {
+  FileIdentity folder;
+  std::string name;
+  auto operator<=>(const FilePlace&) const = default;
+};
+bool identify_place(const char* path, FilePlace& place);
 
 }  // namespace tsd

@@ -1,5 +1,6 @@
 #include "platform/new_file.h"
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -33,7 +34,7 @@ std::string folder_of(const std::string& path) {
 
 // A name that no earlier call in this process gave; the clock tells processes apart.
 std::string candidate_name(const std::string& folder) {
-  static unsigned counter = 0;
+  static std::atomic<unsigned> counter{0};
   const auto ticks =
       static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
   char name[40];

@@ -94,6 +94,7 @@ Stream& Stream::operator=(Stream&& other) noexcept {
     write_end_ = std::exchange(other.write_end_, nullptr);
     error_ = std::exchange(other.error_, false);
     at_end_ = std::exchange(other.at_end_, false);
+    kept_ = std::exchange(other.kept_, nullptr);
     spooled_ = std::exchange(other.spooled_, false);
     spool_ = std::move(other.spool_);
     spool_size_ = std::exchange(other.spool_size_, 0);
@@ -186,12 +187,30 @@ bool Stream::refill() {
   read_ = buf_.get();
   read_end_ = read_ + n;
   window_end_ = nullptr;
+  if (kept_) kept_->append(reinterpret_cast<const char*>(buf_.get()), n);
   if (n == 0) {
     if (std::ferror(file_)) error_ = true;
     at_end_ = true;
     return false;
   }
   return true;
+}
+
+std::size_t Stream::peek(unsigned char* into, std::size_t n) {
+  if (!file_ || writing()) return 0;
+  std::size_t count = 0;
+  if (pushed_ >= 0 && n > 0) into[count++] = static_cast<unsigned char>(pushed_);
+  const unsigned char* at = read_;
+  const unsigned char* const stop = pushed_ >= 0 ? held_end_ : read_end_;
+  if (at >= stop && pushed_ < 0) {
+    if (!refill()) return 0;
+    return peek(into, n);
+  }
+  while (count < n && at < stop) {
+    if (*at == cr_ && at + 1 < stop && at[1] == '\n') ++at;
+    into[count++] = *at++;
+  }
+  return count;
 }
 
 int Stream::get_slow() {

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace tsd {
@@ -82,6 +83,13 @@ class Stream {
     return {read_, cr_ >= 0 ? window_end_ : read_end_};
   }
   void advance(std::size_t n) { read_ += n; }
+  // Copies up to n of the next bytes that get() would return into `into` without consuming them, reading
+  // the first block when nothing is buffered yet; fewer only at the end of the file or of the buffered
+  // block. For looking at how a stream that cannot be rewound (standard input) starts.
+  std::size_t peek(unsigned char* into, std::size_t n);
+  // From now on every block read is also appended, untranslated, to `copy` (null stops it): the bytes of
+  // a stream that cannot be read twice, kept for what must look at them again.
+  void keep_bytes_read(std::string* copy) { kept_ = copy; }
 
   // Writes one byte; returns it (0..255), or `end` once the stream has failed.
   int put(int c) {
@@ -155,6 +163,7 @@ class Stream {
   unsigned char* write_end_ = nullptr;
   bool error_ = false;
   bool at_end_ = false;
+  std::string* kept_ = nullptr;
   // A temporary file whose bytes are all in spool_ (the file itself still empty); a window slack past
   // its capacity.
   bool spooled_ = false;

@@ -55,8 +55,9 @@ int main(int argc, char** argv) {
       break;
   }
   unsigned char glyphs[tsd::kGlyphBufferSize];
+  tsd::SyllableState state;
   for (int key = std::getchar(); key != EOF; key = std::getchar()) {
-    const int result = tsd::compose_key(key, glyphs, tables);
+    const int result = tsd::compose_key(key, glyphs, tables, state);
     std::printf("%d %d:", key, result);
     for (const unsigned char* g = glyphs; *g; ++g) std::printf(" %d", *g);
     std::putchar('\n');

@@ -37,7 +37,7 @@ class AddinTest : public ::testing::Test {
     defaults = FontDefaults{};
     saved_options = {};
     library_id = 0;
-    tsd::syllable_state = tsd::SyllableState{};
+    tibet::syllable_state = tsd::SyllableState{};
     tsd::set_trace_sink(nullptr, 0);
     fill_font_names();
   }

@@ -96,6 +96,15 @@ TEST_F(KeysTest, u_after_a_letter_takes_it_back_and_writes_the_joined_form) {
   EXPECT_EQ(document_text(), "107 Korlam-c 24\n");
 }
 
+TEST_F(KeysTest, key_commands_compose_in_the_addins_one_state) {
+  start();
+  tibetan();
+  f();
+  EXPECT_EQ(syllable_state.depth, 1) << "the stack key opened a stack in the add-in's state";
+  k();
+  EXPECT_EQ(std::string(syllable_state.stack_text), "k") << "the letter went into the add-in's stack";
+}
+
 TEST_F(KeysTest, a_consumed_key_issues_no_command) {
   start();
   EXPECT_EQ(a(), 0);

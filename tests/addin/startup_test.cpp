@@ -52,7 +52,7 @@ TEST_F(StartupTest, runs_its_steps_in_order) {
   EXPECT_EQ(calls.size(), 114u + 99u);
   EXPECT_EQ(calls.back(), "0x01B0 2 2=32/1 328=1/1 1=\"space\"/1 152=1/1 3=7/1");
   EXPECT_TRUE(model_->messages().empty());
-  EXPECT_EQ(tsd::syllable_state.mode, 1);
+  EXPECT_EQ(tibet::syllable_state.mode, 1);
   EXPECT_EQ(library_id, 7);
   // The user's options were saved, then cleared.
   EXPECT_EQ(saved_options[autocorrect_options], (OptionRecord{1, 1, 1}));

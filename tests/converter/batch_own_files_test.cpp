@@ -24,7 +24,7 @@ constexpr char kIdentical[] = "Input file name must not be identical to output f
 
 class batch_own_files : public ::testing::Test {
  protected:
-  void SetUp() override { tsd::syllable_state = tsd::SyllableState{}; }
+  ConversionContext context = h2test::test_context();
   // Writes a file with a time stamp of an hour ago, so that a rewrite would show.
   std::string old_file(const std::string& name, const std::string& bytes) {
     const std::string path = dir.write(name, bytes);
@@ -66,8 +66,8 @@ TEST_F(batch_own_files, an_input_of_the_batch_is_never_an_output_whatever_the_or
     fs::remove(dir.file("link.rtf"));
     fs::create_symlink(mine, dir.file("link.rtf"));
 #endif
-    StatusCapture status;
-    const BatchResult r = convert_selected_files(request, c.files);
+    StatusCapture status(context);
+    const BatchResult r = convert_selected_files(context, request, c.files);
     Lines refusals;
     for (const std::string& line : status.captured)
       if (line.rfind("Input file path: ", 0) != 0 && line.rfind("Output file path: ", 0) != 0)
@@ -84,8 +84,8 @@ TEST_F(batch_own_files, an_input_of_the_batch_is_never_an_output_whatever_the_or
 TEST_F(batch_own_files, two_inputs_with_one_output_name_keep_the_first_output) {
   dir.write("y.txt", "KHA\n");
   dir.write("y", "GA\n");
-  StatusCapture status;
-  const BatchResult r = convert_selected_files(request, {{dir.path(), "y.txt"}, {dir.path(), "y"}});
+  StatusCapture status(context);
+  const BatchResult r = convert_selected_files(context, request, {{dir.path(), "y.txt"}, {dir.path(), "y"}});
   EXPECT_EQ(status.captured,
             (Lines{"Input file path: " + dir.file("y.txt"), "Output file path: " + dir.file("y.rtf"),
                    "Input file path: " + dir.file("y"), "Output file path: " + dir.file("y.rtf"),
@@ -98,8 +98,8 @@ TEST_F(batch_own_files, two_inputs_with_one_output_name_keep_the_first_output) {
 TEST_F(batch_own_files, an_output_that_failed_earlier_may_be_written_later) {
   dir.write("y.txt", "\xC0 not text\n");
   dir.write("y", "GA\n");
-  StatusCapture status;
-  const BatchResult r = convert_selected_files(request, {{dir.path(), "y.txt"}, {dir.path(), "y"}});
+  StatusCapture status(context);
+  const BatchResult r = convert_selected_files(context, request, {{dir.path(), "y.txt"}, {dir.path(), "y"}});
   EXPECT_EQ(tsd::testing::read_file(dir.file("y.rtf")), "ga\r\n");
   EXPECT_EQ(r.converted, 1);
   EXPECT_EQ(r.failed, 1);
@@ -111,9 +111,9 @@ TEST_F(batch_own_files, the_wild_card_window_refuses_the_same_outputs) {
   const fs::file_time_type time = fs::last_write_time(mine);
   dir.write("y.txt", "KHA\n");
   dir.write("y", "GA\n");
-  StatusCapture status;
-  const BatchResult r =
-      convert_found_files(request, {dir.file("z.txt"), dir.file("z.rtf"), dir.file("y.txt"), dir.file("y")});
+  StatusCapture status(context);
+  const BatchResult r = convert_found_files(
+      context, request, {dir.file("z.txt"), dir.file("z.rtf"), dir.file("y.txt"), dir.file("y")});
   EXPECT_EQ(status.captured,
             (Lines{"Input file path: " + dir.file("z.txt"), "Output file path: " + dir.file("z.rtf"),
                    input_line(dir.file("z.rtf"), dir.file("z.rtf")), "Input file path: " + dir.file("z.rtf"),

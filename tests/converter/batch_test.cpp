@@ -55,7 +55,7 @@ TEST(batch, names_match_as_the_directory_search_does) {
 
 class batch_loops : public ::testing::Test {
  protected:
-  void SetUp() override { tsd::syllable_state = tsd::SyllableState{}; }
+  ConversionContext context = h2test::test_context();
   ConversionRequest request = h2test::test_request(kKvtsToWylie);
   tsd::testing::TempDir dir;
 };
@@ -63,9 +63,9 @@ class batch_loops : public ::testing::Test {
 TEST_F(batch_loops, main_window_names_logs_and_counts_every_file) {
   dir.write("a.txt", "KA");
   dir.write("b.rtf", "GA");
-  StatusCapture status;
+  StatusCapture status(context);
   const BatchResult r = convert_selected_files(
-      request, {{dir.path(), "a.txt"}, {dir.path(), "b.rtf"}, {dir.path(), "missing"}});
+      context, request, {{dir.path(), "a.txt"}, {dir.path(), "b.rtf"}, {dir.path(), "missing"}});
   EXPECT_EQ(status.captured,
             (Lines{"Input file path: " + dir.file("a.txt"), "Output file path: " + dir.file("a.rtf"),
                    "Input file path: " + dir.file("b.rtf"), "Output file path: " + dir.file("b.rtf"),
@@ -83,8 +83,8 @@ TEST_F(batch_loops, main_window_skips_when_directory_name_and_six_reach_260) {
   const std::string d = dir.path();
   const std::string fits(kMaxPath - 7 - d.size(), 'n');  // 259 with the 6
   const std::string too_long = fits + "n";
-  StatusCapture status;
-  const BatchResult r = convert_selected_files(request, {{d, too_long}, {d, fits}});
+  StatusCapture status(context);
+  const BatchResult r = convert_selected_files(context, request, {{d, too_long}, {d, fits}});
   ASSERT_EQ(status.captured.size(), 5u);
   EXPECT_EQ(status.captured[0], "Input file path is too long. Skipping...");
   EXPECT_EQ(status.captured[1], "Input file path: " + tsd::join_path(d, fits));
@@ -95,11 +95,11 @@ TEST_F(batch_loops, main_window_skips_when_directory_name_and_six_reach_260) {
 TEST_F(batch_loops, wild_card_logs_the_input_then_skips_when_path_and_four_reach_260) {
   const std::string fits = dir.path() + "/" + std::string(kMaxPath - 5 - dir.path().size() - 1, 'n');
   const std::string too_long = fits + "n";
-  StatusCapture status;
+  StatusCapture status(context);
   int cleared = 0;
   BatchHooks hooks;
   hooks.clear_status = [&] { ++cleared; };
-  const BatchResult r = convert_found_files(request, {too_long, fits}, hooks);
+  const BatchResult r = convert_found_files(context, request, {too_long, fits}, hooks);
   EXPECT_EQ(cleared, 1);
   ASSERT_EQ(status.captured.size(), 6u);
   EXPECT_EQ(status.captured[0], "Input file path: " + too_long);
@@ -111,20 +111,23 @@ TEST_F(batch_loops, wild_card_logs_the_input_then_skips_when_path_and_four_reach
 }
 
 TEST_F(batch_loops, empty_selection_logs_zero_files) {
-  StatusCapture status;
-  convert_found_files(request, {});
+  StatusCapture status(context);
+  convert_found_files(context, request, {});
   EXPECT_EQ(status.captured, Lines{"0 file(s) processed"});
 }
 
-TEST_F(batch_loops, status_hook_receives_the_lines_and_the_previous_hook_returns) {
-  StatusCapture outer;
-  Lines seen;
-  BatchHooks hooks;
-  hooks.status_line = [&](const char* line) { seen.emplace_back(line); };
-  convert_found_files(request, {}, hooks);
-  log_status("after");
-  EXPECT_EQ(seen, Lines{"0 file(s) processed"});
-  EXPECT_EQ(outer.captured, Lines{"after"});
+TEST_F(batch_loops, each_context_receives_its_own_lines_and_the_previous_sink_returns) {
+  ConversionContext other = h2test::test_context();
+  StatusCapture other_lines(other);
+  {
+    StatusCapture seen(context);
+    convert_found_files(context, request, {});
+    EXPECT_EQ(seen.captured, Lines{"0 file(s) processed"});
+  }
+  StatusCapture after(context);
+  context.log_status("after");
+  EXPECT_EQ(after.captured, Lines{"after"});
+  EXPECT_TRUE(other_lines.captured.empty());
 }
 
 struct SizeCase {
@@ -145,7 +148,7 @@ TEST(batch, fill_request_checks_the_size_texts) {
       {"", "24", 56, 48, true, false},      {"28", "", 56, 48, false, true},
       {" 30", "2x", 60, 4, false, true},    {"-5", "24", -10, 48, true, true},
   };
-  ConverterTables tables;
+  ConversionContext context = make_context(ConverterTables{});
   for (const SizeCase& c : cases) {
     ConversionRequest request;
     BatchChoices choices;
@@ -154,8 +157,8 @@ TEST(batch, fill_request_checks_the_size_texts) {
     int cleared = 0;
     BatchHooks hooks;
     hooks.clear_status = [&] { ++cleared; };
-    StatusCapture status;
-    fill_request(request, choices, tables, hooks);
+    StatusCapture status(context);
+    fill_request(request, choices, context, hooks);
     Lines expected;
     if (c.bad_tib) expected = {"Bad tibetan point size.", "Please set to a number between 8 and 99"};
     if (c.bad_small) {
@@ -171,33 +174,35 @@ TEST(batch, fill_request_checks_the_size_texts) {
 
 TEST(batch, fill_request_keeps_the_type_without_a_selection_and_maps_the_family) {
   ConverterTables tables;
+  ConversionContext context = make_context(tables);
   ConversionRequest request;
   BatchChoices choices;
-  StatusCapture status;
-  fill_request(request, choices, tables);
+  StatusCapture status(context);
+  fill_request(request, choices, context);
   EXPECT_EQ(request.conversion_type, 0);
   EXPECT_EQ(request.font_base, 35);
   choices.conversion_type = 3;
   choices.font_family = kKorlam;
   choices.keep_cr = true;
-  fill_request(request, choices, tables);
+  fill_request(request, choices, context);
   EXPECT_EQ(request.conversion_type, 3);
   EXPECT_EQ(request.font_base, 1);
   EXPECT_EQ(request.keep_cr, 1);
   choices.conversion_type = -1;
   choices.font_family = kNoFamily;
-  fill_request(request, choices, tables);
+  fill_request(request, choices, context);
   EXPECT_EQ(request.conversion_type, 3);
   EXPECT_EQ(request.font_base, 1);
   EXPECT_EQ(request.check_syllables, 1);
   EXPECT_EQ(request.roman_size, 24);
-  EXPECT_EQ(request.rtf_fonts, tables.rtf_fonts.data());
+  EXPECT_EQ(context.rtf_fonts, tables.rtf_fonts.data());
+  EXPECT_EQ(context.key_tables, &tables.key_tables);
 }
 
 TEST(batch, convert_selected_clears_then_fills_then_converts) {
   tsd::testing::TempDir dir;
   dir.write("a.txt", "KA");
-  ConverterTables tables;
+  ConversionContext context = h2test::test_context();
   ConversionRequest request;
   BatchChoices choices;
   choices.conversion_type = kKvtsToWylie;
@@ -205,8 +210,9 @@ TEST(batch, convert_selected_clears_then_fills_then_converts) {
   Lines events;
   BatchHooks hooks;
   hooks.clear_status = [&] { events.push_back("<clear>"); };
-  hooks.status_line = [&](const char* line) { events.emplace_back(line); };
-  const BatchResult r = convert_selected(request, choices, tables, {{dir.path(), "a.txt"}}, hooks);
+  context.status = {[](void* lines, const char* line) { static_cast<Lines*>(lines)->emplace_back(line); },
+                    &events};
+  const BatchResult r = convert_selected(context, request, choices, {{dir.path(), "a.txt"}}, hooks);
   ASSERT_GE(events.size(), 3u);
   EXPECT_EQ(events[0], "<clear>");
   EXPECT_EQ(events[1], "Bad tibetan point size.");

@@ -364,19 +364,20 @@ TEST(cli_round_trip, glyph_codes_decode_to_the_syllables_of_the_examples) {
             0);
   const sample_tables::GlyphDecoder decoder(tables);
   ConversionRequest request = h2test::test_request(kWylieToTsendrel);
-  request.key_tables = &tables;
+  ConversionContext context = h2test::test_context();
+  context.key_tables = &tables;
   tsd::testing::TempDir dir;
   int checked = 0;
   for (const char* example : {"aspiration.txt", "colophon.txt", "glossary.txt"}) {
     const std::string syllables = dir.file("syllables");
-    ASSERT_EQ(
-        convert_file_until((kExamples + "/" + example).c_str(), syllables.c_str(), request, Stage::syllables),
-        0);
+    ASSERT_EQ(convert_file_until(context, (kExamples + "/" + example).c_str(), syllables.c_str(), request,
+                                 Stage::syllables),
+              0);
     for (const std::string& word : syllable_words(read_file(syllables))) {
       tsd::SyllableState state;
       tsd::Stream in = h2test::stream_with(word);
       tsd::Stream out = tsd::Stream::temporary();
-      ASSERT_EQ(font_code_pass(in, out, 0, tables, state), 0);
+      ASSERT_EQ(font_code_pass(in, out, 0, tables, state, context.status), 0);
       EXPECT_EQ(decoder.decode(h2test::contents(out)), sample_tables::decoded_keys(word))
           << example << ": " << word;
       ++checked;

@@ -12,23 +12,22 @@ namespace {
 
 using h2test::VectorCase;
 
-std::vector<std::string>* warnings = nullptr;
-
-void collect(const Diagnostic& d) {
+void collect(void* lines, const Diagnostic& d) {
   if (d.kind == Diagnostic::Kind::warning)
-    warnings->push_back(std::to_string(d.line) + ":" + std::to_string(d.column) + ": " + d.text);
+    static_cast<std::vector<std::string>*>(lines)->push_back(std::to_string(d.line) + ":" +
+                                                             std::to_string(d.column) + ": " + d.text);
 }
 
+// Collects the warnings handed to the context's diagnostic sink while it lives.
 class SinkGuard {
  public:
-  explicit SinkGuard(std::vector<std::string>& lines) {
-    warnings = &lines;
-    set_diagnostic_sink(collect);
+  SinkGuard(ConversionContext& context, std::vector<std::string>& lines) : context_(context) {
+    context.diagnostics = DiagnosticSink{collect, &lines};
   }
-  ~SinkGuard() {
-    set_diagnostic_sink(nullptr);
-    warnings = nullptr;
-  }
+  ~SinkGuard() { context_.diagnostics = DiagnosticSink{}; }
+
+ private:
+  ConversionContext& context_;
 };
 
 std::string case_name(const ::testing::TestParamInfo<VectorCase>& info) {
@@ -39,16 +38,16 @@ class diagnostics_vectors : public ::testing::TestWithParam<VectorCase> {};
 
 TEST_P(diagnostics_vectors, give_each_problem_once_at_its_place) {
   const VectorCase& c = GetParam();
-  tsd::syllable_state = tsd::SyllableState{};
+  ConversionContext context = h2test::test_context();
   tsd::testing::TempDir dir;
   const std::string input = dir.write("in.txt", c.input);
   std::vector<std::string> lines;
   ConversionReport report;
   {
-    SinkGuard guard(lines);
-    h2test::StatusCapture status;
-    convert_file_until(input.c_str(), dir.file("out.rtf").c_str(), h2test::test_request(c.option("type", 1)),
-                       Stage::complete, &report);
+    SinkGuard guard(context, lines);
+    h2test::StatusCapture status(context);
+    convert_file_until(context, input.c_str(), dir.file("out.rtf").c_str(),
+                       h2test::test_request(c.option("type", 1)), Stage::complete, &report);
   }
   std::vector<std::string> wanted;
   for (const auto& l : c.status) wanted.push_back(h2test::escape(l));
@@ -67,15 +66,15 @@ TEST(diagnostics, the_outputs_do_not_change_with_a_sink) {
   const std::string input = dir.write("in.txt", "ka b+ha (om\n[x] {y\n");
   std::string outputs[2];
   for (int with_sink = 0; with_sink < 2; ++with_sink) {
-    tsd::syllable_state = tsd::SyllableState{};
+    ConversionContext context = h2test::test_context();
     std::vector<std::string> lines;
-    h2test::StatusCapture status;
+    h2test::StatusCapture status(context);
     const std::string output = dir.file("out" + std::to_string(with_sink));
     if (with_sink) {
-      SinkGuard guard(lines);
-      convert_file(input.c_str(), output.c_str(), h2test::test_request(kWylieToTsendrel));
+      SinkGuard guard(context, lines);
+      convert_file(context, input.c_str(), output.c_str(), h2test::test_request(kWylieToTsendrel));
     } else {
-      convert_file(input.c_str(), output.c_str(), h2test::test_request(kWylieToTsendrel));
+      convert_file(context, input.c_str(), output.c_str(), h2test::test_request(kWylieToTsendrel));
     }
     outputs[with_sink] = tsd::testing::read_file(output);
     if (with_sink) {

@@ -23,29 +23,35 @@ tsd::Stream full_disk() {
 
 // Makes temporary file `which` with `make`, the others as usual.
 template <int Which, tsd::Stream (*Make)()>
-tsd::Stream one_temporary(int which) {
+tsd::Stream one_temporary(void*, int which) {
   return which == Which ? Make() : tsd::Stream::temporary();
 }
 tsd::Stream not_created() {
   return tsd::Stream();
 }
 
+using TemporaryFileFactory = tsd::Stream (*)(void*, int which);
+
+// Gives the context's conversions the temporary files of `f` (null: anonymous ones) while it lives.
 struct FactoryGuard {
-  explicit FactoryGuard(TemporaryFileFactory f) { set_temporary_file_factory(f); }
-  ~FactoryGuard() { set_temporary_file_factory(nullptr); }
+  FactoryGuard(ConversionContext& context, TemporaryFileFactory f) : context_(context) {
+    context.temporaries = TemporaryFiles{f, nullptr};
+  }
+  ~FactoryGuard() { context_.temporaries = TemporaryFiles{}; }
+  ConversionContext& context_;
 };
 
 class driver : public ::testing::Test {
  protected:
-  void SetUp() override { tsd::syllable_state = tsd::SyllableState{}; }
+  ConversionContext context = h2test::test_context();
   int convert(const std::string& in, const std::string& out, int type = kKvtsToTsendrel) {
-    return convert_file(in.c_str(), out.c_str(), h2test::test_request(type));
+    return convert_file(context, in.c_str(), out.c_str(), h2test::test_request(type));
   }
   tsd::testing::TempDir dir;
 };
 
 TEST_F(driver, same_path_is_refused_before_anything_is_opened) {
-  StatusCapture status;
+  StatusCapture status(context);
   EXPECT_EQ(convert(dir.file("a.txt"), dir.file("a.txt")), -1);
   EXPECT_EQ(status.captured, Lines{"Input file name must not be identical to output file name."});
   EXPECT_FALSE(fs::exists(dir.file("a.txt")));
@@ -63,7 +69,7 @@ TEST_F(driver, two_spellings_of_one_file_are_refused_and_the_input_survives) {
   spellings.push_back(dir.file("link.txt"));
 #endif
   for (const std::string& other : spellings) {
-    StatusCapture status;
+    StatusCapture status(context);
     EXPECT_EQ(convert(input, other), -1) << other;
     EXPECT_EQ(status.captured, Lines{"Input file name must not be identical to output file name."}) << other;
     EXPECT_EQ(tsd::testing::read_file(input), "KA");
@@ -73,7 +79,7 @@ TEST_F(driver, two_spellings_of_one_file_are_refused_and_the_input_survives) {
 #ifdef _WIN32
 TEST_F(driver, names_differing_in_case_name_one_file_on_windows) {
   const std::string input = dir.write("a.TXT", "KA");
-  StatusCapture status;
+  StatusCapture status(context);
   EXPECT_EQ(convert(input, dir.file("a.txt"), kKvtsToWylie), -1);
   EXPECT_EQ(status.captured, Lines{"Input file name must not be identical to output file name."});
   EXPECT_EQ(tsd::testing::read_file(input), "KA");
@@ -81,7 +87,7 @@ TEST_F(driver, names_differing_in_case_name_one_file_on_windows) {
 #else
 TEST_F(driver, names_differing_in_case_are_different_files_here) {
   const std::string input = dir.write("a.TXT", "KA");
-  StatusCapture status;
+  StatusCapture status(context);
   EXPECT_EQ(convert(input, dir.file("a.txt"), kKvtsToWylie), 0);
   EXPECT_TRUE(status.captured.empty());
   EXPECT_EQ(tsd::testing::read_file(dir.file("a.txt")), "ka");
@@ -89,7 +95,7 @@ TEST_F(driver, names_differing_in_case_are_different_files_here) {
 #endif
 
 TEST_F(driver, missing_input_is_reported_and_no_output_is_made) {
-  StatusCapture status;
+  StatusCapture status(context);
   EXPECT_EQ(convert(dir.file("none.txt"), dir.file("none.rtf")), -1);
   EXPECT_EQ(status.captured, Lines{"Could not open " + dir.file("none.txt")});
   EXPECT_FALSE(fs::exists(dir.file("none.rtf")));
@@ -97,7 +103,7 @@ TEST_F(driver, missing_input_is_reported_and_no_output_is_made) {
 
 TEST_F(driver, directory_as_input_cannot_be_opened) {
   fs::create_directory(dir.file("sub"));
-  StatusCapture status;
+  StatusCapture status(context);
   EXPECT_EQ(convert(dir.file("sub"), dir.file("sub.rtf")), -1);
   EXPECT_EQ(status.captured, Lines{"Could not open " + dir.file("sub")});
   EXPECT_FALSE(fs::exists(dir.file("sub.rtf")));
@@ -106,7 +112,7 @@ TEST_F(driver, directory_as_input_cannot_be_opened) {
 TEST_F(driver, output_that_cannot_be_opened_logs_three_lines) {
   const std::string input = dir.write("a.txt", "KA");
   const std::string output = dir.file("no/such/folder/a.rtf");
-  StatusCapture status;
+  StatusCapture status(context);
   EXPECT_EQ(convert(input, output), -1);
   EXPECT_EQ(status.captured, (Lines{"Program could not open output file " + output,
                                     "Please check whether this file is being used by another application.",
@@ -115,16 +121,16 @@ TEST_F(driver, output_that_cannot_be_opened_logs_three_lines) {
 
 TEST_F(driver, unknown_conversion_type_creates_nothing) {
   const std::string input = dir.write("a.txt", "KA");
-  StatusCapture status;
+  StatusCapture status(context);
   EXPECT_EQ(convert(input, dir.file("a.rtf"), 8), -1);
   EXPECT_EQ(status.captured, Lines{"Unknown conversion type 8."});
   EXPECT_FALSE(fs::exists(dir.file("a.rtf")));
 }
 
 TEST_F(driver, first_temporary_file_failure_has_no_line_feed) {
-  FactoryGuard guard(one_temporary<0, not_created>);
+  FactoryGuard guard(context, one_temporary<0, not_created>);
   const std::string input = dir.write("a.txt", "KA");
-  StatusCapture status;
+  StatusCapture status(context);
   EXPECT_EQ(convert(input, dir.file("a.rtf")), -1);
   EXPECT_EQ(status.captured, Lines{kTempFailed});
 }
@@ -132,9 +138,9 @@ TEST_F(driver, first_temporary_file_failure_has_no_line_feed) {
 TEST_F(driver, later_temporary_file_failures_end_in_a_line_feed_for_every_type) {
   for (int type = 0; type < 4; ++type) {
     for (TemporaryFileFactory factory : {one_temporary<1, not_created>, one_temporary<2, not_created>}) {
-      FactoryGuard guard(factory);
+      FactoryGuard guard(context, factory);
       const std::string input = dir.write("a.txt", "KA");
-      StatusCapture status;
+      StatusCapture status(context);
       EXPECT_EQ(convert(input, dir.file("a.rtf"), type), -1) << type;
       EXPECT_EQ(status.captured, Lines{std::string(kTempFailed) + "\n"}) << type;
     }
@@ -147,7 +153,7 @@ TEST_F(driver, full_disk_under_a_scheme_pass_is_reported) {
 #endif
   const std::string input = dir.write("a.txt", "bsgrubs");
   for (int type : {kWylieToKvts, kKvtsToWylie}) {
-    StatusCapture status;
+    StatusCapture status(context);
     EXPECT_EQ(convert(input, "/dev/full", type), -1) << type;
     EXPECT_EQ(status.captured, Lines{kWriteFailed}) << type;
   }
@@ -158,7 +164,7 @@ TEST_F(driver, full_disk_under_the_rtf_writer_is_reported) {
   GTEST_SKIP() << "Windows has no path whose writes fail; the writer's own tests cover full disks";
 #endif
   const std::string input = dir.write("a.txt", "KA");
-  StatusCapture status;
+  StatusCapture status(context);
   EXPECT_EQ(convert(input, "/dev/full"), -1);
   EXPECT_EQ(status.captured, (Lines{kWriteFailed, "Tsendrel rtf conversion failure."}));
 }
@@ -174,8 +180,8 @@ TEST_F(driver, full_temporary_files_are_reported) {
       {one_temporary<2, full_disk>, {kWriteFailed, "Tsendrel text conversion failure."}},
   };
   for (const Case& c : cases) {
-    FactoryGuard guard(c.factory);
-    StatusCapture status;
+    FactoryGuard guard(context, c.factory);
+    StatusCapture status(context);
     EXPECT_EQ(convert(input, dir.file("a.rtf"), kWylieToTsendrel), -1);
     EXPECT_EQ(status.captured, c.lines);
   }
@@ -196,8 +202,7 @@ TEST_F(driver, stages_write_the_intermediate_bytes) {
        "BS.K."},  // the last line break joins: a separator
   };
   for (const Case& c : cases) {
-    tsd::syllable_state = tsd::SyllableState{};
-    EXPECT_EQ(convert_file_until(input.c_str(), output.c_str(), request, c.stage), 0);
+    EXPECT_EQ(convert_file_until(context, input.c_str(), output.c_str(), request, c.stage), 0);
     EXPECT_EQ(h2test::escape(tsd::testing::read_file(output)), h2test::escape(c.bytes));
   }
 }
@@ -211,7 +216,7 @@ class driver_unicode : public driver {};
 TEST_F(driver_unicode, same_file_is_refused_for_every_unicode_type) {
   const std::string input = dir.write("a.txt", "KA");
   for (int type : {kWylieToUnicode, kKvtsToUnicode, kWylieToUnicodeRtf, kKvtsToUnicodeRtf}) {
-    StatusCapture status;
+    StatusCapture status(context);
     EXPECT_EQ(convert(input, dir.path() + "/./a.txt", type), -1) << type;
     EXPECT_EQ(status.captured, Lines{"Input file name must not be identical to output file name."});
     EXPECT_EQ(tsd::testing::read_file(input), "KA");
@@ -238,8 +243,8 @@ TEST_F(driver_unicode, write_failures_are_reported) {
        {kWriteFailed, "Tsendrel text conversion failure."}},
   };
   for (const Case& c : cases) {
-    FactoryGuard guard(c.factory);
-    StatusCapture status;
+    FactoryGuard guard(context, c.factory);
+    StatusCapture status(context);
     EXPECT_EQ(convert(input, c.output ? c.output : dir.file("a.rtf"), c.type), -1) << c.type;
     EXPECT_EQ(status.captured, c.lines) << c.type;
     EXPECT_FALSE(fs::exists(dir.file("a.rtf")));

@@ -50,7 +50,7 @@ class FileSizeLimit {
 
 class driver_output : public ::testing::Test {
  protected:
-  void SetUp() override { tsd::syllable_state = tsd::SyllableState{}; }
+  ConversionContext context = h2test::test_context();
   // Writes the old output with a time stamp of an hour ago, so that any rewrite would show.
   void write_old_output() {
     dir.write("a.rtf", kOld);
@@ -91,14 +91,16 @@ TEST_F(driver_output, failing_conversions_leave_the_old_output_and_nothing_else)
   for (const Case& c : cases) {
     const std::string input = dir.write("a.txt", c.input);
     write_old_output();
-    StatusCapture status;
-    EXPECT_EQ(convert_file(input.c_str(), output.c_str(), h2test::test_request(c.type)), -1) << c.name;
+    StatusCapture status(context);
+    EXPECT_EQ(convert_file(context, input.c_str(), output.c_str(), h2test::test_request(c.type)), -1)
+        << c.name;
     EXPECT_EQ(status.captured, c.status) << c.name;
     expect_old_output_intact(c.name);
     EXPECT_EQ(names_in(dir.path()), (Lines{"a.rtf", "a.txt"})) << c.name;
 
     fs::remove(output);
-    EXPECT_EQ(convert_file(input.c_str(), output.c_str(), h2test::test_request(c.type)), -1) << c.name;
+    EXPECT_EQ(convert_file(context, input.c_str(), output.c_str(), h2test::test_request(c.type)), -1)
+        << c.name;
     EXPECT_EQ(names_in(dir.path()), Lines{"a.txt"}) << c.name << ": absent output stays absent";
   }
 }
@@ -110,11 +112,11 @@ TEST_F(driver_output, a_write_failure_leaves_the_old_output_and_nothing_else) {
   const std::string input = dir.write("a.txt", "KA GA\n");
   for (int type : {kWylieToTsendrel, kKvtsToTsendrel, kWylieToKvts, kKvtsToWylie}) {
     write_old_output();
-    StatusCapture status;
+    StatusCapture status(context);
     {
       // The RTF header alone is longer than this; the scheme passes meet the limit on a longer input.
       FileSizeLimit limit(type <= kKvtsToTsendrel ? 1000 : 4);
-      EXPECT_EQ(convert_file(input.c_str(), output.c_str(), h2test::test_request(type)), -1) << type;
+      EXPECT_EQ(convert_file(context, input.c_str(), output.c_str(), h2test::test_request(type)), -1) << type;
     }
     EXPECT_EQ(status.captured.front(), kWriteFailed) << type;
     expect_old_output_intact("type " + std::to_string(type));
@@ -133,8 +135,9 @@ TEST_F(driver_output, a_folder_without_room_for_the_new_file_logs_the_three_line
   const std::string locked_output = dir.file("locked/a.rtf");
   std::ofstream(locked_output) << kOld;
   fs::permissions(dir.file("locked"), fs::perms::owner_read | fs::perms::owner_exec);
-  StatusCapture status;
-  EXPECT_EQ(convert_file(input.c_str(), locked_output.c_str(), h2test::test_request(kKvtsToWylie)), -1);
+  StatusCapture status(context);
+  EXPECT_EQ(convert_file(context, input.c_str(), locked_output.c_str(), h2test::test_request(kKvtsToWylie)),
+            -1);
   fs::permissions(dir.file("locked"), fs::perms::owner_all);
   EXPECT_EQ(status.captured, (Lines{"Program could not open output file " + locked_output,
                                     "Please check whether this file is being used by another application.",
@@ -147,8 +150,8 @@ TEST_F(driver_output, a_folder_without_room_for_the_new_file_logs_the_three_line
 TEST_F(driver_output, a_path_through_a_file_cannot_hold_a_new_file) {
   const std::string input = dir.write("a.txt", "KA\n");
   const std::string under_file = input + "/a.rtf";
-  StatusCapture status;
-  EXPECT_EQ(convert_file(input.c_str(), under_file.c_str(), h2test::test_request(kKvtsToWylie)), -1);
+  StatusCapture status(context);
+  EXPECT_EQ(convert_file(context, input.c_str(), under_file.c_str(), h2test::test_request(kKvtsToWylie)), -1);
   EXPECT_EQ(status.captured.front(), "Program could not open output file " + under_file);
   EXPECT_EQ(tsd::testing::read_file(input), "KA\n");
   EXPECT_EQ(names_in(dir.path()), Lines{"a.txt"});
@@ -158,7 +161,7 @@ TEST_F(driver_output, a_success_replaces_the_old_output_and_keeps_its_permission
   const std::string input = dir.write("a.txt", "KA\n");
   write_old_output();
   fs::permissions(output, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  EXPECT_EQ(convert_file(input.c_str(), output.c_str(), h2test::test_request(kKvtsToWylie)), 0);
+  EXPECT_EQ(convert_file(context, input.c_str(), output.c_str(), h2test::test_request(kKvtsToWylie)), 0);
   EXPECT_EQ(tsd::testing::read_file(output), "ka\r\n");
 #ifndef _WIN32  // Windows keeps only a read-only flag
   EXPECT_EQ(fs::status(output).permissions(),
@@ -175,7 +178,7 @@ TEST_F(driver_output, a_linked_output_replaces_the_file_the_link_names) {
   fs::create_directory(dir.file("real"));
   dir.write("real/a.rtf", kOld);
   fs::create_symlink(dir.file("real/a.rtf"), output);
-  EXPECT_EQ(convert_file(input.c_str(), output.c_str(), h2test::test_request(kKvtsToWylie)), 0);
+  EXPECT_EQ(convert_file(context, input.c_str(), output.c_str(), h2test::test_request(kKvtsToWylie)), 0);
   EXPECT_TRUE(fs::is_symlink(output));
   EXPECT_EQ(tsd::testing::read_file(dir.file("real/a.rtf")), "ka\r\n");
   EXPECT_EQ(names_in(dir.file("real")), Lines{"a.rtf"});

@@ -1,5 +1,6 @@
 // Shared by the tests of the font-code pass, the RTF writer, the driver and the batch loops: the small key
-// tables of tests/vectors/font_code_pass, a filled request, captured status lines and the vector files.
+// tables of tests/vectors/font_code_pass, a context on them, a filled request, captured status lines and
+// the vector files.
 #pragma once
 
 #include <algorithm>
@@ -12,8 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "conversion_context.h"
 #include "conversion_request.h"
-#include "log_status.h"
 #include "platform/stream.h"
 #include "rtf_writer.h"
 #include "support/escapes.h"
@@ -57,29 +58,43 @@ inline ConversionRequest test_request(int type) {
   ConversionRequest r;
   r.conversion_type = type;
   r.font_base = kEkorlamBase;
-  r.font_count = kRtfFontCount;
-  r.translit_tables = &test_translit_tables();
-  r.rtf_fonts = test_fonts();
-  r.key_tables = &test_key_tables();
   return r;
 }
 
-// Collects every status line logged while it lives.
+// A context on the small key tables, the transliteration tables and the RTF font table.
+inline ConversionContext test_context() {
+  ConversionContext context;
+  context.key_tables = &test_key_tables();
+  context.translit_tables = &test_translit_tables();
+  context.rtf_fonts = test_fonts();
+  context.font_count = kRtfFontCount;
+  return context;
+}
+
+// Collects every status line logged to a context while it lives (or to its own sink, for a pass).
 class StatusCapture {
  public:
-  StatusCapture() : previous_(current_log_status()) {
-    lines_ = &captured;
-    set_log_status([](const char* line) { lines_->emplace_back(line); });
+  StatusCapture() = default;
+  explicit StatusCapture(ConversionContext& context) : context_(&context), previous_(context.status) {
+    context.status = sink();
   }
   ~StatusCapture() {
-    set_log_status(previous_);
-    lines_ = nullptr;
+    if (context_) context_->status = previous_;
+  }
+  StatusCapture(const StatusCapture&) = delete;
+  StatusCapture& operator=(const StatusCapture&) = delete;
+
+  StatusSink sink() {
+    return {[](void* capture, const char* line) {
+              static_cast<StatusCapture*>(capture)->captured.emplace_back(line);
+            },
+            this};
   }
   std::vector<std::string> captured;
 
  private:
-  static inline std::vector<std::string>* lines_ = nullptr;
-  LogStatusFn previous_;
+  ConversionContext* context_ = nullptr;
+  StatusSink previous_;
 };
 
 using tsd::testing::escape;

@@ -33,7 +33,8 @@ TEST_P(font_code_pass_vectors, writes_the_expected_glyph_codes) {
   tsd::Stream in = h2test::stream_with(c.input);
   tsd::Stream out = tsd::Stream::temporary();
   h2test::StatusCapture status;
-  const int result = font_code_pass(in, out, c.option("keep_cr", 0), h2test::test_key_tables(), state);
+  const int result =
+      font_code_pass(in, out, c.option("keep_cr", 0), h2test::test_key_tables(), state, status.sink());
   EXPECT_EQ(result, expected_result(c)) << c.file << ":" << c.line;
   EXPECT_EQ(h2test::escape(h2test::contents(out)), h2test::escape(c.output)) << c.file << ":" << c.line;
   expect_status(c, status.captured);
@@ -71,9 +72,9 @@ TEST_P(driver_vectors, converts_the_input_file) {
   ConversionRequest request = h2test::test_request(c.option("type", kKvtsToTsendrel));
   request.keep_cr = c.option("keep_cr", 0);
   if (c.options.count("font_base")) request.font_base = c.option("font_base", kEkorlamBase);
-  tsd::syllable_state = tsd::SyllableState{};
-  h2test::StatusCapture status;
-  EXPECT_EQ(convert_file(input.c_str(), output.c_str(), request), expected_result(c))
+  ConversionContext context = h2test::test_context();
+  h2test::StatusCapture status(context);
+  EXPECT_EQ(convert_file(context, input.c_str(), output.c_str(), request), expected_result(c))
       << c.file << ":" << c.line;
   expect_status(c, status.captured);
   if (c.option("no_output_file", 0)) {

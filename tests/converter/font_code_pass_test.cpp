@@ -17,7 +17,7 @@ std::string run_pass(const std::string& input, std::vector<std::string>* status 
   tsd::Stream in = h2test::stream_with(input);
   tsd::Stream out = tsd::Stream::temporary();
   h2test::StatusCapture capture;
-  const int r = font_code_pass(in, out, 0, h2test::test_key_tables(), state);
+  const int r = font_code_pass(in, out, 0, h2test::test_key_tables(), state, capture.sink());
   if (result) *result = r;
   if (status) *status = capture.captured;
   return h2test::contents(out);
@@ -84,7 +84,7 @@ TEST(font_code_pass, full_disk_is_reported_once) {
   tsd::Stream in = h2test::stream_with(input);
   tsd::Stream full = tsd::Stream::adopt(tsd::testing::open_full_device(), tsd::Stream::Mode::binary, true);
   h2test::StatusCapture status;
-  EXPECT_EQ(font_code_pass(in, full, 0, h2test::test_key_tables(), state), -1);
+  EXPECT_EQ(font_code_pass(in, full, 0, h2test::test_key_tables(), state, status.sink()), -1);
   EXPECT_EQ(status.captured,
             std::vector<std::string>{
                 "Could not write the output file.\rCheck whether you have enough disk space."});
@@ -95,7 +95,7 @@ TEST(font_code_pass, small_word_on_a_full_disk_fails_at_the_end) {
   tsd::Stream in = h2test::stream_with("ka");
   tsd::Stream full = tsd::Stream::adopt(tsd::testing::open_full_device(), tsd::Stream::Mode::binary, true);
   h2test::StatusCapture status;
-  EXPECT_EQ(font_code_pass(in, full, 0, h2test::test_key_tables(), state), -1);
+  EXPECT_EQ(font_code_pass(in, full, 0, h2test::test_key_tables(), state, status.sink()), -1);
   EXPECT_EQ(status.captured.size(), 1u);
 }
 
@@ -104,9 +104,9 @@ TEST(font_code_pass, stack_left_open_by_a_previous_file_does_not_spoil_the_punct
   tsd::Stream first = h2test::stream_with("fsg");
   tsd::Stream second = h2test::stream_with("ka, ga");
   tsd::Stream out = tsd::Stream::temporary();
-  ASSERT_EQ(font_code_pass(first, out, 0, h2test::test_key_tables(), state), 0);
+  ASSERT_EQ(font_code_pass(first, out, 0, h2test::test_key_tables(), state, {}), 0);
   tsd::Stream out2 = tsd::Stream::temporary();
-  ASSERT_EQ(font_code_pass(second, out2, 0, h2test::test_key_tables(), state), 0);
+  ASSERT_EQ(font_code_pass(second, out2, 0, h2test::test_key_tables(), state, {}), 0);
   EXPECT_EQ(h2test::escape(h2test::contents(out2)), "K\\xa2,\\x81 G");
 }
 
@@ -176,7 +176,7 @@ PassRun run_with(const std::string& input, const ConverterKeyTables& tables, int
   tsd::Stream in = h2test::stream_with(input);
   tsd::Stream out = tsd::Stream::temporary();
   h2test::StatusCapture capture;
-  run.result = font_code_pass(in, out, keep_cr, tables, run.state, memoise);
+  run.result = font_code_pass(in, out, keep_cr, tables, run.state, capture.sink(), memoise);
   run.status = capture.captured;
   run.out = h2test::contents(out);
   return run;
@@ -233,8 +233,8 @@ TEST(font_code_pass, any_bytes_give_a_result_and_a_document) {
     tsd::Stream in = h2test::stream_with(input);
     tsd::Stream glyphs = tsd::Stream::temporary();
     h2test::StatusCapture status;
-    const int result =
-        font_code_pass(in, glyphs, static_cast<int>(seed & 1), h2test::test_key_tables(), state);
+    const int result = font_code_pass(in, glyphs, static_cast<int>(seed & 1), h2test::test_key_tables(),
+                                      state, status.sink());
     EXPECT_TRUE(result == 0 || result == -1) << seed;
     EXPECT_EQ(status.captured.size(), result == 0 ? 0u : 1u) << seed;
     glyphs.rewind();

@@ -29,7 +29,8 @@ TEST_P(unicode_pass_vectors, writes_the_expected_utf8) {
   tsd::Stream in = h2test::stream_with(c.input);
   tsd::Stream out = tsd::Stream::temporary();
   h2test::StatusCapture status;
-  const int result = unicode_pass(in, out, c.option("keep_cr", 0), passages_of(c.option("markers", 0)));
+  const int result =
+      unicode_pass(in, out, c.option("keep_cr", 0), passages_of(c.option("markers", 0)), status.sink());
   EXPECT_EQ(result, c.status.empty() ? 0 : -1) << c.file << ":" << c.line;
   EXPECT_EQ(h2test::escape(h2test::contents(out)), h2test::escape(c.output)) << c.file << ":" << c.line;
   EXPECT_EQ(status.captured, c.status) << c.file << ":" << c.line;
@@ -84,7 +85,7 @@ TEST(unicode_pass, in_place_writes_what_get_and_put_write) {
         for (int in_place : {0, 1}) {
           tsd::Stream in = h2test::stream_with(text);
           tsd::Stream out = tsd::Stream::temporary();
-          ASSERT_EQ(unicode_pass(in, out, keep_cr, passages_of(markers), in_place != 0), 0);
+          ASSERT_EQ(unicode_pass(in, out, keep_cr, passages_of(markers), {}, in_place != 0), 0);
           outputs[in_place] = h2test::contents(out);
         }
         ASSERT_GT(outputs[0].size(), text.size() / 2);
@@ -101,7 +102,7 @@ TEST(unicode_pass, full_disk_is_reported_once) {
     tsd::Stream in = h2test::stream_with(text);
     tsd::Stream full = tsd::Stream::adopt(std::fopen("/dev/full", "w+b"), tsd::Stream::Mode::binary, true);
     h2test::StatusCapture status;
-    EXPECT_EQ(unicode_pass(in, full, 0, UnicodePassages::text), -1);
+    EXPECT_EQ(unicode_pass(in, full, 0, UnicodePassages::text, status.sink()), -1);
     EXPECT_EQ(status.captured,
               std::vector<std::string>{
                   "Could not write the output file.\rCheck whether you have enough disk space."});

@@ -214,14 +214,6 @@ TEST(composer, random_typing_keeps_the_glyph_string_invariants) {
   }
 }
 
-TEST(composer, the_process_wide_state_is_used_by_default) {
-  tsd::syllable_state = tsd::SyllableState{};
-  unsigned char buf[tsd::kGlyphBufferSize];
-  tsd::compose_key('f', buf, tables());
-  EXPECT_EQ(tsd::syllable_state.depth, 1);
-  tsd::syllable_state = tsd::SyllableState{};
-}
-
 TEST(vowel_code, names_the_form_of_each_vowel_sign) {
   const std::string vowels = "iueoEOJFL~`IU&%";
   for (std::size_t i = 0; i < vowels.size(); ++i)

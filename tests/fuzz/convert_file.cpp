@@ -21,12 +21,23 @@ namespace {
 
 using namespace tsd;
 
-// The request as the windows fill it from the user's choices, with whatever tables the types need.
+// The bundled tables, loaded once for every run.
+const ConverterTables& bundled_tables() {
+  static const ConverterTables* tables = [] {
+    auto* loaded = new ConverterTables;
+    if (load_converter_tables(TSENDREL_SOURCE_DIR "/data", *loaded, nullptr) != 0)
+      fuzz::fail("the tables load");
+    return loaded;
+  }();
+  return *tables;
+}
+
+// The request as the windows fill it from the user's choices.
 ConversionRequest request_for(const BatchChoices& choices) {
-  if (load_converter_tables(TSENDREL_SOURCE_DIR "/data", nullptr) != 0) fuzz::fail("the tables load");
+  ConversionContext context = make_context(bundled_tables());
   ConversionRequest r;
-  fuzz::StatusLines status;
-  if (fill_request(r, choices, converter_tables()) != 0) fuzz::fail("the choices are good ones");
+  fuzz::StatusLines status(context);
+  if (fill_request(r, choices, context) != 0) fuzz::fail("the choices are good ones");
   return r;
 }
 
@@ -35,7 +46,7 @@ std::string_view current_input;
 
 // Every warning is placed inside the user's input: on one of its lines, at most one column past the end
 // of that line (where an unclosed passage ends), and says what it is about.
-void check_diagnostic(const Diagnostic& d) {
+void check_diagnostic(void*, const Diagnostic& d) {
   if (d.kind != Diagnostic::Kind::warning) return;
   fuzz::require(d.text != nullptr && d.text[0] != '\0', "a warning says something");
   fuzz::require(d.line >= 1 && d.column >= 1, "a warning has a place");
@@ -64,14 +75,15 @@ struct Type {
 // line of plain syllables.
 std::vector<Type> known_types() {
   const ConversionRequest base = request_for({});
+  ConversionContext context = make_context(bundled_tables());
   const std::string input = fuzz::folder().write("probe.txt", "ka kha ga\n");
   const std::string output = fuzz::folder().file("probe.rtf");
   std::vector<Type> types;
   for (int type = 0; type < 64; ++type) {
     ConversionRequest r = base;
     r.conversion_type = type;
-    fuzz::StatusLines status;
-    const int result = convert_file(input.c_str(), output.c_str(), r);
+    fuzz::StatusLines status(context);
+    const int result = convert_file(context, input.c_str(), output.c_str(), r);
     if (!status.lines.empty() && status.lines[0].rfind("Unknown conversion type", 0) == 0) continue;
     if (result != 0) {
       std::fprintf(stderr, "conversion type %d: %s\n", type,
@@ -110,14 +122,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string input = fuzz::write_file("input.txt", data + 3, size - 3);
   const std::string output = fuzz::folder().file("output.rtf");
   std::filesystem::remove(output);
+  ConversionContext context = make_context(bundled_tables());
   int result;
   {
-    fuzz::StatusLines status;
+    fuzz::StatusLines status(context);
     current_input = fuzz::text_of(data + 3, size - 3);
-    set_diagnostic_sink(check_diagnostic);
+    context.diagnostics = DiagnosticSink{check_diagnostic, nullptr};
     ConversionReport report;
-    result = convert_file_until(input.c_str(), output.c_str(), request, stage, &report);
-    set_diagnostic_sink(nullptr);
+    result = convert_file_until(context, input.c_str(), output.c_str(), request, stage, &report);
+    context.diagnostics = DiagnosticSink{};
     fuzz::require(result == 0 || !status.lines.empty(), "a failed conversion is logged");
     fuzz::require(report.not_converted >= 0 && report.not_converted <= report.syllables,
                   "at most every syllable is not converted");
@@ -138,11 +151,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The same text by way of a KVTS file that the user converts in turn.
     const std::string kvts = fuzz::folder().file("kvts.txt");
     const std::string again = fuzz::folder().file("again.rtf");
-    fuzz::StatusLines status;
+    fuzz::StatusLines status(context);
     request.conversion_type = kWylieToKvts;
-    if (convert_file(input.c_str(), kvts.c_str(), request) == 0) {
+    if (convert_file(context, input.c_str(), kvts.c_str(), request) == 0) {
       request.conversion_type = kKvtsToTsendrel;
-      if (convert_file(kvts.c_str(), again.c_str(), request) == 0)
+      if (convert_file(context, kvts.c_str(), again.c_str(), request) == 0)
         fuzz::require(file_bytes(again) == bytes, "Wylie converts as the KVTS it is written as");
     }
     std::filesystem::remove(kvts);

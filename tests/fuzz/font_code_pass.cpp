@@ -26,8 +26,8 @@ Run run(std::string_view syllables, int keep_cr, bool memoise) {
   SyllableState state;
   fuzz::StatusLines status;
   std::vector<RawWord> raw_words;
-  const int result =
-      font_code_pass(in, out, keep_cr, fuzz::bundled_tables<kConverterForms>(), state, memoise, &raw_words);
+  const int result = font_code_pass(in, out, keep_cr, fuzz::bundled_tables<kConverterForms>(), state,
+                                    status.sink(), memoise, &raw_words);
   return {result, fuzz::contents(out), status.lines, raw_words};
 }
 

@@ -23,7 +23,7 @@ Run run(std::string_view syllables, int keep_cr, UnicodePassages passages, bool 
   Stream in = fuzz::stream_of(syllables);
   Stream out = Stream::temporary();
   fuzz::StatusLines status;
-  const int result = unicode_pass(in, out, keep_cr, passages, in_place);
+  const int result = unicode_pass(in, out, keep_cr, passages, status.sink(), in_place);
   return {result, fuzz::contents(out), status.lines};
 }
 

@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   tibet::defaults = tibet::FontDefaults{};
   tibet::saved_options = {};
   tibet::library_id = 0;
-  syllable_state = SyllableState{};
+  tibet::syllable_state = SyllableState{};
   set_trace_sink(nullptr, 0);
 
   wordhost::WordModel word;

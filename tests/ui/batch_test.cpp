@@ -13,10 +13,10 @@ using namespace tarvex;
 namespace {
 
 QByteArray font_switch(int font_base, int size) {
-  return QStringLiteral("\\f%1\\fs%2")
-      .arg(converter_tables().rtf_fonts[font_base].number)
-      .arg(size)
-      .toLatin1();
+  static FontEntry fonts[kRtfFontCount];
+  static const int count = build_font_table(fonts);
+  (void)count;
+  return QStringLiteral("\\f%1\\fs%2").arg(fonts[font_base].number).arg(size).toLatin1();
 }
 
 void select_rows(QListWidget* list, const QStringList& texts) {
