@@ -67,6 +67,9 @@ Options:
                       treat each FILE as a folder and convert every file in it and in
                       every folder below it whose name matches PATTERN (* and ?, letters
                       in either case, "*.*" matches every name), as the wild-card window does
+  -j, --jobs N        convert the files of a batch on N threads (default: one for each
+                      core); outputs and status lines are the same as with -j 1, each
+                      file's lines together and in batch order
   -q, --quiet         no warnings, only the status lines and each file's summary
       --max-warnings N
                       show at most N warnings per file (default 20), then how many more
@@ -80,9 +83,11 @@ Options:
 A value may follow its option as the next argument, attached (-tkvts-rtf) or after "="
 (--type=kvts-rtf); a long option may be shortened while it stays unambiguous (--keep).
 
-FILE "-" reads standard input (copied to a temporary file first, so every check of a
-normal file still applies); it must be the only FILE, and its output goes to standard
-output unless -o names a file.
+FILE "-" reads standard input and "-o -" writes standard output, straight through; the
+checks of a file apply (a non-text start is refused before anything is written, a failed
+write is reported). "-" must be the only FILE, and its output goes to standard output
+unless -o names a file. A failed conversion to standard output may have written part of
+its output.
 
 Output names: without -o, each output is written beside its input, named as the main
 window names it: a three-letter extension is replaced by "rtf" (notes.txt gives

@@ -387,3 +387,123 @@ TEST(cli_round_trip, glyph_codes_decode_to_the_syllables_of_the_examples) {
 }
 
 }  // namespace
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+constexpr const char* kTypeNames[] = {"wylie-rtf",         "kvts-rtf",        "wylie-kvts",
+                                      "kvts-wylie",        "wylie-unicode",   "kvts-unicode",
+                                      "wylie-unicode-rtf", "kvts-unicode-rtf"};
+
+TEST_F(cli, standard_input_and_output_give_the_bytes_of_the_file_conversion_for_every_type) {
+  for (int type = 0; type < 8; ++type) {
+    const bool wylie = starts_with_wylie(type) || type == kWylieToKvts;
+    const std::string input = copy_example(wylie ? "aspiration.txt" : "greeting.kvt");
+    const std::string options = "-d " + quoted(kData) + " -t " + kTypeNames[type];
+    const CliRun by_path = run(options + " -o by-path " + input);
+    ASSERT_EQ(by_path.status, 0) << kTypeNames[type] << by_path.err;
+    const CliRun piped = run(options + " -", dir.file(input));
+    EXPECT_EQ(piped.status, 0) << kTypeNames[type] << piped.err;
+    EXPECT_EQ(piped.out, read_file(dir.file("by-path"))) << kTypeNames[type];
+    const CliRun to_stdout = run(options + " -o - " + input);
+    EXPECT_EQ(to_stdout.out, read_file(dir.file("by-path"))) << kTypeNames[type];
+    const CliRun from_stdin = run(options + " -o from-stdin -", dir.file(input));
+    EXPECT_EQ(read_file(dir.file("from-stdin")), read_file(dir.file("by-path"))) << kTypeNames[type];
+    fs::remove(dir.file(input));
+  }
+}
+
+TEST_F(cli, standard_input_is_checked_and_a_failed_write_to_standard_output_is_reported) {
+  struct Case {
+    const char* name;
+    std::string input;
+    const char* output;  // a redirection of standard output, or none
+    Lines lines;         // the status lines between the two path lines and the count
+  } cases[] = {
+      {"non-text start",
+       "ka \xC0\xC1\n",
+       nullptr,
+       {"Error: File begins with non-text characters. Skipping file."}},
+      {"byte-order mark then text", "\xEF\xBB\xBFka\n", nullptr, {"<stdin>: 1 syllable, 0 not converted"}},
+#ifndef _WIN32
+      {"full disk",
+       "ka kha\n",
+       "/dev/full",
+       {"Could not write the output file.\rCheck whether you have enough disk space.",
+        "Tsendrel rtf conversion failure.", "<stdin>: 2 syllables, 0 not converted"}},
+#endif
+  };
+  for (const Case& c : cases) {
+    dir.write("in.txt", c.input);
+    const std::string command =
+        tsd::testing::change_folder(dir.path()) + " && " + quoted(kCli) + " -d " + quoted(kData) +
+        " - <in.txt >" + (c.output ? c.output : quoted(dir.file(".out"))) + " 2>" + quoted(dir.file(".err"));
+    const int status = tsd::testing::run_status(command);
+    Lines expected{"Input file path: <stdin>", "Output file path: <stdout>"};
+    expected.insert(expected.end(), c.lines.begin(), c.lines.end());
+    expected.push_back("1 file(s) processed");
+    Lines lines;
+    std::string err = read_file(dir.file(".err"));
+    for (std::size_t at; (at = err.find('\n')) != std::string::npos; err.erase(0, at + 1))
+      lines.push_back(err.substr(0, at));
+    EXPECT_EQ(lines, expected) << c.name;
+    EXPECT_EQ(status, c.lines.size() == 1 && c.lines[0].rfind("<stdin>", 0) == 0 ? 0 : 1) << c.name;
+  }
+}
+
+TEST_F(cli, jobs_give_the_outputs_and_status_lines_of_one_job) {
+  // Converted files, a non-text file, an unreadable one, an output that is an input of the batch, two
+  // inputs with one output, and warnings beyond the limit.
+  std::string many;
+  for (int i = 0; i < 25; ++i) many += "b+ha ";
+  const std::map<std::string, std::string> inputs = {
+      {"a.txt", "bkra shis bde legs\n"},
+      {"b.txt", "\xC0 not text\n"},
+      {"c.txt", "ka b+ha kha\n"},
+      {"z.txt", "ga nga\n"},
+      {"z.rtf", "MINE\n"},
+      {"y.txt", "kha\n"},
+      {"y", "ga\n"},
+      {"many.txt", many},
+      {"d.txt", "om ma Ni pad+me hU~M\n"},
+  };
+  std::string files = "a.txt b.txt unreadable.txt c.txt z.txt z.rtf y.txt y many.txt d.txt";
+  std::map<std::string, std::string> first_outputs;
+  std::string first_err;
+  for (const char* jobs : {"1", "2", "4"}) {
+    for (const auto& [name, bytes] : inputs) dir.write(name, bytes);
+    for (const char* name : {"a.rtf", "c.rtf", "y.rtf", "many.rtf", "d.rtf"}) fs::remove(dir.file(name));
+#ifndef _WIN32
+    fs::remove_all(dir.file("unreadable.txt"));
+    fs::create_directory(dir.file("unreadable.txt"));
+#endif
+    const CliRun r = run("-d " + quoted(kData) + " -j " + jobs + " " + files);
+    EXPECT_EQ(r.status, 1) << jobs;
+    std::map<std::string, std::string> outputs;
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+      if (entry.path().extension() == ".rtf")
+        outputs[entry.path().filename().string()] = read_file(entry.path().string());
+    if (first_err.empty()) {
+      first_err = r.err;
+      first_outputs = outputs;
+      EXPECT_NE(r.err.find("10 file(s) processed"), std::string::npos) << r.err;
+      EXPECT_NE(r.err.find("more warnings not shown"), std::string::npos) << r.err;
+      EXPECT_NE(r.err.find("was already written from"), std::string::npos) << r.err;
+      EXPECT_NE(r.err.find("is the input file"), std::string::npos) << r.err;
+      EXPECT_EQ(outputs["z.rtf"], "MINE\n");
+      continue;
+    }
+    EXPECT_EQ(r.err, first_err) << "-j " << jobs;
+    EXPECT_EQ(outputs, first_outputs) << "-j " << jobs;
+  }
+}
+
+TEST_F(cli, jobs_must_be_a_whole_number_from_one) {
+  dir.write("a.txt", "ka\n");
+  for (const char* value : {"0", "-1", "x", "2x", "1000"})
+    EXPECT_EQ(run("-d " + quoted(kData) + " -j " + value + " a.txt").status, 2) << value;
+  EXPECT_EQ(run("-d " + quoted(kData) + " --jobs=3 a.txt").status, 0);
+}
+
+}  // namespace
