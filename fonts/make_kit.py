@@ -21,13 +21,16 @@ import subprocess
 import sys
 import tempfile
 
+from fontTools.feaLib.builder import addOpenTypeFeaturesFromString
 from fontTools.fontBuilder import FontBuilder
-from fontTools.pens.boundsPen import BoundsPen
+from fontTools.pens.freetypePen import FreeTypePen
 from fontTools.pens.recordingPen import DecomposingRecordingPen
 from fontTools.pens.transformPen import TransformPen
 from fontTools.pens.ttGlyphPen import TTGlyphPen
 from fontTools.ttLib import TTFont
-from PIL import ImageChops
+from PIL import Image, ImageChops
+
+import numpy
 
 import ink
 
@@ -38,8 +41,6 @@ SUFFIXES = [s + n for n in ("", "1", "2", "3") for s in ("a", "b", "c", "d", "e"
 VOWEL_FONT = 32
 FORM_I = 1
 FORM_O = 4
-MAX_VOWEL_CLASSES = 10  # groups per vowel sign; all of them share the free codes of "vowa"
-VOWEL_CLASS_TOLERANCE = 16  # font units a sign may sit from where the source font puts it
 WHOLE_FORMS = (0, 2, 16, 17)  # the letter or stack alone, with u joined, and both after an apostrophe
 # The composer writes the i sign of the apostrophe's entry two codes higher after "o" and an apostrophe.
 RAISED_I_STEP = 2
@@ -47,6 +48,10 @@ BLANK = 32  # the converter writes the blank between words in the font in force
 ZWNJ = "\u200c"
 DOTTED_CIRCLE = "\u25cc"
 PLACING_PX_PER_EM = 128  # drawing size at which a sign is found inside a ligature
+FIT_PX_PER_EM = 64  # drawing size at which a sign's fit on its letters is measured, as the tests draw
+FIT_ENOUGH = 0.97  # a fit from which a sign counts as sitting right
+FIT_CANDIDATES = 16  # drawings tried for a group's code: the members' own, the heaviest first
+MAX_VOWEL_CODES = 78  # free codes of "vowa" for the groups above 0 of all vowel signs
 
 OFL_URL = "https://openfontlicense.org"
 GPL_URL = "https://www.gnu.org/licenses/old-licenses/gpl-1.0.html"
@@ -157,7 +162,7 @@ def sign_glyphs(cluster, full, ignored=()):
     if not added or sum(own.values()) > 0:  # some glyph of the cluster went into a ligature
         return ()
     end = advance_of(full) - advance_of(added)
-    return tuple((gid, x - end, y, adv) for gid, x, y, adv in added)
+    return tuple((gid, x - end, y, adv, None) for gid, x, y, adv in added)
 
 
 def choose_mark(samples):
@@ -167,21 +172,22 @@ def choose_mark(samples):
     by_ids = collections.defaultdict(list)
     for weight, glyphs in samples:
         if glyphs:
-            by_ids[tuple(g[0] for g in glyphs)].append((weight, glyphs))
+            by_ids[tuple((g[0], g[4]) for g in glyphs)].append((weight, glyphs))
     if not by_ids:
         return None
-    ids, chosen = max(by_ids.items(), key=lambda kv: (sum(w for w, _ in kv[1]), kv[0]))
+    ids, chosen = max(by_ids.items(), key=lambda kv: (sum(w for w, _ in kv[1]), str(kv[0])))
     placed = []
-    for i, gid in enumerate(ids):
+    for i, (gid, contours) in enumerate(ids):
         xs = sorted(x for w, gl in chosen for x in [gl[i][1]] * w)
         ys = sorted(y for w, gl in chosen for y in [gl[i][2]] * w)
-        placed.append((gid, xs[len(xs) // 2], ys[len(ys) // 2], chosen[0][1][i][3]))
+        placed.append((gid, xs[len(xs) // 2], ys[len(ys) // 2], chosen[0][1][i][3], contours))
     return tuple(placed)
 
 
 def mark_weight(string):
-    """Plain letters weigh most in the choice of a shared vowel sign: they carry most vowels in real text."""
-    return 8 if len(string) == 1 else 1
+    """Plain letters weigh most in the choice of a shared vowel sign, then stacks of two: they carry most
+    vowels in real text."""
+    return 8 if len(string) == 1 else 3 if len(string) == 2 else 1
 
 
 class Kit:
@@ -197,40 +203,49 @@ class Kit:
         self.glyphs[key] = (glyphs, advance)
 
 
+def whole(glyphs):
+    """Shaped glyphs as the kit draws them: each glyph with all of its contours."""
+    return tuple((gid, x, y, adv, None) for gid, x, y, adv in glyphs)
+
+
 def plan_family(forms, font_path):
     """Decides what every (font, code) of a family draws."""
     base_text = {}
     for f in forms:
         if f.form == 0 and f.kind == "base":
             base_text[f.entry] = f.text
-    whole = [f for f in forms if f.kind == "base"]
+    whole_forms = [f for f in forms if f.kind == "base"]
     marks = [f for f in forms if f.kind == "mark"]
-    # Where the font joins a letter and its sign into one ligature, the sign's own glyph and place are
-    # those it takes when a zero-width non-joiner keeps the two apart.
+    # Where the font joins a letter and its sign into one ligature whose contours cannot be told apart,
+    # the sign's own glyph and place are those it takes when a zero-width non-joiner keeps the two apart.
     apart = {f.text: base_text.get(f.entry, "") + ZWNJ + f.text[len(base_text.get(f.entry, "")):] for f in marks}
-    texts = sorted({f.text for f in whole} | {f.text for f in marks} | set(base_text.values())
+    texts = sorted({f.text for f in whole_forms} | {f.text for f in marks} | set(base_text.values())
                    | set(apart.values()) | {ZWNJ, DOTTED_CIRCLE})
     shaped = dict(zip(texts, shape_all(font_path, texts)))
     zwnj_glyphs = {g[0] for g in shaped[ZWNJ]}
+    outlines = Outlines(TTFont(font_path))
 
     kit = Kit()
-    for f in whole:
+    for f in whole_forms:
         glyphs = shaped[f.text]
-        kit.put(f.font, f.code, tuple(glyphs), advance_of(glyphs), "entry %s form %d" % (f.string, f.form))
+        kit.put(f.font, f.code, whole(glyphs), advance_of(glyphs), "entry %s form %d" % (f.string, f.form))
 
-    samples = collections.defaultdict(list)  # (font, code) -> samples of the sign
     raster = ink.Raster(font_path, PLACING_PX_PER_EM)
+
+    fit = SignFit(outlines.font)
+    members = collections.defaultdict(list)  # (font, code) -> (key, weight, {fit: own drawing})
     own_sign = {}  # (entry, form) -> the sign's glyphs as they sit on that entry
     for f in marks:
         cluster = shaped.get(base_text.get(f.entry, ""), [])
-        glyphs = sign_glyphs(cluster, shaped[f.text])
+        glyphs = sign_glyphs(cluster, shaped[f.text]) or outlines.ligature_sign(cluster, shaped[f.text])
         if not glyphs:
             glyphs = sign_glyphs(cluster, shaped[apart[f.text]], zwnj_glyphs)
             glyphs = place_in_ligature(raster, cluster, shaped[f.text], glyphs)
         own_sign[(f.entry, f.form)] = glyphs
-        samples[(f.font, f.code)].append((mark_weight(f.string), glyphs))
-    for (font, code), s in sorted(samples.items()):
-        glyphs = choose_mark(s)
+        fit.target((f.entry, f.form), cluster, shaped[f.text])
+        members[(f.font, f.code)].append(((f.entry, f.form), mark_weight(f.string), {fit: glyphs}))
+    for (font, code), m in sorted(members.items()):
+        glyphs = choose_drawing([fit], m)[fit]
         if glyphs is None:
             raise ValueError("font %d code %d: the source font draws this sign only in ligatures" % (font, code))
         # A combining sign has no advance; a spacing one (such as the visarga) keeps its own.
@@ -241,18 +256,19 @@ def plan_family(forms, font_path):
         if (f.kind == "-" and f.form in WHOLE_FORMS and (f.font, f.code) not in kit.glyphs
                 and f.entry in base_text):
             glyphs = shaped[base_text[f.entry]]
-            kit.put(f.font, f.code, tuple(glyphs), advance_of(glyphs), "entry %s form %d" % (f.string, f.form))
+            kit.put(f.font, f.code, whole(glyphs), advance_of(glyphs), "entry %s form %d" % (f.string, f.form))
 
     # Every other place the table names but that means nothing shows the dotted circle that shaping
     # engines draw for a sign without its letter: over the letter before it at a vowel sign's place.
-    circle = tuple(shaped[DOTTED_CIRCLE])
+    circle = whole(shaped[DOTTED_CIRCLE])
     width = advance_of(circle)
     for f in forms:
         if f.kind == "-" and (f.font, f.code) not in kit.glyphs:
             if f.form in WHOLE_FORMS:
                 kit.put(f.font, f.code, circle, width, "placeholder")
             else:
-                kit.put(f.font, f.code, tuple((g, x - width, y, 0) for g, x, y, _ in circle), 0, "placeholder")
+                kit.put(f.font, f.code, tuple((g, x - width, y, 0, c) for g, x, y, _, c in circle), 0,
+                        "placeholder")
 
     # The raised i follows a letter with the o sign and the apostrophe's letter ("po'i"), so it sits where
     # the source font puts the i on the apostrophe's letter after each letter with o.
@@ -262,84 +278,214 @@ def plan_family(forms, font_path):
         contexts = [g.text for g in marks if g.form == FORM_O and len(g.string) == 1]
         before = shape_all(font_path, [c + base_text[f.entry] for c in contexts])
         after = shape_all(font_path, [c + f.text for c in contexts])
-        glyphs = choose_mark([(1, sign_glyphs(b, a) or place_in_ligature(raster, b, a, own_sign[(f.entry, f.form)]))
+        glyphs = choose_mark([(1, sign_glyphs(b, a) or outlines.ligature_sign(b, a)
+                               or place_in_ligature(raster, b, a, own_sign[(f.entry, f.form)]))
                               for b, a in zip(before, after)]) or own_sign[(f.entry, f.form)]
         kit.put(f.font, f.code + RAISED_I_STEP, glyphs, advance_of(glyphs), "raised i sign")
     kit.own_sign = own_sign
+    kit.fit = fit
     return kit
 
 
-def sign_centre(source_font, glyphs):
-    """The centre of the box around a sign's glyphs, from where its letter ends, in font units."""
-    glyph_set = source_font.getGlyphSet()
-    order = source_font.getGlyphOrder()
-    boxes = []
-    for gid, x, y, _ in glyphs:
-        pen = BoundsPen(glyph_set)
-        glyph_set[order[gid]].draw(pen)
-        if pen.bounds:
-            x0, y0, x1, y1 = pen.bounds
-            boxes.append((x0 + x, y0 + y, x1 + x, y1 + y))
-    if not boxes:
-        return (0.0, 0.0)
-    return ((min(b[0] for b in boxes) + max(b[2] for b in boxes)) / 2,
-            (min(b[1] for b in boxes) + max(b[3] for b in boxes)) / 2)
+class Outlines:
+    """The contours of a source font's glyphs, components resolved, and their drawings as ink: for finding
+    a vowel sign's own contours inside a ligature of letter and sign."""
+
+    def __init__(self, font, px_per_em=PLACING_PX_PER_EM):
+        self.font = font
+        self.order = font.getGlyphOrder()
+        self.set = font.getGlyphSet()
+        self.px_per_em = px_per_em
+        self.scale = px_per_em / font["head"].unitsPerEm
+        self._contours = {}
+
+    def contours(self, gid):
+        """The glyph's contours, each a list of pen calls (name, arguments)."""
+        if gid not in self._contours:
+            rec = DecomposingRecordingPen(self.set)
+            self.set[self.order[gid]].draw(rec)
+            contours, current = [], []
+            for op, args in rec.value:
+                current.append((op, args))
+                if op in ("closePath", "endPath"):
+                    contours.append(current)
+                    current = []
+            self._contours[gid] = contours
+        return self._contours[gid]
+
+    def draw(self, pen, gid, x, y, indices=None):
+        """Draws the glyph's contours (those of indices, or all) moved by (x, y) onto a pen."""
+        moved = TransformPen(pen, (1, 0, 0, 1, x, y))
+        for i, contour in enumerate(self.contours(gid)):
+            if indices is None or i in indices:
+                for op, args in contour:
+                    getattr(moved, op)(*args)
+
+    def ink(self, placed):
+        """Ink of (gid, x, y, contour indices or None) drawn from 1 em left of the start, 2.5 em above the
+        baseline, on a canvas 4 em square."""
+        pen = FreeTypePen(None)
+        for gid, x, y, indices in placed:
+            self.draw(pen, gid, x, y, indices)
+        size = 4 * self.px_per_em
+        buf, (w, h) = pen.buffer(width=size, height=size,
+                                 transform=(self.scale, 0, 0, self.scale, self.px_per_em, 1.5 * self.px_per_em))
+        image = Image.frombuffer("L", (w, h), buf, "raw", "L", 0, 1)
+        return image.point(lambda v: 255 if v >= ink.THRESHOLD else 0).convert("1")
+
+    def shapes(self, gid, x, y):
+        """The glyph's contours in groups that draw one shape each: every contour that lies inside the
+        ink of another (a counter) goes with the smallest such one."""
+        count = len(self.contours(gid))
+        alone = [self.ink([(gid, x, y, {i})]) for i in range(count)]
+        size = [ink.ink_count(a) for a in alone]
+        parent = list(range(count))
+        for i in range(count):
+            holders = [k for k in range(count) if k != i and size[k] > size[i]
+                       and ink.ink_count(ImageChops.logical_and(alone[i], alone[k])) >= 0.9 * size[i]]
+            if holders:
+                parent[i] = min(holders, key=lambda k: (size[k], k))
+
+        def top(i):
+            while parent[i] != i:
+                i = parent[i]
+            return i
+
+        groups = collections.defaultdict(set)
+        for i in range(count):
+            groups[top(i)].add(i)
+        return [groups[k] for k in sorted(groups)]
+
+    def ligature_sign(self, cluster, ligature):
+        """Where the font draws the cluster and its sign as one ligature: the ligature's shapes whose ink
+        lies mostly outside the cluster's own, placed from where the cluster ends. Empty when no shape of
+        the ligature stands apart from the letter."""
+        letter = ink.thicken(self.ink([(g[0], g[1], g[2], None) for g in cluster]))
+        end = advance_of(cluster)
+        sign = []
+        for gid, x, y, _ in ligature:
+            kept = set()
+            for shape in self.shapes(gid, x, y):
+                drawn = self.ink([(gid, x, y, shape)])
+                total = ink.ink_count(drawn)
+                if total and ink.ink_count(ImageChops.logical_and(drawn, letter)) * 2 < total:
+                    kept |= shape
+            if kept:
+                sign.append((gid, x - end, y, 0, tuple(sorted(kept))))
+        return tuple(sign)
 
 
-def vowel_classes(forms, families, max_classes=MAX_VOWEL_CLASSES, tolerance=VOWEL_CLASS_TOLERANCE):
-    """Groups the letters and stacks by where each vowel sign sits on them in every family, so that one
-    sign per group sits right on all of its members: {(entry string, form): group}, group 0 (the one of
-    most weight, which keeps the vowel's own code) left out. A group gathers the entries whose sign
-    centres lie near each other; groups are added, up to max_classes, while some entry lies farther than
-    tolerance (font units) from every group's centre."""
-    placed = {}
-    for family in families:
-        source = SOURCES[family]
-        font = TTFont(source.path)
-        for key, glyphs in plan_family(forms, source.path).own_sign.items():
-            placed.setdefault(key, []).extend(sign_centre(font, glyphs))
+class SignFit:
+    """How well a vowel sign's drawing sits on a letter, measured as the drawing test measures words: the
+    kit's letter with the sign drawn from the letter's end, against the source font's shaping of the two,
+    both as ink at FIT_PX_PER_EM; the ink they share over the ink of the larger drawing."""
+
+    def __init__(self, font):
+        self.outlines = Outlines(font, FIT_PX_PER_EM)
+        self.targets = {}  # key -> (letter's ink, source's ink, letter's advance in pixels)
+        self._drawn = {}
+        self._scores = {}
+
+    def image(self, placed):
+        return numpy.asarray(self.outlines.ink(placed).convert("L"), dtype=bool)
+
+    def target(self, key, cluster, full):
+        self.targets[key] = (self.image([(g[0], g[1], g[2], None) for g in cluster]),
+                             self.image([(g[0], g[1], g[2], None) for g in full]),
+                             int(round(advance_of(cluster) * self.outlines.scale)))
+
+    def score(self, key, drawing):
+        if (key, drawing) not in self._scores:
+            if drawing not in self._drawn:
+                self._drawn[drawing] = self.image([(g[0], g[1], g[2], g[4]) for g in drawing])
+            letter, source, shift = self.targets[key]
+            sign = numpy.zeros_like(letter)
+            sign[:, shift:] = self._drawn[drawing][:, :letter.shape[1] - shift]
+            kit = letter | sign
+            larger = max(int(kit.sum()), int(source.sum()))
+            self._scores[(key, drawing)] = 1.0 if larger == 0 else int((kit & source).sum()) / larger
+        return self._scores[(key, drawing)]
+
+
+def choose_drawing(fits, members, candidates=None):
+    """The drawing of a vowel sign's code that suits the members of its group best, for each fit (family):
+    among the members' own drawings (or the candidates given), the one of the highest weighted mean score,
+    scores above FIT_ENOUGH counting as FIT_ENOUGH. members are (key, weight, {fit: own drawing})."""
+    chosen = {}
+    for fit in fits:
+        pool = candidates[fit] if candidates else None
+        if pool is None:
+            weight_of = collections.Counter()
+            for _, weight, own in members:
+                if own.get(fit):
+                    weight_of[own[fit]] += weight
+            pool = sorted(weight_of, key=lambda d: (-weight_of[d], str(d)))[:FIT_CANDIDATES]
+        if not pool:
+            chosen[fit] = None
+            continue
+        chosen[fit] = max(pool, key=lambda d: (sum(w * min(fit.score(k, d), FIT_ENOUGH) for k, w, _ in members),
+                                               str(d)))
+    return chosen
+
+
+def vowel_classes(forms, families, max_codes=MAX_VOWEL_CODES):
+    """Groups the letters and stacks, for each vowel sign, so that one drawing of the sign per group sits
+    right on all of its members in every family: {(entry string, form): group}, group 0 (which keeps the
+    vowel's own code) left out. Each vowel starts with one group; while codes are left, the member worst
+    served (its weight times what its fit lacks) gets a group of its own drawing, which every member of
+    that vowel that it serves better joins."""
+    kits = [plan_family(forms, SOURCES[family].path) for family in families]
+    fits = [k.fit for k in kits]
     strings = {f.entry: f.string for f in forms}
-    classes = {}
-    for form in sorted({f.form for f in forms if f.kind == "mark"}):
-        members = sorted(e for (e, fm) in placed if fm == form)
-        points = [placed[(e, form)] for e in members]
-        weights = [mark_weight(strings[e]) for e in members]
-        groups = group_points(points, weights, max_classes, tolerance)
-        for e, g in zip(members, groups):
-            # The apostrophe's i keeps the vowel's own code, which the raised i is counted from.
-            if g != 0 and not (strings[e] == "'" and form == FORM_I):
-                classes[(strings[e], form)] = g
-    return classes
+    by_form = collections.defaultdict(list)
+    for key in sorted(kits[0].own_sign):
+        own = {k.fit: k.own_sign.get(key) for k in kits}
+        by_form[key[1]].append((key, mark_weight(strings[key[0]]), own))
 
+    def fit_of(key, drawing):
+        return min(0.0 if drawing[f] is None else f.score(key, drawing[f]) for f in fits)
 
-def group_points(points, weights, max_groups, tolerance):
-    """Weighted k-means with centres added at the farthest point while it lies beyond tolerance; returns
-    the group of each point, groups numbered by falling weight."""
-    def dist(a, b):
-        return sum((x - y) ** 2 for x, y in zip(a, b)) ** 0.5
-
-    heaviest = max(range(len(points)), key=lambda i: (weights[i], -i))
-    centres = [points[heaviest]]
-    assign = [0] * len(points)
-    while True:
-        for _ in range(10):
-            assign = [min(range(len(centres)), key=lambda c: (dist(p, centres[c]), c)) for p in points]
-            for c in range(len(centres)):
-                idx = [i for i, a in enumerate(assign) if a == c]
-                if idx:
-                    total = sum(weights[i] for i in idx)
-                    centres[c] = tuple(sum(points[i][k] * weights[i] for i in idx) / total
-                                       for k in range(len(points[0])))
-        far = max(range(len(points)), key=lambda i: (dist(points[i], centres[assign[i]]), -i))
-        if len(centres) >= max_groups or dist(points[far], centres[assign[far]]) <= tolerance:
+    pinned = {(e, FORM_I) for e, s in strings.items() if s == "'"}  # the raised i is counted from its code
+    groups = {form: [members] for form, members in by_form.items()}
+    drawings = {form: [choose_drawing(fits, members)] for form, members in by_form.items()}
+    group_of, score = {}, {}
+    for form, members in by_form.items():
+        for key, _, _ in members:
+            group_of[key], score[key] = 0, fit_of(key, drawings[form][0])
+    hopeless = set()
+    codes = 0
+    while codes < max_codes:
+        needy = [(w * (1 - score[key]), key) for members in by_form.values() for key, w, _ in members
+                 if score[key] < FIT_ENOUGH and key not in hopeless and key not in pinned]
+        if not needy:
             break
-        centres.append(points[far])
-    weight_of = collections.Counter()
-    for a, w in zip(assign, weights):
-        weight_of[a] += w
-    order = sorted(weight_of, key=lambda c: (-weight_of[c], c))
-    renumber = {c: n for n, c in enumerate(order)}
-    return [renumber[a] for a in assign]
+        _, worst = max(needy)
+        form = worst[1]
+        own = next(o for k, _, o in by_form[form] if k == worst)
+        if fit_of(worst, own) <= score[worst]:
+            hopeless.add(worst)
+            continue
+        joined = [m for m in by_form[form] if m[0] not in pinned and fit_of(m[0], own) > score[m[0]]]
+        drawing = choose_drawing(fits, joined)
+        groups[form].append(joined)
+        drawings[form].append(drawing)
+        for key, _, _ in joined:
+            group_of[key] = len(groups[form]) - 1
+        for key, _, _ in by_form[form]:
+            score[key] = fit_of(key, drawings[form][group_of[key]])
+        codes += 1
+    classes = {}
+    for form, members in by_form.items():
+        weight_of = collections.Counter()
+        for key, w, _ in members:
+            weight_of[group_of[key]] += w
+        first = {group_of[k] for k in pinned if k in group_of and k[1] == form}
+        order = sorted(weight_of, key=lambda g: (g not in first, -weight_of[g], g))
+        number = {g: n for n, g in enumerate(order)}
+        for key, _, _ in members:
+            if number[group_of[key]]:
+                classes[(strings[key[0]], form)] = number[group_of[key]]
+    return classes
 
 
 def vowel_classes_text(classes):
@@ -357,7 +503,7 @@ def place_in_ligature(raster, cluster, ligature, glyphs):
     if not glyphs:
         return glyphs
     end = advance_of(cluster)
-    sign = ink.draw([(raster, gid, end + x, y) for gid, x, y, _ in glyphs], raster.px_per_em)
+    sign = ink.draw([(raster, gid, end + x, y) for gid, x, y, _, _ in glyphs], raster.px_per_em)
     beyond = ImageChops.logical_and(
         ink.draw([(raster, g[0], g[1], g[2]) for g in ligature], raster.px_per_em),
         ImageChops.invert(ink.thicken(ink.draw([(raster, g[0], g[1], g[2]) for g in cluster],
@@ -368,33 +514,80 @@ def place_in_ligature(raster, cluster, ligature, glyphs):
         return glyphs
     dx = ((b[0] + b[2]) - (a[0] + a[2])) / 2 / raster.scale
     dy = -((b[1] + b[3]) - (a[1] + a[3])) / 2 / raster.scale
-    return tuple((gid, int(round(x + dx)), int(round(y + dy)), adv) for gid, x, y, adv in glyphs)
+    return tuple((gid, int(round(x + dx)), int(round(y + dy)), adv, c) for gid, x, y, adv, c in glyphs)
 
 
-def draw_glyphs(source_glyphs, glyphs):
-    """The outline of glyphs set side by side, as one TrueType glyph."""
+def draw_glyphs(outlines, glyphs):
+    """The outline of glyphs (or of some of their contours) set side by side, as one TrueType glyph."""
     pen = TTGlyphPen(None)
-    for gid, x, y, _ in glyphs:
-        name = source_glyphs.order[gid]
-        rec = DecomposingRecordingPen(source_glyphs.set)
-        source_glyphs.set[name].draw(rec)
-        rec.replay(TransformPen(pen, (1, 0, 0, 1, x, y)))
+    for gid, x, y, _, contours in glyphs:
+        outlines.draw(pen, gid, x, y, contours)
     return pen.glyph()
-
-
-class SourceGlyphs:
-    def __init__(self, font):
-        self.order = font.getGlyphOrder()
-        self.set = font.getGlyphSet()
 
 
 def copyright_notice(source_font):
     return str(source_font["name"].getDebugName(0) or "").strip()
 
 
+def source_pairs(source_font):
+    """The source font's pair kerning: {(left glyph name, right glyph name): ((x placement, x advance) of
+    the left glyph, the same of the right)}, from the pair lookups of its GPOS."""
+    pairs = {}
+    if "GPOS" not in source_font:
+        return pairs
+
+    def value(v):
+        return (getattr(v, "XPlacement", 0) or 0, getattr(v, "XAdvance", 0) or 0) if v else (0, 0)
+
+    for lookup in source_font["GPOS"].table.LookupList.Lookup:
+        if lookup.LookupType != 2:
+            continue
+        for sub in lookup.SubTable:
+            firsts = sub.Coverage.glyphs
+            if sub.Format == 1:
+                for left, pair_set in zip(firsts, sub.PairSet):
+                    for r in pair_set.PairValueRecord:
+                        pairs.setdefault((left, r.SecondGlyph), (value(r.Value1), value(r.Value2)))
+            elif sub.Format == 2:
+                class1, class2 = sub.ClassDef1.classDefs, sub.ClassDef2.classDefs
+                seconds = collections.defaultdict(list)
+                for g in source_font.getGlyphOrder():
+                    seconds[class2.get(g, 0)].append(g)
+                for left in firsts:
+                    record = sub.Class1Record[class1.get(left, 0)]
+                    for c2, r in enumerate(record.Class2Record):
+                        values = (value(r.Value1), value(r.Value2))
+                        if values != ((0, 0), (0, 0)):
+                            for right in seconds[c2]:
+                                pairs.setdefault((left, right), values)
+    return pairs
+
+
+def kerning_features(kit, font, order_of, pairs):
+    """Feature code that kerns the glyphs of one kit font as the source kerns the glyphs they end and
+    begin with, so that a word processor spaces a run of this font as the source font does (the tsheg
+    after a letter)."""
+    whole_glyphs = [(code, glyphs) for (f, code), (glyphs, advance) in sorted(kit.glyphs.items())
+                    if f == font and advance > 0 and glyphs]
+    lines = []
+    for lcode, left in whole_glyphs:
+        for rcode, right in whole_glyphs:
+            found = pairs.get((order_of[left[-1][0]], order_of[right[0][0]]))
+            if not found:
+                continue
+            (lx, la), (rx, ra) = found
+            if len(left) > 1:
+                lx = 0  # only the letter's last glyph would move; the pair's spacing is kept
+            lines.append("  pos c%03d <%d 0 %d 0> c%03d <%d 0 %d 0>;" % (lcode, lx, la, rcode, rx, ra))
+    if not lines:
+        return ""
+    return ("languagesystem DFLT dflt;\nlanguagesystem latn dflt;\nfeature kern {\n"
+            + "\n".join(lines) + "\n} kern;\n")
+
+
 def build_font(source, source_font, family, font, kit, version):
     name = font_name(family, font)
-    glyphs_of = SourceGlyphs(source_font)
+    glyphs_of = Outlines(source_font)
     upem = source_font["head"].unitsPerEm
     space_advance = source_font["hmtx"][source_font.getBestCmap()[0x20]][0]
 
@@ -450,6 +643,9 @@ def build_font(source, source_font, family, font, kit, version):
                 usFirstCharIndex=min(cmap), usLastCharIndex=max(cmap))
     fb.setupPost()
     fb.setupHead(unitsPerEm=upem)
+    features = kerning_features(kit, font, glyphs_of.order, kit.pairs)
+    if features:
+        addOpenTypeFeaturesFromString(fb.font, features)
     return fb.font
 
 
@@ -468,6 +664,7 @@ def make_kit(forms, out_dir, families, version="1.0"):
         source = SOURCES[family]
         source_font = TTFont(source.path)
         kit = plan_family(forms, source.path)
+        kit.pairs = source_pairs(source_font)
         for font in range(len(SUFFIXES)):
             path = os.path.join(out_dir, font_name(family, font) + ".ttf")
             build_font(source, source_font, family, font, kit, version).save(path)
