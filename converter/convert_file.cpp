@@ -9,6 +9,7 @@
 
 #include "diagnostics.h"
 #include "extract.h"
+#include "fast_path.h"
 #include "font_code_pass.h"
 #include "platform/file_identity.h"
 #include "platform/new_file.h"
@@ -393,6 +394,25 @@ int convert_checked(ConversionContext& context, const ConversionRequest& request
   return result;
 }
 
+// The fast path on two files: true when it converted the whole input, or when the output could not be
+// opened again after it declined (logged; the new file is then not open). When it declines, the input is
+// read again from its start and the output is a new file again, for the passes.
+bool fast_converted(ConversionContext& context, const ConversionRequest& request, tsd::Stream& input,
+                    tsd::NewFile& new_output, const char* output_path, ConversionReport* report) {
+  context.composer = tsd::SyllableState{};
+  ExtractionReport found;
+  if (fast_convert(input, new_output.stream(), request, context, found) == 0) {
+    if (report) *report = ConversionReport{true, found.syllables, found.marked};
+    return true;
+  }
+  new_output.abandon();
+  input.rewind();
+  skip_byte_order_mark(input);
+  if (new_output.open(output_path, output_mode(request, Stage::complete)) == 0) return false;
+  log_output_not_opened(context, output_path);
+  return true;
+}
+
 }  // namespace
 
 int convert_file(ConversionContext& context, const char* input_path, const char* output_path,
@@ -451,8 +471,16 @@ int convert(ConversionContext& context, const ConversionRequest& request, const 
     return -1;
   }
   tsd::Stream& output = out.path ? new_output.stream() : *out.stream;
-  const int result = convert_checked(context, request, input, output, stage, in.shown(),
-                                     InputAgain(in.path, in.kept), report);
+  // Between two files the fast path may try first: what it declines, the passes convert from the start.
+  const bool fast = in.path && out.path && stage == Stage::complete && fast_path_takes(request.conversion_type) &&
+                    !context.diagnostics.active();
+  int result = 0;
+  if (fast && fast_converted(context, request, input, new_output, out.path, report)) {
+    if (!new_output.stream().is_open()) return -1;
+  } else {
+    result = convert_checked(context, request, input, output, stage, in.shown(), InputAgain(in.path, in.kept),
+                             report);
+  }
   opened.close();
   if (result != 0) return result;
   if (!out.path) {

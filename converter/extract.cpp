@@ -427,6 +427,16 @@ int extract_syllables(tsd::Stream& src, tsd::Stream& destination, const Translit
   return written && !src.error() ? 0 : -1;
 }
 
+int syllables_in(std::string_view kvts) {
+  int count = 0;
+  int run = 0;
+  for (const char c : kvts) {
+    run = is_word_char(static_cast<unsigned char>(c)) ? run + 1 : 0;
+    if (run == 2) ++count;
+  }
+  return count;
+}
+
 int read_word(tsd::Stream* fpin, char* word, int lim, char** end_word) {
   TSD_CHECK(fpin != NULL, "extract");
   TSD_CHECK(word != NULL, "extract");

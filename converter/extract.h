@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "platform/stream.h"
@@ -45,6 +46,10 @@ struct ExtractionReport {
 // destination's error state stays set). `report`, when given, receives the counts and the problems.
 int extract_syllables(tsd::Stream& src, tsd::Stream& dst, const TranslitTables& tables, int check_syllables,
                       ExtractionReport* report = nullptr);
+
+// How many syllables the extraction counts in a text without white space, brackets, braces or "@": its
+// runs of two or more word characters.
+int syllables_in(std::string_view kvts);
 
 // Reads one word at a non-whitespace position: a run of word characters, or one single other character.
 // Returns the number of characters stored (a single character counts 1, a NUL byte included), -1 at the

@@ -111,18 +111,7 @@ class FontCodePass {
 };
 
 int FontCodePass::run() {
-  // A previous file may have ended inside a stack; the punctuation glyphs need the composer outside one.
-  state_.depth = 0;
-  for (int i = 0; i < 5; ++i) {
-    std::array<unsigned char, tsd::kGlyphBufferSize> glyphs{};
-    tsd::compose_key(kPunctuation[i], glyphs.data(), key_tables_, state_);
-    marks_.punctuation[i] =
-        mark_of(glyphs.data(), static_cast<int>(std::strlen(reinterpret_cast<const char*>(glyphs.data()))));
-  }
-  // The separator is the first byte of the `.` glyph (the composer writes a space after it).
-  marks_.separator = mark_of(marks_.punctuation[0].bytes.data(), marks_.punctuation[0].length > 0 ? 1 : 0);
-  const unsigned char markers[] = {kRawStart, kRawEnd, kBracedStart, kBracedEnd, kSmallStart, kSmallEnd};
-  for (int i = 0; i < 6; ++i) marks_.passage[i / 2][i % 2] = mark_of(&markers[i], 1);
+  marks_ = font_code_marks(key_tables_, state_);
   layout_.clear();
 
   int c = in_.get();
@@ -365,16 +354,38 @@ int font_code_pass(tsd::Stream& syllables, tsd::Stream& glyphs, int keep_cr,
   return pass.run();
 }
 
-int flush_glyphs(const unsigned char* glyphs, int length, tsd::Stream& out) {
-  std::array<unsigned char, kGlyphWordSize> word;
+LayoutMarks font_code_marks(const ConverterKeyTables& key_tables, tsd::SyllableState& state) {
+  LayoutMarks marks;
+  // A previous file may have ended inside a stack; the punctuation glyphs need the composer outside one.
+  state.depth = 0;
+  for (int i = 0; i < 5; ++i) {
+    std::array<unsigned char, tsd::kGlyphBufferSize> glyphs{};
+    tsd::compose_key(kPunctuation[i], glyphs.data(), key_tables, state);
+    marks.punctuation[i] =
+        mark_of(glyphs.data(), static_cast<int>(std::strlen(reinterpret_cast<const char*>(glyphs.data()))));
+  }
+  // The separator is the first byte of the `.` glyph (the composer writes a space after it).
+  marks.separator = mark_of(marks.punctuation[0].bytes.data(), marks.punctuation[0].length > 0 ? 1 : 0);
+  const unsigned char markers[] = {kRawStart, kRawEnd, kBracedStart, kBracedEnd, kSmallStart, kSmallEnd};
+  for (int i = 0; i < 6; ++i) marks.passage[i / 2][i % 2] = mark_of(&markers[i], 1);
+  return marks;
+}
+
+int resolve_glyphs(const unsigned char* glyphs, int length, unsigned char* out) {
   int n = 0;
   for (int i = 0; i < length; ++i) {
     if (glyphs[i] == tsd::kTakeBack) {
       if (n > 0) --n;
     } else if (n < kGlyphWordSize) {
-      word[n++] = glyphs[i];
+      out[n++] = glyphs[i];
     }
   }
+  return n;
+}
+
+int flush_glyphs(const unsigned char* glyphs, int length, tsd::Stream& out) {
+  std::array<unsigned char, kGlyphWordSize> word;
+  const int n = resolve_glyphs(glyphs, length, word.data());
   if (n > 0 && out.write(word.data(), n) != n) return -1;
   return n;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "composer.h"
+#include "layout.h"
 #include "log_status.h"
 #include "platform/stream.h"
 
@@ -30,6 +31,15 @@ struct RawWord {
 int font_code_pass(tsd::Stream& syllables, tsd::Stream& glyphs, int keep_cr,
                    const ConverterKeyTables& key_tables, tsd::SyllableState& state, const StatusSink& status,
                    bool memoise_words = true, std::vector<RawWord>* raw_words = nullptr);
+
+// The marks that the pass lays out between words: the punctuation glyphs as the composer draws them (with
+// `state` taken out of any stack first; composing them moves its key history on, as at the start of every
+// pass), the separator glyph, and the passage marker bytes.
+LayoutMarks font_code_marks(const ConverterKeyTables& key_tables, tsd::SyllableState& state);
+
+// One word's glyph bytes with every take-back (20) applied, into `out` (kGlyphWordSize bytes); returns
+// how many there are.
+int resolve_glyphs(const unsigned char* glyphs, int length, unsigned char* out);
 
 // Writes one word's glyph bytes with every take-back (20) applied; returns the number of bytes written,
 // or -1 when the write failed.

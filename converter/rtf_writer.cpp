@@ -1,5 +1,7 @@
 #include "rtf_writer.h"
 
+#include "rtf_pieces.h"
+
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -27,25 +29,24 @@ constexpr const char* kFontNames[kRtfFontCount] = {
 };
 
 constexpr int kFirstFontNumber = 40;
-constexpr int kPreparedSize = 64;  // a prepared control string holds at most 63 characters
-
-struct Prepared {
-  char text[kPreparedSize];
-  int length;
-};
-
-Prepared prepare(const char* format, int a, int b = 0) {
-  Prepared p;
-  const int n = std::snprintf(p.text, sizeof p.text, format, a, b);
-  p.length = n < 0 ? 0 : (n < kPreparedSize ? n : kPreparedSize - 1);
-  return p;
-}
-
 bool is_space(int c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
 }  // namespace
+
+std::string rtf_document_start(const FontEntry* fonts, int font_count) {
+  std::string start = "{\\rtf1\\ansi \\deff69\\deflang1033 {\\fonttbl";
+  for (int i = 0; i < font_count; ++i) {
+    char declaration[kPreparedSize * 2];
+    const int n = std::snprintf(declaration, sizeof declaration, "{\\f%d\\fnil\\fcharset0\\fprq2 %s;}",
+                                fonts[i].number, fonts[i].name);
+    if (n > 0)
+      start.append(declaration, static_cast<std::size_t>(n) < sizeof declaration ? n : sizeof declaration - 1);
+  }
+  start += '}';
+  return start;
+}
 
 int build_font_table(FontEntry* fonts) {
   for (int i = 0; i < kRtfFontCount; ++i) fonts[i] = FontEntry{kFirstFontNumber + i, kFontNames[i]};
@@ -53,125 +54,6 @@ int build_font_table(FontEntry* fonts) {
 }
 
 namespace {
-
-// The text that one glyph-code byte becomes, inside the writer's table of texts.
-struct Piece {
-  std::uint16_t offset;
-  std::uint16_t length;
-};
-
-constexpr std::size_t kPieceCopy = 16;  // every piece is copied this wide; longer ones are copied again
-
-// Every byte's text in each state of the writer: inside a bracketed or braced passage or not (where a byte
-// of 128 or more is the input's own character, not a font switch), and inside a small passage or not
-// (where every switch to a Tibetan font carries the small size, so the whole passage stays small).
-class PieceTable {
- public:
-  static constexpr int kInPassage = 256;
-  static constexpr int kInSmall = 512;
-
-  PieceTable(const FontEntry* fonts, int font_count, int font_base, int roman_size, int tib_size,
-             int small_tib_size) {
-    std::array<Prepared, kMaxRtfFonts> switches, small_switches;
-    switches[0] = small_switches[0] = prepare("\\f%d\\fs%d ", fonts[0].number, roman_size);
-    for (int i = 1; i < font_count; ++i) {
-      switches[i] = prepare("\\f%d\\fs%d ", fonts[i].number, tib_size);
-      small_switches[i] = prepare("\\f%d\\fs%d ", fonts[i].number, small_tib_size);
-    }
-    const Prepared small_size = prepare("\\fs%d ", small_tib_size);
-    const Prepared normal_size = prepare("\\fs%d ", tib_size);
-
-    for (int table = 0; table < kTables * 256; table += 256) {
-      const bool passage = (table & kInPassage) != 0;
-      // A switch to an entry outside the table writes nothing.
-      const auto font_switch = [&](int entry) {
-        if (entry < 0 || entry >= font_count) return std::string_view();
-        const Prepared& p = (table & kInSmall) != 0 ? small_switches[entry] : switches[entry];
-        return std::string_view(p.text, p.length);
-      };
-      if (table == 0) family_ = font_switch(font_base);
-      for (int c = 0; c < 256; ++c) {
-        Piece& piece = pieces_[table + c];
-        piece.offset = static_cast<std::uint16_t>(text_.size());
-        int next = table;
-        if (c >= 128) {
-          if (passage) {
-            char escaped[8];
-            text_.append(escaped,
-                         static_cast<std::size_t>(std::snprintf(escaped, sizeof escaped, "\\'%02x", c)));
-          } else {
-            text_ += font_switch(font_base + c - 129);
-          }
-        } else {
-          switch (c) {
-            case 10:
-              text_ += "\\par \n";
-              break;
-            case 19:
-              text_ += font_switch(0);
-              text_ += '[';
-              next |= kInPassage;
-              break;
-            case 20:
-              text_ += ']';
-              text_ += font_switch(font_base);
-              next &= ~kInPassage;
-              break;
-            case 21:
-              text_ += font_switch(0);
-              text_ += "\\{";
-              next |= kInPassage;
-              break;
-            case 22:
-              text_ += "\\}";
-              text_ += font_switch(font_base);
-              next &= ~kInPassage;
-              break;
-            case 23:
-              text_.append(small_size.text, small_size.length);
-              next |= kInSmall;
-              break;
-            case 24:
-              text_.append(normal_size.text, normal_size.length);
-              next &= ~kInSmall;
-              break;
-            case '\\':
-              text_ += "\\\\";
-              break;
-            case '{':
-              text_ += "\\{";
-              break;
-            case '}':
-              text_ += "\\}";
-              break;
-            default:
-              text_ += static_cast<char>(c);
-              break;
-          }
-        }
-        piece.length = static_cast<std::uint16_t>(text_.size() - piece.offset);
-        next_[table + c] = static_cast<std::uint16_t>(next);
-      }
-    }
-    text_.append(kPieceCopy, '\0');  // the wide copy of the last piece stays inside the text
-  }
-
-  // The texts of `c` in the table starting at `table`, and the table for the byte after it (another
-  // only after the markers 19..24).
-  const Piece& piece(int table, int c) const { return pieces_[table + c]; }
-  int next(int table, int c) const { return next_[table + c]; }
-  static bool changes_table(unsigned c) { return c - 19u <= 5u; }
-  const char* text(const Piece& piece) const { return text_.data() + piece.offset; }
-  // The switch to font 0 of the family.
-  std::string_view family() const { return family_; }
-
- private:
-  static constexpr int kTables = 4;
-  std::array<Piece, kTables * 256> pieces_;
-  std::array<std::uint16_t, kTables * 256> next_;
-  std::string text_;
-  std::string family_;
-};
 
 // Collects the document and hands it to the output stream in large blocks.
 class Output {
@@ -229,15 +111,7 @@ int write_rtf(tsd::Stream& glyphs, tsd::Stream& out, const FontEntry* fonts, int
 
   {
     Output doc(out);
-    doc.write("{\\rtf1\\ansi \\deff69\\deflang1033 {\\fonttbl");
-    for (int i = 0; i < font_count; ++i) {
-      char declaration[kPreparedSize * 2];
-      const int n = std::snprintf(declaration, sizeof declaration, "{\\f%d\\fnil\\fcharset0\\fprq2 %s;}",
-                                  fonts[i].number, fonts[i].name);
-      if (n > 0)
-        doc.write(declaration, static_cast<std::size_t>(n) < sizeof declaration ? n : sizeof declaration - 1);
-    }
-    doc.put('}');
+    doc.write(rtf_document_start(fonts, font_count));
 
     int c = glyphs.get();
     while (c != tsd::Stream::end && is_space(c)) {

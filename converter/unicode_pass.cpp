@@ -25,6 +25,30 @@ constexpr int kLongestWord = 1024;
 // The most UTF-8 bytes one key can give (the symbol `>`: four letters of three bytes).
 constexpr int kBytesPerKey = 12;
 
+// A word with no Unicode form: "~" and the text of each key between the marks of a raw passage (the stack
+// key has none); the bytes written, or -1 when they do not fit.
+int raw_word(const unsigned char* keys, int n, const LayoutMarks& marks, char* out, int capacity) {
+  const LayoutMark& open = marks.passage[static_cast<int>(Passage::raw)][0];
+  const LayoutMark& close = marks.passage[static_cast<int>(Passage::raw)][1];
+  int length = 0;
+  const auto append = [&](const void* bytes, std::size_t count) {
+    if (length < 0 || count > static_cast<std::size_t>(capacity - length)) {
+      length = -1;
+      return;
+    }
+    std::memcpy(out + length, bytes, count);
+    length += static_cast<int>(count);
+  };
+  append(open.bytes.data(), open.length);
+  append("~", 1);
+  for (int i = 0; i < n; ++i) {
+    const std::string_view text(key_text[keys[i]]);
+    append(text.data(), text.size());
+  }
+  append(close.bytes.data(), close.length);
+  return length;
+}
+
 // The Unicode of words met before, by their packed keys; running text repeats its syllables.
 struct alignas(64) CachedWord {
   PackedRun keys;
@@ -43,18 +67,7 @@ class UnicodePass {
         in_place_(in_place),
         layout_(marks_, keep_cr != 0),
         cache_(new CachedWord[std::size_t{1} << kCacheBits]) {
-    marks_.separator = mark_of(kTsheg);
-    for (int i = 0; i < 5; ++i) {
-      std::array<char, LayoutMark::kSize> mark{};
-      const char key = kPunctuation[i];
-      const int n = syllable_to_unicode(std::string_view(&key, 1), mark.data(), LayoutMark::kSize);
-      marks_.punctuation[i] = mark_of(reinterpret_cast<const unsigned char*>(mark.data()), n > 0 ? n : 0);
-    }
-    const unsigned char markers[] = {kRawStart, kRawEnd, kBracedStart, kBracedEnd, kSmallStart, kSmallEnd};
-    const char* texts[] = {"[", "]", "{", "}", "(", ")"};
-    for (int i = 0; i < 6; ++i)
-      marks_.passage[i / 2][i % 2] =
-          passages == UnicodePassages::text ? mark_of(texts[i]) : mark_of(&markers[i], 1);
+    marks_ = unicode_marks(passages);
   }
 
   int run();
@@ -228,11 +241,10 @@ bool UnicodePass::word(int c) {
   return put_raw(word_.data(), n, stream_out_);
 }
 
-// A word with no Unicode form: "~" and the text of each key in a raw passage (the stack key has none).
+// A word with no Unicode form, written as its raw passage.
 bool UnicodePass::put_raw(const unsigned char* keys, int n, StreamOut& out) {
-  bool ok = out.mark(layout_.open_mark(Passage::raw)) && out.put('~');
-  for (int i = 0; i < n && ok; ++i) ok = out_.write(std::string_view(key_text[keys[i]])) != tsd::Stream::end;
-  return ok && out.mark(layout_.close_mark(Passage::raw));
+  const int length = raw_word(keys, n, marks_, utf8_.data(), static_cast<int>(utf8_.size()));
+  return length >= 0 && out.stream.write(utf8_.data(), static_cast<std::size_t>(length)) == length;
 }
 
 // Copies a bracketed or braced passage between its two marks; false after logging a failure.
@@ -263,6 +275,30 @@ bool UnicodePass::passage(bool bracket) {
 }
 
 }  // namespace
+
+LayoutMarks unicode_marks(UnicodePassages passages) {
+  LayoutMarks marks;
+  marks.separator = mark_of(kTsheg);
+  for (int i = 0; i < 5; ++i) {
+    std::array<char, LayoutMark::kSize> mark{};
+    const char key = kPunctuation[i];
+    const int n = syllable_to_unicode(std::string_view(&key, 1), mark.data(), LayoutMark::kSize);
+    marks.punctuation[i] = mark_of(reinterpret_cast<const unsigned char*>(mark.data()), n > 0 ? n : 0);
+  }
+  const unsigned char markers[] = {kRawStart, kRawEnd, kBracedStart, kBracedEnd, kSmallStart, kSmallEnd};
+  const char* texts[] = {"[", "]", "{", "}", "(", ")"};
+  for (int i = 0; i < 6; ++i)
+    marks.passage[i / 2][i % 2] = passages == UnicodePassages::text ? mark_of(texts[i]) : mark_of(&markers[i], 1);
+  return marks;
+}
+
+int unicode_word(std::string_view keys, const LayoutMarks& marks, char* out, int capacity, bool& raw) {
+  const int length = syllable_to_unicode(keys, out, capacity);
+  raw = length < 0;
+  if (!raw) return length;
+  return raw_word(reinterpret_cast<const unsigned char*>(keys.data()), static_cast<int>(keys.size()), marks, out,
+                  capacity);
+}
 
 int unicode_pass(tsd::Stream& syllables, tsd::Stream& out, int keep_cr, UnicodePassages passages,
                  const StatusSink& status, bool in_place) {

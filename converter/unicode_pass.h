@@ -5,6 +5,9 @@
 // its key texts inside a raw passage, as the font-code pass writes a word that the composer refused.
 #pragma once
 
+#include <string_view>
+
+#include "layout.h"
 #include "log_status.h"
 #include "platform/stream.h"
 
@@ -20,5 +23,14 @@ enum class UnicodePassages { text, markers };
 // tests compare the two).
 int unicode_pass(tsd::Stream& syllables, tsd::Stream& out, int keep_cr, UnicodePassages passages,
                  const StatusSink& status, bool in_place = true);
+
+// The marks that the Unicode pass lays out between words: the tsheg, the punctuation's Unicode marks, and
+// the passages' texts or marker bytes.
+LayoutMarks unicode_marks(UnicodePassages passages);
+
+// A run of keys as the Unicode pass writes it into out[0 .. capacity): its UTF-8, or, when it has no
+// Unicode form, "~" and each key's text between the marks of a raw passage (`raw` then true). Returns the
+// bytes written, or -1 when they do not fit.
+int unicode_word(std::string_view keys, const LayoutMarks& marks, char* out, int capacity, bool& raw);
 
 }  // namespace tarvex

@@ -1,0 +1,775 @@
+#include "fast_path.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "font_code_pass.h"
+#include "layout.h"
+#include "packed_keys.h"
+#include "rtf_pieces.h"
+#include "scheme_passes.h"
+#include "unicode_pass.h"
+#include "word_memo.h"
+
+namespace tarvex {
+
+namespace {
+
+// What a byte of the input is to the scan: part of a word, white space, the Wylie tsheg ".", a mark that
+// stands for one byte of the syllable file, the start of a bracketed passage or of a "@" name, or
+// something declined.
+enum class Source : unsigned char { word, white, dot, mark, bracket, name, odd };
+
+struct Scheme {
+  std::array<Source, 256> kinds{};
+  std::array<unsigned char, 256> marks{};  // the syllable-file byte of each mark
+  StopBits word_stops{};
+};
+
+constexpr Scheme make_scheme(bool wylie) {
+  Scheme s{};
+  for (auto& kind : s.kinds) kind = Source::word;
+  for (const int c : {' ', '\t', '\n'}) s.kinds[c] = Source::white;
+  // Names and braces read on past white space; the layout knows no other white space.
+  for (const int c : {'\r', '\v', '\f', '{'}) s.kinds[c] = Source::odd;
+  s.kinds['['] = Source::bracket;
+  s.kinds['@'] = Source::name;
+  const auto mark = [&s](int c, unsigned char byte) {
+    s.kinds[c] = Source::mark;
+    s.marks[c] = byte;
+  };
+  mark('(', kSmallStart);
+  mark(')', kSmallEnd);
+  mark('-', kWordBreak);
+  mark(',', ',');
+  if (wylie) {
+    mark('/', ',');
+    s.kinds['.'] = Source::dot;
+  }
+  const auto kinds = s.kinds;
+  s.word_stops = stop_bits([kinds](int c) { return kinds[c] != Source::word; });
+  return s;
+}
+
+constexpr Scheme kWylieScheme = make_scheme(true);
+constexpr Scheme kKvtsScheme = make_scheme(false);
+
+constexpr int kSyllableRoom = 40;  // syllable-file bytes of a word remembered
+constexpr int kOutputRoom = 64;    // output bytes of a word remembered whole
+constexpr std::uint8_t kNotWhole = 0xFF;
+// A Wylie word after white space starts a syllable; one after punctuation does not.
+constexpr std::uint64_t kStartsSyllable = std::uint64_t{1} << 62;
+
+// A word of the input as the passes convert it: its syllable-file bytes and what the extraction counted,
+// and, where the output can hold it, the output bytes it always gives.
+struct alignas(64) Word {
+  PackedRun key;
+  std::uint8_t length = 0;
+  std::uint8_t syllables = 0;
+  std::uint8_t marked = 0;
+  std::uint8_t output_length = kNotWhole;
+  int last_key = 0;  // the layout's last key after the whole output
+  std::array<unsigned char, kSyllableRoom> bytes{};
+  std::array<unsigned char, kOutputRoom> output{};
+};
+
+class WordTable {
+ public:
+  const Word* find(const PackedRun& key) const {
+    const Word* pair = &words_[set_of(key) * 2];
+    if (pair[0].key == key) return &pair[0];
+    if (pair[1].key == key) return &pair[1];
+    return nullptr;
+  }
+  // A new place for the word in the first of its pair; the word there before moves to the second.
+  Word& add(const PackedRun& key) {
+    Word* pair = &words_[set_of(key) * 2];
+    pair[1] = pair[0];
+    pair[0] = Word{};
+    pair[0].key = key;
+    return pair[0];
+  }
+
+ private:
+  static constexpr int kSetBits = 14;
+  static std::size_t set_of(const PackedRun& key) {
+    return static_cast<std::size_t>(hash_of(key) >> (64 - kSetBits));
+  }
+  std::unique_ptr<Word[]> words_{new Word[std::size_t{2} << kSetBits]};
+};
+
+// The output, gathered in a block and handed to the stream whole.
+class Output {
+ public:
+  static constexpr std::size_t kBlock = 1 << 16;
+  static constexpr std::size_t kRoom = 1 << 10;  // the widest step written in place
+
+  explicit Output(tsd::Stream& stream) : stream_(stream), buf_(new unsigned char[kBlock + kRoom]) {}
+
+  // Room for one step; done() keeps what it wrote.
+  WindowOut at() {
+    if (length_ > kBlock) flush();
+    return WindowOut{buf_.get() + length_};
+  }
+  void done(const WindowOut& out) { length_ = static_cast<std::size_t>(out.at - buf_.get()); }
+  void write(const void* bytes, std::size_t n) {
+    if (n > kRoom) {
+      flush();
+      stream_.write(bytes, n);
+      return;
+    }
+    WindowOut out = at();
+    std::memcpy(out.at, bytes, n);
+    length_ += n;
+  }
+  void flush() {
+    if (length_ > 0) stream_.write(buf_.get(), length_);
+    length_ = 0;
+  }
+
+ private:
+  tsd::Stream& stream_;
+  std::unique_ptr<unsigned char[]> buf_;
+  std::size_t length_ = 0;
+};
+
+bool all_keys(const unsigned char* p, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i)
+    if (kKinds[p[i]] != Kind::key) return false;
+  return n > 0;
+}
+
+// The last passes over syllable-file bytes handed to them a word or a mark at a time: the layout between
+// words, and the words through `Words` (the Unicode pass's or the font-code pass's). A blank or line break
+// whose g rule needs the byte after it waits for the next bytes. `Sink` takes what the layout writes.
+template <typename Words, typename Sink>
+class Back {
+ public:
+  Back(Words& words, Sink& out, bool keep_cr) : words_(words), out_(out), layout_(words.marks(), keep_cr) {}
+
+  void prepare(Word& w) const { words_.prepare(w); }
+  bool check(const std::vector<std::string_view>& learned, const TemporaryFiles& temporaries) {
+    return words_.check(learned, temporaries);
+  }
+
+  void word(const Word& w) {
+    if (w.length == 0) return;
+    resolve(w.bytes[0]);
+    if (!words_.whole(w, layout_, out_)) bytes(w.bytes.data(), w.length);
+  }
+
+  void byte(unsigned char c) { bytes(&c, 1); }
+
+  // Bytes that hold whole words and passages.
+  void bytes(const unsigned char* p, std::size_t n) {
+    const unsigned char* const end = p + n;
+    resolve(*p);
+    while (p < end) {
+      const int c = *p;
+      const Kind kind = kKinds[c];
+      if (kind == Kind::key) {
+        const unsigned char* q = p;
+        while (q < end && kKinds[*q] == Kind::key) ++q;
+        if (!words_.key_word(p, static_cast<std::size_t>(q - p), layout_, out_)) failed_ = true;
+        p = q;
+        continue;
+      }
+      if (kind == Kind::bracket || kind == Kind::brace) {
+        const bool bracket = kind == Kind::bracket;
+        const auto* close = static_cast<const unsigned char*>(
+            std::memchr(p + 1, bracket ? ']' : '}', static_cast<std::size_t>(end - p - 1)));
+        if (!close) {
+          failed_ = true;
+          return;
+        }
+        WindowOut out = out_.at();
+        layout_.passage_start(out, bracket);
+        out_.done(out);
+        out_.write(p + 1, static_cast<std::size_t>(close - p - 1));
+        out = out_.at();
+        layout_.passage_end(out, bracket);
+        out_.done(out);
+        p = close + 1;
+        continue;
+      }
+      WindowOut out = out_.at();
+      const bool laid_out =
+          layout_.between_words(out, c, kind, [&] { return p + 1 < end ? p[1] : kUnseen; });
+      out_.done(out);
+      if (!laid_out) {
+        waiting_ = c;  // only the last byte can wait
+        return;
+      }
+      ++p;
+    }
+  }
+
+  void finish() { resolve(tsd::Stream::end); }
+  bool failed() const { return failed_ || words_.failed(); }
+
+ private:
+  // The byte that waited for the one after it.
+  void resolve(int next) {
+    if (waiting_ < 0) return;
+    const int c = waiting_;
+    waiting_ = -1;
+    WindowOut out = out_.at();
+    layout_.between_words(out, c, kKinds[c], [next] { return next; });
+    out_.done(out);
+  }
+
+  Words& words_;
+  Sink& out_;
+  Layout layout_;
+  int waiting_ = -1;
+  bool failed_ = false;
+};
+
+// Words as the Unicode pass writes them. A word whose syllable-file bytes are one run of keys has the
+// same UTF-8 wherever it stands, and is remembered whole.
+class UnicodeWords {
+ public:
+  UnicodeWords() : marks_(unicode_marks(UnicodePassages::text)) {}
+
+  const LayoutMarks& marks() const { return marks_; }
+  bool failed() const { return false; }
+  bool check(const std::vector<std::string_view>&, const TemporaryFiles&) const { return true; }
+
+  void prepare(Word& w) const {
+    w.output_length = kNotWhole;
+    if (!all_keys(w.bytes.data(), w.length)) return;
+    bool raw = false;
+    const int n = unicode_word(std::string_view(reinterpret_cast<const char*>(w.bytes.data()), w.length),
+                               marks_, scratch_.get(), kScratch, raw);
+    if (n < 0 || n > kOutputRoom) return;
+    std::memcpy(w.output.data(), scratch_.get(), static_cast<std::size_t>(n));
+    w.output_length = static_cast<std::uint8_t>(n);
+    w.last_key = raw ? 0 : w.bytes[w.length - 1];
+  }
+
+  bool whole(const Word& w, Layout& layout, Output& out) const {
+    if (w.output_length == kNotWhole) return false;
+    WindowOut at = out.at();
+    std::memcpy(at.at, w.output.data(), kOutputRoom);
+    at.at += w.output_length;
+    out.done(at);
+    layout.key();
+    layout.last_key = w.last_key;
+    return true;
+  }
+
+  bool key_word(const unsigned char* keys, std::size_t n, Layout& layout, Output& out) {
+    layout.key();
+    layout.last_key = keys[n - 1];
+    bool raw = false;
+    const int length = unicode_word(std::string_view(reinterpret_cast<const char*>(keys), n), marks_,
+                                    scratch_.get(), kScratch, raw);
+    if (length < 0) return false;
+    if (raw) layout.last_key = 0;
+    out.write(scratch_.get(), static_cast<std::size_t>(length));
+    return true;
+  }
+
+ private:
+  static constexpr int kScratch = 1024;
+  LayoutMarks marks_;
+  std::unique_ptr<char[]> scratch_{new char[kScratch]};
+};
+
+// Glyph-code bytes written as the RTF writer writes them, the document's start and end included.
+class RtfSink {
+ public:
+  RtfSink(Output& out, const ConversionRequest& r, const ConversionContext& c)
+      : out_(out),
+        table_(c.rtf_fonts, c.font_count, r.font_base, r.roman_size, r.tib_size, r.small_tib_size),
+        glyphs_(new unsigned char[Output::kRoom]) {
+    const std::string start = rtf_document_start(c.rtf_fonts, c.font_count);
+    out_.write(start.data(), start.size());
+  }
+
+  WindowOut at() { return WindowOut{glyphs_.get()}; }
+  void done(const WindowOut& o) { write(glyphs_.get(), static_cast<std::size_t>(o.at - glyphs_.get())); }
+  void write(const void* bytes, std::size_t n) {
+    const auto* p = static_cast<const unsigned char*>(bytes);
+    const unsigned char* const end = p + n;
+    // White space before the first glyph stands before the family's font.
+    for (; !started_ && p < end; ++p) {
+      if (!is_white(*p)) {
+        const std::string_view family = table_.family();
+        out_.write(family.data(), family.size());
+        started_ = true;
+        break;
+      }
+      out_.write(p, 1);
+    }
+    for (; p < end; ++p) {
+      WindowOut o = out_.at();
+      const Piece& piece = table_.piece(current_, *p);
+      std::memcpy(o.at, table_.text(piece), kPieceCopy);
+      if (piece.length > kPieceCopy) std::memcpy(o.at, table_.text(piece), piece.length);
+      o.at += piece.length;
+      out_.done(o);
+      if (PieceTable::changes_table(*p)) [[unlikely]]
+        current_ = table_.next(current_, *p);
+    }
+  }
+  void finish() {
+    if (!started_) {
+      const std::string_view family = table_.family();
+      out_.write(family.data(), family.size());
+    }
+    out_.write("}", 1);
+  }
+  bool small() const { return (current_ & PieceTable::kInSmall) != 0; }
+
+ private:
+  Output& out_;
+  const PieceTable table_;
+  std::unique_ptr<unsigned char[]> glyphs_;
+  int current_ = 0;
+  bool started_ = false;
+};
+
+// Words as the font-code pass composes them: remembered words replayed from a composer at rest, the
+// others through the composer. A word that the composer refuses, or whose glyphs overflow, fails: the
+// passes write it as text.
+class FontWords {
+ public:
+  FontWords(const ConverterKeyTables& tables, tsd::SyllableState& state)
+      : tables_(tables), state_(state), marks_(font_code_marks(tables, state)) {}
+
+  const LayoutMarks& marks() const { return marks_; }
+  bool failed() const { return failed_; }
+  void prepare(Word&) const {}
+  bool whole(const Word&, Layout&, RtfSink&) const { return false; }
+
+  // New words' syllable-file bytes composed from a composer at rest into the glyph-code file's temporary: false when it
+  // cannot be written, or when the composer refuses a word, which the passes then write as text.
+  bool check(const std::vector<std::string_view>& learned, const TemporaryFiles& temporaries) {
+    tsd::Stream glyphs = temporaries(2);
+    if (!glyphs.is_open()) return false;
+    tsd::SyllableState scratch = state_;
+    for (const std::string_view word : learned) {
+      const auto* keys = reinterpret_cast<const unsigned char*>(word.data());
+      if (!all_keys(keys, word.size())) continue;
+      scratch.depth = 0;
+      const int n = compose(keys, word.size(), scratch);
+      if (n < 0) return false;
+      glyphs.write(resolved_.data(), static_cast<std::size_t>(n));
+    }
+    return glyphs.flush() == 0 && !glyphs.error();
+  }
+
+  bool key_word(const unsigned char* keys, std::size_t n, Layout& layout, RtfSink& out) {
+    layout.key();
+    layout.last_key = keys[n - 1];
+    const bool memo = n <= static_cast<std::size_t>(kMemoKeys) && composer_at_rest(state_);
+    MemoKeys packed;
+    WordWatch watch;
+    if (memo) {
+      packed = pack_run(keys, static_cast<int>(n));
+      MemoHistory history(state_);
+      if (const MemoWord* w = memo_.find(packed, history.keys)) {
+        w->replay(history);
+        history.store(state_);
+        out.write(w->glyphs.data(), w->glyph_count);
+        return true;
+      }
+      watch.start(state_);
+    }
+    const int resolved = compose(keys, n, state_);
+    if (resolved < 0) return fail();
+    MemoWord made;
+    if (memo && watch.finish(packed, word_.data(), raw_length_, state_, made)) memo_.add(made);
+    out.write(resolved_.data(), static_cast<std::size_t>(resolved));
+    return true;
+  }
+
+ private:
+  // Composes a word's keys as the font-code pass does into word_ (raw_length_ bytes) and resolved_;
+  // returns the resolved count, or -1 when the composer refused a key or the glyphs overflowed the word.
+  int compose(const unsigned char* keys, std::size_t n, tsd::SyllableState& state) {
+    int length = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      int added = 0;
+      unsigned char* glyphs = word_.data() + length;
+      if (tsd::compose_key(keys[i], glyphs, tables_, state, added) < 0) return -1;
+      // A glyph string ends at its first NUL, even when the table gave a code 0 inside it.
+      for (int k = 0; k < added; ++k) {
+        if (glyphs[k] == 0) {
+          added = k;
+          break;
+        }
+      }
+      if (length + added > kGlyphWordSize) return -1;
+      length += added;
+    }
+    raw_length_ = length;
+    return resolve_glyphs(word_.data(), length, resolved_.data());
+  }
+
+  bool fail() {
+    failed_ = true;
+    return true;
+  }
+
+  const ConverterKeyTables& tables_;
+  tsd::SyllableState& state_;
+  LayoutMarks marks_;
+  WordMemo memo_;
+  std::array<unsigned char, kGlyphWordSize + tsd::kGlyphBufferSize> word_{};
+  std::array<unsigned char, kGlyphWordSize> resolved_{};
+  int raw_length_ = 0;
+  bool failed_ = false;
+};
+
+// A word met for the first time, where it lies in the scan's buffer.
+struct NewWord {
+  PackedRun key;
+  const unsigned char* text;
+  int length;
+  bool starts_syllable;
+  bool name;  // a "@" name, which the extraction ends at the line break after it
+};
+
+std::string read_all(tsd::Stream& stream) {
+  std::string bytes;
+  for (;;) {
+    const auto window = stream.window();
+    if (!window.empty()) {
+      bytes.append(reinterpret_cast<const char*>(window.data()), window.size());
+      stream.advance(window.size());
+      continue;
+    }
+    const int c = stream.get();
+    if (c == tsd::Stream::end) return bytes;
+    bytes += static_cast<char>(c);
+  }
+}
+
+std::vector<std::string_view> lines_of(const std::string& text) {
+  std::vector<std::string_view> lines;
+  std::size_t from = 0;
+  for (std::size_t at; (at = text.find('\n', from)) != std::string::npos; from = at + 1)
+    lines.emplace_back(text.data() + from, at - from);
+  return lines;
+}
+
+// Reads the input in blocks cut after white space (or before a bracket), and hands each item to the back:
+// words through the table of words met before, white space and marks as the syllable file has them.
+template <typename Last>
+class Scan {
+ public:
+  Scan(tsd::Stream& in, bool wylie, const TranslitTables& tables, int check_syllables, Last& back,
+       ExtractionReport& found, const TemporaryFiles& temporaries)
+      : in_(in),
+        temporaries_(temporaries),
+        scheme_(wylie ? kWylieScheme : kKvtsScheme),
+        wylie_(wylie),
+        tables_(tables),
+        check_syllables_(check_syllables),
+        back_(back),
+        found_(found),
+        buf_(new unsigned char[kChunk + kSlack]) {}
+
+  // False when the input holds something that the scan declines.
+  bool run() {
+    std::size_t have = 0;
+    bool eof = false;
+    for (;;) {
+      while (have < kChunk && !eof) {
+        const auto window = in_.window();
+        if (window.empty()) {
+          const int c = in_.get();
+          if (c == tsd::Stream::end)
+            eof = true;
+          else
+            buf_[have++] = static_cast<unsigned char>(c);
+          continue;
+        }
+        const std::size_t n = std::min(window.size(), kChunk - have);
+        std::memcpy(buf_.get() + have, window.data(), n);
+        in_.advance(n);
+        have += n;
+      }
+      if (in_.error()) return false;
+      // White space past the bytes ends any word there.
+      std::memset(buf_.get() + have, ' ', kSlack);
+      const unsigned char* const start = buf_.get();
+      const unsigned char* upto = start + have;
+      if (!eof)
+        while (upto > start && scheme_.kinds[upto[-1]] != Source::white) --upto;
+      const unsigned char* stop = items(start, upto, start + have, eof);
+      if (!stop) return false;
+      const auto used = static_cast<std::size_t>(stop - start);
+      if (used == 0 && (eof || have >= kChunk)) return have == 0;
+      std::memmove(buf_.get(), stop, have - used);
+      have -= used;
+      if (eof && have == 0) break;
+    }
+    back_.finish();
+    return true;
+  }
+
+ private:
+  static constexpr std::size_t kChunk = 1 << 16;
+  static constexpr std::size_t kSlack = 32;
+  static constexpr std::size_t kLearnedAtOnce = 8192;
+
+  // The word of n bytes at p, as the table knows it.
+  PackedRun key_of(const unsigned char* p, int n, bool starts_syllable) const {
+    PackedRun key = pack_run(p, n);
+    if (wylie_ && starts_syllable) key.high |= kStartsSyllable;
+    return key;
+  }
+  // The length of the word at p, or 0 when it is too long to be remembered.
+  int word_length(const unsigned char* p) const {
+    int n = run_of_8(scheme_.word_stops, p);
+    if (n == 8) n += run_of_8(scheme_.word_stops, p + 8);
+    return n <= kLongestPackedRun ? n : 0;
+  }
+
+  // Converts the items that start before `upto`; each word and passage lies whole before `have_end`.
+  // Returns where it stopped (before a passage that ends beyond), or null when it declines.
+  const unsigned char* items(const unsigned char* p, const unsigned char* upto, const unsigned char* have_end,
+                             bool eof) {
+    while (p < upto) {
+      const int c = *p;
+      switch (scheme_.kinds[c]) {
+        case Source::word: {
+          const int n = word_length(p);
+          if (n == 0) return nullptr;
+          const PackedRun key = key_of(p, n, starts_syllable_);
+          const Word* w = words_.find(key);
+          if (!w) w = learn(p, upto, key);
+          if (!w) return nullptr;
+          found_.syllables += w->syllables;
+          found_.marked += w->marked;
+          back_.word(*w);
+          previous_ = p[n - 1];
+          starts_syllable_ = false;
+          p += n;
+          continue;
+        }
+        case Source::white:
+          back_.byte(static_cast<unsigned char>(c));
+          starts_syllable_ = true;
+          break;
+        case Source::dot:
+          // "g.y" is "g", a word break and "y".
+          back_.byte(previous_ == 'g' && p[1] == 'y' ? kWordBreak : ' ');
+          starts_syllable_ = false;
+          break;
+        case Source::mark:
+          back_.byte(scheme_.marks[c]);
+          starts_syllable_ = false;
+          break;
+        case Source::bracket: {
+          const auto* close = static_cast<const unsigned char*>(
+              std::memchr(p + 1, ']', static_cast<std::size_t>(have_end - p - 1)));
+          if (!close) return eof ? nullptr : p;
+          back_.bytes(p, static_cast<std::size_t>(close - p + 1));
+          starts_syllable_ = false;
+          previous_ = ']';
+          p = close + 1;
+          continue;
+        }
+        case Source::name: {
+          // The extraction takes a name up to the white space that ends it, and swallows that.
+          const int n = name_length(p);
+          if (n == 0) return nullptr;
+          const PackedRun key = key_of(p, n, starts_syllable_);
+          const Word* w = words_.find(key);
+          if (!w) w = learn(p, upto, key);
+          if (!w) return nullptr;
+          back_.word(*w);
+          p += n;
+          if (p == have_end) return p;
+          starts_syllable_ = scheme_.kinds[*p] == Source::white;
+          previous_ = *p++;
+          continue;
+        }
+        case Source::odd:
+          return nullptr;
+      }
+      previous_ = c;
+      ++p;
+    }
+    return p;
+  }
+
+  // The length of the "@" name at p up to the byte that ends it (white space, or the Wylie "." that the
+  // pre-pass makes a blank), or 0 when it is too long or holds what the scan declines.
+  int name_length(const unsigned char* p) const {
+    for (int n = 1; n <= kLongestPackedRun; ++n) {
+      const unsigned char c = p[n];
+      const Source kind = scheme_.kinds[c];
+      if (kind == Source::white) return n;
+      if (kind == Source::dot && !(p[n - 1] == 'g' && p[n + 1] == 'y')) return n;
+      if (kind == Source::odd || kind == Source::bracket) return 0;
+    }
+    return 0;
+  }
+
+  // Learns the word at p (`key`) and the other new words before `upto`, through the passes; the word, or
+  // null when the passes did not give what the scan expects.
+  const Word* learn(const unsigned char* p, const unsigned char* upto, const PackedRun& key) {
+    std::vector<NewWord> fresh;
+    bool starts = starts_syllable_;
+    for (const unsigned char* q = p; q < upto && fresh.size() < kLearnedAtOnce;) {
+      const Source kind = scheme_.kinds[*q];
+      if (kind == Source::odd) break;
+      if (kind == Source::bracket) {
+        const auto* close =
+            static_cast<const unsigned char*>(std::memchr(q + 1, ']', static_cast<std::size_t>(upto - q - 1)));
+        if (!close) break;
+        q = close + 1;
+        starts = false;
+        continue;
+      }
+      if (kind != Source::word && kind != Source::name) {
+        starts = kind == Source::white;
+        ++q;
+        continue;
+      }
+      const bool name = kind == Source::name;
+      const int n = name ? name_length(q) : word_length(q);
+      if (n == 0) break;
+      const PackedRun k = key_of(q, n, starts);
+      if (!words_.find(k)) fresh.push_back({k, q, n, starts, name});
+      q += n;
+      starts = false;
+      if (name && q < upto) starts = scheme_.kinds[*q++] == Source::white;
+    }
+    const auto order = [](const NewWord& a, const NewWord& b) {
+      return a.key.high != b.key.high ? a.key.high < b.key.high : a.key.low < b.key.low;
+    };
+    std::sort(fresh.begin(), fresh.end(), order);
+    fresh.erase(std::unique(fresh.begin(), fresh.end(),
+                            [](const NewWord& a, const NewWord& b) { return a.key == b.key; }),
+                fresh.end());
+    // The word wanted now goes last, so that none learned after it takes its place.
+    const auto wanted = std::find_if(fresh.begin(), fresh.end(), [&](const NewWord& w) { return w.key == key; });
+    if (wanted != fresh.end()) std::rotate(wanted, wanted + 1, fresh.end());
+    if (!convert_words(fresh)) return nullptr;
+    return words_.find(key);
+  }
+
+  // Each word on a line of its own, after "/" when it starts no syllable, through the Wylie pre-pass and
+  // the extraction.
+  bool convert_words(const std::vector<NewWord>& fresh) {
+    std::string text;
+    for (const NewWord& w : fresh) {
+      if (wylie_ && !w.starts_syllable) text += '/';
+      text.append(reinterpret_cast<const char*>(w.text), static_cast<std::size_t>(w.length));
+      text += w.name ? "\n\n" : "\n";
+    }
+    tsd::Stream source = temporaries_(0);
+    tsd::Stream syllables = temporaries_(1);
+    if (!source.is_open() || !syllables.is_open()) return false;
+    source.write(text);
+    if (source.rewind() != 0 || source.error()) return false;
+    std::string kvts = text;
+    if (wylie_) {
+      tsd::Stream pre_pass = temporaries_(0);
+      if (!pre_pass.is_open() || wylie_to_kvts(source, pre_pass) != 0 || pre_pass.rewind() != 0) return false;
+      kvts = read_all(pre_pass);
+      if (pre_pass.rewind() != 0 || extract_syllables(pre_pass, syllables, tables_, check_syllables_) != 0)
+        return false;
+    } else if (extract_syllables(source, syllables, tables_, check_syllables_) != 0) {
+      return false;
+    }
+    if (syllables.rewind() != 0) return false;
+    const std::string converted = read_all(syllables);
+    const auto kvts_lines = lines_of(kvts);
+    const auto syllable_lines = lines_of(converted);
+    if (syllable_lines.size() != fresh.size()) return false;
+    std::size_t line = 0;
+    std::vector<std::string_view> learned;
+    for (std::size_t i = 0; i < fresh.size(); ++i) {
+      if (line >= kvts_lines.size()) return false;
+      std::string_view from = kvts_lines[line];
+      line += fresh[i].name ? 2 : 1;
+      std::string_view to = syllable_lines[i];
+      if (wylie_ && !fresh[i].starts_syllable) {
+        if (from.empty() || from[0] != ',' || to.empty() || to[0] != ',') return false;
+        from.remove_prefix(1);
+        to.remove_prefix(1);
+      }
+      if (to.size() > static_cast<std::size_t>(kSyllableRoom)) continue;
+      Word& w = words_.add(fresh[i].key);
+      w.length = static_cast<std::uint8_t>(to.size());
+      std::memcpy(w.bytes.data(), to.data(), to.size());
+      // The extraction copies a name as it stands and counts nothing in it.
+      w.syllables = static_cast<std::uint8_t>(fresh[i].name ? 0 : syllables_in(from));
+      for (std::size_t at = to.find("[~"); at != std::string_view::npos; at = to.find("[~", at + 2)) ++w.marked;
+      back_.prepare(w);
+      learned.push_back(to);
+    }
+    return back_.check(learned, temporaries_);
+  }
+
+  tsd::Stream& in_;
+  const TemporaryFiles& temporaries_;
+  const Scheme& scheme_;
+  const bool wylie_;
+  const TranslitTables& tables_;
+  const int check_syllables_;
+  Last& back_;
+  ExtractionReport& found_;
+  WordTable words_;
+  std::unique_ptr<unsigned char[]> buf_;
+  bool starts_syllable_ = true;  // the start of the input is a syllable start
+  int previous_ = 0;
+};
+
+}  // namespace
+
+bool fast_path_takes(int conversion_type) {
+  return conversion_type == kWylieToTsendrel || conversion_type == kKvtsToTsendrel ||
+         conversion_type == kWylieToUnicode || conversion_type == kKvtsToUnicode;
+}
+
+int fast_convert(tsd::Stream& input, tsd::Stream& output, const ConversionRequest& request,
+                 ConversionContext& context, ExtractionReport& found) {
+  const int type = request.conversion_type;
+  if (!fast_path_takes(type) || !context.translit_tables) return kFastDeclined;
+  const bool wylie = starts_with_wylie(type);
+  const bool keep_cr = request.keep_cr != 0;
+  Output out(output);
+  ExtractionReport counted;
+  const auto scan = [&](auto& back) {
+    Scan scan(input, wylie, *context.translit_tables, request.check_syllables, back, counted,
+              context.temporaries);
+    return scan.run() && !back.failed();
+  };
+  // The composer's state is the passes' own only once the whole file is converted.
+  tsd::SyllableState composer = context.composer;
+  if (writes_unicode(type)) {
+    UnicodeWords words;
+    Back<UnicodeWords, Output> back(words, out, keep_cr);
+    if (!scan(back)) return kFastDeclined;
+  } else {
+    if (!context.key_tables || !context.rtf_fonts || context.font_count < 1 || context.font_count > kMaxRtfFonts)
+      return kFastDeclined;
+    FontWords words(*context.key_tables, composer);
+    RtfSink rtf(out, request, context);
+    Back<FontWords, RtfSink> back(words, rtf, keep_cr);
+    if (!scan(back)) return kFastDeclined;
+    rtf.finish();
+  }
+  out.flush();
+  if (output.flush() != 0 || output.error() || input.error()) return kFastDeclined;
+  context.composer = composer;
+  found.syllables = counted.syllables;
+  found.marked = counted.marked;
+  return 0;
+}
+
+}  // namespace tarvex

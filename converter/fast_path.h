@@ -1,0 +1,29 @@
+// The fast path of the conversions through the syllable file: reads the input text (Wylie or KVTS, text
+// mode) and writes the finished output (UTF-8 text, or the Tsendrel RTF document) in one scan, with no intermediate file. Each word of
+// the input (the bytes between blanks and punctuation) is converted once, with what it depends on before
+// it, through the passes' own functions, and then remembered; what lies between words is laid out live by
+// the shared layout rules. Whatever it does not take (a "@" name, a brace, an open bracket, an overlong
+// word, a stray control character, a failed write) it declines, and the passes convert the file instead.
+#pragma once
+
+#include "conversion_context.h"
+#include "conversion_request.h"
+#include "extract.h"
+#include "platform/stream.h"
+
+namespace tarvex {
+
+// The conversion types the fast path takes.
+bool fast_path_takes(int conversion_type);
+
+// Converts with the context's tables. New words go through the context's temporary files: 0 (the words
+// and their pre-pass), 1 (their syllables) and 2 (their glyph codes), as the driver numbers its own.
+// Returns 0 when the whole input was converted, with the output written and flushed, the extraction's
+// counts in `found` and the context's composer left as the font-code pass leaves it; or kFastDeclined,
+// when the output holds nothing of use and must be started again (the input is left wherever the scan
+// stopped, the composer as it was; a temporary file that failed is among the reasons). Logs nothing.
+inline constexpr int kFastDeclined = 1;
+int fast_convert(tsd::Stream& input, tsd::Stream& output, const ConversionRequest& request,
+                 ConversionContext& context, ExtractionReport& found);
+
+}  // namespace tarvex

@@ -1,0 +1,225 @@
+// The fast path against the passes it stands for: the same bytes and the same counts on every text it
+// takes, and the driver's output the same whether it takes a text or declines it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "convert_file.h"
+#include "corpus.h"
+#include "driver_support.h"
+#include "extract.h"
+#include "font_code_pass.h"
+#include "rtf_writer.h"
+#include "fast_path.h"
+#include "scheme_passes.h"
+#include "unicode_pass.h"
+
+namespace h2test {
+namespace {
+
+namespace fs = std::filesystem;
+using tsd::Stream;
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+struct Converted {
+  std::string bytes;
+  ExtractionReport found;
+  tsd::SyllableState state;
+  int result = 0;
+};
+
+// The sample tables of data/, which every stack of the transliteration tables can be typed with; the
+// small test tables refuse most of them.
+const ConverterKeyTables& sample_key_tables() {
+  static const ConverterKeyTables* tables = [] {
+    auto* t = new ConverterKeyTables;
+    const std::string data = TSENDREL_SOURCE_DIR "/data/";
+    EXPECT_EQ(tsd::load_key_tables((data + "keyfont").c_str(), (data + "keymap").c_str(), *t, nullptr), 0);
+    return t;
+  }();
+  return *tables;
+}
+
+// A composer that has typed before, as in the second file of a batch.
+tsd::SyllableState used_composer() {
+  tsd::SyllableState state;
+  state.key_history = {'g', 'r', 'a'};
+  state.keys_remembered = 1000;
+  state.depth = 1;
+  return state;
+}
+
+// The passes one after another, through temporary files, as the driver chains them.
+Converted through_passes(const std::string& input_path, const ConversionRequest& request,
+                         const ConversionContext& context, const std::string& output_path) {
+  Converted c;
+  c.state = used_composer();
+  Stream in = Stream::open_read(input_path.c_str(), Stream::Mode::text);
+  Stream pre_pass = Stream::temporary();
+  Stream syllables = Stream::temporary();
+  Stream glyphs = Stream::temporary();
+  Stream* source = &in;
+  if (starts_with_wylie(request.conversion_type)) {
+    wylie_to_kvts(in, pre_pass);
+    pre_pass.rewind();
+    source = &pre_pass;
+  }
+  extract_syllables(*source, syllables, *context.translit_tables, request.check_syllables, &c.found);
+  syllables.rewind();
+  {
+    Stream out = Stream::open_write(output_path.c_str(), Stream::Mode::text);
+    if (writes_unicode(request.conversion_type)) {
+      c.result = unicode_pass(syllables, out, request.keep_cr, UnicodePassages::text, context.status);
+    } else {
+      c.result = font_code_pass(syllables, glyphs, request.keep_cr, *context.key_tables, c.state, context.status);
+      glyphs.rewind();
+      if (c.result == 0)
+        c.result = write_rtf(glyphs, out, context.rtf_fonts, context.font_count, request.font_base,
+                             request.roman_size, request.tib_size, request.small_tib_size);
+    }
+    out.close();
+  }
+  c.bytes = read_file(output_path);
+  return c;
+}
+
+Converted through_fast_path(const std::string& input_path, const ConversionRequest& request,
+                            ConversionContext& context, const std::string& output_path) {
+  Converted c;
+  context.composer = used_composer();
+  Stream in = Stream::open_read(input_path.c_str(), Stream::Mode::text);
+  {
+    Stream out = Stream::open_write(output_path.c_str(), Stream::Mode::text);
+    c.result = fast_convert(in, out, request, context, c.found);
+    out.close();
+  }
+  c.state = context.composer;
+  c.bytes = read_file(output_path);
+  return c;
+}
+
+class FastPath : public ::testing::Test {
+ protected:
+  // Both ways; true when the fast path took the text, which then gave the passes' bytes, counts and
+  // composer.
+  bool same_as_passes(std::string_view text, int type, int keep_cr, bool sample_tables = true) {
+    const std::string input = dir.write("in.txt", text);
+    ConversionRequest request = test_request(type);
+    request.keep_cr = keep_cr;
+    ConversionContext context = test_context();
+    if (sample_tables) context.key_tables = &sample_key_tables();
+    StatusCapture status(context);
+    const Converted want = through_passes(input, request, context, dir.file("want.txt"));
+    const Converted got = through_fast_path(input, request, context, dir.file("got.txt"));
+    if (got.result == kFastDeclined) {
+      EXPECT_EQ(got.state.keys_remembered, used_composer().keys_remembered) << "a declined file changed the composer";
+      return false;
+    }
+    EXPECT_EQ(got.result, 0);
+    EXPECT_EQ(want.result, 0);
+    if (got.bytes != want.bytes) {
+      const auto differ = std::mismatch(got.bytes.begin(), got.bytes.end(), want.bytes.begin(), want.bytes.end());
+      ADD_FAILURE() << "type " << type << ", keep_cr " << keep_cr << ": from byte "
+                    << (differ.first - got.bytes.begin()) << " the fast path writes "
+                    << escape(std::string(differ.first, got.bytes.end()).substr(0, 60)) << " and the passes "
+                    << escape(std::string(differ.second, want.bytes.end()).substr(0, 60));
+    }
+    EXPECT_EQ(got.found.syllables, want.found.syllables);
+    EXPECT_EQ(got.found.marked, want.found.marked);
+    EXPECT_EQ(got.state.key_history, want.state.key_history);
+    EXPECT_EQ(got.state.keys_remembered, want.state.keys_remembered);
+    EXPECT_EQ(got.state.depth, want.state.depth);
+    return true;
+  }
+
+  tsd::testing::TempDir dir;
+};
+
+constexpr int kFastTypes[] = {kWylieToTsendrel, kKvtsToTsendrel, kWylieToUnicode, kKvtsToUnicode};
+
+struct Text {
+  const char* name;
+  std::string_view text;
+  bool taken;  // the fast path converts it itself
+};
+
+// Every construct between and inside words, and those the fast path leaves to the passes.
+const Text kTexts[] = {
+    {"plain", "bsod nams kyi rgya mtsho/ bkra shis bde legs/\n", true},
+    {"dots", "bsod.nams.kyi.rgya.mtsho/_/bkra.shis.bde.legs//\n", true},
+    {"g_before_shad_and_blank", "rgyal khang / dag / ming / dag/ sing\ndag\n/dang\n\tgang\n", true},
+    {"g_at_the_end", "bsgrubs dag", true},
+    {"g_before_line_break_at_the_end", "bsgrubs dag\n", true},
+    {"g_dot_y", "g.yas g.yon g.yag g.g.yu dag.go\n", true},
+    {"tsh_and_ts", "tshe tsho mtsho ts rts tsa\n", true},
+    {"vowels_at_a_syllable_start", "a i u e o E I O ka.a ka/a ka(a) ka-a\n", true},
+    {"a_chen_alone", "ka A ga A\nA\n", true},
+    {"one_two_three_line_breaks", "ka\nkha\n\nga\n\n\nnga\n\n\n\nca\n", true},
+    {"line_breaks_after_blanks_and_shad", "ka \nkha/\nga / \n\nnga\n", true},
+    {"tabs", "ka\tkha \t ga\t\n\tnga\n", true},
+    {"brackets", "ka [English note] kha [x]ga [a b\nc]\n[]\n", true},
+    {"parentheses", "(ka kha) ga (nga\n", true},
+    {"hyphens", "ka-kha - ga-\n", true},
+    {"unconvertible_syllables", "xyz qqq bsgrubs kkkkk\n", true},
+    {"marks_and_digits", "ka_kha #ga |nga ;ca :cha 123 4.5/6 *ja\\ ?nya `ta\n", true},
+    {"crlf", "ka\r\nkha\r\n\r\nga\r\n", true},
+    {"leading_white_space", "\n\n\t ka kha\n", true},
+    {"empty", "", true},
+    {"only_white_space", " \n\t\n", true},
+    {"bytes_above_127_and_nul", std::string_view("ka\x80 kha\xff\0ga\n", 12), true},
+    {"sanskrit", "bud+d+ha ma hA bai pu l+yaM sU tra oM A:H hU~M\n", true},
+    {"names", "@#/_/phal po\n@##/_/rgya gar @a.ka @g.yu ka @ka\tkha @x\n\nga @ts.a @end", true},
+    {"name_with_a_bracket", "ka @a[b c] kha\n", false},
+    {"braces", "ka {note} kha\n", false},
+    {"open_bracket", "ka [note\n", false},
+    {"long_word", "kakakakakakakakakakaka kha\n", false},
+    {"lone_carriage_return", "ka\rkha\n", false},
+};
+
+class FastPathTexts : public FastPath, public ::testing::WithParamInterface<Text> {};
+
+TEST_P(FastPathTexts, gives_the_passes_bytes_or_declines) {
+  const Text& t = GetParam();
+  for (const int type : kFastTypes) {
+    for (const int keep_cr : {0, 1}) {
+      for (const bool sample_tables : {true, false}) {
+        const bool taken = same_as_passes(t.text, type, keep_cr, sample_tables);
+        // KVTS has no "/" or ".": what Wylie declines for them it may take, and the other way round; the
+        // small tables refuse words that the sample tables compose.
+        if (type == kWylieToUnicode || (type == kWylieToTsendrel && sample_tables)) {
+          EXPECT_EQ(taken, t.taken) << "type " << type << ", keep_cr " << keep_cr;
+        }
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(texts, FastPathTexts, ::testing::ValuesIn(kTexts),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FastPath, generated_corpus_is_taken_and_gives_the_passes_bytes) {
+  const std::string text = bench::wylie_corpus(500'000, 7);
+  for (const int type : kFastTypes)
+    for (const int keep_cr : {0, 1}) EXPECT_TRUE(same_as_passes(text, type, keep_cr)) << type;
+}
+
+TEST_F(FastPath, kangyur_volume_is_taken_and_gives_the_passes_bytes) {
+  const std::string path = TSENDREL_SOURCE_DIR "/../shared/corpus/kangyur-035.wylie.txt";
+  if (!fs::exists(path)) GTEST_SKIP() << "the shared corpus is not beside the checkout";
+  const std::string text = read_file(path);
+  // Line for line, as the volume is kept; the joined lines are the generated corpus's part.
+  EXPECT_TRUE(same_as_passes(text, kWylieToUnicode, 1));
+  EXPECT_TRUE(same_as_passes(text, kWylieToTsendrel, 0));
+}
+
+}  // namespace
+}  // namespace h2test
