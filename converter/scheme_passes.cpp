@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "packed_keys.h"
+
 namespace tarvex {
 
 namespace {
@@ -146,14 +148,18 @@ template <std::size_t States>
 char* run_block(const Machine<States>& m, const unsigned char* p, const unsigned char* end,
                 std::uint64_t& state, char* out) {
   std::uint64_t s = state;
-  for (; p != end; ++p) {
-    const unsigned c = *p;
+  const auto step = [&](unsigned c) {
     const std::uint32_t entry = m.entries[row_of(s) + c];
     const std::uint64_t next = m.next[c];
     std::memcpy(out, &entry, sizeof entry);
     out += length_of(entry);
     s = next >> s & kFieldMask;
+  };
+  for (; end - p >= 8; p += 8) {
+    std::uint64_t bytes = load_8(p);
+    for (int k = 0; k < 8; ++k, bytes >>= 8) step(static_cast<unsigned>(bytes & 0xFF));
   }
+  for (; p != end; ++p) step(*p);
   state = s;
   return out;
 }
