@@ -26,7 +26,7 @@ int run_child(const std::vector<std::string>& argv, ChildRun& run, const char* s
   if (pid == 0) {
     if (stdout_path != nullptr) {
       const int fd = open(stdout_path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (fd < 0 || dup2(fd, 1) < 0) _exit(127);
+      if (fd < 0 || dup2(fd, 1) < 0 || dup2(fd, 2) < 0) _exit(127);
       close(fd);
     }
     execvp(args[0], args.data());

@@ -1,6 +1,6 @@
 // Other programs run from the benchmark as children: it waits for each and reads its exit status, its
-// wall time and its peak resident size from the system. The child's standard output goes to a file or
-// where the benchmark's goes; nothing of it is read here.
+// wall time and its peak resident size from the system. The child's standard output and error go to a
+// file or where the benchmark's go; nothing of them is read here.
 #pragma once
 
 #include <cstdint>

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "batch.h"
+#include "cli_steps.h"
 #include "instructions.h"
 #include "convert_file.h"
 #include "corpus.h"
@@ -129,6 +130,8 @@ int main(int argc, char** argv) {
   bool counting = false;  // the counted run under callgrind
   bool instructions = true;
   std::size_t instructions_mb = 2;
+  std::size_t memory_mb = 200;  // 0: no memory step
+  int batch_runs = 3;           // 0: no batch step
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--mb") == 0 && i + 1 < argc)
       megabytes = std::strtoul(argv[++i], nullptr, 10);
@@ -142,9 +145,14 @@ int main(int argc, char** argv) {
       instructions = false;
     else if (std::strcmp(argv[i], "--instructions-mb") == 0 && i + 1 < argc)
       instructions_mb = std::strtoul(argv[++i], nullptr, 10);
+    else if (std::strcmp(argv[i], "--memory-mb") == 0 && i + 1 < argc)
+      memory_mb = std::strtoul(argv[++i], nullptr, 10);
+    else if (std::strcmp(argv[i], "--batch-runs") == 0 && i + 1 < argc)
+      batch_runs = std::atoi(argv[++i]);
     else {
       std::printf(
-          "Usage: tarvex-bench [--mb N] [--runs N] [--only STEP] [--no-instructions] [--instructions-mb N]\n");
+          "Usage: tarvex-bench [--mb N] [--runs N] [--only STEP] [--no-instructions] [--instructions-mb N]\n"
+          "                    [--memory-mb N] [--batch-runs N]   (0 leaves that step out)\n");
       return std::strcmp(argv[i], "--help") == 0 ? 0 : 2;
     }
   }
@@ -291,6 +299,9 @@ int main(int argc, char** argv) {
     });
   }
 
+  const bench::CliBench cli{TSENDREL_CLI, TSENDREL_DATA_DIR, dir.string()};
+  if (!counting && memory_mb > 0 && steps.wanted("memory")) bench::report_peak_memory(cli, memory_mb, 100);
+  if (!counting && batch_runs > 0 && steps.wanted("batch")) bench::report_batch_scaling(cli, 16, 4, batch_runs, 1.8);
   if (!counting && instructions) report_instructions(argv[0], instructions_mb, only, dir);
 
   std::error_code ignored;

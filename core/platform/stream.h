@@ -33,9 +33,10 @@ class Stream {
   static Stream open_read(const char* path, Mode mode);
   static Stream open_write(const char* path, Mode mode);
   // An anonymous binary read/write file that is gone when closed. Its bytes stay in memory while they
-  // are few enough (kSpoolLimit), so that a pass's intermediate file costs no disk traffic.
+  // are few enough (kSpoolLimit), so that a pass's intermediate file costs no disk traffic; the limit
+  // keeps the three temporary files of a conversion under 50 MB of memory together.
   static Stream temporary();
-  static constexpr std::size_t kSpoolLimit = std::size_t{64} << 20;
+  static constexpr std::size_t kSpoolLimit = std::size_t{16} << 20;
   // Takes ownership of an already open stdio file (standard input or output, a test's special file),
   // switching it to untranslated bytes where the C library has a text mode of its own.
   static Stream adopt(std::FILE* file, Mode mode, bool close_on_destroy);
