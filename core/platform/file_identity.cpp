@@ -41,24 +41,25 @@ bool same_existing_file(const char* path1, const char* path2) {
 }
 
 bool identify_place(const char* path, FilePlace& place) {
-  const std::string whole(path);
+  // Views, not substrings: GCC's -O3 sees a false overlap in the substring copies (-Wrestrict).
+  const std::string_view whole(path);
 #ifdef _WIN32
   const std::size_t cut = whole.find_last_of("\\/:");
 #else
   const std::size_t cut = whole.find_last_of('/');
 #endif
-  std::string folder = cut == std::string::npos ? "." : whole.substr(0, cut);
+  std::string_view folder = cut == std::string_view::npos ? std::string_view(".") : whole.substr(0, cut);
 #ifdef _WIN32
-  if (cut != std::string::npos && (folder.empty() || folder.back() == ':')) folder = whole.substr(0, cut + 1);
+  if (cut != std::string_view::npos && (folder.empty() || folder.back() == ':')) folder = whole.substr(0, cut + 1);
 #else
-  if (cut != std::string::npos && folder.empty()) folder = "/";
+  if (cut != std::string_view::npos && folder.empty()) folder = "/";
 #endif
-  place.name = cut == std::string::npos ? whole : whole.substr(cut + 1);
+  place.name.assign(cut == std::string_view::npos ? whole : whole.substr(cut + 1));
 #ifdef _WIN32
   for (char& c : place.name)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
 #endif
-  return identify_file(folder.c_str(), place.folder);
+  return identify_file(std::string(folder).c_str(), place.folder);
 }
 
 }  // namespace tsd
