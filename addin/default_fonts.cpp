@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "addin.h"
+#include "text_input.h"
 
 using namespace tibet;
 
@@ -18,16 +19,9 @@ bool is_blank(char c) {
 
 // Like atoi, but an overlong number stays out of range instead of wrapping.
 long decimal_value(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
   long value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = value * 10 + (text[i] - '0');
-    if (value > kMaxPointSize) value = kMaxPointSize + 1;
-  }
-  return negative ? -value : value;
+  tsd::parse_decimal(text, kMaxPointSize + 1, value);
+  return value;
 }
 
 bool valid_point_size(long size) {

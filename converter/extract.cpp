@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "Find_mat.h"
+#include "char_class.h"
 #include "check.h"
 #include "packed_keys.h"
 
@@ -28,7 +29,8 @@ enum CharClass : unsigned char { kOther = 0, kSpace = 1, kWord = 2, kVowel = 4 }
 // Classes of the C locale: bytes 128..255 are neither letters nor whitespace.
 constexpr auto kClasses = [] {
   std::array<unsigned char, 256> classes{};
-  for (int c : {' ', '\t', '\n', '\v', '\f', '\r'}) classes[c] = kSpace;
+  for (int c = 0; c < 256; ++c)
+    if (tsd::is_space(c)) classes[c] = kSpace;
   for (int c = 'A'; c <= 'Z'; ++c) classes[c] = kWord;
   for (int c = 'a'; c <= 'z'; ++c) classes[c] = kWord;
   for (int c : {'\'', '+', '&'}) classes[c] = kWord;
@@ -36,9 +38,6 @@ constexpr auto kClasses = [] {
   return classes;
 }();
 
-bool is_space(int c) {
-  return c != kEnd && (kClasses[c] & kSpace) != 0;
-}
 bool is_word_char(int c) {
   return c != kEnd && (kClasses[c] & kWord) != 0;
 }
@@ -249,7 +248,7 @@ int write_single_character(tsd::Stream& src, Output& dst, int n, unsigned char c
     case '@': {
       // The blank that ends the name is consumed, not written.
       n = dst.write(n, "{@");
-      for (int next = src.get(); next != kEnd && !is_space(next); next = src.get()) n = dst.put(n, next);
+      for (int next = src.get(); next != kEnd && !tsd::is_space(next); next = src.get()) n = dst.put(n, next);
       return dst.put(n, '}');
     }
     case '[':
@@ -391,7 +390,7 @@ int extract_syllables(tsd::Stream& src, tsd::Stream& destination, const Translit
     int c = src.get();
     if (c == kEnd) break;
     const std::uint64_t at = src.read_offset() - 1;
-    if (is_space(c)) {
+    if (tsd::is_space(c)) {
       n = x.dst.put(n, c);
       continue;
     }
@@ -444,7 +443,7 @@ int read_word(tsd::Stream* fpin, char* word, int lim, char** end_word) {
   TSD_CHECK(lim > 0, "extract");
 
   const int c = fpin->get();
-  TSD_CHECK(!is_space(c), "extract");
+  TSD_CHECK(!tsd::is_space(c), "extract");
   if (!is_word_char(c)) {
     word[0] = c == kEnd ? '\0' : static_cast<char>(c);
     word[1] = '\0';

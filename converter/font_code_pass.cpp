@@ -336,7 +336,7 @@ bool FontCodePass::raw_passage(bool put_back_white) {
   typed_.for_each([&](unsigned char k) { ok = ok && put_text(text_of(k)); });
   int c;
   while ((c = in_.get()) != tsd::Stream::end) {
-    if (is_white(c)) {
+    if (tsd::is_space(c)) {
       if (put_back_white) in_.unget(c);
       break;
     }

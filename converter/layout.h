@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "char_class.h"
 #include "packed_keys.h"
 #include "platform/stream.h"
 
@@ -80,10 +81,6 @@ struct LayoutMarks {
   // Opening and closing marks of a raw (bracketed, or a refused word), braced and small passage.
   std::array<std::array<LayoutMark, 2>, 3> passage;
 };
-
-inline bool is_white(int c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 // Output to a stream; a write may fail.
 struct StreamOut {
@@ -235,7 +232,7 @@ class Layout {
     if (last_key != 'g') return true;
     const int after = peek();
     if (after == kUnseen) return false;
-    if (is_white(after) || after == ',' || after == '?' || after == '-') no_dot = 1;
+    if (tsd::is_space(after) || after == ',' || after == '?' || after == '-') no_dot = 1;
     last_key = 0;
     return true;
   }

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "char_class.h"
+
 namespace tarvex {
 
 namespace {
@@ -29,9 +31,6 @@ constexpr const char* kFontNames[kRtfFontCount] = {
 };
 
 constexpr int kFirstFontNumber = 40;
-bool is_space(int c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 }  // namespace
 
@@ -114,7 +113,7 @@ int write_rtf(tsd::Stream& glyphs, tsd::Stream& out, const FontEntry* fonts, int
     doc.write(rtf_document_start(fonts, font_count));
 
     int c = glyphs.get();
-    while (c != tsd::Stream::end && is_space(c)) {
+    while (c != tsd::Stream::end && tsd::is_space(c)) {
       doc.put(static_cast<char>(c));
       c = glyphs.get();
     }

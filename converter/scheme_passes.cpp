@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "char_class.h"
 #include "packed_keys.h"
 
 namespace tarvex {
@@ -13,11 +14,6 @@ namespace tarvex {
 namespace {
 
 constexpr int kEnd = tsd::Stream::end;
-
-// The C locale's whitespace; the start of the source counts as a syllable start too.
-constexpr bool is_space(int c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
 
 constexpr bool is_upper(int c) {
   return c >= 'A' && c <= 'Z';
@@ -256,7 +252,7 @@ int run_pass(tsd::Stream& src, tsd::Stream& destination, const Machine<States>& 
 // Wylie to KVTS, by the previous character: a blank (a syllable start), "A", "t", "g", or anything else;
 // then the two waiting states of "s" after "t" (for "tsh") and "." after "g" (for "g.y").
 enum WylieState : unsigned char {
-  kAfterSpace,
+  kAfterSpace,  // and the start of the source, which counts as a syllable start too
   kAfterA,
   kAfterLowerT,
   kAfterLowerG,
@@ -267,7 +263,7 @@ enum WylieState : unsigned char {
 };
 
 constexpr unsigned char wylie_state_after(int c) {
-  return is_space(c) ? kAfterSpace
+  return tsd::is_space(c) ? kAfterSpace
          : c == 'A'  ? kAfterA
          : c == 't'  ? kAfterLowerT
          : c == 'g'  ? kAfterLowerG
@@ -400,7 +396,7 @@ constexpr bool is_a_chen(int state) {
 }
 
 constexpr unsigned char kvts_state_after(int c) {
-  if (is_space(c)) return kSpace;
+  if (tsd::is_space(c)) return kSpace;
   if (c == 'T') return kAfterT;
   if (c == 'G') return kAfterG;
   return kAfterOther;

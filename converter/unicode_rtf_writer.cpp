@@ -82,7 +82,7 @@ int write_unicode_rtf(tsd::Stream& text, tsd::Stream& out, const char* unicode_f
   w.text(";}}");
   // Leading white space is copied and makes no paragraph.
   int c;
-  while ((c = text.get()) != tsd::Stream::end && is_white(c)) w.put(c);
+  while ((c = text.get()) != tsd::Stream::end && tsd::is_space(c)) w.put(c);
   text.unget(c);
   w.tibetan();
   while ((c = text.get()) != tsd::Stream::end) {
