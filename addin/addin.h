@@ -9,6 +9,7 @@
 
 #include "bridge.h"
 #include "composer.h"
+#include "font_names.h"
 #include "text_input.h"
 
 #if defined(_WIN32)
@@ -20,8 +21,8 @@
 namespace tibet {
 
 inline constexpr int fonts_per_family = tsd::kFamilySize;
-inline constexpr int kFontNameCount = 2 * fonts_per_family;
-inline constexpr int kFontNameSize = 16;
+inline constexpr int kFontNameCount = tsd::kTibetanFontCount;
+inline constexpr int kFontNameSize = tsd::kFontNameLength;
 inline constexpr int kAltFontSize = 64;  // at most 63 characters and the NUL
 inline constexpr int kReplySize = 256;
 inline constexpr int kMinPointSize = 1;

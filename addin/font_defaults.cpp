@@ -16,8 +16,6 @@ FontDefaults defaults;
 
 namespace {
 
-constexpr const char* kFamilies[] = {"Korlam", "Ekorlam"};
-constexpr const char* kSuffixes[] = {"a", "b", "c", "d", "e", "f", "g", "big"};
 // Larger than any accepted value, so an overlong number is rejected instead of wrapping.
 constexpr long kSaturate = 1L << 20;
 
@@ -52,19 +50,8 @@ FontDefaults read_defaults(In& in, const FontDefaults& current) {
 }  // namespace
 
 void fill_font_names() {
-  int i = 0;
-  for (const char* family : kFamilies) {
-    for (int font = 0; font < 32; ++font) {
-      const char* suffix = kSuffixes[font % 8];
-      if (font < 8) {
-        std::snprintf(font_names[i++].data(), kFontNameSize, "%s-%s", family, suffix);
-      } else {
-        std::snprintf(font_names[i++].data(), kFontNameSize, "%s-%s%d", family, suffix, font / 8);
-      }
-    }
-    std::snprintf(font_names[i++].data(), kFontNameSize, "%s-vowa", family);
-    std::snprintf(font_names[i++].data(), kFontNameSize, "%s-syma", family);
-  }
+  for (int i = 0; i < kFontNameCount; ++i)
+    std::memcpy(font_names[i].data(), tsd::kFontNames[i].data(), kFontNameSize);
 }
 
 FontDefaults read_font_defaults(tsd::Stream& in, const FontDefaults& current) {
@@ -82,8 +69,8 @@ void load_font_defaults() {
 }
 
 int format_font_defaults(const FontDefaults& d, char* text, int size) {
-  return std::snprintf(text, static_cast<std::size_t>(size), "%d\n%d\n%s\n%d\n", d.family_base, d.tibetan_size,
-                       d.alt_font, d.alt_size);
+  return std::snprintf(text, static_cast<std::size_t>(size), "%d\n%d\n%s\n%d\n", d.family_base,
+                       d.tibetan_size, d.alt_font, d.alt_size);
 }
 
 int save_font_defaults() {

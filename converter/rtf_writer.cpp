@@ -10,25 +10,13 @@
 #include <string_view>
 
 #include "char_class.h"
+#include "font_names.h"
 
 namespace tarvex {
 
 namespace {
 
-constexpr const char* kFontNames[kRtfFontCount] = {
-    "Courier",      "Korlam-a",     "Korlam-b",     "Korlam-c",    "Korlam-d",     "Korlam-e",
-    "Korlam-f",     "Korlam-g",     "Korlam-big",   "Korlam-a1",   "Korlam-b1",    "Korlam-c1",
-    "Korlam-d1",    "Korlam-e1",    "Korlam-f1",    "Korlam-g1",   "Korlam-big1",  "Korlam-a2",
-    "Korlam-b2",    "Korlam-c2",    "Korlam-d2",    "Korlam-e2",   "Korlam-f2",    "Korlam-g2",
-    "Korlam-big2",  "Korlam-a3",    "Korlam-b3",    "Korlam-c3",   "Korlam-d3",    "Korlam-e3",
-    "Korlam-f3",    "Korlam-g3",    "Korlam-big3",  "Korlam-vowa", "Korlam-syma",  "Ekorlam-a",
-    "Ekorlam-b",    "Ekorlam-c",    "Ekorlam-d",    "Ekorlam-e",   "Ekorlam-f",    "Ekorlam-g",
-    "Ekorlam-big",  "Ekorlam-a1",   "Ekorlam-b1",   "Ekorlam-c1",  "Ekorlam-d1",   "Ekorlam-e1",
-    "Ekorlam-f1",   "Ekorlam-g1",   "Ekorlam-big1", "Ekorlam-a2",  "Ekorlam-b2",   "Ekorlam-c2",
-    "Ekorlam-d2",   "Ekorlam-e2",   "Ekorlam-f2",   "Ekorlam-g2",  "Ekorlam-big2", "Ekorlam-a3",
-    "Ekorlam-b3",   "Ekorlam-c3",   "Ekorlam-d3",   "Ekorlam-e3",  "Ekorlam-f3",   "Ekorlam-g3",
-    "Ekorlam-big3", "Ekorlam-vowa", "Ekorlam-syma",
-};
+constexpr const char* kRomanFontName = "Courier";
 
 constexpr int kFirstFontNumber = 40;
 
@@ -48,7 +36,9 @@ std::string rtf_document_start(const FontEntry* fonts, int font_count) {
 }
 
 int build_font_table(FontEntry* fonts) {
-  for (int i = 0; i < kRtfFontCount; ++i) fonts[i] = FontEntry{kFirstFontNumber + i, kFontNames[i]};
+  fonts[0] = FontEntry{kFirstFontNumber, kRomanFontName};
+  for (int i = 1; i < kRtfFontCount; ++i)
+    fonts[i] = FontEntry{kFirstFontNumber + i, tsd::kFontNames[i - 1].data()};
   return kRtfFontCount;
 }
 

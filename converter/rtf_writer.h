@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "font_names.h"
 #include "platform/stream.h"
 
 namespace tarvex {
@@ -14,7 +15,7 @@ struct FontEntry {
   const char* name;
 };
 
-inline constexpr int kRtfFontCount = 69;
+inline constexpr int kRtfFontCount = 1 + tsd::kTibetanFontCount;
 inline constexpr int kMaxRtfFonts = 128;  // room for the prepared font-switch strings
 inline constexpr int kKorlamBase = 1;
 inline constexpr int kEkorlamBase = 35;

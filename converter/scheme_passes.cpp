@@ -15,6 +15,8 @@ namespace {
 
 constexpr int kEnd = tsd::Stream::end;
 
+using tsd::is_space;
+
 constexpr bool is_upper(int c) {
   return c >= 'A' && c <= 'Z';
 }
@@ -263,7 +265,7 @@ enum WylieState : unsigned char {
 };
 
 constexpr unsigned char wylie_state_after(int c) {
-  return tsd::is_space(c) ? kAfterSpace
+  return is_space(c) ? kAfterSpace
          : c == 'A'  ? kAfterA
          : c == 't'  ? kAfterLowerT
          : c == 'g'  ? kAfterLowerG
@@ -396,7 +398,7 @@ constexpr bool is_a_chen(int state) {
 }
 
 constexpr unsigned char kvts_state_after(int c) {
-  if (tsd::is_space(c)) return kSpace;
+  if (is_space(c)) return kSpace;
   if (c == 'T') return kAfterT;
   if (c == 'G') return kAfterG;
   return kAfterOther;

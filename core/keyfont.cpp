@@ -156,7 +156,8 @@ int load_keyfont(const char* path, TibChar<Forms>* tib_chars, int capacity, Repo
 }
 
 template <int Forms>
-int load_keyfont(Stream& in, TibChar<Forms>* tib_chars, int capacity, ReportFn report, TableProblem* problem) {
+int load_keyfont(Stream& in, TibChar<Forms>* tib_chars, int capacity, ReportFn report,
+                 TableProblem* problem) {
   return load_records(in, tib_chars, capacity, report, problem);
 }
 

@@ -36,10 +36,6 @@ struct TibChar {
 // Shows a load failure to the user (the add-in's "Tsendrel Error" box, the converter's "Error" box).
 using ReportFn = void (*)(const char* message);
 
-// Fills tib_chars[0..] from the file at `path`, an open text stream or the bytes of such a file. Returns the number of records loaded, or -1 when the file
-// cannot be opened (silently), holds more than capacity - 1 records, or gives a form a font outside 0..33
-// or a code that glyph strings reserve: 0, 20, 128 and above, in the converter's table also 10 and 19..24
-// (reported, naming the record, its entry, the form and the value).
 // Why a table did not load, for front ends that name it after their own message: the path tried, and what
 // was wrong ("No such file or directory", "it holds no record", "record 1 is malformed", ...).
 struct TableProblem {
@@ -47,8 +43,12 @@ struct TableProblem {
   std::string why;
 };
 
-// `problem`, when given, is filled whenever the load fails or loads no record; its path only by the
-// form that opens the file.
+// Fills tib_chars[0..] from the file at `path`, an open text stream or the bytes of such a file. Returns
+// the number of records loaded, or -1 when the file cannot be opened (silently), holds more than
+// capacity - 1 records, or gives a form a font outside 0..33 or a code that glyph strings reserve: 0, 20,
+// 128 and above, in the converter's table also 10 and 19..24 (reported, naming the record, its entry, the
+// form and the value). `problem`, when given, is filled whenever the load fails or loads no record; its
+// path only by the form that opens the file.
 template <int Forms>
 int load_keyfont(const char* path, TibChar<Forms>* tib_chars, int capacity, ReportFn report,
                  TableProblem* problem = nullptr);

@@ -18,11 +18,11 @@ constexpr int kReportSize = 320;
 void report_duplicate(ReportHook report, unsigned char key) {
   char text[kReportSize];
   const int length = std::snprintf(text, sizeof text,
-                "The character %c has appeared at least twice in the left column\n"
-                "of the keymap file.  This is incorrect.  Please make sure that there\n"
-                "are no repeat characters in the left column of the keymap file.\n"
-                "\nPress a key to continue ...\n",
-                key);
+                                   "The character %c has appeared at least twice in the left column\n"
+                                   "of the keymap file.  This is incorrect.  Please make sure that there\n"
+                                   "are no repeat characters in the left column of the keymap file.\n"
+                                   "\nPress a key to continue ...\n",
+                                   key);
   report.write(report.user, text, static_cast<std::size_t>(length));
   trace_text(kShownLevel, "A character appeared twice in the left column");
 }
@@ -30,10 +30,10 @@ void report_duplicate(ReportHook report, unsigned char key) {
 void report_not_found(ReportHook report, unsigned char internal) {
   char text[kReportSize];
   const int length = std::snprintf(text, sizeof text,
-                "The character %c in the right column of the keymap file is not\n"
-                "in the internal keymap.  Please correct this.\n"
-                "\nPress a key to continue ...\n",
-                internal);
+                                   "The character %c in the right column of the keymap file is not\n"
+                                   "in the internal keymap.  Please correct this.\n"
+                                   "\nPress a key to continue ...\n",
+                                   internal);
   report.write(report.user, text, static_cast<std::size_t>(length));
   trace_text(kShownLevel, "A character in the right column is not in the internal keymap.");
 }
@@ -42,16 +42,16 @@ void report_not_found(ReportHook report, unsigned char internal) {
 void report_not_seven_bit(ReportHook report, unsigned char key) {
   char text[kReportSize];
   const int length = std::snprintf(text, sizeof text,
-                "The character with code %d in the left column of the keymap file\n"
-                "is not a 7-bit character.  Please correct this.\n",
-                key);
+                                   "The character with code %d in the left column of the keymap file\n"
+                                   "is not a 7-bit character.  Please correct this.\n",
+                                   key);
   report.write(report.user, text, static_cast<std::size_t>(length));
   trace_text(kShownLevel, "A character in the left column is not a 7-bit character.");
 }
 
 template <int Forms, class In>
-int load_lines(In& in, TibKeys& tib_keys, const TibChar<Forms>* tib_chars, int table_size, TableProblem* problem,
-               ReportHook report) {
+int load_lines(In& in, TibKeys& tib_keys, const TibChar<Forms>* tib_chars, int table_size,
+               TableProblem* problem, ReportHook report) {
   char why[128];
   const auto fail = [&] {
     if (problem) problem->why = why;

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "support/keyfont_text.h"
 #include "platform/stream.h"
+#include "support/keyfont_text.h"
 #include "support/temp_dir.h"
 #include "trace.h"
 
@@ -335,9 +335,8 @@ struct Outcome {
 bool operator==(const Outcome& a, const Outcome& b) {
   return a.count == b.count && a.reports == b.reports && a.problem.path == b.problem.path &&
          a.problem.why == b.problem.why &&
-         std::equal(a.table.begin(), a.table.end(), b.table.begin(), [](const auto& x, const auto& y) {
-           return std::memcmp(&x, &y, sizeof x) == 0;
-         });
+         std::equal(a.table.begin(), a.table.end(), b.table.begin(),
+                    [](const auto& x, const auto& y) { return std::memcmp(&x, &y, sizeof x) == 0; });
 }
 
 // The path, the stream and the bytes forms read one file alike: CR LF as LF, lone CRs as white space.
@@ -345,8 +344,9 @@ TEST(load_keyfont, reads_a_file_its_stream_and_its_bytes_alike) {
   const std::string good = Record("k", 75).text() + Record("kh", 76).text();
   std::string crlf;
   for (const char c : good) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  const std::string inputs[] = {good, crlf, "\r" + good + "\r", good + "k\r\n0", "",
-                                Record("k", 75).with(3, 99, 75).text(), records(700)};
+  const std::string inputs[] = {
+      good,        crlf, "\r" + good + "\r", good + "k\r\n0", "", Record("k", 75).with(3, 99, 75).text(),
+      records(700)};
   for (const std::string& text : inputs) {
     TempDir dir;
     const std::string path = dir.write("keyfont", text);

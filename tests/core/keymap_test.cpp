@@ -59,7 +59,8 @@ KeymapLoad run(LoadForm load_form) {
 
 KeymapLoad load(const std::string& keymap_text, int table_size = 4) {
   return run([&](tsd::TibKeys& keys, tsd::TableProblem* problem, tsd::ReportHook hook) {
-    return tsd::load_keymap(tsd::TextBytes(keymap_text), keys, small_table().data(), table_size, problem, hook);
+    return tsd::load_keymap(tsd::TextBytes(keymap_text), keys, small_table().data(), table_size, problem,
+                            hook);
   });
 }
 
@@ -114,15 +115,15 @@ TEST(load_keymap, a_right_column_character_that_begins_no_entry_fails) {
     char missing;
   } cases[] = {
       {"k k\nq z\n", 4, 'z'},
-      {"k a\n", 3, 'a'},    // "a" lies beyond the loaded entries
-      {"k \n\n", 4, '\n'},  // two characters and a newline: the right column is the newline
+      {"k a\n", 3, 'a'},                    // "a" lies beyond the loaded entries
+      {"k \n\n", 4, '\n'},                  // two characters and a newline: the right column is the newline
       {std::string("k \0\n", 4), 4, '\0'},  // the report holds the NUL as the character
   };
   for (const auto& c : cases) {
     const auto m = load(c.text, c.table_size);
     EXPECT_EQ(m.result, -1);
     EXPECT_EQ(m.report, std::string("The character ") + c.missing +
-                                    " in the right column of the keymap file is not\n" + not_found);
+                            " in the right column of the keymap file is not\n" + not_found);
     EXPECT_EQ(m.shown,
               std::vector<std::string>{"A character in the right column is not in the internal keymap."});
   }
@@ -152,8 +153,8 @@ TEST(load_keymap, a_missing_file_fails_without_showing_anything) {
 // the report, NUL bytes and all, to standard error.
 TEST(load_keymap, reads_a_file_its_stream_and_its_bytes_alike) {
   const std::string inputs[] = {
-      "k k\r\nq g\r\n",      "k k\rq g\n",  "k k\r\n\r\nq g\n", "k k\nk g\n",
-      std::string("k \0\n", 4), "\xe9 k\r\n", "k a\nz #\n",        "",
+      "k k\r\nq g\r\n",         "k k\rq g\n", "k k\r\n\r\nq g\n", "k k\nk g\n",
+      std::string("k \0\n", 4), "\xe9 k\r\n", "k a\nz #\n",       "",
   };
   for (const std::string& text : inputs) {
     TempDir dir;
@@ -177,10 +178,11 @@ TEST(load_keymap, reads_a_file_its_stream_and_its_bytes_alike) {
       return result;
     });
     from_path.report = standard_error;
-    const KeymapLoad from_stream = run([&](tsd::TibKeys& keys, tsd::TableProblem* problem, tsd::ReportHook hook) {
-      tsd::Stream in = tsd::Stream::open_read(path.c_str(), tsd::Stream::Mode::text);
-      return tsd::load_keymap(in, keys, small_table().data(), 4, problem, hook);
-    });
+    const KeymapLoad from_stream =
+        run([&](tsd::TibKeys& keys, tsd::TableProblem* problem, tsd::ReportHook hook) {
+          tsd::Stream in = tsd::Stream::open_read(path.c_str(), tsd::Stream::Mode::text);
+          return tsd::load_keymap(in, keys, small_table().data(), 4, problem, hook);
+        });
     same(from_bytes, from_path);
     same(from_bytes, from_stream);
     EXPECT_EQ(from_path.problem.path, from_path.result < 0 ? path : "");
