@@ -16,9 +16,11 @@ struct KeyCommand {
   int binding;
   int second_binding;
   const char* failure_message;
+  int bound;  // place in the order of binding
 };
 
-#define TIBET_KEY_ROW(name, key, binding, second, message) KeyCommand{#name, key, binding, second, message},
+#define TIBET_KEY_ROW(name, key, binding, second, message, bound) \
+  KeyCommand{#name, key, binding, second, message, bound},
 inline constexpr KeyCommand key_commands[] = {TIBET_KEY_COMMANDS(TIBET_KEY_ROW)};
 #undef TIBET_KEY_ROW
 
@@ -27,7 +29,7 @@ static_assert(kKeyCommandCount == 98);
 
 }  // namespace tibet
 
-#define TIBET_KEY_DECLARE(name, key, binding, second, message) TIBET_EXPORT int TIBET_CALL name();
+#define TIBET_KEY_DECLARE(name, key, binding, second, message, bound) TIBET_EXPORT int TIBET_CALL name();
 extern "C" {
 TIBET_KEY_COMMANDS(TIBET_KEY_DECLARE)
 }

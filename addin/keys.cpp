@@ -59,9 +59,9 @@ std::int32_t on_key(int key) {
 
 }  // namespace tibet
 
-#define TIBET_KEY_EXPORT(name, key, binding, second, message) \
-  extern "C" TIBET_EXPORT int TIBET_CALL name() {             \
-    return tibet::on_key(key);                                \
+#define TIBET_KEY_EXPORT(name, key, binding, second, message, bound) \
+  extern "C" TIBET_EXPORT int TIBET_CALL name() {                    \
+    return tibet::on_key(key);                                       \
   }
 TIBET_KEY_COMMANDS(TIBET_KEY_EXPORT)
 #undef TIBET_KEY_EXPORT

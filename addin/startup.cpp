@@ -15,36 +15,19 @@ tsd::SyllableState syllable_state;
 
 namespace {
 
-constexpr std::string_view kBindingNames[] = {
-    "a",      "b",      "c",        "d",      "e",      "f",     "g",      "j",      "k",       "l",
-    "m",      "n",      "o",        "p",      "q",      "r",     "s",      "t",      "u",       "w",
-    "x",      "y",      "z",        "hl",     "il",     "vl",    "AC",     "BC",     "CC",      "DC",
-    "EC",     "FC",     "GC",       "HC",     "IC",     "JC",    "KC",     "LC",     "MC",      "NC",
-    "OC",     "PC",     "QC",       "RC",     "SC",     "TC",    "UC",     "VC",     "WC",      "XC",
-    "YC",     "ZC",     "semi",     "A0",     "A1",     "A2",    "A3",     "A4",     "A5",      "A6",
-    "A7",     "A8",     "A9",       "comma",  "grave",  "dash",  "equal",  "lbrack", "rbrack",  "apost",
-    "bslash", "fslash", "period",   "tild",   "exclam", "at",    "pound",  "dollar", "percent", "caret",
-    "amper",  "aster",  "lparen",   "rparen", "under",  "plus",  "lbrace", "rbrace", "colon",   "vbar",
-    "langle", "rangle", "question", "quote",  "bs",     "ctrlx", "altx",   "space",
-};
-
 constexpr std::array<int, kKeyCommandCount> make_binding_order() {
   std::array<int, kKeyCommandCount> order{};
-  for (int i = 0; i < kKeyCommandCount; ++i) {
-    order[i] = -1;
-    for (int j = 0; j < kKeyCommandCount; ++j) {
-      if (key_commands[j].name == kBindingNames[i]) order[i] = j;
-    }
+  order.fill(-1);
+  for (int j = 0; j < kKeyCommandCount; ++j) {
+    const int place = key_commands[j].bound;
+    if (place >= 0 && place < kKeyCommandCount && order[place] < 0) order[place] = j;
   }
   return order;
 }
 
 constexpr bool is_permutation(const std::array<int, kKeyCommandCount>& order) {
-  std::array<bool, kKeyCommandCount> seen{};
-  for (const int i : order) {
-    if (i < 0 || seen[i]) return false;
-    seen[i] = true;
-  }
+  for (const int i : order)
+    if (i < 0) return false;
   return true;
 }
 

@@ -80,6 +80,21 @@ TEST_F(StartupTest, registers_every_key_command_in_order) {
       "under plus lbrace rbrace colon quote vbar langle rangle question bs ctrlx altx ");
 }
 
+TEST_F(StartupTest, binds_the_keys_in_their_own_order) {
+  start();
+  std::string names;
+  for (const std::string& line : with_prefix(model_->calls(), "0x01B0")) {
+    const auto start = line.find(" 1=\"");
+    if (start == std::string::npos) continue;
+    names += line.substr(start + 4, line.find('"', start + 4) - start - 4) + " ";
+  }
+  EXPECT_EQ(names,
+            "a b c d e f g j k l m n o p q r s t u w x y z hl il vl AC BC CC DC EC FC GC HC IC JC KC LC MC NC OC "
+            "PC QC RC SC TC UC VC WC XC YC ZC semi A0 A1 A2 A3 A4 A5 A6 A7 A8 A9 comma grave dash equal lbrack "
+            "rbrack apost bslash fslash period tild exclam at pound dollar percent caret amper aster lparen "
+            "rparen under plus lbrace rbrace colon vbar langle rangle question quote bs bs ctrlx altx space ");
+}
+
 TEST_F(StartupTest, binds_every_key_to_its_command) {
   start();
   const std::map<int, std::string> expected_some = {
