@@ -300,7 +300,7 @@ class RtfSink {
     const unsigned char* const end = p + n;
     // White space before the first glyph stands before the family's font.
     for (; !started_ && p < end; ++p) {
-      if (!is_white(*p)) {
+      if (!tsd::is_space(*p)) {
         const std::string_view family = table_.family();
         out_.write(family.data(), family.size());
         started_ = true;
