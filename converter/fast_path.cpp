@@ -61,13 +61,16 @@ constexpr Scheme kWylieScheme = make_scheme(true);
 constexpr Scheme kKvtsScheme = make_scheme(false);
 
 constexpr int kSyllableRoom = 40;  // syllable-file bytes of a word remembered
-constexpr int kOutputRoom = 64;    // output bytes of a word remembered whole
+constexpr int kOutputRoom = 128;   // output bytes of a word remembered whole
+constexpr int kOutputCopy = 64;    // a word's output is copied this wide, and again when longer
 constexpr std::uint8_t kNotWhole = 0xFF;
 // A Wylie word after white space starts a syllable; one after punctuation does not.
 constexpr std::uint64_t kStartsSyllable = std::uint64_t{1} << 62;
 
 // A word of the input as the passes convert it: its syllable-file bytes and what the extraction counted,
-// and, where the output can hold it, the output bytes it always gives.
+// and, where the output can hold it, the output bytes it gives: always (Unicode), or when composed from a
+// composer at rest whose key history holds what the word's rules read there (`history_read` under
+// `history_mask`), which the word then moves on as a remembered word does.
 struct alignas(64) Word {
   PackedRun key;
   std::uint8_t length = 0;
@@ -75,14 +78,25 @@ struct alignas(64) Word {
   std::uint8_t marked = 0;
   std::uint8_t output_length = kNotWhole;
   int last_key = 0;  // the layout's last key after the whole output
+  bool composable = false;  // one run of keys that the word memo can hold
+  std::uint8_t history_shift = 0;
+  std::uint8_t keys_added = 0;
+  std::uint32_t history_mask = 0;
+  std::uint32_t history_read = 0;
+  std::uint32_t history_added = 0;
   std::array<unsigned char, kSyllableRoom> bytes{};
   std::array<unsigned char, kOutputRoom> output{};
 };
 
+void copy_output(const Word& w, unsigned char* to) {
+  std::memcpy(to, w.output.data(), kOutputCopy);
+  if (w.output_length > kOutputCopy) std::memcpy(to, w.output.data(), w.output_length);
+}
+
 class WordTable {
  public:
-  const Word* find(const PackedRun& key) const {
-    const Word* pair = &words_[set_of(key) * 2];
+  Word* find(const PackedRun& key) const {
+    Word* pair = &words_[set_of(key) * 2];
     if (pair[0].key == key) return &pair[0];
     if (pair[1].key == key) return &pair[1];
     return nullptr;
@@ -118,6 +132,8 @@ class Output {
     return WindowOut{buf_.get() + length_};
   }
   void done(const WindowOut& out) { length_ = static_cast<std::size_t>(out.at - buf_.get()); }
+  bool plain() const { return true; }
+  WindowOut direct() { return at(); }
   void write(const void* bytes, std::size_t n) {
     if (n > kRoom) {
       flush();
@@ -158,13 +174,29 @@ class Back {
     return words_.check(learned, temporaries);
   }
 
-  void word(const Word& w) {
+  void word(Word& w) {
     if (w.length == 0) return;
     resolve(w.bytes[0]);
     if (!words_.whole(w, layout_, out_)) bytes(w.bytes.data(), w.length);
   }
 
-  void byte(unsigned char c) { bytes(&c, 1); }
+  // A byte between words. Blanks, punctuation and line breaks, the commonest, are laid out straight into
+  // the output wherever it writes them as they are (outside passages and small text).
+  void byte(unsigned char c) {
+    const Kind kind = kKinds[c];
+    if (waiting_ >= 0 || !out_.plain()) {
+      bytes(&c, 1);
+      return;
+    }
+    const auto unseen = [] { return kUnseen; };
+    if (kind == Kind::blank) {
+      auto direct = out_.direct();
+      if (!layout_.blank(direct, unseen)) waiting_ = c;
+      out_.done(direct);
+      return;
+    }
+    mark(c, kind);
+  }
 
   // Bytes that hold whole words and passages.
   void bytes(const unsigned char* p, std::size_t n) {
@@ -210,10 +242,23 @@ class Back {
     }
   }
 
-  void finish() { resolve(tsd::Stream::end); }
+  void finish() {
+    resolve(tsd::Stream::end);
+    words_.finish();
+  }
   bool failed() const { return failed_ || words_.failed(); }
 
  private:
+  [[gnu::noinline]] void mark(unsigned char c, Kind kind) {
+    if (kind == Kind::small_start || kind == Kind::small_end) {
+      bytes(&c, 1);
+      return;
+    }
+    auto direct = out_.direct();
+    if (!layout_.between_words(direct, c, kind, [] { return kUnseen; })) waiting_ = c;
+    out_.done(direct);
+  }
+
   // The byte that waited for the one after it.
   void resolve(int next) {
     if (waiting_ < 0) return;
@@ -239,6 +284,7 @@ class UnicodeWords {
 
   const LayoutMarks& marks() const { return marks_; }
   bool failed() const { return false; }
+  void finish() {}
   bool check(const std::vector<std::string_view>&, const TemporaryFiles&) const { return true; }
 
   void prepare(Word& w) const {
@@ -256,7 +302,7 @@ class UnicodeWords {
   bool whole(const Word& w, Layout& layout, Output& out) const {
     if (w.output_length == kNotWhole) return false;
     WindowOut at = out.at();
-    std::memcpy(at.at, w.output.data(), kOutputRoom);
+    copy_output(w, at.at);
     at.at += w.output_length;
     out.done(at);
     layout.key();
@@ -304,6 +350,7 @@ class RtfSink {
         const std::string_view family = table_.family();
         out_.write(family.data(), family.size());
         started_ = true;
+        plain_ = current_ == 0;
         break;
       }
       out_.write(p, 1);
@@ -316,7 +363,10 @@ class RtfSink {
       o.at += piece.length;
       out_.done(o);
       if (PieceTable::changes_table(*p)) [[unlikely]]
+      {
         current_ = table_.next(current_, *p);
+        plain_ = started_ && current_ == 0;
+      }
     }
   }
   void finish() {
@@ -327,6 +377,46 @@ class RtfSink {
     out_.write("}", 1);
   }
   bool small() const { return (current_ & PieceTable::kInSmall) != 0; }
+  // Outside passages and small text, after the first glyph: where a word's RTF is always the same.
+  bool plain() const { return plain_; }
+  // Glyph codes as they are written where plain(), into `to`; their length, or -1 beyond `room`.
+  int render(const unsigned char* glyphs, int n, unsigned char* to, int room) const {
+    int length = 0;
+    for (int i = 0; i < n; ++i) {
+      if (PieceTable::changes_table(glyphs[i])) return -1;
+      const Piece& piece = table_.piece(0, glyphs[i]);
+      if (length + piece.length > room) return -1;
+      std::memcpy(to + length, table_.text(piece), piece.length);
+      length += piece.length;
+    }
+    return length;
+  }
+  // Output in place of what glyph codes become where plain().
+  struct Direct {
+    WindowOut window;
+    const PieceTable& table;
+    bool put(int c) {
+      const Piece& piece = table.piece(0, c);
+      std::memcpy(window.at, table.text(piece), kPieceCopy);
+      if (piece.length > kPieceCopy) std::memcpy(window.at, table.text(piece), piece.length);
+      window.at += piece.length;
+      return true;
+    }
+    bool mark(const LayoutMark& m) {
+      for (int i = 0; i < m.length; ++i) put(m.bytes[i]);
+      return true;
+    }
+  };
+  Direct direct() { return Direct{out_.at(), table_}; }
+  void done(const Direct& d) { out_.done(d.window); }
+
+  // A remembered word's RTF, where plain().
+  void copy(const Word& w) {
+    WindowOut o = out_.at();
+    copy_output(w, o.at);
+    o.at += w.output_length;
+    out_.done(o);
+  }
 
  private:
   Output& out_;
@@ -334,6 +424,7 @@ class RtfSink {
   std::unique_ptr<unsigned char[]> glyphs_;
   int current_ = 0;
   bool started_ = false;
+  bool plain_ = false;  // started_ && current_ == 0
 };
 
 // Words as the font-code pass composes them: remembered words replayed from a composer at rest, the
@@ -346,12 +437,47 @@ class FontWords {
 
   const LayoutMarks& marks() const { return marks_; }
   bool failed() const { return failed_; }
-  void prepare(Word&) const {}
-  bool whole(const Word&, Layout&, RtfSink&) const { return false; }
+  void prepare(Word& w) const {
+    w.output_length = kNotWhole;
+    w.composable = w.length <= kMemoKeys && all_keys(w.bytes.data(), w.length);
+    if (w.composable) w.last_key = w.bytes[w.length - 1];
+  }
+
+  // A word that is one run of keys, from a composer at rest in plain RTF: its RTF as remembered when the
+  // key history allows, or else composed (or replayed from the memo) and remembered for the next time.
+  bool whole(Word& w, Layout& layout, RtfSink& out) {
+    if (!w.composable || !out.plain()) return false;
+    if (!replaying_) {
+      if (!composer_at_rest(state_)) return false;
+      history_ = MemoHistory(state_);
+      replaying_ = true;
+    }
+    if (w.output_length != kNotWhole && (history_.keys & w.history_mask) == w.history_read) {
+      history_.keys = ((history_.keys << w.history_shift) | w.history_added) & 0xFFFFFF;
+      history_.remembered += w.keys_added;
+      out.copy(w);
+      layout.key();
+      layout.last_key = w.last_key;
+      return true;
+    }
+    used_ = nullptr;
+    key_word(w.bytes.data(), w.length, layout, out);
+    if (used_ && composer_at_rest(state_)) {
+      const int n = out.render(used_->glyphs.data(), used_->glyph_count, w.output.data(), kOutputRoom);
+      w.output_length = n < 0 ? kNotWhole : static_cast<std::uint8_t>(n);
+      w.history_mask = used_->read_mask;
+      w.history_read = used_->read;
+      w.history_added = used_->added;
+      w.history_shift = used_->added_shift;
+      w.keys_added = used_->keys_added;
+    }
+    return true;
+  }
 
   // New words' syllable-file bytes composed from a composer at rest into the glyph-code file's temporary: false when it
   // cannot be written, or when the composer refuses a word, which the passes then write as text.
   bool check(const std::vector<std::string_view>& learned, const TemporaryFiles& temporaries) {
+    finish();
     tsd::Stream glyphs = temporaries(2);
     if (!glyphs.is_open()) return false;
     tsd::SyllableState scratch = state_;
@@ -366,7 +492,14 @@ class FontWords {
     return glyphs.flush() == 0 && !glyphs.error();
   }
 
+  // The key history that replayed words moved on, back in the composer's state.
+  void finish() {
+    if (replaying_) history_.store(state_);
+    replaying_ = false;
+  }
+
   bool key_word(const unsigned char* keys, std::size_t n, Layout& layout, RtfSink& out) {
+    finish();
     layout.key();
     layout.last_key = keys[n - 1];
     const bool memo = n <= static_cast<std::size_t>(kMemoKeys) && composer_at_rest(state_);
@@ -379,14 +512,19 @@ class FontWords {
         w->replay(history);
         history.store(state_);
         out.write(w->glyphs.data(), w->glyph_count);
+        used_ = w;
         return true;
       }
       watch.start(state_);
     }
+    const std::uint32_t history_before = MemoHistory(state_).keys;
     const int resolved = compose(keys, n, state_);
     if (resolved < 0) return fail();
     MemoWord made;
-    if (memo && watch.finish(packed, word_.data(), raw_length_, state_, made)) memo_.add(made);
+    if (memo && watch.finish(packed, word_.data(), raw_length_, state_, made)) {
+      memo_.add(made);
+      used_ = memo_.find(packed, history_before);
+    }
     out.write(resolved_.data(), static_cast<std::size_t>(resolved));
     return true;
   }
@@ -427,6 +565,10 @@ class FontWords {
   std::array<unsigned char, kGlyphWordSize> resolved_{};
   int raw_length_ = 0;
   bool failed_ = false;
+  const MemoWord* used_ = nullptr;  // the remembered word that key_word gave, if any
+  // While whole words replay one after another, the key history is kept here, packed.
+  bool replaying_ = false;
+  MemoHistory history_{tsd::SyllableState{}};
 };
 
 // A word met for the first time, where it lies in the scan's buffer.
@@ -546,15 +688,23 @@ class Scan {
           const int n = word_length(p);
           if (n == 0) return nullptr;
           const PackedRun key = key_of(p, n, starts_syllable_);
-          const Word* w = words_.find(key);
+          Word* w = words_.find(key);
           if (!w) w = learn(p, upto, key);
           if (!w) return nullptr;
           found_.syllables += w->syllables;
           found_.marked += w->marked;
           back_.word(*w);
-          previous_ = p[n - 1];
-          starts_syllable_ = false;
           p += n;
+          // Most words end at a blank.
+          if (p < upto && *p == ' ') {
+            back_.byte(' ');
+            previous_ = ' ';
+            starts_syllable_ = true;
+            ++p;
+            continue;
+          }
+          previous_ = p[-1];
+          starts_syllable_ = false;
           continue;
         }
         case Source::white:
@@ -585,7 +735,7 @@ class Scan {
           const int n = name_length(p);
           if (n == 0) return nullptr;
           const PackedRun key = key_of(p, n, starts_syllable_);
-          const Word* w = words_.find(key);
+          Word* w = words_.find(key);
           if (!w) w = learn(p, upto, key);
           if (!w) return nullptr;
           back_.word(*w);
@@ -619,7 +769,7 @@ class Scan {
 
   // Learns the word at p (`key`) and the other new words before `upto`, through the passes; the word, or
   // null when the passes did not give what the scan expects.
-  const Word* learn(const unsigned char* p, const unsigned char* upto, const PackedRun& key) {
+  Word* learn(const unsigned char* p, const unsigned char* upto, const PackedRun& key) {
     std::vector<NewWord> fresh;
     bool starts = starts_syllable_;
     for (const unsigned char* q = p; q < upto && fresh.size() < kLearnedAtOnce;) {
