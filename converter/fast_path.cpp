@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -93,29 +94,59 @@ void copy_output(const Word& w, unsigned char* to) {
   if (w.output_length > kOutputCopy) std::memcpy(to, w.output.data(), w.output_length);
 }
 
+// The words met so far, found by their packed text in sets of eight places, the one found last first. A
+// word's record stays where it was made until a new word of its set takes its place, so records are made
+// only as words are learned, and the words forgotten are those of their set met longest ago.
 class WordTable {
  public:
-  Word* find(const PackedRun& key) const {
-    Word* pair = &words_[set_of(key) * 2];
-    if (pair[0].key == key) return &pair[0];
-    if (pair[1].key == key) return &pair[1];
+  Word* find(const PackedRun& key) {
+    Place* set = &places_[set_of(key) * kWays];
+    if (set[0].key == key) return set[0].word;
+    for (int i = 1; i < kWays; ++i) {
+      if (set[i].key == key) {
+        const Place found = set[i];
+        for (int k = i; k > 0; --k) set[k] = set[k - 1];
+        set[0] = found;
+        return found.word;
+      }
+    }
     return nullptr;
   }
-  // A new place for the word in the first of its pair; the word there before moves to the second.
+  // A new record for the word in the first place of its set; the others move down, and the last one's
+  // record, if any, is taken over.
   Word& add(const PackedRun& key) {
-    Word* pair = &words_[set_of(key) * 2];
-    pair[1] = pair[0];
-    pair[0] = Word{};
-    pair[0].key = key;
-    return pair[0];
+    Place* set = &places_[set_of(key) * kWays];
+    Word* record = set[kWays - 1].word ? set[kWays - 1].word : new_record();
+    for (int i = kWays - 1; i > 0; --i) set[i] = set[i - 1];
+    set[0] = {key, record};
+    *record = Word{};
+    record->key = key;
+    return *record;
   }
 
  private:
-  static constexpr int kSetBits = 14;
+  struct Place {
+    PackedRun key;  // a word's key never has the length 0 of an empty place
+    Word* word = nullptr;
+  };
+  static constexpr int kSetBits = 12;
+  static constexpr int kWays = 8;
+  static constexpr std::size_t kRecordsAtOnce = 256;
+
   static std::size_t set_of(const PackedRun& key) {
     return static_cast<std::size_t>(hash_of(key) >> (64 - kSetBits));
   }
-  std::unique_ptr<Word[]> words_{new Word[std::size_t{2} << kSetBits]};
+  Word* new_record() {
+    if (records_.empty() || used_ == kRecordsAtOnce) {
+      records_.emplace_back(new Word[kRecordsAtOnce]);
+      used_ = 0;
+    }
+    return &records_.back()[used_++];
+  }
+
+  std::unique_ptr<Place[]> places_{new Place[std::size_t{kWays} << kSetBits]};
+  std::vector<std::unique_ptr<Word[]>> records_;
+  std::size_t used_ = 0;
 };
 
 // The output, gathered in a block and handed to the stream whole.
@@ -660,9 +691,11 @@ class Scan {
   }
 
  private:
-  static constexpr std::size_t kChunk = 1 << 16;
+  static constexpr std::size_t kChunk = 1 << 20;
   static constexpr std::size_t kSlack = 32;
-  static constexpr std::size_t kLearnedAtOnce = 8192;
+  static constexpr std::size_t kLearnedAtOnce = 1 << 12;  // distinct words; the table holds eight times as many
+  // Bytes looked through for new words at once: a word forgotten and met again costs no more than this.
+  static constexpr std::size_t kLearnedAhead = 1 << 17;
 
   // The word of n bytes at p, as the table knows it.
   PackedRun key_of(const unsigned char* p, int n, bool starts_syllable) const {
@@ -771,7 +804,20 @@ class Scan {
   // null when the passes did not give what the scan expects.
   Word* learn(const unsigned char* p, const unsigned char* upto, const PackedRun& key) {
     std::vector<NewWord> fresh;
+    // The words already taken, so that each new word is taken once however often it recurs.
+    constexpr std::size_t kSeenSlots = kLearnedAtOnce * 4;
+    std::vector<PackedRun> seen(kSeenSlots);
+    const auto first_sight = [&seen](const PackedRun& k) {
+      for (std::size_t i = hash_of(k) >> (64 - std::countr_zero(kSeenSlots));; i = (i + 1) % kSeenSlots) {
+        if (seen[i] == k) return false;
+        if (seen[i].high == 0) {
+          seen[i] = k;
+          return true;
+        }
+      }
+    };
     bool starts = starts_syllable_;
+    if (static_cast<std::size_t>(upto - p) > kLearnedAhead) upto = p + kLearnedAhead;
     for (const unsigned char* q = p; q < upto && fresh.size() < kLearnedAtOnce;) {
       const Source kind = scheme_.kinds[*q];
       if (kind == Source::odd) break;
@@ -792,7 +838,7 @@ class Scan {
       const int n = name ? name_length(q) : word_length(q);
       if (n == 0) break;
       const PackedRun k = key_of(q, n, starts);
-      if (!words_.find(k)) fresh.push_back({k, q, n, starts, name});
+      if (!words_.find(k) && first_sight(k)) fresh.push_back({k, q, n, starts, name});
       q += n;
       starts = false;
       if (name && q < upto) starts = scheme_.kinds[*q++] == Source::white;
@@ -801,9 +847,6 @@ class Scan {
       return a.key.high != b.key.high ? a.key.high < b.key.high : a.key.low < b.key.low;
     };
     std::sort(fresh.begin(), fresh.end(), order);
-    fresh.erase(std::unique(fresh.begin(), fresh.end(),
-                            [](const NewWord& a, const NewWord& b) { return a.key == b.key; }),
-                fresh.end());
     // The word wanted now goes last, so that none learned after it takes its place.
     const auto wanted = std::find_if(fresh.begin(), fresh.end(), [&](const NewWord& w) { return w.key == key; });
     if (wanted != fresh.end()) std::rotate(wanted, wanted + 1, fresh.end());

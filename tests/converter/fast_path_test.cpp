@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -210,6 +211,28 @@ TEST_F(FastPath, generated_corpus_is_taken_and_gives_the_passes_bytes) {
   const std::string text = bench::wylie_corpus(500'000, 7);
   for (const int type : kFastTypes)
     for (const int keep_cr : {0, 1}) EXPECT_TRUE(same_as_passes(text, type, keep_cr)) << type;
+}
+
+// More distinct words than the fast path's table holds, each text twice: words are learned in many
+// batches and forgotten and learned again.
+TEST_F(FastPath, text_of_more_words_than_it_remembers_gives_the_passes_bytes) {
+  const char* const prefixes[] = {"", "g", "d", "b", "m", "'"};
+  const char* const roots[] = {"k", "kh", "g", "ng", "c", "ch", "j", "ny", "t", "th", "d", "n", "p", "ph", "b",
+                               "m", "ts", "tsh", "dz", "w", "zh", "z", "y", "r", "l", "sh", "s", "h", "rg", "sk"};
+  const char* const vowels[] = {"a", "i", "u", "e", "o"};
+  const char* const suffixes[] = {"", "g", "ng", "d", "n", "b", "m", "s", "r", "l", "gs", "bs"};
+  std::mt19937 random(11);
+  const auto pick = [&random](const auto& list) { return std::string(list[random() % std::size(list)]); };
+  const auto syllable = [&] { return pick(prefixes) + pick(roots) + pick(vowels) + pick(suffixes); };
+  std::string half;
+  while (half.size() < 300'000) {
+    std::string word = syllable();
+    if (random() % 2) word += syllable();
+    half += word.substr(0, 15);
+    half += random() % 12 == 0 ? "/\n" : " ";
+  }
+  const std::string text = half + half;
+  for (const int type : kFastTypes) EXPECT_TRUE(same_as_passes(text, type, 0)) << type;
 }
 
 TEST_F(FastPath, kangyur_volume_is_taken_and_gives_the_passes_bytes) {
