@@ -684,6 +684,7 @@ class Scan {
       if (used == 0 && (eof || have >= kChunk)) return have == 0;
       std::memmove(buf_.get(), stop, have - used);
       have -= used;
+      looked_ = looked_ > used ? looked_ - used : 0;
       if (eof && have == 0) break;
     }
     back_.finish();
@@ -722,7 +723,7 @@ class Scan {
           if (n == 0) return nullptr;
           const PackedRun key = key_of(p, n, starts_syllable_);
           Word* w = words_.find(key);
-          if (!w) w = learn(p, upto, key);
+          if (!w) w = learn(NewWord{key, p, n, starts_syllable_, false}, upto);
           if (!w) return nullptr;
           found_.syllables += w->syllables;
           found_.marked += w->marked;
@@ -769,7 +770,7 @@ class Scan {
           if (n == 0) return nullptr;
           const PackedRun key = key_of(p, n, starts_syllable_);
           Word* w = words_.find(key);
-          if (!w) w = learn(p, upto, key);
+          if (!w) w = learn(NewWord{key, p, n, starts_syllable_, true}, upto);
           if (!w) return nullptr;
           back_.word(*w);
           p += n;
@@ -802,7 +803,7 @@ class Scan {
 
   // Learns the word at p (`key`) and the other new words before `upto`, through the passes; the word, or
   // null when the passes did not give what the scan expects.
-  Word* learn(const unsigned char* p, const unsigned char* upto, const PackedRun& key) {
+  Word* learn(const NewWord& wanted, const unsigned char* upto) {
     std::vector<NewWord> fresh;
     // The words already taken, so that each new word is taken once however often it recurs.
     constexpr std::size_t kSeenSlots = kLearnedAtOnce * 4;
@@ -816,9 +817,17 @@ class Scan {
         }
       }
     };
+    // Beyond the wanted word, only what no learning has looked through yet.
+    const unsigned char* q = wanted.text;
     bool starts = starts_syllable_;
-    if (static_cast<std::size_t>(upto - p) > kLearnedAhead) upto = p + kLearnedAhead;
-    for (const unsigned char* q = p; q < upto && fresh.size() < kLearnedAtOnce;) {
+    if (buf_.get() + looked_ > q) {
+      first_sight(wanted.key);
+      fresh.push_back(wanted);
+      q = buf_.get() + looked_;
+      starts = looked_starts_;
+    }
+    if (static_cast<std::size_t>(upto - q) > kLearnedAhead) upto = q + kLearnedAhead;
+    for (; q < upto && fresh.size() < kLearnedAtOnce;) {
       const Source kind = scheme_.kinds[*q];
       if (kind == Source::odd) break;
       if (kind == Source::bracket) {
@@ -843,15 +852,17 @@ class Scan {
       starts = false;
       if (name && q < upto) starts = scheme_.kinds[*q++] == Source::white;
     }
+    looked_ = static_cast<std::size_t>(q - buf_.get());
+    looked_starts_ = starts;
     const auto order = [](const NewWord& a, const NewWord& b) {
       return a.key.high != b.key.high ? a.key.high < b.key.high : a.key.low < b.key.low;
     };
     std::sort(fresh.begin(), fresh.end(), order);
     // The word wanted now goes last, so that none learned after it takes its place.
-    const auto wanted = std::find_if(fresh.begin(), fresh.end(), [&](const NewWord& w) { return w.key == key; });
-    if (wanted != fresh.end()) std::rotate(wanted, wanted + 1, fresh.end());
+    const auto last = std::find_if(fresh.begin(), fresh.end(), [&](const NewWord& w) { return w.key == wanted.key; });
+    if (last != fresh.end()) std::rotate(last, last + 1, fresh.end());
     if (!convert_words(fresh)) return nullptr;
-    return words_.find(key);
+    return words_.find(wanted.key);
   }
 
   // Each word on a line of its own, after "/" when it starts no syllable, through the Wylie pre-pass and
@@ -919,6 +930,9 @@ class Scan {
   WordTable words_;
   std::unique_ptr<unsigned char[]> buf_;
   bool starts_syllable_ = true;  // the start of the input is a syllable start
+  // How far into the buffer learning has looked for new words, and whether a syllable starts there.
+  std::size_t looked_ = 0;
+  bool looked_starts_ = true;
   int previous_ = 0;
 };
 
