@@ -151,7 +151,8 @@ TEST(composer, a_word_composes_alike_whatever_history_it_did_not_read) {
   for (const TableSet& set : table_sets()) {
     std::mt19937 random(7);
     const auto pick = [&](const std::vector<int>& from) { return from[random() % from.size()]; };
-    // Vowels, u, the stack key and the apostrophe drawn as often as all the other keys together.
+    // Vowels, u, the stack key and the apostrophe drawn nine times as often as other keys, so that words
+    // open and close stacks and take signs from the history.
     std::vector<int> keys = set.keys;
     for (int key : set.keys) {
       const char ch = key < 128 ? set.tables->tib_keys[key].ch : 0;
