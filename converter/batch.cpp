@@ -16,6 +16,7 @@
 #include "platform/dir_search.h"
 #include "platform/file_identity.h"
 #include "platform/path.h"
+#include "text_input.h"
 
 namespace tarvex {
 
@@ -30,19 +31,12 @@ void call(const std::function<void()>& hook) {
   if (hook) hook();
 }
 
-// Reads a decimal integer as scanf's "%d" would (leading blanks, a sign, digits); false when there is none.
-// Values beyond any sensible size are held at a bound so that doubling them stays in range.
+// A size field's number as scanf's "%d" reads it; false when there is none. Values beyond any sensible
+// size are held at a bound so that doubling them stays in range.
 bool parse_size(const std::string& text, int& value) {
-  std::size_t i = 0;
-  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  if (i >= text.size() || !std::isdigit(static_cast<unsigned char>(text[i]))) return false;
-  long long n = 0;
-  constexpr long long kBound = INT_MAX / 4;
-  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i)
-    n = std::min(n * 10 + (text[i] - '0'), kBound);
-  value = static_cast<int>(negative ? -n : n);
+  long n = 0;
+  if (tsd::parse_decimal(text, INT_MAX / 4, n) == 0) return false;
+  value = static_cast<int>(n);
   return true;
 }
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string_view>
@@ -287,7 +286,6 @@ struct Extraction {
   int check_syllables;
   char word[kPaddedWordSize];    // a syllable read a character at a time
   char pieces[kPaddedWordSize];  // the copy of a syllable that conversion cuts into pieces
-  char message[kCheckMessageSize];
 };
 
 // Converts a syllable as read (it stays as it is: conversion cuts a copy into pieces); false when it is
@@ -296,7 +294,7 @@ bool convert(Extraction& x, const char* text, int length, char* keys) {
   std::memcpy(x.pieces, text, static_cast<std::size_t>(length));
   x.pieces[length] = '\0';
   return convert_syllable(x.pieces, length, keys, x.tables) == 0 &&
-         (x.check_syllables == 0 || check_syllable_length(keys, x.message) == 0);
+         (x.check_syllables == 0 || check_syllable_length(keys) == 0);
 }
 
 // Converts a syllable not found in the cache into the slot where it will be found.
@@ -382,7 +380,7 @@ int extract_in_place(tsd::Stream& src, Extraction& x, int n) {
 
 int extract_syllables(tsd::Stream& src, tsd::Stream& destination, const TranslitTables& tables,
                       int check_syllables, ExtractionReport* report) {
-  Extraction x{Output(destination), Findings{report}, SyllableCache(), tables, check_syllables, {}, {}, {}};
+  Extraction x{Output(destination), Findings{report}, SyllableCache(), tables, check_syllables, {}, {}};
   int n = 0;
   for (;;) {
     n = extract_in_place(src, x, n);
@@ -516,9 +514,8 @@ int convert_syllable(char* word, int n, char* keys, const TranslitTables& tables
   return 0;
 }
 
-int check_syllable_length(const char* keys, char* message) {
+int check_syllable_length(const char* keys) {
   TSD_CHECK(keys != NULL, "extract");
-  TSD_CHECK(message != NULL, "extract");
 
   int part_start = 0;
   int stack_key = -1;
@@ -534,10 +531,7 @@ int check_syllable_length(const char* keys, char* message) {
       const int a_chung = j > 0 && keys[j - 1] == '\'' ? 1 : 0;
       const int measure = stack_key >= 0 ? stack_key - part_start + 1 - a_chung : j - part_start - a_chung;
       const int limit = vowels == 1 ? 2 : 1;
-      if (measure > limit) {
-        std::snprintf(message, kCheckMessageSize, "SYLLABLE #%d IS TOO LONG", vowels);
-        return -1;
-      }
+      if (measure > limit) return -vowels;
       part_start = j + 1;
       stack_key = -1;
     }

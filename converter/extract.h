@@ -16,7 +16,6 @@ namespace tarvex {
 inline constexpr int kWordLimit = 32;                      // word characters of the longest syllable
 inline constexpr int kWordBufferSize = kWordLimit + 2;     // one character past the limit, and a NUL
 inline constexpr int kKeyBufferSize = 2 * kWordLimit + 2;  // at most two key codes per character
-inline constexpr int kCheckMessageSize = 40;               // room for any vowel count
 
 // A problem of the source that the user should hear of, where it lies in the source (file offsets, as
 // tsd::Stream::read_offset gives them).
@@ -63,8 +62,8 @@ int read_word(tsd::Stream* fpin, char* word, int lim, char** end_word);
 // (kKeyBufferSize bytes). 0, or -1 when the syllable cannot be converted.
 int convert_syllable(char* word, int n, char* keys, const TranslitTables& tables);
 
-// 0 when no part of the key string has too many keys before its vowel, else -1 with
-// "SYLLABLE #%d IS TOO LONG" in `message` (kCheckMessageSize bytes).
-int check_syllable_length(const char* keys, char* message);
+// 0 when no part of the key string has too many keys before its vowel, else minus the number of the
+// first part that has (1 for the part of the first vowel).
+int check_syllable_length(const char* keys);
 
 }  // namespace tarvex

@@ -1,7 +1,7 @@
 // The converter's transliteration tables: KVTS consonant clusters, syllable-initial vowels, vowels and the
 // clusters tried first after a syllable's first vowel, each paired with the composer key string it types;
 // plus `letter_keys` (one KVTS character to one key code) and `key_text` (one key code back to KVTS).
-// Reads and writes no stream: constant program data, handed out once by init_translit_tables.
+// Reads and writes no stream: constant program data, built at compile time (built_translit_tables).
 #pragma once
 
 #include <array>
@@ -40,7 +40,7 @@ extern const std::array<const char*, 256> key_text;
 // argument untouched.
 void init_translit_tables(TranslitTables& tables);
 
-// The tables as built, for readers that were not given the record of the first call (tools, tests).
+// The tables as built: start-up copies them into its record; tools and tests read them here.
 const TranslitTables& built_translit_tables();
 
 }  // namespace tarvex

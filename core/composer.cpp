@@ -37,6 +37,8 @@ void close_match_stack(SyllableState& st) {
   st.depth = 0;
 }
 
+// The only two functions that touch key_history: the word memo replays a word wherever the history
+// entries it did not read differ, so every read of a rule goes through key_behind, which records it.
 void remember_key(SyllableState& st, int key) {
   st.key_history[0] = st.key_history[1];
   st.key_history[1] = st.key_history[2];
@@ -44,9 +46,10 @@ void remember_key(SyllableState& st, int key) {
   ++st.keys_remembered;
 }
 
-// A rule looks at the key `back` places behind the newest one in the history.
-void note_key_read(SyllableState& st, int back) {
+// The key `back` places behind the one being composed: 1 is the newest in the history, 3 the oldest.
+int key_behind(SyllableState& st, int back) {
   if (st.keys_remembered - back < st.oldest_key_read) st.oldest_key_read = st.keys_remembered - back;
+  return st.key_history[3 - back];
 }
 
 template <int Forms>
@@ -56,9 +59,6 @@ template <int Forms>
   if (ch == 'a') return 0;
   const int k_index = t.tib_keys[key].index;
   const TibChar<Forms>& k = t.tib_chars[k_index];
-  const int previous = st.key_history[2];
-  const int p_index = t.tib_keys[previous].index;
-  const TibChar<Forms>& p = t.tib_chars[p_index];
   if (ch == '$') {
     st.apostrophe_flag = 0;
     st.entry = 0;
@@ -68,22 +68,21 @@ template <int Forms>
     st.stack_length = 0;
     out.put(kStackMarker);
   } else if (is_vowel_key(ch)) {
+    const int previous = key_behind(st, 1);
+    const TibChar<Forms>& p = t.tib_chars[t.tib_keys[previous].index];
     const int v = vowel_code(ch);
     int code = p.font_slot[v];
-    note_key_read(st, 1);
     // After "o" and an apostrophe, the "i" sign is the apostrophe's form two codes further on.
-    if (key == 'i' && previous == '\'') {
-      note_key_read(st, 2);
-      if (st.key_history[1] == 'o') code += 2;
-    }
+    if (key == 'i' && previous == '\'' && key_behind(st, 2) == 'o') code += 2;
     out.form(p.font_table[v], code);
   } else if (ch == '.') {
     out.put(k.font_slot[kFormBase]);
     out.put(' ');
   } else if (ch == 'u') {
+    const int p_index = t.tib_keys[key_behind(st, 1)].index;
+    const TibChar<Forms>& p = t.tib_chars[p_index];
     TSD_TRACE(0, "tib_chars[%d]: string %s, font_slot %d, font_table %d", p_index, p.string,
               p.font_slot[kFormJoinedU], p.font_table[kFormJoinedU]);
-    note_key_read(st, 1);
     out.put(kTakeBack);
     out.form(p.font_table[kFormJoinedU], p.font_slot[kFormJoinedU]);
   } else {

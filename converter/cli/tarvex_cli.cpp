@@ -4,6 +4,7 @@
 #include <getopt.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -20,6 +21,7 @@
 #include "platform/path.h"
 #include "platform/stream.h"
 #include "startup.h"
+#include "text_input.h"
 
 using namespace tarvex;
 
@@ -167,15 +169,13 @@ struct Options {
   std::vector<std::string> files;
 };
 
-// A point size as the command line takes it: a whole number from 8 to 99, nothing else in the text.
+// A point size as the command line takes it: a whole number from 8 to 99, nothing else in the text, in
+// the two characters at most that the windows' size fields hold.
 bool valid_size(const std::string& text, int& size) {
-  if (text.empty() || text.size() > 2) return false;
-  size = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return false;
-    size = size * 10 + (c - '0');
-  }
-  return size >= 8 && size <= 99;
+  long n = 0;
+  if (text.size() > 2 || !tsd::parse_whole_number(text, 99, n) || n < 8) return false;
+  size = static_cast<int>(n);
+  return true;
 }
 
 // Ends help and version: their output must have reached standard output.
@@ -225,17 +225,15 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
         options.shown.quiet = true;
         break;
       case kMaxWarnings: {
-        char* end = nullptr;
-        const long n = std::strtol(value.c_str(), &end, 10);
-        if (value.empty() || *end != '\0' || n < 0 || value[0] < '0' || value[0] > '9')
+        long n = 0;
+        if (!tsd::parse_whole_number(value, LONG_MAX, n))
           return usage_error("--max-warnings needs a whole number, not '" + value + "'");
         options.shown.limit = n;
         break;
       }
       case 'j': {
-        char* end = nullptr;
-        const long n = std::strtol(value.c_str(), &end, 10);
-        if (value.empty() || *end != '\0' || n < 1 || n > kMaxJobs || value[0] < '0' || value[0] > '9')
+        long n = 0;
+        if (!tsd::parse_whole_number(value, LONG_MAX, n) || n < 1 || n > kMaxJobs)
           return usage_error("-j needs a whole number from 1 to " + std::to_string(kMaxJobs) + ", not '" +
                              value + "'");
         options.jobs = static_cast<int>(n);

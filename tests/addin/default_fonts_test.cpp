@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "addin_fixture.h"
+#include "support/escapes.h"
 
 namespace tibet::testing {
 namespace {
@@ -19,6 +20,11 @@ struct ReplyCase {
   int size;
   const char* alt_font;
 };
+
+// gtest's messages show the command and the reply, not the record's bytes.
+void PrintTo(const ReplyCase& c, std::ostream* os) {
+  *os << (c.tibetan ? "tibfont" : "altfont") << " reply \"" << tsd::testing::escape(c.reply) << '"';
+}
 
 class FontReply : public AddinTest, public ::testing::WithParamInterface<ReplyCase> {};
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "addin_fixture.h"
+#include "support/escapes.h"
 
 namespace tibet::testing {
 namespace {
@@ -18,6 +19,14 @@ struct LoadCase {
   const char* alt_font;
   int alt_size;
 };
+
+// gtest's messages show the file, not the record's bytes.
+void PrintTo(const LoadCase& c, std::ostream* os) {
+  if (c.file == nullptr)
+    *os << "no font.def";
+  else
+    *os << "font.def \"" << tsd::testing::escape(c.file) << '"';
+}
 
 class FontDefLoad : public AddinTest, public ::testing::WithParamInterface<LoadCase> {};
 

@@ -18,6 +18,13 @@ struct GlyphCase {
   std::vector<std::string> calls;
 };
 
+// gtest's messages show the glyph string, not the record's bytes.
+void PrintTo(const GlyphCase& c, std::ostream* os) {
+  *os << "glyphs";
+  for (unsigned char g : c.glyphs) *os << ' ' << static_cast<int>(g);
+  *os << " in the family at " << c.family_base;
+}
+
 class PlayGlyphs : public AddinTest, public ::testing::WithParamInterface<GlyphCase> {};
 
 TEST_P(PlayGlyphs, issues_one_command_per_byte_and_two_per_take_back_run) {

@@ -233,6 +233,10 @@ struct BindingFailure {
   std::vector<std::string> messages;
 };
 
+void PrintTo(const BindingFailure& c, std::ostream* os) {
+  *os << "0x01B0 call " << c.nth << " fails";
+}
+
 class KeyBindingFailure : public AddinTest, public ::testing::WithParamInterface<BindingFailure> {};
 
 TEST_P(KeyBindingFailure, shows_the_binding_message_then_the_reassign_message) {
@@ -253,7 +257,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BindingFailure{71, {"error backslash"}}, BindingFailure{72, {"error forward slash"}},
                       BindingFailure{94, {"error \""}}, BindingFailure{95, {"error backspace"}},
                       BindingFailure{96, {"error backspace"}}, BindingFailure{97, {"error ctrlx"}},
-                      BindingFailure{98, {"error ctrlx"}}, BindingFailure{99, {"error spacebar"}}));
+                      BindingFailure{98, {"error ctrlx"}}, BindingFailure{99, {"error spacebar"}}),
+    [](const auto& info) { return "call_" + std::to_string(info.param.nth) + "_fails"; });
 
 TEST_F(StartupTest, unloading_releases_the_keys_and_leaves_the_options_plain) {
   start();

@@ -1,5 +1,6 @@
 // The batch loops: output naming, the two path-length rules, the counter, the filling of the request from
 // the size texts, and search_files over a temporary tree.
+#include <climits>
 #include <filesystem>
 
 #include "batch.h"
@@ -139,14 +140,25 @@ struct SizeCase {
   bool bad_small;
 };
 
+// The last two: white space of the C locale before the sign and anything after the digits, as "%d" reads
+// them; an overlong number held where doubling it stays in range.
 TEST(batch, fill_request_checks_the_size_texts) {
+  constexpr int kHeld = 2 * (INT_MAX / 4);
   const SizeCase cases[] = {
-      {"28", "24", 56, 48, false, false},   {"8", "8", 16, 16, false, false},
-      {"99", "99", 198, 198, false, false}, {"7", "24", 14, 48, true, true},
-      {"28", "7", 56, 14, false, true},     {"28", "28", 56, 56, false, false},
-      {"28", "30", 56, 60, false, true},    {"28", "56", 56, 112, false, true},
-      {"", "24", 56, 48, true, false},      {"28", "", 56, 48, false, true},
-      {" 30", "2x", 60, 4, false, true},    {"-5", "24", -10, 48, true, true},
+      {"28", "24", 56, 48, false, false},
+      {"8", "8", 16, 16, false, false},
+      {"99", "99", 198, 198, false, false},
+      {"7", "24", 14, 48, true, true},
+      {"28", "7", 56, 14, false, true},
+      {"28", "28", 56, 56, false, false},
+      {"28", "30", 56, 60, false, true},
+      {"28", "56", 56, 112, false, true},
+      {"", "24", 56, 48, true, false},
+      {"28", "", 56, 48, false, true},
+      {" 30", "2x", 60, 4, false, true},
+      {"-5", "24", -10, 48, true, true},
+      {"\t\v30", "+24 pt", 60, 48, false, false},
+      {"99999999999", "24", kHeld, 48, true, false},
   };
   ConversionContext context = make_context(ConverterTables{});
   for (const SizeCase& c : cases) {

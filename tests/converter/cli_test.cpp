@@ -161,6 +161,8 @@ TEST_F(cli, sizes_must_be_whole_numbers_from_8_to_99_with_the_small_size_not_abo
       {"--size 100", "--size needs a whole number from 8 to 99, not '100'"},
       {"--size 12abc", "--size needs a whole number from 8 to 99, not '12abc'"},
       {"--size \"\"", "--size needs a whole number from 8 to 99, not ''"},
+      {"--size 008", "--size needs a whole number from 8 to 99, not '008'"},
+      {"--size \" 9\"", "--size needs a whole number from 8 to 99, not ' 9'"},
       {"--small-size 7", "--small-size needs a whole number from 8 to 99, not '7'"},
       {"--small-size=+9", "--small-size needs a whole number from 8 to 99, not '+9'"},
       {"--small-size 30", "the small size (30) must not exceed the normal size (28)"},
@@ -177,6 +179,9 @@ TEST_F(cli, sizes_must_be_whole_numbers_from_8_to_99_with_the_small_size_not_abo
   const CliRun ok = run("-d " + quoted(kData) + " --size 8 --small-size 8 a.txt");
   EXPECT_EQ(ok.status, 0) << ok.err;
   EXPECT_NE(read_file(dir.file("a.rtf")).find("\\fs16 "), std::string::npos);
+  const CliRun leading_zero = run("-d " + quoted(kData) + " --size 09 --small-size 08 a.txt");
+  EXPECT_EQ(leading_zero.status, 0) << leading_zero.err;
+  EXPECT_NE(read_file(dir.file("a.rtf")).find("\\fs18 "), std::string::npos);
 }
 
 TEST_F(cli, values_attach_to_short_options_and_long_options_may_be_shortened) {
@@ -304,6 +309,7 @@ TEST_F(cli, warnings_have_the_gnu_form_a_limit_per_file_and_a_summary) {
       {"--max-warnings 0", 0, ": 25 more warnings not shown\n"},
       {"-q", 0, nullptr},
       {"--quiet --max-warnings 3", 0, nullptr},
+      {"--max-warnings 99999999999999999999", 25, nullptr},
   };
   for (const Case& c : cases) {
     const CliRun r = run("-d " + quoted(kData) + " " + c.options + " many.txt");
@@ -315,8 +321,8 @@ TEST_F(cli, warnings_have_the_gnu_form_a_limit_per_file_and_a_summary) {
         << c.options << "\n"
         << r.err;
   }
-  EXPECT_EQ(run("-d " + quoted(kData) + " --max-warnings x many.txt").status, 2);
-  EXPECT_EQ(run("-d " + quoted(kData) + " --max-warnings -1 many.txt").status, 2);
+  for (const char* value : {"x", "-1", "+3", "\" 3\"", "3x", "\"\""})
+    EXPECT_EQ(run("-d " + quoted(kData) + " --max-warnings " + value + " many.txt").status, 2) << value;
 }
 
 TEST_F(cli, warnings_for_standard_input_name_it) {
@@ -501,9 +507,10 @@ TEST_F(cli, jobs_give_the_outputs_and_status_lines_of_one_job) {
 
 TEST_F(cli, jobs_must_be_a_whole_number_from_one) {
   dir.write("a.txt", "ka\n");
-  for (const char* value : {"0", "-1", "x", "2x", "1000"})
+  for (const char* value : {"0", "-1", "x", "2x", "1000", "257", "+2", "\" 2\"", "99999999999999999999"})
     EXPECT_EQ(run("-d " + quoted(kData) + " -j " + value + " a.txt").status, 2) << value;
   EXPECT_EQ(run("-d " + quoted(kData) + " --jobs=3 a.txt").status, 0);
+  EXPECT_EQ(run("-d " + quoted(kData) + " -j 256 a.txt").status, 0);
 }
 
 }  // namespace

@@ -186,6 +186,11 @@ const Text kTexts[] = {
     {"lone_carriage_return", "ka\rkha\n", false},
 };
 
+// gtest's messages show the text, not the record's bytes.
+void PrintTo(const Text& t, std::ostream* os) {
+  *os << '"' << escape(t.text) << '"';
+}
+
 class FastPathTexts : public FastPath, public ::testing::WithParamInterface<Text> {};
 
 TEST_P(FastPathTexts, gives_the_passes_bytes_or_declines) {
