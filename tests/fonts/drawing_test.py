@@ -31,27 +31,25 @@ REASONS = {
         "DDC Uchen kerns the tsheg closer after a letter with a vowel sign or after a stack; the composer "
         "writes the sign in \"vowa\" and the stack in a font of its own, and kerning never reaches across "
         "fonts", """
-'di 'dra | 'di dag | 'di dpa' | 'di la | 'di ltar | 'di mthong | 'di ni | 'di ston | 'di yang | 'di
-yi | 'di yin | ba'i 'od | ba'i bdag | ba'i byams | ba'i byin | ba'i chos | ba'i dge | ba'i don |
-ba'i dpal | ba'i dri | ba'i grags | ba'i gsung | ba'i gtsug | ba'i lam | ba'i mig | ba'i nyon | ba'i
-rdul | ba'i rdzu | ba'i rgya | ba'i rgyal | ba'i ris | ba'i rnam | ba'i rtsa | ba'i sgo | ba'i shes
-| ba'i shugs | ba'i sku | ba'i spu | ba'i spyod | ba'i thabs | ba'i tshul | ba'i yon | ba'i zer |
-bcu dag | bcu kun | bcu'i rdul | bcu'i rgyal | bde ba | bde bar | bde gshegs | bde'i don | bo'i
-dkyil | bo'i rgyal | bo'i rnam | cha'i rnam | che ka | che ste | che'i rtse | chu bo'i | ci'i 'od |
-de bas | de bzhin | de dag | de la | de ltar | de mthong | de na | de nas | de ni | de yang | de yi
-| de'i tshe | dga'i 'khor | dpa'i spyod | gti mug | klu'i rgyal | lha'i 'khor | lha'i bu | lha'i
-rgyal | ma'i mig | ma'i mtha' | ma'i rgyal | mkha'i dbyings | mkha'i lha | mkha'i mtha' | mo'i lha |
-mtha'i bskal | ni 'di | ni 'od | ni 'phags | ni 'phrul | ni blo | ni bsam | ni dbang | ni de | ni
-dran | ni gar | ni gtum | ni kun | ni me | ni mi | ni mtha' | ni rgya | ni ri | ni rnam | ni rnyed |
-ni thug | ni ye | ni zhi | nye phan | nyi ma'i | pa'i 'bras | pa'i 'od | pa'i bla | pa'i blo | pa'i
-brtsam | pa'i brtson | pa'i chos | pa'i dbang | pa'i dbyangs | pa'i dbyings | pa'i dge | pa'i dkyil
-| pa'i don | pa'i dpal | pa'i dus | pa'i gtsug | pa'i gzugs | pa'i khams | pa'i klu | pa'i klus |
-pa'i lha | pa'i lha'i | pa'i mig | pa'i mtshon | pa'i mya | pa'i rdzu | pa'i rgyan | pa'i rnam |
-pa'i sangs | pa'i sems | pa'i sgo | pa'i sgra | pa'i sgron | pa'i shugs | pa'i sku | pa'i snang |
-pa'i sngon | pa'i snying | pa'i spyod | pa'i thugs | pa'i tshangs | pa'i tshe | pa'i tshul | pa'i
-yon | pa'i yongs | pa'i yul | pa'i zhing | pa'i zla | po'i bdag | po'i dbyangs | po'i gzi | po'i mig
-| po'i rdul | po'i rnam | po'i sems | po'i sgra | po'i stobs | ri bo | ri bo'i | ri dang | ri mo |
-ri rab | ri'i lha | rje'i mtshams | rje'i sgo | rje'i sgos | sa'i lha | spu'i gzi | za'i dbang |
+'di 'dra | 'di dag | 'di dpa' | 'di la | 'di ltar | 'di mthong | 'di ni | 'di ston | 'di yang | 'di yi |
+'di yin | ba'i 'od | ba'i bdag | ba'i byams | ba'i byin | ba'i chos | ba'i dge | ba'i don | ba'i dpal |
+ba'i dri | ba'i grags | ba'i gsung | ba'i gtsug | ba'i lam | ba'i mig | ba'i nyon | ba'i rdul | ba'i rdzu
+| ba'i rgya | ba'i rgyal | ba'i ris | ba'i rnam | ba'i rtsa | ba'i sgo | ba'i shes | ba'i shugs | ba'i
+sku | ba'i spu | ba'i spyod | ba'i thabs | ba'i tshul | ba'i yon | ba'i zer | bcu dag | bcu kun | bcu'i
+rdul | bcu'i rgyal | bde ba | bde bar | bde gshegs | bde'i don | bo'i dkyil | cha'i rnam | che ka | che
+ste | che'i rtse | chu bo'i | ci'i 'od | de bas | de bzhin | de dag | de la | de ltar | de mthong | de na
+| de nas | de ni | de yang | de yi | de'i tshe | dga'i 'khor | dpa'i spyod | gti mug | klu'i rgyal |
+lha'i 'khor | lha'i bu | lha'i rgyal | ma'i mig | ma'i mtha' | ma'i rgyal | mkha'i dbyings | mkha'i lha |
+mkha'i mtha' | mtha'i bskal | ni 'di | ni 'od | ni 'phags | ni 'phrul | ni blo | ni bsam | ni dbang | ni
+de | ni dran | ni gar | ni gtum | ni kun | ni me | ni mi | ni mtha' | ni rgya | ni ri | ni rnam | ni
+rnyed | ni thug | ni ye | ni zhi | nye phan | nyi ma'i | pa'i 'bras | pa'i 'od | pa'i bla | pa'i blo |
+pa'i brtsam | pa'i brtson | pa'i chos | pa'i dbang | pa'i dbyangs | pa'i dbyings | pa'i dge | pa'i dkyil
+| pa'i don | pa'i dpal | pa'i dus | pa'i gtsug | pa'i gzugs | pa'i khams | pa'i klu | pa'i klus | pa'i
+lha | pa'i lha'i | pa'i mig | pa'i mtshon | pa'i mya | pa'i rdzu | pa'i rgyan | pa'i rnam | pa'i sangs |
+pa'i sems | pa'i sgo | pa'i sgra | pa'i sgron | pa'i shugs | pa'i sku | pa'i snang | pa'i sngon | pa'i
+snying | pa'i spyod | pa'i thugs | pa'i tshangs | pa'i tshe | pa'i tshul | pa'i yon | pa'i yongs | pa'i
+yul | pa'i zhing | pa'i zla | po'i bdag | po'i mig | po'i sems | po'i stobs | ri bo | ri bo'i | ri dang |
+ri mo | ri rab | ri'i lha | rje'i mtshams | rje'i sgo | rje'i sgos | sa'i lha | spu'i gzi | za'i dbang |
 za'i rgyal
 """),
     "i on the apostrophe after a stack with o": (
@@ -62,16 +60,17 @@ lho'i | spo'i
     "bya before e": (
         "DDC Uchen draws bya 16 units further left and narrower before e; the composer writes the letter "
         "before its sign, so one drawing of the letter serves both", """
-'byed | bye | byed | byed pa | byed pas
+bye | byed | byed pa | byed pas
 """),
     "tsheg before sha with a vowel": (
         "DDC Uchen kerns the tsheg before a ligature of sha and its vowel otherwise than before sha; the "
         "kit draws sha and its sign in two fonts", """
-'od shin | cad shin | par shes
+'od shin | cad shin | med shin | par shes
 """),
-    "tsha before i": (
-        "DDC Uchen's ligature of tsha and i is 10 units narrower than tsha, so what follows moves", """
-tshigs su
+    "narrower ligature of ld and e": (
+        "DDC Uchen's ligature of the stack ld and e is 20 units narrower than ld; the kit's sign has no "
+        "advance, so what follows stands 20 units further right", """
+ldeg
 """),
 }
 EXCEPTIONS = {"Ekorlam": {" ".join(w.split()): reason for reason, (_, names) in REASONS.items()
