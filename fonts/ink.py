@@ -19,9 +19,12 @@ class Raster:
     def gid_of(self, code):
         return self.face.get_char_index(code)
 
-    def glyph(self, gid):
-        """(image, left, top, advance in font units) of a glyph; image is None for a glyph without ink."""
-        if gid not in self._glyphs:
+    def glyph(self, gid, dx=0, dy=0):
+        """(image, left, top, advance in font units) of a glyph with its origin dx, dy 64ths of a pixel
+        right of and above a pixel corner; image is None for a glyph without ink."""
+        key = (gid, dx, dy)
+        if key not in self._glyphs:
+            self.face.set_transform(freetype.Matrix(0x10000, 0, 0, 0x10000), freetype.Vector(dx, dy))
             self.face.load_glyph(gid, freetype.FT_LOAD_NO_HINTING | freetype.FT_LOAD_RENDER)
             slot = self.face.glyph
             bm = slot.bitmap
@@ -29,8 +32,8 @@ class Raster:
             if bm.width > 0 and bm.rows > 0:
                 image = Image.frombytes("L", (bm.width, bm.rows), bytes(bm.buffer), "raw", "L", bm.pitch)
             advance = slot.linearHoriAdvance / 65536.0 / self.scale
-            self._glyphs[gid] = (image, slot.bitmap_left, slot.bitmap_top, advance)
-        return self._glyphs[gid]
+            self._glyphs[key] = (image, slot.bitmap_left, slot.bitmap_top, advance)
+        return self._glyphs[key]
 
     def ink(self, gid):
         """Number of ink pixels of a glyph."""
@@ -40,17 +43,20 @@ class Raster:
 
 def draw(placed, px_per_em, width_em=12):
     """Draws (raster, gid, x, y) glyphs, x and y in font units from the start of the line on its baseline,
-    on one line; returns a black-and-white image (mode "1")."""
+    on one line; returns a black-and-white image (mode "1"). Each glyph is drawn where it lies to a 64th of
+    a pixel: a kit glyph joins source glyphs at their exact places, so rounding each origin to a whole
+    pixel would move the same outline by up to a pixel between the two drawings being compared."""
     height = int(px_per_em * 3)
     baseline = int(px_per_em * 2)
     canvas = Image.new("L", (int(px_per_em * width_em), height), 0)
     margin = int(px_per_em)
     for raster, gid, x, y in placed:
-        image, left, top, _ = raster.glyph(gid)
+        fx, fy = int(round(x * raster.scale * 64)), int(round(y * raster.scale * 64))
+        image, left, top, _ = raster.glyph(gid, fx % 64, fy % 64)
         if image is None:
             continue
-        px = margin + int(round(x * raster.scale)) + left
-        py = baseline - int(round(y * raster.scale)) - top
+        px = margin + fx // 64 + left
+        py = baseline - fy // 64 - top
         canvas.paste(255, (px, py), mask=image)
     return canvas.point(lambda v: 255 if v >= THRESHOLD else 0).convert("1")
 
