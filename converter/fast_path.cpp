@@ -68,20 +68,17 @@ constexpr std::uint8_t kNotWhole = 0xFF;
 // A Wylie word after white space starts a syllable; one after punctuation does not.
 constexpr std::uint64_t kStartsSyllable = std::uint64_t{1} << 62;
 
-// A word of the input as the passes convert it, with the blank after it when one follows: its
-// syllable-file bytes and what the extraction counted, and, where the output can hold it, the output bytes
-// it gives (the blank's included when `blank_whole`): always (Unicode), or when composed from a composer at
-// rest whose key history holds what the word's rules read there (`history_read` under `history_mask`),
-// which the word then moves on as a remembered word does.
+// A word of the input as the passes convert it: its syllable-file bytes and what the extraction counted,
+// and, where the output can hold it, the output bytes it gives: always (Unicode), or when composed from a
+// composer at rest whose key history holds what the word's rules read there (`history_read` under
+// `history_mask`), which the word then moves on as a remembered word does.
 struct alignas(64) Word {
   PackedRun key;
   std::uint8_t length = 0;
   std::uint8_t syllables = 0;
   std::uint8_t marked = 0;
   std::uint8_t output_length = kNotWhole;
-  bool blank_after = false;
-  bool blank_whole = false;
-  Layout::State after{};  // the layout after the whole output
+  int last_key = 0;  // the layout's last key after the whole output
   bool composable = false;  // one run of keys that the word memo can hold
   std::uint8_t history_shift = 0;
   std::uint8_t keys_added = 0;
@@ -209,15 +206,9 @@ class Back {
   }
 
   void word(Word& w) {
-    if (w.length > 0) {
-      resolve(w.bytes[0]);
-      if (words_.whole(w, layout_, out_)) {
-        if (w.blank_after && !w.blank_whole) byte(' ');
-        return;
-      }
-      bytes(w.bytes.data(), w.length);
-    }
-    if (w.blank_after) byte(' ');
+    if (w.length == 0) return;
+    resolve(w.bytes[0]);
+    if (!words_.whole(w, layout_, out_)) bytes(w.bytes.data(), w.length);
   }
 
   // A byte between words. Blanks, punctuation and line breaks, the commonest, are laid out straight into
@@ -335,15 +326,8 @@ class UnicodeWords {
                                marks_, scratch_.get(), kScratch, raw);
     if (n < 0 || n > kOutputRoom) return;
     std::memcpy(w.output.data(), scratch_.get(), static_cast<std::size_t>(n));
-    // The layout after the word, and after the blank where that needs no look-ahead.
-    Layout layout(marks_, false);
-    layout.key();
-    layout.last_key = raw ? 0 : w.bytes[w.length - 1];
-    WindowOut blank{w.output.data() + n};
-    w.blank_whole = w.blank_after && n + LayoutMark::kSize <= kOutputRoom &&
-                    layout.blank(blank, [] { return kUnseen; });
-    w.output_length = static_cast<std::uint8_t>(w.blank_whole ? blank.at - w.output.data() : n);
-    w.after = layout.state();
+    w.output_length = static_cast<std::uint8_t>(n);
+    w.last_key = raw ? 0 : w.bytes[w.length - 1];
   }
 
   bool whole(const Word& w, Layout& layout, Output& out) const {
@@ -352,7 +336,8 @@ class UnicodeWords {
     copy_output(w, at.at);
     at.at += w.output_length;
     out.done(at);
-    layout.restore(w.after);
+    layout.key();
+    layout.last_key = w.last_key;
     return true;
   }
 
@@ -486,6 +471,7 @@ class FontWords {
   void prepare(Word& w) const {
     w.output_length = kNotWhole;
     w.composable = w.length <= kMemoKeys && all_keys(w.bytes.data(), w.length);
+    if (w.composable) w.last_key = w.bytes[w.length - 1];
   }
 
   // A word that is one run of keys, from a composer at rest in plain RTF: its RTF as remembered when the
@@ -501,26 +487,14 @@ class FontWords {
       history_.keys = ((history_.keys << w.history_shift) | w.history_added) & 0xFFFFFF;
       history_.remembered += w.keys_added;
       out.copy(w);
-      layout.restore(w.after);
+      layout.key();
+      layout.last_key = w.last_key;
       return true;
     }
     used_ = nullptr;
     key_word(w.bytes.data(), w.length, layout, out);
-    // The blank after it, where that needs no look-ahead, written now and remembered with the word.
-    auto blank = out.direct();
-    const unsigned char* const blank_from = blank.window.at;
-    w.blank_whole = w.blank_after && layout.blank(blank, [] { return kUnseen; });
-    out.done(blank);
-    const auto blank_length = static_cast<int>(blank.window.at - blank_from);
-    w.after = layout.state();
     if (used_ && composer_at_rest(state_)) {
-      int n = out.render(used_->glyphs.data(), used_->glyph_count, w.output.data(), kOutputRoom);
-      if (n >= 0 && n + blank_length <= kOutputRoom) {
-        std::memcpy(w.output.data() + n, blank_from, static_cast<std::size_t>(blank_length));
-        n += blank_length;
-      } else {
-        n = -1;
-      }
+      const int n = out.render(used_->glyphs.data(), used_->glyph_count, w.output.data(), kOutputRoom);
       w.output_length = n < 0 ? kNotWhole : static_cast<std::uint8_t>(n);
       w.history_mask = used_->read_mask;
       w.history_read = used_->read;
@@ -634,8 +608,7 @@ struct NewWord {
   const unsigned char* text;
   int length;
   bool starts_syllable;
-  bool name;   // a "@" name, which the extraction ends at the line break after it
-  bool blank;  // the word's key holds the blank after it
+  bool name;  // a "@" name, which the extraction ends at the line break after it
 };
 
 std::string read_all(tsd::Stream& stream) {
@@ -702,7 +675,6 @@ class Scan {
       // White space past the bytes ends any word there.
       std::memset(buf_.get() + have, ' ', kSlack);
       const unsigned char* const start = buf_.get();
-      data_end_ = start + have;
       const unsigned char* upto = start + have;
       if (!eof)
         while (upto > start && scheme_.kinds[upto[-1]] != Source::white) --upto;
@@ -732,10 +704,6 @@ class Scan {
     if (wylie_ && starts_syllable) key.high |= kStartsSyllable;
     return key;
   }
-  // Whether the word of n bytes at p is remembered with the blank after it, as most words are.
-  bool blank_follows(const unsigned char* p, int n) const {
-    return n < kLongestPackedRun && p + n < data_end_ && p[n] == ' ';
-  }
   // The length of the word at p, or 0 when it is too long to be remembered.
   int word_length(const unsigned char* p) const {
     int n = run_of_8(scheme_.word_stops, p);
@@ -753,17 +721,24 @@ class Scan {
         case Source::word: {
           const int n = word_length(p);
           if (n == 0) return nullptr;
-          const bool blank = blank_follows(p, n);
-          const PackedRun key = key_of(p, n + blank, starts_syllable_);
+          const PackedRun key = key_of(p, n, starts_syllable_);
           Word* w = words_.find(key);
-          if (!w) w = learn(NewWord{key, p, n, starts_syllable_, false, blank}, upto);
+          if (!w) w = learn(NewWord{key, p, n, starts_syllable_, false}, upto);
           if (!w) return nullptr;
           found_.syllables += w->syllables;
           found_.marked += w->marked;
           back_.word(*w);
-          p += n + blank;
+          p += n;
+          // Most words end at a blank.
+          if (p < upto && *p == ' ') {
+            back_.byte(' ');
+            previous_ = ' ';
+            starts_syllable_ = true;
+            ++p;
+            continue;
+          }
           previous_ = p[-1];
-          starts_syllable_ = blank;
+          starts_syllable_ = false;
           continue;
         }
         case Source::white:
@@ -795,7 +770,7 @@ class Scan {
           if (n == 0) return nullptr;
           const PackedRun key = key_of(p, n, starts_syllable_);
           Word* w = words_.find(key);
-          if (!w) w = learn(NewWord{key, p, n, starts_syllable_, true, false}, upto);
+          if (!w) w = learn(NewWord{key, p, n, starts_syllable_, true}, upto);
           if (!w) return nullptr;
           back_.word(*w);
           p += n;
@@ -871,11 +846,10 @@ class Scan {
       const bool name = kind == Source::name;
       const int n = name ? name_length(q) : word_length(q);
       if (n == 0) break;
-      const bool blank = !name && blank_follows(q, n);
-      const PackedRun k = key_of(q, n + blank, starts);
-      if (!words_.find(k) && first_sight(k)) fresh.push_back({k, q, n, starts, name, blank});
-      q += n + blank;
-      starts = blank;
+      const PackedRun k = key_of(q, n, starts);
+      if (!words_.find(k) && first_sight(k)) fresh.push_back({k, q, n, starts, name});
+      q += n;
+      starts = false;
       if (name && q < upto) starts = scheme_.kinds[*q++] == Source::white;
     }
     looked_ = static_cast<std::size_t>(q - buf_.get());
@@ -934,7 +908,6 @@ class Scan {
       }
       if (to.size() > static_cast<std::size_t>(kSyllableRoom)) continue;
       Word& w = words_.add(fresh[i].key);
-      w.blank_after = fresh[i].blank;
       w.length = static_cast<std::uint8_t>(to.size());
       std::memcpy(w.bytes.data(), to.data(), to.size());
       // The extraction copies a name as it stands and counts nothing in it.
@@ -957,7 +930,6 @@ class Scan {
   WordTable words_;
   std::unique_ptr<unsigned char[]> buf_;
   bool starts_syllable_ = true;  // the start of the input is a syllable start
-  const unsigned char* data_end_ = nullptr;  // the end of the input's bytes in the buffer
   // How far into the buffer learning has looked for new words, and whether a syllable starts there.
   std::size_t looked_ = 0;
   bool looked_starts_ = true;

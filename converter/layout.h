@@ -120,18 +120,6 @@ class Layout {
   int newline_state = 0;
 
   void clear() { after_space = no_dot = last_key = newline_state = 0; }
-
-  // The state between words, as a whole: what a remembered word leaves behind it.
-  struct State {
-    int last_key, after_space, no_dot, newline_state;
-  };
-  State state() const { return {last_key, after_space, no_dot, newline_state}; }
-  void restore(const State& s) {
-    last_key = s.last_key;
-    after_space = s.after_space;
-    no_dot = s.no_dot;
-    newline_state = s.newline_state;
-  }
   // A key character starts or continues a word.
   void key() { after_space = no_dot = newline_state = 0; }
 
