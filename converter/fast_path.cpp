@@ -806,7 +806,7 @@ class Scan {
   Word* learn(const NewWord& wanted, const unsigned char* upto) {
     std::vector<NewWord> fresh;
     // The words already taken, so that each new word is taken once however often it recurs.
-    constexpr std::size_t kSeenSlots = kLearnedAtOnce * 4;
+    constexpr std::size_t kSeenSlots = kLearnedAtOnce * 2;
     std::vector<PackedRun> seen(kSeenSlots);
     const auto first_sight = [&seen](const PackedRun& k) {
       for (std::size_t i = hash_of(k) >> (64 - std::countr_zero(kSeenSlots));; i = (i + 1) % kSeenSlots) {
