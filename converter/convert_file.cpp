@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -40,27 +41,27 @@ struct Findings {
 };
 
 // The input read again, for placing its problems: the file reopened in text mode, or the bytes kept while
-// it was read. Kept bytes are read back with each CR LF made one line feed, as text mode read them, and
+// it was read (made once the conversion has read them all). Kept bytes are read back with each CR LF made one line feed, as text mode read them, and
 // `raw_offset` turns an offset in what is read back into one in the input's own bytes.
 class InputAgain {
  public:
   InputAgain(const char* path, const std::string* kept) : path_(path), kept_(kept) {
-    if (!path_ && kept_) {
-      const std::string& bytes = *kept_;
-      for (std::size_t at = 0; at < bytes.size(); ++at) {
-        if (bytes[at] == '\r' && at + 1 < bytes.size() && bytes[at + 1] == '\n') {
-          pairs_.push_back(text_.size());
-          ++at;
-        }
-        text_ += bytes[at];
-      }
-    }
+    if (path_ || !kept_) return;
+    for (std::size_t at = kept_->find("\r\n"); at != std::string::npos; at = kept_->find("\r\n", at + 2))
+      pairs_.push_back(at - pairs_.size());
   }
   bool available() const { return path_ || kept_; }
   tsd::Stream open() const {
     if (path_) return tsd::Stream::open_read(path_, tsd::Stream::Mode::text);
+    // Written a run between CR LFs at a time, each LF starting the next run.
     tsd::Stream copy = tsd::Stream::temporary();
-    copy.write(text_);
+    const std::string_view bytes = *kept_;
+    std::size_t from = 0;
+    for (std::size_t at = bytes.find("\r\n"); at != std::string_view::npos; at = bytes.find("\r\n", at + 2)) {
+      if (at > from) copy.write(bytes.substr(from, at - from));
+      from = at + 1;
+    }
+    if (from < bytes.size()) copy.write(bytes.substr(from));
     copy.rewind();
     return copy;
   }
@@ -76,8 +77,7 @@ class InputAgain {
  private:
   const char* path_;
   const std::string* kept_;
-  std::string text_;
-  std::vector<std::uint64_t> pairs_;  // where each CR LF's line feed lies in text_
+  std::vector<std::uint64_t> pairs_;  // where each CR LF's line feed lies in what is read back
 };
 
 void log_output_not_opened(const ConversionContext& context, const char* output_path) {
@@ -379,8 +379,7 @@ void tell_problems(const ConversionContext& context, const char* input_name, con
 // The conversion proper, once the input's start has been checked: the temporary files, the passes, the
 // problems told and the input's read errors. The output is flushed by the passes, not closed.
 int convert_checked(ConversionContext& context, const ConversionRequest& request, tsd::Stream& input,
-                    tsd::Stream& output, Stage stage, const char* input_name, const InputAgain& again,
-                    ConversionReport* report) {
+                    tsd::Stream& output, Stage stage, const Endpoint& in, ConversionReport* report) {
   // A conversion never depends on what the context converted before.
   context.composer = tsd::SyllableState{};
   Temporaries files;
@@ -398,14 +397,15 @@ int convert_checked(ConversionContext& context, const ConversionRequest& request
   int result = run_passes(context, request, input, output, stage, files, findings);
   if (report) *report = ConversionReport{findings.extracted, findings.found.syllables, findings.found.marked};
   const bool wylie = starts_with_wylie(request.conversion_type);
+  const InputAgain again(in.path, in.kept);
   if (!findings.raw_words.empty() && (wylie || again.available()))
     place_raw_words(findings.raw_words, files.syllables, wylie ? &files.pre_pass : nullptr, again,
                     findings.found.problems);
   if (findings.extracted && !findings.found.problems.empty() && context.diagnostics.active() &&
       again.available())
-    tell_problems(context, input_name, again, wylie, findings.found.problems);
+    tell_problems(context, in.shown(), again, wylie, findings.found.problems);
   if (result == 0 && input.error()) {
-    context.log_status("Could not read %s", input_name);
+    context.log_status("Could not read %s", in.shown());
     result = -1;
   }
   return result;
@@ -495,8 +495,7 @@ int convert(ConversionContext& context, const ConversionRequest& request, const 
   if (fast && fast_converted(context, request, input, new_output, out.path, report)) {
     if (!new_output.stream().is_open()) return -1;
   } else {
-    result = convert_checked(context, request, input, output, stage, in.shown(), InputAgain(in.path, in.kept),
-                             report);
+    result = convert_checked(context, request, input, output, stage, in, report);
   }
   opened.close();
   if (result != 0) return result;

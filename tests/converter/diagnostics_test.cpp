@@ -150,6 +150,40 @@ TEST_P(diagnostics_vectors, are_the_same_from_kept_bytes) {
   EXPECT_EQ(lines, wanted) << c.file << ":" << c.line;
 }
 
+// Kept bytes are placed once all are read: an input longer than the first block read, which is kept before
+// the conversion starts, has its problems placed as from its file.
+TEST(diagnostics, kept_bytes_past_the_first_block_are_placed_as_the_file) {
+  struct Case {
+    int type;
+    const char* line;
+  } cases[] = {
+      {kWylieToTsendrel, "ka b+ha ga kikikikikikikikikikikikikikikiki#kikikikikikikikikikikikikikikiki#ki\r\n"},
+      {kKvtsToTsendrel, "KA OM GA KIKIKIKIKIKIKIKIKIKIKIKIKIKIKIKI#KIKIKIKIKIKIKIKIKIKIKIKIKIKIKIKI#KI\r\n"},
+      {kWylieToUnicode, "ka b+ha\r\n\r\nga \xC3\xA9 x\n"},
+  };
+  for (const Case& c : cases) {
+    // A first line that leaves the non-ASCII bytes past the check of how the input starts.
+    std::string text = std::string(70, '-') + "\r\n";
+    while (text.size() < 300000) text += c.line;
+    tsd::testing::TempDir dir;
+    const std::string path = dir.write("in.txt", text);
+    std::vector<std::string> warnings[2];
+    for (int from_kept = 0; from_kept < 2; ++from_kept) {
+      ConversionContext context = h2test::test_context();
+      SinkGuard guard(context, warnings[from_kept]);
+      h2test::StatusCapture status(context);
+      tsd::Stream input = tsd::Stream::open_read(path.c_str(), tsd::Stream::Mode::text);
+      std::string kept;
+      input.keep_bytes_read(&kept);
+      tsd::Stream output = tsd::Stream::temporary();
+      const Endpoint in = from_kept ? Endpoint{nullptr, &input, "<stdin>", &kept} : Endpoint{path.c_str()};
+      convert(context, h2test::test_request(c.type), in, Endpoint{nullptr, &output, "<stdout>"});
+    }
+    EXPECT_GT(warnings[0].size(), 1000u) << c.line;
+    EXPECT_EQ(warnings[1], warnings[0]) << c.line;
+  }
+}
+
 // The one pass over a file gives what the line index over all its bytes gives, for offsets in any order:
 // ascending, overlapping, before the last one asked for, past the end; from a file and from bytes held.
 TEST(place_reader, gives_the_places_and_texts_of_the_line_index) {
