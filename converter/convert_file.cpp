@@ -41,8 +41,9 @@ struct Findings {
 };
 
 // The input read again, for placing its problems: the file reopened in text mode, or the bytes kept while
-// it was read (made once the conversion has read them all). Kept bytes are read back with each CR LF made one line feed, as text mode read them, and
-// `raw_offset` turns an offset in what is read back into one in the input's own bytes.
+// it was read (made once the conversion has read them all). Kept bytes are read back with each CR LF made one
+// line feed, as text mode read them, and `raw_offset` turns an offset in what is read back into one in the
+// input's own bytes.
 class InputAgain {
  public:
   InputAgain(const char* path, const std::string* kept) : path_(path), kept_(kept) {
@@ -67,7 +68,8 @@ class InputAgain {
   }
   // The input's own bytes, for placing offsets in them.
   PlaceReader places() const {
-    return path_ ? PlaceReader(tsd::Stream::open_read(path_, tsd::Stream::Mode::binary)) : PlaceReader(*kept_);
+    return path_ ? PlaceReader(tsd::Stream::open_read(path_, tsd::Stream::Mode::binary))
+                 : PlaceReader(*kept_);
   }
   std::uint64_t raw_offset(std::uint64_t offset) const {
     return offset + static_cast<std::uint64_t>(std::lower_bound(pairs_.begin(), pairs_.end(), offset) -

@@ -157,7 +157,8 @@ TEST(diagnostics, kept_bytes_past_the_first_block_are_placed_as_the_file) {
     int type;
     const char* line;
   } cases[] = {
-      {kWylieToTsendrel, "ka b+ha ga kikikikikikikikikikikikikikikiki#kikikikikikikikikikikikikikikiki#ki\r\n"},
+      {kWylieToTsendrel,
+       "ka b+ha ga kikikikikikikikikikikikikikikiki#kikikikikikikikikikikikikikikiki#ki\r\n"},
       {kKvtsToTsendrel, "KA OM GA KIKIKIKIKIKIKIKIKIKIKIKIKIKIKIKI#KIKIKIKIKIKIKIKIKIKIKIKIKIKIKIKI#KI\r\n"},
       {kWylieToUnicode, "ka b+ha\r\n\r\nga \xC3\xA9 x\n"},
   };
@@ -204,11 +205,15 @@ TEST(place_reader, gives_the_places_and_texts_of_the_line_index) {
        "ab\r\ncd\n\nx",
        {{0, 0}, {1, 2}, {2, 4}, {3, 8}, {4, 4}, {5, 6}, {7, 7}, {10, 10}, {11, 11}}},
       {"byte-order mark alone", "\xEF\xBB\xBF", {{0, 2}, {3, 3}}},
-      {"the start of a byte-order mark only", "\xEF\xBB" "a\nb", {{0, 2}, {2, 2}, {4, 4}}},
+      {"the start of a byte-order mark only",
+       "\xEF\xBB"
+       "a\nb",
+       {{0, 2}, {2, 2}, {4, 4}}},
       {"multibyte characters take a column a byte",
        "ka \xE0\xBD\x80\xE0\xBD\x81 ga\r\n\xC3\xA9t\xC3\xA9 b+ha",
        {{3, 8}, {4, 5}, {10, 11}, {14, 15}, {16, 19}, {21, 24}}},
-      {"overlapping ranges", "GA KIKI\xE9KI GA\r\nOM\r\n",
+      {"overlapping ranges",
+       "GA KIKI\xE9KI GA\r\nOM\r\n",
        {{3, 11}, {7, 7}, {7, 12}, {8, 17}, {13, 13}, {14, 15}, {16, 16}}},
       {"a range before the last one", "ka\r\nga\r\nb+ha\nx", {{8, 11}, {4, 5}, {0, 1}, {12, 12}, {4, 12}}},
       {"ranges at and past the end", "KA\r\nOM", {{4, 5}, {5, 5}, {6, 6}, {5, 9}, {9, 12}, {7, 8}, {0, 0}}},
@@ -268,8 +273,10 @@ TEST(diagnostics, an_input_not_read_again_changes_nothing_but_the_warnings) {
     int type;
     const char* input;
   } cases[] = {
-      {kKvtsToTsendrel, "GA OM\r\nKIKIKIKIKIKIKIKIKIKIKIKIKIKIKIKI#KIKIKIKIKIKIKIKIKIKIKIKIKIKIKIKI#KI GA (x"},
-      {kWylieToTsendrel, "ga b+ha\r\nkikikikikikikikikikikikikikikiki#kikikikikikikikikikikikikikikiki#ki ga (x"},
+      {kKvtsToTsendrel,
+       "GA OM\r\nKIKIKIKIKIKIKIKIKIKIKIKIKIKIKIKI#KIKIKIKIKIKIKIKIKIKIKIKIKIKIKIKI#KI GA (x"},
+      {kWylieToTsendrel,
+       "ga b+ha\r\nkikikikikikikikikikikikikikikiki#kikikikikikikikikikikikikikikiki#ki ga (x"},
       {kWylieToUnicode, "ka b+ha\r\nga {x"},
       {kKvtsToUnicodeRtf, "KA OM\r\nGA (x"},
   };
@@ -281,12 +288,12 @@ TEST(diagnostics, an_input_not_read_again_changes_nothing_but_the_warnings) {
       const std::string input = dir.write("in.txt", c.input);
       ConversionContext context = h2test::test_context();
       // The temporary files are made once the input is open: the moment to take the input away.
-      context.temporaries = TemporaryFiles{
-          [](void* path, int which) {
-            if (path && which == 0) std::remove(static_cast<const char*>(path));
-            return tsd::Stream::temporary();
-          },
-          removed ? const_cast<char*>(input.c_str()) : nullptr};
+      context.temporaries = TemporaryFiles{[](void* path, int which) {
+                                             if (path && which == 0)
+                                               std::remove(static_cast<const char*>(path));
+                                             return tsd::Stream::temporary();
+                                           },
+                                           removed ? const_cast<char*>(input.c_str()) : nullptr};
       const std::string output = dir.file("out" + std::to_string(removed));
       {
         SinkGuard guard(context, warnings[removed]);
