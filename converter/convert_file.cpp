@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -40,31 +41,36 @@ struct Findings {
 };
 
 // The input read again, for placing its problems: the file reopened in text mode, or the bytes kept while
-// it was read. Kept bytes are read back with each CR LF made one line feed, as text mode read them, and
-// `raw_offset` turns an offset in what is read back into one in the input's own bytes.
+// it was read (made once the conversion has read them all). Kept bytes are read back with each CR LF made one
+// line feed, as text mode read them, and `raw_offset` turns an offset in what is read back into one in the
+// input's own bytes.
 class InputAgain {
  public:
   InputAgain(const char* path, const std::string* kept) : path_(path), kept_(kept) {
-    if (!path_ && kept_) {
-      const std::string& bytes = *kept_;
-      for (std::size_t at = 0; at < bytes.size(); ++at) {
-        if (bytes[at] == '\r' && at + 1 < bytes.size() && bytes[at + 1] == '\n') {
-          pairs_.push_back(text_.size());
-          ++at;
-        }
-        text_ += bytes[at];
-      }
-    }
+    if (path_ || !kept_) return;
+    for (std::size_t at = kept_->find("\r\n"); at != std::string::npos; at = kept_->find("\r\n", at + 2))
+      pairs_.push_back(at - pairs_.size());
   }
   bool available() const { return path_ || kept_; }
   tsd::Stream open() const {
     if (path_) return tsd::Stream::open_read(path_, tsd::Stream::Mode::text);
+    // Written a run between CR LFs at a time, each LF starting the next run.
     tsd::Stream copy = tsd::Stream::temporary();
-    copy.write(text_);
+    const std::string_view bytes = *kept_;
+    std::size_t from = 0;
+    for (std::size_t at = bytes.find("\r\n"); at != std::string_view::npos; at = bytes.find("\r\n", at + 2)) {
+      if (at > from) copy.write(bytes.substr(from, at - from));
+      from = at + 1;
+    }
+    if (from < bytes.size()) copy.write(bytes.substr(from));
     copy.rewind();
     return copy;
   }
-  std::string bytes() const { return path_ ? read_bytes(path_) : *kept_; }
+  // The input's own bytes, for placing offsets in them.
+  PlaceReader places() const {
+    return path_ ? PlaceReader(tsd::Stream::open_read(path_, tsd::Stream::Mode::binary))
+                 : PlaceReader(*kept_);
+  }
   std::uint64_t raw_offset(std::uint64_t offset) const {
     return offset + static_cast<std::uint64_t>(std::lower_bound(pairs_.begin(), pairs_.end(), offset) -
                                                pairs_.begin());
@@ -73,8 +79,7 @@ class InputAgain {
  private:
   const char* path_;
   const std::string* kept_;
-  std::string text_;
-  std::vector<std::uint64_t> pairs_;  // where each CR LF's line feed lies in text_
+  std::vector<std::uint64_t> pairs_;  // where each CR LF's line feed lies in what is read back
 };
 
 void log_output_not_opened(const ConversionContext& context, const char* output_path) {
@@ -238,68 +243,78 @@ int run_passes(ConversionContext& context, const ConversionRequest& request, tsd
   return 0;
 }
 
-// The words of a stream: runs of bytes between white space, a bracketed or braced passage counting as
-// part of its word whatever it holds. In the extraction's source (`names`), a "@" name also takes the
-// white byte after it, which the extraction swallows, and NUL bytes start no word, since they leave
-// nothing. So the n-th word of the syllable file comes from the n-th word of the source. Each word is
-// its first and last offset.
-std::vector<std::pair<std::uint64_t, std::uint64_t>> words_of(tsd::Stream& in, bool names) {
-  std::vector<std::pair<std::uint64_t, std::uint64_t>> words;
-  if (names) skip_byte_order_mark(in);  // as the driver skipped it
-  bool in_word = false;
-  int close = 0;  // the end of the passage being read
-  bool name = false;
-  for (;;) {
-    const std::uint64_t at = in.read_offset();
-    const int c = in.get();
-    if (c == tsd::Stream::end) break;
-    const bool white = c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-    if (close != 0 || name) {
-      if (c == close) close = 0;
-      if (name && white) name = false;
-      words.back().second = at;
-      continue;
-    }
-    if (white) {
-      in_word = false;
-      continue;
-    }
-    if (!in_word) {
-      if (names && c == 0) continue;
-      words.push_back({at, at});
-      in_word = true;
-    }
-    words.back().second = at;
-    if (c == '[') close = ']';
-    if (c == '{') close = '}';
-    if (c == '@' && names) name = true;
+// The words of a stream, one at a time from its start: runs of bytes between white space, a bracketed or
+// braced passage counting as part of its word whatever it holds. In the extraction's source (`names`), a
+// "@" name also takes the white byte after it, which the extraction swallows, and NUL bytes start no
+// word, since they leave nothing. So the n-th word of the syllable file comes from the n-th word of the
+// source.
+class WordReader {
+ public:
+  WordReader(tsd::Stream& in, bool names) : in_(in), names_(names) {
+    if (names) skip_byte_order_mark(in);  // as the driver skipped it
   }
-  return words;
-}
+
+  // The next word's first and last offset; false after the last word.
+  bool next(std::uint64_t& first, std::uint64_t& last) {
+    bool in_word = false;
+    int close = 0;  // the end of the passage being read
+    bool name = false;
+    for (;;) {
+      const std::uint64_t at = in_.read_offset();
+      const int c = in_.get();
+      if (c == tsd::Stream::end) return in_word;
+      const bool white = c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+      if (close != 0 || name) {
+        if (c == close) close = 0;
+        if (name && white) name = false;
+        last = at;
+        continue;
+      }
+      if (white) {
+        if (in_word) return true;
+        continue;
+      }
+      if (!in_word) {
+        if (names_ && c == 0) continue;
+        first = at;
+        in_word = true;
+      }
+      last = at;
+      if (c == '[') close = ']';
+      if (c == '{') close = '}';
+      if (c == '@' && names_) name = true;
+    }
+  }
+
+ private:
+  tsd::Stream& in_;
+  const bool names_;
+};
 
 // Places the words that the font-code pass wrote as text at their words in the extraction's source: the
-// pre-pass file, or else the input read again.
+// pre-pass file, or else the input read again. The raw words come in the order of the syllable file, so
+// one pass over each file pairs them.
 void place_raw_words(const std::vector<RawWord>& raw, tsd::Stream& syllables, tsd::Stream* pre_pass,
                      const InputAgain& input, std::vector<SourceProblem>& problems) {
+  tsd::Stream again;
+  if (pre_pass ? pre_pass->rewind() != 0 : !(again = input.open()).is_open()) return;
   syllables.rewind();
-  const auto written = words_of(syllables, false);
-  auto read = pre_pass && pre_pass->rewind() == 0 ? words_of(*pre_pass, true) : decltype(written){};
-  if (!pre_pass) {
-    tsd::Stream again = input.open();
-    read = words_of(again, true);
-    for (auto& [first, last] : read) {
-      first = input.raw_offset(first);
-      last = input.raw_offset(last);
-    }
-  }
+  WordReader written(syllables, false);
+  WordReader read(pre_pass ? *pre_pass : again, true);
+  std::uint64_t next_first = 0, next_last = 0;
+  bool more_written = written.next(next_first, next_last);
+  std::uint64_t counted = 0;  // the words of the syllable file that start at or before the raw word
+  std::uint64_t paired = 0;   // the words of the source read so far
+  std::uint64_t first = 0, last = 0;
   for (const RawWord& word : raw) {
-    const auto after =
-        std::upper_bound(written.begin(), written.end(), std::pair{word.offset, ~std::uint64_t{0}});
-    const auto index = static_cast<std::size_t>(after - written.begin());
-    if (index == 0 || index > read.size()) continue;
-    const auto [first, last] = read[index - 1];
-    problems.push_back({word.refused ? SourceProblem::word_refused : SourceProblem::word_overflowed, 0, first,
-                        last - first + 1});
+    for (; more_written && next_first <= word.offset; ++counted)
+      more_written = written.next(next_first, next_last);
+    while (paired < counted && read.next(first, last)) ++paired;
+    if (counted == 0 || paired < counted) continue;
+    const std::uint64_t from = pre_pass ? first : input.raw_offset(first);
+    const std::uint64_t to = pre_pass ? last : input.raw_offset(last);
+    problems.push_back({word.refused ? SourceProblem::word_refused : SourceProblem::word_overflowed, 0, from,
+                        to - from + 1});
   }
 }
 
@@ -327,7 +342,8 @@ std::string problem_text(const SourceProblem& problem, const std::string& syllab
 
 // Hands every problem of the extraction to the diagnostic sink with its place in the input. The offsets
 // are in the extraction's source: the input itself, or for Wylie the KVTS of the pre-pass, whose offsets
-// the Wylie pass maps back. Runs only when there are problems to tell.
+// the Wylie pass maps back. Runs only when there are problems to tell; tells none when the input cannot be
+// read again.
 void tell_problems(const ConversionContext& context, const char* input_name, const InputAgain& input,
                    bool wylie, std::vector<SourceProblem>& problems) {
   std::stable_sort(problems.begin(), problems.end(),
@@ -346,14 +362,17 @@ void tell_problems(const ConversionContext& context, const char* input_name, con
     std::vector<std::uint64_t> sorted;
     for (const std::size_t i : order) sorted.push_back(ends[i]);
     tsd::Stream again = input.open();
+    if (!again.is_open()) return;
     skip_byte_order_mark(again);
     wylie_places(again, sorted);
     for (std::size_t k = 0; k < order.size(); ++k) ends[order[k]] = input.raw_offset(sorted[k]);
   }
-  const LineIndex lines(input.bytes());
+  PlaceReader places = input.places();
+  Place place{};
+  std::string bytes;
   for (std::size_t i = 0; i < problems.size(); ++i) {
-    const Place place = lines.place(ends[2 * i]);
-    const std::string text = problem_text(problems[i], lines.text(ends[2 * i], ends[2 * i + 1]));
+    if (places.find(ends[2 * i], ends[2 * i + 1], place, bytes) != 0) return;
+    const std::string text = problem_text(problems[i], bytes);
     context.diagnostics(
         Diagnostic{Diagnostic::Kind::warning, input_name, place.line, place.column, text.c_str()});
   }
@@ -362,8 +381,7 @@ void tell_problems(const ConversionContext& context, const char* input_name, con
 // The conversion proper, once the input's start has been checked: the temporary files, the passes, the
 // problems told and the input's read errors. The output is flushed by the passes, not closed.
 int convert_checked(ConversionContext& context, const ConversionRequest& request, tsd::Stream& input,
-                    tsd::Stream& output, Stage stage, const char* input_name, const InputAgain& again,
-                    ConversionReport* report) {
+                    tsd::Stream& output, Stage stage, const Endpoint& in, ConversionReport* report) {
   // A conversion never depends on what the context converted before.
   context.composer = tsd::SyllableState{};
   Temporaries files;
@@ -381,14 +399,15 @@ int convert_checked(ConversionContext& context, const ConversionRequest& request
   int result = run_passes(context, request, input, output, stage, files, findings);
   if (report) *report = ConversionReport{findings.extracted, findings.found.syllables, findings.found.marked};
   const bool wylie = starts_with_wylie(request.conversion_type);
+  const InputAgain again(in.path, in.kept);
   if (!findings.raw_words.empty() && (wylie || again.available()))
     place_raw_words(findings.raw_words, files.syllables, wylie ? &files.pre_pass : nullptr, again,
                     findings.found.problems);
   if (findings.extracted && !findings.found.problems.empty() && context.diagnostics.active() &&
       again.available())
-    tell_problems(context, input_name, again, wylie, findings.found.problems);
+    tell_problems(context, in.shown(), again, wylie, findings.found.problems);
   if (result == 0 && input.error()) {
-    context.log_status("Could not read %s", input_name);
+    context.log_status("Could not read %s", in.shown());
     result = -1;
   }
   return result;
@@ -478,8 +497,7 @@ int convert(ConversionContext& context, const ConversionRequest& request, const 
   if (fast && fast_converted(context, request, input, new_output, out.path, report)) {
     if (!new_output.stream().is_open()) return -1;
   } else {
-    result = convert_checked(context, request, input, output, stage, in.shown(), InputAgain(in.path, in.kept),
-                             report);
+    result = convert_checked(context, request, input, output, stage, in, report);
   }
   opened.close();
   if (result != 0) return result;

@@ -1,12 +1,17 @@
 // Diagnostics: what a conversion tells beyond its status lines, for the front ends that show it: why a
 // file could not be opened (the system's reason), and the problems of an input with their places.
-// Reads nothing; hands each diagnostic to the sink the front end gave its conversion context. Without a
-// sink nothing is formatted or kept, so the windows and the benchmarks pay nothing for them.
+// Hands each diagnostic to the sink the front end gave its conversion context; the places come from one
+// more pass over the input, which holds none of it. Without a sink nothing is read again, formatted or
+// kept, so the windows and the benchmarks pay nothing for them.
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "platform/stream.h"
 
 namespace tarvex {
 
@@ -38,7 +43,7 @@ struct Place {
   int column;
 };
 
-// The line starts of a file's bytes, for turning file offsets into places.
+// The line starts of bytes held whole, for turning offsets into places in any order.
 class LineIndex {
  public:
   explicit LineIndex(std::string bytes);
@@ -52,8 +57,40 @@ class LineIndex {
   std::uint64_t mark_ = 0;  // the byte-order mark's length
 };
 
-// Every byte of the file at `path`, or nothing when it cannot be read.
-std::string read_bytes(const char* path);
+// The places and texts of a file's offsets, read in one pass from its start without holding the file:
+// the same places and texts as a LineIndex over its bytes. Offsets are asked for in ascending order of
+// their first byte, as a conversion finds its problems; it keeps only the bytes from the last first byte
+// asked for up to the furthest last byte. A first byte before the previous one reads from the start again.
+class PlaceReader {
+ public:
+  explicit PlaceReader(tsd::Stream bytes);  // opened in binary mode, at its start
+  explicit PlaceReader(std::string_view bytes);
+  bool usable() const { return !from_stream_ || stream_.is_open(); }
+  // The place of `first`, and in `text` the bytes from `first` to `last` included, without CRs. 0, or -1
+  // when the bytes could not be read.
+  int find(std::uint64_t first, std::uint64_t last, Place& place, std::string& text);
+
+ private:
+  std::span<const unsigned char> chunk();
+  void consume(std::size_t n);
+  int restart();
+  void count_to(std::uint64_t offset);
+  void keep_through(std::uint64_t last);
+
+  tsd::Stream stream_;
+  bool from_stream_ = false;
+  std::string_view held_;
+  unsigned char single_ = 0;  // a byte that the stream's get() handed out when its window was empty
+  bool single_waiting_ = false;
+  std::uint64_t read_ = 0;  // the offset of the next byte of the source
+  std::string window_;      // the bytes from `base_` up to `read_`, kept for the texts
+  std::uint64_t base_ = 0;
+  std::uint64_t at_ = 0;  // the lines are counted up to here: base_ <= at_ <= read_
+  int line_ = 1;
+  std::uint64_t line_start_ = 0;
+  std::uint64_t mark_ = 0;
+  bool mark_known_ = false;
+};
 
 // "1,204": a count with a comma between thousands, as the summary lines show counts.
 std::string grouped(std::int64_t count);

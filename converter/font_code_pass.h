@@ -23,7 +23,8 @@ using ConverterKeyTables = tsd::KeyTables<tsd::kConverterForms>;
 // state of the conversion. Words already made are replayed from memory; without
 // `memoise_words` every key goes through the composer (the tests compare the two).
 // `raw_words`, when given, receives the offset in the syllable file of every key at which a word became a
-// raw passage, the composer having refused it (`refused` true) or its glyphs overflowing the word.
+// raw passage, the composer having refused it (`refused` true) or its glyphs overflowing the word; in
+// ascending order, as the file is read.
 struct RawWord {
   std::uint64_t offset;
   bool refused;
