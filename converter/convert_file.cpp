@@ -413,15 +413,20 @@ int convert_checked(ConversionContext& context, const ConversionRequest& request
   return result;
 }
 
-// The fast path on two files: true when it converted the whole input, or when the output could not be
-// opened again after it declined (logged; the new file is then not open). When it declines, the input is
-// read again from its start and the output is a new file again, for the passes.
+// The fast path on two files: true when it converted the whole input (its problems told, placed in the
+// input's own bytes), or when the output could not be opened again after it declined (logged; the new file
+// is then not open). When it declines, the input is read again from its start and the output is a new file
+// again, for the passes.
 bool fast_converted(ConversionContext& context, const ConversionRequest& request, tsd::Stream& input,
-                    tsd::NewFile& new_output, const char* output_path, ConversionReport* report) {
+                    const char* input_path, tsd::NewFile& new_output, const char* output_path,
+                    ConversionReport* report) {
   context.composer = tsd::SyllableState{};
   ExtractionReport found;
-  if (fast_convert(input, new_output.stream(), request, context, found) == 0) {
+  const bool place = context.diagnostics.active();
+  if (fast_convert(input, new_output.stream(), request, context, found, place) == 0) {
     if (report) *report = ConversionReport{true, found.syllables, found.marked};
+    if (place && !found.problems.empty())
+      tell_problems(context, input_path, InputAgain(input_path, nullptr), false, found.problems);
     return true;
   }
   new_output.abandon();
@@ -491,10 +496,9 @@ int convert(ConversionContext& context, const ConversionRequest& request, const 
   }
   tsd::Stream& output = out.path ? new_output.stream() : *out.stream;
   // Between two files the fast path may try first: what it declines, the passes convert from the start.
-  const bool fast = in.path && out.path && stage == Stage::complete && fast_path_takes(request.conversion_type) &&
-                    !context.diagnostics.active();
+  const bool fast = in.path && out.path && stage == Stage::complete && fast_path_takes(request.conversion_type);
   int result = 0;
-  if (fast && fast_converted(context, request, input, new_output, out.path, report)) {
+  if (fast && fast_converted(context, request, input, in.path, new_output, out.path, report)) {
     if (!new_output.stream().is_open()) return -1;
   } else {
     result = convert_checked(context, request, input, output, stage, in, report);

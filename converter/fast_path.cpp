@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -65,6 +66,7 @@ constexpr int kSyllableRoom = 40;  // syllable-file bytes of a word remembered
 constexpr int kOutputRoom = 128;   // output bytes of a word remembered whole
 constexpr int kOutputCopy = 64;    // a word's output is copied this wide, and again when longer
 constexpr std::uint8_t kNotWhole = 0xFF;
+constexpr std::uint8_t kUnplaced = 0xFF;
 // A Wylie word after white space starts a syllable; one after punctuation does not.
 constexpr std::uint64_t kStartsSyllable = std::uint64_t{1} << 62;
 
@@ -85,6 +87,10 @@ struct alignas(64) Word {
   std::uint32_t history_mask = 0;
   std::uint32_t history_read = 0;
   std::uint32_t history_added = 0;
+  // The problems the extraction found in the word, in the scan's list of them; kUnplaced when one lies
+  // outside the word's own bytes.
+  std::uint32_t problems_at = 0;
+  std::uint8_t problem_count = 0;
   std::array<unsigned char, kSyllableRoom> bytes{};
   std::array<unsigned char, kOutputRoom> output{};
 };
@@ -602,6 +608,14 @@ class FontWords {
   MemoHistory history_{tsd::SyllableState{}};
 };
 
+// A problem of a word, placed in the input's bytes of the word.
+struct WordProblem {
+  SourceProblem::Kind kind;
+  std::uint8_t value;
+  std::uint8_t offset;
+  std::uint8_t length;
+};
+
 // A word met for the first time, where it lies in the scan's buffer.
 struct NewWord {
   PackedRun key;
@@ -640,8 +654,9 @@ template <typename Last>
 class Scan {
  public:
   Scan(tsd::Stream& in, bool wylie, const TranslitTables& tables, int check_syllables, Last& back,
-       ExtractionReport& found, const TemporaryFiles& temporaries)
-      : in_(in),
+       ExtractionReport& found, bool place_problems, const TemporaryFiles& temporaries)
+      : place_problems_(place_problems),
+        in_(in),
         temporaries_(temporaries),
         scheme_(wylie ? kWylieScheme : kKvtsScheme),
         wylie_(wylie),
@@ -655,15 +670,20 @@ class Scan {
   bool run() {
     std::size_t have = 0;
     bool eof = false;
+    raw_start_ = in_.read_offset();
     for (;;) {
       while (have < kChunk && !eof) {
         const auto window = in_.window();
         if (window.empty()) {
+          const std::uint64_t before = in_.read_offset();
           const int c = in_.get();
-          if (c == tsd::Stream::end)
+          if (c == tsd::Stream::end) {
             eof = true;
-          else
+          } else {
+            // Text mode reads a CR LF as one line feed: the input's offsets after it are one more.
+            if (place_problems_ && c == '\n' && in_.read_offset() - before == 2) crlf_.push_back(consumed_ + have);
             buf_[have++] = static_cast<unsigned char>(c);
+          }
           continue;
         }
         const std::size_t n = std::min(window.size(), kChunk - have);
@@ -684,10 +704,18 @@ class Scan {
       if (used == 0 && (eof || have >= kChunk)) return have == 0;
       std::memmove(buf_.get(), stop, have - used);
       have -= used;
+      consumed_ += used;
+      const auto before = std::lower_bound(crlf_.begin(), crlf_.end(), consumed_);
+      crlf_before_ += static_cast<std::uint64_t>(before - crlf_.begin());
+      crlf_.erase(crlf_.begin(), before);
+      crlf_counted_ = 0;
       looked_ = looked_ > used ? looked_ - used : 0;
       if (eof && have == 0) break;
     }
     back_.finish();
+    if (place_problems_ && open_parenthesis_ >= 0)
+      found_.problems.push_back(
+          {SourceProblem::parenthesis_open, 0, static_cast<std::uint64_t>(open_parenthesis_), 1});
     return true;
   }
 
@@ -725,6 +753,7 @@ class Scan {
           Word* w = words_.find(key);
           if (!w) w = learn(NewWord{key, p, n, starts_syllable_, false}, upto);
           if (!w) return nullptr;
+          if (place_problems_ && w->problem_count != 0 && !place(*w, p)) return nullptr;
           found_.syllables += w->syllables;
           found_.marked += w->marked;
           back_.word(*w);
@@ -751,6 +780,10 @@ class Scan {
           starts_syllable_ = false;
           break;
         case Source::mark:
+          // The extraction tells of the first "(" that no ")" closes.
+          if (place_problems_ && c == '(' && open_parenthesis_ < 0)
+            open_parenthesis_ = static_cast<std::int64_t>(input_offset(p));
+          if (c == ')') open_parenthesis_ = -1;
           back_.byte(scheme_.marks[c]);
           starts_syllable_ = false;
           break;
@@ -786,6 +819,24 @@ class Scan {
       ++p;
     }
     return p;
+  }
+
+  // The input's own offset of the byte at p in the buffer.
+  std::uint64_t input_offset(const unsigned char* p) {
+    const std::uint64_t at = consumed_ + static_cast<std::uint64_t>(p - buf_.get());
+    while (crlf_counted_ < crlf_.size() && crlf_[crlf_counted_] < at) ++crlf_counted_;
+    return raw_start_ + at + crlf_before_ + crlf_counted_;
+  }
+
+  // The word's problems at the word at p; false when they cannot be placed there.
+  bool place(const Word& w, const unsigned char* p) {
+    if (w.problem_count == kUnplaced) return false;
+    const std::uint64_t at = input_offset(p);
+    for (int i = 0; i < w.problem_count; ++i) {
+      const WordProblem& problem = word_problems_[w.problems_at + static_cast<std::uint32_t>(i)];
+      found_.problems.push_back({problem.kind, problem.value, at + problem.offset, problem.length});
+    }
+    return true;
   }
 
   // The length of the "@" name at p up to the byte that ends it (white space, or the Wylie "." that the
@@ -869,11 +920,15 @@ class Scan {
   // the extraction.
   bool convert_words(const std::vector<NewWord>& fresh) {
     std::string text;
+    std::vector<std::uint64_t> word_starts;  // where each word's own bytes start in the text
     for (const NewWord& w : fresh) {
       if (wylie_ && !w.starts_syllable) text += '/';
+      word_starts.push_back(text.size());
       text.append(reinterpret_cast<const char*>(w.text), static_cast<std::size_t>(w.length));
       text += w.name ? "\n\n" : "\n";
     }
+    ExtractionReport report;
+    ExtractionReport* const reported = place_problems_ ? &report : nullptr;
     tsd::Stream source = temporaries_(0);
     tsd::Stream syllables = temporaries_(1);
     if (!source.is_open() || !syllables.is_open()) return false;
@@ -884,11 +939,14 @@ class Scan {
       tsd::Stream pre_pass = temporaries_(0);
       if (!pre_pass.is_open() || wylie_to_kvts(source, pre_pass) != 0 || pre_pass.rewind() != 0) return false;
       kvts = read_all(pre_pass);
-      if (pre_pass.rewind() != 0 || extract_syllables(pre_pass, syllables, tables_, check_syllables_) != 0)
+      if (pre_pass.rewind() != 0 ||
+          extract_syllables(pre_pass, syllables, tables_, check_syllables_, reported) != 0)
         return false;
-    } else if (extract_syllables(source, syllables, tables_, check_syllables_) != 0) {
+    } else if (extract_syllables(source, syllables, tables_, check_syllables_, reported) != 0) {
       return false;
     }
+    const auto problems = problems_of_words(report.problems, source, word_starts, fresh);
+    if (!problems) return false;
     if (syllables.rewind() != 0) return false;
     const std::string converted = read_all(syllables);
     const auto kvts_lines = lines_of(kvts);
@@ -913,12 +971,80 @@ class Scan {
       // The extraction copies a name as it stands and counts nothing in it.
       w.syllables = static_cast<std::uint8_t>(fresh[i].name ? 0 : syllables_in(from));
       for (std::size_t at = to.find("[~"); at != std::string_view::npos; at = to.find("[~", at + 2)) ++w.marked;
+      const auto [first, last] = problems->ranges[i];
+      w.problems_at = static_cast<std::uint32_t>(word_problems_.size());
+      w.problem_count = problems->unplaced[i] ? kUnplaced : static_cast<std::uint8_t>(last - first);
+      if (!problems->unplaced[i])
+        word_problems_.insert(word_problems_.end(), problems->list.begin() + static_cast<std::ptrdiff_t>(first),
+                              problems->list.begin() + static_cast<std::ptrdiff_t>(last));
       back_.prepare(w);
       learned.push_back(to);
     }
     return back_.check(learned, temporaries_);
   }
 
+  // The problems that the extraction found in the text of new words, each word's placed in its own input
+  // bytes (for Wylie through the pre-pass's steps, read again from `source`).
+  struct ProblemsOfWords {
+    std::vector<WordProblem> list;                          // by word
+    std::vector<std::pair<std::size_t, std::size_t>> ranges;  // each word's part of the list
+    std::vector<bool> unplaced;                              // a problem outside the word's bytes
+  };
+  std::optional<ProblemsOfWords> problems_of_words(const std::vector<SourceProblem>& found, tsd::Stream& source,
+                                                   const std::vector<std::uint64_t>& word_starts,
+                                                   const std::vector<NewWord>& fresh) const {
+    ProblemsOfWords words;
+    words.ranges.assign(fresh.size(), {0, 0});
+    words.unplaced.assign(fresh.size(), false);
+    if (found.empty()) return words;
+    // First and last byte of each problem, in the text.
+    std::vector<std::uint64_t> ends;
+    for (const SourceProblem& problem : found) {
+      ends.push_back(problem.offset);
+      ends.push_back(problem.offset + (problem.length > 0 ? problem.length - 1 : 0));
+    }
+    if (wylie_) {
+      std::vector<std::size_t> order(ends.size());
+      for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+      std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return ends[a] < ends[b]; });
+      std::vector<std::uint64_t> sorted;
+      for (const std::size_t i : order) sorted.push_back(ends[i]);
+      if (source.rewind() != 0) return std::nullopt;
+      wylie_places(source, sorted);
+      for (std::size_t k = 0; k < order.size(); ++k) ends[order[k]] = sorted[k];
+    }
+    std::vector<std::pair<std::size_t, WordProblem>> placed;
+    for (std::size_t i = 0; i < found.size(); ++i) {
+      const std::uint64_t first = ends[2 * i];
+      const std::uint64_t last = ends[2 * i + 1];
+      const auto after = std::upper_bound(word_starts.begin(), word_starts.end(), first);
+      if (after == word_starts.begin()) return std::nullopt;
+      const auto word = static_cast<std::size_t>(after - word_starts.begin() - 1);
+      const std::uint64_t start = word_starts[word];
+      const bool inside = (found[i].kind == SourceProblem::syllable_marked ||
+                           found[i].kind == SourceProblem::byte_dropped) &&
+                          last >= first && last < start + static_cast<std::uint64_t>(fresh[word].length);
+      if (!inside) {
+        words.unplaced[word] = true;
+        continue;
+      }
+      placed.push_back({word, WordProblem{found[i].kind, static_cast<std::uint8_t>(found[i].value),
+                                          static_cast<std::uint8_t>(first - start),
+                                          static_cast<std::uint8_t>(last - first + 1)}});
+    }
+    std::stable_sort(placed.begin(), placed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [word, problem] : placed) {
+      auto& range = words.ranges[word];
+      if (range.first == range.second) range = {words.list.size(), words.list.size()};
+      words.list.push_back(problem);
+      ++range.second;
+    }
+    for (std::size_t i = 0; i < fresh.size(); ++i)
+      if (words.ranges[i].second - words.ranges[i].first >= kUnplaced) words.unplaced[i] = true;
+    return words;
+  }
+
+  const bool place_problems_;
   tsd::Stream& in_;
   const TemporaryFiles& temporaries_;
   const Scheme& scheme_;
@@ -930,6 +1056,15 @@ class Scan {
   WordTable words_;
   std::unique_ptr<unsigned char[]> buf_;
   bool starts_syllable_ = true;  // the start of the input is a syllable start
+  // Where the buffer's bytes lie in the input: how many were read into it before, where the first was,
+  // and where text mode made a CR LF one line feed.
+  std::uint64_t consumed_ = 0;
+  std::uint64_t raw_start_ = 0;
+  std::vector<std::uint64_t> crlf_;  // the line feeds of CR LFs in the buffer
+  std::uint64_t crlf_before_ = 0;    // and before it
+  std::size_t crlf_counted_ = 0;     // those before the last offset asked for
+  std::int64_t open_parenthesis_ = -1;
+  std::vector<WordProblem> word_problems_;
   // How far into the buffer learning has looked for new words, and whether a syllable starts there.
   std::size_t looked_ = 0;
   bool looked_starts_ = true;
@@ -944,7 +1079,7 @@ bool fast_path_takes(int conversion_type) {
 }
 
 int fast_convert(tsd::Stream& input, tsd::Stream& output, const ConversionRequest& request,
-                 ConversionContext& context, ExtractionReport& found) {
+                 ConversionContext& context, ExtractionReport& found, bool place_problems) {
   const int type = request.conversion_type;
   if (!fast_path_takes(type) || !context.translit_tables) return kFastDeclined;
   const bool wylie = starts_with_wylie(type);
@@ -952,7 +1087,7 @@ int fast_convert(tsd::Stream& input, tsd::Stream& output, const ConversionReques
   Output out(output);
   ExtractionReport counted;
   const auto scan = [&](auto& back) {
-    Scan scan(input, wylie, *context.translit_tables, request.check_syllables, back, counted,
+    Scan scan(input, wylie, *context.translit_tables, request.check_syllables, back, counted, place_problems,
               context.temporaries);
     return scan.run() && !back.failed();
   };
@@ -976,6 +1111,7 @@ int fast_convert(tsd::Stream& input, tsd::Stream& output, const ConversionReques
   context.composer = composer;
   found.syllables = counted.syllables;
   found.marked = counted.marked;
+  found.problems = std::move(counted.problems);
   return 0;
 }
 

@@ -22,8 +22,10 @@ bool fast_path_takes(int conversion_type);
 // counts in `found` and the context's composer left as the font-code pass leaves it; or kFastDeclined,
 // when the output holds nothing of use and must be started again (the input is left wherever the scan
 // stopped, the composer as it was; a temporary file that failed is among the reasons). Logs nothing.
+// With `place_problems`, `found` also gets the problems that the passes would find, at the offsets of the
+// input's own bytes (a CR LF counts two), whatever the scheme; what it cannot place so, it declines.
 inline constexpr int kFastDeclined = 1;
 int fast_convert(tsd::Stream& input, tsd::Stream& output, const ConversionRequest& request,
-                 ConversionContext& context, ExtractionReport& found);
+                 ConversionContext& context, ExtractionReport& found, bool place_problems = false);
 
 }  // namespace tarvex
