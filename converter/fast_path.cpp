@@ -105,7 +105,8 @@ void copy_output(const Word& w, unsigned char* to) {
 // only as words are learned, and the words forgotten are those of their set met longest ago.
 class WordTable {
  public:
-  Word* find(const PackedRun& key) {
+  // Forced inline, as the other steps that every word takes: the compiler weighs the whole scan as one.
+  [[gnu::always_inline]] Word* find(const PackedRun& key) {
     Place* set = &places_[set_of(key) * kWays];
     if (set[0].key == key) return set[0].word;
     for (int i = 1; i < kWays; ++i) {
@@ -164,7 +165,7 @@ class Output {
   explicit Output(tsd::Stream& stream) : stream_(stream), buf_(new unsigned char[kBlock + kRoom]) {}
 
   // Room for one step; done() keeps what it wrote.
-  WindowOut at() {
+  [[gnu::always_inline]] WindowOut at() {
     if (length_ > kBlock) flush();
     return WindowOut{buf_.get() + length_};
   }
@@ -219,7 +220,7 @@ class Back {
 
   // A byte between words. Blanks, punctuation and line breaks, the commonest, are laid out straight into
   // the output wherever it writes them as they are (outside passages and small text).
-  void byte(unsigned char c) {
+  [[gnu::always_inline]] void byte(unsigned char c) {
     const Kind kind = kKinds[c];
     if (waiting_ >= 0 || !out_.plain()) {
       bytes(&c, 1);
@@ -297,8 +298,11 @@ class Back {
   }
 
   // The byte that waited for the one after it.
-  void resolve(int next) {
-    if (waiting_ < 0) return;
+  [[gnu::always_inline]] void resolve(int next) {
+    if (waiting_ >= 0) [[unlikely]]
+      lay_out_waiting(next);
+  }
+  [[gnu::noinline]] void lay_out_waiting(int next) {
     const int c = waiting_;
     waiting_ = -1;
     WindowOut out = out_.at();
@@ -781,8 +785,7 @@ class Scan {
           break;
         case Source::mark:
           // The extraction tells of the first "(" that no ")" closes.
-          if (place_problems_ && c == '(' && open_parenthesis_ < 0)
-            open_parenthesis_ = static_cast<std::int64_t>(input_offset(p));
+          if (place_problems_ && c == '(' && open_parenthesis_ < 0) open_parenthesis(p);
           if (c == ')') open_parenthesis_ = -1;
           back_.byte(scheme_.marks[c]);
           starts_syllable_ = false;
@@ -821,6 +824,10 @@ class Scan {
     return p;
   }
 
+  [[gnu::noinline]] void open_parenthesis(const unsigned char* p) {
+    open_parenthesis_ = static_cast<std::int64_t>(input_offset(p));
+  }
+
   // The input's own offset of the byte at p in the buffer.
   std::uint64_t input_offset(const unsigned char* p) {
     const std::uint64_t at = consumed_ + static_cast<std::uint64_t>(p - buf_.get());
@@ -829,7 +836,7 @@ class Scan {
   }
 
   // The word's problems at the word at p; false when they cannot be placed there.
-  bool place(const Word& w, const unsigned char* p) {
+  [[gnu::noinline]] bool place(const Word& w, const unsigned char* p) {
     if (w.problem_count == kUnplaced) return false;
     const std::uint64_t at = input_offset(p);
     for (int i = 0; i < w.problem_count; ++i) {
@@ -854,7 +861,7 @@ class Scan {
 
   // Learns the word at p (`key`) and the other new words before `upto`, through the passes; the word, or
   // null when the passes did not give what the scan expects.
-  Word* learn(const NewWord& wanted, const unsigned char* upto) {
+  [[gnu::noinline]] Word* learn(const NewWord& wanted, const unsigned char* upto) {
     std::vector<NewWord> fresh;
     // The words already taken, so that each new word is taken once however often it recurs.
     constexpr std::size_t kSeenSlots = kLearnedAtOnce * 2;
