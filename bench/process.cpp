@@ -19,13 +19,19 @@ namespace bench {
 #ifndef _WIN32
 namespace {
 
-// The peak resident size of a running process's own program, in kilobytes (0 once it has ended). The
-// child's rusage would not do: Linux counts in it the parent's pages that the child had before exec.
-std::uint64_t peak_kilobytes(pid_t pid) {
+// The peak resident size of a running process once it runs `program`, in kilobytes (0 before its exec and
+// once it has ended). The child's rusage would not do: Linux counts in it the pages of the parent that the
+// child had before exec.
+std::uint64_t peak_kilobytes(pid_t pid, const std::string& program) {
   std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  // The kernel keeps the first 15 characters of the program's name.
+  const std::string name = program.substr(program.find_last_of('/') + 1).substr(0, 15);
   std::string line;
-  while (std::getline(status, line))
-    if (line.compare(0, 6, "VmHWM:") == 0) return std::strtoull(line.c_str() + 6, nullptr, 10);
+  bool running_program = false;
+  while (std::getline(status, line)) {
+    if (line.compare(0, 5, "Name:") == 0) running_program = line.find(name, 5) != std::string::npos;
+    if (running_program && line.compare(0, 6, "VmHWM:") == 0) return std::strtoull(line.c_str() + 6, nullptr, 10);
+  }
   return 0;
 }
 
@@ -58,7 +64,7 @@ int run_child(const std::vector<std::string>& argv, ChildRun& run, const char* s
     const pid_t ended = waitpid(pid, &status, WNOHANG);
     if (ended == pid) break;
     if (ended < 0) return -1;
-    peak = std::max(peak, peak_kilobytes(pid));
+    peak = std::max(peak, peak_kilobytes(pid, argv[0]));
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;

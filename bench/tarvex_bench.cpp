@@ -301,7 +301,7 @@ int main(int argc, char** argv) {
 
   const bench::CliBench cli{TSENDREL_CLI, TSENDREL_DATA_DIR, dir.string()};
   if (!counting && memory_mb > 0 && steps.wanted("memory")) bench::report_peak_memory(cli, memory_mb, 100);
-  if (!counting && batch_runs > 0 && steps.wanted("batch")) bench::report_batch_scaling(cli, 16, 4, batch_runs, 1.8);
+  if (!counting && batch_runs > 0 && steps.wanted("batch")) bench::report_batch_scaling(cli, 16, 16, batch_runs, 1.8);
   if (!counting && instructions) report_instructions(argv[0], instructions_mb, only, dir);
 
   std::error_code ignored;
