@@ -44,7 +44,7 @@ std::span<const unsigned char> PlaceReader::chunk() {
   if (!from_stream_) {
     if (read_ >= held_.size()) return {};
     const auto* bytes = reinterpret_cast<const unsigned char*>(held_.data());
-    return {bytes + read_, held_.size() - read_};
+    return {bytes + read_, static_cast<std::size_t>(held_.size() - read_)};
   }
   if (single_waiting_) return {&single_, 1};
   if (const auto window = stream_.window(); !window.empty()) return window;
