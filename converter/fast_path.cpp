@@ -17,6 +17,7 @@
 #include "rtf_pieces.h"
 #include "scheme_passes.h"
 #include "unicode_pass.h"
+#include "unicode_rtf_writer.h"
 #include "word_memo.h"
 
 namespace tarvex {
@@ -156,6 +157,35 @@ class WordTable {
   std::size_t used_ = 0;
 };
 
+// Bytes in memory read as a stream reads them, for the Unicode RTF writer's rules.
+struct SpanBytes {
+  const unsigned char* p;
+  const unsigned char* end;
+  int get() { return p < end ? *p++ : tsd::Stream::end; }
+  void unget(int c) {
+    if (c != tsd::Stream::end) --p;
+  }
+};
+
+// Output into a fixed room, which notes when the room was too small.
+struct BoundedOut {
+  unsigned char* at;
+  unsigned char* const end;
+  bool overflowed = false;
+  void put(int c) {
+    const auto byte = static_cast<unsigned char>(c);
+    write(&byte, 1);
+  }
+  void write(const void* bytes, std::size_t n) {
+    if (overflowed || n > static_cast<std::size_t>(end - at)) {
+      overflowed = true;
+      return;
+    }
+    std::memcpy(at, bytes, n);
+    at += n;
+  }
+};
+
 // The output, gathered in a block and handed to the stream whole.
 class Output {
  public:
@@ -172,7 +202,19 @@ class Output {
   void done(const WindowOut& out) { length_ = static_cast<std::size_t>(out.at - buf_.get()); }
   bool plain() const { return true; }
   WindowOut direct() { return at(); }
-  void write(const void* bytes, std::size_t n) {
+  void put(int c) {
+    const auto byte = static_cast<unsigned char>(c);
+    write(&byte, 1);
+  }
+  // A remembered word's output.
+  void copy(const Word& w) {
+    WindowOut o = at();
+    copy_output(w, o.at);
+    o.at += w.output_length;
+    done(o);
+  }
+  // Out of line: inlined into the Unicode RTF writer's short writes, GCC cannot see that they fit.
+  [[gnu::noinline]] void write(const void* bytes, std::size_t n) {
     if (n > kRoom) {
       flush();
       stream_.write(bytes, n);
@@ -321,12 +363,22 @@ class Back {
 // same UTF-8 wherever it stands, and is remembered whole.
 class UnicodeWords {
  public:
-  UnicodeWords() : marks_(unicode_marks(UnicodePassages::text)) {}
+  // For the Unicode RTF, passages are marked and a remembered word holds its RTF text.
+  explicit UnicodeWords(bool rtf)
+      : rtf_(rtf), marks_(unicode_marks(rtf ? UnicodePassages::markers : UnicodePassages::text)) {}
 
   const LayoutMarks& marks() const { return marks_; }
   bool failed() const { return false; }
   void finish() {}
-  bool check(const std::vector<std::string_view>&, const TemporaryFiles&) const { return true; }
+  // For the Unicode RTF, new words also go through the file that holds the text between the Unicode pass
+  // and the RTF writer, so that a file that cannot be written fails here as it fails the passes.
+  bool check(const std::vector<std::string_view>& learned, const TemporaryFiles& temporaries) const {
+    if (!rtf_) return true;
+    tsd::Stream text = temporaries(2);
+    if (!text.is_open()) return false;
+    for (const std::string_view word : learned) text.write(word);
+    return text.flush() == 0 && !text.error();
+  }
 
   void prepare(Word& w) const {
     w.output_length = kNotWhole;
@@ -335,23 +387,34 @@ class UnicodeWords {
     const int n = unicode_word(std::string_view(reinterpret_cast<const char*>(w.bytes.data()), w.length),
                                marks_, scratch_.get(), kScratch, raw);
     if (n < 0 || n > kOutputRoom) return;
-    std::memcpy(w.output.data(), scratch_.get(), static_cast<std::size_t>(n));
-    w.output_length = static_cast<std::uint8_t>(n);
     w.last_key = raw ? 0 : w.bytes[w.length - 1];
+    if (!rtf_) {
+      std::memcpy(w.output.data(), scratch_.get(), static_cast<std::size_t>(n));
+      w.output_length = static_cast<std::uint8_t>(n);
+      return;
+    }
+    // Its RTF text, which is the same wherever it stands unless it holds a passage marker.
+    const auto* utf8 = reinterpret_cast<const unsigned char*>(scratch_.get());
+    for (int i = 0; i < n; ++i)
+      if (PieceTable::changes_table(utf8[i])) return;
+    BoundedOut text{w.output.data(), w.output.data() + kOutputRoom};
+    UnicodeRtf<BoundedOut> writer(text, 0, 0, 0);
+    SpanBytes in{utf8, utf8 + n};
+    for (int c; (c = in.get()) != tsd::Stream::end;) writer.character(c, in);
+    if (!text.overflowed) w.output_length = static_cast<std::uint8_t>(text.at - w.output.data());
   }
 
-  bool whole(const Word& w, Layout& layout, Output& out) const {
-    if (w.output_length == kNotWhole) return false;
-    WindowOut at = out.at();
-    copy_output(w, at.at);
-    at.at += w.output_length;
-    out.done(at);
+  template <typename Sink>
+  bool whole(const Word& w, Layout& layout, Sink& out) const {
+    if (w.output_length == kNotWhole || !out.plain()) return false;
+    out.copy(w);
     layout.key();
     layout.last_key = w.last_key;
     return true;
   }
 
-  bool key_word(const unsigned char* keys, std::size_t n, Layout& layout, Output& out) {
+  template <typename Sink>
+  bool key_word(const unsigned char* keys, std::size_t n, Layout& layout, Sink& out) {
     layout.key();
     layout.last_key = keys[n - 1];
     bool raw = false;
@@ -365,8 +428,38 @@ class UnicodeWords {
 
  private:
   static constexpr int kScratch = 1024;
+  bool rtf_;
   LayoutMarks marks_;
   std::unique_ptr<char[]> scratch_{new char[kScratch]};
+};
+
+// The Unicode pass's UTF-8 written as the Unicode RTF writer writes it, the document's start and end
+// included; a remembered word's RTF text as it stands.
+class UnicodeRtfSink {
+ public:
+  UnicodeRtfSink(Output& out, const ConversionRequest& r)
+      : out_(out), rtf_(out_, r.roman_size, r.tib_size, r.small_tib_size), text_(new unsigned char[Output::kRoom]) {
+    const std::string start = unicode_rtf_start(r.unicode_font);
+    out_.write(start.data(), start.size());
+  }
+
+  WindowOut at() { return WindowOut{text_.get()}; }
+  void done(const WindowOut& o) { write(text_.get(), static_cast<std::size_t>(o.at - text_.get())); }
+  WindowOut direct() { return at(); }
+  void write(const void* bytes, std::size_t n) {
+    const auto* p = static_cast<const unsigned char*>(bytes);
+    SpanBytes in{p, p + n};
+    for (int c; (c = in.get()) != tsd::Stream::end;) rtf_.text(c, in);
+  }
+  // Once the document has started, a remembered word's text is written as it stands.
+  bool plain() const { return rtf_.started(); }
+  void copy(const Word& w) { out_.copy(w); }
+  void finish() { rtf_.finish(); }
+
+ private:
+  Output& out_;
+  UnicodeRtf<Output> rtf_;
+  std::unique_ptr<unsigned char[]> text_;
 };
 
 // Glyph-code bytes written as the RTF writer writes them, the document's start and end included.
@@ -1082,7 +1175,8 @@ class Scan {
 
 bool fast_path_takes(int conversion_type) {
   return conversion_type == kWylieToTsendrel || conversion_type == kKvtsToTsendrel ||
-         conversion_type == kWylieToUnicode || conversion_type == kKvtsToUnicode;
+         conversion_type == kWylieToUnicode || conversion_type == kKvtsToUnicode ||
+         conversion_type == kWylieToUnicodeRtf || conversion_type == kKvtsToUnicodeRtf;
 }
 
 int fast_convert(tsd::Stream& input, tsd::Stream& output, const ConversionRequest& request,
@@ -1100,8 +1194,14 @@ int fast_convert(tsd::Stream& input, tsd::Stream& output, const ConversionReques
   };
   // The composer's state is the passes' own only once the whole file is converted.
   tsd::SyllableState composer = context.composer;
-  if (writes_unicode(type)) {
-    UnicodeWords words;
+  if (type == kWylieToUnicodeRtf || type == kKvtsToUnicodeRtf) {
+    UnicodeWords words(true);
+    UnicodeRtfSink rtf(out, request);
+    Back<UnicodeWords, UnicodeRtfSink> back(words, rtf, keep_cr);
+    if (!scan(back)) return kFastDeclined;
+    rtf.finish();
+  } else if (writes_unicode(type)) {
+    UnicodeWords words(false);
     Back<UnicodeWords, Output> back(words, out, keep_cr);
     if (!scan(back)) return kFastDeclined;
   } else {

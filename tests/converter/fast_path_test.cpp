@@ -20,6 +20,7 @@
 #include "fast_path.h"
 #include "scheme_passes.h"
 #include "unicode_pass.h"
+#include "unicode_rtf_writer.h"
 
 namespace h2test {
 namespace {
@@ -79,7 +80,13 @@ Converted through_passes(const std::string& input_path, const ConversionRequest&
   syllables.rewind();
   {
     Stream out = Stream::open_write(output_path.c_str(), Stream::Mode::text);
-    if (writes_unicode(request.conversion_type)) {
+    if (request.conversion_type == kWylieToUnicodeRtf || request.conversion_type == kKvtsToUnicodeRtf) {
+      c.result = unicode_pass(syllables, glyphs, request.keep_cr, UnicodePassages::markers, context.status);
+      glyphs.rewind();
+      if (c.result == 0)
+        c.result = write_unicode_rtf(glyphs, out, request.unicode_font, request.roman_size, request.tib_size,
+                                     request.small_tib_size);
+    } else if (writes_unicode(request.conversion_type)) {
       c.result = unicode_pass(syllables, out, request.keep_cr, UnicodePassages::text, context.status);
     } else {
       c.result = font_code_pass(syllables, glyphs, request.keep_cr, *context.key_tables, c.state, context.status);
@@ -146,7 +153,8 @@ class FastPath : public ::testing::Test {
   tsd::testing::TempDir dir;
 };
 
-constexpr int kFastTypes[] = {kWylieToTsendrel, kKvtsToTsendrel, kWylieToUnicode, kKvtsToUnicode};
+constexpr int kFastTypes[] = {kWylieToTsendrel, kKvtsToTsendrel,    kWylieToUnicode,
+                               kKvtsToUnicode,   kWylieToUnicodeRtf, kKvtsToUnicodeRtf};
 
 struct Text {
   const char* name;
@@ -323,6 +331,7 @@ TEST_F(FastPath, kangyur_volume_is_taken_and_gives_the_passes_bytes) {
   // Line for line, as the volume is kept; the joined lines are the generated corpus's part.
   EXPECT_TRUE(same_as_passes(text, kWylieToUnicode, 1));
   EXPECT_TRUE(same_as_passes(text, kWylieToTsendrel, 0));
+  EXPECT_TRUE(same_as_passes(text, kWylieToUnicodeRtf, 0));
 }
 
 }  // namespace
