@@ -355,17 +355,11 @@ void tell_problems(const ConversionContext& context, const char* input_name, con
     ends.push_back(p.offset + (p.length > 0 ? p.length - 1 : 0));
   }
   if (wylie) {
-    std::vector<std::size_t> order(ends.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return ends[a] < ends[b]; });
-    std::vector<std::uint64_t> sorted;
-    for (const std::size_t i : order) sorted.push_back(ends[i]);
     tsd::Stream again = input.open();
     if (!again.is_open()) return;
     skip_byte_order_mark(again);
-    wylie_places(again, sorted);
-    for (std::size_t k = 0; k < order.size(); ++k) ends[order[k]] = input.raw_offset(sorted[k]);
+    wylie_places_in_any_order(again, ends);
+    for (std::uint64_t& end : ends) end = input.raw_offset(end);
   }
   PlaceReader places = input.places();
   Place place{};

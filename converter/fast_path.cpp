@@ -73,8 +73,8 @@ constexpr std::uint64_t kStartsSyllable = std::uint64_t{1} << 62;
 
 // A word of the input as the passes convert it: its syllable-file bytes and what the extraction counted,
 // and, where the output can hold it, the output bytes it gives: always (Unicode), or when composed from a
-// composer at rest whose key history holds what the word's rules read there (`history_read` under
-// `history_mask`), which the word then moves on as a remembered word does.
+// composer at rest whose key history holds what the word's rules read there (`history`), which the word
+// then moves on as a remembered word does.
 struct alignas(64) Word {
   PackedRun key;
   std::uint8_t length = 0;
@@ -83,11 +83,7 @@ struct alignas(64) Word {
   std::uint8_t output_length = kNotWhole;
   int last_key = 0;  // the layout's last key after the whole output
   bool composable = false;  // one run of keys that the word memo can hold
-  std::uint8_t history_shift = 0;
-  std::uint8_t keys_added = 0;
-  std::uint32_t history_mask = 0;
-  std::uint32_t history_read = 0;
-  std::uint32_t history_added = 0;
+  HistoryEffect history;
   // The problems the extraction found in the word, in the scan's list of them; kUnplaced when one lies
   // outside the word's own bytes.
   std::uint32_t problems_at = 0;
@@ -484,23 +480,16 @@ class RtfSink {
         const std::string_view family = table_.family();
         out_.write(family.data(), family.size());
         started_ = true;
-        plain_ = current_ == 0;
         break;
       }
       out_.write(p, 1);
     }
     for (; p < end; ++p) {
       WindowOut o = out_.at();
-      const Piece& piece = table_.piece(current_, *p);
-      std::memcpy(o.at, table_.text(piece), kPieceCopy);
-      if (piece.length > kPieceCopy) std::memcpy(o.at, table_.text(piece), piece.length);
-      o.at += piece.length;
+      o.at = table_.put(current_, *p, o.at);
       out_.done(o);
       if (PieceTable::changes_table(*p)) [[unlikely]]
-      {
         current_ = table_.next(current_, *p);
-        plain_ = started_ && current_ == 0;
-      }
     }
   }
   void finish() {
@@ -512,7 +501,7 @@ class RtfSink {
   }
   bool small() const { return (current_ & PieceTable::kInSmall) != 0; }
   // Outside passages and small text, after the first glyph: where a word's RTF is always the same.
-  bool plain() const { return plain_; }
+  bool plain() const { return started_ && current_ == 0; }
   // Glyph codes as they are written where plain(), into `to`; their length, or -1 beyond `room`.
   int render(const unsigned char* glyphs, int n, unsigned char* to, int room) const {
     int length = 0;
@@ -530,10 +519,7 @@ class RtfSink {
     WindowOut window;
     const PieceTable& table;
     bool put(int c) {
-      const Piece& piece = table.piece(0, c);
-      std::memcpy(window.at, table.text(piece), kPieceCopy);
-      if (piece.length > kPieceCopy) std::memcpy(window.at, table.text(piece), piece.length);
-      window.at += piece.length;
+      window.at = table.put(0, c, window.at);
       return true;
     }
     bool mark(const LayoutMark& m) {
@@ -545,12 +531,7 @@ class RtfSink {
   void done(const Direct& d) { out_.done(d.window); }
 
   // A remembered word's RTF, where plain().
-  void copy(const Word& w) {
-    WindowOut o = out_.at();
-    copy_output(w, o.at);
-    o.at += w.output_length;
-    out_.done(o);
-  }
+  void copy(const Word& w) { out_.copy(w); }
 
  private:
   Output& out_;
@@ -558,7 +539,6 @@ class RtfSink {
   std::unique_ptr<unsigned char[]> glyphs_;
   int current_ = 0;
   bool started_ = false;
-  bool plain_ = false;  // started_ && current_ == 0
 };
 
 // Words as the font-code pass composes them: remembered words replayed from a composer at rest, the
@@ -586,9 +566,8 @@ class FontWords {
       history_ = MemoHistory(state_);
       replaying_ = true;
     }
-    if (w.output_length != kNotWhole && (history_.keys & w.history_mask) == w.history_read) {
-      history_.keys = ((history_.keys << w.history_shift) | w.history_added) & 0xFFFFFF;
-      history_.remembered += w.keys_added;
+    if (w.output_length != kNotWhole && w.history.holds(history_.keys)) {
+      w.history.replay(history_);
       out.copy(w);
       layout.key();
       layout.last_key = w.last_key;
@@ -599,11 +578,7 @@ class FontWords {
     if (used_ && composer_at_rest(state_)) {
       const int n = out.render(used_->glyphs.data(), used_->glyph_count, w.output.data(), kOutputRoom);
       w.output_length = n < 0 ? kNotWhole : static_cast<std::uint8_t>(n);
-      w.history_mask = used_->read_mask;
-      w.history_read = used_->read;
-      w.history_added = used_->added;
-      w.history_shift = used_->added_shift;
-      w.keys_added = used_->keys_added;
+      w.history = used_->effect;
     }
     return true;
   }
@@ -643,7 +618,7 @@ class FontWords {
       packed = pack_run(keys, static_cast<int>(n));
       MemoHistory history(state_);
       if (const MemoWord* w = memo_.find(packed, history.keys)) {
-        w->replay(history);
+        w->effect.replay(history);
         history.store(state_);
         out.write(w->glyphs.data(), w->glyph_count);
         used_ = w;
@@ -1104,14 +1079,8 @@ class Scan {
       ends.push_back(problem.offset + (problem.length > 0 ? problem.length - 1 : 0));
     }
     if (wylie_) {
-      std::vector<std::size_t> order(ends.size());
-      for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-      std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return ends[a] < ends[b]; });
-      std::vector<std::uint64_t> sorted;
-      for (const std::size_t i : order) sorted.push_back(ends[i]);
       if (source.rewind() != 0) return std::nullopt;
-      wylie_places(source, sorted);
-      for (std::size_t k = 0; k < order.size(); ++k) ends[order[k]] = sorted[k];
+      wylie_places_in_any_order(source, ends);
     }
     std::vector<std::pair<std::size_t, WordProblem>> placed;
     for (std::size_t i = 0; i < found.size(); ++i) {

@@ -219,7 +219,7 @@ int FontCodePass::replay_words(int& c, MemoKeys& watched) {
       watched = keys;
       break;
     }
-    word->replay(history);
+    word->effect.replay(history);
     layout.key();
     layout.last_key = n > 0 ? p[n - 1] : c;
     std::memcpy(out.at, word->glyphs.data(), kMemoGlyphs);

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -135,6 +136,15 @@ class PieceTable {
   int next(int table, int c) const { return next_[table + c]; }
   static bool changes_table(unsigned c) { return c - 19u <= 5u; }
   const char* text(const Piece& piece) const { return text_.data() + piece.offset; }
+  // Writes the text of `c` in the table starting at `table` at `to`, where kPieceCopy bytes beyond it may
+  // be written too; returns the end of the text.
+  template <typename Byte>
+  Byte* put(int table, int c, Byte* to) const {
+    const Piece& p = piece(table, c);
+    std::memcpy(to, text(p), kPieceCopy);
+    if (p.length > kPieceCopy) std::memcpy(to, text(p), p.length);
+    return to + p.length;
+  }
   // The switch to font 0 of the family.
   std::string_view family() const { return family_; }
 

@@ -115,10 +115,7 @@ int write_rtf(tsd::Stream& glyphs, tsd::Stream& out, const FontEntry* fonts, int
     const char* const limit = doc.limit();
     const auto write_piece = [&](unsigned char byte) {
       if (to > limit) to = doc.spill(to);
-      const Piece& piece = table.piece(current, byte);
-      std::memcpy(to, table.text(piece), kPieceCopy);
-      if (piece.length > kPieceCopy) std::memcpy(to, table.text(piece), piece.length);
-      to += piece.length;
+      to = table.put(current, byte, to);
       if (PieceTable::changes_table(byte)) [[unlikely]]
         current = table.next(current, byte);
     };

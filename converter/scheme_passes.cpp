@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "char_class.h"
 #include "packed_keys.h"
@@ -484,6 +485,17 @@ constexpr auto kKvtsMachine = machine_of(kKvtsSteps, kKvtsEndTexts, kvts_state_a
 
 int kvts_to_wylie(tsd::Stream& src, tsd::Stream& dst) {
   return run_pass(src, dst, kKvtsMachine);
+}
+
+void wylie_places_in_any_order(tsd::Stream& src, std::span<std::uint64_t> offsets) {
+  std::vector<std::size_t> order(offsets.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return offsets[a] < offsets[b]; });
+  std::vector<std::uint64_t> sorted;
+  sorted.reserve(order.size());
+  for (const std::size_t i : order) sorted.push_back(offsets[i]);
+  wylie_places(src, sorted);
+  for (std::size_t k = 0; k < order.size(); ++k) offsets[order[k]] = sorted[k];
 }
 
 }  // namespace tarvex

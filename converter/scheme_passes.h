@@ -19,5 +19,7 @@ int kvts_to_wylie(tsd::Stream& src, tsd::Stream& dst);
 // offsets in that KVTS text) becomes the file offset in `src` of the Wylie character whose step wrote
 // that byte. Runs the same steps as the pass, writing nothing.
 void wylie_places(tsd::Stream& src, std::span<std::uint64_t> offsets);
+// The same for offsets in any order, each replaced where it stands.
+void wylie_places_in_any_order(tsd::Stream& src, std::span<std::uint64_t> offsets);
 
 }  // namespace tarvex

@@ -36,13 +36,14 @@ bool WordWatch::finish(const MemoKeys& keys, const unsigned char* raw_glyphs, in
   w.keys = keys;
   const std::int64_t back = st.oldest_key_read < keys_before ? keys_before - st.oldest_key_read : 0;
   if (back > 2) return false;
-  w.read_mask = back == 0 ? 0 : back == 1 ? 0xFF : 0xFFFF;
-  w.read = static_cast<std::uint32_t>(history[2] | history[1] << 8) & w.read_mask;
+  HistoryEffect& e = w.effect;
+  e.read_mask = back == 0 ? 0 : back == 1 ? 0xFF : 0xFFFF;
+  e.read = static_cast<std::uint32_t>(history[2] | history[1] << 8) & e.read_mask;
   const std::int64_t added = st.keys_remembered - keys_before;
-  w.keys_added = static_cast<std::uint8_t>(added);
+  e.keys_added = static_cast<std::uint8_t>(added);
   const int kept = added < 3 ? static_cast<int>(added) : 3;
-  w.added_shift = static_cast<std::uint8_t>(8 * kept);
-  for (int i = 0; i < kept; ++i) w.added |= static_cast<std::uint32_t>(st.key_history[2 - i]) << (8 * i);
+  e.added_shift = static_cast<std::uint8_t>(8 * kept);
+  for (int i = 0; i < kept; ++i) e.added |= static_cast<std::uint32_t>(st.key_history[2 - i]) << (8 * i);
   return true;
 }
 

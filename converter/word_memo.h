@@ -37,8 +37,8 @@ struct MemoHistory {
   }
 };
 
-struct alignas(64) MemoWord {
-  MemoKeys keys;
+// What a word composed from a composer at rest did with the key history.
+struct HistoryEffect {
   // The history keys the word looked at (the newest, or the two newest): history & read_mask == read.
   std::uint32_t read_mask = 0;
   std::uint32_t read = 0;
@@ -46,13 +46,20 @@ struct alignas(64) MemoWord {
   std::uint32_t added = 0;
   std::uint8_t added_shift = 0;
   std::uint8_t keys_added = 0;
-  std::uint8_t glyph_count = 0;
-  std::array<unsigned char, kMemoGlyphs> glyphs{};  // take-backs applied
 
+  // Whether the word composes as it did from this history.
+  bool holds(std::uint32_t history) const { return (history & read_mask) == read; }
   void replay(MemoHistory& history) const {
     history.keys = ((history.keys << added_shift) | added) & 0xFFFFFF;
     history.remembered += keys_added;
   }
+};
+
+struct alignas(64) MemoWord {
+  MemoKeys keys;
+  HistoryEffect effect;
+  std::uint8_t glyph_count = 0;
+  std::array<unsigned char, kMemoGlyphs> glyphs{};  // take-backs applied
 };
 
 // A composer from which a memoised word may be replayed: only the key history carries over.
@@ -69,7 +76,7 @@ class WordMemo {
     const MemoWord* pair = &words_[set_of(keys) * 2];
     for (int i = 0; i < 2; ++i) {
       const MemoWord& w = pair[i];
-      if (w.keys == keys && (history & w.read_mask) == w.read) return &w;
+      if (w.keys == keys && w.effect.holds(history)) return &w;
     }
     return nullptr;
   }
