@@ -81,6 +81,7 @@ struct alignas(64) Word {
   std::uint8_t syllables = 0;
   std::uint8_t marked = 0;
   std::uint8_t output_length = kNotWhole;
+  bool learned = false;  // converted through the passes, not only met
   int last_key = 0;  // the layout's last key after the whole output
   bool composable = false;  // one run of keys that the word memo can hold
   HistoryEffect history;
@@ -92,14 +93,18 @@ struct alignas(64) Word {
   std::array<unsigned char, kOutputRoom> output{};
 };
 
+// The length of the word's own bytes in the input.
+int input_length(const Word& w) { return static_cast<int>((w.key.high & ~kStartsSyllable) >> 56); }
+
 void copy_output(const Word& w, unsigned char* to) {
   std::memcpy(to, w.output.data(), kOutputCopy);
   if (w.output_length > kOutputCopy) std::memcpy(to, w.output.data(), w.output_length);
 }
 
 // The words met so far, found by their packed text in sets of eight places, the one found last first. A
-// word's record stays where it was made until a new word of its set takes its place, so records are made
-// only as words are learned, and the words forgotten are those of their set met longest ago.
+// word pushed out of its set keeps its record until retire() says that nothing points to it any more, so
+// records are made only as words are learned, and the words forgotten are those of their set met longest
+// ago.
 class WordTable {
  public:
   // Forced inline, as the other steps that every word takes: the compiler weighs the whole scan as one.
@@ -116,16 +121,21 @@ class WordTable {
     }
     return nullptr;
   }
-  // A new record for the word in the first place of its set; the others move down, and the last one's
-  // record, if any, is taken over.
+  // A new record, not yet learned, for the word in the first place of its set; the others move down.
   Word& add(const PackedRun& key) {
     Place* set = &places_[set_of(key) * kWays];
-    Word* record = set[kWays - 1].word ? set[kWays - 1].word : new_record();
+    if (set[kWays - 1].word) pushed_out_.push_back(set[kWays - 1].word);
+    Word* record = new_record();
     for (int i = kWays - 1; i > 0; --i) set[i] = set[i - 1];
     set[0] = {key, record};
     *record = Word{};
     record->key = key;
     return *record;
+  }
+  // The records of words pushed out of the table may be used again.
+  void retire() {
+    spare_.insert(spare_.end(), pushed_out_.begin(), pushed_out_.end());
+    pushed_out_.clear();
   }
 
  private:
@@ -141,6 +151,11 @@ class WordTable {
     return static_cast<std::size_t>(hash_of(key) >> (64 - kSetBits));
   }
   Word* new_record() {
+    if (!spare_.empty()) {
+      Word* record = spare_.back();
+      spare_.pop_back();
+      return record;
+    }
     if (records_.empty() || used_ == kRecordsAtOnce) {
       records_.emplace_back(new Word[kRecordsAtOnce]);
       used_ = 0;
@@ -151,6 +166,8 @@ class WordTable {
   std::unique_ptr<Place[]> places_{new Place[std::size_t{kWays} << kSetBits]};
   std::vector<std::unique_ptr<Word[]>> records_;
   std::size_t used_ = 0;
+  std::vector<Word*> pushed_out_;
+  std::vector<Word*> spare_;
 };
 
 // Bytes in memory read as a stream reads them, for the Unicode RTF writer's rules.
@@ -695,6 +712,7 @@ struct NewWord {
   int length;
   bool starts_syllable;
   bool name;  // a "@" name, which the extraction ends at the line break after it
+  Word* record;
 };
 
 std::string read_all(tsd::Stream& stream) {
@@ -781,7 +799,6 @@ class Scan {
       crlf_before_ += static_cast<std::uint64_t>(before - crlf_.begin());
       crlf_.erase(crlf_.begin(), before);
       crlf_counted_ = 0;
-      looked_ = looked_ > used ? looked_ - used : 0;
       if (eof && have == 0) break;
     }
     back_.finish();
@@ -794,9 +811,8 @@ class Scan {
  private:
   static constexpr std::size_t kChunk = 1 << 20;
   static constexpr std::size_t kSlack = 32;
-  static constexpr std::size_t kLearnedAtOnce = 1 << 12;  // distinct words; the table holds eight times as many
-  // Bytes looked through for new words at once: a word forgotten and met again costs no more than this.
-  static constexpr std::size_t kLearnedAhead = 1 << 17;
+  // Words found at once before they are written; the table holds twice as many.
+  static constexpr std::size_t kStretchWords = 1 << 14;
 
   // The word of n bytes at p, as the table knows it.
   PackedRun key_of(const unsigned char* p, int n, bool starts_syllable) const {
@@ -812,26 +828,127 @@ class Scan {
   }
 
   // Converts the items that start before `upto`; each word and passage lies whole before `have_end`.
-  // Returns where it stopped (before a passage that ends beyond), or null when it declines.
+  // Returns where it stopped (before a passage that ends beyond), or null when it declines. Words found
+  // in the table are written as they are met. At a word never met before, the stretch that starts there
+  // is read twice: first for its words, found in the table or met for the first time and then learned
+  // together, then for what it writes.
   const unsigned char* items(const unsigned char* p, const unsigned char* upto, const unsigned char* have_end,
                              bool eof) {
     while (p < upto) {
+      const Written known = write_items<false>(p, upto, have_end, eof);
+      if (known.end != Ending::new_word) return known.end == Ending::declined ? nullptr : known.at;
+      p = known.at;
+      const Stretch stretch = find_words(p, upto, have_end, eof);
+      if (!stretch.end) return nullptr;
+      if (!fresh_.empty() && !learn()) return nullptr;
+      const Written found = write_items<true>(p, stretch.end, have_end, eof);
+      words_.retire();
+      if (found.end == Ending::declined) return nullptr;
+      p = found.at;
+      if (stretch.stopped) return p;
+    }
+    return p;
+  }
+
+  // Where the words of a stretch end, and whether the scan stops there for a passage that ends beyond
+  // the buffer; a null end when the scan declines.
+  struct Stretch {
+    const unsigned char* end;
+    bool stopped;
+  };
+
+  // The words of the stretch at p, in tokens_, as the scan meets them in write_items; those never met
+  // before also in fresh_.
+  Stretch find_words(const unsigned char* p, const unsigned char* upto, const unsigned char* have_end,
+                     bool eof) {
+    token_count_ = 0;
+    fresh_.clear();
+    bool starts = starts_syllable_;
+    while (p < upto && token_count_ < kStretchWords) {
+      const Source kind = scheme_.kinds[*p];
+      if (kind == Source::word || kind == Source::name) {
+        const bool name = kind == Source::name;
+        const int n = name ? name_length(p) : word_length(p);
+        if (n == 0) return {nullptr, false};
+        const PackedRun key = key_of(p, n, starts);
+        Word* w = words_.find(key);
+        if (!w) w = &meet(NewWord{key, p, n, starts, name, nullptr});
+        tokens_[token_count_++] = w;
+        p += n;
+        starts = false;
+        // A name swallows the byte that ends it.
+        if (name && p < have_end) starts = scheme_.kinds[*p++] == Source::white;
+        continue;
+      }
+      switch (kind) {
+        case Source::white:
+          starts = true;
+          break;
+        case Source::bracket: {
+          const auto* close =
+              static_cast<const unsigned char*>(std::memchr(p + 1, ']', static_cast<std::size_t>(have_end - p - 1)));
+          if (!close) return {eof ? nullptr : p, true};
+          p = close;
+          starts = false;
+          break;
+        }
+        case Source::odd:
+          return {nullptr, false};
+        default:
+          starts = false;
+          break;
+      }
+      ++p;
+    }
+    return {p, false};
+  }
+
+  // A word met for the first time: a record for it, learned before the stretch is written.
+  [[gnu::noinline]] Word& meet(NewWord w) {
+    w.record = &words_.add(w.key);
+    fresh_.push_back(w);
+    return *w.record;
+  }
+
+  // Why write_items stopped: at the end, at a passage that ends beyond the buffer, at a word not in the
+  // table, or declining.
+  enum class Ending { end, passage, new_word, declined };
+  struct Written {
+    const unsigned char* at;
+    Ending end;
+  };
+
+  // Writes the items from p to `end`: with the words that find_words found (kFound), or else with those
+  // that the table finds, up to the first it does not.
+  template <bool kFound>
+  [[gnu::always_inline]] Written write_items(const unsigned char* p, const unsigned char* end,
+                                             const unsigned char* have_end, bool eof) {
+    Word* const* token = tokens_.get();
+    // The word at p and its length, or null when the table does not know it.
+    const auto word_at = [&](const unsigned char* at, int& n, bool name) -> Word* {
+      if constexpr (kFound) {
+        Word* w = *token++;
+        n = input_length(*w);
+        return w;
+      } else {
+        n = name ? name_length(at) : word_length(at);
+        return n == 0 ? nullptr : words_.find(key_of(at, n, starts_syllable_));
+      }
+    };
+    while (p < end) {
       const int c = *p;
       switch (scheme_.kinds[c]) {
         case Source::word: {
-          const int n = word_length(p);
-          if (n == 0) return nullptr;
-          const PackedRun key = key_of(p, n, starts_syllable_);
-          Word* w = words_.find(key);
-          if (!w) w = learn(NewWord{key, p, n, starts_syllable_, false}, upto);
-          if (!w) return nullptr;
-          if (place_problems_ && w->problem_count != 0 && !place(*w, p)) return nullptr;
+          int n = 0;
+          Word* w = word_at(p, n, false);
+          if (!w) return {p, n == 0 ? Ending::declined : Ending::new_word};
+          if (place_problems_ && w->problem_count != 0 && !place(*w, p)) return {p, Ending::declined};
           found_.syllables += w->syllables;
           found_.marked += w->marked;
           back_.word(*w);
           p += n;
           // Most words end at a blank.
-          if (p < upto && *p == ' ') {
+          if (p < end && *p == ' ') {
             back_.byte(' ');
             previous_ = ' ';
             starts_syllable_ = true;
@@ -861,7 +978,7 @@ class Scan {
         case Source::bracket: {
           const auto* close = static_cast<const unsigned char*>(
               std::memchr(p + 1, ']', static_cast<std::size_t>(have_end - p - 1)));
-          if (!close) return eof ? nullptr : p;
+          if (!close) return {p, eof ? Ending::declined : Ending::passage};
           back_.bytes(p, static_cast<std::size_t>(close - p + 1));
           starts_syllable_ = false;
           previous_ = ']';
@@ -869,27 +986,23 @@ class Scan {
           continue;
         }
         case Source::name: {
-          // The extraction takes a name up to the white space that ends it, and swallows that.
-          const int n = name_length(p);
-          if (n == 0) return nullptr;
-          const PackedRun key = key_of(p, n, starts_syllable_);
-          Word* w = words_.find(key);
-          if (!w) w = learn(NewWord{key, p, n, starts_syllable_, true}, upto);
-          if (!w) return nullptr;
+          int n = 0;
+          Word* w = word_at(p, n, true);
+          if (!w) return {p, n == 0 ? Ending::declined : Ending::new_word};
           back_.word(*w);
           p += n;
-          if (p == have_end) return p;
+          if (p == have_end) return {p, Ending::end};
           starts_syllable_ = scheme_.kinds[*p] == Source::white;
           previous_ = *p++;
           continue;
         }
         case Source::odd:
-          return nullptr;
+          return {p, Ending::declined};
       }
       previous_ = c;
       ++p;
     }
-    return p;
+    return {p, Ending::end};
   }
 
   [[gnu::noinline]] void open_parenthesis(const unsigned char* p) {
@@ -927,68 +1040,11 @@ class Scan {
     return 0;
   }
 
-  // Learns the word at p (`key`) and the other new words before `upto`, through the passes; the word, or
-  // null when the passes did not give what the scan expects.
-  [[gnu::noinline]] Word* learn(const NewWord& wanted, const unsigned char* upto) {
-    std::vector<NewWord> fresh;
-    // The words already taken, so that each new word is taken once however often it recurs.
-    constexpr std::size_t kSeenSlots = kLearnedAtOnce * 2;
-    std::vector<PackedRun> seen(kSeenSlots);
-    const auto first_sight = [&seen](const PackedRun& k) {
-      for (std::size_t i = hash_of(k) >> (64 - std::countr_zero(kSeenSlots));; i = (i + 1) % kSeenSlots) {
-        if (seen[i] == k) return false;
-        if (seen[i].high == 0) {
-          seen[i] = k;
-          return true;
-        }
-      }
-    };
-    // Beyond the wanted word, only what no learning has looked through yet.
-    const unsigned char* q = wanted.text;
-    bool starts = starts_syllable_;
-    if (buf_.get() + looked_ > q) {
-      first_sight(wanted.key);
-      fresh.push_back(wanted);
-      q = buf_.get() + looked_;
-      starts = looked_starts_;
-    }
-    if (static_cast<std::size_t>(upto - q) > kLearnedAhead) upto = q + kLearnedAhead;
-    for (; q < upto && fresh.size() < kLearnedAtOnce;) {
-      const Source kind = scheme_.kinds[*q];
-      if (kind == Source::odd) break;
-      if (kind == Source::bracket) {
-        const auto* close =
-            static_cast<const unsigned char*>(std::memchr(q + 1, ']', static_cast<std::size_t>(upto - q - 1)));
-        if (!close) break;
-        q = close + 1;
-        starts = false;
-        continue;
-      }
-      if (kind != Source::word && kind != Source::name) {
-        starts = kind == Source::white;
-        ++q;
-        continue;
-      }
-      const bool name = kind == Source::name;
-      const int n = name ? name_length(q) : word_length(q);
-      if (n == 0) break;
-      const PackedRun k = key_of(q, n, starts);
-      if (!words_.find(k) && first_sight(k)) fresh.push_back({k, q, n, starts, name});
-      q += n;
-      starts = false;
-      if (name && q < upto) starts = scheme_.kinds[*q++] == Source::white;
-    }
-    looked_ = static_cast<std::size_t>(q - buf_.get());
-    looked_starts_ = starts;
-    const auto order = [](const NewWord& a, const NewWord& b) {
-      return a.key.high != b.key.high ? a.key.high < b.key.high : a.key.low < b.key.low;
-    };
-    std::sort(fresh.begin(), fresh.end(), order);
-    // The word wanted now goes last, so that none learned after it takes its place.
-    const auto last = std::find_if(fresh.begin(), fresh.end(), [&](const NewWord& w) { return w.key == wanted.key; });
-    if (last != fresh.end()) std::rotate(last, last + 1, fresh.end());
-    if (!convert_words(fresh)) return nullptr;
-    return words_.find(wanted.key);
+  // The words met for the first time in the stretch, through the passes; false when the passes did not
+  // give what the scan expects.
+  [[gnu::noinline]] bool learn() {
+    return convert_words(fresh_) &&
+           std::all_of(fresh_.begin(), fresh_.end(), [](const NewWord& w) { return w.record->learned; });
   }
 
   // Each word on a line of its own, after "/" when it starts no syllable, through the Wylie pre-pass and
@@ -1040,7 +1096,8 @@ class Scan {
         to.remove_prefix(1);
       }
       if (to.size() > static_cast<std::size_t>(kSyllableRoom)) continue;
-      Word& w = words_.add(fresh[i].key);
+      Word& w = *fresh[i].record;
+      w.learned = true;
       w.length = static_cast<std::uint8_t>(to.size());
       std::memcpy(w.bytes.data(), to.data(), to.size());
       // The extraction copies a name as it stands and counts nothing in it.
@@ -1134,9 +1191,10 @@ class Scan {
   std::size_t crlf_counted_ = 0;     // those before the last offset asked for
   std::int64_t open_parenthesis_ = -1;
   std::vector<WordProblem> word_problems_;
-  // How far into the buffer learning has looked for new words, and whether a syllable starts there.
-  std::size_t looked_ = 0;
-  bool looked_starts_ = true;
+  // The words of the stretch being written, and those of them met for the first time.
+  std::unique_ptr<Word*[]> tokens_{new Word*[kStretchWords]};
+  std::size_t token_count_ = 0;
+  std::vector<NewWord> fresh_;
   int previous_ = 0;
 };
 
