@@ -81,6 +81,8 @@ struct alignas(64) Word {
   std::uint8_t syllables = 0;
   std::uint8_t marked = 0;
   std::uint8_t output_length = kNotWhole;
+  // With the blank after it, where the output holds that too: the commonest pair in running text.
+  std::uint8_t blank_length = kNotWhole;
   bool learned = false;  // converted through the passes, not only met
   int last_key = 0;  // the layout's last key after the whole output
   bool composable = false;  // one run of keys that the word memo can hold
@@ -89,16 +91,18 @@ struct alignas(64) Word {
   // outside the word's own bytes.
   std::uint32_t problems_at = 0;
   std::uint8_t problem_count = 0;
-  std::array<unsigned char, kSyllableRoom> bytes{};
+  // The output right after what every word reads, so that a short one shares their cache line.
   std::array<unsigned char, kOutputRoom> output{};
+  std::array<unsigned char, kSyllableRoom> bytes{};
 };
 
 // The length of the word's own bytes in the input.
 int input_length(const Word& w) { return static_cast<int>((w.key.high & ~kStartsSyllable) >> 56); }
 
-void copy_output(const Word& w, unsigned char* to) {
+// The first n bytes of a word's output.
+void copy_output(const Word& w, int n, unsigned char* to) {
   std::memcpy(to, w.output.data(), kOutputCopy);
-  if (w.output_length > kOutputCopy) std::memcpy(to, w.output.data(), w.output_length);
+  if (n > kOutputCopy) std::memcpy(to, w.output.data(), static_cast<std::size_t>(n));
 }
 
 // The words met so far, found by their packed text in sets of eight places, the one found last first. A
@@ -220,10 +224,10 @@ class Output {
     write(&byte, 1);
   }
   // A remembered word's output.
-  void copy(const Word& w) {
+  void copy(const Word& w, int n) {
     WindowOut o = at();
-    copy_output(w, o.at);
-    o.at += w.output_length;
+    copy_output(w, n, o.at);
+    o.at += n;
     done(o);
   }
   // Out of line: inlined into the Unicode RTF writer's short writes, GCC cannot see that they fit.
@@ -271,6 +275,13 @@ class Back {
     if (w.length == 0) return;
     resolve(w.bytes[0]);
     if (!words_.whole(w, layout_, out_)) bytes(w.bytes.data(), w.length);
+  }
+
+  // A word and the blank after it: where the word is remembered with the blank, one copy.
+  [[gnu::always_inline]] void word_and_blank(Word& w) {
+    if (waiting_ < 0 && words_.whole_and_blank(w, layout_, out_)) return;
+    word(w);
+    byte(' ');
   }
 
   // A byte between words. Blanks, punctuation and line breaks, the commonest, are laid out straight into
@@ -394,35 +405,52 @@ class UnicodeWords {
   }
 
   void prepare(Word& w) const {
-    w.output_length = kNotWhole;
+    w.output_length = w.blank_length = kNotWhole;
     if (!all_keys(w.bytes.data(), w.length)) return;
     bool raw = false;
     const int n = unicode_word(std::string_view(reinterpret_cast<const char*>(w.bytes.data()), w.length),
                                marks_, scratch_.get(), kScratch, raw);
     if (n < 0 || n > kOutputRoom) return;
     w.last_key = raw ? 0 : w.bytes[w.length - 1];
+    // The blank after it, when the layout writes it without looking further.
+    const int blank = blank_after(w.last_key, reinterpret_cast<unsigned char*>(scratch_.get()) + n);
+    const auto* utf8 = reinterpret_cast<const unsigned char*>(scratch_.get());
     if (!rtf_) {
-      std::memcpy(w.output.data(), scratch_.get(), static_cast<std::size_t>(n));
+      if (n + blank > kOutputRoom) return;
+      std::memcpy(w.output.data(), utf8, static_cast<std::size_t>(n + blank));
       w.output_length = static_cast<std::uint8_t>(n);
+      if (blank > 0) w.blank_length = static_cast<std::uint8_t>(n + blank);
       return;
     }
     // Its RTF text, which is the same wherever it stands unless it holds a passage marker.
-    const auto* utf8 = reinterpret_cast<const unsigned char*>(scratch_.get());
-    for (int i = 0; i < n; ++i)
-      if (PieceTable::changes_table(utf8[i])) return;
-    BoundedOut text{w.output.data(), w.output.data() + kOutputRoom};
-    UnicodeRtf<BoundedOut> writer(text, 0, 0, 0);
-    SpanBytes in{utf8, utf8 + n};
-    for (int c; (c = in.get()) != tsd::Stream::end;) writer.character(c, in);
-    if (!text.overflowed) w.output_length = static_cast<std::uint8_t>(text.at - w.output.data());
+    const auto plain = [utf8](int from, int to) {
+      return std::none_of(utf8 + from, utf8 + to, [](unsigned char c) { return PieceTable::changes_table(c); });
+    };
+    if (!plain(0, n)) return;
+    const int alone = rtf_text(utf8, n, w.output.data());
+    if (alone < 0) return;
+    w.output_length = static_cast<std::uint8_t>(alone);
+    std::array<unsigned char, kOutputRoom> with_blank;
+    const int both = blank > 0 && plain(n, n + blank) ? rtf_text(utf8, n + blank, with_blank.data()) : -1;
+    if (both > 0 && std::memcmp(with_blank.data(), w.output.data(), static_cast<std::size_t>(alone)) == 0) {
+      std::memcpy(w.output.data(), with_blank.data(), static_cast<std::size_t>(both));
+      w.blank_length = static_cast<std::uint8_t>(both);
+    }
   }
 
   template <typename Sink>
   bool whole(const Word& w, Layout& layout, Sink& out) const {
     if (w.output_length == kNotWhole || !out.plain()) return false;
-    out.copy(w);
+    out.copy(w, w.output_length);
     layout.key();
     layout.last_key = w.last_key;
+    return true;
+  }
+  template <typename Sink>
+  bool whole_and_blank(const Word& w, Layout& layout, Sink& out) const {
+    if (w.blank_length == kNotWhole || !out.plain()) return false;
+    out.copy(w, w.blank_length);
+    layout.key_and_blank(w.last_key);
     return true;
   }
 
@@ -440,6 +468,25 @@ class UnicodeWords {
   }
 
  private:
+  // What a blank after a word whose last key is `last_key` writes at `to`: its length, or 0 when the
+  // layout must look further.
+  int blank_after(int last_key, unsigned char* to) const {
+    Layout layout(marks_, false);
+    layout.key();
+    layout.last_key = last_key;
+    WindowOut out{to};
+    return layout.blank(out, [] { return kUnseen; }) ? static_cast<int>(out.at - to) : 0;
+  }
+  // The Unicode RTF writer's text of n bytes of UTF-8, into kOutputRoom bytes at `to`: its length, or -1
+  // when it does not fit.
+  static int rtf_text(const unsigned char* utf8, int n, unsigned char* to) {
+    BoundedOut text{to, to + kOutputRoom};
+    UnicodeRtf<BoundedOut> writer(text, 0, 0, 0);
+    SpanBytes in{utf8, utf8 + n};
+    for (int c; (c = in.get()) != tsd::Stream::end;) writer.character(c, in);
+    return text.overflowed ? -1 : static_cast<int>(text.at - to);
+  }
+
   static constexpr int kScratch = 1024;
   bool rtf_;
   LayoutMarks marks_;
@@ -466,7 +513,7 @@ class UnicodeRtfSink {
   }
   // Once the document has started, a remembered word's text is written as it stands.
   bool plain() const { return rtf_.started(); }
-  void copy(const Word& w) { out_.copy(w); }
+  void copy(const Word& w, int n) { out_.copy(w, n); }
   void finish() { rtf_.finish(); }
 
  private:
@@ -548,7 +595,7 @@ class RtfSink {
   void done(const Direct& d) { out_.done(d.window); }
 
   // A remembered word's RTF, where plain().
-  void copy(const Word& w) { out_.copy(w); }
+  void copy(const Word& w, int n) { out_.copy(w, n); }
 
  private:
   Output& out_;
@@ -585,7 +632,7 @@ class FontWords {
     }
     if (w.output_length != kNotWhole && w.history.holds(history_.keys)) {
       w.history.replay(history_);
-      out.copy(w);
+      out.copy(w, w.output_length);
       layout.key();
       layout.last_key = w.last_key;
       return true;
@@ -594,9 +641,35 @@ class FontWords {
     key_word(w.bytes.data(), w.length, layout, out);
     if (used_ && composer_at_rest(state_)) {
       const int n = out.render(used_->glyphs.data(), used_->glyph_count, w.output.data(), kOutputRoom);
-      w.output_length = n < 0 ? kNotWhole : static_cast<std::uint8_t>(n);
+      w.output_length = w.blank_length = kNotWhole;
       w.history = used_->effect;
+      if (n < 0) return true;
+      w.output_length = static_cast<std::uint8_t>(n);
+      // The separator glyphs of the blank after it, when the layout writes them without looking further.
+      std::array<unsigned char, LayoutMark::kSize + 1> glyphs;
+      Layout blank(marks_, false);
+      blank.key();
+      blank.last_key = w.last_key;
+      WindowOut o{glyphs.data()};
+      if (!blank.blank(o, [] { return kUnseen; })) return true;
+      const int m = out.render(glyphs.data(), static_cast<int>(o.at - glyphs.data()), w.output.data() + n,
+                               kOutputRoom - n);
+      if (m > 0) w.blank_length = static_cast<std::uint8_t>(n + m);
     }
+    return true;
+  }
+  // A remembered word and the blank after it, when the key history allows; nothing otherwise.
+  bool whole_and_blank(Word& w, Layout& layout, RtfSink& out) {
+    if (w.blank_length == kNotWhole || !out.plain()) return false;
+    if (!replaying_) {
+      if (!composer_at_rest(state_)) return false;
+      history_ = MemoHistory(state_);
+      replaying_ = true;
+    }
+    if (!w.history.holds(history_.keys)) return false;
+    w.history.replay(history_);
+    out.copy(w, w.blank_length);
+    layout.key_and_blank(w.last_key);
     return true;
   }
 
@@ -812,7 +885,7 @@ class Scan {
   static constexpr std::size_t kChunk = 1 << 20;
   static constexpr std::size_t kSlack = 32;
   // Words found at once before they are written; the table holds twice as many.
-  static constexpr std::size_t kStretchWords = 1 << 14;
+  static constexpr std::size_t kStretchWords = 1 << 16;
 
   // The word of n bytes at p, as the table knows it.
   PackedRun key_of(const unsigned char* p, int n, bool starts_syllable) const {
@@ -945,16 +1018,16 @@ class Scan {
           if (place_problems_ && w->problem_count != 0 && !place(*w, p)) return {p, Ending::declined};
           found_.syllables += w->syllables;
           found_.marked += w->marked;
-          back_.word(*w);
           p += n;
           // Most words end at a blank.
           if (p < end && *p == ' ') {
-            back_.byte(' ');
+            back_.word_and_blank(*w);
             previous_ = ' ';
             starts_syllable_ = true;
             ++p;
             continue;
           }
+          back_.word(*w);
           previous_ = p[-1];
           starts_syllable_ = false;
           continue;

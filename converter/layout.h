@@ -122,6 +122,13 @@ class Layout {
   void clear() { after_space = no_dot = last_key = newline_state = 0; }
   // A key character starts or continues a word.
   void key() { after_space = no_dot = newline_state = 0; }
+  // The state after a word ending in `last` and the blank after it, which the caller wrote as blank()
+  // writes it there (that is, when `last` is not a "g").
+  void key_and_blank(int last) {
+    key();
+    last_key = last;
+    after_space = 1;
+  }
 
   // Each step returns false when a write failed or the g rule could not see ahead.
   template <typename Out>
