@@ -20,6 +20,11 @@
 #include "unicode_rtf_writer.h"
 #include "word_memo.h"
 
+#if defined(__SSE2__) && defined(__x86_64__)
+#include <emmintrin.h>
+#define TARVEX_SSE2_WORDS 1
+#endif
+
 namespace tarvex {
 
 namespace {
@@ -62,6 +67,26 @@ constexpr Scheme make_scheme(bool wylie) {
 
 constexpr Scheme kWylieScheme = make_scheme(true);
 constexpr Scheme kKvtsScheme = make_scheme(false);
+
+// The bytes that may end a word, found for 16 bytes at once with a few compares; the scheme's table
+// decides between them. Every byte that ends a word in either scheme must be one.
+constexpr bool may_end_word(int c) { return (c <= 0x2F && c != '\'') || c == '@' || c == '[' || c == '{'; }
+constexpr bool ends_are_found(const Scheme& s) {
+  for (int c = 0; c < 256; ++c)
+    if (s.kinds[c] != Source::word && !may_end_word(c)) return false;
+  return true;
+}
+static_assert(ends_are_found(kWylieScheme) && ends_are_found(kKvtsScheme));
+
+#ifdef TARVEX_SSE2_WORDS
+// Masks that keep the first n of 16 bytes.
+alignas(16) constexpr auto kKeep16 = [] {
+  std::array<std::array<unsigned char, 16>, 17> masks{};
+  for (int n = 0; n <= 16; ++n)
+    for (int i = 0; i < n; ++i) masks[n][i] = 0xFF;
+  return masks;
+}();
+#endif
 
 constexpr int kSyllableRoom = 40;  // syllable-file bytes of a word remembered
 constexpr int kOutputRoom = 128;   // output bytes of a word remembered whole
@@ -884,20 +909,42 @@ class Scan {
  private:
   static constexpr std::size_t kChunk = 1 << 20;
   static constexpr std::size_t kSlack = 32;
-  // Words found at once before they are written; the table holds twice as many.
+  // Words found at once before they are written.
   static constexpr std::size_t kStretchWords = 1 << 16;
 
   // The word of n bytes at p, as the table knows it.
   PackedRun key_of(const unsigned char* p, int n, bool starts_syllable) const {
     PackedRun key = pack_run(p, n);
-    if (wylie_ && starts_syllable) key.high |= kStartsSyllable;
+    key.high |= starts_bit_ & (std::uint64_t{0} - starts_syllable);
     return key;
   }
-  // The length of the word at p, or 0 when it is too long to be remembered.
-  int word_length(const unsigned char* p) const {
+  // The length of the word at p and its key, or 0 when it is too long to be remembered.
+  [[gnu::always_inline]] int measure_word(const unsigned char* p, bool starts_syllable, PackedRun& key) const {
+#ifdef TARVEX_SSE2_WORDS
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const auto is = [&bytes](char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
+    const __m128i below_0 = _mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(0x2F)), bytes);
+    const __m128i may_end =
+        _mm_or_si128(_mm_andnot_si128(is('\''), below_0), _mm_or_si128(is('@'), _mm_or_si128(is('['), is('{'))));
+    unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(may_end)) | 1u << 16;
+    int n = std::countr_zero(ends);
+    while (n < 16 && scheme_.kinds[p[n]] == Source::word) {
+      ends &= ends - 1;
+      n = std::countr_zero(ends);
+    }
+    if (n > kLongestPackedRun) return 0;
+    const __m128i kept = _mm_and_si128(bytes, _mm_load_si128(reinterpret_cast<const __m128i*>(kKeep16[n].data())));
+    key.low = static_cast<std::uint64_t>(_mm_cvtsi128_si64(kept));
+    key.high = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(kept, kept))) |
+               std::uint64_t(n) << 56 | (starts_bit_ & (std::uint64_t{0} - starts_syllable));
+    return n;
+#else
     int n = run_of_8(scheme_.word_stops, p);
     if (n == 8) n += run_of_8(scheme_.word_stops, p + 8);
-    return n <= kLongestPackedRun ? n : 0;
+    if (n > kLongestPackedRun) return 0;
+    key = key_of(p, n, starts_syllable);
+    return n;
+#endif
   }
 
   // Converts the items that start before `upto`; each word and passage lies whole before `have_end`.
@@ -941,9 +988,10 @@ class Scan {
       const Source kind = scheme_.kinds[*p];
       if (kind == Source::word || kind == Source::name) {
         const bool name = kind == Source::name;
-        const int n = name ? name_length(p) : word_length(p);
+        PackedRun key;
+        const int n = name ? name_length(p) : measure_word(p, starts, key);
         if (n == 0) return {nullptr, false};
-        const PackedRun key = key_of(p, n, starts);
+        if (name) key = key_of(p, n, starts);
         Word* w = words_.find(key);
         if (!w) w = &meet(NewWord{key, p, n, starts, name, nullptr});
         tokens_[token_count_++] = w;
@@ -1004,8 +1052,11 @@ class Scan {
         n = input_length(*w);
         return w;
       } else {
-        n = name ? name_length(at) : word_length(at);
-        return n == 0 ? nullptr : words_.find(key_of(at, n, starts_syllable_));
+        PackedRun key;
+        n = name ? name_length(at) : measure_word(at, starts_syllable_, key);
+        if (n == 0) return nullptr;
+        if (name) key = key_of(at, n, starts_syllable_);
+        return words_.find(key);
       }
     };
     while (p < end) {
@@ -1248,6 +1299,7 @@ class Scan {
   const TemporaryFiles& temporaries_;
   const Scheme& scheme_;
   const bool wylie_;
+  const std::uint64_t starts_bit_ = wylie_ ? kStartsSyllable : 0;  // in the key of a word that starts a syllable
   const TranslitTables& tables_;
   const int check_syllables_;
   Last& back_;
