@@ -249,7 +249,7 @@ class Output {
     write(&byte, 1);
   }
   // A remembered word's output.
-  void copy(const Word& w, int n) {
+  [[gnu::always_inline]] void copy(const Word& w, int n) {
     WindowOut o = at();
     copy_output(w, n, o.at);
     o.at += n;
@@ -472,7 +472,7 @@ class UnicodeWords {
     return true;
   }
   template <typename Sink>
-  bool whole_and_blank(const Word& w, Layout& layout, Sink& out) const {
+  [[gnu::always_inline]] bool whole_and_blank(const Word& w, Layout& layout, Sink& out) const {
     if (w.blank_length == kNotWhole || !out.plain()) return false;
     out.copy(w, w.blank_length);
     layout.key_and_blank(w.last_key);
@@ -538,7 +538,7 @@ class UnicodeRtfSink {
   }
   // Once the document has started, a remembered word's text is written as it stands.
   bool plain() const { return rtf_.started(); }
-  void copy(const Word& w, int n) { out_.copy(w, n); }
+  [[gnu::always_inline]] void copy(const Word& w, int n) { out_.copy(w, n); }
   void finish() { rtf_.finish(); }
 
  private:
@@ -620,7 +620,7 @@ class RtfSink {
   void done(const Direct& d) { out_.done(d.window); }
 
   // A remembered word's RTF, where plain().
-  void copy(const Word& w, int n) { out_.copy(w, n); }
+  [[gnu::always_inline]] void copy(const Word& w, int n) { out_.copy(w, n); }
 
  private:
   Output& out_;
@@ -684,7 +684,7 @@ class FontWords {
     return true;
   }
   // A remembered word and the blank after it, when the key history allows; nothing otherwise.
-  bool whole_and_blank(Word& w, Layout& layout, RtfSink& out) {
+  [[gnu::always_inline]] bool whole_and_blank(Word& w, Layout& layout, RtfSink& out) {
     if (w.blank_length == kNotWhole || !out.plain()) return false;
     if (!replaying_) {
       if (!composer_at_rest(state_)) return false;
@@ -852,7 +852,9 @@ class Scan {
         check_syllables_(check_syllables),
         back_(back),
         found_(found),
-        buf_(new unsigned char[kChunk + kSlack]) {}
+        buf_(new unsigned char[1 + kChunk + kSlack]) {
+    buf_[0] = '\n';  // the start of the input is a syllable start, after no "g"
+  }
 
   // False when the input holds something that the scan declines.
   bool run() {
@@ -870,19 +872,19 @@ class Scan {
           } else {
             // Text mode reads a CR LF as one line feed: the input's offsets after it are one more.
             if (place_problems_ && c == '\n' && in_.read_offset() - before == 2) crlf_.push_back(consumed_ + have);
-            buf_[have++] = static_cast<unsigned char>(c);
+            text_[have++] = static_cast<unsigned char>(c);
           }
           continue;
         }
         const std::size_t n = std::min(window.size(), kChunk - have);
-        std::memcpy(buf_.get() + have, window.data(), n);
+        std::memcpy(text_ + have, window.data(), n);
         in_.advance(n);
         have += n;
       }
       if (in_.error()) return false;
       // White space past the bytes ends any word there.
-      std::memset(buf_.get() + have, ' ', kSlack);
-      const unsigned char* const start = buf_.get();
+      std::memset(text_ + have, ' ', kSlack);
+      const unsigned char* const start = text_;
       const unsigned char* upto = start + have;
       if (!eof)
         while (upto > start && scheme_.kinds[upto[-1]] != Source::white) --upto;
@@ -890,7 +892,9 @@ class Scan {
       if (!stop) return false;
       const auto used = static_cast<std::size_t>(stop - start);
       if (used == 0 && (eof || have >= kChunk)) return have == 0;
-      std::memmove(buf_.get(), stop, have - used);
+      // The byte before the text, which tells whether a syllable starts at its first word.
+      if (used > 0) text_[-1] = stop[-1];
+      std::memmove(text_, stop, have - used);
       have -= used;
       consumed_ += used;
       const auto before = std::lower_bound(crlf_.begin(), crlf_.end(), consumed_);
@@ -983,7 +987,7 @@ class Scan {
                      bool eof) {
     token_count_ = 0;
     fresh_.clear();
-    bool starts = starts_syllable_;
+    bool starts = starts_syllable(p);
     while (p < upto && token_count_ < kStretchWords) {
       const Source kind = scheme_.kinds[*p];
       if (kind == Source::word || kind == Source::name) {
@@ -1053,81 +1057,86 @@ class Scan {
         return w;
       } else {
         PackedRun key;
-        n = name ? name_length(at) : measure_word(at, starts_syllable_, key);
+        const bool starts = starts_syllable(at);
+        n = name ? name_length(at) : measure_word(at, starts, key);
         if (n == 0) return nullptr;
-        if (name) key = key_of(at, n, starts_syllable_);
+        if (name) key = key_of(at, n, starts);
         return words_.find(key);
       }
     };
+    // Counted here and added once, out of the loop.
+    std::uint64_t syllables = 0;
+    std::uint64_t marked = 0;
+    const auto stop = [&](const unsigned char* at, Ending ending) {
+      found_.syllables += syllables;
+      found_.marked += marked;
+      return Written{at, ending};
+    };
     while (p < end) {
       const int c = *p;
-      switch (scheme_.kinds[c]) {
-        case Source::word: {
-          int n = 0;
-          Word* w = word_at(p, n, false);
-          if (!w) return {p, n == 0 ? Ending::declined : Ending::new_word};
-          if (place_problems_ && w->problem_count != 0 && !place(*w, p)) return {p, Ending::declined};
-          found_.syllables += w->syllables;
-          found_.marked += w->marked;
-          p += n;
-          // Most words end at a blank.
-          if (p < end && *p == ' ') {
-            back_.word_and_blank(*w);
-            previous_ = ' ';
-            starts_syllable_ = true;
-            ++p;
-            continue;
-          }
+      const Source kind = scheme_.kinds[c];
+      if (kind == Source::word) [[likely]] {
+        int n = 0;
+        Word* w = word_at(p, n, false);
+        if (!w) return stop(p, n == 0 ? Ending::declined : Ending::new_word);
+        if (place_problems_ && w->problem_count != 0 && !place(*w, p)) return stop(p, Ending::declined);
+        syllables += w->syllables;
+        marked += w->marked;
+        p += n;
+        // Most words end at a blank.
+        if (p < end && *p == ' ') {
+          back_.word_and_blank(*w);
+          ++p;
+        } else {
           back_.word(*w);
-          previous_ = p[-1];
-          starts_syllable_ = false;
-          continue;
         }
+        continue;
+      }
+      switch (kind) {
         case Source::white:
           back_.byte(static_cast<unsigned char>(c));
-          starts_syllable_ = true;
+          break;
+        case Source::word:  // taken above
           break;
         case Source::dot:
           // "g.y" is "g", a word break and "y".
-          back_.byte(previous_ == 'g' && p[1] == 'y' ? kWordBreak : ' ');
-          starts_syllable_ = false;
+          back_.byte(p[-1] == 'g' && p[1] == 'y' ? kWordBreak : ' ');
           break;
         case Source::mark:
           // The extraction tells of the first "(" that no ")" closes.
           if (place_problems_ && c == '(' && open_parenthesis_ < 0) open_parenthesis(p);
           if (c == ')') open_parenthesis_ = -1;
           back_.byte(scheme_.marks[c]);
-          starts_syllable_ = false;
           break;
         case Source::bracket: {
           const auto* close = static_cast<const unsigned char*>(
               std::memchr(p + 1, ']', static_cast<std::size_t>(have_end - p - 1)));
-          if (!close) return {p, eof ? Ending::declined : Ending::passage};
+          if (!close) return stop(p, eof ? Ending::declined : Ending::passage);
           back_.bytes(p, static_cast<std::size_t>(close - p + 1));
-          starts_syllable_ = false;
-          previous_ = ']';
           p = close + 1;
           continue;
         }
         case Source::name: {
           int n = 0;
           Word* w = word_at(p, n, true);
-          if (!w) return {p, n == 0 ? Ending::declined : Ending::new_word};
+          if (!w) return stop(p, n == 0 ? Ending::declined : Ending::new_word);
           back_.word(*w);
           p += n;
-          if (p == have_end) return {p, Ending::end};
-          starts_syllable_ = scheme_.kinds[*p] == Source::white;
-          previous_ = *p++;
+          if (p == have_end) return stop(p, Ending::end);
+          ++p;  // the byte that ends the name, which the extraction swallows
           continue;
         }
         case Source::odd:
-          return {p, Ending::declined};
+          return stop(p, Ending::declined);
       }
-      previous_ = c;
       ++p;
     }
-    return {p, Ending::end};
+    return stop(p, Ending::end);
   }
+
+  // Whether a Wylie syllable starts at the word at p: after white space, not after punctuation. The
+  // buffer keeps the byte before its text.
+  bool starts_syllable(const unsigned char* p) const { return scheme_.kinds[p[-1]] == Source::white; }
 
   [[gnu::noinline]] void open_parenthesis(const unsigned char* p) {
     open_parenthesis_ = static_cast<std::int64_t>(input_offset(p));
@@ -1135,7 +1144,7 @@ class Scan {
 
   // The input's own offset of the byte at p in the buffer.
   std::uint64_t input_offset(const unsigned char* p) {
-    const std::uint64_t at = consumed_ + static_cast<std::uint64_t>(p - buf_.get());
+    const std::uint64_t at = consumed_ + static_cast<std::uint64_t>(p - text_);
     while (crlf_counted_ < crlf_.size() && crlf_[crlf_counted_] < at) ++crlf_counted_;
     return raw_start_ + at + crlf_before_ + crlf_counted_;
   }
@@ -1306,7 +1315,7 @@ class Scan {
   ExtractionReport& found_;
   WordTable words_;
   std::unique_ptr<unsigned char[]> buf_;
-  bool starts_syllable_ = true;  // the start of the input is a syllable start
+  unsigned char* const text_ = buf_.get() + 1;  // the text read, after the byte before it
   // Where the buffer's bytes lie in the input: how many were read into it before, where the first was,
   // and where text mode made a CR LF one line feed.
   std::uint64_t consumed_ = 0;
@@ -1320,7 +1329,6 @@ class Scan {
   std::unique_ptr<Word*[]> tokens_{new Word*[kStretchWords]};
   std::size_t token_count_ = 0;
   std::vector<NewWord> fresh_;
-  int previous_ = 0;
 };
 
 }  // namespace
