@@ -40,6 +40,9 @@ struct ConversionContext {
   StatusSink status;
   DiagnosticSink diagnostics;
   TemporaryFiles temporaries;
+  // Whether the fast path tries first; without it the passes alone convert, as tests and the benchmark
+  // compare the two.
+  bool fast_path = true;
 
   void log_status(const char* format, ...) const __attribute__((format(printf, 2, 3)));
 };

@@ -151,8 +151,16 @@ bool rewind_written(const ConversionContext& context, tsd::Stream& file) {
 
 // Copies an intermediate file to the output unchanged.
 bool copy_stage(const ConversionContext& context, tsd::Stream& from, tsd::Stream& to) {
-  for (int c; (c = from.get()) != tsd::Stream::end;)
-    if (to.put(c) == tsd::Stream::end) break;
+  for (;;) {
+    const auto window = from.window();
+    if (!window.empty()) {
+      if (to.write(window.data(), window.size()) == tsd::Stream::end) break;
+      from.advance(window.size());
+      continue;
+    }
+    const int c = from.get();
+    if (c == tsd::Stream::end || to.put(c) == tsd::Stream::end) break;
+  }
   if (to.flush() == 0 && !to.error() && !from.error()) return true;
   context.log_status("%s", kWriteFailed);
   return false;
@@ -407,28 +415,74 @@ int convert_checked(ConversionContext& context, const ConversionRequest& request
   return result;
 }
 
-// The fast path on two files: true when it converted the whole input (its problems told, placed in the
-// input's own bytes), or when the output could not be opened again after it declined (logged; the new file
-// is then not open). When it declines, the input is read again from its start and the output is a new file
-// again, for the passes.
-bool fast_converted(ConversionContext& context, const ConversionRequest& request, tsd::Stream& input,
-                    const char* input_path, tsd::NewFile& new_output, const char* output_path,
-                    ConversionReport* report) {
+// What the fast path did: converted the whole input, declined (the passes then convert it from its start),
+// or failed.
+enum class Fast { converted, declined, failed };
+
+// Copies a temporary file from its start to the output; false when either fails.
+bool copy_written(tsd::Stream& from, tsd::Stream& to) {
+  if (from.rewind() != 0) return false;
+  for (;;) {
+    const auto window = from.window();
+    if (!window.empty()) {
+      if (to.write(window.data(), window.size()) == tsd::Stream::end) return false;
+      from.advance(window.size());
+      continue;
+    }
+    const int c = from.get();
+    if (c == tsd::Stream::end) return !from.error();
+    if (to.put(c) == tsd::Stream::end) return false;
+  }
+}
+
+// The fast path, where what it declines can be converted again from the start: on a file or on standard
+// input whose bytes are kept, into a new file or, through a temporary file copied once it succeeded, into
+// a stream. Converted, its problems are told, placed in the input's own bytes. Declined, the passes read
+// `input` again from its start, or for standard input `read_again` (the rest read, then all its bytes);
+// a new output file is a new file again. It fails when the output could not be opened again, standard
+// input could not be read, or the temporary file could not be read back (each logged).
+Fast fast_converted(ConversionContext& context, const ConversionRequest& request, tsd::Stream& input,
+                    const Endpoint& in, tsd::NewFile& new_output, const Endpoint& out, tsd::Stream& output,
+                    tsd::Stream& read_again, ConversionReport* report) {
   context.composer = tsd::SyllableState{};
   ExtractionReport found;
   const bool place = context.diagnostics.active();
-  if (fast_convert(input, new_output.stream(), request, context, found, place) == 0) {
+  tsd::Stream spool;
+  if (!out.path) spool = context.temporaries(2);
+  tsd::Stream& target = out.path ? new_output.stream() : spool;
+  bool converted = target.is_open() && fast_convert(input, target, request, context, found, place) == 0;
+  // An output stream that failed takes no more bytes: the passes then fail on it as they would have.
+  if (converted && !out.path && (!copy_written(spool, output) || output.flush() != 0)) {
+    if (!output.error()) {
+      context.log_status("%s", kWriteFailed);
+      return Fast::failed;
+    }
+    converted = false;
+  }
+  if (converted) {
     if (report) *report = ConversionReport{true, found.syllables, found.marked};
     if (place && !found.problems.empty())
-      tell_problems(context, input_path, InputAgain(input_path, nullptr), false, found.problems);
-    return true;
+      tell_problems(context, in.shown(), InputAgain(in.path, in.kept), false, found.problems);
+    return Fast::converted;
   }
+  if (in.path) {
+    input.rewind();
+    skip_byte_order_mark(input);
+  } else {
+    while (input.get() != tsd::Stream::end) {
+    }
+    if (input.error()) {
+      context.log_status("Could not read %s", in.shown());
+      return Fast::failed;
+    }
+    read_again = tsd::Stream::holding(*in.kept, tsd::Stream::Mode::text);
+    skip_byte_order_mark(read_again);
+  }
+  if (!out.path) return Fast::declined;
   new_output.abandon();
-  input.rewind();
-  skip_byte_order_mark(input);
-  if (new_output.open(output_path, output_mode(request, Stage::complete)) == 0) return false;
-  log_output_not_opened(context, output_path);
-  return true;
+  if (new_output.open(out.path, output_mode(request, Stage::complete)) == 0) return Fast::declined;
+  log_output_not_opened(context, out.path);
+  return Fast::failed;
 }
 
 }  // namespace
@@ -489,13 +543,22 @@ int convert(ConversionContext& context, const ConversionRequest& request, const 
     return -1;
   }
   tsd::Stream& output = out.path ? new_output.stream() : *out.stream;
-  // Between two files the fast path may try first: what it declines, the passes convert from the start.
-  const bool fast = in.path && out.path && stage == Stage::complete && fast_path_takes(request.conversion_type);
+  // The fast path tries first wherever the input can be read again: what it declines, the passes convert
+  // from the start.
+  const bool fast = context.fast_path && (in.path || in.kept) && stage == Stage::complete &&
+                    fast_path_takes(request.conversion_type);
   int result = 0;
-  if (fast && fast_converted(context, request, input, in.path, new_output, out.path, report)) {
-    if (!new_output.stream().is_open()) return -1;
-  } else {
-    result = convert_checked(context, request, input, output, stage, in, report);
+  tsd::Stream read_again;
+  switch (fast ? fast_converted(context, request, input, in, new_output, out, output, read_again, report)
+               : Fast::declined) {
+    case Fast::converted:
+      break;
+    case Fast::failed:
+      return -1;
+    case Fast::declined:
+      result = convert_checked(context, request, read_again.is_open() ? read_again : input, output, stage, in,
+                               report);
+      break;
   }
   opened.close();
   if (result != 0) return result;

@@ -388,8 +388,9 @@ int main(int argc, char** argv) {
     return exit_status(convert_selected_files(context, request, files, options.jobs));
   }
 
-  // Standard input and output are converted straight through; the bytes of standard input are kept only
-  // for placing its warnings.
+  // Standard input and output are converted straight through; the bytes of standard input are kept for
+  // placing its warnings and for reading it again where the fast path declines (with -q, nothing is kept
+  // and the passes convert it).
   tsd::Stream standard_input, standard_output;
   std::string kept;
   Endpoint input{options.files.front().c_str()};

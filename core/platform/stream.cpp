@@ -125,6 +125,17 @@ Stream Stream::temporary() {
   return s;
 }
 
+Stream Stream::holding(std::string_view bytes, Mode mode) {
+  Stream s = temporary();
+  if (!s.is_open()) return s;
+  // Written untranslated, then read in the mode asked.
+  s.write(bytes.data(), bytes.size());
+  s.cr_ = mode == Mode::text ? '\r' : -1;
+  s.lf_ = mode == Mode::text ? '\n' : -1;
+  s.rewind();
+  return s;
+}
+
 // Keeps written bytes in memory, or moves everything to the file once memory would hold too many.
 bool Stream::spool(const unsigned char* bytes, std::size_t n) {
   if (spool_size_ + n > spool_capacity_ && !grow_spool(spool_size_ + n)) {

@@ -37,6 +37,9 @@ class Stream {
   // keeps the three temporary files of a conversion under 50 MB of memory together.
   static Stream temporary();
   static constexpr std::size_t kSpoolLimit = std::size_t{16} << 20;
+  // A temporary file that holds `bytes`, read from its start in `mode`: the bytes of a stream that cannot
+  // be read twice (kept while it was read), read again as the stream read them, offsets included.
+  static Stream holding(std::string_view bytes, Mode mode);
   // Takes ownership of an already open stdio file (standard input or output, a test's special file),
   // switching it to untranslated bytes where the C library has a text mode of its own.
   static Stream adopt(std::FILE* file, Mode mode, bool close_on_destroy);

@@ -179,6 +179,32 @@ TEST(stream, temporary_file_past_the_memory_limit_keeps_every_byte) {
   EXPECT_EQ(at, blocks * block.size());
 }
 
+// Bytes held to be read again read as their file reads: translated alike and at the same offsets, while
+// in memory and once past the memory limit.
+TEST(stream, held_bytes_read_as_their_file_reads) {
+  std::string big(Stream::kSpoolLimit + 100, 'x');
+  for (std::size_t i = 1000; i + 1 < big.size(); i += 70001) big.replace(i, 2, "\r\n");
+  const struct {
+    std::string bytes;
+    Stream::Mode mode;
+  } cases[] = {
+      {"\xEF\xBB\xBF" "a\r\nb\rc\r\n\r", Stream::Mode::text},
+      {"a\r\nb\rc\r\n", Stream::Mode::binary},
+      {big, Stream::Mode::text},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    Stream file = Stream::open_read(dir.write("f", c.bytes).c_str(), c.mode);
+    Stream held = Stream::holding(c.bytes, c.mode);
+    std::size_t differ = 0;
+    for (int b; (b = file.get()) != Stream::end;)
+      if (held.get() != b || held.read_offset() != file.read_offset()) ++differ;
+    EXPECT_EQ(differ, 0u) << c.bytes.size() << " bytes";
+    EXPECT_EQ(held.get(), Stream::end);
+    EXPECT_FALSE(held.error());
+  }
+}
+
 TEST(stream, text_mode_writing_turns_lf_into_cr_lf) {
   TempDir dir;
   const std::string path = dir.file("out");
