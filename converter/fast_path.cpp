@@ -68,15 +68,20 @@ constexpr Scheme make_scheme(bool wylie) {
 constexpr Scheme kWylieScheme = make_scheme(true);
 constexpr Scheme kKvtsScheme = make_scheme(false);
 
-// The bytes that may end a word, found for 16 bytes at once with a few compares; the scheme's table
-// decides between them. Every byte that ends a word in either scheme must be one.
-constexpr bool may_end_word(int c) { return (c <= 0x2F && c != '\'') || c == '@' || c == '[' || c == '{'; }
-constexpr bool ends_are_found(const Scheme& s) {
+// The bytes that end a word, as a few compares find them 16 at a time: white space (tab to CR and the
+// blank), "(" and ")", "," and "-" (and for Wylie "." and "/"), "@", "[" and "{". The scheme's table says
+// the same of every byte.
+constexpr bool ends_word(int c, bool wylie) {
+  const unsigned u = static_cast<unsigned>(c);
+  return u - 0x09 <= 4 || u == 0x20 || (u & 0xFE) == 0x28 || (u & (wylie ? 0xFC : 0xFE)) == 0x2C || u == '@' ||
+         u == '[' || u == '{';
+}
+constexpr bool ends_agree(const Scheme& s, bool wylie) {
   for (int c = 0; c < 256; ++c)
-    if (s.kinds[c] != Source::word && !may_end_word(c)) return false;
+    if ((s.kinds[c] != Source::word) != ends_word(c, wylie)) return false;
   return true;
 }
-static_assert(ends_are_found(kWylieScheme) && ends_are_found(kKvtsScheme));
+static_assert(ends_agree(kWylieScheme, true) && ends_agree(kKvtsScheme, false));
 
 #ifdef TARVEX_SSE2_WORDS
 // Masks that keep the first n of 16 bytes.
@@ -852,7 +857,8 @@ class Scan {
         check_syllables_(check_syllables),
         back_(back),
         found_(found),
-        buf_(new unsigned char[1 + kChunk + kSlack]) {
+        // The byte before the text, the text and its slack, and what marking word ends reads past them.
+        buf_(new unsigned char[1 + kChunk + kSlack + 16]) {
     buf_[0] = '\n';  // the start of the input is a syllable start, after no "g"
   }
 
@@ -884,6 +890,7 @@ class Scan {
       if (in_.error()) return false;
       // White space past the bytes ends any word there.
       std::memset(text_ + have, ' ', kSlack);
+      mark_word_ends(have + kSlack);
       const unsigned char* const start = text_;
       const unsigned char* upto = start + have;
       if (!eof)
@@ -922,33 +929,51 @@ class Scan {
     key.high |= starts_bit_ & (std::uint64_t{0} - starts_syllable);
     return key;
   }
+  // Marks in stops_ which of the n bytes of the text end a word, a bit for each, the first byte lowest.
+  void mark_word_ends(std::size_t n) {
+    unsigned char* bits = stops_.get();
+    std::size_t i = 0;
+#ifdef TARVEX_SSE2_WORDS
+    const auto byte = [](int c) { return _mm_set1_epi8(static_cast<char>(c)); };
+    const __m128i pair = byte(0xFE), comma_to = byte(wylie_ ? 0xFC : 0xFE);
+    for (; i + 16 <= n; i += 16) {
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text_ + i));
+      const __m128i from_tab = _mm_sub_epi8(x, byte(0x09));
+      __m128i ends = _mm_cmpeq_epi8(_mm_min_epu8(from_tab, byte(4)), from_tab);
+      ends = _mm_or_si128(ends, _mm_cmpeq_epi8(x, byte(0x20)));
+      ends = _mm_or_si128(ends, _mm_cmpeq_epi8(_mm_and_si128(x, pair), byte(0x28)));
+      ends = _mm_or_si128(ends, _mm_cmpeq_epi8(_mm_and_si128(x, comma_to), byte(0x2C)));
+      ends = _mm_or_si128(ends, _mm_cmpeq_epi8(x, byte('@')));
+      ends = _mm_or_si128(ends, _mm_cmpeq_epi8(x, byte('[')));
+      ends = _mm_or_si128(ends, _mm_cmpeq_epi8(x, byte('{')));
+      const auto mask = static_cast<unsigned>(_mm_movemask_epi8(ends));
+      bits[i / 8] = static_cast<unsigned char>(mask);
+      bits[i / 8 + 1] = static_cast<unsigned char>(mask >> 8);
+    }
+#endif
+    for (; i < n; i += 8) {
+      unsigned mask = 0;
+      for (std::size_t k = 0; k < 8; ++k) mask |= unsigned{scheme_.kinds[text_[i + k]] != Source::word} << k;
+      bits[i / 8] = static_cast<unsigned char>(mask);
+    }
+  }
+
   // The length of the word at p and its key, or 0 when it is too long to be remembered.
   [[gnu::always_inline]] int measure_word(const unsigned char* p, bool starts_syllable, PackedRun& key) const {
+    const auto at = static_cast<std::size_t>(p - text_);
+    // A word ends within the next 57 bytes, or is too long anyway.
+    const int n = std::countr_zero((load_8(stops_.get() + at / 8) >> (at % 8)) | std::uint64_t{1} << 56);
+    if (n > kLongestPackedRun) return 0;
 #ifdef TARVEX_SSE2_WORDS
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const auto is = [&bytes](char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
-    const __m128i below_0 = _mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(0x2F)), bytes);
-    const __m128i may_end =
-        _mm_or_si128(_mm_andnot_si128(is('\''), below_0), _mm_or_si128(is('@'), _mm_or_si128(is('['), is('{'))));
-    unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(may_end)) | 1u << 16;
-    int n = std::countr_zero(ends);
-    while (n < 16 && scheme_.kinds[p[n]] == Source::word) {
-      ends &= ends - 1;
-      n = std::countr_zero(ends);
-    }
-    if (n > kLongestPackedRun) return 0;
     const __m128i kept = _mm_and_si128(bytes, _mm_load_si128(reinterpret_cast<const __m128i*>(kKeep16[n].data())));
     key.low = static_cast<std::uint64_t>(_mm_cvtsi128_si64(kept));
     key.high = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(kept, kept))) |
                std::uint64_t(n) << 56 | (starts_bit_ & (std::uint64_t{0} - starts_syllable));
-    return n;
 #else
-    int n = run_of_8(scheme_.word_stops, p);
-    if (n == 8) n += run_of_8(scheme_.word_stops, p + 8);
-    if (n > kLongestPackedRun) return 0;
     key = key_of(p, n, starts_syllable);
-    return n;
 #endif
+    return n;
   }
 
   // Converts the items that start before `upto`; each word and passage lies whole before `have_end`.
@@ -1316,6 +1341,8 @@ class Scan {
   WordTable words_;
   std::unique_ptr<unsigned char[]> buf_;
   unsigned char* const text_ = buf_.get() + 1;  // the text read, after the byte before it
+  // A bit for each byte of the text that ends a word, with 8 bytes of slack to load a word of them anywhere.
+  std::unique_ptr<unsigned char[]> stops_{new unsigned char[(kChunk + kSlack) / 8 + 8]()};
   // Where the buffer's bytes lie in the input: how many were read into it before, where the first was,
   // and where text mode made a CR LF one line feed.
   std::uint64_t consumed_ = 0;
