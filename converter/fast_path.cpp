@@ -297,9 +297,7 @@ class Back {
   Back(Words& words, Sink& out, bool keep_cr) : words_(words), out_(out), layout_(words.marks(), keep_cr) {}
 
   void prepare(Word& w) const { words_.prepare(w); }
-  bool check(const std::vector<std::string_view>& learned, const TemporaryFiles& temporaries) {
-    return words_.check(learned, temporaries);
-  }
+  bool check(const std::vector<std::string_view>& learned, tsd::Stream& file) { return words_.check(learned, file); }
 
   void word(Word& w) {
     if (w.length == 0) return;
@@ -426,9 +424,8 @@ class UnicodeWords {
   void finish() {}
   // For the Unicode RTF, new words also go through the file that holds the text between the Unicode pass
   // and the RTF writer, so that a file that cannot be written fails here as it fails the passes.
-  bool check(const std::vector<std::string_view>& learned, const TemporaryFiles& temporaries) const {
+  bool check(const std::vector<std::string_view>& learned, tsd::Stream& text) const {
     if (!rtf_) return true;
-    tsd::Stream text = temporaries(2);
     if (!text.is_open()) return false;
     for (const std::string_view word : learned) text.write(word);
     return text.flush() == 0 && !text.error();
@@ -705,9 +702,8 @@ class FontWords {
 
   // New words' syllable-file bytes composed from a composer at rest into the glyph-code file's temporary: false when it
   // cannot be written, or when the composer refuses a word, which the passes then write as text.
-  bool check(const std::vector<std::string_view>& learned, const TemporaryFiles& temporaries) {
+  bool check(const std::vector<std::string_view>& learned, tsd::Stream& glyphs) {
     finish();
-    tsd::Stream glyphs = temporaries(2);
     if (!glyphs.is_open()) return false;
     tsd::SyllableState scratch = state_;
     for (const std::string_view word : learned) {
@@ -1205,6 +1201,15 @@ class Scan {
            std::all_of(fresh_.begin(), fresh_.end(), [](const NewWord& w) { return w.record->learned; });
   }
 
+  // A temporary file of the learning batches, empty: `slot` 0 the words, 1 their pre-pass, 2 their
+  // syllables, 3 what the last passes make of them, each made as the passes make file `which`. Made once
+  // (one that cannot be made fails here as it fails the passes) and emptied for each batch after.
+  tsd::Stream& batch_file(int slot, int which) {
+    tsd::Stream& file = batch_files_[static_cast<std::size_t>(slot)];
+    if (!file.is_open() || file.empty() != 0) file = temporaries_(which);
+    return file;
+  }
+
   // Each word on a line of its own, after "/" when it starts no syllable, through the Wylie pre-pass and
   // the extraction.
   bool convert_words(const std::vector<NewWord>& fresh) {
@@ -1218,14 +1223,14 @@ class Scan {
     }
     ExtractionReport report;
     ExtractionReport* const reported = place_problems_ ? &report : nullptr;
-    tsd::Stream source = temporaries_(0);
-    tsd::Stream syllables = temporaries_(1);
+    tsd::Stream& source = batch_file(0, 0);
+    tsd::Stream& syllables = batch_file(2, 1);
     if (!source.is_open() || !syllables.is_open()) return false;
     source.write(text);
     if (source.rewind() != 0 || source.error()) return false;
     std::string kvts = text;
     if (wylie_) {
-      tsd::Stream pre_pass = temporaries_(0);
+      tsd::Stream& pre_pass = batch_file(1, 0);
       if (!pre_pass.is_open() || wylie_to_kvts(source, pre_pass) != 0 || pre_pass.rewind() != 0) return false;
       kvts = read_all(pre_pass);
       if (pre_pass.rewind() != 0 ||
@@ -1270,7 +1275,7 @@ class Scan {
       back_.prepare(w);
       learned.push_back(to);
     }
-    return back_.check(learned, temporaries_);
+    return back_.check(learned, batch_file(3, 2));
   }
 
   // The problems that the extraction found in the text of new words, each word's placed in its own input
@@ -1331,6 +1336,7 @@ class Scan {
   const bool place_problems_;
   tsd::Stream& in_;
   const TemporaryFiles& temporaries_;
+  std::array<tsd::Stream, 4> batch_files_;
   const Scheme& scheme_;
   const bool wylie_;
   const std::uint64_t starts_bit_ = wylie_ ? kStartsSyllable : 0;  // in the key of a word that starts a syllable

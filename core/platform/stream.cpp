@@ -344,6 +344,18 @@ int Stream::rewind() {
   return error_ ? -1 : 0;
 }
 
+int Stream::empty() {
+  if (!file_ || !spooled_ || error_) return -1;
+  reset_window();
+  reading_ = false;
+  at_end_ = false;
+  block_start_ = nullptr;
+  block_offset_ = 0;
+  block_size_ = 0;
+  spool_size_ = 0;
+  return 0;
+}
+
 int Stream::close() {
   if (!file_) return 0;
   if (writing()) flush();

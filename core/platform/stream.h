@@ -123,6 +123,9 @@ class Stream {
 
   // Flushes pending output, then starts reading or writing again at the first byte.
   int rewind();
+  // Empties a temporary file whose bytes are all still in memory, to be written again from its start:
+  // 0, or -1 when it is no such file (its bytes went to the disk, or it failed).
+  int empty();
   // Flushes pending output to the operating system; 0, or -1 when a write failed.
   int flush();
   // Flushes and closes; 0, or -1 when any write failed or the close itself failed.

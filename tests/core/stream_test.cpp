@@ -205,6 +205,30 @@ TEST(stream, held_bytes_read_as_their_file_reads) {
   }
 }
 
+// A temporary file in memory is emptied to be written again: it reads back only what came after, however
+// it was left (written, rewound, read part way). One whose bytes went to the disk is not emptied.
+TEST(stream, emptied_temporary_file_reads_back_only_what_came_after) {
+  const auto leave = [](Stream& s, int how) {
+    s.write("old bytes\nold");
+    if (how >= 1) s.rewind();
+    if (how >= 2) s.get();
+  };
+  for (int how = 0; how < 3; ++how) {
+    Stream s = Stream::temporary();
+    leave(s, how);
+    ASSERT_EQ(s.empty(), 0) << how;
+    s.write("new");
+    ASSERT_EQ(s.rewind(), 0);
+    EXPECT_EQ(read_all(s), "new") << how;
+  }
+  Stream spilled = Stream::temporary();
+  spilled.write(std::string(Stream::kSpoolLimit + 1, 'x'));
+  spilled.flush();
+  EXPECT_EQ(spilled.empty(), -1);
+  Stream file;
+  EXPECT_EQ(file.empty(), -1);
+}
+
 TEST(stream, text_mode_writing_turns_lf_into_cr_lf) {
   TempDir dir;
   const std::string path = dir.file("out");
