@@ -37,7 +37,6 @@ enum class Source : unsigned char { word, white, dot, mark, bracket, name, odd }
 struct Scheme {
   std::array<Source, 256> kinds{};
   std::array<unsigned char, 256> marks{};  // the syllable-file byte of each mark
-  StopBits word_stops{};
 };
 
 constexpr Scheme make_scheme(bool wylie) {
@@ -60,8 +59,6 @@ constexpr Scheme make_scheme(bool wylie) {
     mark('/', ',');
     s.kinds['.'] = Source::dot;
   }
-  const auto kinds = s.kinds;
-  s.word_stops = stop_bits([kinds](int c) { return kinds[c] != Source::word; });
   return s;
 }
 
