@@ -159,19 +159,20 @@ struct FileLines {
     int line;
     int column;
     std::string text;
+    std::int64_t count;
   };
   std::vector<Entry> entries;
 
   static void status(void* user, const char* text) {
-    static_cast<FileLines*>(user)->entries.push_back({false, Diagnostic::Kind::reason, {}, 0, 0, text});
+    static_cast<FileLines*>(user)->entries.push_back({false, Diagnostic::Kind::reason, {}, 0, 0, text, 0});
   }
   static void diagnostic(void* user, const Diagnostic& d) {
-    static_cast<FileLines*>(user)->entries.push_back({true, d.kind, d.path, d.line, d.column, d.text});
+    static_cast<FileLines*>(user)->entries.push_back({true, d.kind, d.path, d.line, d.column, d.text, d.count});
   }
   void show(const ConversionContext& context) const {
     for (const Entry& e : entries) {
       if (e.diagnostic)
-        context.diagnostics(Diagnostic{e.kind, e.path.c_str(), e.line, e.column, e.text.c_str()});
+        context.diagnostics(Diagnostic{e.kind, e.path.c_str(), e.line, e.column, e.text.c_str(), e.count});
       else
         context.log_status("%s", e.text.c_str());
     }

@@ -303,7 +303,7 @@ class WordReader {
 // pre-pass file, or else the input read again. The raw words come in the order of the syllable file, so
 // one pass over each file pairs them.
 void place_raw_words(const std::vector<RawWord>& raw, tsd::Stream& syllables, tsd::Stream* pre_pass,
-                     const InputAgain& input, std::vector<SourceProblem>& problems) {
+                     const InputAgain& input, ExtractionReport& found) {
   tsd::Stream again;
   if (pre_pass ? pre_pass->rewind() != 0 : !(again = input.open()).is_open()) return;
   syllables.rewind();
@@ -321,8 +321,8 @@ void place_raw_words(const std::vector<RawWord>& raw, tsd::Stream& syllables, ts
     if (counted == 0 || paired < counted) continue;
     const std::uint64_t from = pre_pass ? first : input.raw_offset(first);
     const std::uint64_t to = pre_pass ? last : input.raw_offset(last);
-    problems.push_back({word.refused ? SourceProblem::word_refused : SourceProblem::word_overflowed, 0, from,
-                        to - from + 1});
+    found.add({word.refused ? SourceProblem::word_refused : SourceProblem::word_overflowed, 0, from,
+               to - from + 1});
   }
 }
 
@@ -351,9 +351,10 @@ std::string problem_text(const SourceProblem& problem, const std::string& syllab
 // Hands every problem of the extraction to the diagnostic sink with its place in the input. The offsets
 // are in the extraction's source: the input itself, or for Wylie the KVTS of the pre-pass, whose offsets
 // the Wylie pass maps back. Runs only when there are problems to tell; tells none when the input cannot be
-// read again.
+// read again. Those the conversion did not keep are told as their number.
 void tell_problems(const ConversionContext& context, const char* input_name, const InputAgain& input,
-                   bool wylie, std::vector<SourceProblem>& problems) {
+                   bool wylie, ExtractionReport& found) {
+  std::vector<SourceProblem>& problems = found.problems;
   std::stable_sort(problems.begin(), problems.end(),
                    [](const SourceProblem& a, const SourceProblem& b) { return a.offset < b.offset; });
   // The first and last byte of each problem, in ascending order for the map.
@@ -378,6 +379,12 @@ void tell_problems(const ConversionContext& context, const char* input_name, con
     context.diagnostics(
         Diagnostic{Diagnostic::Kind::warning, input_name, place.line, place.column, text.c_str()});
   }
+  if (found.not_kept > 0) {
+    const std::string text = std::to_string(found.not_kept) +
+                             " more problems, not placed: a conversion keeps the places of the first " +
+                             std::to_string(found.keep);
+    context.diagnostics(Diagnostic{Diagnostic::Kind::warning, input_name, 0, 0, text.c_str(), found.not_kept});
+  }
 }
 
 // The conversion proper, once the input's start has been checked: the temporary files, the passes, the
@@ -398,16 +405,18 @@ int convert_checked(ConversionContext& context, const ConversionRequest& request
   }
 
   Findings findings;
+  // Without a sink the problems are not told, and not kept.
+  if (!context.diagnostics.active()) findings.found.keep = 0;
   int result = run_passes(context, request, input, output, stage, files, findings);
   if (report) *report = ConversionReport{findings.extracted, findings.found.syllables, findings.found.marked};
   const bool wylie = starts_with_wylie(request.conversion_type);
   const InputAgain again(in.path, in.kept);
   if (!findings.raw_words.empty() && (wylie || again.available()))
     place_raw_words(findings.raw_words, files.syllables, wylie ? &files.pre_pass : nullptr, again,
-                    findings.found.problems);
+                    findings.found);
   if (findings.extracted && !findings.found.problems.empty() && context.diagnostics.active() &&
       again.available())
-    tell_problems(context, in.shown(), again, wylie, findings.found.problems);
+    tell_problems(context, in.shown(), again, wylie, findings.found);
   if (result == 0 && input.error()) {
     context.log_status("Could not read %s", in.shown());
     result = -1;
@@ -462,7 +471,7 @@ Fast fast_converted(ConversionContext& context, const ConversionRequest& request
   if (converted) {
     if (report) *report = ConversionReport{true, found.syllables, found.marked};
     if (place && !found.problems.empty())
-      tell_problems(context, in.shown(), InputAgain(in.path, in.kept), false, found.problems);
+      tell_problems(context, in.shown(), InputAgain(in.path, in.kept), false, found);
     return Fast::converted;
   }
   if (in.path) {

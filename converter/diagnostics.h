@@ -22,6 +22,9 @@ struct Diagnostic {
   int line;          // from 1; 0 when the diagnostic has no place in the file
   int column;        // from 1, in characters of the line as the user's file holds it
   const char* text;
+  // The problems it stands for: one, or for the last warning of a file of more problems than the
+  // conversion keeps, how many more there were (that warning has no place).
+  std::int64_t count = 1;
 };
 
 struct DiagnosticSink {

@@ -226,7 +226,7 @@ struct Findings {
   std::int64_t open_parenthesis = -1;  // the offset of a "(" not closed yet
 
   void add(SourceProblem::Kind kind, std::uint64_t offset, std::uint64_t length, int value = 0) {
-    if (report) report->problems.push_back({kind, value, offset, length});
+    if (report) report->add({kind, value, offset, length});
   }
 };
 

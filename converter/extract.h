@@ -38,7 +38,18 @@ struct SourceProblem {
 struct ExtractionReport {
   std::int64_t syllables = 0;  // runs of two or more word characters
   std::int64_t marked = 0;     // of them, written as error markers
+  // The problems in the order found, the first `keep` of them; the others only counted, so that a file
+  // of millions of problems (a text converted as the wrong scheme) takes no more memory than these.
   std::vector<SourceProblem> problems;
+  std::size_t keep = std::size_t{1} << 16;
+  std::int64_t not_kept = 0;
+
+  void add(const SourceProblem& problem) {
+    if (problems.size() < keep)
+      problems.push_back(problem);
+    else
+      ++not_kept;
+  }
 };
 
 // Converts the whole source; 0, or -1 when reading the source or writing the syllable file failed (the

@@ -905,8 +905,7 @@ class Scan {
     }
     back_.finish();
     if (place_problems_ && open_parenthesis_ >= 0)
-      found_.problems.push_back(
-          {SourceProblem::parenthesis_open, 0, static_cast<std::uint64_t>(open_parenthesis_), 1});
+      found_.add({SourceProblem::parenthesis_open, 0, static_cast<std::uint64_t>(open_parenthesis_), 1});
     return true;
   }
 
@@ -1173,7 +1172,7 @@ class Scan {
     const std::uint64_t at = input_offset(p);
     for (int i = 0; i < w.problem_count; ++i) {
       const WordProblem& problem = word_problems_[w.problems_at + static_cast<std::uint32_t>(i)];
-      found_.problems.push_back({problem.kind, problem.value, at + problem.offset, problem.length});
+      found_.add({problem.kind, problem.value, at + problem.offset, problem.length});
     }
     return true;
   }
@@ -1236,6 +1235,8 @@ class Scan {
     } else if (extract_syllables(source, syllables, tables_, check_syllables_, reported) != 0) {
       return false;
     }
+    // Every problem of the new words is placed in its word, or the fast path declines.
+    if (report.not_kept > 0) return false;
     const auto problems = problems_of_words(report.problems, source, word_starts, fresh);
     if (!problems) return false;
     if (syllables.rewind() != 0) return false;
@@ -1409,6 +1410,7 @@ int fast_convert(tsd::Stream& input, tsd::Stream& output, const ConversionReques
   found.syllables = counted.syllables;
   found.marked = counted.marked;
   found.problems = std::move(counted.problems);
+  found.not_kept = counted.not_kept;
   return 0;
 }
 

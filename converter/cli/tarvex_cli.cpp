@@ -117,12 +117,12 @@ struct Shown {
   bool quiet = false;
   long limit = 20;
   std::string path;  // the file whose warnings are counted
-  long count = 0;
+  long long count = 0;
 };
 
 void print_hidden_warnings(Shown& shown) {
   if (shown.count > shown.limit && !shown.quiet)
-    std::fprintf(stderr, "%s: %ld more warnings not shown\n", shown.path.c_str(), shown.count - shown.limit);
+    std::fprintf(stderr, "%s: %lld more warnings not shown\n", shown.path.c_str(), shown.count - shown.limit);
   shown.count = 0;
 }
 
@@ -148,8 +148,10 @@ void print_diagnostic(void* user, const Diagnostic& d) {
     print_hidden_warnings(shown);
     shown.path = d.path;
   }
-  if (++shown.count <= shown.limit && !shown.quiet)
-    std::fprintf(stderr, "%s:%d:%d: warning: %s\n", d.path, d.line, d.column, d.text);
+  // A warning that stands for many counts as many.
+  const bool within = shown.count < shown.limit;
+  shown.count += d.count;
+  if (within && !shown.quiet) std::fprintf(stderr, "%s:%d:%d: warning: %s\n", d.path, d.line, d.column, d.text);
 }
 
 int usage_error(const std::string& message) {

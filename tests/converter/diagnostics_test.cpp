@@ -4,6 +4,7 @@
 #include "diagnostics.h"
 #include "convert_file.h"
 #include "driver_support.h"
+#include "extract.h"
 #include "scheme_passes.h"
 
 using namespace tarvex;
@@ -183,6 +184,46 @@ TEST(diagnostics, kept_bytes_past_the_first_block_are_placed_as_the_file) {
     EXPECT_GT(warnings[0].size(), 1000u) << c.line;
     EXPECT_EQ(warnings[1], warnings[0]) << c.line;
   }
+}
+
+// A file of more problems than a conversion keeps: the first are told at their places, the rest as one
+// warning that stands for them all, whether the fast path or the passes converted it; the output is the
+// same either way.
+TEST(diagnostics, problems_past_those_kept_are_told_as_their_number) {
+  ExtractionReport limits;
+  std::string text = std::string(70, '-') + "\n";
+  const std::size_t lines = limits.keep / 3 + 2;  // three dropped bytes a line
+  for (std::size_t i = 0; i < lines; ++i) text += "ka \x80\x81\x82 kha\n";
+  tsd::testing::TempDir dir;
+  const std::string path = dir.write("in.txt", text);
+  std::string outputs[2];
+  for (const bool fast : {true, false}) {
+    ConversionContext context = h2test::test_context();
+    context.fast_path = fast;
+    struct Told {
+      std::size_t placed = 0;
+      std::int64_t counted = 0;
+      std::vector<Diagnostic> unplaced;
+    } told;
+    context.diagnostics = DiagnosticSink{[](void* user, const Diagnostic& d) {
+                                           auto& t = *static_cast<Told*>(user);
+                                           t.counted += d.count;
+                                           if (d.line > 0)
+                                             ++t.placed;
+                                           else
+                                             t.unplaced.push_back(d);
+                                         },
+                                         &told};
+    h2test::StatusCapture status(context);
+    const std::string out = dir.file(fast ? "fast.txt" : "passes.txt");
+    ASSERT_EQ(convert_file(context, path.c_str(), out.c_str(), h2test::test_request(kWylieToUnicode)), 0);
+    outputs[fast] = tsd::testing::read_file(out);
+    EXPECT_EQ(told.placed, limits.keep) << fast;
+    ASSERT_EQ(told.unplaced.size(), 1u) << fast;
+    EXPECT_EQ(told.unplaced[0].count, static_cast<std::int64_t>(3 * lines - limits.keep)) << fast;
+    EXPECT_EQ(told.counted, static_cast<std::int64_t>(3 * lines)) << fast;
+  }
+  EXPECT_EQ(outputs[0], outputs[1]);
 }
 
 // The one pass over a file gives what the line index over all its bytes gives, for offsets in any order:
