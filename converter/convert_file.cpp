@@ -149,18 +149,32 @@ bool rewind_written(const ConversionContext& context, tsd::Stream& file) {
   return false;
 }
 
-// Copies an intermediate file to the output unchanged.
-bool copy_stage(const ConversionContext& context, tsd::Stream& from, tsd::Stream& to) {
+// Reads the rest of `from` a window at a time, handing each run of bytes to `take`, which returns false
+// to stop; false when it stopped.
+template <typename Take>
+bool read_rest(tsd::Stream& from, Take take) {
   for (;;) {
     const auto window = from.window();
     if (!window.empty()) {
-      if (to.write(window.data(), window.size()) == tsd::Stream::end) break;
+      if (!take(window.data(), window.size())) return false;
       from.advance(window.size());
       continue;
     }
     const int c = from.get();
-    if (c == tsd::Stream::end || to.put(c) == tsd::Stream::end) break;
+    if (c == tsd::Stream::end) return true;
+    const auto byte = static_cast<unsigned char>(c);
+    if (!take(&byte, 1)) return false;
   }
+}
+
+// Copies the rest of `from` to `to`; false when a write failed.
+bool copy_rest(tsd::Stream& from, tsd::Stream& to) {
+  return read_rest(from, [&to](const unsigned char* p, std::size_t n) { return to.write(p, n) != tsd::Stream::end; });
+}
+
+// Copies an intermediate file to the output unchanged.
+bool copy_stage(const ConversionContext& context, tsd::Stream& from, tsd::Stream& to) {
+  copy_rest(from, to);
   if (to.flush() == 0 && !to.error() && !from.error()) return true;
   context.log_status("%s", kWriteFailed);
   return false;
@@ -428,22 +442,6 @@ int convert_checked(ConversionContext& context, const ConversionRequest& request
 // or failed.
 enum class Fast { converted, declined, failed };
 
-// Copies a temporary file from its start to the output; false when either fails.
-bool copy_written(tsd::Stream& from, tsd::Stream& to) {
-  if (from.rewind() != 0) return false;
-  for (;;) {
-    const auto window = from.window();
-    if (!window.empty()) {
-      if (to.write(window.data(), window.size()) == tsd::Stream::end) return false;
-      from.advance(window.size());
-      continue;
-    }
-    const int c = from.get();
-    if (c == tsd::Stream::end) return !from.error();
-    if (to.put(c) == tsd::Stream::end) return false;
-  }
-}
-
 // The fast path, where what it declines can be converted again from the start: on a file or on standard
 // input whose bytes are kept, into a new file or, through a temporary file copied once it succeeded, into
 // a stream. Converted, its problems are told, placed in the input's own bytes. Declined, the passes read
@@ -461,7 +459,8 @@ Fast fast_converted(ConversionContext& context, const ConversionRequest& request
   tsd::Stream& target = out.path ? new_output.stream() : spool;
   bool converted = target.is_open() && fast_convert(input, target, request, context, found, place) == 0;
   // An output stream that failed takes no more bytes: the passes then fail on it as they would have.
-  if (converted && !out.path && (!copy_written(spool, output) || output.flush() != 0)) {
+  if (converted && !out.path &&
+      (spool.rewind() != 0 || !copy_rest(spool, output) || spool.error() || output.flush() != 0)) {
     if (!output.error()) {
       context.log_status("%s", kWriteFailed);
       return Fast::failed;
@@ -478,8 +477,8 @@ Fast fast_converted(ConversionContext& context, const ConversionRequest& request
     input.rewind();
     skip_byte_order_mark(input);
   } else {
-    while (input.get() != tsd::Stream::end) {
-    }
+    // The rest read, so that the kept bytes are all of it.
+    read_rest(input, [](const unsigned char*, std::size_t) { return true; });
     if (input.error()) {
       context.log_status("Could not read %s", in.shown());
       return Fast::failed;

@@ -123,6 +123,16 @@ struct alignas(64) Word {
   std::array<unsigned char, kSyllableRoom> bytes{};
 };
 
+// What the layout writes for a blank after a word whose last key is `last_key`, at `to` (room for a
+// mark): its length, or 0 when the layout must look past the blank (after a "g").
+int blank_after(const LayoutMarks& marks, int last_key, unsigned char* to) {
+  Layout layout(marks, false);
+  layout.key();
+  layout.last_key = last_key;
+  WindowOut out{to};
+  return layout.blank(out, [] { return kUnseen; }) ? static_cast<int>(out.at - to) : 0;
+}
+
 // The length of the word's own bytes in the input.
 int input_length(const Word& w) { return static_cast<int>((w.key.high & ~kStartsSyllable) >> 56); }
 
@@ -437,7 +447,7 @@ class UnicodeWords {
     if (n < 0 || n > kOutputRoom) return;
     w.last_key = raw ? 0 : w.bytes[w.length - 1];
     // The blank after it, when the layout writes it without looking further.
-    const int blank = blank_after(w.last_key, reinterpret_cast<unsigned char*>(scratch_.get()) + n);
+    const int blank = blank_after(marks_, w.last_key, reinterpret_cast<unsigned char*>(scratch_.get()) + n);
     const auto* utf8 = reinterpret_cast<const unsigned char*>(scratch_.get());
     if (!rtf_) {
       if (n + blank > kOutputRoom) return;
@@ -492,15 +502,6 @@ class UnicodeWords {
   }
 
  private:
-  // What a blank after a word whose last key is `last_key` writes at `to`: its length, or 0 when the
-  // layout must look further.
-  int blank_after(int last_key, unsigned char* to) const {
-    Layout layout(marks_, false);
-    layout.key();
-    layout.last_key = last_key;
-    WindowOut out{to};
-    return layout.blank(out, [] { return kUnseen; }) ? static_cast<int>(out.at - to) : 0;
-  }
   // The Unicode RTF writer's text of n bytes of UTF-8, into kOutputRoom bytes at `to`: its length, or -1
   // when it does not fit.
   static int rtf_text(const unsigned char* utf8, int n, unsigned char* to) {
@@ -670,14 +671,9 @@ class FontWords {
       if (n < 0) return true;
       w.output_length = static_cast<std::uint8_t>(n);
       // The separator glyphs of the blank after it, when the layout writes them without looking further.
-      std::array<unsigned char, LayoutMark::kSize + 1> glyphs;
-      Layout blank(marks_, false);
-      blank.key();
-      blank.last_key = w.last_key;
-      WindowOut o{glyphs.data()};
-      if (!blank.blank(o, [] { return kUnseen; })) return true;
-      const int m = out.render(glyphs.data(), static_cast<int>(o.at - glyphs.data()), w.output.data() + n,
-                               kOutputRoom - n);
+      std::array<unsigned char, LayoutMark::kSize> glyphs;
+      const int blank = blank_after(marks_, w.last_key, glyphs.data());
+      const int m = blank > 0 ? out.render(glyphs.data(), blank, w.output.data() + n, kOutputRoom - n) : -1;
       if (m > 0) w.blank_length = static_cast<std::uint8_t>(n + m);
     }
     return true;
@@ -1004,41 +1000,27 @@ class Scan {
                      bool eof) {
     token_count_ = 0;
     fresh_.clear();
-    bool starts = starts_syllable(p);
     while (p < upto && token_count_ < kStretchWords) {
       const Source kind = scheme_.kinds[*p];
       if (kind == Source::word || kind == Source::name) {
         const bool name = kind == Source::name;
         PackedRun key;
-        const int n = name ? name_length(p) : measure_word(p, starts, key);
+        const int n = key_at(p, name, key);
         if (n == 0) return {nullptr, false};
-        if (name) key = key_of(p, n, starts);
         Word* w = words_.find(key);
-        if (!w) w = &meet(NewWord{key, p, n, starts, name, nullptr});
+        if (!w) w = &meet(NewWord{key, p, n, starts_syllable(p), name, nullptr});
         tokens_[token_count_++] = w;
         p += n;
-        starts = false;
         // A name swallows the byte that ends it.
-        if (name && p < have_end) starts = scheme_.kinds[*p++] == Source::white;
+        if (name && p < have_end) ++p;
         continue;
       }
-      switch (kind) {
-        case Source::white:
-          starts = true;
-          break;
-        case Source::bracket: {
-          const auto* close =
-              static_cast<const unsigned char*>(std::memchr(p + 1, ']', static_cast<std::size_t>(have_end - p - 1)));
-          if (!close) return {eof ? nullptr : p, true};
-          p = close;
-          starts = false;
-          break;
-        }
-        case Source::odd:
-          return {nullptr, false};
-        default:
-          starts = false;
-          break;
+      if (kind == Source::odd) return {nullptr, false};
+      if (kind == Source::bracket) {
+        const auto* close =
+            static_cast<const unsigned char*>(std::memchr(p + 1, ']', static_cast<std::size_t>(have_end - p - 1)));
+        if (!close) return {eof ? nullptr : p, true};
+        p = close;
       }
       ++p;
     }
@@ -1074,11 +1056,8 @@ class Scan {
         return w;
       } else {
         PackedRun key;
-        const bool starts = starts_syllable(at);
-        n = name ? name_length(at) : measure_word(at, starts, key);
-        if (n == 0) return nullptr;
-        if (name) key = key_of(at, n, starts);
-        return words_.find(key);
+        n = key_at(at, name, key);
+        return n == 0 ? nullptr : words_.find(key);
       }
     };
     // Counted here and added once, out of the loop.
@@ -1154,6 +1133,15 @@ class Scan {
   // Whether a Wylie syllable starts at the word at p: after white space, not after punctuation. The
   // buffer keeps the byte before its text.
   bool starts_syllable(const unsigned char* p) const { return scheme_.kinds[p[-1]] == Source::white; }
+
+  // The length of the word or "@" name at p and its key, or 0 when the scan does not take it.
+  [[gnu::always_inline]] int key_at(const unsigned char* p, bool name, PackedRun& key) const {
+    const bool starts = starts_syllable(p);
+    if (!name) return measure_word(p, starts, key);
+    const int n = name_length(p);
+    if (n > 0) key = key_of(p, n, starts);
+    return n;
+  }
 
   [[gnu::noinline]] void open_parenthesis(const unsigned char* p) {
     open_parenthesis_ = static_cast<std::int64_t>(input_offset(p));

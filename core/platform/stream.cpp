@@ -323,15 +323,20 @@ int Stream::flush() {
   return error_ ? -1 : 0;
 }
 
-int Stream::rewind() {
-  if (!file_) return -1;
-  if (writing()) flush();
+// Neither reading nor writing, nothing buffered, the next block read the file's first.
+void Stream::forget_position() {
   reset_window();
   reading_ = false;
   at_end_ = false;
   block_start_ = nullptr;
   block_offset_ = 0;
   block_size_ = 0;
+}
+
+int Stream::rewind() {
+  if (!file_) return -1;
+  if (writing()) flush();
+  forget_position();
   if (std::fseek(file_, 0, SEEK_SET) != 0) error_ = true;
   if (spooled_ && !error_) {
     // The spooled bytes are read where they lie; the empty file then reports the end.
@@ -346,12 +351,7 @@ int Stream::rewind() {
 
 int Stream::empty() {
   if (!file_ || !spooled_ || error_) return -1;
-  reset_window();
-  reading_ = false;
-  at_end_ = false;
-  block_start_ = nullptr;
-  block_offset_ = 0;
-  block_size_ = 0;
+  forget_position();
   spool_size_ = 0;
   return 0;
 }

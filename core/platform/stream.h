@@ -143,6 +143,7 @@ class Stream {
   bool writing() const { return write_end_ != nullptr; }
   void stop_reading();
   void reset_window();
+  void forget_position();
   void find_window_end();
   bool spool(const unsigned char* bytes, std::size_t n);
   bool grow_spool(std::size_t needed);
