@@ -287,6 +287,12 @@ int Stream::put_slow(int c) {
 
 int Stream::write_slow(const void* data, std::size_t n) {
   const auto* bytes = static_cast<const unsigned char*>(data);
+  // A block as large as the buffer goes past it, saving a copy; text mode must look at every byte.
+  if (lf_ < 0 && n >= kBufferSize) {
+    if (!start_writing() || flush() != 0) return end;
+    deliver(bytes, n);
+    return flush() == 0 ? static_cast<int>(n) : end;
+  }
   const auto* const stop = bytes + n;
   while (bytes < stop) {
     if (!start_writing()) return end;
@@ -309,18 +315,21 @@ int Stream::write_slow(const void* data, std::size_t n) {
 int Stream::flush() {
   if (!file_) return -1;
   if (writing()) {
-    const std::size_t pending = static_cast<std::size_t>(write_ - buf_.get());
-    if (spooled_) {
-      if (!error_ && pending > 0) spool(buf_.get(), pending);
-    } else if (!error_ && pending > 0 && std::fwrite(buf_.get(), 1, pending, file_) != pending) {
-      error_ = true;
-    }
+    deliver(buf_.get(), static_cast<std::size_t>(write_ - buf_.get()));
     if (!error_ && std::fflush(file_) != 0) error_ = true;
     write_ = buf_.get();
     // A failed stream takes no more bytes: put() then goes the slow way and refuses them.
     if (error_) write_ = write_end_ = nullptr;
   }
   return error_ ? -1 : 0;
+}
+
+void Stream::deliver(const unsigned char* bytes, std::size_t n) {
+  if (error_ || n == 0) return;
+  if (spooled_)
+    spool(bytes, n);
+  else if (std::fwrite(bytes, 1, n, file_) != n)
+    error_ = true;
 }
 
 // Neither reading nor writing, nothing buffered, the next block read the file's first.

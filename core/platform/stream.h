@@ -146,6 +146,8 @@ class Stream {
   void forget_position();
   void find_window_end();
   bool spool(const unsigned char* bytes, std::size_t n);
+  // Hands n bytes past the buffer to the file, or to the spool of a temporary file in memory.
+  void deliver(const unsigned char* bytes, std::size_t n);
   bool grow_spool(std::size_t needed);
   bool unspool();
 

@@ -95,7 +95,8 @@ TEST(stream, windows_read_the_same_bytes_as_get) {
 void operate(Stream& s, unsigned kind, unsigned arg, std::string& log) {
   switch (kind) {
     case 0: {
-      std::string bytes(arg % 3000, '\0');
+      // Now and then a block larger than the buffer, which goes past it.
+      std::string bytes(arg % 16 == 0 ? 70000 + arg % 3000 : arg % 3000, '\0');
       for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>('a' + (arg + i) % 26);
       log.append("w").append(std::to_string(s.write(bytes))).append(";");
       break;
@@ -302,6 +303,30 @@ TEST(stream, writing_after_reading_continues_at_the_read_position) {
   s.put('X');
   s.rewind();
   EXPECT_EQ(read_all(s), "abXdef");
+}
+
+// A block larger than the buffer keeps its place among the bytes written before and after it.
+TEST(stream, large_block_lands_between_the_bytes_around_it) {
+  std::string block(200000, '\0');
+  for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>('a' + i % 23);
+  for (const bool temporary : {false, true}) {
+    TempDir dir;
+    Stream s = temporary ? Stream::temporary() : Stream::open_write(dir.file("out").c_str(), Stream::Mode::binary);
+    ASSERT_TRUE(s.is_open());
+    EXPECT_EQ(s.write("head"), 4);
+    EXPECT_EQ(s.write(block), static_cast<int>(block.size()));
+    EXPECT_EQ(s.write("tail"), 4);
+    if (temporary) {
+      ASSERT_EQ(s.rewind(), 0);
+      EXPECT_EQ(read_all(s), "head" + block + "tail");
+    } else {
+      ASSERT_EQ(s.close(), 0);
+      EXPECT_EQ(read_file(dir.file("out")), "head" + block + "tail");
+    }
+  }
+  Stream full = Stream::adopt(tsd::testing::open_full_device(), Stream::Mode::binary, true);
+  EXPECT_EQ(full.write(block), Stream::end);
+  EXPECT_TRUE(full.error());
 }
 
 TEST(stream, write_errors_are_surfaced_by_flush_and_close) {
