@@ -13,28 +13,6 @@ void DiagnosticSink::report_reason(const char* path, int saved_errno) const {
   tell(user, Diagnostic{Diagnostic::Kind::reason, path, 0, 0, std::strerror(saved_errno)});
 }
 
-LineIndex::LineIndex(std::string bytes) : bytes_(std::move(bytes)) {
-  if (bytes_.rfind("\xEF\xBB\xBF", 0) == 0) mark_ = 3;
-  starts_.push_back(0);
-  for (std::size_t at = bytes_.find('\n'); at != std::string::npos; at = bytes_.find('\n', at + 1))
-    starts_.push_back(at + 1);
-}
-
-Place LineIndex::place(std::uint64_t offset) const {
-  const auto after = std::upper_bound(starts_.begin(), starts_.end(), offset);
-  const auto line = static_cast<std::size_t>(after - starts_.begin());
-  std::uint64_t start = starts_[line - 1];
-  if (line == 1) start = std::min(offset, mark_);
-  return Place{static_cast<int>(line), static_cast<int>(offset - start + 1)};
-}
-
-std::string LineIndex::text(std::uint64_t first, std::uint64_t last) const {
-  std::string out;
-  for (std::uint64_t at = first; at <= last && at < bytes_.size(); ++at)
-    if (bytes_[at] != '\r') out += bytes_[at];
-  return out;
-}
-
 PlaceReader::PlaceReader(tsd::Stream bytes) : stream_(std::move(bytes)), from_stream_(true) {}
 
 PlaceReader::PlaceReader(std::string_view bytes) : held_(bytes) {}

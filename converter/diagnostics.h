@@ -46,24 +46,10 @@ struct Place {
   int column;
 };
 
-// The line starts of bytes held whole, for turning offsets into places in any order.
-class LineIndex {
- public:
-  explicit LineIndex(std::string bytes);
-  Place place(std::uint64_t offset) const;
-  // The bytes from `first` to `last` included, without CRs.
-  std::string text(std::uint64_t first, std::uint64_t last) const;
-
- private:
-  std::string bytes_;
-  std::vector<std::uint64_t> starts_;
-  std::uint64_t mark_ = 0;  // the byte-order mark's length
-};
-
-// The places and texts of a file's offsets, read in one pass from its start without holding the file:
-// the same places and texts as a LineIndex over its bytes. Offsets are asked for in ascending order of
-// their first byte, as a conversion finds its problems; it keeps only the bytes from the last first byte
-// asked for up to the furthest last byte. A first byte before the previous one reads from the start again.
+// The places and texts of a file's offsets, read in one pass from its start without holding the file.
+// Offsets are asked for in ascending order of their first byte, as a conversion finds its problems; it
+// keeps only the bytes from the last first byte asked for up to the furthest last byte. A first byte
+// before the previous one reads from the start again.
 class PlaceReader {
  public:
   explicit PlaceReader(tsd::Stream bytes);  // opened in binary mode, at its start

@@ -5,6 +5,7 @@
 #include "convert_file.h"
 #include "driver_support.h"
 #include "extract.h"
+#include "line_index.h"
 #include "scheme_passes.h"
 
 using namespace tarvex;
@@ -31,10 +32,6 @@ class SinkGuard {
   ConversionContext& context_;
 };
 
-std::string case_name(const ::testing::TestParamInfo<VectorCase>& info) {
-  return info.param.name;
-}
-
 class diagnostics_vectors : public ::testing::TestWithParam<VectorCase> {};
 
 TEST_P(diagnostics_vectors, give_each_problem_once_at_its_place) {
@@ -60,7 +57,7 @@ TEST_P(diagnostics_vectors, give_each_problem_once_at_its_place) {
 }
 
 INSTANTIATE_TEST_SUITE_P(cases, diagnostics_vectors, ::testing::ValuesIn(h2test::read_vectors("diagnostics")),
-                         case_name);
+                         h2test::case_name);
 
 TEST(diagnostics, the_outputs_do_not_change_with_a_sink) {
   tsd::testing::TempDir dir;
@@ -111,7 +108,7 @@ TEST(wylie_places, each_kvts_byte_maps_to_the_wylie_character_that_wrote_it) {
 }
 
 TEST(line_index, places_offsets_by_lf_with_crlf_and_byte_order_mark) {
-  const LineIndex lines(
+  const h2test::LineIndex lines(
       "\xEF\xBB\xBF"
       "ab\r\ncd\n\nx");
   struct Case {
@@ -274,7 +271,7 @@ TEST(place_reader, gives_the_places_and_texts_of_the_line_index) {
         {1000, 1010}}},
   };
   for (const Case& c : cases) {
-    const LineIndex index{std::string(c.bytes)};
+    const h2test::LineIndex index{std::string(c.bytes)};
     tsd::testing::TempDir dir;
     const std::string path = dir.write("in.txt", c.bytes);
     PlaceReader from_file(tsd::Stream::open_read(path.c_str(), tsd::Stream::Mode::binary));

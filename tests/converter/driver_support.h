@@ -127,6 +127,9 @@ inline void PrintTo(const VectorCase& c, std::ostream* os) {
   *os << c.file << ":" << c.line;
 }
 
+// A vector's test is named after the case, so that ctest shows what it checks.
+inline std::string case_name(const ::testing::TestParamInfo<VectorCase>& info) { return info.param.name; }
+
 inline std::vector<VectorCase> read_vectors(std::string_view pass) {
   std::vector<VectorCase> cases;
   std::map<std::string, std::string> defines;

@@ -10,10 +10,6 @@ namespace {
 
 using h2test::VectorCase;
 
-std::string case_name(const ::testing::TestParamInfo<VectorCase>& info) {
-  return info.param.name;
-}
-
 void expect_status(const VectorCase& c, const std::vector<std::string>& lines) {
   std::vector<std::string> shown, wanted;
   for (const auto& l : lines) shown.push_back(h2test::escape(l));
@@ -41,7 +37,7 @@ TEST_P(font_code_pass_vectors, writes_the_expected_glyph_codes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(cases, font_code_pass_vectors,
-                         ::testing::ValuesIn(h2test::read_vectors("font_code_pass")), case_name);
+                         ::testing::ValuesIn(h2test::read_vectors("font_code_pass")), h2test::case_name);
 
 class rtf_writer_vectors : public ::testing::TestWithParam<VectorCase> {};
 
@@ -60,7 +56,7 @@ TEST_P(rtf_writer_vectors, writes_the_expected_document) {
 }
 
 INSTANTIATE_TEST_SUITE_P(cases, rtf_writer_vectors, ::testing::ValuesIn(h2test::read_vectors("rtf_writer")),
-                         case_name);
+                         h2test::case_name);
 
 class driver_vectors : public ::testing::TestWithParam<VectorCase> {};
 
@@ -86,6 +82,6 @@ TEST_P(driver_vectors, converts_the_input_file) {
 }
 
 INSTANTIATE_TEST_SUITE_P(cases, driver_vectors, ::testing::ValuesIn(h2test::read_vectors("driver")),
-                         case_name);
+                         h2test::case_name);
 
 }  // namespace

@@ -14,10 +14,6 @@ namespace {
 
 using h2test::VectorCase;
 
-std::string case_name(const ::testing::TestParamInfo<VectorCase>& info) {
-  return info.param.name;
-}
-
 UnicodePassages passages_of(int markers) {
   return markers ? UnicodePassages::markers : UnicodePassages::text;
 }
@@ -37,7 +33,7 @@ TEST_P(unicode_pass_vectors, writes_the_expected_utf8) {
 }
 
 INSTANTIATE_TEST_SUITE_P(cases, unicode_pass_vectors,
-                         ::testing::ValuesIn(h2test::read_vectors("unicode_pass")), case_name);
+                         ::testing::ValuesIn(h2test::read_vectors("unicode_pass")), h2test::case_name);
 
 class unicode_rtf_writer_vectors : public ::testing::TestWithParam<VectorCase> {};
 
@@ -55,7 +51,7 @@ TEST_P(unicode_rtf_writer_vectors, writes_the_expected_document) {
 }
 
 INSTANTIATE_TEST_SUITE_P(cases, unicode_rtf_writer_vectors,
-                         ::testing::ValuesIn(h2test::read_vectors("unicode_rtf_writer")), case_name);
+                         ::testing::ValuesIn(h2test::read_vectors("unicode_rtf_writer")), h2test::case_name);
 
 // Running text of a few hundred words, over-long and unconvertible ones among them, with every kind of
 // separator, passages that may straddle the read window, `g` and nga before blanks and marks.
