@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bare_loop.h"
 #include "batch.h"
 #include "cli_steps.h"
 #include "instructions.h"
@@ -298,6 +299,15 @@ int main(int argc, char** argv) {
       if (convert_file(context, t.input.c_str(), output.c_str(), request) != 0) fail(t.name);
     });
   }
+
+  heading("\nA bare loop of word lookups (no conversion): the floor of the end-to-end figures above\n");
+  const auto bare = [&](const char* name, const std::string& from) {
+    pass(name, from, text, binary, 0, [name](Stream& in, Stream& out) {
+      if (bench::bare_word_loop(in, out) < 0) fail(name);
+    });
+  };
+  bare("bare word loop", wylie);
+  bare("bare word loop, Kangyur", kangyur);
 
   const bench::CliBench cli{TSENDREL_CLI, TSENDREL_DATA_DIR, dir.string()};
   if (!counting && memory_mb > 0 && steps.wanted("memory")) bench::report_peak_memory(cli, memory_mb, 100);
