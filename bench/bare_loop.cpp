@@ -6,6 +6,8 @@
 #include <cstring>
 #include <memory>
 
+#include "packed_keys.h"
+
 #if defined(__SSE2__) && defined(__x86_64__)
 #include <emmintrin.h>
 #define BARE_SSE2 1
@@ -24,7 +26,7 @@ bool ends_word(unsigned char c) {
 }
 
 struct alignas(64) Entry {
-  std::uint64_t low = 0, high = 0;
+  tarvex::PackedRun key;
   std::uint8_t alone = 0, with_blank = 0;
   std::array<unsigned char, 96> output{};
 };
@@ -34,22 +36,6 @@ struct Gap {
   std::uint8_t length = 0;
   std::array<unsigned char, 48> output{};
 };
-
-#ifdef BARE_SSE2
-// Masks that keep the first n of 16 bytes.
-alignas(16) constexpr auto kKeep = [] {
-  std::array<std::array<unsigned char, 16>, 17> masks{};
-  for (int n = 0; n <= 16; ++n)
-    for (int i = 0; i < n; ++i) masks[n][i] = 0xFF;
-  return masks;
-}();
-#endif
-
-std::uint64_t load_8(const unsigned char* p) {
-  std::uint64_t v;
-  std::memcpy(&v, p, 8);
-  return v;
-}
 
 }  // namespace
 
@@ -105,11 +91,11 @@ std::int64_t bare_word_loop(tsd::Stream& in, tsd::Stream& out) {
     const unsigned char* const end = text + upto;
     while (p < end) {
       const auto at = static_cast<std::size_t>(p - text);
-      const std::uint64_t bits = load_8(stops.get() + at / 8) >> (at % 8);
+      const std::uint64_t bits = tarvex::load_8(stops.get() + at / 8) >> (at % 8);
       int n = std::countr_zero(bits | std::uint64_t{1} << 56);
       if (n == 0) {
         const int g = std::min(std::countr_one(bits), 6);
-        const std::uint64_t key = (load_8(p) & ((std::uint64_t{1} << (8 * g)) - 1)) | std::uint64_t(g) << 56;
+        const std::uint64_t key = (tarvex::load_8(p) & ((std::uint64_t{1} << (8 * g)) - 1)) | std::uint64_t(g) << 56;
         Gap& gap = gaps[(key * 0x9E3779B97F4A7C15u) >> 58];
         if (gap.key != key) {
           gap.key = key;
@@ -120,22 +106,11 @@ std::int64_t bare_word_loop(tsd::Stream& in, tsd::Stream& out) {
         o += gap.length;
         p += g;
       } else {
-        n = std::min(n, 15);
-        std::uint64_t low = 0, high = 0;
-#ifdef BARE_SSE2
-        const __m128i kept = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
-                                           _mm_load_si128(reinterpret_cast<const __m128i*>(kKeep[n].data())));
-        low = static_cast<std::uint64_t>(_mm_cvtsi128_si64(kept));
-        high = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(kept, kept)));
-#else
-        std::memcpy(&low, p, static_cast<std::size_t>(std::min(n, 8)));
-        if (n > 8) std::memcpy(&high, p + 8, static_cast<std::size_t>(n - 8));
-#endif
-        high |= std::uint64_t(n) << 56;
-        Entry& e = table[((low ^ (high >> 7)) * 0x9E3779B97F4A7C15u) >> 52];
-        if (e.low != low || e.high != high) {
-          e.low = low;
-          e.high = high;
+        n = std::min(n, tarvex::kLongestPackedRun);
+        const tarvex::PackedRun key = tarvex::pack_run_in_place(p, n);
+        Entry& e = table[tarvex::hash_of(key) >> 52];
+        if (!(e.key == key)) {
+          e.key = key;
           // About what Unicode writes: 5 bytes for 2 letters, and a tsheg.
           e.alone = static_cast<std::uint8_t>(5 * n / 2);
           e.with_blank = static_cast<std::uint8_t>(5 * n / 2 + 3);

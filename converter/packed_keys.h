@@ -8,6 +8,11 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__) && defined(__x86_64__)
+#include <emmintrin.h>
+#define TARVEX_SSE2_PACK 1
+#endif
+
 namespace tarvex {
 
 // For each of 8 places, each byte's bit in that place when the byte ends a run.
@@ -58,11 +63,37 @@ struct PackedRun {
 };
 inline constexpr int kLongestPackedRun = 15;
 
+#ifdef TARVEX_SSE2_PACK
+// Masks that keep the first n of 16 bytes; each file its own copy, read without an indirection in
+// position-independent code.
+alignas(16) constexpr auto kKeep16 = [] {
+  std::array<std::array<unsigned char, 16>, 17> masks{};
+  for (int n = 0; n <= 16; ++n)
+    for (int i = 0; i < n; ++i) masks[n][i] = 0xFF;
+  return masks;
+}();
+#endif
+
 // Packs the `length` bytes at `p` (at most kLongestPackedRun, with 16 bytes readable there).
 inline PackedRun pack_run(const unsigned char* p, int length) {
   const int in_high = length > 8 ? length - 8 : 0;
   return {load_8(p) & kKeepBytes[length - in_high],
           (load_8(p + 8) & kKeepBytes[in_high]) | std::uint64_t(length) << 56};
+}
+
+// The same, with SSE2 by one masked load of 16 bytes: quicker on text read in place, as the fast path
+// and its benchmark read it, but slower on bytes just stored one at a time (the extraction's word
+// buffer), which a wide load cannot take from the stores in flight.
+inline PackedRun pack_run_in_place(const unsigned char* p, int length) {
+#ifdef TARVEX_SSE2_PACK
+  const __m128i kept = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
+                                     _mm_load_si128(reinterpret_cast<const __m128i*>(kKeep16[length].data())));
+  return {static_cast<std::uint64_t>(_mm_cvtsi128_si64(kept)),
+          static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(kept, kept))) |
+              std::uint64_t(length) << 56};
+#else
+  return pack_run(p, length);
+#endif
 }
 
 inline std::uint64_t hash_of(const PackedRun& run) {

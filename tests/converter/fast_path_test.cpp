@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -14,6 +15,7 @@
 #include "diagnostics.h"
 #include "corpus.h"
 #include "driver_support.h"
+#include "packed_keys.h"
 #include "extract.h"
 #include "font_code_pass.h"
 #include "rtf_writer.h"
@@ -345,3 +347,13 @@ TEST_F(FastPath, kangyur_volume_is_taken_and_gives_the_passes_bytes) {
 
 }  // namespace
 }  // namespace h2test
+
+// The fast path packs its words with a wide load: the same runs as everyone else's packing, whatever
+// lies past them.
+TEST(packed_keys, packing_in_place_gives_the_same_run_as_packing) {
+  std::array<unsigned char, 32> bytes;
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>(0xF1 - 7 * i);
+  for (int length = 0; length <= tarvex::kLongestPackedRun; ++length)
+    EXPECT_EQ(tarvex::pack_run_in_place(bytes.data(), length), tarvex::pack_run(bytes.data(), length))
+        << "length " << length;
+}
