@@ -8,11 +8,6 @@
 
 #include "packed_keys.h"
 
-#if defined(__SSE2__) && defined(__x86_64__)
-#include <emmintrin.h>
-#define BARE_SSE2 1
-#endif
-
 namespace bench {
 
 namespace {
@@ -68,7 +63,7 @@ std::int64_t bare_word_loop(tsd::Stream& in, tsd::Stream& out) {
     }
     std::memset(text + have, ' ', kSlack);
     std::size_t i = 0;
-#ifdef BARE_SSE2
+#ifdef TARVEX_SSE2
     for (; i < have + kSlack; i += 16) {
       const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
       const auto is = [&x](char c) { return _mm_cmpeq_epi8(x, _mm_set1_epi8(c)); };

@@ -20,11 +20,6 @@
 #include "unicode_rtf_writer.h"
 #include "word_memo.h"
 
-#if defined(__SSE2__) && defined(__x86_64__)
-#include <emmintrin.h>
-#define TARVEX_SSE2_WORDS 1
-#endif
-
 namespace tarvex {
 
 namespace {
@@ -913,7 +908,7 @@ class Scan {
   void mark_word_ends(std::size_t n) {
     unsigned char* bits = stops_.get();
     std::size_t i = 0;
-#ifdef TARVEX_SSE2_WORDS
+#ifdef TARVEX_SSE2
     const auto byte = [](int c) { return _mm_set1_epi8(static_cast<char>(c)); };
     const __m128i pair = byte(0xFE), comma_to = byte(wylie_ ? 0xFC : 0xFE);
     for (; i + 16 <= n; i += 16) {

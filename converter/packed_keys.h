@@ -8,9 +8,10 @@
 #include <cstdint>
 #include <cstring>
 
+// SSE2 where it is sure to be there; the other machines take the plain ways.
 #if defined(__SSE2__) && defined(__x86_64__)
 #include <emmintrin.h>
-#define TARVEX_SSE2_PACK 1
+#define TARVEX_SSE2 1
 #endif
 
 namespace tarvex {
@@ -63,7 +64,7 @@ struct PackedRun {
 };
 inline constexpr int kLongestPackedRun = 15;
 
-#ifdef TARVEX_SSE2_PACK
+#ifdef TARVEX_SSE2
 // Masks that keep the first n of 16 bytes; each file its own copy, read without an indirection in
 // position-independent code.
 alignas(16) constexpr auto kKeep16 = [] {
@@ -85,7 +86,7 @@ inline PackedRun pack_run(const unsigned char* p, int length) {
 // and its benchmark read it, but slower on bytes just stored one at a time (the extraction's word
 // buffer), which a wide load cannot take from the stores in flight.
 inline PackedRun pack_run_in_place(const unsigned char* p, int length) {
-#ifdef TARVEX_SSE2_PACK
+#ifdef TARVEX_SSE2
   const __m128i kept = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
                                      _mm_load_si128(reinterpret_cast<const __m128i*>(kKeep16[length].data())));
   return {static_cast<std::uint64_t>(_mm_cvtsi128_si64(kept)),
