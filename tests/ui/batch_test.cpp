@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "forms.h"
+#include "rtf_writer.h"
 #include "startup.h"
 #include "ui_support.h"
 

@@ -5,21 +5,10 @@
 
 #include <cstdint>
 
-#include "font_names.h"
+#include "document.h"
 #include "platform/stream.h"
 
 namespace tarvex {
-
-struct FontEntry {
-  std::int32_t number;  // written after \f
-  const char* name;
-};
-
-inline constexpr int kRtfFontCount = 1 + tsd::kTibetanFontCount;
-inline constexpr int kMaxRtfFonts = 128;  // room for the prepared font-switch strings
-inline constexpr int kKorlamBase = 1;
-inline constexpr int kEkorlamBase = 35;
-inline constexpr int kRomanSize = 24;
 
 // Fills fonts[0..68] and returns 69.
 int build_font_table(FontEntry* fonts);

@@ -9,10 +9,9 @@
 
 #include "composer.h"
 #include "diagnostics.h"
-#include "font_code_pass.h"
+#include "document.h"
 #include "log_status.h"
 #include "platform/stream.h"
-#include "rtf_writer.h"
 
 namespace tarvex {
 

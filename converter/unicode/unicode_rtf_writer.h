@@ -11,13 +11,11 @@
 #include <string_view>
 
 #include "char_class.h"
+#include "document.h"
 #include "layout.h"
 #include "platform/stream.h"
 
 namespace tarvex {
-
-inline constexpr char kDefaultUnicodeFont[] = "Tibetan Machine Uni";
-inline constexpr int kMaxUnicodeFontName = 63;
 
 // Returns 0, or -1 when a write to `out` or a read of `text` failed. Neither stream is closed.
 int write_unicode_rtf(tsd::Stream& text, tsd::Stream& out, const char* unicode_font, int roman_size,

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/path.h"
+#include "rtf_writer.h"
 #include "trace.h"
 
 namespace tarvex {

@@ -14,6 +14,7 @@
 #include "font_code_pass.h"
 #include "platform/file_identity.h"
 #include "platform/new_file.h"
+#include "rtf_writer.h"
 #include "scheme_passes.h"
 #include "unicode_pass.h"
 #include "unicode_rtf_writer.h"

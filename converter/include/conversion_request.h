@@ -4,9 +4,7 @@
 
 #include <cstdint>
 
-#include "font_code_pass.h"
-#include "rtf_writer.h"
-#include "unicode_rtf_writer.h"
+#include "document.h"
 
 namespace tarvex {
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "composer.h"
+#include "document.h"
 #include "layout.h"
 #include "log_status.h"
 #include "platform/stream.h"
@@ -15,8 +16,6 @@ namespace tarvex {
 
 inline constexpr int kGlyphWordSize = 128;  // glyph bytes of one word, take-backs not yet resolved
 inline constexpr int kTypedKeysSize = 176;  // key characters remembered for a raw passage
-
-using ConverterKeyTables = tsd::KeyTables<tsd::kConverterForms>;
 
 // Returns 0 when the whole syllable file was converted, -1 after logging a failed write or an open bracket
 // or brace to `status`. A raw passage writes each key character as its `key_text`. `state` is the composer
