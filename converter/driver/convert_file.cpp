@@ -23,7 +23,6 @@ namespace tarvex {
 
 namespace {
 
-constexpr char kWriteFailed[] = "Could not write the output file.\rCheck whether you have enough disk space.";
 constexpr int kCheckedLength = 64;
 constexpr unsigned char kByteOrderMark[] = {0xEF, 0xBB, 0xBF};
 

@@ -7,6 +7,11 @@
 
 namespace tarvex {
 
+// The status lines that several passes log, each written here once.
+inline constexpr char kWriteFailed[] = "Could not write the output file.\rCheck whether you have enough disk space.";
+inline constexpr char kOpenBracket[] = "Input file is missing ending right bracket ']'.\rPlease correct input file.";
+inline constexpr char kOpenBrace[] = "Input file is missing ending right brace '}'.\rPlease correct input file.";
+
 struct StatusSink {
   void (*line)(void* user, const char* text) = nullptr;
   void* user = nullptr;

@@ -36,10 +36,6 @@ extern const std::array<unsigned char, 256> letter_keys;
 // KVTS text of each key code; empty for the stack key and every code not listed.
 extern const std::array<const char*, 256> key_text;
 
-// Fills `tables` on the first call of the process; every later call returns at once and leaves its
-// argument untouched.
-void init_translit_tables(TranslitTables& tables);
-
 // The tables as built: start-up copies them into its record; tools and tests read them here.
 const TranslitTables& built_translit_tables();
 

@@ -434,28 +434,6 @@ int syllables_in(std::string_view kvts) {
   return count;
 }
 
-int read_word(tsd::Stream* fpin, char* word, int lim, char** end_word) {
-  TSD_CHECK(fpin != NULL, "extract");
-  TSD_CHECK(word != NULL, "extract");
-  TSD_CHECK(end_word != NULL, "extract");
-  TSD_CHECK(lim > 0, "extract");
-
-  const int c = fpin->get();
-  TSD_CHECK(!tsd::is_space(c), "extract");
-  if (!is_word_char(c)) {
-    word[0] = c == kEnd ? '\0' : static_cast<char>(c);
-    word[1] = '\0';
-    *end_word = c == kEnd ? word + 1 : word + 2;
-    return c == kEnd ? -1 : 1;
-  }
-  int next = kEnd;
-  const int stored = read_run(*fpin, c, word, lim, next);
-  word[stored] = '\0';
-  *end_word = word + stored + 1;
-  fpin->unget(next);
-  return stored > lim ? kWordTooLong : stored;
-}
-
 int convert_syllable(char* word, int n, char* keys, const TranslitTables& tables) {
   TSD_CHECK(word != NULL, "extract");
   TSD_CHECK(keys != NULL, "extract");

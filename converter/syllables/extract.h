@@ -61,13 +61,6 @@ int extract_syllables(tsd::Stream& src, tsd::Stream& dst, const TranslitTables& 
 // runs of two or more word characters.
 int syllables_in(std::string_view kvts);
 
-// Reads one word at a non-whitespace position: a run of word characters, or one single other character.
-// Returns the number of characters stored (a single character counts 1, a NUL byte included), -1 at the
-// end of input, or kWordTooLong when the run exceeds `lim`: the buffer then holds its first lim + 1
-// characters and the next character is pushed back. `end_word` points just past the stored NUL.
-inline constexpr int kWordTooLong = -2;
-int read_word(tsd::Stream* fpin, char* word, int lim, char** end_word);
-
 // Writes the key string of the NUL-terminated syllable `word` (length n >= 2; cut into pieces in place)
 // into `keys`
 // (kKeyBufferSize bytes). 0, or -1 when the syllable cannot be converted.

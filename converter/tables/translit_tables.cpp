@@ -1,6 +1,5 @@
 #include "translit_tables.h"
 
-#include <atomic>
 #include <string_view>
 
 namespace tarvex {
@@ -237,13 +236,6 @@ const TranslitTables& built_translit_tables() {
       {kLaterStackTexts, kLaterStackKeys, kLaterStackCount},
   };
   return tables;
-}
-
-void init_translit_tables(TranslitTables& tables) {
-  // The tables are handed out once per process; a later call leaves even a different record as it is.
-  static std::atomic<bool> handed_out{false};
-  if (handed_out.exchange(true)) return;
-  tables = built_translit_tables();
 }
 
 }  // namespace tarvex

@@ -12,10 +12,6 @@ namespace tarvex {
 
 namespace {
 
-constexpr char kWriteFailed[] = "Could not write the output file.\rCheck whether you have enough disk space.";
-constexpr char kOpenBracket[] = "Input file is missing ending right bracket ']'.\rPlease correct input file.";
-constexpr char kOpenBrace[] = "Input file is missing ending right brace '}'.\rPlease correct input file.";
-
 constexpr int kFailed = -2;  // not a byte, not the end of the input
 constexpr int kCompose = -3;
 constexpr int kGetNext = -4;

@@ -15,9 +15,6 @@ namespace tarvex {
 
 namespace {
 
-constexpr char kWriteFailed[] = "Could not write the output file.\rCheck whether you have enough disk space.";
-constexpr char kOpenBracket[] = "Input file is missing ending right bracket ']'.\rPlease correct input file.";
-constexpr char kOpenBrace[] = "Input file is missing ending right brace '}'.\rPlease correct input file.";
 constexpr char kTsheg[] = "\xE0\xBC\x8B";
 
 // The longest word converted as one; a longer run of keys is written as its key texts.

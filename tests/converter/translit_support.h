@@ -1,5 +1,4 @@
-// The transliteration tables for tests: init_translit_tables fills only the first record of a process,
-// and any test of the program may have made that call.
+// The transliteration tables for tests, as start-up copies them into its record.
 #pragma once
 
 #include "translit_tables.h"

@@ -212,29 +212,6 @@ TEST(extract_syllables, a_failed_write_is_reported) {
   EXPECT_TRUE(dst.error());
 }
 
-TEST(read_word, single_characters_and_words) {
-  tsd::Stream src = stream_of("KHA,\xe9");
-  char word[kWordBufferSize];
-  char* end = nullptr;
-  EXPECT_EQ(read_word(&src, word, kWordLimit, &end), 3);
-  EXPECT_STREQ(word, "KHA");
-  EXPECT_EQ(end, word + 4);
-  EXPECT_EQ(read_word(&src, word, kWordLimit, &end), 1);
-  EXPECT_STREQ(word, ",");
-  EXPECT_EQ(read_word(&src, word, kWordLimit, &end), 1);
-  EXPECT_EQ(word[0], '\xe9');
-  EXPECT_EQ(read_word(&src, word, kWordLimit, &end), -1);
-}
-
-TEST(read_word, overlong_run_keeps_the_next_character) {
-  tsd::Stream src = stream_of(std::string(kWordLimit + 2, 'K'));
-  char word[kWordBufferSize];
-  char* end = nullptr;
-  EXPECT_EQ(read_word(&src, word, kWordLimit, &end), kWordTooLong);
-  EXPECT_EQ(std::strlen(word), static_cast<std::size_t>(kWordLimit + 1));
-  EXPECT_EQ(src.get(), 'K');
-}
-
 TEST(extract_syllables, any_bytes_pass_without_a_failed_check) {
   // Word characters weigh heavily so that long runs, stacks and vowels all occur.
   const std::string alphabet = "KGNTDPBMSHRLYZAEIOU'+&aeioumntdsh AEIOU  \n\t()-@[]{},:;#%*=`\\|0123456789";
@@ -257,10 +234,6 @@ TEST(extract_checks_death_test, name_the_condition_and_module) {
                "Assertion failed: num_strings > 0, file Find_mat, line " TSD_DIGITS);
   EXPECT_DEATH(binary_search(nullptr, strings, 1, sizeof(char*), compare_strings),
                "Assertion failed: name != NULL, file Bsearch, line " TSD_DIGITS);
-  char word[kWordBufferSize];
-  char* end = nullptr;
-  EXPECT_DEATH(read_word(nullptr, word, kWordLimit, &end),
-               "Assertion failed: fpin != NULL, file extract, line");
 }
 
 }  // namespace

@@ -38,16 +38,6 @@ TEST(translit_tables, are_sorted_by_unsigned_bytes) {
           << t->strings[i - 1] << " " << t->strings[i];
 }
 
-TEST(translit_tables, second_init_leaves_another_record_unfilled) {
-  TranslitTables first;
-  TranslitTables second;
-  init_translit_tables(first);
-  init_translit_tables(second);
-  EXPECT_EQ(second.stacks.num_strings, 0);
-  EXPECT_EQ(second.stacks.strings, nullptr);
-  EXPECT_EQ(tables().stacks.num_strings, 506);
-}
-
 TEST(translit_tables, stack_keys_follow_the_spelling_rule) {
   const std::pair<const char*, const char*> rows[] = {
       {"B+D", "fbd"},        {"BDDZ", "fbdD"}, {"DHN+Y", "fdhny"}, {"DZDZNY", "fDDN"}, {"NGKsh", "fGkB"},
