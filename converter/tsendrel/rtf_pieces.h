@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "char_class.h"
 #include "rtf_writer.h"
 
 namespace tarvex {
@@ -158,5 +159,66 @@ class PieceTable {
 
 // "{\\rtf1" and the font table of the document, up to its closing brace.
 std::string rtf_document_start(const FontEntry* fonts, int font_count);
+
+// The Tsendrel RTF document's rules over glyph-code bytes handed in pieces of any size: its start up to
+// the font table, the white space before the first glyph kept before the family's font, each byte's text
+// in the writer's state, and the closing brace. The writer runs them from a stream, the fast path on bytes
+// in memory. `Out` writes text with write(p, n) and in place through a cursor: cursor() with room up to
+// limit() and kWidestPiece bytes beyond, spill(to) (empties its block, returns the new cursor), settle(to).
+template <typename Out>
+class TsendrelRtf {
+ public:
+  static constexpr std::size_t kWidestPiece = kPieceCopy + kPreparedSize * 2;
+
+  TsendrelRtf(Out& out, const PieceTable& table, const FontEntry* fonts, int font_count)
+      : out_(out), table_(table) {
+    const std::string start = rtf_document_start(fonts, font_count);
+    out_.write(start.data(), start.size());
+  }
+
+  void glyphs(const unsigned char* p, std::size_t n) {
+    const unsigned char* const end = p + n;
+    for (; !started_ && p < end; ++p) {
+      if (!tsd::is_space(*p)) {
+        begin();
+        break;
+      }
+      out_.write(p, 1);
+    }
+    if (p == end) return;
+    auto* to = out_.cursor();
+    const auto* const limit = out_.limit();
+    int current = state_;
+    for (; p < end; ++p) {
+      if (to > limit) to = out_.spill(to);
+      to = table_.put(current, *p, to);
+      if (PieceTable::changes_table(*p)) [[unlikely]]
+        current = table_.next(current, *p);
+    }
+    state_ = current;
+    out_.settle(to);
+  }
+
+  void finish() {
+    if (!started_) begin();
+    out_.write("}", 1);
+  }
+
+  // Outside passages and small text, after the first glyph: where a byte's text is always the same.
+  bool plain() const { return started_ && state_ == 0; }
+  bool small() const { return (state_ & PieceTable::kInSmall) != 0; }
+
+ private:
+  void begin() {
+    const std::string_view family = table_.family();
+    out_.write(family.data(), family.size());
+    started_ = true;
+  }
+
+  Out& out_;
+  const PieceTable& table_;
+  int state_ = 0;
+  bool started_ = false;
+};
 
 }  // namespace tarvex

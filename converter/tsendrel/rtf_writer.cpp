@@ -50,27 +50,17 @@ class Output {
   explicit Output(tsd::Stream& out) : out_(out) {}
   ~Output() { flush(); }
 
-  char* reserve(std::size_t n) {
-    if (length_ + n > kBlock) flush();
-    return buf_.data() + length_;
-  }
-  void commit(std::size_t n) { length_ += n; }
-  void write(const char* text, std::size_t n) {
+  void write(const void* text, std::size_t n) {
+    if (n > kBlock - length_) flush();
     if (n > kBlock) {
-      flush();
       out_.write(text, n);
       return;
     }
-    std::memcpy(reserve(n), text, n);
-    commit(n);
+    std::memcpy(buf_.data() + length_, text, n);
+    length_ += n;
   }
-  void write(std::string_view text) { write(text.data(), text.size()); }
-  void put(char c) { write(&c, 1); }
-  // For writing in place through a local cursor, which no store can change behind the compiler's back:
-  // the cursor starts at cursor(), may go up to limit(), and is handed back by spill() (which empties
-  // the block and returns the new cursor) or settle().
   char* cursor() { return buf_.data() + length_; }
-  const char* limit() const { return buf_.data() + kBlock - kWidestWrite; }
+  const char* limit() const { return buf_.data() + kBlock - TsendrelRtf<Output>::kWidestPiece; }
   char* spill(char* to) {
     settle(to);
     flush();
@@ -84,7 +74,6 @@ class Output {
 
  private:
   static constexpr std::size_t kBlock = 1 << 15;
-  static constexpr std::size_t kWidestWrite = kPieceCopy + kPreparedSize * 2;
 
   tsd::Stream& out_;
   std::array<char, kBlock> buf_;
@@ -97,40 +86,22 @@ int write_rtf(tsd::Stream& glyphs, tsd::Stream& out, const FontEntry* fonts, int
               int roman_size, int tib_size, int small_tib_size) {
   if (font_count < 1 || font_count > kMaxRtfFonts) return -1;
   const PieceTable table(fonts, font_count, font_base, roman_size, tib_size, small_tib_size);
-
   {
     Output doc(out);
-    doc.write(rtf_document_start(fonts, font_count));
-
-    int c = glyphs.get();
-    while (c != tsd::Stream::end && tsd::is_space(c)) {
-      doc.put(static_cast<char>(c));
-      c = glyphs.get();
-    }
-    glyphs.unget(c);
-    doc.write(table.family());
-
-    int current = 0;
-    char* to = doc.cursor();
-    const char* const limit = doc.limit();
-    const auto write_piece = [&](unsigned char byte) {
-      if (to > limit) to = doc.spill(to);
-      to = table.put(current, byte, to);
-      if (PieceTable::changes_table(byte)) [[unlikely]]
-        current = table.next(current, byte);
-    };
+    TsendrelRtf<Output> rtf(doc, table, fonts, font_count);
     for (;;) {
       const auto window = glyphs.window();
-      if (window.empty()) {
-        if ((c = glyphs.get()) == tsd::Stream::end) break;
-        write_piece(static_cast<unsigned char>(c));
+      if (!window.empty()) {
+        rtf.glyphs(window.data(), window.size());
+        glyphs.advance(window.size());
         continue;
       }
-      for (const unsigned char byte : window) write_piece(byte);
-      glyphs.advance(window.size());
+      const int c = glyphs.get();
+      if (c == tsd::Stream::end) break;
+      const auto byte = static_cast<unsigned char>(c);
+      rtf.glyphs(&byte, 1);
     }
-    doc.settle(to);
-    doc.put('}');
+    rtf.finish();
   }
   if (out.flush() != 0 || out.error() || glyphs.error()) return -1;
   return 0;
