@@ -149,24 +149,6 @@ bool rewind_written(const ConversionContext& context, tsd::Stream& file) {
   return false;
 }
 
-// Reads the rest of `from` a window at a time, handing each run of bytes to `take`, which returns false
-// to stop; false when it stopped.
-template <typename Take>
-bool read_rest(tsd::Stream& from, Take take) {
-  for (;;) {
-    const auto window = from.window();
-    if (!window.empty()) {
-      if (!take(window.data(), window.size())) return false;
-      from.advance(window.size());
-      continue;
-    }
-    const int c = from.get();
-    if (c == tsd::Stream::end) return true;
-    const auto byte = static_cast<unsigned char>(c);
-    if (!take(&byte, 1)) return false;
-  }
-}
-
 // Copies the rest of `from` to `to`; false when a write failed.
 bool copy_rest(tsd::Stream& from, tsd::Stream& to) {
   return read_rest(from, [&to](const unsigned char* p, std::size_t n) { return to.write(p, n) != tsd::Stream::end; });

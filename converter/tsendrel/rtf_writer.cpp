@@ -89,18 +89,10 @@ int write_rtf(tsd::Stream& glyphs, tsd::Stream& out, const FontEntry* fonts, int
   {
     Output doc(out);
     TsendrelRtf<Output> rtf(doc, table, fonts, font_count);
-    for (;;) {
-      const auto window = glyphs.window();
-      if (!window.empty()) {
-        rtf.glyphs(window.data(), window.size());
-        glyphs.advance(window.size());
-        continue;
-      }
-      const int c = glyphs.get();
-      if (c == tsd::Stream::end) break;
-      const auto byte = static_cast<unsigned char>(c);
-      rtf.glyphs(&byte, 1);
-    }
+    tsd::read_rest(glyphs, [&rtf](const unsigned char* p, std::size_t n) {
+      rtf.glyphs(p, n);
+      return true;
+    });
     rtf.finish();
   }
   if (out.flush() != 0 || out.error() || glyphs.error()) return -1;

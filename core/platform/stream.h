@@ -190,4 +190,26 @@ class Stream {
 // program prints or reads differ by platform.
 void binary_stdio();
 
+// Reads the rest of `from` a window at a time (a byte at a time where no window is open), handing each run
+// of bytes to `take`, which returns false to stop; false when it stopped, with the run it refused still to
+// be read.
+template <typename Take>
+bool read_rest(Stream& from, Take take) {
+  for (;;) {
+    const auto window = from.window();
+    if (!window.empty()) {
+      if (!take(window.data(), window.size())) return false;
+      from.advance(window.size());
+      continue;
+    }
+    const int c = from.get();
+    if (c == Stream::end) return true;
+    const auto byte = static_cast<unsigned char>(c);
+    if (!take(&byte, 1)) {
+      from.unget(c);
+      return false;
+    }
+  }
+}
+
 }  // namespace tsd

@@ -91,6 +91,37 @@ TEST(stream, windows_read_the_same_bytes_as_get) {
   }
 }
 
+TEST(stream, read_rest_hands_over_the_bytes_get_reads_and_stops_where_asked) {
+  std::string bytes;
+  for (int i = 0; i < 100000; ++i) bytes += (i % 7 == 0) ? "\r\n" : (i % 11 == 0) ? "\r" : "ab";
+  struct Case {
+    Stream::Mode mode;
+    std::size_t stop_after;  // bytes taken before take() says stop; npos for none
+  };
+  for (const Case c : {Case{Stream::Mode::text, std::string::npos}, Case{Stream::Mode::binary, std::string::npos},
+                       Case{Stream::Mode::text, 1000}, Case{Stream::Mode::binary, 99999}}) {
+    const std::string expected = read_back(bytes, c.mode);
+    TempDir dir;
+    Stream s = Stream::open_read(dir.write("in", bytes).c_str(), c.mode);
+    s.get();  // what was read before stays read
+    std::string taken;
+    const bool to_end = tsd::read_rest(s, [&](const unsigned char* p, std::size_t n) {
+      if (taken.size() >= c.stop_after) return false;
+      taken.append(reinterpret_cast<const char*>(p), n);
+      return true;
+    });
+    if (c.stop_after == std::string::npos) {
+      EXPECT_TRUE(to_end);
+      EXPECT_EQ(taken, expected.substr(1));
+    } else {
+      // Stopped: the run it refused is still to be read.
+      EXPECT_FALSE(to_end);
+      EXPECT_EQ(expected.substr(1, taken.size()), taken);
+      EXPECT_EQ(s.get(), static_cast<unsigned char>(expected[1 + taken.size()]));
+    }
+  }
+}
+
 // Applies one pseudo-random operation to a stream and logs what it gave.
 void operate(Stream& s, unsigned kind, unsigned arg, std::string& log) {
   switch (kind) {
