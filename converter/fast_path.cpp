@@ -283,6 +283,10 @@ bool all_keys(const unsigned char* p, std::size_t n) {
   return n > 0;
 }
 
+// The bytes readable past any run of syllable-file bytes handed to the back: a word is packed with a
+// 16-byte load.
+constexpr std::size_t kReadPast = 16;
+
 // The last passes over syllable-file bytes handed to them a word or a mark at a time: the layout between
 // words, and the words through `Words` (the Unicode pass's or the font-code pass's). A blank or line break
 // whose g rule needs the byte after it waits for the next bytes. `Sink` takes what the layout writes.
@@ -298,7 +302,7 @@ class Back {
     if (w.length == 0) {
       if (w.spilled) [[unlikely]] {
         const std::string& spilled = spilled_.find(&w)->second;
-        bytes(reinterpret_cast<const unsigned char*>(spilled.data()), spilled.size());
+        bytes(reinterpret_cast<const unsigned char*>(spilled.data()), spilled.size() - kReadPast);
       }
       return;
     }
@@ -336,7 +340,7 @@ class Back {
   void spill(Word& w, std::string_view bytes) {
     w.length = 0;
     w.spilled = true;
-    spilled_[&w] = std::string(bytes);
+    spilled_[&w] = std::string(bytes).append(kReadPast, ' ');
   }
   void forget(const Word& w) { spilled_.erase(&w); }
 
@@ -1341,13 +1345,14 @@ class Scan {
     if (!to_the_end && (report.not_kept > 0 || std::any_of(report.problems.begin(), report.problems.end(), reads_on)))
       return Stretch::reads_on;
     if (place_problems_ && report.not_kept > 0) return Stretch::failed;
-    const std::string converted = read_all(syllables);
+    std::string converted = read_all(syllables);
     if (converted.compare(0, before.size(), before) != 0) return Stretch::failed;
+    const std::size_t length = converted.size() - before.size();
+    converted.append(kReadPast, ' ');
     found_.syllables += report.syllables;
     found_.marked += report.marked;
     if (place_problems_ && !place_stretch_problems(report.problems, file, prefix, at)) return Stretch::failed;
-    back_.bytes(reinterpret_cast<const unsigned char*>(converted.data()) + before.size(),
-                converted.size() - before.size());
+    back_.bytes(reinterpret_cast<const unsigned char*>(converted.data()) + before.size(), length);
     return Stretch::at_rest;
   }
 
