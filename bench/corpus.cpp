@@ -34,16 +34,51 @@ constexpr std::string_view kNotes[] = {
     "[colophon follows]",
 };
 
+// Sanskrit syllables as the scheme spells them in mantras and dharanis, which run together into words
+// longer than any Tibetan one.
+constexpr std::string_view kMantraSyllables[] = {
+    "phuH", "shud+d+ha", "sar+b+ba", "hU~M", "phaT", "s+wA", "hA", "badz+ra", "oM", "AH",
+    "tra",  "ka",        "ra",       "ni",   "sa",   "ma",   "ya", "ta",      "thA", "ga",
+};
+
+constexpr std::string_view kBraced[] = {
+    "{rgya gar skad du}",
+    "{Skt. mahayana}",
+};
+
+// A mantra word of more than 15 bytes.
+template <typename Pick>
+std::string mantra_word(Pick pick) {
+  std::string word;
+  while (word.size() <= 15) word += kMantraSyllables[pick(std::size(kMantraSyllables))];
+  return word;
+}
+
 }  // namespace
 
-std::string wylie_corpus(std::size_t bytes, unsigned seed) {
+std::string wylie_corpus(std::size_t bytes, unsigned seed, bool long_words) {
   std::mt19937 random(seed);
+  // What the variant adds comes from a generator of its own: the rest of the text stays the same.
+  std::mt19937 added(seed + 1);
+  const auto pick_added = [&](std::size_t n) { return static_cast<std::size_t>(added() % n); };
   const auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
   std::string text;
   text.reserve(bytes + 256);
   std::size_t line_start = 0;
   int syllables_in_clause = 0;
   while (text.size() < bytes) {
+    if (long_words) {
+      const std::size_t roll = pick_added(20'000);
+      if (roll < 40) {
+        text += mantra_word(pick_added);
+        text += ' ';
+      } else if (roll == 40) {
+        text += kBraced[pick_added(std::size(kBraced))];
+        text += ' ';
+      } else if (roll == 41) {
+        text += "[a note that runs\nover two lines] ";
+      }
+    }
     const std::size_t roll = pick(100);
     if (roll < 2) {
       text += kNotes[pick(std::size(kNotes))];

@@ -175,16 +175,18 @@ int main(int argc, char** argv) {
   const std::string syllables = (dir / "corpus.syl").string();
   const std::string glyphs = (dir / "corpus.gly").string();
   const std::string output = (dir / "out.rtf").string();
+  const std::string wylie_long = (dir / "corpus-long.txt").string();
+  const std::string kvts_long = (dir / "corpus-long.kvt").string();
   const std::string kangyur = TSENDREL_CORPUS_DIR "/kangyur-035.wylie.txt";
   const std::string kangyur_kvts = (dir / "kangyur.kvt").string();
 
-  {
-    const std::string text = bench::wylie_corpus(megabytes * 1000000, 1);
-    std::ofstream(wylie, std::ios::binary).write(text.data(), static_cast<std::streamsize>(text.size()));
-  }
-  {
-    Stream in = Stream::open_read(wylie.c_str(), Stream::Mode::text);
-    Stream out = Stream::open_write(kvts.c_str(), Stream::Mode::text);
+  // The corpus, and the same with long words, braces and brackets across lines among its words.
+  for (const bool long_words : {false, true}) {
+    const std::string text = bench::wylie_corpus(megabytes * 1000000, 1, long_words);
+    const std::string& to = long_words ? wylie_long : wylie;
+    std::ofstream(to, std::ios::binary).write(text.data(), static_cast<std::streamsize>(text.size()));
+    Stream in = Stream::open_read(to.c_str(), Stream::Mode::text);
+    Stream out = Stream::open_write((long_words ? kvts_long : kvts).c_str(), Stream::Mode::text);
     wylie_to_kvts(in, out);
     if (out.close() != 0) fail("could not write the KVTS corpus");
   }
@@ -289,6 +291,13 @@ int main(int argc, char** argv) {
       {"Wylie to Unicode", kWylieToUnicode, wylie, 300},
       {"KVTS to Unicode", kKvtsToUnicode, kvts, 0},
       {"Wylie to Unicode RTF", kWylieToUnicodeRtf, wylie, 0},
+      {"KVTS to Unicode RTF", kKvtsToUnicodeRtf, kvts, 0},
+      {"Wylie to Tsendrel, long words", kWylieToTsendrel, wylie_long, 0},
+      {"KVTS to Tsendrel, long words", kKvtsToTsendrel, kvts_long, 0},
+      {"Wylie to Unicode, long words", kWylieToUnicode, wylie_long, 0},
+      {"KVTS to Unicode, long words", kKvtsToUnicode, kvts_long, 0},
+      {"Wylie to Unicode RTF, long words", kWylieToUnicodeRtf, wylie_long, 0},
+      {"KVTS to Unicode RTF, long words", kKvtsToUnicodeRtf, kvts_long, 0},
       {"Wylie to Unicode, Kangyur", kWylieToUnicode, kangyur, 300},
       {"Wylie to Tsendrel, Kangyur", kWylieToTsendrel, kangyur, 200},
   };

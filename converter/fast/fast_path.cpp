@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "font_code_pass.h"
@@ -26,7 +27,7 @@ namespace {
 
 // What a byte of the input is to the scan: part of a word, white space, the Wylie tsheg ".", a mark that
 // stands for one byte of the syllable file, the start of a bracketed passage or of a "@" name, or
-// something declined.
+// something that goes through the passes with the word before it and what follows up to white space.
 enum class Source : unsigned char { word, white, dot, mark, bracket, name, odd };
 
 struct Scheme {
@@ -38,7 +39,8 @@ constexpr Scheme make_scheme(bool wylie) {
   Scheme s{};
   for (auto& kind : s.kinds) kind = Source::word;
   for (const int c : {' ', '\t', '\n'}) s.kinds[c] = Source::white;
-  // Names and braces read on past white space; the layout knows no other white space.
+  // Braces read on past white space; the syllable file keeps the other white space, which the last passes
+  // read as keys, in the word before it.
   for (const int c : {'\r', '\v', '\f', '{'}) s.kinds[c] = Source::odd;
   s.kinds['['] = Source::bracket;
   s.kinds['@'] = Source::name;
@@ -79,7 +81,7 @@ constexpr int kSyllableRoom = 40;  // syllable-file bytes of a word remembered
 constexpr int kOutputRoom = 128;   // output bytes of a word remembered whole
 constexpr int kOutputCopy = 64;    // a word's output is copied this wide, and again when longer
 constexpr std::uint8_t kNotWhole = 0xFF;
-constexpr std::uint8_t kUnplaced = 0xFF;
+constexpr std::uint16_t kUnplaced = 0xFFFF;
 // A Wylie word after white space starts a syllable; one after punctuation does not.
 constexpr std::uint64_t kStartsSyllable = std::uint64_t{1} << 62;
 
@@ -88,21 +90,22 @@ constexpr std::uint64_t kStartsSyllable = std::uint64_t{1} << 62;
 // composer at rest whose key history holds what the word's rules read there (`history`), which the word
 // then moves on as a remembered word does.
 struct alignas(64) Word {
-  PackedRun key;
+  PackedRun key;  // for a word too long for one, empty
   std::uint8_t length = 0;
-  std::uint8_t syllables = 0;
-  std::uint8_t marked = 0;
   std::uint8_t output_length = kNotWhole;
   // With the blank after it, where the output holds that too: the commonest pair in running text.
   std::uint8_t blank_length = kNotWhole;
   bool learned = false;  // converted through the passes, not only met
-  int last_key = 0;  // the layout's last key after the whole output
   bool composable = false;  // one run of keys that the word memo can hold
+  bool spilled = false;  // syllable-file bytes beyond kSyllableRoom, kept by the back (length 0)
+  std::uint16_t syllables = 0;
+  std::uint16_t marked = 0;
+  int last_key = 0;  // the layout's last key after the whole output
   HistoryEffect history;
   // The problems the extraction found in the word, in the scan's list of them; kUnplaced when one lies
   // outside the word's own bytes.
   std::uint32_t problems_at = 0;
-  std::uint8_t problem_count = 0;
+  std::uint16_t problem_count = 0;
   // The output right after what every word reads, so that a short one shares their cache line.
   std::array<unsigned char, kOutputRoom> output{};
   std::array<unsigned char, kSyllableRoom> bytes{};
@@ -118,7 +121,7 @@ int blank_after(const LayoutMarks& marks, int last_key, unsigned char* to) {
   return layout.blank(out, [] { return kUnseen; }) ? static_cast<int>(out.at - to) : 0;
 }
 
-// The length of the word's own bytes in the input.
+// The length of the word's own bytes in the input; 0 for a word too long for a key.
 int input_length(const Word& w) { return static_cast<int>((w.key.high & ~kStartsSyllable) >> 56); }
 
 // The first n bytes of a word's output.
@@ -280,6 +283,10 @@ bool all_keys(const unsigned char* p, std::size_t n) {
   return n > 0;
 }
 
+// The bytes readable past any run of syllable-file bytes handed to the back: a word is packed with a
+// 16-byte load.
+constexpr std::size_t kReadPast = 16;
+
 // The last passes over syllable-file bytes handed to them a word or a mark at a time: the layout between
 // words, and the words through `Words` (the Unicode pass's or the font-code pass's). A blank or line break
 // whose g rule needs the byte after it waits for the next bytes. `Sink` takes what the layout writes.
@@ -292,7 +299,13 @@ class Back {
   bool check(const std::vector<std::string_view>& learned, tsd::Stream& file) { return words_.check(learned, file); }
 
   void word(Word& w) {
-    if (w.length == 0) return;
+    if (w.length == 0) {
+      if (w.spilled) [[unlikely]] {
+        const std::string& spilled = spilled_.find(&w)->second;
+        bytes(reinterpret_cast<const unsigned char*>(spilled.data()), spilled.size() - kReadPast);
+      }
+      return;
+    }
     resolve(w.bytes[0]);
     if (!words_.whole(w, layout_, out_)) bytes(w.bytes.data(), w.length);
   }
@@ -322,8 +335,18 @@ class Back {
     mark(c, kind);
   }
 
+  // Keeps the syllable-file bytes that a word's record has no room for, until it is learned again or
+  // forgotten.
+  void spill(Word& w, std::string_view bytes) {
+    w.length = 0;
+    w.spilled = true;
+    spilled_[&w] = std::string(bytes).append(kReadPast, ' ');
+  }
+  void forget(const Word& w) { spilled_.erase(&w); }
+
   // Bytes that hold whole words and passages.
   void bytes(const unsigned char* p, std::size_t n) {
+    if (n == 0) return;
     const unsigned char* const end = p + n;
     resolve(*p);
     while (p < end) {
@@ -401,6 +424,7 @@ class Back {
   Layout layout_;
   int waiting_ = -1;
   bool failed_ = false;
+  std::unordered_map<const Word*, std::string> spilled_;
 };
 
 // Words as the Unicode pass writes them. A word whose syllable-file bytes are one run of keys has the
@@ -779,8 +803,8 @@ class FontWords {
 struct WordProblem {
   SourceProblem::Kind kind;
   std::uint8_t value;
-  std::uint8_t offset;
-  std::uint8_t length;
+  std::uint32_t offset;
+  std::uint32_t length;
 };
 
 // A word met for the first time, where it lies in the scan's buffer.
@@ -844,25 +868,11 @@ class Scan {
     bool eof = false;
     raw_start_ = in_.read_offset();
     for (;;) {
-      while (have < kChunk && !eof) {
-        const auto window = in_.window();
-        if (window.empty()) {
-          const std::uint64_t before = in_.read_offset();
-          const int c = in_.get();
-          if (c == tsd::Stream::end) {
-            eof = true;
-          } else {
-            // Text mode reads a CR LF as one line feed: the input's offsets after it are one more.
-            if (place_problems_ && c == '\n' && in_.read_offset() - before == 2) crlf_.push_back(consumed_ + have);
-            text_[have++] = static_cast<unsigned char>(c);
-          }
-          continue;
-        }
-        const std::size_t n = std::min(window.size(), kChunk - have);
-        std::memcpy(text_ + have, window.data(), n);
-        in_.advance(n);
-        have += n;
-      }
+      if (have < kChunk && !eof)
+        eof = !read_input(kChunk - have, consumed_ + have, [&](const unsigned char* p, std::size_t n) {
+          std::memcpy(text_ + have, p, n);
+          have += n;
+        });
       if (in_.error()) return false;
       // White space past the bytes ends any word there.
       std::memset(text_ + have, ' ', kSlack);
@@ -871,10 +881,15 @@ class Scan {
       const unsigned char* upto = start + have;
       if (!eof)
         while (upto > start && scheme_.kinds[upto[-1]] != Source::white) --upto;
-      const unsigned char* stop = items(start, upto, start + have, eof);
+      // A buffer without white space goes through the passes with the rest of the input.
+      const unsigned char* stop =
+          upto == start && !eof ? to_the_end(start, start + have, false).at : items(start, upto, start + have, eof);
       if (!stop) return false;
       const auto used = static_cast<std::size_t>(stop - start);
-      if (used == 0 && (eof || have >= kChunk)) return have == 0;
+      if (used == 0 && (eof || have >= kChunk)) {
+        if (have != 0) return false;
+        break;
+      }
       // The byte before the text, which tells whether a syllable starts at its first word.
       if (used > 0) text_[-1] = stop[-1];
       std::memmove(text_, stop, have - used);
@@ -897,6 +912,34 @@ class Scan {
   static constexpr std::size_t kSlack = 32;
   // Words found at once before they are written.
   static constexpr std::size_t kStretchWords = 1 << 16;
+  // Words too long for a key remembered at once, apart from the table.
+  static constexpr std::size_t kLongWords = 1 << 12;
+
+  // Reads up to `room` bytes of the input, handing each run to `take`; `at` counts the first as the
+  // buffer's bytes are counted. False when the input ended first.
+  template <typename Take>
+  bool read_input(std::size_t room, std::uint64_t at, Take take) {
+    std::size_t got = 0;
+    while (got < room) {
+      const auto window = in_.window();
+      if (window.empty()) {
+        const std::uint64_t before = in_.read_offset();
+        const int c = in_.get();
+        if (c == tsd::Stream::end) return false;
+        // Text mode reads a CR LF as one line feed: the input's offsets after it are one more.
+        if (place_problems_ && c == '\n' && in_.read_offset() - before == 2) crlf_.push_back(at + got);
+        const auto byte = static_cast<unsigned char>(c);
+        take(&byte, 1);
+        ++got;
+        continue;
+      }
+      const std::size_t n = std::min(window.size(), room - got);
+      take(window.data(), n);
+      in_.advance(n);
+      got += n;
+    }
+    return true;
+  }
 
   // The word of n bytes at p, as the table knows it.
   PackedRun key_of(const unsigned char* p, int n, bool starts_syllable) const {
@@ -933,7 +976,7 @@ class Scan {
     }
   }
 
-  // The length of the word at p and its key, or 0 when it is too long to be remembered.
+  // The length of the word at p and its key, or 0 when it is too long for a key.
   [[gnu::always_inline]] int measure_word(const unsigned char* p, bool starts_syllable, PackedRun& key) const {
     const auto at = static_cast<std::size_t>(p - text_);
     // A word ends within the next 57 bytes, or is too long anyway.
@@ -943,79 +986,106 @@ class Scan {
     return n;
   }
 
+  // The length of the word at p, however long: the white space past the text ends it there.
+  int run_length(const unsigned char* p) const {
+    const auto from = static_cast<std::size_t>(p - text_);
+    for (std::size_t at = from;; at = at / 8 * 8 + 64) {
+      const std::uint64_t ends = load_8(stops_.get() + at / 8) >> (at % 8);
+      if (ends != 0) return static_cast<int>(at + static_cast<std::size_t>(std::countr_zero(ends)) - from);
+    }
+  }
+
+  // A word too long for a key, remembered by its bytes apart from the table: its record, or null, and
+  // its length in n.
+  [[gnu::noinline]] Word* long_word_at(const unsigned char* p, int& n) {
+    n = run_length(p);
+    const auto found = long_words_.find(long_key(p, n));
+    return found == long_words_.end() ? nullptr : found->second.get();
+  }
+  std::string long_key(const unsigned char* p, int n) const {
+    std::string key(1, wylie_ && starts_syllable(p) ? 's' : '-');
+    key.append(reinterpret_cast<const char*>(p), static_cast<std::size_t>(n));
+    return key;
+  }
+
   // Converts the items that start before `upto`; each word and passage lies whole before `have_end`.
-  // Returns where it stopped (before a passage that ends beyond), or null when it declines. Words found
-  // in the table are written as they are met. At a word never met before, the stretch that starts there
-  // is read twice: first for its words, found in the table or met for the first time and then learned
-  // together, then for what it writes.
+  // Returns where it stopped (before an item that the passes convert with more than the buffer holds),
+  // or null when it declines. Words found in the table are written as they are met. At a word never met
+  // before, the stretch that starts there is read twice: first for its words, found in the table or met
+  // for the first time and then learned together, then for what it writes.
   const unsigned char* items(const unsigned char* p, const unsigned char* upto, const unsigned char* have_end,
                              bool eof) {
     while (p < upto) {
-      const Written known = write_items<false>(p, upto, have_end, eof);
-      if (known.end != Ending::new_word) return known.end == Ending::declined ? nullptr : known.at;
+      const Written known = write_items<false>(p, upto, have_end);
       p = known.at;
-      const Stretch stretch = find_words(p, upto, have_end, eof);
-      if (!stretch.end) return nullptr;
+      if (known.end == Ending::end) return p;
+      if (known.end == Ending::passes) {
+        const Passed passed = through_passes(p, have_end, eof);
+        if (!passed.at || passed.stopped) return passed.at;
+        p = passed.at;
+        continue;
+      }
+      const unsigned char* const stretch_end = find_words(p, upto, have_end);
       if (!fresh_.empty() && !learn()) return nullptr;
-      const Written found = write_items<true>(p, stretch.end, have_end, eof);
+      p = write_items<true>(p, stretch_end, have_end).at;
       words_.retire();
-      if (found.end == Ending::declined) return nullptr;
-      p = found.at;
-      if (stretch.stopped) return p;
     }
     return p;
   }
 
-  // Where the words of a stretch end, and whether the scan stops there for a passage that ends beyond
-  // the buffer; a null end when the scan declines.
-  struct Stretch {
-    const unsigned char* end;
-    bool stopped;
-  };
-
   // The words of the stretch at p, in tokens_, as the scan meets them in write_items; those never met
-  // before also in fresh_.
-  Stretch find_words(const unsigned char* p, const unsigned char* upto, const unsigned char* have_end,
-                     bool eof) {
+  // before also in fresh_. Returns where the stretch ends: at most kStretchWords words on, or before an
+  // item that the passes convert.
+  const unsigned char* find_words(const unsigned char* p, const unsigned char* upto, const unsigned char* have_end) {
     token_count_ = 0;
     fresh_.clear();
+    if (long_words_.size() >= kLongWords) {
+      for (const auto& [key, w] : long_words_) back_.forget(*w);
+      long_words_.clear();
+    }
     while (p < upto && token_count_ < kStretchWords) {
       const Source kind = scheme_.kinds[*p];
       if (kind == Source::word || kind == Source::name) {
         const bool name = kind == Source::name;
         PackedRun key;
-        const int n = key_at(p, name, key);
-        if (n == 0) return {nullptr, false};
-        Word* w = words_.find(key);
-        if (!w) w = &meet(NewWord{key, p, n, starts_syllable(p), name, nullptr});
+        int n = key_at(p, name, key);
+        if (n == 0 && name) return p;
+        Word* w = n == 0 ? long_word_at(p, n) : words_.find(key);
+        if (!name && scheme_.kinds[p[n]] == Source::odd) return p;
+        if (!w) w = &meet(NewWord{key, p, n, starts_syllable(p), name, key.length() == 0 ? &long_record(p, n) : nullptr});
         tokens_[token_count_++] = w;
         p += n;
         // A name swallows the byte that ends it.
         if (name && p < have_end) ++p;
         continue;
       }
-      if (kind == Source::odd) return {nullptr, false};
+      if (kind == Source::odd) return p;
       if (kind == Source::bracket) {
         const auto* close =
             static_cast<const unsigned char*>(std::memchr(p + 1, ']', static_cast<std::size_t>(have_end - p - 1)));
-        if (!close) return {eof ? nullptr : p, true};
+        if (!close) return p;
         p = close;
       }
       ++p;
     }
-    return {p, false};
+    return p;
   }
 
   // A word met for the first time: a record for it, learned before the stretch is written.
   [[gnu::noinline]] Word& meet(NewWord w) {
-    w.record = &words_.add(w.key);
+    if (!w.record) w.record = &words_.add(w.key);
     fresh_.push_back(w);
     return *w.record;
   }
+  [[gnu::noinline]] Word& long_record(const unsigned char* p, int n) {
+    auto& record = long_words_[long_key(p, n)];
+    record = std::make_unique<Word>();
+    return *record;
+  }
 
-  // Why write_items stopped: at the end, at a passage that ends beyond the buffer, at a word not in the
-  // table, or declining.
-  enum class Ending { end, passage, new_word, declined };
+  // Why write_items stopped: at the end, at a word not in the table, or at an item that the passes
+  // convert.
+  enum class Ending { end, new_word, passes };
   struct Written {
     const unsigned char* at;
     Ending end;
@@ -1025,18 +1095,23 @@ class Scan {
   // that the table finds, up to the first it does not.
   template <bool kFound>
   [[gnu::always_inline]] Written write_items(const unsigned char* p, const unsigned char* end,
-                                             const unsigned char* have_end, bool eof) {
+                                             const unsigned char* have_end) {
     Word* const* token = tokens_.get();
-    // The word at p and its length, or null when the table does not know it.
+    // The word at p and its length, or null when the table does not know it (the length of a name that
+    // the passes convert, 0).
     const auto word_at = [&](const unsigned char* at, int& n, bool name) -> Word* {
       if constexpr (kFound) {
         Word* w = *token++;
         n = input_length(*w);
+        if (n == 0) [[unlikely]]
+          n = run_length(at);
         return w;
       } else {
         PackedRun key;
         n = key_at(at, name, key);
-        return n == 0 ? nullptr : words_.find(key);
+        if (n == 0) [[unlikely]]
+          return name ? nullptr : long_word_at(at, n);
+        return words_.find(key);
       }
     };
     // Counted here and added once, out of the loop.
@@ -1053,13 +1128,18 @@ class Scan {
       if (kind == Source::word) [[likely]] {
         int n = 0;
         Word* w = word_at(p, n, false);
-        if (!w) return stop(p, n == 0 ? Ending::declined : Ending::new_word);
-        if (place_problems_ && w->problem_count != 0 && !place(*w, p)) return stop(p, Ending::declined);
+        const unsigned char after = p[n];
+        // A word glued to a byte that the passes convert goes with it; so does one whose problems the
+        // scan cannot place.
+        if (after != ' ' && scheme_.kinds[after] == Source::odd) [[unlikely]]
+          return stop(p, Ending::passes);
+        if (!w) return stop(p, Ending::new_word);
+        if (place_problems_ && w->problem_count != 0 && !place(*w, p)) return stop(p, Ending::passes);
         syllables += w->syllables;
         marked += w->marked;
         p += n;
         // Most words end at a blank.
-        if (p < end && *p == ' ') {
+        if (after == ' ' && p < end) {
           back_.word_and_blank(*w);
           ++p;
         } else {
@@ -1086,7 +1166,7 @@ class Scan {
         case Source::bracket: {
           const auto* close = static_cast<const unsigned char*>(
               std::memchr(p + 1, ']', static_cast<std::size_t>(have_end - p - 1)));
-          if (!close) return stop(p, eof ? Ending::declined : Ending::passage);
+          if (!close) return stop(p, Ending::passes);
           back_.bytes(p, static_cast<std::size_t>(close - p + 1));
           p = close + 1;
           continue;
@@ -1094,15 +1174,14 @@ class Scan {
         case Source::name: {
           int n = 0;
           Word* w = word_at(p, n, true);
-          if (!w) return stop(p, n == 0 ? Ending::declined : Ending::new_word);
+          if (!w) return stop(p, n == 0 ? Ending::passes : Ending::new_word);
           back_.word(*w);
           p += n;
-          if (p == have_end) return stop(p, Ending::end);
-          ++p;  // the byte that ends the name, which the extraction swallows
+          if (p < end) ++p;  // the byte that ends the name, which the extraction swallows
           continue;
         }
         case Source::odd:
-          return stop(p, Ending::declined);
+          return stop(p, Ending::passes);
       }
       ++p;
     }
@@ -1113,7 +1192,8 @@ class Scan {
   // buffer keeps the byte before its text.
   bool starts_syllable(const unsigned char* p) const { return scheme_.kinds[p[-1]] == Source::white; }
 
-  // The length of the word or "@" name at p and its key, or 0 when the scan does not take it.
+  // The length of the word or "@" name at p and its key, or 0 when it is too long for a key or (a name)
+  // holds what the scan leaves to the passes.
   [[gnu::always_inline]] int key_at(const unsigned char* p, bool name, PackedRun& key) const {
     const bool starts = starts_syllable(p);
     if (!name) return measure_word(p, starts, key);
@@ -1132,6 +1212,11 @@ class Scan {
     while (crlf_counted_ < crlf_.size() && crlf_[crlf_counted_] < at) ++crlf_counted_;
     return raw_start_ + at + crlf_before_ + crlf_counted_;
   }
+  // The same of the byte at `at`, counted as the buffer's bytes are, in any order.
+  std::uint64_t input_offset_at(std::uint64_t at) const {
+    const auto crlf = std::lower_bound(crlf_.begin(), crlf_.end(), at) - crlf_.begin();
+    return raw_start_ + at + crlf_before_ + static_cast<std::uint64_t>(crlf);
+  }
 
   // The word's problems at the word at p; false when they cannot be placed there.
   [[gnu::noinline]] bool place(const Word& w, const unsigned char* p) {
@@ -1145,7 +1230,7 @@ class Scan {
   }
 
   // The length of the "@" name at p up to the byte that ends it (white space, or the Wylie "." that the
-  // pre-pass makes a blank), or 0 when it is too long or holds what the scan declines.
+  // pre-pass makes a blank), or 0 when it is too long or holds what the scan leaves to the passes.
   int name_length(const unsigned char* p) const {
     for (int n = 1; n <= kLongestPackedRun; ++n) {
       const unsigned char c = p[n];
@@ -1155,6 +1240,151 @@ class Scan {
       if (kind == Source::odd || kind == Source::bracket) return 0;
     }
     return 0;
+  }
+
+  // Where a stretch through the passes left the scan: after it, or before it (`stopped`) to read more
+  // of the input first; null when the scan declines.
+  struct Passed {
+    const unsigned char* at;
+    bool stopped;
+  };
+
+  // The item at p, which the scan leaves to the passes, with what follows it up to white space where the
+  // passes are at rest, through the passes; where they read on past the bytes read, with the rest of the
+  // input.
+  [[gnu::noinline]] Passed through_passes(const unsigned char* p, const unsigned char* have_end, bool eof) {
+    if (const unsigned char* cut = rest_after(p, have_end)) {
+      const std::string_view text(reinterpret_cast<const char*>(p), static_cast<std::size_t>(cut - p + 1));
+      switch (convert_stretch(text, index_of(p), starts_syllable(p), false)) {
+        case Stretch::at_rest:
+          return {cut + 1, false};
+        case Stretch::failed:
+          return {nullptr, false};
+        case Stretch::reads_on:
+          break;
+      }
+    } else if (!eof && p > text_) {
+      return {p, true};
+    }
+    return to_the_end(p, have_end, eof);
+  }
+
+  // The bytes from p and the rest of the input, through the passes.
+  Passed to_the_end(const unsigned char* p, const unsigned char* have_end, bool eof) {
+    std::string text(reinterpret_cast<const char*>(p), static_cast<std::size_t>(have_end - p));
+    if (!eof) {
+      read_input(SIZE_MAX, index_of(have_end), [&text](const unsigned char* bytes, std::size_t n) {
+        text.append(reinterpret_cast<const char*>(bytes), n);
+      });
+      if (in_.error()) return {nullptr, false};
+    }
+    if (convert_stretch(text, index_of(p), starts_syllable(p), true) != Stretch::at_rest) return {nullptr, false};
+    return {have_end, false};
+  }
+
+  // The first white space from p on outside a bracket (which the Wylie pre-pass copies as it stands, in
+  // a brace too) and a brace, where the passes come to rest unless the extraction reads a passage
+  // otherwise; null when there is none before `end`.
+  const unsigned char* rest_after(const unsigned char* p, const unsigned char* end) const {
+    bool brace = false;
+    for (; p < end; ++p) {
+      const unsigned char c = *p;
+      if (c == '[' && (wylie_ || !brace)) {
+        p = static_cast<const unsigned char*>(std::memchr(p + 1, ']', static_cast<std::size_t>(end - p - 1)));
+        if (!p) return nullptr;
+      } else if (c == '{' || c == '}') {
+        brace = c == '{';
+      } else if (!brace && scheme_.kinds[c] == Source::white) {
+        return p;
+      }
+    }
+    return nullptr;
+  }
+
+  // The byte at p counted as the buffer's bytes are.
+  std::uint64_t index_of(const unsigned char* p) const { return consumed_ + static_cast<std::uint64_t>(p - text_); }
+
+  // What a stretch through the passes came to: the passes at rest after it, the extraction reading on
+  // in a passage (the stretch must run further), or a failure.
+  enum class Stretch { at_rest, reads_on, failed };
+
+  // Converts `text`, whose first byte is the byte at index `at`, through the Wylie pre-pass and the
+  // extraction, with their state before it: the pre-pass's syllable start, and an open "(" before it,
+  // carried in as text before it whose syllable-file bytes are left out. Counts and places what the
+  // extraction found, and hands the syllable-file bytes to the back. Unless it runs to the end of the
+  // input, a passage that the extraction reads on in leaves everything as it was.
+  Stretch convert_stretch(std::string_view text, std::uint64_t at, bool starts_syllable, bool to_the_end) {
+    const bool open = place_problems_ && open_parenthesis_ >= 0;
+    const bool slash = wylie_ && !starts_syllable;
+    std::string source = open ? "(\n" : "";
+    std::string before = open ? std::string{static_cast<char>(kSmallStart), '\n'} : std::string();
+    if (slash) {
+      source += '/';
+      before += ',';
+    }
+    const std::size_t prefix = source.size();
+    source.append(text);
+    ExtractionReport report;
+    tsd::Stream& file = batch_file(0, 0);
+    tsd::Stream& syllables = batch_file(2, 1);
+    if (!file.is_open() || !syllables.is_open()) return Stretch::failed;
+    file.write(source);
+    if (file.rewind() != 0 || file.error()) return Stretch::failed;
+    tsd::Stream* kvts = &file;
+    if (wylie_) {
+      tsd::Stream& pre_pass = batch_file(1, 0);
+      if (!pre_pass.is_open() || wylie_to_kvts(file, pre_pass) != 0 || pre_pass.rewind() != 0)
+        return Stretch::failed;
+      kvts = &pre_pass;
+    }
+    if (extract_syllables(*kvts, syllables, tables_, check_syllables_, &report) != 0 || syllables.rewind() != 0)
+      return Stretch::failed;
+    const auto reads_on = [](const SourceProblem& problem) {
+      return problem.kind == SourceProblem::bracket_open || problem.kind == SourceProblem::brace_closed;
+    };
+    if (!to_the_end && (report.not_kept > 0 || std::any_of(report.problems.begin(), report.problems.end(), reads_on)))
+      return Stretch::reads_on;
+    if (place_problems_ && report.not_kept > 0) return Stretch::failed;
+    std::string converted = read_all(syllables);
+    if (converted.compare(0, before.size(), before) != 0) return Stretch::failed;
+    const std::size_t length = converted.size() - before.size();
+    converted.append(kReadPast, ' ');
+    found_.syllables += report.syllables;
+    found_.marked += report.marked;
+    if (place_problems_ && !place_stretch_problems(report.problems, file, prefix, at)) return Stretch::failed;
+    back_.bytes(reinterpret_cast<const unsigned char*>(converted.data()) + before.size(), length);
+    return Stretch::at_rest;
+  }
+
+  // The extraction's problems in a stretch whose source, `prefix` bytes of state before the stretch's
+  // own, is `source`: each placed in the input, the first open "(" kept for the end.
+  bool place_stretch_problems(const std::vector<SourceProblem>& problems, tsd::Stream& source, std::size_t prefix,
+                              std::uint64_t at) {
+    std::vector<std::uint64_t> ends;
+    for (const SourceProblem& problem : problems) {
+      ends.push_back(problem.offset);
+      ends.push_back(problem.offset + (problem.length > 0 ? problem.length - 1 : 0));
+    }
+    if (wylie_) {
+      if (source.rewind() != 0) return false;
+      wylie_places_in_any_order(source, ends);
+    }
+    bool parenthesis = false;
+    for (std::size_t i = 0; i < problems.size(); ++i) {
+      const std::uint64_t first = ends[2 * i];
+      const std::uint64_t last = ends[2 * i + 1];
+      if (problems[i].kind == SourceProblem::parenthesis_open) {
+        // The "(" before the stretch stays the first open one, unless the stretch closed it.
+        parenthesis = true;
+        if (first >= prefix) open_parenthesis_ = static_cast<std::int64_t>(input_offset_at(at + first - prefix));
+        continue;
+      }
+      if (first < prefix || last < first) return false;
+      const std::uint64_t from = input_offset_at(at + first - prefix);
+      found_.add({problems[i].kind, problems[i].value, from, input_offset_at(at + last - prefix) - from + 1});
+    }
+    if (!parenthesis) open_parenthesis_ = -1;
+    return true;
   }
 
   // The words met for the first time in the stretch, through the passes; false when the passes did not
@@ -1223,17 +1453,25 @@ class Scan {
         from.remove_prefix(1);
         to.remove_prefix(1);
       }
-      if (to.size() > static_cast<std::size_t>(kSyllableRoom)) continue;
       Word& w = *fresh[i].record;
-      w.learned = true;
-      w.length = static_cast<std::uint8_t>(to.size());
-      std::memcpy(w.bytes.data(), to.data(), to.size());
+      if (to.size() > static_cast<std::size_t>(kSyllableRoom)) {
+        back_.spill(w, to);
+      } else {
+        w.length = static_cast<std::uint8_t>(to.size());
+        std::memcpy(w.bytes.data(), to.data(), to.size());
+      }
       // The extraction copies a name as it stands and counts nothing in it.
-      w.syllables = static_cast<std::uint8_t>(fresh[i].name ? 0 : syllables_in(from));
-      for (std::size_t at = to.find("[~"); at != std::string_view::npos; at = to.find("[~", at + 2)) ++w.marked;
+      const int syllables = fresh[i].name ? 0 : syllables_in(from);
+      int marked = 0;
+      for (std::size_t at = to.find("[~"); at != std::string_view::npos; at = to.find("[~", at + 2)) ++marked;
+      // A word of more syllables than its record counts is left unlearned: the scan declines.
+      if (syllables > UINT16_MAX || marked > UINT16_MAX) continue;
+      w.learned = true;
+      w.syllables = static_cast<std::uint16_t>(syllables);
+      w.marked = static_cast<std::uint16_t>(marked);
       const auto [first, last] = problems->ranges[i];
       w.problems_at = static_cast<std::uint32_t>(word_problems_.size());
-      w.problem_count = problems->unplaced[i] ? kUnplaced : static_cast<std::uint8_t>(last - first);
+      w.problem_count = problems->unplaced[i] ? kUnplaced : static_cast<std::uint16_t>(last - first);
       if (!problems->unplaced[i])
         word_problems_.insert(word_problems_.end(), problems->list.begin() + static_cast<std::ptrdiff_t>(first),
                               problems->list.begin() + static_cast<std::ptrdiff_t>(last));
@@ -1283,8 +1521,8 @@ class Scan {
         continue;
       }
       placed.push_back({word, WordProblem{found[i].kind, static_cast<std::uint8_t>(found[i].value),
-                                          static_cast<std::uint8_t>(first - start),
-                                          static_cast<std::uint8_t>(last - first + 1)}});
+                                          static_cast<std::uint32_t>(first - start),
+                                          static_cast<std::uint32_t>(last - first + 1)}});
     }
     std::stable_sort(placed.begin(), placed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     for (const auto& [word, problem] : placed) {
@@ -1327,6 +1565,7 @@ class Scan {
   std::unique_ptr<Word*[]> tokens_{new Word*[kStretchWords]};
   std::size_t token_count_ = 0;
   std::vector<NewWord> fresh_;
+  std::unordered_map<std::string, std::unique_ptr<Word>> long_words_;
 };
 
 }  // namespace

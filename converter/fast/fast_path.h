@@ -2,8 +2,12 @@
 // mode) and writes the finished output (UTF-8 text, or the Tsendrel RTF document) in one scan, with no intermediate file. Each word of
 // the input (the bytes between blanks and punctuation) is converted once, with what it depends on before
 // it, through the passes' own functions, and then remembered; what lies between words is laid out live by
-// the shared layout rules. Whatever it does not take (a "@" name, a brace, an open bracket, an overlong
-// word, a stray control character, a failed write) it declines, and the passes convert the file instead.
+// the shared layout rules; a word too long for the table's key is remembered beside it. What it does not
+// take word by word (a brace, a bracket beyond the bytes read, a stray control character with the word
+// before it, a name too long for a key) goes through the passes alone, up to the next white space where
+// they are at rest or to the end of the input, and the scan goes on after it. It declines a file whose
+// conversion fails (a bracket never closed), a word the composer refuses, and a failed write; the passes
+// then convert the file instead.
 #pragma once
 
 #include "conversion_context.h"
@@ -23,7 +27,7 @@ bool fast_path_takes(int conversion_type);
 // when the output holds nothing of use and must be started again (the input is left wherever the scan
 // stopped, the composer as it was; a temporary file that failed is among the reasons). Logs nothing.
 // With `place_problems`, `found` also gets the problems that the passes would find, at the offsets of the
-// input's own bytes (a CR LF counts two), whatever the scheme; what it cannot place so, it declines.
+// input's own bytes (a CR LF counts two), whatever the scheme.
 inline constexpr int kFastDeclined = 1;
 int fast_convert(tsd::Stream& input, tsd::Stream& output, const ConversionRequest& request,
                  ConversionContext& context, ExtractionReport& found, bool place_problems = false);
