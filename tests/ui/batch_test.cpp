@@ -70,7 +70,7 @@ class BatchTest : public QObject {
       QVERIFY(ui_test::write_file(texts_.filePath(QLatin1String(name)), "ka\r\n"));
     TMainForm& form = *forms_.MainForm;
     form.open_directory(texts_.path());
-    form.ConversionListBox->setCurrentRow(kWylieToTsendrel);
+    form.ConversionListBox->setCurrentRow(0);
     form.FontListBox->setCurrentRow(kEkorlam);
     form.tib_pt_size->setText(QStringLiteral("28"));
     form.small_tib_pt_size->setText(QStringLiteral("24"));
@@ -168,12 +168,12 @@ class BatchTest : public QObject {
 
   void conversion_type_stays_when_none_is_selected() {
     TMainForm& form = *forms_.MainForm;
-    form.ConversionListBox->setCurrentRow(kKvtsToWylie);
+    form.ConversionListBox->setCurrentRow(3);
     form.FileListBox->clearSelection();
     form.ConvertBtnClick();
     form.ConversionListBox->clearSelection();
     form.ConvertBtnClick();
-    QCOMPARE(forms_.request.conversion_type, kKvtsToWylie);
+    QCOMPARE(forms_.request.conversion_type, route_id("kvts-wylie"));
   }
 
   void wildcard_menu_logs_bad_size_below_earlier_lines() {
@@ -197,11 +197,11 @@ class BatchTest : public QObject {
     for (const char* file : {"sub/c.txt", "sub/c.kvt", "sub/deeper/e.TXT", "x.txt/d.txt"})
       QVERIFY(ui_test::write_file(top.filePath(QLatin1String(file)), "ka\n"));
 
-    forms_.MainForm->ConversionListBox->setCurrentRow(kWylieToKvts);
+    forms_.MainForm->ConversionListBox->setCurrentRow(2);
     forms_.MainForm->WildCardConvert1->trigger();
     TWildcardForm& wildcard = *forms_.WildcardForm;
     QVERIFY(wildcard.isVisible());
-    QCOMPARE(forms_.request.conversion_type, kWylieToKvts);
+    QCOMPARE(forms_.request.conversion_type, route_id("wylie-kvts"));
 
     wildcard.open_directory(top.path());
     wildcard.filePattern->setText(QStringLiteral("*.txt"));

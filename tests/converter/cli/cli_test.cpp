@@ -369,7 +369,7 @@ TEST(cli_round_trip, glyph_codes_decode_to_the_syllables_of_the_examples) {
   ASSERT_EQ(tsd::load_key_tables((kData + "/keyfont").c_str(), (kData + "/keymap").c_str(), tables, nullptr),
             0);
   const sample_tables::GlyphDecoder decoder(tables);
-  ConversionRequest request = h2test::test_request(kWylieToTsendrel);
+  ConversionRequest request = h2test::test_request(route_id("wylie-rtf"));
   ConversionContext context = h2test::test_context();
   context.key_tables = &tables;
   tsd::testing::TempDir dir;
@@ -404,7 +404,7 @@ constexpr const char* kTypeNames[] = {"wylie-rtf",         "kvts-rtf",        "w
 
 TEST_F(cli, standard_input_and_output_give_the_bytes_of_the_file_conversion_for_every_type) {
   for (int type = 0; type < 8; ++type) {
-    const bool wylie = starts_with_wylie(type) || type == kWylieToKvts;
+    const bool wylie = route_by_id(type)->from == Scheme::wylie;
     const std::string input = copy_example(wylie ? "aspiration.txt" : "greeting.kvt");
     const std::string options = "-d " + quoted(kData) + " -t " + kTypeNames[type];
     const CliRun by_path = run(options + " -o by-path " + input);
