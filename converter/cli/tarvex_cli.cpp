@@ -44,8 +44,7 @@ document set in a Unicode Tibetan font), or converts Wylie text to KVTS and back
 All FILEs form one batch, as if selected together in the converter's main window.
 
 Options:
-  -t, --type FROM-TO  the conversion: a route from an input scheme to an output format,
-                      one of
+  -t, --type FROM-TO  the conversion, a route from an input scheme to an output format:
 )";
 
 constexpr char kHelpRest[] =
@@ -197,7 +196,7 @@ constexpr std::pair<std::string_view, Stage> kStageNames[] = {
 std::string every_route() {
   std::vector<std::string_view> names;
   for (const Route& route : routes()) names.push_back(route.name);
-  return "; the routes are " + listed(names) + " (-t FROM-TO, or --from FROM --to TO)";
+  return "; the routes are " + listed(names) + " (-t FROM-TO, or --from SCHEME --to FORMAT)";
 }
 
 struct Options {

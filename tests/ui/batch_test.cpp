@@ -176,6 +176,30 @@ class BatchTest : public QObject {
     QCOMPARE(forms_.request.conversion_type, route_id("kvts-wylie"));
   }
 
+  // Each row of the conversion list converts along the route with its caption, as it always has.
+  void each_row_converts_along_its_route_data() {
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("route");
+    const char* const routes[] = {"wylie-rtf",  "kvts-rtf",          "wylie-kvts",
+                                  "kvts-wylie", "wylie-unicode-rtf", "kvts-unicode-rtf"};
+    for (int row = 0; row < 6; ++row)
+      QTest::newRow(routes[row]) << row << QString::fromLatin1(routes[row]);
+  }
+
+  void each_row_converts_along_its_route() {
+    QFETCH(int, row);
+    QFETCH(QString, route);
+    TMainForm& form = *forms_.MainForm;
+    form.ConversionListBox->setCurrentRow(row);
+    form.FileListBox->clearSelection();
+    form.ConvertBtnClick();
+    const Route* chosen = route_by_id(forms_.request.conversion_type);
+    QVERIFY(chosen);
+    QCOMPARE(QString::fromLatin1(chosen->name.data(), static_cast<qsizetype>(chosen->name.size())), route);
+    QCOMPARE(form.ConversionListBox->item(row)->text(),
+             QString::fromLatin1(chosen->caption.data(), static_cast<qsizetype>(chosen->caption.size())));
+  }
+
   void wildcard_menu_logs_bad_size_below_earlier_lines() {
     TMainForm& form = *forms_.MainForm;
     forms_.DebugText->hide();
