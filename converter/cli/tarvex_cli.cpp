@@ -174,8 +174,10 @@ std::string help_text() {
   std::vector<std::string_view> schemes, formats;
   for (const Route& route : routes()) {
     width = std::max(width, route.name.size());
-    if (std::ranges::find(schemes, scheme_name(route.from)) == schemes.end()) schemes.push_back(scheme_name(route.from));
-    if (std::ranges::find(formats, format_name(route.to)) == formats.end()) formats.push_back(format_name(route.to));
+    if (std::ranges::find(schemes, scheme_name(route.from)) == schemes.end())
+      schemes.push_back(scheme_name(route.from));
+    if (std::ranges::find(formats, format_name(route.to)) == formats.end())
+      formats.push_back(format_name(route.to));
   }
   std::string text = kHelpStart;
   for (const Route& route : routes()) {

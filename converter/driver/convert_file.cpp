@@ -224,10 +224,10 @@ bool run_pass(Pass pass, ConversionContext& context, const ConversionRequest& re
       findings.extracted = true;
       return true;
     case Pass::font_codes:
-      return syllables_read(context, from,
-                            font_code_pass(from, to, request.keep_cr, *context.key_tables, context.composer,
-                                           context.status, true,
-                                           context.diagnostics.active() ? &findings.raw_words : nullptr));
+      return syllables_read(
+          context, from,
+          font_code_pass(from, to, request.keep_cr, *context.key_tables, context.composer, context.status,
+                         true, context.diagnostics.active() ? &findings.raw_words : nullptr));
     case Pass::unicode_text:
     case Pass::unicode_marked:
       return syllables_read(
@@ -241,8 +241,8 @@ bool run_pass(Pass pass, ConversionContext& context, const ConversionRequest& re
                                    request.roman_size, request.tib_size, request.small_tib_size));
     case Pass::unicode_rtf:
       return rtf_written(context, from, to,
-                         write_unicode_rtf(from, to, request.unicode_font, request.roman_size, request.tib_size,
-                                           request.small_tib_size));
+                         write_unicode_rtf(from, to, request.unicode_font, request.roman_size,
+                                           request.tib_size, request.small_tib_size));
   }
   return false;
 }

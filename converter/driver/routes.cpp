@@ -17,24 +17,26 @@ constexpr Pass kWylieKvts[] = {Pass::wylie_to_kvts};
 constexpr Pass kKvtsWylie[] = {Pass::kvts_to_wylie};
 constexpr Pass kWylieUnicode[] = {Pass::wylie_to_kvts, Pass::extract, Pass::unicode_text};
 constexpr Pass kKvtsUnicode[] = {Pass::extract, Pass::unicode_text};
-constexpr Pass kWylieUnicodeRtf[] = {Pass::wylie_to_kvts, Pass::extract, Pass::unicode_marked, Pass::unicode_rtf};
+constexpr Pass kWylieUnicodeRtf[] = {Pass::wylie_to_kvts, Pass::extract, Pass::unicode_marked,
+                                     Pass::unicode_rtf};
 constexpr Pass kKvtsUnicodeRtf[] = {Pass::extract, Pass::unicode_marked, Pass::unicode_rtf};
 
 // The windows offer the Unicode RTF as "... to Unicode", every output of theirs being an RTF document; the
 // plain-text routes are named ".rtf" as the windows have always named them.
 constexpr Route kRoutes[] = {
-    {0, Scheme::wylie, Format::rtf, "wylie-rtf", "Wylie to Tsendrel", "Wylie to Tsendrel", "rtf", kWylieRtf, true},
+    {0, Scheme::wylie, Format::rtf, "wylie-rtf", "Wylie to Tsendrel", "Wylie to Tsendrel", "rtf", kWylieRtf,
+     true},
     {1, Scheme::kvts, Format::rtf, "kvts-rtf", "KVTS to Tsendrel", "KVTS to Tsendrel", "rtf", kKvtsRtf, true},
     {2, Scheme::wylie, Format::kvts, "wylie-kvts", "Wylie to KVTS (plain text)", "Wylie to KVTS", "rtf",
      kWylieKvts, false},
     {3, Scheme::kvts, Format::wylie, "kvts-wylie", "KVTS to Wylie (plain text)", "KVTS to Wylie", "rtf",
      kKvtsWylie, false},
-    {4, Scheme::wylie, Format::unicode, "wylie-unicode", "Wylie to Unicode Tibetan (UTF-8 text)", "", "bo.txt",
-     kWylieUnicode, true},
+    {4, Scheme::wylie, Format::unicode, "wylie-unicode", "Wylie to Unicode Tibetan (UTF-8 text)", "",
+     "bo.txt", kWylieUnicode, true},
     {5, Scheme::kvts, Format::unicode, "kvts-unicode", "KVTS to Unicode Tibetan (UTF-8 text)", "", "bo.txt",
      kKvtsUnicode, true},
-    {6, Scheme::wylie, Format::unicode_rtf, "wylie-unicode-rtf", "Wylie to an RTF document in Unicode Tibetan",
-     "Wylie to Unicode", "rtf", kWylieUnicodeRtf, true},
+    {6, Scheme::wylie, Format::unicode_rtf, "wylie-unicode-rtf",
+     "Wylie to an RTF document in Unicode Tibetan", "Wylie to Unicode", "rtf", kWylieUnicodeRtf, true},
     {7, Scheme::kvts, Format::unicode_rtf, "kvts-unicode-rtf", "KVTS to an RTF document in Unicode Tibetan",
      "KVTS to Unicode", "rtf", kKvtsUnicodeRtf, true},
 };
@@ -48,7 +50,9 @@ static_assert(ids_are_positions(), "each route's id is its place in the table, a
 
 }  // namespace
 
-std::span<const Route> routes() { return kRoutes; }
+std::span<const Route> routes() {
+  return kRoutes;
+}
 
 const Route* route_by_id(int id) {
   return id >= 0 && id < static_cast<int>(std::size(kRoutes)) ? &kRoutes[id] : nullptr;
@@ -70,8 +74,12 @@ int route_id(std::string_view name) {
   return route ? route->id : -1;
 }
 
-std::string_view scheme_name(Scheme scheme) { return kSchemeNames[static_cast<std::size_t>(scheme)]; }
-std::string_view format_name(Format format) { return kFormatNames[static_cast<std::size_t>(format)]; }
+std::string_view scheme_name(Scheme scheme) {
+  return kSchemeNames[static_cast<std::size_t>(scheme)];
+}
+std::string_view format_name(Format format) {
+  return kFormatNames[static_cast<std::size_t>(format)];
+}
 
 std::optional<Scheme> scheme_named(std::string_view name) {
   const auto found = std::ranges::find(kSchemeNames, name);
@@ -91,7 +99,9 @@ bool stops_at(const Route& route, Stage stage) {
                              [stage](Pass pass) { return stage_written(pass) == stage; });
 }
 
-bool runs(const Route& route, Pass pass) { return std::ranges::find(route.passes, pass) != route.passes.end(); }
+bool runs(const Route& route, Pass pass) {
+  return std::ranges::find(route.passes, pass) != route.passes.end();
+}
 
 const Route* route_of_row(int row) {
   if (row < 0) return nullptr;

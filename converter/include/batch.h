@@ -1,7 +1,7 @@
 // The batch loops of the converter, shared by the windows and the command line: fill the conversion
 // request from the user's choices, name each output after its input with its route's extension ("rtf", or
-// "bo.txt" for Unicode text), keep paths within 259 characters, run the driver on each file and log progress as
-// status lines of the context.
+// "bo.txt" for Unicode text), keep paths within 259 characters, run the driver on each file and log
+// progress as status lines of the context.
 // A batch may convert its files on several threads, each with a context of its own; every file's lines
 // then reach the context's sinks together and in batch order, as one thread would give them.
 #pragma once

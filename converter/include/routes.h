@@ -52,13 +52,12 @@ constexpr Stage stage_written(Pass pass) {
 }
 
 struct Route {
-  int id;  // the request's conversion_type; the ids the windows and callers have always used keep their meaning
+  int id;  // the request's conversion_type; the ids callers have always used keep their meaning
   Scheme from;
   Format to;
   std::string_view name;         // the command line's -t FROM-TO
   std::string_view description;  // what --help says of it
-  std::string_view caption;      // its row in the windows' conversion list, which keeps the table's order; empty
-                                 // when the windows do not offer it
+  std::string_view caption;      // its row in the windows' list (in table order); empty when not offered
   std::string_view extension;    // of the output's name, without its dot
   std::span<const Pass> passes;  // at least one; the last writes the output
   bool fast;                     // the fast path takes it

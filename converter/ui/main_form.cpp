@@ -85,10 +85,9 @@ TMainForm::TMainForm(Forms& forms) : forms_(forms) {
   FontListBox = single_choice_list(QStringLiteral("FontListBox"),
                                    QStringLiteral("Select the Tibetan font for the output text."),
                                    {QStringLiteral("Korlam"), QStringLiteral("EKorlam")});
-  ConversionListBox =
-      single_choice_list(QStringLiteral("ConversionListBox"),
-                         QStringLiteral("Select the manner in which text will be converted."),
-                         route_captions());
+  ConversionListBox = single_choice_list(QStringLiteral("ConversionListBox"),
+                                         QStringLiteral("Select the manner in which text will be converted."),
+                                         route_captions());
   tib_pt_size = size_field(
       QStringLiteral("tib_pt_size"),
       QStringLiteral("Point size of the Tibetan font for normal text from the input file."), kDefaultTibSize);

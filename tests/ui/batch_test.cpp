@@ -182,8 +182,7 @@ class BatchTest : public QObject {
     QTest::addColumn<QString>("route");
     const char* const routes[] = {"wylie-rtf",  "kvts-rtf",          "wylie-kvts",
                                   "kvts-wylie", "wylie-unicode-rtf", "kvts-unicode-rtf"};
-    for (int row = 0; row < 6; ++row)
-      QTest::newRow(routes[row]) << row << QString::fromLatin1(routes[row]);
+    for (int row = 0; row < 6; ++row) QTest::newRow(routes[row]) << row << QString::fromLatin1(routes[row]);
   }
 
   void each_row_converts_along_its_route() {

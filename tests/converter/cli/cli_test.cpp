@@ -525,8 +525,8 @@ TEST_F(cli, from_and_to_give_the_output_of_the_route_that_t_names) {
     ASSERT_EQ(named.status, 0) << name << named.err;
     const std::string want = read_file(dir.file("out"));
     for (const std::string& options :
-         {"--from " + from + " --to " + to, "--to=" + to + " --from=" + from, "-t " + name + " --from " + from,
-          "--to " + to + " -t " + name + " --from " + from}) {
+         {"--from " + from + " --to " + to, "--to=" + to + " --from=" + from,
+          "-t " + name + " --from " + from, "--to " + to + " -t " + name + " --from " + from}) {
       fs::remove(dir.file("out"));
       const CliRun r = run(common + options + " " + input);
       EXPECT_EQ(r.status, 0) << options << r.err;
@@ -556,9 +556,15 @@ TEST_F(cli, routes_that_do_not_exist_are_refused_with_the_list_of_routes) {
     const char* options;
     bool lists_routes;
   } cases[] = {
-      {"-t kvts-kvts", true},         {"--type=wylie-wylie", true},       {"--from wylie --to wylie", true},
-      {"--from foo", true},           {"--to bar", true},                 {"--from kvts --to kvts", true},
-      {"--from unicode-rtf", true},   {"-t kvts-rtf --from wylie", false}, {"-t wylie-rtf --to unicode", false},
+      {"-t kvts-kvts", true},
+      {"--type=wylie-wylie", true},
+      {"--from wylie --to wylie", true},
+      {"--from foo", true},
+      {"--to bar", true},
+      {"--from kvts --to kvts", true},
+      {"--from unicode-rtf", true},
+      {"-t kvts-rtf --from wylie", false},
+      {"-t wylie-rtf --to unicode", false},
       {"--from kvts -t wylie-kvts", false},
   };
   for (const auto& c : cases) {
@@ -588,7 +594,8 @@ TEST_F(cli, help_lists_every_route_and_the_parts_of_from_and_to) {
     EXPECT_NE(r.out.find(scheme_name(route.from)), std::string::npos) << route.name;
     EXPECT_NE(r.out.find(format_name(route.to)), std::string::npos) << route.name;
   }
-  for (const char* option : {"--from SCHEME", "--to FORMAT", "wylie-rtf          Wylie to Tsendrel (default)"})
+  for (const char* option :
+       {"--from SCHEME", "--to FORMAT", "wylie-rtf          Wylie to Tsendrel (default)"})
     EXPECT_NE(r.out.find(option), std::string::npos) << option;
 }
 
@@ -599,10 +606,10 @@ TEST_F(cli, stage_is_refused_for_a_route_without_that_stage) {
     const char* options;
     int status;
   } cases[] = {
-      {"-t wylie-rtf --stage kvts", 0},        {"-t kvts-rtf --stage kvts", 2},
-      {"-t kvts-rtf --stage glyphs", 0},       {"--from wylie --to unicode --stage syllables", 0},
-      {"-t wylie-unicode --stage glyphs", 2},  {"-t kvts-unicode-rtf --stage glyphs", 0},
-      {"-t kvts-wylie --stage syllables", 2},  {"--from wylie --to kvts --stage kvts", 2},
+      {"-t wylie-rtf --stage kvts", 0},       {"-t kvts-rtf --stage kvts", 2},
+      {"-t kvts-rtf --stage glyphs", 0},      {"--from wylie --to unicode --stage syllables", 0},
+      {"-t wylie-unicode --stage glyphs", 2}, {"-t kvts-unicode-rtf --stage glyphs", 0},
+      {"-t kvts-wylie --stage syllables", 2}, {"--from wylie --to kvts --stage kvts", 2},
   };
   for (const auto& c : cases) {
     const CliRun r = run("-d " + quoted(kData) + " -o out " + c.options + " a.txt");

@@ -31,10 +31,14 @@ struct Job {
 };
 
 const Job kJobs[] = {
-    {route_id("wylie-rtf"), "aspiration.txt", false}, {route_id("kvts-rtf"), "greeting.kvt", false},
-    {route_id("wylie-unicode"), "colophon.txt", false},    {route_id("wylie-unicode-rtf"), "glossary.txt", false},
-    {route_id("wylie-kvts"), "glossary.txt", false},       {route_id("kvts-wylie"), "greeting.kvt", false},
-    {route_id("kvts-unicode"), "greeting.kvt", false},     {route_id("kvts-rtf"), "greeting.kvt", true},
+    {route_id("wylie-rtf"), "aspiration.txt", false},
+    {route_id("kvts-rtf"), "greeting.kvt", false},
+    {route_id("wylie-unicode"), "colophon.txt", false},
+    {route_id("wylie-unicode-rtf"), "glossary.txt", false},
+    {route_id("wylie-kvts"), "glossary.txt", false},
+    {route_id("kvts-wylie"), "greeting.kvt", false},
+    {route_id("kvts-unicode"), "greeting.kvt", false},
+    {route_id("kvts-rtf"), "greeting.kvt", true},
 };
 
 // Converts job `j` into `output` with a context of its own; the status lines come back.

@@ -157,7 +157,8 @@ TEST(diagnostics, kept_bytes_past_the_first_block_are_placed_as_the_file) {
   } cases[] = {
       {route_id("wylie-rtf"),
        "ka b+ha ga kikikikikikikikikikikikikikikiki#kikikikikikikikikikikikikikikiki#ki\r\n"},
-      {route_id("kvts-rtf"), "KA OM GA KIKIKIKIKIKIKIKIKIKIKIKIKIKIKIKI#KIKIKIKIKIKIKIKIKIKIKIKIKIKIKIKI#KI\r\n"},
+      {route_id("kvts-rtf"),
+       "KA OM GA KIKIKIKIKIKIKIKIKIKIKIKIKIKIKIKI#KIKIKIKIKIKIKIKIKIKIKIKIKIKIKIKI#KI\r\n"},
       {route_id("wylie-unicode"), "ka b+ha\r\n\r\nga \xC3\xA9 x\n"},
   };
   for (const Case& c : cases) {
@@ -213,7 +214,8 @@ TEST(diagnostics, problems_past_those_kept_are_told_as_their_number) {
                                          &told};
     h2test::StatusCapture status(context);
     const std::string out = dir.file(fast ? "fast.txt" : "passes.txt");
-    ASSERT_EQ(convert_file(context, path.c_str(), out.c_str(), h2test::test_request(route_id("wylie-unicode"))), 0);
+    ASSERT_EQ(
+        convert_file(context, path.c_str(), out.c_str(), h2test::test_request(route_id("wylie-unicode"))), 0);
     outputs[fast] = tsd::testing::read_file(out);
     EXPECT_EQ(told.placed, limits.keep) << fast;
     ASSERT_EQ(told.unplaced.size(), 1u) << fast;

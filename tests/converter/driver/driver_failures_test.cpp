@@ -215,7 +215,8 @@ class driver_unicode : public driver {};
 
 TEST_F(driver_unicode, same_file_is_refused_for_every_unicode_type) {
   const std::string input = dir.write("a.txt", "KA");
-  for (int type : {route_id("wylie-unicode"), route_id("kvts-unicode"), route_id("wylie-unicode-rtf"), route_id("kvts-unicode-rtf")}) {
+  for (int type : {route_id("wylie-unicode"), route_id("kvts-unicode"), route_id("wylie-unicode-rtf"),
+                   route_id("kvts-unicode-rtf")}) {
     StatusCapture status(context);
     EXPECT_EQ(convert(input, dir.path() + "/./a.txt", type), -1) << type;
     EXPECT_EQ(status.captured, Lines{"Input file name must not be identical to output file name."});
@@ -235,7 +236,10 @@ TEST_F(driver_unicode, write_failures_are_reported) {
     Lines lines;
   } cases[] = {
       {route_id("wylie-unicode"), "/dev/full", nullptr, {kWriteFailed, "Tsendrel text conversion failure."}},
-      {route_id("kvts-unicode-rtf"), "/dev/full", nullptr, {kWriteFailed, "Tsendrel rtf conversion failure."}},
+      {route_id("kvts-unicode-rtf"),
+       "/dev/full",
+       nullptr,
+       {kWriteFailed, "Tsendrel rtf conversion failure."}},
       {route_id("wylie-unicode"), nullptr, one_temporary<1, full_disk>, {kWriteFailed}},
       {route_id("wylie-unicode-rtf"),
        nullptr,

@@ -110,7 +110,8 @@ TEST_F(driver_output, a_write_failure_leaves_the_old_output_and_nothing_else) {
   GTEST_SKIP() << "Windows has no limit on a file's size to stand in for a full disk";
 #else
   const std::string input = dir.write("a.txt", "KA GA\n");
-  for (int type : {route_id("wylie-rtf"), route_id("kvts-rtf"), route_id("wylie-kvts"), route_id("kvts-wylie")}) {
+  for (int type :
+       {route_id("wylie-rtf"), route_id("kvts-rtf"), route_id("wylie-kvts"), route_id("kvts-wylie")}) {
     write_old_output();
     StatusCapture status(context);
     {
@@ -136,7 +137,8 @@ TEST_F(driver_output, a_folder_without_room_for_the_new_file_logs_the_three_line
   std::ofstream(locked_output) << kOld;
   fs::permissions(dir.file("locked"), fs::perms::owner_read | fs::perms::owner_exec);
   StatusCapture status(context);
-  EXPECT_EQ(convert_file(context, input.c_str(), locked_output.c_str(), h2test::test_request(route_id("kvts-wylie"))),
+  EXPECT_EQ(convert_file(context, input.c_str(), locked_output.c_str(),
+                         h2test::test_request(route_id("kvts-wylie"))),
             -1);
   fs::permissions(dir.file("locked"), fs::perms::owner_all);
   EXPECT_EQ(status.captured, (Lines{"Program could not open output file " + locked_output,
@@ -151,7 +153,9 @@ TEST_F(driver_output, a_path_through_a_file_cannot_hold_a_new_file) {
   const std::string input = dir.write("a.txt", "KA\n");
   const std::string under_file = input + "/a.rtf";
   StatusCapture status(context);
-  EXPECT_EQ(convert_file(context, input.c_str(), under_file.c_str(), h2test::test_request(route_id("kvts-wylie"))), -1);
+  EXPECT_EQ(
+      convert_file(context, input.c_str(), under_file.c_str(), h2test::test_request(route_id("kvts-wylie"))),
+      -1);
   EXPECT_EQ(status.captured.front(), "Program could not open output file " + under_file);
   EXPECT_EQ(tsd::testing::read_file(input), "KA\n");
   EXPECT_EQ(names_in(dir.path()), Lines{"a.txt"});
@@ -161,7 +165,8 @@ TEST_F(driver_output, a_success_replaces_the_old_output_and_keeps_its_permission
   const std::string input = dir.write("a.txt", "KA\n");
   write_old_output();
   fs::permissions(output, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  EXPECT_EQ(convert_file(context, input.c_str(), output.c_str(), h2test::test_request(route_id("kvts-wylie"))), 0);
+  EXPECT_EQ(
+      convert_file(context, input.c_str(), output.c_str(), h2test::test_request(route_id("kvts-wylie"))), 0);
   EXPECT_EQ(tsd::testing::read_file(output), "ka\r\n");
 #ifndef _WIN32  // Windows keeps only a read-only flag
   EXPECT_EQ(fs::status(output).permissions(),
@@ -178,7 +183,8 @@ TEST_F(driver_output, a_linked_output_replaces_the_file_the_link_names) {
   fs::create_directory(dir.file("real"));
   dir.write("real/a.rtf", kOld);
   fs::create_symlink(dir.file("real/a.rtf"), output);
-  EXPECT_EQ(convert_file(context, input.c_str(), output.c_str(), h2test::test_request(route_id("kvts-wylie"))), 0);
+  EXPECT_EQ(
+      convert_file(context, input.c_str(), output.c_str(), h2test::test_request(route_id("kvts-wylie"))), 0);
   EXPECT_TRUE(fs::is_symlink(output));
   EXPECT_EQ(tsd::testing::read_file(dir.file("real/a.rtf")), "ka\r\n");
   EXPECT_EQ(names_in(dir.file("real")), Lines{"a.rtf"});

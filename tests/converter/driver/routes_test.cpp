@@ -35,13 +35,15 @@ TEST(routes, each_route_is_found_by_its_id_its_name_and_its_scheme_and_format) {
 }
 
 TEST(routes, routes_that_do_not_exist_are_found_nowhere) {
-  for (const char* name : {"kvts-kvts", "wylie-wylie", "", "wylie", "rtf", "Wylie-rtf", "foo-rtf", "wylie-rtf "})
+  for (const char* name :
+       {"kvts-kvts", "wylie-wylie", "", "wylie", "rtf", "Wylie-rtf", "foo-rtf", "wylie-rtf "})
     EXPECT_EQ(route_named(name), nullptr) << name;
   EXPECT_EQ(route_id("kvts-kvts"), -1);
   EXPECT_EQ(route_between(Scheme::wylie, Format::wylie), nullptr);
   EXPECT_EQ(route_between(Scheme::kvts, Format::kvts), nullptr);
   for (const int id : {-1, static_cast<int>(routes().size()), 64}) EXPECT_EQ(route_by_id(id), nullptr) << id;
-  for (const char* name : {"foo", "", "unicode-rtf", "WYLIE"}) EXPECT_EQ(scheme_named(name), std::nullopt) << name;
+  for (const char* name : {"foo", "", "unicode-rtf", "WYLIE"})
+    EXPECT_EQ(scheme_named(name), std::nullopt) << name;
   for (const char* name : {"foo", "", "tsendrel", "RTF"}) EXPECT_EQ(format_named(name), std::nullopt) << name;
 }
 
@@ -103,10 +105,14 @@ TEST(routes, the_windows_rows_are_the_captioned_routes_in_their_order) {
     const char* route;  // none past the list's end
     const char* caption;
   } rows[] = {
-      {0, "wylie-rtf", "Wylie to Tsendrel"},      {1, "kvts-rtf", "KVTS to Tsendrel"},
-      {2, "wylie-kvts", "Wylie to KVTS"},         {3, "kvts-wylie", "KVTS to Wylie"},
-      {4, "wylie-unicode-rtf", "Wylie to Unicode"}, {5, "kvts-unicode-rtf", "KVTS to Unicode"},
-      {6, nullptr, nullptr},                      {-1, nullptr, nullptr},
+      {0, "wylie-rtf", "Wylie to Tsendrel"},
+      {1, "kvts-rtf", "KVTS to Tsendrel"},
+      {2, "wylie-kvts", "Wylie to KVTS"},
+      {3, "kvts-wylie", "KVTS to Wylie"},
+      {4, "wylie-unicode-rtf", "Wylie to Unicode"},
+      {5, "kvts-unicode-rtf", "KVTS to Unicode"},
+      {6, nullptr, nullptr},
+      {-1, nullptr, nullptr},
   };
   for (const auto& r : rows) {
     const Route* route = route_of_row(r.row);

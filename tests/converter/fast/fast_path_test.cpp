@@ -155,8 +155,9 @@ class FastPath : public ::testing::Test {
   tsd::testing::TempDir dir;
 };
 
-const int kFastTypes[] = {route_id("wylie-rtf"), route_id("kvts-rtf"),    route_id("wylie-unicode"),
-                               route_id("kvts-unicode"),   route_id("wylie-unicode-rtf"), route_id("kvts-unicode-rtf")};
+const int kFastTypes[] = {route_id("wylie-rtf"),         route_id("kvts-rtf"),
+                          route_id("wylie-unicode"),     route_id("kvts-unicode"),
+                          route_id("wylie-unicode-rtf"), route_id("kvts-unicode-rtf")};
 
 struct Text {
   const char* name;
