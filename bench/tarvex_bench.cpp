@@ -284,22 +284,22 @@ int main(int argc, char** argv) {
     const std::string& input;
     double target;
   } types[] = {
-      {"Wylie to Tsendrel", kWylieToTsendrel, wylie, 200},
-      {"KVTS to Tsendrel", kKvtsToTsendrel, kvts, 250},
-      {"Wylie to KVTS", kWylieToKvts, wylie, 0},
-      {"KVTS to Wylie", kKvtsToWylie, kvts, 0},
-      {"Wylie to Unicode", kWylieToUnicode, wylie, 300},
-      {"KVTS to Unicode", kKvtsToUnicode, kvts, 0},
-      {"Wylie to Unicode RTF", kWylieToUnicodeRtf, wylie, 0},
-      {"KVTS to Unicode RTF", kKvtsToUnicodeRtf, kvts, 0},
-      {"Wylie to Tsendrel, long words", kWylieToTsendrel, wylie_long, 0},
-      {"KVTS to Tsendrel, long words", kKvtsToTsendrel, kvts_long, 0},
-      {"Wylie to Unicode, long words", kWylieToUnicode, wylie_long, 0},
-      {"KVTS to Unicode, long words", kKvtsToUnicode, kvts_long, 0},
-      {"Wylie to Unicode RTF, long words", kWylieToUnicodeRtf, wylie_long, 0},
-      {"KVTS to Unicode RTF, long words", kKvtsToUnicodeRtf, kvts_long, 0},
-      {"Wylie to Unicode, Kangyur", kWylieToUnicode, kangyur, 300},
-      {"Wylie to Tsendrel, Kangyur", kWylieToTsendrel, kangyur, 200},
+      {"Wylie to Tsendrel", route_id("wylie-rtf"), wylie, 200},
+      {"KVTS to Tsendrel", route_id("kvts-rtf"), kvts, 250},
+      {"Wylie to KVTS", route_id("wylie-kvts"), wylie, 0},
+      {"KVTS to Wylie", route_id("kvts-wylie"), kvts, 0},
+      {"Wylie to Unicode", route_id("wylie-unicode"), wylie, 300},
+      {"KVTS to Unicode", route_id("kvts-unicode"), kvts, 0},
+      {"Wylie to Unicode RTF", route_id("wylie-unicode-rtf"), wylie, 0},
+      {"KVTS to Unicode RTF", route_id("kvts-unicode-rtf"), kvts, 0},
+      {"Wylie to Tsendrel, long words", route_id("wylie-rtf"), wylie_long, 0},
+      {"KVTS to Tsendrel, long words", route_id("kvts-rtf"), kvts_long, 0},
+      {"Wylie to Unicode, long words", route_id("wylie-unicode"), wylie_long, 0},
+      {"KVTS to Unicode, long words", route_id("kvts-unicode"), kvts_long, 0},
+      {"Wylie to Unicode RTF, long words", route_id("wylie-unicode-rtf"), wylie_long, 0},
+      {"KVTS to Unicode RTF, long words", route_id("kvts-unicode-rtf"), kvts_long, 0},
+      {"Wylie to Unicode, Kangyur", route_id("wylie-unicode"), kangyur, 300},
+      {"Wylie to Tsendrel, Kangyur", route_id("wylie-rtf"), kangyur, 200},
   };
   for (const auto& t : types) {
     if (!steps.wanted(t.name) || !fs::exists(t.input)) continue;

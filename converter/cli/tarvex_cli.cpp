@@ -34,7 +34,8 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr long kMaxJobs = 256;
 
-constexpr char kHelp[] =
+// The help's start; the routes and the options after them follow (help_text).
+constexpr char kHelpStart[] =
     R"(Usage: tarvex-cli [options] FILE...
 
 Converts text files written in Wylie or KVTS transliteration into RTF documents set in
@@ -43,15 +44,14 @@ document set in a Unicode Tibetan font), or converts Wylie text to KVTS and back
 All FILEs form one batch, as if selected together in the converter's main window.
 
 Options:
-  -t, --type T        conversion type:
-                        wylie-rtf   Wylie to Tsendrel (default)
-                        kvts-rtf    KVTS to Tsendrel
-                        wylie-kvts  Wylie to KVTS (plain text)
-                        kvts-wylie  KVTS to Wylie (plain text)
-                        wylie-unicode      Wylie to Unicode Tibetan (UTF-8 text)
-                        kvts-unicode       KVTS to Unicode Tibetan (UTF-8 text)
-                        wylie-unicode-rtf  Wylie to an RTF document in Unicode Tibetan
-                        kvts-unicode-rtf   KVTS to an RTF document in Unicode Tibetan
+  -t, --type FROM-TO  the conversion, a route from an input scheme to an output format:
+)";
+
+constexpr char kHelpRest[] =
+    R"(      --from SCHEME   the input scheme of the route: SCHEMES
+      --to FORMAT     the output format of the route: FORMATS
+                      (--from and --to name the route FROM-TO; either alone takes the other
+                      from the default route, and beside -t they must name its route)
   -f, --font F        Tibetan font family: ekorlam (default) or korlam
       --unicode-font NAME
                       the Unicode Tibetan font of a Unicode RTF, at most 63 characters
@@ -76,9 +76,10 @@ Options:
       --max-warnings N
                       show at most N warnings per file (default 20), then how many more
       --stage S       with -o and a conversion to Tsendrel or Unicode: stop after a stage
-                      and write its bytes unchanged: kvts (the Wylie pre-pass, a Wylie
-                      type only), syllables (composer key strings) or glyphs (glyph
-                      codes; for a Unicode RTF, the UTF-8 with its passage markers)
+                      and write its bytes unchanged: kvts (the Wylie pre-pass, a route
+                      from Wylie only), syllables (composer key strings) or glyphs (glyph
+                      codes of the Tsendrel RTF; for a Unicode RTF, the UTF-8 with its
+                      passage markers)
   -h, --help          show this text
       --version       show the version
 
@@ -159,8 +160,52 @@ int usage_error(const std::string& message) {
   return kExitUsage;
 }
 
+// "a, b or c".
+std::string listed(const std::vector<std::string_view>& names) {
+  std::string text;
+  for (std::size_t i = 0; i < names.size(); ++i)
+    text += std::string(i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + std::string(names[i]);
+  return text;
+}
+
+// The help, its list of routes and its schemes and formats read from the route table.
+std::string help_text() {
+  std::size_t width = 0;
+  std::vector<std::string_view> schemes, formats;
+  for (const Route& route : routes()) {
+    width = std::max(width, route.name.size());
+    if (std::ranges::find(schemes, scheme_name(route.from)) == schemes.end())
+      schemes.push_back(scheme_name(route.from));
+    if (std::ranges::find(formats, format_name(route.to)) == formats.end())
+      formats.push_back(format_name(route.to));
+  }
+  std::string text = kHelpStart;
+  for (const Route& route : routes()) {
+    text += std::string(24, ' ') + std::string(route.name) + std::string(width + 2 - route.name.size(), ' ') +
+            std::string(route.description) + (route.id == kDefaultRouteId ? " (default)\n" : "\n");
+  }
+  std::string rest = kHelpRest;
+  rest.replace(rest.find("SCHEMES"), 7, listed(schemes));
+  rest.replace(rest.find("FORMATS"), 7, listed(formats));
+  return text + rest;
+}
+
+// The names of --stage, for the stages a route can stop after.
+constexpr std::pair<std::string_view, Stage> kStageNames[] = {
+    {"kvts", Stage::pre_pass}, {"syllables", Stage::syllables}, {"glyphs", Stage::glyphs}};
+
+// The routes, for a message that refuses one.
+std::string every_route() {
+  std::vector<std::string_view> names;
+  for (const Route& route : routes()) names.push_back(route.name);
+  return "; the routes are " + listed(names) + " (-t FROM-TO, or --from SCHEME --to FORMAT)";
+}
+
 struct Options {
   BatchChoices choices;
+  std::optional<std::string> type;  // -t, --from and --to as given
+  std::optional<std::string> from;
+  std::optional<std::string> to;
   Shown shown;
   int jobs = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
   std::optional<std::string> data_dir;
@@ -185,10 +230,12 @@ int printed(int status) {
   return std::fflush(stdout) == 0 && !std::ferror(stdout) ? status : kExitFailed;
 }
 
-enum LongOnly { kSize = 256, kSmallSize, kKeepCr, kStage, kVersion, kMaxWarnings, kUnicodeFont };
+enum LongOnly { kSize = 256, kSmallSize, kKeepCr, kStage, kVersion, kMaxWarnings, kUnicodeFont, kFrom, kTo };
 
 constexpr option kOptions[] = {
     {"type", required_argument, nullptr, 't'},
+    {"from", required_argument, nullptr, kFrom},
+    {"to", required_argument, nullptr, kTo},
     {"font", required_argument, nullptr, 'f'},
     {"size", required_argument, nullptr, kSize},
     {"small-size", required_argument, nullptr, kSmallSize},
@@ -206,16 +253,54 @@ constexpr option kOptions[] = {
     {nullptr, 0, nullptr, 0},
 };
 
+// The route that -t names, or --from and --to (a part not given being the default route's); none, with
+// `why` told, when there is none or they name different routes.
+const Route* chosen_route(const Options& options, std::string& why) {
+  if (options.type) {
+    const Route* route = route_named(*options.type);
+    if (!route) {
+      why = "unknown conversion type '" + *options.type + "'" + every_route();
+      return nullptr;
+    }
+    if ((options.from && *options.from != scheme_name(route->from)) ||
+        (options.to && *options.to != format_name(route->to))) {
+      why = "--from and --to must name the route of -t " + *options.type;
+      return nullptr;
+    }
+    return route;
+  }
+  const Route& fallback = *route_by_id(kDefaultRouteId);
+  const std::string from = options.from.value_or(std::string(scheme_name(fallback.from)));
+  const std::string to = options.to.value_or(std::string(format_name(fallback.to)));
+  const std::optional<Scheme> scheme = scheme_named(from);
+  const std::optional<Format> format = format_named(to);
+  const Route* route = scheme && format ? route_between(*scheme, *format) : nullptr;
+  if (!route) why = "no route from '" + from + "' to '" + to + "'" + every_route();
+  return route;
+}
+
+// Why --stage cannot stop `route` after `stage`, or nothing when it can.
+std::optional<std::string> stage_refused(const Route& route, Stage stage) {
+  if (stops_at(route, stage)) return std::nullopt;
+  std::vector<std::string_view> stages;
+  for (const auto& [name, each] : kStageNames)
+    if (stops_at(route, each)) stages.push_back(name);
+  for (const auto& [name, each] : kStageNames)
+    if (each == stage)
+      return "--stage " + std::string(name) + " is no stage of " + std::string(route.name) +
+             (stages.empty() ? ", which has none" : ", whose stages are " + listed(stages));
+  return std::nullopt;
+}
+
 // Parses the arguments; returns an exit status when the program ends here (help, version, bad usage).
 std::optional<int> parse(int argc, char** argv, Options& options) {
-  options.choices.conversion_type = kWylieToTsendrel;
   int tib_size = kDefaultTibSize, small_size = kDefaultSmallTibSize;
   opterr = 0;  // the messages below name the option as the user wrote it
   for (int c; (c = getopt_long(argc, argv, ":t:f:d:o:r:j:hq", kOptions, nullptr)) != -1;) {
     const std::string value = optarg ? optarg : "";
     switch (c) {
       case 'h':
-        std::fputs(kHelp, stdout);
+        std::fputs(help_text().c_str(), stdout);
         return printed(kExitConverted);
       case kVersion:
         std::printf("tarvex-cli %s\n", TSENDREL_VERSION);
@@ -241,17 +326,15 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
         options.jobs = static_cast<int>(n);
         break;
       }
-      case 't': {
-        static constexpr const char* kTypes[] = {"wylie-rtf",         "kvts-rtf",        "wylie-kvts",
-                                                 "kvts-wylie",        "wylie-unicode",   "kvts-unicode",
-                                                 "wylie-unicode-rtf", "kvts-unicode-rtf"};
-        int type = -1;
-        for (int t = 0; t < 8; ++t)
-          if (value == kTypes[t]) type = t;
-        if (type < 0) return usage_error("unknown conversion type '" + value + "'");
-        options.choices.conversion_type = type;
+      case 't':
+        options.type = value;
         break;
-      }
+      case kFrom:
+        options.from = value;
+        break;
+      case kTo:
+        options.to = value;
+        break;
       case 'f':
         if (value == "ekorlam" || value == "Ekorlam" || value == "EKorlam")
           options.choices.font_family = kEkorlam;
@@ -283,17 +366,13 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
       case 'r':
         options.pattern = value;
         break;
-      case kStage:
-        if (value == "kvts")
-          options.stage = Stage::pre_pass;
-        else if (value == "syllables")
-          options.stage = Stage::syllables;
-        else if (value == "glyphs")
-          options.stage = Stage::glyphs;
-        else
-          return usage_error("unknown stage '" + value + "'");
+      case kStage: {
+        const auto named = std::ranges::find(kStageNames, value, &std::pair<std::string_view, Stage>::first);
+        if (named == std::end(kStageNames)) return usage_error("unknown stage '" + value + "'");
+        options.stage = named->second;
         options.stage_given = true;
         break;
+      }
       case ':':
         return usage_error("option '" + std::string(argv[optind - 1]) + "' needs a value");
       default:
@@ -307,7 +386,10 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
     return usage_error("the small size (" + std::to_string(small_size) +
                        ") must not exceed the normal size (" + std::to_string(tib_size) + ")");
 
-  const int type = options.choices.conversion_type;
+  std::string why;
+  const Route* route = chosen_route(options, why);
+  if (!route) return usage_error(why);
+  options.choices.conversion_type = route->id;
   if (options.files.empty()) return usage_error("no input FILE given");
   const bool reads_stdin = std::find(options.files.begin(), options.files.end(), "-") != options.files.end();
   if (reads_stdin && options.files.size() > 1)
@@ -324,12 +406,7 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
   }
   if (options.stage_given) {
     if (!options.output && !reads_stdin) return usage_error("--stage needs -o");
-    if (type == kWylieToKvts || type == kKvtsToWylie)
-      return usage_error("--stage needs a conversion to Tsendrel or Unicode");
-    if (options.stage == Stage::pre_pass && !starts_with_wylie(type))
-      return usage_error("--stage kvts needs a conversion from Wylie");
-    if (options.stage == Stage::glyphs && (type == kWylieToUnicode || type == kKvtsToUnicode))
-      return usage_error("--stage glyphs needs a conversion to an RTF");
+    if (const auto refused = stage_refused(*route, options.stage)) return usage_error(*refused);
   }
   return std::nullopt;
 }

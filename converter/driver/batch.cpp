@@ -251,8 +251,7 @@ int fill_request(ConversionRequest& request, const BatchChoices& choices, const 
   request.keep_cr = choices.keep_cr ? 1 : 0;
   request.font_base = kKorlamBase;
   if (choices.font_family == kEkorlam) request.font_base = kEkorlamBase;
-  if (choices.conversion_type >= kWylieToTsendrel && choices.conversion_type <= kKvtsToUnicodeRtf)
-    request.conversion_type = choices.conversion_type;
+  if (route_by_id(choices.conversion_type)) request.conversion_type = choices.conversion_type;
   const std::size_t font_length = std::min<std::size_t>(choices.unicode_font.size(), kMaxUnicodeFontName);
   std::memcpy(request.unicode_font, choices.unicode_font.data(), font_length);
   request.unicode_font[font_length] = '\0';
@@ -281,24 +280,23 @@ int fill_request(ConversionRequest& request, const BatchChoices& choices, const 
 }
 
 int conversion_of_row(int row) {
-  if (row >= kWylieToTsendrel && row <= kKvtsToWylie) return row;
-  if (row == 4) return kWylieToUnicodeRtf;
-  if (row == 5) return kKvtsToUnicodeRtf;
-  return -1;
+  const Route* route = route_of_row(row);
+  return route ? route->id : -1;
 }
 
 namespace {
 
-// The extension of an output, without its dot.
-const char* output_extension(int conversion_type) {
-  return conversion_type == kWylieToUnicode || conversion_type == kKvtsToUnicode ? "bo.txt" : "rtf";
+// The extension of an output, without its dot; an unknown route's output is named as the default route's.
+std::string_view output_extension(int conversion_type) {
+  const Route* route = route_by_id(conversion_type);
+  return (route ? route : route_by_id(kDefaultRouteId))->extension;
 }
 
 }  // namespace
 
 std::string main_output_path(std::string_view directory, std::string_view name, int conversion_type) {
   if (name.size() >= 4 && name[name.size() - 4] == '.') name.remove_suffix(4);
-  return tsd::join_path(directory, name) + "." + output_extension(conversion_type);
+  return tsd::join_path(directory, name) + "." + std::string(output_extension(conversion_type));
 }
 
 std::string wildcard_output_path(std::string_view input_path, int conversion_type) {
@@ -306,7 +304,7 @@ std::string wildcard_output_path(std::string_view input_path, int conversion_typ
   if (output.size() >= 4 && output[output.size() - 4] == '.')
     output.replace(output.size() - 3, 3, output_extension(conversion_type));
   else
-    output = output + "." + output_extension(conversion_type);
+    output = output + "." + std::string(output_extension(conversion_type));
   return output;
 }
 

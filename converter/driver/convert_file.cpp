@@ -26,11 +26,15 @@ namespace {
 constexpr int kCheckedLength = 64;
 constexpr unsigned char kByteOrderMark[] = {0xEF, 0xBB, 0xBF};
 
-// The temporary files of a conversion.
+// The temporary files of a conversion, one for each intermediate stage.
 struct Temporaries {
   tsd::Stream pre_pass;
   tsd::Stream syllables;
   tsd::Stream glyphs;
+
+  tsd::Stream& of(Stage stage) {
+    return stage == Stage::pre_pass ? pre_pass : stage == Stage::syllables ? syllables : glyphs;
+  }
 };
 
 // What the passes found, for the summary and the diagnostics.
@@ -96,19 +100,20 @@ void log_input_not_opened(const ConversionContext& context, const char* input_pa
   context.diagnostics.report_reason(input_path, reason);
 }
 
-// The checks that need nothing opened: a known conversion type, and the tables it needs.
-bool request_usable(const ConversionContext& context, const ConversionRequest& request) {
-  if (request.conversion_type < kWylieToTsendrel || request.conversion_type > kKvtsToUnicodeRtf) {
+// The checks that need nothing opened: a known route, and the tables its passes read. Its route, or none.
+const Route* usable_route(const ConversionContext& context, const ConversionRequest& request) {
+  const Route* route = route_by_id(request.conversion_type);
+  if (!route) {
     context.log_status("Unknown conversion type %d.", request.conversion_type);
-    return false;
+    return nullptr;
   }
-  const bool scheme_only = request.conversion_type == kWylieToKvts || request.conversion_type == kKvtsToWylie;
-  if ((!scheme_only && !context.translit_tables) ||
-      (request.conversion_type <= kKvtsToTsendrel && (!context.key_tables || !context.rtf_fonts))) {
+  if ((runs(*route, Pass::extract) && !context.translit_tables) ||
+      (runs(*route, Pass::font_codes) && !context.key_tables) ||
+      (runs(*route, Pass::tsendrel_rtf) && !context.rtf_fonts)) {
     context.log_status("The conversion tables are not loaded.");
-    return false;
+    return nullptr;
   }
-  return true;
+  return route;
 }
 
 enum class Start { text, not_text, unreadable };
@@ -162,89 +167,85 @@ bool copy_stage(const ConversionContext& context, tsd::Stream& from, tsd::Stream
   return false;
 }
 
-// After the extraction: the Unicode pass straight into the output, or into the glyph-code file's place
-// and then the Unicode RTF writer. Their failures are logged as those of the font-code pass and the RTF
-// writer.
-int unicode_passes(const ConversionContext& context, const ConversionRequest& request, tsd::Stream& output,
-                   Stage stage, Temporaries& files) {
-  const bool rtf =
-      request.conversion_type == kWylieToUnicodeRtf || request.conversion_type == kKvtsToUnicodeRtf;
-  tsd::Stream& text = rtf ? files.glyphs : output;
-  if (unicode_pass(files.syllables, text, request.keep_cr,
-                   rtf ? UnicodePassages::markers : UnicodePassages::text, context.status) < 0) {
+// A pass that reads syllables, once it returned: its failure logged, or a read failure of the syllable file.
+bool syllables_read(const ConversionContext& context, tsd::Stream& syllables, int result) {
+  if (result < 0) {
     context.log_status("Tsendrel text conversion failure.");
-    return -1;
+    return false;
   }
-  if (files.syllables.error()) {
-    context.log_status("%s", kWriteFailed);
-    return -1;
-  }
-  if (!rtf) return 0;
-  if (!rewind_written(context, files.glyphs)) return -1;
-  if (stage == Stage::glyphs) return copy_stage(context, files.glyphs, output) ? 0 : -1;
-  if (write_unicode_rtf(files.glyphs, output, request.unicode_font, request.roman_size, request.tib_size,
-                        request.small_tib_size) < 0) {
-    if (output.error() || files.glyphs.error()) context.log_status("%s", kWriteFailed);
-    context.log_status("Tsendrel rtf conversion failure.");
-    return -1;
-  }
-  return 0;
+  if (!syllables.error()) return true;
+  context.log_status("%s", kWriteFailed);
+  return false;
 }
 
-// The passes of the request's conversion type, in their order, from the input to the output through the
-// temporary files; a stage before the end copies its file to the output instead.
-int run_passes(ConversionContext& context, const ConversionRequest& request, tsd::Stream& input,
-               tsd::Stream& output, Stage stage, Temporaries& files, Findings& findings) {
-  const int type = request.conversion_type;
-  if (type == kKvtsToWylie || type == kWylieToKvts) {
-    if (type == kKvtsToWylie)
-      kvts_to_wylie(input, output);
-    else
-      wylie_to_kvts(input, output);
-    if (output.flush() != 0 || output.error()) {
+// A writer of an RTF document, once it returned: its failure logged.
+bool rtf_written(const ConversionContext& context, tsd::Stream& from, tsd::Stream& rtf, int result) {
+  if (result >= 0) return true;
+  if (rtf.error() || from.error()) context.log_status("%s", kWriteFailed);
+  context.log_status("Tsendrel rtf conversion failure.");
+  return false;
+}
+
+// One pass of a route from `from` into `to`; false once its failure is logged. The Unicode passes'
+// failures are logged as those of the font-code pass and the RTF writer.
+bool run_pass(Pass pass, ConversionContext& context, const ConversionRequest& request, tsd::Stream& from,
+              tsd::Stream& to, Findings& findings) {
+  switch (pass) {
+    case Pass::wylie_to_kvts:
+    case Pass::kvts_to_wylie:
+      if (pass == Pass::wylie_to_kvts)
+        wylie_to_kvts(from, to);
+      else
+        kvts_to_wylie(from, to);
+      if (to.flush() == 0 && !to.error()) return true;
       context.log_status("%s", kWriteFailed);
-      return -1;
-    }
-    return 0;
+      return false;
+    case Pass::extract:
+      extract_syllables(from, to, *context.translit_tables, request.check_syllables, &findings.found);
+      findings.extracted = true;
+      return true;
+    case Pass::font_codes:
+      return syllables_read(
+          context, from,
+          font_code_pass(from, to, request.keep_cr, *context.key_tables, context.composer, context.status,
+                         true, context.diagnostics.active() ? &findings.raw_words : nullptr));
+    case Pass::unicode_text:
+    case Pass::unicode_marked:
+      return syllables_read(
+          context, from,
+          unicode_pass(from, to, request.keep_cr,
+                       pass == Pass::unicode_marked ? UnicodePassages::markers : UnicodePassages::text,
+                       context.status));
+    case Pass::tsendrel_rtf:
+      return rtf_written(context, from, to,
+                         write_rtf(from, to, context.rtf_fonts, context.font_count, request.font_base,
+                                   request.roman_size, request.tib_size, request.small_tib_size));
+    case Pass::unicode_rtf:
+      return rtf_written(context, from, to,
+                         write_unicode_rtf(from, to, request.unicode_font, request.roman_size,
+                                           request.tib_size, request.small_tib_size));
   }
+  return false;
+}
 
+// The route's passes, in their order, from the input to the output through the temporary files; a stage
+// before the end copies its file to the output instead. The temporary files the route never writes are
+// closed.
+int run_passes(ConversionContext& context, const ConversionRequest& request, const Route& route,
+               tsd::Stream& input, tsd::Stream& output, Stage stage, Temporaries& files, Findings& findings) {
+  for (const Stage unused : {Stage::pre_pass, Stage::syllables, Stage::glyphs})
+    if (!stops_at(route, unused)) files.of(unused).close();
   tsd::Stream* source = &input;
-  if (starts_with_wylie(type)) {
-    wylie_to_kvts(input, files.pre_pass);
-    if (!rewind_written(context, files.pre_pass)) return -1;
-    if (stage == Stage::pre_pass) return copy_stage(context, files.pre_pass, output) ? 0 : -1;
-    source = &files.pre_pass;
-  } else {
-    files.pre_pass.close();
+  for (std::size_t i = 0; i + 1 < route.passes.size(); ++i) {
+    const Stage written = stage_written(route.passes[i]);
+    tsd::Stream& target = files.of(written);
+    if (!run_pass(route.passes[i], context, request, *source, target, findings) ||
+        !rewind_written(context, target))
+      return -1;
+    if (stage == written) return copy_stage(context, target, output) ? 0 : -1;
+    source = &target;
   }
-
-  extract_syllables(*source, files.syllables, *context.translit_tables, request.check_syllables,
-                    &findings.found);
-  findings.extracted = true;
-  if (!rewind_written(context, files.syllables)) return -1;
-  if (stage == Stage::syllables) return copy_stage(context, files.syllables, output) ? 0 : -1;
-
-  if (writes_unicode(type)) return unicode_passes(context, request, output, stage, files);
-  if (font_code_pass(files.syllables, files.glyphs, request.keep_cr, *context.key_tables, context.composer,
-                     context.status, true,
-                     context.diagnostics.active() ? &findings.raw_words : nullptr) < 0) {
-    context.log_status("Tsendrel text conversion failure.");
-    return -1;
-  }
-  if (files.syllables.error()) {
-    context.log_status("%s", kWriteFailed);
-    return -1;
-  }
-  if (!rewind_written(context, files.glyphs)) return -1;
-  if (stage == Stage::glyphs) return copy_stage(context, files.glyphs, output) ? 0 : -1;
-
-  if (write_rtf(files.glyphs, output, context.rtf_fonts, context.font_count, request.font_base,
-                request.roman_size, request.tib_size, request.small_tib_size) < 0) {
-    if (output.error() || files.glyphs.error()) context.log_status("%s", kWriteFailed);
-    context.log_status("Tsendrel rtf conversion failure.");
-    return -1;
-  }
-  return 0;
+  return run_pass(route.passes.back(), context, request, *source, output, findings) ? 0 : -1;
 }
 
 // The words of a stream, one at a time from its start: runs of bytes between white space, a bracketed or
@@ -385,8 +386,9 @@ void tell_problems(const ConversionContext& context, const char* input_name, con
 
 // The conversion proper, once the input's start has been checked: the temporary files, the passes, the
 // problems told and the input's read errors. The output is flushed by the passes, not closed.
-int convert_checked(ConversionContext& context, const ConversionRequest& request, tsd::Stream& input,
-                    tsd::Stream& output, Stage stage, const Endpoint& in, ConversionReport* report) {
+int convert_checked(ConversionContext& context, const ConversionRequest& request, const Route& route,
+                    tsd::Stream& input, tsd::Stream& output, Stage stage, const Endpoint& in,
+                    ConversionReport* report) {
   // A conversion never depends on what the context converted before.
   context.composer = tsd::SyllableState{};
   Temporaries files;
@@ -403,9 +405,9 @@ int convert_checked(ConversionContext& context, const ConversionRequest& request
   Findings findings;
   // Without a sink the problems are not told, and not kept.
   if (!context.diagnostics.active()) findings.found.keep = 0;
-  int result = run_passes(context, request, input, output, stage, files, findings);
+  int result = run_passes(context, request, route, input, output, stage, files, findings);
   if (report) *report = ConversionReport{findings.extracted, findings.found.syllables, findings.found.marked};
-  const bool wylie = starts_with_wylie(request.conversion_type);
+  const bool wylie = route.from == Scheme::wylie;
   const InputAgain again(in.path, in.kept);
   if (!findings.raw_words.empty() && (wylie || again.available()))
     place_raw_words(findings.raw_words, files.syllables, wylie ? &files.pre_pass : nullptr, again,
@@ -483,8 +485,10 @@ int convert_file(ConversionContext& context, const char* input_path, const char*
 }
 
 tsd::Stream::Mode output_mode(const ConversionRequest& request, Stage stage) {
-  const bool scheme_only = request.conversion_type == kWylieToKvts || request.conversion_type == kKvtsToWylie;
-  return stage != Stage::complete && !scheme_only ? tsd::Stream::Mode::binary : tsd::Stream::Mode::text;
+  // A route of one pass has no intermediate stage to write raw.
+  const Route* route = route_by_id(request.conversion_type);
+  const bool one_pass = route && route->passes.size() == 1;
+  return stage != Stage::complete && !one_pass ? tsd::Stream::Mode::binary : tsd::Stream::Mode::text;
 }
 
 int convert_file_until(ConversionContext& context, const char* input_path, const char* output_path,
@@ -500,7 +504,8 @@ int convert(ConversionContext& context, const ConversionRequest& request, const 
     context.log_status("Input file name must not be identical to output file name.");
     return -1;
   }
-  if (!request_usable(context, request)) return -1;
+  const Route* route = usable_route(context, request);
+  if (!route) return -1;
 
   tsd::Stream opened;
   if (in.path) {
@@ -546,8 +551,8 @@ int convert(ConversionContext& context, const ConversionRequest& request, const 
     case Fast::failed:
       return -1;
     case Fast::declined:
-      result = convert_checked(context, request, read_again.is_open() ? read_again : input, output, stage, in,
-                               report);
+      result = convert_checked(context, request, *route, read_again.is_open() ? read_again : input, output,
+                               stage, in, report);
       break;
   }
   opened.close();

@@ -1571,16 +1571,15 @@ class Scan {
 }  // namespace
 
 bool fast_path_takes(int conversion_type) {
-  return conversion_type == kWylieToTsendrel || conversion_type == kKvtsToTsendrel ||
-         conversion_type == kWylieToUnicode || conversion_type == kKvtsToUnicode ||
-         conversion_type == kWylieToUnicodeRtf || conversion_type == kKvtsToUnicodeRtf;
+  const Route* route = route_by_id(conversion_type);
+  return route && route->fast;
 }
 
 int fast_convert(tsd::Stream& input, tsd::Stream& output, const ConversionRequest& request,
                  ConversionContext& context, ExtractionReport& found, bool place_problems) {
-  const int type = request.conversion_type;
-  if (!fast_path_takes(type) || !context.translit_tables) return kFastDeclined;
-  const bool wylie = starts_with_wylie(type);
+  if (!fast_path_takes(request.conversion_type) || !context.translit_tables) return kFastDeclined;
+  const Route& route = *route_by_id(request.conversion_type);
+  const bool wylie = route.from == tarvex::Scheme::wylie;
   const bool keep_cr = request.keep_cr != 0;
   Output out(output);
   ExtractionReport counted;
@@ -1591,17 +1590,19 @@ int fast_convert(tsd::Stream& input, tsd::Stream& output, const ConversionReques
   };
   // The composer's state is the passes' own only once the whole file is converted.
   tsd::SyllableState composer = context.composer;
-  if (type == kWylieToUnicodeRtf || type == kKvtsToUnicodeRtf) {
+  // The writer at the end of the route's chain.
+  const Pass writer = route.passes.back();
+  if (writer == Pass::unicode_rtf) {
     UnicodeWords words(true);
     UnicodeRtfSink rtf(out, request);
     Back<UnicodeWords, UnicodeRtfSink> back(words, rtf, keep_cr);
     if (!scan(back)) return kFastDeclined;
     rtf.finish();
-  } else if (writes_unicode(type)) {
+  } else if (writer == Pass::unicode_text) {
     UnicodeWords words(false);
     Back<UnicodeWords, Output> back(words, out, keep_cr);
     if (!scan(back)) return kFastDeclined;
-  } else {
+  } else if (writer == Pass::tsendrel_rtf) {
     if (!context.key_tables || !context.rtf_fonts || context.font_count < 1 || context.font_count > kMaxRtfFonts)
       return kFastDeclined;
     FontWords words(*context.key_tables, composer);
@@ -1609,6 +1610,8 @@ int fast_convert(tsd::Stream& input, tsd::Stream& output, const ConversionReques
     Back<FontWords, RtfSink> back(words, rtf, keep_cr);
     if (!scan(back)) return kFastDeclined;
     rtf.finish();
+  } else {
+    return kFastDeclined;  // a writer it remembers no words for
   }
   out.flush();
   if (output.flush() != 0 || output.error() || input.error()) return kFastDeclined;

@@ -17,7 +17,7 @@
 
 namespace tarvex {
 
-// The conversion types the fast path takes.
+// Whether the fast path takes the route with this id (the route table says so).
 bool fast_path_takes(int conversion_type);
 
 // Converts with the context's tables. New words go through the context's temporary files: 0 (the words

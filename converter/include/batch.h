@@ -1,7 +1,7 @@
 // The batch loops of the converter, shared by the windows and the command line: fill the conversion
-// request from the user's choices, name each output after its input with the extension "rtf" ("bo.txt"
-// for Unicode text), keep paths within 259 characters, run the driver on each file and log progress as
-// status lines of the context.
+// request from the user's choices, name each output after its input with its route's extension ("rtf", or
+// "bo.txt" for Unicode text), keep paths within 259 characters, run the driver on each file and log
+// progress as status lines of the context.
 // A batch may convert its files on several threads, each with a context of its own; every file's lines
 // then reach the context's sinks together and in batch order, as one thread would give them.
 #pragma once
@@ -25,7 +25,7 @@ enum FontFamily { kNoFamily = -1, kKorlam = 0, kEkorlam = 1 };
 
 // The choices of the main window, as the user left them.
 struct BatchChoices {
-  int conversion_type = -1;          // index of the selected conversion, -1 when none is selected
+  int conversion_type = -1;          // id of the selected route, -1 when none is selected
   int font_family = kEkorlam;        // index of the selected family, kNoFamily when none is selected
   std::string tib_size_text = "28";  // the size fields' texts, as typed
   std::string small_tib_size_text = "24";
@@ -33,9 +33,8 @@ struct BatchChoices {
   std::string unicode_font = kDefaultUnicodeFont;  // at most kMaxUnicodeFontName characters are used
 };
 
-// The conversion of each row of the main window's conversion list: the four conversions, then "Wylie to
-// Unicode" and "KVTS to Unicode", which write the Unicode RTF as every output of the windows is RTF. -1 for
-// a row that is none.
+// The route id of each row of the main window's conversion list (the routes with a caption, in the
+// table's order). -1 for a row that is none.
 int conversion_of_row(int row);
 
 // What the front end does around a batch, besides the status lines that go to the context's sink. Every
@@ -89,11 +88,11 @@ BatchResult convert_to_output(ConversionContext& context, const ConversionReques
                               Stage stage = Stage::complete);
 
 // Output names of the two windows: "%s\%s.rtf" with a three-letter extension cut off the name, and the
-// full path with its three-letter extension replaced by "rtf" (or ".rtf" appended). A conversion to Unicode
-// text is named ".bo.txt" instead of ".rtf" (notes.txt and notes give notes.bo.txt).
+// full path with its three-letter extension replaced by "rtf" (or ".rtf" appended), where "rtf" is the
+// route's extension: a conversion to Unicode text is named ".bo.txt" (notes.txt and notes give notes.bo.txt).
 std::string main_output_path(std::string_view directory, std::string_view name,
-                             int conversion_type = kWylieToTsendrel);
-std::string wildcard_output_path(std::string_view input_path, int conversion_type = kWylieToTsendrel);
+                             int conversion_type = kDefaultRouteId);
+std::string wildcard_output_path(std::string_view input_path, int conversion_type = kDefaultRouteId);
 
 // Windows-style file-name matching: `*` any run, `?` one character, letters in either case, "*.*" every name.
 bool name_matches(std::string_view pattern, std::string_view name);

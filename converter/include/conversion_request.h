@@ -5,31 +5,13 @@
 #include <cstdint>
 
 #include "document.h"
+#include "routes.h"
 
 namespace tarvex {
 
-enum ConversionType : std::int32_t {
-  kWylieToTsendrel = 0,
-  kKvtsToTsendrel = 1,
-  kWylieToKvts = 2,
-  kKvtsToWylie = 3,
-  kWylieToUnicode = 4,
-  kKvtsToUnicode = 5,
-  kWylieToUnicodeRtf = 6,
-  kKvtsToUnicodeRtf = 7,
-};
-
-// The types that start with the Wylie pre-pass, and those that write Unicode.
-constexpr bool starts_with_wylie(int type) {
-  return type == kWylieToTsendrel || type == kWylieToUnicode || type == kWylieToUnicodeRtf;
-}
-constexpr bool writes_unicode(int type) {
-  return type >= kWylieToUnicode && type <= kKvtsToUnicodeRtf;
-}
-
 struct ConversionRequest {
   std::int32_t check_syllables = 1;
-  std::int32_t conversion_type = kWylieToTsendrel;
+  std::int32_t conversion_type = kDefaultRouteId;  // the id of its route (routes.h)
   std::int32_t keep_cr = 0;
   std::int32_t roman_size = kRomanSize;   // half-points
   std::int32_t font_base = kEkorlamBase;  // first font of the family in the context's RTF font table

@@ -1,5 +1,5 @@
-// The conversion driver: converts one input into one output by the request's conversion type, chaining
-// the passes through three temporary files and logging every failure as a status line of its context.
+// The conversion driver: converts one input into one output along the request's route, chaining its
+// passes through three temporary files and logging every failure as a status line of its context.
 // The conversion proper reads an input stream (text mode) and writes an output stream; the path layer
 // around it opens the files, refuses an output that is the input, and puts the new output in the old one's
 // place only when the conversion succeeded.
@@ -11,12 +11,9 @@
 #include "conversion_context.h"
 #include "conversion_request.h"
 #include "platform/stream.h"
+#include "routes.h"
 
 namespace tarvex {
-
-// Where a conversion to Tibetan fonts stops when only an intermediate file is wanted: the bytes of that
-// file are written to the output unchanged (in binary mode).
-enum class Stage { pre_pass, syllables, glyphs, complete };
 
 // What a conversion to Tibetan fonts counted, for the summary line of its file.
 struct ConversionReport {

@@ -33,6 +33,14 @@ QListWidget* single_choice_list(const QString& name, const QString& hint, const 
   return list;
 }
 
+// The conversion list's rows: the captions of the route table, in its order.
+QStringList route_captions() {
+  QStringList captions;
+  for (int row = 0; const Route* route = route_of_row(row); ++row)
+    captions.append(QString::fromUtf8(route->caption.data(), static_cast<qsizetype>(route->caption.size())));
+  return captions;
+}
+
 QLineEdit* size_field(const QString& name, const QString& hint, int value) {
   auto* field = new QLineEdit(QString::number(value));
   field->setObjectName(name);
@@ -77,12 +85,9 @@ TMainForm::TMainForm(Forms& forms) : forms_(forms) {
   FontListBox = single_choice_list(QStringLiteral("FontListBox"),
                                    QStringLiteral("Select the Tibetan font for the output text."),
                                    {QStringLiteral("Korlam"), QStringLiteral("EKorlam")});
-  ConversionListBox =
-      single_choice_list(QStringLiteral("ConversionListBox"),
-                         QStringLiteral("Select the manner in which text will be converted."),
-                         {QStringLiteral("Wylie to Tsendrel"), QStringLiteral("KVTS to Tsendrel"),
-                          QStringLiteral("Wylie to KVTS"), QStringLiteral("KVTS to Wylie"),
-                          QStringLiteral("Wylie to Unicode"), QStringLiteral("KVTS to Unicode")});
+  ConversionListBox = single_choice_list(QStringLiteral("ConversionListBox"),
+                                         QStringLiteral("Select the manner in which text will be converted."),
+                                         route_captions());
   tib_pt_size = size_field(
       QStringLiteral("tib_pt_size"),
       QStringLiteral("Point size of the Tibetan font for normal text from the input file."), kDefaultTibSize);

@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
 
   TMainForm& main_form = *forms.MainForm;
   show_form(&main_form);
-  main_form.ConversionListBox->setCurrentRow(kWylieToTsendrel);
+  main_form.ConversionListBox->setCurrentRow(0);  // Wylie to Tsendrel
   main_form.FilterComboBox->setCurrentIndex(1);
   main_form.FileListBox->selectAll();
   bool saved = save(&main_form, output.filePath(QStringLiteral("main-window.png")));

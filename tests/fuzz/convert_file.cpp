@@ -147,14 +147,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::require(bytes.rfind("{\\rtf1", 0) == 0, "an RTF output starts with its header");
     fuzz::require(fuzz::groups_balanced(bytes), "the RTF's groups nest and close");
   }
-  if (type.number == kWylieToTsendrel) {
+  if (type.number == route_id("wylie-rtf")) {
     // The same text by way of a KVTS file that the user converts in turn.
     const std::string kvts = fuzz::folder().file("kvts.txt");
     const std::string again = fuzz::folder().file("again.rtf");
     fuzz::StatusLines status(context);
-    request.conversion_type = kWylieToKvts;
+    request.conversion_type = route_id("wylie-kvts");
     if (convert_file(context, input.c_str(), kvts.c_str(), request) == 0) {
-      request.conversion_type = kKvtsToTsendrel;
+      request.conversion_type = route_id("kvts-rtf");
       if (convert_file(context, kvts.c_str(), again.c_str(), request) == 0)
         fuzz::require(file_bytes(again) == bytes, "Wylie converts as the KVTS it is written as");
     }

@@ -70,7 +70,7 @@ class BatchTest : public QObject {
       QVERIFY(ui_test::write_file(texts_.filePath(QLatin1String(name)), "ka\r\n"));
     TMainForm& form = *forms_.MainForm;
     form.open_directory(texts_.path());
-    form.ConversionListBox->setCurrentRow(kWylieToTsendrel);
+    form.ConversionListBox->setCurrentRow(0);
     form.FontListBox->setCurrentRow(kEkorlam);
     form.tib_pt_size->setText(QStringLiteral("28"));
     form.small_tib_pt_size->setText(QStringLiteral("24"));
@@ -168,12 +168,35 @@ class BatchTest : public QObject {
 
   void conversion_type_stays_when_none_is_selected() {
     TMainForm& form = *forms_.MainForm;
-    form.ConversionListBox->setCurrentRow(kKvtsToWylie);
+    form.ConversionListBox->setCurrentRow(3);
     form.FileListBox->clearSelection();
     form.ConvertBtnClick();
     form.ConversionListBox->clearSelection();
     form.ConvertBtnClick();
-    QCOMPARE(forms_.request.conversion_type, kKvtsToWylie);
+    QCOMPARE(forms_.request.conversion_type, route_id("kvts-wylie"));
+  }
+
+  // Each row of the conversion list converts along the route with its caption, as it always has.
+  void each_row_converts_along_its_route_data() {
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("route");
+    const char* const routes[] = {"wylie-rtf",  "kvts-rtf",          "wylie-kvts",
+                                  "kvts-wylie", "wylie-unicode-rtf", "kvts-unicode-rtf"};
+    for (int row = 0; row < 6; ++row) QTest::newRow(routes[row]) << row << QString::fromLatin1(routes[row]);
+  }
+
+  void each_row_converts_along_its_route() {
+    QFETCH(int, row);
+    QFETCH(QString, route);
+    TMainForm& form = *forms_.MainForm;
+    form.ConversionListBox->setCurrentRow(row);
+    form.FileListBox->clearSelection();
+    form.ConvertBtnClick();
+    const Route* chosen = route_by_id(forms_.request.conversion_type);
+    QVERIFY(chosen);
+    QCOMPARE(QString::fromLatin1(chosen->name.data(), static_cast<qsizetype>(chosen->name.size())), route);
+    QCOMPARE(form.ConversionListBox->item(row)->text(),
+             QString::fromLatin1(chosen->caption.data(), static_cast<qsizetype>(chosen->caption.size())));
   }
 
   void wildcard_menu_logs_bad_size_below_earlier_lines() {
@@ -197,11 +220,11 @@ class BatchTest : public QObject {
     for (const char* file : {"sub/c.txt", "sub/c.kvt", "sub/deeper/e.TXT", "x.txt/d.txt"})
       QVERIFY(ui_test::write_file(top.filePath(QLatin1String(file)), "ka\n"));
 
-    forms_.MainForm->ConversionListBox->setCurrentRow(kWylieToKvts);
+    forms_.MainForm->ConversionListBox->setCurrentRow(2);
     forms_.MainForm->WildCardConvert1->trigger();
     TWildcardForm& wildcard = *forms_.WildcardForm;
     QVERIFY(wildcard.isVisible());
-    QCOMPARE(forms_.request.conversion_type, kWylieToKvts);
+    QCOMPARE(forms_.request.conversion_type, route_id("wylie-kvts"));
 
     wildcard.open_directory(top.path());
     wildcard.filePattern->setText(QStringLiteral("*.txt"));

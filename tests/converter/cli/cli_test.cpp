@@ -369,7 +369,7 @@ TEST(cli_round_trip, glyph_codes_decode_to_the_syllables_of_the_examples) {
   ASSERT_EQ(tsd::load_key_tables((kData + "/keyfont").c_str(), (kData + "/keymap").c_str(), tables, nullptr),
             0);
   const sample_tables::GlyphDecoder decoder(tables);
-  ConversionRequest request = h2test::test_request(kWylieToTsendrel);
+  ConversionRequest request = h2test::test_request(route_id("wylie-rtf"));
   ConversionContext context = h2test::test_context();
   context.key_tables = &tables;
   tsd::testing::TempDir dir;
@@ -404,7 +404,7 @@ constexpr const char* kTypeNames[] = {"wylie-rtf",         "kvts-rtf",        "w
 
 TEST_F(cli, standard_input_and_output_give_the_bytes_of_the_file_conversion_for_every_type) {
   for (int type = 0; type < 8; ++type) {
-    const bool wylie = starts_with_wylie(type) || type == kWylieToKvts;
+    const bool wylie = route_by_id(type)->from == Scheme::wylie;
     const std::string input = copy_example(wylie ? "aspiration.txt" : "greeting.kvt");
     const std::string options = "-d " + quoted(kData) + " -t " + kTypeNames[type];
     const CliRun by_path = run(options + " -o by-path " + input);
@@ -511,6 +511,111 @@ TEST_F(cli, jobs_must_be_a_whole_number_from_one) {
     EXPECT_EQ(run("-d " + quoted(kData) + " -j " + value + " a.txt").status, 2) << value;
   EXPECT_EQ(run("-d " + quoted(kData) + " --jobs=3 a.txt").status, 0);
   EXPECT_EQ(run("-d " + quoted(kData) + " -j 256 a.txt").status, 0);
+}
+
+// --from and --to name the route that -t names FROM-TO: the same output, given alone, together, or beside
+// a -t that agrees with them.
+TEST_F(cli, from_and_to_give_the_output_of_the_route_that_t_names) {
+  for (const Route& route : routes()) {
+    const std::string name(route.name);
+    const std::string from(scheme_name(route.from)), to(format_name(route.to));
+    const std::string input = copy_example(route.from == Scheme::wylie ? "aspiration.txt" : "greeting.kvt");
+    const std::string common = "-d " + quoted(kData) + " -o out ";
+    const CliRun named = run(common + "-t " + name + " " + input);
+    ASSERT_EQ(named.status, 0) << name << named.err;
+    const std::string want = read_file(dir.file("out"));
+    for (const std::string& options :
+         {"--from " + from + " --to " + to, "--to=" + to + " --from=" + from,
+          "-t " + name + " --from " + from, "--to " + to + " -t " + name + " --from " + from}) {
+      fs::remove(dir.file("out"));
+      const CliRun r = run(common + options + " " + input);
+      EXPECT_EQ(r.status, 0) << options << r.err;
+      EXPECT_EQ(read_file(dir.file("out")), want) << options;
+    }
+    fs::remove(dir.file(input));
+  }
+  // Either alone takes the other part from wylie-rtf.
+  dir.write("a.txt", "KA\n");
+  for (const char* options : {"--from kvts", "--to unicode", "--to kvts"}) {
+    const CliRun alone = run("-d " + quoted(kData) + " -o alone " + options + " a.txt");
+    ASSERT_EQ(alone.status, 0) << options << alone.err;
+    const std::string equal = std::string(options) == "--from kvts"    ? "-t kvts-rtf"
+                              : std::string(options) == "--to unicode" ? "-t wylie-unicode"
+                                                                       : "-t wylie-kvts";
+    const CliRun named = run("-d " + quoted(kData) + " -o named " + equal + " a.txt");
+    ASSERT_EQ(named.status, 0) << equal << named.err;
+    EXPECT_EQ(read_file(dir.file("alone")), read_file(dir.file("named"))) << options;
+  }
+}
+
+// A route that does not exist, or -t and --from/--to naming two routes, is bad usage; where no route was
+// found the message lists every route there is.
+TEST_F(cli, routes_that_do_not_exist_are_refused_with_the_list_of_routes) {
+  dir.write("a.txt", "ka\n");
+  const struct {
+    const char* options;
+    bool lists_routes;
+  } cases[] = {
+      {"-t kvts-kvts", true},
+      {"--type=wylie-wylie", true},
+      {"--from wylie --to wylie", true},
+      {"--from foo", true},
+      {"--to bar", true},
+      {"--from kvts --to kvts", true},
+      {"--from unicode-rtf", true},
+      {"-t kvts-rtf --from wylie", false},
+      {"-t wylie-rtf --to unicode", false},
+      {"--from kvts -t wylie-kvts", false},
+  };
+  for (const auto& c : cases) {
+    const CliRun r = run("-d " + quoted(kData) + " " + c.options + " a.txt");
+    EXPECT_EQ(r.status, 2) << c.options;
+    EXPECT_EQ(r.err.rfind("tarvex-cli: ", 0), 0u) << c.options << r.err;
+    EXPECT_NE(r.err.find("Try 'tarvex-cli --help'"), std::string::npos) << c.options;
+    for (const Route& route : routes())
+      EXPECT_EQ(r.err.find(std::string(route.name) + ",") != std::string::npos ||
+                    r.err.find(std::string(route.name) + " ") != std::string::npos,
+                c.lists_routes)
+          << c.options << ": " << route.name << "\n"
+          << r.err;
+    EXPECT_FALSE(fs::exists(dir.file("a.rtf"))) << c.options;
+  }
+}
+
+// --help lists every route with its description, and the schemes and formats of --from and --to.
+TEST_F(cli, help_lists_every_route_and_the_parts_of_from_and_to) {
+  const CliRun r = run("--help");
+  ASSERT_EQ(r.status, 0);
+  for (const Route& route : routes()) {
+    const std::size_t at = r.out.find(" " + std::string(route.name) + " ");
+    ASSERT_NE(at, std::string::npos) << route.name;
+    const std::size_t line_end = r.out.find('\n', at);
+    EXPECT_NE(r.out.substr(at, line_end - at).find(route.description), std::string::npos) << route.name;
+    EXPECT_NE(r.out.find(scheme_name(route.from)), std::string::npos) << route.name;
+    EXPECT_NE(r.out.find(format_name(route.to)), std::string::npos) << route.name;
+  }
+  for (const char* option :
+       {"--from SCHEME", "--to FORMAT", "wylie-rtf          Wylie to Tsendrel (default)"})
+    EXPECT_NE(r.out.find(option), std::string::npos) << option;
+}
+
+// --stage stops a route only after a file its chain writes before its last pass.
+TEST_F(cli, stage_is_refused_for_a_route_without_that_stage) {
+  dir.write("a.txt", "ka\n");
+  const struct {
+    const char* options;
+    int status;
+  } cases[] = {
+      {"-t wylie-rtf --stage kvts", 0},       {"-t kvts-rtf --stage kvts", 2},
+      {"-t kvts-rtf --stage glyphs", 0},      {"--from wylie --to unicode --stage syllables", 0},
+      {"-t wylie-unicode --stage glyphs", 2}, {"-t kvts-unicode-rtf --stage glyphs", 0},
+      {"-t kvts-wylie --stage syllables", 2}, {"--from wylie --to kvts --stage kvts", 2},
+  };
+  for (const auto& c : cases) {
+    const CliRun r = run("-d " + quoted(kData) + " -o out " + c.options + " a.txt");
+    EXPECT_EQ(r.status, c.status) << c.options << r.err;
+    EXPECT_EQ(r.err.find("is no stage of") != std::string::npos, c.status == 2) << c.options << r.err;
+  }
 }
 
 }  // namespace

@@ -35,7 +35,7 @@ class batch_own_files : public ::testing::Test {
     EXPECT_EQ(tsd::testing::read_file(path), bytes) << path;
     EXPECT_EQ(fs::last_write_time(path), time) << path;
   }
-  ConversionRequest request = h2test::test_request(kKvtsToWylie);
+  ConversionRequest request = h2test::test_request(route_id("kvts-wylie"));
   tsd::testing::TempDir dir;
 };
 

@@ -57,7 +57,7 @@ TEST(batch, names_match_as_the_directory_search_does) {
 class batch_loops : public ::testing::Test {
  protected:
   ConversionContext context = h2test::test_context();
-  ConversionRequest request = h2test::test_request(kKvtsToWylie);
+  ConversionRequest request = h2test::test_request(route_id("kvts-wylie"));
   tsd::testing::TempDir dir;
 };
 
@@ -217,7 +217,7 @@ TEST(batch, convert_selected_clears_then_fills_then_converts) {
   ConversionContext context = h2test::test_context();
   ConversionRequest request;
   BatchChoices choices;
-  choices.conversion_type = kKvtsToWylie;
+  choices.conversion_type = route_id("kvts-wylie");
   choices.tib_size_text = "5";
   Lines events;
   BatchHooks hooks;

@@ -30,11 +30,15 @@ struct Job {
   bool small_tables;  // the test tables instead of the sample tables in data/
 };
 
-constexpr Job kJobs[] = {
-    {kWylieToTsendrel, "aspiration.txt", false}, {kKvtsToTsendrel, "greeting.kvt", false},
-    {kWylieToUnicode, "colophon.txt", false},    {kWylieToUnicodeRtf, "glossary.txt", false},
-    {kWylieToKvts, "glossary.txt", false},       {kKvtsToWylie, "greeting.kvt", false},
-    {kKvtsToUnicode, "greeting.kvt", false},     {kKvtsToTsendrel, "greeting.kvt", true},
+const Job kJobs[] = {
+    {route_id("wylie-rtf"), "aspiration.txt", false},
+    {route_id("kvts-rtf"), "greeting.kvt", false},
+    {route_id("wylie-unicode"), "colophon.txt", false},
+    {route_id("wylie-unicode-rtf"), "glossary.txt", false},
+    {route_id("wylie-kvts"), "glossary.txt", false},
+    {route_id("kvts-wylie"), "greeting.kvt", false},
+    {route_id("kvts-unicode"), "greeting.kvt", false},
+    {route_id("kvts-rtf"), "greeting.kvt", true},
 };
 
 // Converts job `j` into `output` with a context of its own; the status lines come back.
@@ -97,7 +101,7 @@ TEST(conversion_context, a_file_converts_alike_whatever_the_context_converted_be
   const std::string next = dir.write("next.txt", "i ka'i\n");
   ConversionContext fresh = make_context(sample_tables());
   ConversionContext used = make_context(sample_tables());
-  const ConversionRequest request = h2test::test_request(kWylieToTsendrel);
+  const ConversionRequest request = h2test::test_request(route_id("wylie-rtf"));
   ASSERT_EQ(convert_file(fresh, next.c_str(), dir.file("fresh.rtf").c_str(), request), 0);
   ASSERT_EQ(convert_file(used, open.c_str(), dir.file("open.rtf").c_str(), request), 0);
   ASSERT_EQ(convert_file(used, next.c_str(), dir.file("used.rtf").c_str(), request), 0);
@@ -116,7 +120,7 @@ class batch_jobs : public ::testing::Test {
     std::vector<SelectedFile> files;
     for (const std::string& name : names) files.push_back({dir.path(), name});
     const BatchResult r =
-        convert_selected_files(context, h2test::test_request(kWylieToTsendrel), files, jobs);
+        convert_selected_files(context, h2test::test_request(route_id("wylie-rtf")), files, jobs);
     EXPECT_EQ(r.processed, static_cast<int>(names.size()));
     std::map<std::string, std::string> outputs;
     for (const auto& entry : fs::directory_iterator(dir.path()))

@@ -70,9 +70,9 @@ TEST(diagnostics, the_outputs_do_not_change_with_a_sink) {
     const std::string output = dir.file("out" + std::to_string(with_sink));
     if (with_sink) {
       SinkGuard guard(context, lines);
-      convert_file(context, input.c_str(), output.c_str(), h2test::test_request(kWylieToTsendrel));
+      convert_file(context, input.c_str(), output.c_str(), h2test::test_request(route_id("wylie-rtf")));
     } else {
-      convert_file(context, input.c_str(), output.c_str(), h2test::test_request(kWylieToTsendrel));
+      convert_file(context, input.c_str(), output.c_str(), h2test::test_request(route_id("wylie-rtf")));
     }
     outputs[with_sink] = tsd::testing::read_file(output);
     if (with_sink) {
@@ -155,10 +155,11 @@ TEST(diagnostics, kept_bytes_past_the_first_block_are_placed_as_the_file) {
     int type;
     const char* line;
   } cases[] = {
-      {kWylieToTsendrel,
+      {route_id("wylie-rtf"),
        "ka b+ha ga kikikikikikikikikikikikikikikiki#kikikikikikikikikikikikikikikiki#ki\r\n"},
-      {kKvtsToTsendrel, "KA OM GA KIKIKIKIKIKIKIKIKIKIKIKIKIKIKIKI#KIKIKIKIKIKIKIKIKIKIKIKIKIKIKIKI#KI\r\n"},
-      {kWylieToUnicode, "ka b+ha\r\n\r\nga \xC3\xA9 x\n"},
+      {route_id("kvts-rtf"),
+       "KA OM GA KIKIKIKIKIKIKIKIKIKIKIKIKIKIKIKI#KIKIKIKIKIKIKIKIKIKIKIKIKIKIKIKI#KI\r\n"},
+      {route_id("wylie-unicode"), "ka b+ha\r\n\r\nga \xC3\xA9 x\n"},
   };
   for (const Case& c : cases) {
     // A first line that leaves the non-ASCII bytes past the check of how the input starts.
@@ -213,7 +214,8 @@ TEST(diagnostics, problems_past_those_kept_are_told_as_their_number) {
                                          &told};
     h2test::StatusCapture status(context);
     const std::string out = dir.file(fast ? "fast.txt" : "passes.txt");
-    ASSERT_EQ(convert_file(context, path.c_str(), out.c_str(), h2test::test_request(kWylieToUnicode)), 0);
+    ASSERT_EQ(
+        convert_file(context, path.c_str(), out.c_str(), h2test::test_request(route_id("wylie-unicode"))), 0);
     outputs[fast] = tsd::testing::read_file(out);
     EXPECT_EQ(told.placed, limits.keep) << fast;
     ASSERT_EQ(told.unplaced.size(), 1u) << fast;
@@ -311,12 +313,12 @@ TEST(diagnostics, an_input_not_read_again_changes_nothing_but_the_warnings) {
     int type;
     const char* input;
   } cases[] = {
-      {kKvtsToTsendrel,
+      {route_id("kvts-rtf"),
        "GA OM\r\nKIKIKIKIKIKIKIKIKIKIKIKIKIKIKIKI#KIKIKIKIKIKIKIKIKIKIKIKIKIKIKIKI#KI GA (x"},
-      {kWylieToTsendrel,
+      {route_id("wylie-rtf"),
        "ga b+ha\r\nkikikikikikikikikikikikikikikiki#kikikikikikikikikikikikikikikiki#ki ga (x"},
-      {kWylieToUnicode, "ka b+ha\r\nga {x"},
-      {kKvtsToUnicodeRtf, "KA OM\r\nGA (x"},
+      {route_id("wylie-unicode"), "ka b+ha\r\nga {x"},
+      {route_id("kvts-unicode-rtf"), "KA OM\r\nGA (x"},
   };
   for (const Case& c : cases) {
     tsd::testing::TempDir dir;

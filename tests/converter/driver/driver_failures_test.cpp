@@ -44,7 +44,7 @@ struct FactoryGuard {
 class driver : public ::testing::Test {
  protected:
   ConversionContext context = h2test::test_context();
-  int convert(const std::string& in, const std::string& out, int type = kKvtsToTsendrel) {
+  int convert(const std::string& in, const std::string& out, int type = route_id("kvts-rtf")) {
     return convert_file(context, in.c_str(), out.c_str(), h2test::test_request(type));
   }
   tsd::testing::TempDir dir;
@@ -80,7 +80,7 @@ TEST_F(driver, two_spellings_of_one_file_are_refused_and_the_input_survives) {
 TEST_F(driver, names_differing_in_case_name_one_file_on_windows) {
   const std::string input = dir.write("a.TXT", "KA");
   StatusCapture status(context);
-  EXPECT_EQ(convert(input, dir.file("a.txt"), kKvtsToWylie), -1);
+  EXPECT_EQ(convert(input, dir.file("a.txt"), route_id("kvts-wylie")), -1);
   EXPECT_EQ(status.captured, Lines{"Input file name must not be identical to output file name."});
   EXPECT_EQ(tsd::testing::read_file(input), "KA");
 }
@@ -88,7 +88,7 @@ TEST_F(driver, names_differing_in_case_name_one_file_on_windows) {
 TEST_F(driver, names_differing_in_case_are_different_files_here) {
   const std::string input = dir.write("a.TXT", "KA");
   StatusCapture status(context);
-  EXPECT_EQ(convert(input, dir.file("a.txt"), kKvtsToWylie), 0);
+  EXPECT_EQ(convert(input, dir.file("a.txt"), route_id("kvts-wylie")), 0);
   EXPECT_TRUE(status.captured.empty());
   EXPECT_EQ(tsd::testing::read_file(dir.file("a.txt")), "ka");
 }
@@ -152,7 +152,7 @@ TEST_F(driver, full_disk_under_a_scheme_pass_is_reported) {
   GTEST_SKIP() << "Windows has no path whose writes fail; the passes' own tests cover full disks";
 #endif
   const std::string input = dir.write("a.txt", "bsgrubs");
-  for (int type : {kWylieToKvts, kKvtsToWylie}) {
+  for (int type : {route_id("wylie-kvts"), route_id("kvts-wylie")}) {
     StatusCapture status(context);
     EXPECT_EQ(convert(input, "/dev/full", type), -1) << type;
     EXPECT_EQ(status.captured, Lines{kWriteFailed}) << type;
@@ -182,7 +182,7 @@ TEST_F(driver, full_temporary_files_are_reported) {
   for (const Case& c : cases) {
     FactoryGuard guard(context, c.factory);
     StatusCapture status(context);
-    EXPECT_EQ(convert(input, dir.file("a.rtf"), kWylieToTsendrel), -1);
+    EXPECT_EQ(convert(input, dir.file("a.rtf"), route_id("wylie-rtf")), -1);
     EXPECT_EQ(status.captured, c.lines);
   }
 }
@@ -190,7 +190,7 @@ TEST_F(driver, full_temporary_files_are_reported) {
 TEST_F(driver, stages_write_the_intermediate_bytes) {
   const std::string input = dir.write("a.txt", "bsgrubs ka\n");
   const std::string output = dir.file("out");
-  const ConversionRequest request = h2test::test_request(kWylieToTsendrel);
+  const ConversionRequest request = h2test::test_request(route_id("wylie-rtf"));
   struct Case {
     Stage stage;
     std::string bytes;
@@ -215,7 +215,8 @@ class driver_unicode : public driver {};
 
 TEST_F(driver_unicode, same_file_is_refused_for_every_unicode_type) {
   const std::string input = dir.write("a.txt", "KA");
-  for (int type : {kWylieToUnicode, kKvtsToUnicode, kWylieToUnicodeRtf, kKvtsToUnicodeRtf}) {
+  for (int type : {route_id("wylie-unicode"), route_id("kvts-unicode"), route_id("wylie-unicode-rtf"),
+                   route_id("kvts-unicode-rtf")}) {
     StatusCapture status(context);
     EXPECT_EQ(convert(input, dir.path() + "/./a.txt", type), -1) << type;
     EXPECT_EQ(status.captured, Lines{"Input file name must not be identical to output file name."});
@@ -234,10 +235,13 @@ TEST_F(driver_unicode, write_failures_are_reported) {
     TemporaryFileFactory factory;
     Lines lines;
   } cases[] = {
-      {kWylieToUnicode, "/dev/full", nullptr, {kWriteFailed, "Tsendrel text conversion failure."}},
-      {kKvtsToUnicodeRtf, "/dev/full", nullptr, {kWriteFailed, "Tsendrel rtf conversion failure."}},
-      {kWylieToUnicode, nullptr, one_temporary<1, full_disk>, {kWriteFailed}},
-      {kWylieToUnicodeRtf,
+      {route_id("wylie-unicode"), "/dev/full", nullptr, {kWriteFailed, "Tsendrel text conversion failure."}},
+      {route_id("kvts-unicode-rtf"),
+       "/dev/full",
+       nullptr,
+       {kWriteFailed, "Tsendrel rtf conversion failure."}},
+      {route_id("wylie-unicode"), nullptr, one_temporary<1, full_disk>, {kWriteFailed}},
+      {route_id("wylie-unicode-rtf"),
        nullptr,
        one_temporary<2, full_disk>,
        {kWriteFailed, "Tsendrel text conversion failure."}},

@@ -75,17 +75,17 @@ TEST_F(driver_output, failing_conversions_leave_the_old_output_and_nothing_else)
   } cases[] = {
       {"missing bracket",
        "KA [[[[ KHA\n",
-       kKvtsToTsendrel,
+       route_id("kvts-rtf"),
        {"Input file is missing ending right bracket ']'.\rPlease correct input file.",
         "Tsendrel text conversion failure."}},
       {"missing bracket in Wylie",
        "bsgrubs [note\n",
-       kWylieToTsendrel,
+       route_id("wylie-rtf"),
        {"Input file is missing ending right bracket ']'.\rPlease correct input file.",
         "Tsendrel text conversion failure."}},
       {"non-text start",
        "\xC0\xC1 KA\n",
-       kKvtsToWylie,
+       route_id("kvts-wylie"),
        {"Error: File begins with non-text characters. Skipping file."}},
   };
   for (const Case& c : cases) {
@@ -110,12 +110,13 @@ TEST_F(driver_output, a_write_failure_leaves_the_old_output_and_nothing_else) {
   GTEST_SKIP() << "Windows has no limit on a file's size to stand in for a full disk";
 #else
   const std::string input = dir.write("a.txt", "KA GA\n");
-  for (int type : {kWylieToTsendrel, kKvtsToTsendrel, kWylieToKvts, kKvtsToWylie}) {
+  for (int type :
+       {route_id("wylie-rtf"), route_id("kvts-rtf"), route_id("wylie-kvts"), route_id("kvts-wylie")}) {
     write_old_output();
     StatusCapture status(context);
     {
       // The RTF header alone is longer than this; the scheme passes meet the limit on a longer input.
-      FileSizeLimit limit(type <= kKvtsToTsendrel ? 1000 : 4);
+      FileSizeLimit limit(route_by_id(type)->to == Format::rtf ? 1000 : 4);
       EXPECT_EQ(convert_file(context, input.c_str(), output.c_str(), h2test::test_request(type)), -1) << type;
     }
     EXPECT_EQ(status.captured.front(), kWriteFailed) << type;
@@ -136,7 +137,8 @@ TEST_F(driver_output, a_folder_without_room_for_the_new_file_logs_the_three_line
   std::ofstream(locked_output) << kOld;
   fs::permissions(dir.file("locked"), fs::perms::owner_read | fs::perms::owner_exec);
   StatusCapture status(context);
-  EXPECT_EQ(convert_file(context, input.c_str(), locked_output.c_str(), h2test::test_request(kKvtsToWylie)),
+  EXPECT_EQ(convert_file(context, input.c_str(), locked_output.c_str(),
+                         h2test::test_request(route_id("kvts-wylie"))),
             -1);
   fs::permissions(dir.file("locked"), fs::perms::owner_all);
   EXPECT_EQ(status.captured, (Lines{"Program could not open output file " + locked_output,
@@ -151,7 +153,9 @@ TEST_F(driver_output, a_path_through_a_file_cannot_hold_a_new_file) {
   const std::string input = dir.write("a.txt", "KA\n");
   const std::string under_file = input + "/a.rtf";
   StatusCapture status(context);
-  EXPECT_EQ(convert_file(context, input.c_str(), under_file.c_str(), h2test::test_request(kKvtsToWylie)), -1);
+  EXPECT_EQ(
+      convert_file(context, input.c_str(), under_file.c_str(), h2test::test_request(route_id("kvts-wylie"))),
+      -1);
   EXPECT_EQ(status.captured.front(), "Program could not open output file " + under_file);
   EXPECT_EQ(tsd::testing::read_file(input), "KA\n");
   EXPECT_EQ(names_in(dir.path()), Lines{"a.txt"});
@@ -161,7 +165,8 @@ TEST_F(driver_output, a_success_replaces_the_old_output_and_keeps_its_permission
   const std::string input = dir.write("a.txt", "KA\n");
   write_old_output();
   fs::permissions(output, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  EXPECT_EQ(convert_file(context, input.c_str(), output.c_str(), h2test::test_request(kKvtsToWylie)), 0);
+  EXPECT_EQ(
+      convert_file(context, input.c_str(), output.c_str(), h2test::test_request(route_id("kvts-wylie"))), 0);
   EXPECT_EQ(tsd::testing::read_file(output), "ka\r\n");
 #ifndef _WIN32  // Windows keeps only a read-only flag
   EXPECT_EQ(fs::status(output).permissions(),
@@ -178,7 +183,8 @@ TEST_F(driver_output, a_linked_output_replaces_the_file_the_link_names) {
   fs::create_directory(dir.file("real"));
   dir.write("real/a.rtf", kOld);
   fs::create_symlink(dir.file("real/a.rtf"), output);
-  EXPECT_EQ(convert_file(context, input.c_str(), output.c_str(), h2test::test_request(kKvtsToWylie)), 0);
+  EXPECT_EQ(
+      convert_file(context, input.c_str(), output.c_str(), h2test::test_request(route_id("kvts-wylie"))), 0);
   EXPECT_TRUE(fs::is_symlink(output));
   EXPECT_EQ(tsd::testing::read_file(dir.file("real/a.rtf")), "ka\r\n");
   EXPECT_EQ(names_in(dir.file("real")), Lines{"a.rtf"});

@@ -65,7 +65,7 @@ TEST_P(driver_vectors, converts_the_input_file) {
   tsd::testing::TempDir dir;
   const std::string input = dir.write("in.txt", c.input);
   const std::string output = dir.file("out.rtf");
-  ConversionRequest request = h2test::test_request(c.option("type", kKvtsToTsendrel));
+  ConversionRequest request = h2test::test_request(c.option("type", route_id("kvts-rtf")));
   request.keep_cr = c.option("keep_cr", 0);
   if (c.options.count("font_base")) request.font_base = c.option("font_base", kEkorlamBase);
   ConversionContext context = h2test::test_context();

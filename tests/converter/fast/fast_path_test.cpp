@@ -73,7 +73,7 @@ Converted through_passes(const std::string& input_path, const ConversionRequest&
   Stream syllables = Stream::temporary();
   Stream glyphs = Stream::temporary();
   Stream* source = &in;
-  if (starts_with_wylie(request.conversion_type)) {
+  if (route_by_id(request.conversion_type)->from == Scheme::wylie) {
     wylie_to_kvts(in, pre_pass);
     pre_pass.rewind();
     source = &pre_pass;
@@ -82,13 +82,13 @@ Converted through_passes(const std::string& input_path, const ConversionRequest&
   syllables.rewind();
   {
     Stream out = Stream::open_write(output_path.c_str(), Stream::Mode::text);
-    if (request.conversion_type == kWylieToUnicodeRtf || request.conversion_type == kKvtsToUnicodeRtf) {
+    if (route_by_id(request.conversion_type)->to == Format::unicode_rtf) {
       c.result = unicode_pass(syllables, glyphs, request.keep_cr, UnicodePassages::markers, context.status);
       glyphs.rewind();
       if (c.result == 0)
         c.result = write_unicode_rtf(glyphs, out, request.unicode_font, request.roman_size, request.tib_size,
                                      request.small_tib_size);
-    } else if (writes_unicode(request.conversion_type)) {
+    } else if (route_by_id(request.conversion_type)->to == Format::unicode) {
       c.result = unicode_pass(syllables, out, request.keep_cr, UnicodePassages::text, context.status);
     } else {
       c.result = font_code_pass(syllables, glyphs, request.keep_cr, *context.key_tables, c.state, context.status);
@@ -155,8 +155,9 @@ class FastPath : public ::testing::Test {
   tsd::testing::TempDir dir;
 };
 
-constexpr int kFastTypes[] = {kWylieToTsendrel, kKvtsToTsendrel,    kWylieToUnicode,
-                               kKvtsToUnicode,   kWylieToUnicodeRtf, kKvtsToUnicodeRtf};
+const int kFastTypes[] = {route_id("wylie-rtf"),         route_id("kvts-rtf"),
+                          route_id("wylie-unicode"),     route_id("kvts-unicode"),
+                          route_id("wylie-unicode-rtf"), route_id("kvts-unicode-rtf")};
 
 struct Text {
   const char* name;
@@ -230,7 +231,7 @@ TEST_P(FastPathTexts, gives_the_passes_bytes_or_declines) {
         const bool taken = same_as_passes(t.text, type, keep_cr, sample_tables);
         // KVTS has no "/" or ".": what Wylie declines for them it may take, and the other way round; the
         // small tables refuse words that the sample tables compose.
-        if (type == kWylieToUnicode || (type == kWylieToTsendrel && sample_tables)) {
+        if (type == route_id("wylie-unicode") || (type == route_id("wylie-rtf") && sample_tables)) {
           EXPECT_EQ(taken, t.taken) << "type " << type << ", keep_cr " << keep_cr;
         }
       }
@@ -357,9 +358,9 @@ TEST_F(FastPath, kangyur_volume_is_taken_and_gives_the_passes_bytes) {
   if (!fs::exists(path)) GTEST_SKIP() << "the shared corpus is not beside the checkout";
   const std::string text = read_file(path);
   // Line for line, as the volume is kept; the joined lines are the generated corpus's part.
-  EXPECT_TRUE(same_as_passes(text, kWylieToUnicode, 1));
-  EXPECT_TRUE(same_as_passes(text, kWylieToTsendrel, 0));
-  EXPECT_TRUE(same_as_passes(text, kWylieToUnicodeRtf, 0));
+  EXPECT_TRUE(same_as_passes(text, route_id("wylie-unicode"), 1));
+  EXPECT_TRUE(same_as_passes(text, route_id("wylie-rtf"), 0));
+  EXPECT_TRUE(same_as_passes(text, route_id("wylie-unicode-rtf"), 0));
 }
 
 }  // namespace

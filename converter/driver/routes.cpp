@@ -1,0 +1,113 @@
+#include "routes.h"
+
+#include <algorithm>
+#include <array>
+
+namespace tarvex {
+
+namespace {
+
+constexpr std::array<std::string_view, 2> kSchemeNames = {"wylie", "kvts"};
+constexpr std::array<std::string_view, 5> kFormatNames = {"rtf", "unicode", "unicode-rtf", "wylie", "kvts"};
+
+// The chains: the Wylie pre-pass where the input is Wylie, the extraction, then the writer of the format.
+constexpr Pass kWylieRtf[] = {Pass::wylie_to_kvts, Pass::extract, Pass::font_codes, Pass::tsendrel_rtf};
+constexpr Pass kKvtsRtf[] = {Pass::extract, Pass::font_codes, Pass::tsendrel_rtf};
+constexpr Pass kWylieKvts[] = {Pass::wylie_to_kvts};
+constexpr Pass kKvtsWylie[] = {Pass::kvts_to_wylie};
+constexpr Pass kWylieUnicode[] = {Pass::wylie_to_kvts, Pass::extract, Pass::unicode_text};
+constexpr Pass kKvtsUnicode[] = {Pass::extract, Pass::unicode_text};
+constexpr Pass kWylieUnicodeRtf[] = {Pass::wylie_to_kvts, Pass::extract, Pass::unicode_marked,
+                                     Pass::unicode_rtf};
+constexpr Pass kKvtsUnicodeRtf[] = {Pass::extract, Pass::unicode_marked, Pass::unicode_rtf};
+
+// The windows offer the Unicode RTF as "... to Unicode", every output of theirs being an RTF document; the
+// plain-text routes are named ".rtf" as the windows have always named them.
+constexpr Route kRoutes[] = {
+    {0, Scheme::wylie, Format::rtf, "wylie-rtf", "Wylie to Tsendrel", "Wylie to Tsendrel", "rtf", kWylieRtf,
+     true},
+    {1, Scheme::kvts, Format::rtf, "kvts-rtf", "KVTS to Tsendrel", "KVTS to Tsendrel", "rtf", kKvtsRtf, true},
+    {2, Scheme::wylie, Format::kvts, "wylie-kvts", "Wylie to KVTS (plain text)", "Wylie to KVTS", "rtf",
+     kWylieKvts, false},
+    {3, Scheme::kvts, Format::wylie, "kvts-wylie", "KVTS to Wylie (plain text)", "KVTS to Wylie", "rtf",
+     kKvtsWylie, false},
+    {4, Scheme::wylie, Format::unicode, "wylie-unicode", "Wylie to Unicode Tibetan (UTF-8 text)", "",
+     "bo.txt", kWylieUnicode, true},
+    {5, Scheme::kvts, Format::unicode, "kvts-unicode", "KVTS to Unicode Tibetan (UTF-8 text)", "", "bo.txt",
+     kKvtsUnicode, true},
+    {6, Scheme::wylie, Format::unicode_rtf, "wylie-unicode-rtf",
+     "Wylie to an RTF document in Unicode Tibetan", "Wylie to Unicode", "rtf", kWylieUnicodeRtf, true},
+    {7, Scheme::kvts, Format::unicode_rtf, "kvts-unicode-rtf", "KVTS to an RTF document in Unicode Tibetan",
+     "KVTS to Unicode", "rtf", kKvtsUnicodeRtf, true},
+};
+
+constexpr bool ids_are_positions() {
+  for (std::size_t i = 0; i < std::size(kRoutes); ++i)
+    if (kRoutes[i].id != static_cast<int>(i) || kRoutes[i].passes.empty()) return false;
+  return true;
+}
+static_assert(ids_are_positions(), "each route's id is its place in the table, and it has a pass");
+
+}  // namespace
+
+std::span<const Route> routes() {
+  return kRoutes;
+}
+
+const Route* route_by_id(int id) {
+  return id >= 0 && id < static_cast<int>(std::size(kRoutes)) ? &kRoutes[id] : nullptr;
+}
+
+const Route* route_named(std::string_view name) {
+  const auto found = std::ranges::find(kRoutes, name, &Route::name);
+  return found != std::end(kRoutes) ? found : nullptr;
+}
+
+const Route* route_between(Scheme from, Format to) {
+  const auto found =
+      std::ranges::find_if(kRoutes, [&](const Route& route) { return route.from == from && route.to == to; });
+  return found != std::end(kRoutes) ? found : nullptr;
+}
+
+int route_id(std::string_view name) {
+  const Route* route = route_named(name);
+  return route ? route->id : -1;
+}
+
+std::string_view scheme_name(Scheme scheme) {
+  return kSchemeNames[static_cast<std::size_t>(scheme)];
+}
+std::string_view format_name(Format format) {
+  return kFormatNames[static_cast<std::size_t>(format)];
+}
+
+std::optional<Scheme> scheme_named(std::string_view name) {
+  const auto found = std::ranges::find(kSchemeNames, name);
+  if (found == kSchemeNames.end()) return std::nullopt;
+  return static_cast<Scheme>(found - kSchemeNames.begin());
+}
+
+std::optional<Format> format_named(std::string_view name) {
+  const auto found = std::ranges::find(kFormatNames, name);
+  if (found == kFormatNames.end()) return std::nullopt;
+  return static_cast<Format>(found - kFormatNames.begin());
+}
+
+bool stops_at(const Route& route, Stage stage) {
+  if (stage == Stage::complete) return true;
+  return std::ranges::any_of(route.passes.first(route.passes.size() - 1),
+                             [stage](Pass pass) { return stage_written(pass) == stage; });
+}
+
+bool runs(const Route& route, Pass pass) {
+  return std::ranges::find(route.passes, pass) != route.passes.end();
+}
+
+const Route* route_of_row(int row) {
+  if (row < 0) return nullptr;
+  for (const Route& route : kRoutes)
+    if (!route.caption.empty() && row-- == 0) return &route;
+  return nullptr;
+}
+
+}  // namespace tarvex
