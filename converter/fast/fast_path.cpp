@@ -270,8 +270,19 @@ class Output {
     if (length_ > 0) stream_.write(buf_.get(), length_);
     length_ = 0;
   }
+  // Writing in place through a cursor, for the Tsendrel RTF's rules.
+  unsigned char* cursor() { return buf_.get() + length_; }
+  const unsigned char* limit() const { return buf_.get() + kBlock; }
+  unsigned char* spill(unsigned char* to) {
+    settle(to);
+    flush();
+    return buf_.get();
+  }
+  void settle(const unsigned char* to) { length_ = static_cast<std::size_t>(to - buf_.get()); }
 
  private:
+  static_assert(kRoom >= TsendrelRtf<Output>::kWidestPiece);
+
   tsd::Stream& stream_;
   std::unique_ptr<unsigned char[]> buf_;
   std::size_t length_ = 0;
@@ -562,44 +573,16 @@ class RtfSink {
   RtfSink(Output& out, const ConversionRequest& r, const ConversionContext& c)
       : out_(out),
         table_(c.rtf_fonts, c.font_count, r.font_base, r.roman_size, r.tib_size, r.small_tib_size),
-        glyphs_(new unsigned char[Output::kRoom]) {
-    const std::string start = rtf_document_start(c.rtf_fonts, c.font_count);
-    out_.write(start.data(), start.size());
-  }
+        rtf_(out, table_, c.rtf_fonts, c.font_count),
+        glyphs_(new unsigned char[Output::kRoom]) {}
 
   WindowOut at() { return WindowOut{glyphs_.get()}; }
   void done(const WindowOut& o) { write(glyphs_.get(), static_cast<std::size_t>(o.at - glyphs_.get())); }
-  void write(const void* bytes, std::size_t n) {
-    const auto* p = static_cast<const unsigned char*>(bytes);
-    const unsigned char* const end = p + n;
-    // White space before the first glyph stands before the family's font.
-    for (; !started_ && p < end; ++p) {
-      if (!tsd::is_space(*p)) {
-        const std::string_view family = table_.family();
-        out_.write(family.data(), family.size());
-        started_ = true;
-        break;
-      }
-      out_.write(p, 1);
-    }
-    for (; p < end; ++p) {
-      WindowOut o = out_.at();
-      o.at = table_.put(current_, *p, o.at);
-      out_.done(o);
-      if (PieceTable::changes_table(*p)) [[unlikely]]
-        current_ = table_.next(current_, *p);
-    }
-  }
-  void finish() {
-    if (!started_) {
-      const std::string_view family = table_.family();
-      out_.write(family.data(), family.size());
-    }
-    out_.write("}", 1);
-  }
-  bool small() const { return (current_ & PieceTable::kInSmall) != 0; }
+  void write(const void* bytes, std::size_t n) { rtf_.glyphs(static_cast<const unsigned char*>(bytes), n); }
+  void finish() { rtf_.finish(); }
+  bool small() const { return rtf_.small(); }
   // Outside passages and small text, after the first glyph: where a word's RTF is always the same.
-  bool plain() const { return started_ && current_ == 0; }
+  bool plain() const { return rtf_.plain(); }
   // Glyph codes as they are written where plain(), into `to`; their length, or -1 beyond `room`.
   int render(const unsigned char* glyphs, int n, unsigned char* to, int room) const {
     int length = 0;
@@ -634,9 +617,8 @@ class RtfSink {
  private:
   Output& out_;
   const PieceTable table_;
+  TsendrelRtf<Output> rtf_;
   std::unique_ptr<unsigned char[]> glyphs_;
-  int current_ = 0;
-  bool started_ = false;
 };
 
 // Words as the font-code pass composes them: remembered words replayed from a composer at rest, the
