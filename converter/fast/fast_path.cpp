@@ -35,26 +35,40 @@ struct Scheme {
   std::array<unsigned char, 256> marks{};  // the syllable-file byte of each mark
 };
 
+// The extraction's roles of KVTS bytes, and for Wylie the punctuation that the pre-pass turns into KVTS.
+// Braces read on past white space, and the other white space goes with the word before it: both go
+// through the passes.
 constexpr Scheme make_scheme(bool wylie) {
+  constexpr KvtsByteRoles kvts = kvts_byte_roles();
   Scheme s{};
-  for (auto& kind : s.kinds) kind = Source::word;
-  for (const int c : {' ', '\t', '\n'}) s.kinds[c] = Source::white;
-  // Braces read on past white space; the syllable file keeps the other white space, which the last passes
-  // read as keys, in the word before it.
-  for (const int c : {'\r', '\v', '\f', '{'}) s.kinds[c] = Source::odd;
-  s.kinds['['] = Source::bracket;
-  s.kinds['@'] = Source::name;
-  const auto mark = [&s](int c, unsigned char byte) {
-    s.kinds[c] = Source::mark;
-    s.marks[c] = byte;
-  };
-  mark('(', kSmallStart);
-  mark(')', kSmallEnd);
-  mark('-', kWordBreak);
-  mark(',', ',');
+  for (int c = 0; c < 256; ++c) {
+    switch (kvts.role[c]) {
+      case KvtsByte::word:
+        s.kinds[c] = Source::word;
+        break;
+      case KvtsByte::blank:
+        s.kinds[c] = Source::white;
+        break;
+      case KvtsByte::mark:
+        s.kinds[c] = Source::mark;
+        s.marks[c] = kvts.marker[c];
+        break;
+      case KvtsByte::bracket:
+        s.kinds[c] = Source::bracket;
+        break;
+      case KvtsByte::name:
+        s.kinds[c] = Source::name;
+        break;
+      case KvtsByte::brace:
+      case KvtsByte::other_space:
+        s.kinds[c] = Source::odd;
+        break;
+    }
+  }
   if (wylie) {
-    mark('/', ',');
-    s.kinds['.'] = Source::dot;
+    s.kinds[kWylieShad] = Source::mark;
+    s.marks[kWylieShad] = kvts.marker[static_cast<unsigned char>(kShadInKvts[0])];
+    s.kinds[kWylieTsheg] = Source::dot;
   }
   return s;
 }
@@ -1137,7 +1151,7 @@ class Scan {
           break;
         case Source::dot:
           // "g.y" is "g", a word break and "y".
-          back_.byte(p[-1] == 'g' && p[1] == 'y' ? kWordBreak : ' ');
+          back_.byte(tsheg_breaks_within(p[-1], p[1]) ? kHyphenMarker : ' ');
           break;
         case Source::mark:
           // The extraction tells of the first "(" that no ")" closes.
@@ -1218,7 +1232,7 @@ class Scan {
       const unsigned char c = p[n];
       const Source kind = scheme_.kinds[c];
       if (kind == Source::white) return n;
-      if (kind == Source::dot && !(p[n - 1] == 'g' && p[n + 1] == 'y')) return n;
+      if (kind == Source::dot && !tsheg_breaks_within(p[n - 1], p[n + 1])) return n;
       if (kind == Source::odd || kind == Source::bracket) return 0;
     }
     return 0;

@@ -296,9 +296,9 @@ constexpr Step wylie_plain_step(int prev, int c) {
       return step_of(vowel_start ? "AOO" : "OO", next);
     case 'A':
       return step_of("", next);
-    case '/':
-      return step_of(",", next);
-    case '.':
+    case kWylieShad:
+      return step_of(kShadInKvts, next);
+    case kWylieTsheg:
       return step_of(prev == kAfterLowerG ? "" : " ", prev == kAfterLowerG ? kWaitingGDot : next);
     case 's':
       return step_of(prev == kAfterLowerT ? "" : "S", prev == kAfterLowerT ? kWaitingTs : next);
@@ -320,7 +320,7 @@ constexpr auto kWylieSteps = [] {
     // the character after it follows as after any other character.
     const Step after_other = wylie_plain_step(kAfterNone, c);
     steps[kWaitingTs][c] = c == 'h' ? step_of("S", kAfterNone) : prefixed("Z", after_other);
-    steps[kWaitingGDot][c] = c == 'y' ? step_of("-Y", kAfterNone) : prefixed(" ", after_other);
+    steps[kWaitingGDot][c] = tsheg_breaks_within('g', c) ? step_of("-Y", kAfterNone) : prefixed(" ", after_other);
   }
   return steps;
 }();

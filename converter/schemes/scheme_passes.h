@@ -10,6 +10,14 @@
 
 namespace tarvex {
 
+// The Wylie punctuation that the pre-pass turns into KVTS wherever it stands: the shad "/" is the KVTS
+// ","; the tsheg "." is a blank between syllables, but in "g.y" it keeps "g" and "y" apart within one
+// syllable ("G-Y").
+inline constexpr unsigned char kWylieShad = '/';
+inline constexpr char kShadInKvts[] = ",";
+inline constexpr unsigned char kWylieTsheg = '.';
+constexpr bool tsheg_breaks_within(int before, int after) { return before == 'g' && after == 'y'; }
+
 // Each returns 0, or -1 when reading the source or writing the destination failed; a failed write leaves
 // the destination's error state set.
 int wylie_to_kvts(tsd::Stream& src, tsd::Stream& dst);

@@ -18,11 +18,6 @@ namespace {
 
 constexpr int kEnd = tsd::Stream::end;
 
-// Markers of the syllable file for the single characters "(", ")" and "-".
-constexpr char kOpenParenMarker = 23;
-constexpr char kCloseParenMarker = 24;
-constexpr char kHyphenMarker = 25;
-
 enum CharClass : unsigned char { kOther = 0, kSpace = 1, kWord = 2, kVowel = 4 };
 
 // Classes of the C locale: bytes 128..255 are neither letters nor whitespace.

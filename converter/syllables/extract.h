@@ -4,14 +4,50 @@
 // other single characters through `letter_keys`.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
+#include "layout.h"
 #include "platform/stream.h"
 #include "translit_tables.h"
 
 namespace tarvex {
+
+// The syllable file's markers for the single characters "(", ")" and "-", as the layout reads them.
+inline constexpr unsigned char kOpenParenMarker = kSmallStart;
+inline constexpr unsigned char kCloseParenMarker = kSmallEnd;
+inline constexpr unsigned char kHyphenMarker = kWordBreak;
+
+// What the extraction makes of each byte of KVTS text, for a reader that cuts the text where it does: part
+// of a word's run (letters, and the characters it writes through `letter_keys` beside them); a blank that
+// ends a word and that the layout lays out; a mark that stands for one byte of the syllable file; the "["
+// or "{" of a passage copied as it stands; the "@" of a name; or other white space, which the passes after
+// it read as keys of the word before it.
+enum class KvtsByte : unsigned char { word, blank, mark, bracket, brace, name, other_space };
+struct KvtsByteRoles {
+  std::array<KvtsByte, 256> role{};
+  std::array<unsigned char, 256> marker{};  // the syllable-file byte of a mark
+};
+constexpr KvtsByteRoles kvts_byte_roles() {
+  KvtsByteRoles r{};
+  for (auto& role : r.role) role = KvtsByte::word;
+  for (const int c : {' ', '\t', '\n'}) r.role[c] = KvtsByte::blank;
+  for (const int c : {'\r', '\v', '\f'}) r.role[c] = KvtsByte::other_space;
+  r.role['['] = KvtsByte::bracket;
+  r.role['{'] = KvtsByte::brace;
+  r.role['@'] = KvtsByte::name;
+  const auto mark = [&r](int c, unsigned char marker) {
+    r.role[c] = KvtsByte::mark;
+    r.marker[c] = marker;
+  };
+  mark('(', kOpenParenMarker);
+  mark(')', kCloseParenMarker);
+  mark('-', kHyphenMarker);
+  mark(',', ',');  // its own key
+  return r;
+}
 
 inline constexpr int kWordLimit = 32;                      // word characters of the longest syllable
 inline constexpr int kWordBufferSize = kWordLimit + 2;     // one character past the limit, and a NUL

@@ -102,4 +102,21 @@ TEST(scheme_passes, round_trip_of_a_prayer) {
   EXPECT_EQ(out, wylie);
 }
 
+// The punctuation facts that readers cutting Wylie text rely on hold for the pre-pass itself.
+TEST(scheme_passes, wylie_punctuation_is_what_the_pre_pass_writes) {
+  const std::string shad(1, static_cast<char>(kWylieShad));
+  const std::string tsheg(1, static_cast<char>(kWylieTsheg));
+  const struct {
+    std::string wylie;
+    std::string kvts;
+  } rows[] = {
+      {"ka" + shad + "ka", "KA" + std::string(kShadInKvts) + "KA"},
+      {"g" + tsheg + "ya", tsheg_breaks_within('g', 'y') ? "G-YA" : "G YA"},
+      {"k" + tsheg + "ya", tsheg_breaks_within('k', 'y') ? "K-YA" : "K YA"},
+      {"g" + tsheg + "la", tsheg_breaks_within('g', 'l') ? "G-LA" : "G LA"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(run_binary(wylie_to_kvts, row.wylie), row.kvts) << row.wylie;
+  EXPECT_EQ(run_binary(wylie_to_kvts, "g.ya"), "G-YA");
+}
+
 }  // namespace
