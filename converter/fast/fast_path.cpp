@@ -19,6 +19,7 @@
 #include "scheme_passes.h"
 #include "unicode_pass.h"
 #include "unicode_rtf_writer.h"
+#include "word_composer.h"
 #include "word_memo.h"
 
 namespace tarvex {
@@ -332,7 +333,10 @@ class Back {
       return;
     }
     resolve(w.bytes[0]);
-    if (!words_.whole(w, layout_, out_)) bytes(w.bytes.data(), w.length);
+    const std::size_t taken = words_.whole(w, layout_, out_);
+    if (words_.raw_open()) [[unlikely]]
+      gave_up_ = true;
+    if (taken < w.length) bytes(w.bytes.data() + taken, w.length - taken);
   }
 
   // A word and the blank after it: where the word is remembered with the blank, one copy.
@@ -371,8 +375,9 @@ class Back {
 
   // Bytes that hold whole words and passages.
   void bytes(const unsigned char* p, std::size_t n) {
-    if (n == 0) return;
     const unsigned char* const end = p + n;
+    p = words_.raw_text(p, end, out_);
+    if (p == end) return;
     resolve(*p);
     while (p < end) {
       const int c = *p;
@@ -380,7 +385,13 @@ class Back {
       if (kind == Kind::key) {
         const unsigned char* q = p;
         while (q < end && kKinds[*q] == Kind::key) ++q;
-        if (!words_.key_word(p, static_cast<std::size_t>(q - p), layout_, out_)) failed_ = true;
+        const std::size_t taken = words_.key_word(p, static_cast<std::size_t>(q - p), layout_, out_);
+        if (taken == 0) failed_ = true;
+        if (words_.raw_open()) [[unlikely]] {
+          gave_up_ = true;
+          p = words_.raw_text(p + taken, end, out_);
+          continue;
+        }
         p = q;
         continue;
       }
@@ -416,9 +427,11 @@ class Back {
 
   void finish() {
     resolve(tsd::Stream::end);
-    words_.finish();
+    words_.finish(out_);
   }
-  bool failed() const { return failed_ || words_.failed(); }
+  bool failed() const { return failed_; }
+  // Whether a word was given up and written as text.
+  bool gave_up() const { return gave_up_; }
 
  private:
   [[gnu::noinline]] void mark(unsigned char c, Kind kind) {
@@ -449,6 +462,7 @@ class Back {
   Layout layout_;
   int waiting_ = -1;
   bool failed_ = false;
+  bool gave_up_ = false;
   std::unordered_map<const Word*, std::string> spilled_;
 };
 
@@ -461,8 +475,15 @@ class UnicodeWords {
       : rtf_(rtf), marks_(unicode_marks(rtf ? UnicodePassages::markers : UnicodePassages::text)) {}
 
   const LayoutMarks& marks() const { return marks_; }
-  bool failed() const { return false; }
-  void finish() {}
+  template <typename Sink>
+  void finish(Sink&) {}
+  // The Unicode pass writes every word it is given.
+  static constexpr bool raw_open() { return false; }
+  static constexpr bool refused() { return false; }
+  template <typename Sink>
+  static const unsigned char* raw_text(const unsigned char* p, const unsigned char*, Sink&) {
+    return p;
+  }
   // For the Unicode RTF, new words also go through the file that holds the text between the Unicode pass
   // and the RTF writer, so that a file that cannot be written fails here as it fails the passes.
   bool check(const std::vector<std::string_view>& learned, tsd::Stream& text) const {
@@ -506,13 +527,14 @@ class UnicodeWords {
     }
   }
 
+  // Returns how many of the word's bytes it took: all, or none.
   template <typename Sink>
-  bool whole(const Word& w, Layout& layout, Sink& out) const {
-    if (w.output_length == kNotWhole || !out.plain()) return false;
+  std::size_t whole(const Word& w, Layout& layout, Sink& out) const {
+    if (w.output_length == kNotWhole || !out.plain()) return 0;
     out.copy(w, w.output_length);
     layout.key();
     layout.last_key = w.last_key;
-    return true;
+    return w.length;
   }
   template <typename Sink>
   [[gnu::always_inline]] bool whole_and_blank(const Word& w, Layout& layout, Sink& out) const {
@@ -522,17 +544,18 @@ class UnicodeWords {
     return true;
   }
 
+  // A run of n keys: returns n, or 0 when the Unicode pass cannot write it.
   template <typename Sink>
-  bool key_word(const unsigned char* keys, std::size_t n, Layout& layout, Sink& out) {
+  std::size_t key_word(const unsigned char* keys, std::size_t n, Layout& layout, Sink& out) {
     layout.key();
     layout.last_key = keys[n - 1];
     bool raw = false;
     const int length = unicode_word(std::string_view(reinterpret_cast<const char*>(keys), n), marks_,
                                     scratch_.get(), kScratch, raw);
-    if (length < 0) return false;
+    if (length < 0) return 0;
     if (raw) layout.last_key = 0;
     out.write(scratch_.get(), static_cast<std::size_t>(length));
-    return true;
+    return n;
   }
 
  private:
@@ -636,15 +659,15 @@ class RtfSink {
 };
 
 // Words as the font-code pass composes them: remembered words replayed from a composer at rest, the
-// others through the composer. A word that the composer refuses, or whose glyphs overflow, fails: the
-// passes write it as text.
+// others through the pass's own WordComposer. A word that it gives up is written as text, a raw passage,
+// up to the white space that ends it; the passage puts the sink out of plain text, so every byte comes
+// through the back's bytes() while it is open.
 class FontWords {
  public:
   FontWords(const ConverterKeyTables& tables, tsd::SyllableState& state)
-      : tables_(tables), state_(state), marks_(font_code_marks(tables, state)) {}
+      : state_(state), composer_(tables, state), marks_(font_code_marks(tables, state)) {}
 
   const LayoutMarks& marks() const { return marks_; }
-  bool failed() const { return failed_; }
   void prepare(Word& w) const {
     w.output_length = kNotWhole;
     w.composable = w.length <= kMemoKeys && all_keys(w.bytes.data(), w.length);
@@ -653,23 +676,24 @@ class FontWords {
 
   // A word that is one run of keys, from a composer at rest in plain RTF: its RTF as remembered when the
   // key history allows, or else composed (or replayed from the memo) and remembered for the next time.
-  bool whole(Word& w, Layout& layout, RtfSink& out) {
-    if (!w.composable || !out.plain()) return false;
-    if (!replaying()) return false;
+  // Returns how many of its bytes it took: none, or up to the key where it was given up, or all.
+  std::size_t whole(Word& w, Layout& layout, RtfSink& out) {
+    if (!w.composable || !out.plain()) return 0;
+    if (!replaying()) return 0;
     if (w.output_length != kNotWhole && w.history.holds(history_.keys)) {
       w.history.replay(history_);
       out.copy(w, w.output_length);
       layout.key();
       layout.last_key = w.last_key;
-      return true;
+      return w.length;
     }
     used_ = nullptr;
-    key_word(w.bytes.data(), w.length, layout, out);
-    if (used_ && composer_at_rest(state_)) {
+    const std::size_t taken = key_word(w.bytes.data(), w.length, layout, out);
+    if (used_ && !raw_open_ && composer_at_rest(state_)) {
       const int n = out.render(used_->glyphs.data(), used_->glyph_count, w.output.data(), kOutputRoom);
       w.output_length = w.blank_length = kNotWhole;
       w.history = used_->effect;
-      if (n < 0) return true;
+      if (n < 0) return taken;
       w.output_length = static_cast<std::uint8_t>(n);
       // The separator glyphs of the blank after it, when the layout writes them without looking further.
       std::array<unsigned char, LayoutMark::kSize> glyphs;
@@ -677,7 +701,7 @@ class FontWords {
       const int m = blank > 0 ? out.render(glyphs.data(), blank, w.output.data() + n, kOutputRoom - n) : -1;
       if (m > 0) w.blank_length = static_cast<std::uint8_t>(n + m);
     }
-    return true;
+    return taken;
   }
   // A remembered word and the blank after it, when the key history allows; nothing otherwise.
   [[gnu::always_inline]] bool whole_and_blank(Word& w, Layout& layout, RtfSink& out) {
@@ -688,20 +712,11 @@ class FontWords {
     return true;
   }
 
-  // New words' syllable-file bytes composed from a composer at rest into the glyph-code file's temporary: false when it
-  // cannot be written, or when the composer refuses a word, which the passes then write as text.
-  bool check(const std::vector<std::string_view>& learned, tsd::Stream& glyphs) {
-    finish();
+  // New words' syllable-file bytes written to the glyph-code file's temporary, about as many bytes as the
+  // pass writes for them: false when it cannot be written.
+  bool check(const std::vector<std::string_view>& learned, tsd::Stream& glyphs) const {
     if (!glyphs.is_open()) return false;
-    tsd::SyllableState scratch = state_;
-    for (const std::string_view word : learned) {
-      const auto* keys = reinterpret_cast<const unsigned char*>(word.data());
-      if (!all_keys(keys, word.size())) continue;
-      scratch.depth = 0;
-      const int n = compose(keys, word.size(), scratch);
-      if (n < 0) return false;
-      glyphs.write(resolved_.data(), static_cast<std::size_t>(n));
-    }
+    for (const std::string_view word : learned) glyphs.write(word);
     return glyphs.flush() == 0 && !glyphs.error();
   }
 
@@ -716,79 +731,83 @@ class FontWords {
     return true;
   }
 
+  // The key history that replayed words moved on, back in the composer's state; a raw passage still open
+  // at the end of the input closed.
+  void finish(RtfSink& out) {
+    if (raw_open_) close_raw(out);
+    finish();
+  }
+
+  // A run of n keys: returns how many it took, all of them unless it gave the word up (raw_open() then).
+  std::size_t key_word(const unsigned char* keys, std::size_t n, Layout& layout, RtfSink& out) {
+    finish();
+    layout.key();
+    layout.last_key = keys[n - 1];
+    const bool memo = n <= static_cast<std::size_t>(kMemoKeys) && composer_at_rest(state_);
+    const MemoKeys packed = memo ? pack_run(keys, static_cast<int>(n)) : MemoKeys{};
+    if (memo) {
+      if (const MemoWord* w = composer_.replay(packed)) {
+        out.write(w->glyphs.data(), w->glyph_count);
+        used_ = w;
+        return n;
+      }
+    }
+    composer_.start(packed);
+    for (std::size_t i = 0; i < n; ++i) {
+      if (!composer_.add(keys[i])) {
+        layout.last_key = 0;
+        composer_.open_raw(text_to(out));
+        raw_open_ = true;
+        return i + 1;
+      }
+    }
+    const std::span<const unsigned char> glyphs = composer_.finish();
+    used_ = composer_.learned();
+    out.write(glyphs.data(), glyphs.size());
+    return n;
+  }
+
+  bool raw_open() const { return raw_open_; }
+  // Whether the word given up last was refused by the composer, rather than overflowing.
+  bool refused() const { return composer_.outcome() == WordComposer::Outcome::refused; }
+  // Bytes after a word given up: text up to the white space that ends its passage. Returns where the
+  // passage left off.
+  const unsigned char* raw_text(const unsigned char* p, const unsigned char* end, RtfSink& out) {
+    if (!raw_open_) return p;
+    for (; p < end; ++p) {
+      if (!WordComposer::in_raw(*p)) {
+        close_raw(out);
+        return composer_.raw_leaves_white() ? p : p + 1;
+      }
+      WordComposer::raw_text(*p, text_to(out));
+    }
+    return end;
+  }
+
+ private:
+  // Text of a raw passage into the sink.
+  struct TextTo {
+    RtfSink& out;
+    bool operator()(std::string_view text) const {
+      out.write(text.data(), text.size());
+      return true;
+    }
+  };
+  static TextTo text_to(RtfSink& out) { return {out}; }
+  void close_raw(RtfSink& out) {
+    WordComposer::close_raw(text_to(out));
+    raw_open_ = false;
+  }
   // The key history that replayed words moved on, back in the composer's state.
   void finish() {
     if (replaying_) history_.store(state_);
     replaying_ = false;
   }
 
-  bool key_word(const unsigned char* keys, std::size_t n, Layout& layout, RtfSink& out) {
-    finish();
-    layout.key();
-    layout.last_key = keys[n - 1];
-    const bool memo = n <= static_cast<std::size_t>(kMemoKeys) && composer_at_rest(state_);
-    MemoKeys packed;
-    WordWatch watch;
-    if (memo) {
-      packed = pack_run(keys, static_cast<int>(n));
-      MemoHistory history(state_);
-      if (const MemoWord* w = memo_.find(packed, history.keys)) {
-        w->effect.replay(history);
-        history.store(state_);
-        out.write(w->glyphs.data(), w->glyph_count);
-        used_ = w;
-        return true;
-      }
-      watch.start(state_);
-    }
-    const std::uint32_t history_before = MemoHistory(state_).keys;
-    const int resolved = compose(keys, n, state_);
-    if (resolved < 0) return fail();
-    MemoWord made;
-    if (memo && watch.finish(packed, word_.data(), raw_length_, state_, made)) {
-      memo_.add(made);
-      used_ = memo_.find(packed, history_before);
-    }
-    out.write(resolved_.data(), static_cast<std::size_t>(resolved));
-    return true;
-  }
-
- private:
-  // Composes a word's keys as the font-code pass does into word_ (raw_length_ bytes) and resolved_;
-  // returns the resolved count, or -1 when the composer refused a key or the glyphs overflowed the word.
-  int compose(const unsigned char* keys, std::size_t n, tsd::SyllableState& state) {
-    int length = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-      int added = 0;
-      unsigned char* glyphs = word_.data() + length;
-      if (tsd::compose_key(keys[i], glyphs, tables_, state, added) < 0) return -1;
-      // A glyph string ends at its first NUL, even when the table gave a code 0 inside it.
-      for (int k = 0; k < added; ++k) {
-        if (glyphs[k] == 0) {
-          added = k;
-          break;
-        }
-      }
-      if (length + added > kGlyphWordSize) return -1;
-      length += added;
-    }
-    raw_length_ = length;
-    return resolve_glyphs(word_.data(), length, resolved_.data());
-  }
-
-  bool fail() {
-    failed_ = true;
-    return true;
-  }
-
-  const ConverterKeyTables& tables_;
   tsd::SyllableState& state_;
+  WordComposer composer_;
   LayoutMarks marks_;
-  WordMemo memo_;
-  std::array<unsigned char, kGlyphWordSize + tsd::kGlyphBufferSize> word_{};
-  std::array<unsigned char, kGlyphWordSize> resolved_{};
-  int raw_length_ = 0;
-  bool failed_ = false;
+  bool raw_open_ = false;
   const MemoWord* used_ = nullptr;  // the remembered word that key_word gave, if any
   // While whole words replay one after another, the key history is kept here, packed.
   bool replaying_ = false;
@@ -1582,7 +1601,9 @@ int fast_convert(tsd::Stream& input, tsd::Stream& output, const ConversionReques
   const auto scan = [&](auto& back) {
     Scan scan(input, wylie, *context.translit_tables, request.check_syllables, back, counted, place_problems,
               context.temporaries);
-    return scan.run() && !back.failed();
+    // The warning of a word given up is placed by the syllable-file word it lies in, which the scan does
+    // not count.
+    return scan.run() && !back.failed() && !(place_problems && back.gave_up());
   };
   // The composer's state is the passes' own only once the whole file is converted.
   tsd::SyllableState composer = context.composer;

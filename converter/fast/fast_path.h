@@ -5,9 +5,10 @@
 // the shared layout rules; a word too long for the table's key is remembered beside it. What it does not
 // take word by word (a brace, a bracket beyond the bytes read, a stray control character with the word
 // before it, a name too long for a key) goes through the passes alone, up to the next white space where
-// they are at rest or to the end of the input, and the scan goes on after it. It declines a file whose
-// conversion fails (a bracket never closed), a word the composer refuses, and a failed write; the passes
-// then convert the file instead.
+// they are at rest or to the end of the input, and the scan goes on after it. A word that the composer
+// refuses or whose glyphs overflow is written as text, as the font-code pass writes it. It declines a file
+// whose conversion fails (a bracket never closed), a failed write, and, when it places problems, a word
+// written as text; the passes then convert the file instead.
 #pragma once
 
 #include "conversion_context.h"

@@ -6,6 +6,7 @@
 
 #include "layout.h"
 #include "translit_tables.h"
+#include "word_composer.h"
 #include "word_memo.h"
 
 namespace tarvex {
@@ -24,34 +25,6 @@ MemoKeys pack_keys(int first, const unsigned char* rest, std::size_t n) {
           (load_8(rest + 7) & kKeepBytes[in_high]) | std::uint64_t{count} << 56};
 }
 
-// The input characters fed to the composer since the last flush; when more collect than it holds, the
-// oldest are dropped. The keys sit in [start_, end_) of a buffer twice that size, moved to its front only
-// when they reach its end.
-class TypedKeys {
- public:
-  void add(int c) {
-    if (end_ == kRoom) {
-      std::memmove(keys_.data(), keys_.data() + start_, end_ - start_);
-      end_ -= start_;
-      start_ = 0;
-    }
-    keys_[end_++] = static_cast<unsigned char>(c);
-    if (end_ - start_ > kTypedKeysSize) ++start_;
-  }
-  void clear() { start_ = end_ = 0; }
-  template <typename Fn>
-  void for_each(Fn fn) const {
-    for (int i = start_; i < end_; ++i) fn(keys_[i]);
-  }
-
- private:
-  static constexpr int kRoom = 2 * kTypedKeysSize;
-
-  std::array<unsigned char, kRoom> keys_{};
-  int start_ = 0;
-  int end_ = 0;
-};
-
 class FontCodePass {
  public:
   FontCodePass(tsd::Stream& in, tsd::Stream& out, int keep_cr, const ConverterKeyTables& key_tables,
@@ -64,6 +37,7 @@ class FontCodePass {
         key_tables_(key_tables),
         state_(state),
         status_(status),
+        composer_(key_tables, state),
         layout_(marks_, keep_cr != 0) {}
 
   int run();
@@ -77,11 +51,10 @@ class FontCodePass {
   bool passage(int close, const char* missing);
   int keys(int c);
   int replay_words(int& c, MemoKeys& watched);
-  bool raw_passage(bool put_back_white);
+  bool raw_passage();
 
   bool put(int c) { return out_.put(c) != tsd::Stream::end; }
   bool put_text(std::string_view text) { return out_.write(text) != tsd::Stream::end; }
-  static const char* text_of(int key) { return key_text[static_cast<unsigned char>(key)]; }
   // The g rule's look past a blank or line break.
   int peek() {
     const int c = in_.get();
@@ -97,13 +70,12 @@ class FontCodePass {
   const ConverterKeyTables& key_tables_;
   tsd::SyllableState& state_;
   const StatusSink& status_;
-  WordMemo memo_;
+  WordComposer composer_;
 
   LayoutMarks marks_;
   Layout layout_;
-  std::array<unsigned char, kGlyphWordSize + tsd::kGlyphBufferSize> word_{};
-  int word_length_ = 0;
-  TypedKeys typed_;
+  // The glyphs of the word just composed, written when the word ends.
+  std::span<const unsigned char> word_;
 };
 
 int FontCodePass::run() {
@@ -148,13 +120,12 @@ FontCodePass::Step FontCodePass::handle(int c, Kind kind) {
   return Step::failed;
 }
 
-// Flushes the word's glyphs, if any, and forgets its keys.
+// Writes the word's glyphs, if any.
 bool FontCodePass::end_word() {
-  if (word_length_ == 0) return true;
-  if (flush_glyphs(word_.data(), word_length_, out_) < 0) return false;
-  word_length_ = 0;
-  typed_.clear();
-  return true;
+  if (word_.empty()) return true;
+  const std::span<const unsigned char> word = word_;
+  word_ = {};
+  return out_.write(word.data(), word.size()) == static_cast<int>(word.size());
 }
 
 // Copies a bracketed or braced passage between its two marks; false after logging a failure.
@@ -210,7 +181,7 @@ int FontCodePass::replay_words(int& c, MemoKeys& watched) {
     const std::size_t n = key_run(p);
     if (n >= kMemoKeys) break;
     const MemoKeys keys = pack_keys(c, p, n);
-    const MemoWord* word = memo_.find(keys, history.keys);
+    const MemoWord* word = composer_.memo().find(keys, history.keys);
     if (!word) {
       watched = keys;
       break;
@@ -267,7 +238,7 @@ int FontCodePass::replay_words(int& c, MemoKeys& watched) {
   in_.advance(static_cast<std::size_t>(p - start));
   out_.commit(static_cast<std::size_t>(out.at - write_start));
   layout_ = layout;
-  typed_.clear();
+  composer_.replayed();
   return result == kGetNext ? in_.get() : result;
 }
 
@@ -276,69 +247,45 @@ int FontCodePass::replay_words(int& c, MemoKeys& watched) {
 int FontCodePass::keys(int c) {
   // A word that lies whole in the read window, with the composer at rest, may have been made before.
   MemoKeys watched;  // the keys of a word not found, which the composer makes under watch
-  WordWatch watch;
   if (memoise_words_ && composer_at_rest(state_)) {
     const int next = replay_words(c, watched);
     if (next != kCompose) return next;
-    if (watched.length() > 0) watch.start(state_);
   }
   layout_.key();
-  bool refused = false;
+  composer_.start(watched);
   for (;;) {
-    typed_.add(c);
-    // The composer writes straight behind the word's glyphs; the word keeps them if they fit.
-    unsigned char* glyphs = word_.data() + word_length_;
-    int length = 0;
-    if (tsd::compose_key(c, glyphs, key_tables_, state_, length) < 0) {
-      refused = true;
-      break;
-    }
-    // A glyph string ends at its first NUL, even when the table gave a code 0 inside it.
-    for (int i = 0; i < length; ++i) {
-      if (glyphs[i] == 0) {
-        length = i;
-        break;
-      }
-    }
-    if (word_length_ + length > kGlyphWordSize) break;
-    word_length_ += length;
+    if (!composer_.add(c)) break;
     const int next = in_.get();
     if (next == tsd::Stream::end || kKinds[next] != Kind::key) {
       layout_.last_key = c;
-      MemoWord made;
-      if (watched.length() > 0 && watch.finish(watched, word_.data(), word_length_, state_, made))
-        memo_.add(made);
+      word_ = composer_.finish();
       return next;
     }
     c = next;
   }
   // The key just read is where the word was given up.
+  const bool refused = composer_.outcome() == WordComposer::Outcome::refused;
   if (raw_words_) raw_words_->push_back({in_.read_offset() - 1, refused});
-  // A refused key puts back the white space that ends the raw passage; an overflowing word consumes it.
-  if (!raw_passage(refused)) {
+  if (!raw_passage()) {
     status_.log_status("%s", kWriteFailed);
     return kFailed;
   }
-  // The word is written whole as text; a stack left open would swallow the next word.
-  state_.depth = 0;
   layout_.last_key = 0;
-  word_length_ = 0;
-  typed_.clear();
   return in_.get();
 }
 
-bool FontCodePass::raw_passage(bool put_back_white) {
-  bool ok = put(kRawStart) && put('~');
-  typed_.for_each([&](unsigned char k) { ok = ok && put_text(text_of(k)); });
+bool FontCodePass::raw_passage() {
+  const auto put = [this](std::string_view text) { return put_text(text); };
+  bool ok = composer_.open_raw(put);
   int c;
   while ((c = in_.get()) != tsd::Stream::end) {
-    if (tsd::is_space(c)) {
-      if (put_back_white) in_.unget(c);
+    if (!WordComposer::in_raw(c)) {
+      if (composer_.raw_leaves_white()) in_.unget(c);
       break;
     }
-    ok = ok && put_text(text_of(c));
+    ok = ok && WordComposer::raw_text(c, put);
   }
-  return ok && put(kRawEnd);
+  return ok && WordComposer::close_raw(put);
 }
 
 }  // namespace
@@ -376,13 +323,6 @@ int resolve_glyphs(const unsigned char* glyphs, int length, unsigned char* out) 
       out[n++] = glyphs[i];
     }
   }
-  return n;
-}
-
-int flush_glyphs(const unsigned char* glyphs, int length, tsd::Stream& out) {
-  std::array<unsigned char, kGlyphWordSize> word;
-  const int n = resolve_glyphs(glyphs, length, word.data());
-  if (n > 0 && out.write(word.data(), n) != n) return -1;
   return n;
 }
 

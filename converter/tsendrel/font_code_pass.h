@@ -41,8 +41,4 @@ LayoutMarks font_code_marks(const ConverterKeyTables& key_tables, tsd::SyllableS
 // how many there are.
 int resolve_glyphs(const unsigned char* glyphs, int length, unsigned char* out);
 
-// Writes one word's glyph bytes with every take-back (20) applied; returns the number of bytes written,
-// or -1 when the write failed.
-int flush_glyphs(const unsigned char* glyphs, int length, tsd::Stream& out);
-
 }  // namespace tarvex

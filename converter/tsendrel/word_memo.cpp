@@ -1,15 +1,17 @@
 #include "word_memo.h"
 
+#include <cstring>
 #include <limits>
 
 namespace tarvex {
 
 WordMemo::WordMemo() : words_(new MemoWord[std::size_t{2} << kSetBits]) {}
 
-void WordMemo::add(const MemoWord& word) {
+const MemoWord* WordMemo::add(const MemoWord& word) {
   MemoWord* pair = &words_[set_of(word.keys) * 2];
   pair[1] = pair[0];
   pair[0] = word;
+  return pair;
 }
 
 void WordWatch::start(tsd::SyllableState& st) {
@@ -18,21 +20,13 @@ void WordWatch::start(tsd::SyllableState& st) {
   st.oldest_key_read = std::numeric_limits<std::int64_t>::max();
 }
 
-bool WordWatch::finish(const MemoKeys& keys, const unsigned char* raw_glyphs, int raw_count,
+bool WordWatch::finish(const MemoKeys& keys, int raw_count, std::span<const unsigned char> glyphs,
                        const tsd::SyllableState& st, MemoWord& w) const {
-  if (!composer_at_rest(st) || raw_count == 0) return false;
+  if (!composer_at_rest(st) || raw_count == 0 || glyphs.size() > static_cast<std::size_t>(kMemoGlyphs))
+    return false;
   w = MemoWord{};
-  // Take-backs resolved as the word's flush resolves them.
-  int n = 0;
-  for (int i = 0; i < raw_count; ++i) {
-    if (raw_glyphs[i] == tsd::kTakeBack) {
-      if (n > 0) --n;
-    } else {
-      if (n == kMemoGlyphs) return false;
-      w.glyphs[n++] = raw_glyphs[i];
-    }
-  }
-  w.glyph_count = static_cast<std::uint8_t>(n);
+  std::memcpy(w.glyphs.data(), glyphs.data(), glyphs.size());
+  w.glyph_count = static_cast<std::uint8_t>(glyphs.size());
   w.keys = keys;
   const std::int64_t back = st.oldest_key_read < keys_before ? keys_before - st.oldest_key_read : 0;
   if (back > 2) return false;

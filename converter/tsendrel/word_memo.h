@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 
 #include "composer.h"
 #include "packed_keys.h"
@@ -80,8 +81,9 @@ class WordMemo {
     }
     return nullptr;
   }
-  // Remembers a word in the first place of its pair; the word there before moves to the second.
-  void add(const MemoWord& word);
+  // Remembers a word in the first place of its pair; the word there before moves to the second. Returns
+  // where it is kept.
+  const MemoWord* add(const MemoWord& word);
 
  private:
   static constexpr int kSetBits = 12;
@@ -101,7 +103,8 @@ struct WordWatch {
   std::array<int, 3> history{};
 
   void start(tsd::SyllableState& state);
-  bool finish(const MemoKeys& keys, const unsigned char* raw_glyphs, int raw_count,
+  // `raw_count` glyph bytes made, `glyphs` with their take-backs applied.
+  bool finish(const MemoKeys& keys, int raw_count, std::span<const unsigned char> glyphs,
               const tsd::SyllableState& state, MemoWord& word) const;
 };
 
