@@ -171,20 +171,30 @@ static_assert(kWordLimit + kChunk <= static_cast<int>(tsd::Stream::kWindowSlack)
 // Syllables recur: each recent syllable of up to kLongestPackedRun characters keeps its key string, or the
 // verdict that it is marked, so a repeated syllable is not converted again. The result depends on nothing
 // but the syllable's text.
+// Only the syllables' places are cleared for each pass: the fast path runs the pass on many small
+// batches of words, and clearing the key strings too cost more than converting them.
 class SyllableCache {
  public:
   struct Slot {
-    PackedRun syllable;  // length 0: empty; a syllable has at least two characters
-    bool converted = false;
-    std::uint8_t key_length = 0;
+    bool converted;
+    std::uint8_t key_length;
     char keys[kKeyBufferSize];
   };
 
-  Slot& slot_for(const PackedRun& syllable) { return slots_[hash_of(syllable) >> (64 - kSlotBits)]; }
+  std::size_t place_of(const PackedRun& syllable) const {
+    return static_cast<std::size_t>(hash_of(syllable) >> (64 - kSlotBits));
+  }
+  // Whether the slot at `place` holds `syllable`; a syllable has at least two characters, an empty place
+  // the length 0.
+  bool holds(std::size_t place, const PackedRun& syllable) const { return syllables_[place] == syllable; }
+  Slot& slot(std::size_t place) { return slots_[place]; }
+  void remember(std::size_t place, const PackedRun& syllable) { syllables_[place] = syllable; }
 
  private:
   static constexpr int kSlotBits = 12;
-  std::unique_ptr<Slot[]> slots_ = std::make_unique<Slot[]>(std::size_t{1} << kSlotBits);
+  static constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;
+  std::unique_ptr<PackedRun[]> syllables_ = std::make_unique<PackedRun[]>(kSlots);
+  std::unique_ptr<Slot[]> slots_ = std::make_unique_for_overwrite<Slot[]>(kSlots);
 };
 
 // Stores `c` and the word characters after it while at most `lim` are stored; returns how many were
@@ -293,9 +303,9 @@ bool convert(Extraction& x, const char* text, int length, char* keys) {
 }
 
 // Converts a syllable not found in the cache into the slot where it will be found.
-[[gnu::noinline]] void learn(Extraction& x, SyllableCache::Slot& slot, const PackedRun& syllable,
-                             const char* text) {
-  slot.syllable = syllable;
+[[gnu::noinline]] void learn(Extraction& x, std::size_t place, const PackedRun& syllable, const char* text) {
+  x.cache.remember(place, syllable);
+  SyllableCache::Slot& slot = x.cache.slot(place);
   slot.converted = convert(x, text, syllable.length(), slot.keys);
   slot.key_length = static_cast<std::uint8_t>(slot.converted ? std::strlen(slot.keys) : 0);
 }
@@ -321,9 +331,10 @@ inline int write_word(Extraction& x, int n, const char* text, int length, std::u
                                           : mark(x, n, text, length, offset);
   }
   const PackedRun syllable = pack_run(reinterpret_cast<const unsigned char*>(text), length);
-  SyllableCache::Slot& slot = x.cache.slot_for(syllable);
-  if (!(slot.syllable == syllable)) [[unlikely]]
-    learn(x, slot, syllable, text);
+  const std::size_t place = x.cache.place_of(syllable);
+  if (!x.cache.holds(place, syllable)) [[unlikely]]
+    learn(x, place, syllable, text);
+  const SyllableCache::Slot& slot = x.cache.slot(place);
   return slot.converted ? x.dst.write_keys(n, slot.keys, slot.key_length) : mark(x, n, text, length, offset);
 }
 
