@@ -354,12 +354,7 @@ void tell_problems(const ConversionContext& context, const char* input_name, con
   std::vector<SourceProblem>& problems = found.problems;
   std::stable_sort(problems.begin(), problems.end(),
                    [](const SourceProblem& a, const SourceProblem& b) { return a.offset < b.offset; });
-  // The first and last byte of each problem, in ascending order for the map.
-  std::vector<std::uint64_t> ends;
-  for (const SourceProblem& p : problems) {
-    ends.push_back(p.offset);
-    ends.push_back(p.offset + (p.length > 0 ? p.length - 1 : 0));
-  }
+  std::vector<std::uint64_t> ends = first_and_last_bytes(problems);
   if (wylie) {
     tsd::Stream again = input.open();
     if (!again.is_open()) return;

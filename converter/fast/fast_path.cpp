@@ -832,19 +832,14 @@ struct NewWord {
   Word* record;
 };
 
+// The rest of a batch file.
 std::string read_all(tsd::Stream& stream) {
   std::string bytes;
-  for (;;) {
-    const auto window = stream.window();
-    if (!window.empty()) {
-      bytes.append(reinterpret_cast<const char*>(window.data()), window.size());
-      stream.advance(window.size());
-      continue;
-    }
-    const int c = stream.get();
-    if (c == tsd::Stream::end) return bytes;
-    bytes += static_cast<char>(c);
-  }
+  tsd::read_rest(stream, [&bytes](const unsigned char* p, std::size_t n) {
+    bytes.append(reinterpret_cast<const char*>(p), n);
+    return true;
+  });
+  return bytes;
 }
 
 std::vector<std::string_view> lines_of(const std::string& text) {
@@ -1340,20 +1335,10 @@ class Scan {
     const std::size_t prefix = source.size();
     source.append(text);
     ExtractionReport report;
-    tsd::Stream& file = batch_file(0, 0);
-    tsd::Stream& syllables = batch_file(2, 1);
-    if (!file.is_open() || !syllables.is_open()) return Stretch::failed;
-    file.write(source);
-    if (file.rewind() != 0 || file.error()) return Stretch::failed;
-    tsd::Stream* kvts = &file;
-    if (wylie_) {
-      tsd::Stream& pre_pass = batch_file(1, 0);
-      if (!pre_pass.is_open() || wylie_to_kvts(file, pre_pass) != 0 || pre_pass.rewind() != 0)
-        return Stretch::failed;
-      kvts = &pre_pass;
-    }
-    if (extract_syllables(*kvts, syllables, tables_, check_syllables_, &report) != 0 || syllables.rewind() != 0)
-      return Stretch::failed;
+    tsd::Stream* const extracted = extract(source, &report, nullptr);
+    if (!extracted) return Stretch::failed;
+    tsd::Stream& syllables = *extracted;
+    tsd::Stream& file = batch_files_[0];
     const auto reads_on = [](const SourceProblem& problem) {
       return problem.kind == SourceProblem::bracket_open || problem.kind == SourceProblem::brace_closed;
     };
@@ -1371,19 +1356,47 @@ class Scan {
     return Stretch::at_rest;
   }
 
+  // `text` through the Wylie pre-pass (for Wylie) and the extraction, by the batch files 0 to 2: the
+  // syllable file, rewound, or null when a file failed. `kvts`, when given, gets the text the extraction
+  // read. `batch_files_[0]` keeps `text` to be read again (batch_file() would empty it).
+  tsd::Stream* extract(std::string_view text, ExtractionReport* report, std::string* kvts) {
+    tsd::Stream& source = batch_file(0, 0);
+    tsd::Stream& syllables = batch_file(2, 1);
+    if (!source.is_open() || !syllables.is_open()) return nullptr;
+    source.write(text);
+    if (source.rewind() != 0 || source.error()) return nullptr;
+    tsd::Stream* read = &source;
+    if (wylie_) {
+      tsd::Stream& pre_pass = batch_file(1, 0);
+      if (!pre_pass.is_open() || wylie_to_kvts(source, pre_pass) != 0 || pre_pass.rewind() != 0) return nullptr;
+      read = &pre_pass;
+    }
+    if (kvts) {
+      *kvts = read_all(*read);
+      if (read->rewind() != 0) return nullptr;
+    }
+    if (extract_syllables(*read, syllables, tables_, check_syllables_, report) != 0 || syllables.rewind() != 0)
+      return nullptr;
+    return &syllables;
+  }
+
+  // The first and last byte of each problem in `source`, the text that the batch files were written
+  // from (for Wylie through the pre-pass's steps, read again); false when it cannot be read again.
+  bool ends_in_source(const std::vector<SourceProblem>& problems, tsd::Stream& source,
+                      std::vector<std::uint64_t>& ends) const {
+    ends = first_and_last_bytes(problems);
+    if (!wylie_) return true;
+    if (source.rewind() != 0) return false;
+    wylie_places_in_any_order(source, ends);
+    return true;
+  }
+
   // The extraction's problems in a stretch whose source, `prefix` bytes of state before the stretch's
   // own, is `source`: each placed in the input, the first open "(" kept for the end.
   bool place_stretch_problems(const std::vector<SourceProblem>& problems, tsd::Stream& source, std::size_t prefix,
                               std::uint64_t at) {
     std::vector<std::uint64_t> ends;
-    for (const SourceProblem& problem : problems) {
-      ends.push_back(problem.offset);
-      ends.push_back(problem.offset + (problem.length > 0 ? problem.length - 1 : 0));
-    }
-    if (wylie_) {
-      if (source.rewind() != 0) return false;
-      wylie_places_in_any_order(source, ends);
-    }
+    if (!ends_in_source(problems, source, ends)) return false;
     bool parenthesis = false;
     for (std::size_t i = 0; i < problems.size(); ++i) {
       const std::uint64_t first = ends[2 * i];
@@ -1430,28 +1443,14 @@ class Scan {
       text += w.name ? "\n\n" : "\n";
     }
     ExtractionReport report;
-    ExtractionReport* const reported = place_problems_ ? &report : nullptr;
-    tsd::Stream& source = batch_file(0, 0);
-    tsd::Stream& syllables = batch_file(2, 1);
-    if (!source.is_open() || !syllables.is_open()) return false;
-    source.write(text);
-    if (source.rewind() != 0 || source.error()) return false;
-    std::string kvts = text;
-    if (wylie_) {
-      tsd::Stream& pre_pass = batch_file(1, 0);
-      if (!pre_pass.is_open() || wylie_to_kvts(source, pre_pass) != 0 || pre_pass.rewind() != 0) return false;
-      kvts = read_all(pre_pass);
-      if (pre_pass.rewind() != 0 ||
-          extract_syllables(pre_pass, syllables, tables_, check_syllables_, reported) != 0)
-        return false;
-    } else if (extract_syllables(source, syllables, tables_, check_syllables_, reported) != 0) {
-      return false;
-    }
+    std::string kvts;
+    tsd::Stream* const extracted = extract(text, place_problems_ ? &report : nullptr, &kvts);
+    if (!extracted) return false;
     // Every problem of the new words is placed in its word, or the fast path declines.
     if (report.not_kept > 0) return false;
-    const auto problems = problems_of_words(report.problems, source, word_starts, fresh);
+    const auto problems = problems_of_words(report.problems, batch_files_[0], word_starts, fresh);
     if (!problems) return false;
-    if (syllables.rewind() != 0) return false;
+    tsd::Stream& syllables = *extracted;
     const std::string converted = read_all(syllables);
     const auto kvts_lines = lines_of(kvts);
     const auto syllable_lines = lines_of(converted);
@@ -1510,16 +1509,8 @@ class Scan {
     words.ranges.assign(fresh.size(), {0, 0});
     words.unplaced.assign(fresh.size(), false);
     if (found.empty()) return words;
-    // First and last byte of each problem, in the text.
     std::vector<std::uint64_t> ends;
-    for (const SourceProblem& problem : found) {
-      ends.push_back(problem.offset);
-      ends.push_back(problem.offset + (problem.length > 0 ? problem.length - 1 : 0));
-    }
-    if (wylie_) {
-      if (source.rewind() != 0) return std::nullopt;
-      wylie_places_in_any_order(source, ends);
-    }
+    if (!ends_in_source(found, source, ends)) return std::nullopt;
     std::vector<std::pair<std::size_t, WordProblem>> placed;
     for (std::size_t i = 0; i < found.size(); ++i) {
       const std::uint64_t first = ends[2 * i];

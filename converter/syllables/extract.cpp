@@ -430,6 +430,16 @@ int extract_syllables(tsd::Stream& src, tsd::Stream& destination, const Translit
   return written && !src.error() ? 0 : -1;
 }
 
+std::vector<std::uint64_t> first_and_last_bytes(const std::vector<SourceProblem>& problems) {
+  std::vector<std::uint64_t> ends;
+  ends.reserve(2 * problems.size());
+  for (const SourceProblem& p : problems) {
+    ends.push_back(p.offset);
+    ends.push_back(p.offset + (p.length > 0 ? p.length - 1 : 0));
+  }
+  return ends;
+}
+
 int syllables_in(std::string_view kvts) {
   int count = 0;
   int run = 0;

@@ -71,6 +71,10 @@ struct SourceProblem {
   std::uint64_t length;
 };
 
+// The offsets of the first and the last byte of each problem, two a problem in the problems' order: what
+// is placed in the user's input (through the Wylie pre-pass's steps, for Wylie).
+std::vector<std::uint64_t> first_and_last_bytes(const std::vector<SourceProblem>& problems);
+
 struct ExtractionReport {
   std::int64_t syllables = 0;  // runs of two or more word characters
   std::int64_t marked = 0;     // of them, written as error markers

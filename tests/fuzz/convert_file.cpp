@@ -10,6 +10,7 @@
 
 #include "batch.h"
 #include "convert_file.h"
+#include "converter_tables.h"
 #include "diagnostics.h"
 #include "fuzz_support.h"
 #include "startup.h"
@@ -20,26 +21,6 @@ using namespace tarvex;
 namespace {
 
 using namespace tsd;
-
-// The bundled tables, loaded once for every run.
-const ConverterTables& bundled_tables() {
-  static const ConverterTables* tables = [] {
-    auto* loaded = new ConverterTables;
-    if (load_converter_tables(TSENDREL_SOURCE_DIR "/data", *loaded, nullptr) != 0)
-      fuzz::fail("the tables load");
-    return loaded;
-  }();
-  return *tables;
-}
-
-// The request as the windows fill it from the user's choices.
-ConversionRequest request_for(const BatchChoices& choices) {
-  ConversionContext context = make_context(bundled_tables());
-  ConversionRequest r;
-  fuzz::StatusLines status(context);
-  if (fill_request(r, choices, context) != 0) fuzz::fail("the choices are good ones");
-  return r;
-}
 
 // The input of the conversion running, for the diagnostic sink's checks.
 std::string_view current_input;
@@ -74,8 +55,8 @@ struct Type {
 // The conversion types of the driver: every number that it does not call unknown. Each must convert a
 // line of plain syllables.
 std::vector<Type> known_types() {
-  const ConversionRequest base = request_for({});
-  ConversionContext context = make_context(bundled_tables());
+  const ConversionRequest base = fuzz::request_for({});
+  ConversionContext context = make_context(fuzz::converter_tables());
   const std::string input = fuzz::folder().write("probe.txt", "ka kha ga\n");
   const std::string output = fuzz::folder().file("probe.rtf");
   std::vector<Type> types;
@@ -114,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int tib_size = 8 + data[2] % 92;
   choices.tib_size_text = std::to_string(tib_size);
   choices.small_tib_size_text = std::to_string(8 + data[2] / 92 * (tib_size - 8) / 2);
-  ConversionRequest request = request_for(choices);
+  ConversionRequest request = fuzz::request_for(choices);
   request.conversion_type = type.number;
   request.check_syllables = (choice >> 2) & 1;
   const Stage stage = static_cast<Stage>((choice >> 3) & 3);
@@ -122,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string input = fuzz::write_file("input.txt", data + 3, size - 3);
   const std::string output = fuzz::folder().file("output.rtf");
   std::filesystem::remove(output);
-  ConversionContext context = make_context(bundled_tables());
+  ConversionContext context = make_context(fuzz::converter_tables());
   int result;
   {
     fuzz::StatusLines status(context);

@@ -10,6 +10,7 @@
 
 #include "batch.h"
 #include "convert_file.h"
+#include "converter_tables.h"
 #include "diagnostics.h"
 #include "fast_path.h"
 #include "fuzz_support.h"
@@ -21,24 +22,6 @@ using namespace tarvex;
 namespace {
 
 using namespace tsd;
-
-const ConverterTables& bundled_tables() {
-  static const ConverterTables* tables = [] {
-    auto* loaded = new ConverterTables;
-    if (load_converter_tables(TSENDREL_SOURCE_DIR "/data", *loaded, nullptr) != 0)
-      fuzz::fail("the tables load");
-    return loaded;
-  }();
-  return *tables;
-}
-
-ConversionRequest request_for(const BatchChoices& choices) {
-  ConversionContext context = make_context(bundled_tables());
-  ConversionRequest r;
-  fuzz::StatusLines status(context);
-  if (fill_request(r, choices, context) != 0) fuzz::fail("the choices are good ones");
-  return r;
-}
 
 void collect_warning(void* warnings, const Diagnostic& d) {
   static_cast<std::vector<std::string>*>(warnings)->push_back(
@@ -59,7 +42,7 @@ struct Outcome {
 Outcome convert_once(const std::string& input, const ConversionRequest& request, bool fast, bool warnings) {
   const std::string output = fuzz::folder().file("output");
   std::filesystem::remove(output);
-  ConversionContext context = make_context(bundled_tables());
+  ConversionContext context = make_context(fuzz::converter_tables());
   context.fast_path = fast;
   Outcome o;
   {
@@ -110,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int tib_size = 8 + data[2] % 92;
   choices.tib_size_text = std::to_string(tib_size);
   choices.small_tib_size_text = std::to_string(8 + data[2] / 92 * (tib_size - 8) / 2);
-  ConversionRequest request = request_for(choices);
+  ConversionRequest request = fuzz::request_for(choices);
   request.check_syllables = (choice >> 2) & 1;
   // Without a diagnostic sink the fast path places no problems, and takes words that it writes as text.
   const bool warnings = ((choice >> 3) & 1) == 0;
