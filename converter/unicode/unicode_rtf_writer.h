@@ -130,17 +130,22 @@ class UnicodeRtf {
     started_ = true;
   }
   void write(std::string_view s) { out_.write(s.data(), s.size()); }
-  void format(const char* f, int a) {
+  void format(const char* f, auto... a) {
     char buf[64];
-    const int n = std::snprintf(buf, sizeof buf, f, a);
+    const int n = std::snprintf(buf, sizeof buf, f, a...);
     if (n > 0) out_.write(buf, static_cast<std::size_t>(n < 64 ? n : 63));
   }
   void roman() { format("\\f0\\fs%d ", roman_size_); }
-  // Back to the Tibetan font, in the small size while a small passage is open.
-  void tibetan() { format("\\f1\\fs%d ", small_ ? small_tib_size_ : tib_size_); }
+  // Back to the Tibetan font, in the small size while a small passage is open. LibreOffice sets Tibetan,
+  // a complex script, in the font and size of \af and \afs under \rtlch, so both are named each time.
+  void tibetan() {
+    const int n = small_ ? small_tib_size_ : tib_size_;
+    format("\\f1\\fs%d\\rtlch\\af1\\afs%d\\ltrch ", n, n);
+  }
   void size(bool small) {
     small_ = small;
-    format("\\fs%d ", small ? small_tib_size_ : tib_size_);
+    const int n = small ? small_tib_size_ : tib_size_;
+    format("\\fs%d\\rtlch\\af1\\afs%d\\ltrch ", n, n);
   }
   // A character outside ASCII: \uN? with N as RTF's signed 16-bit number, in two halves beyond U+FFFF.
   void unicode(char32_t u) {
