@@ -473,14 +473,24 @@ void SyllableReader::segment(std::size_t begin, std::size_t end) {
   groups_.clear();
   Join join = Join::none;
   Group* g = nullptr;
+  bool vowel_joins = false;  // a letter was put under a stack after its vowel
   for (std::size_t i = begin; i < end; ++i) {
     const Token& t = tokens_[i];
+    const bool joins = vowel_joins;
+    vowel_joins = false;
     switch (t.kind) {
       case Kind::letter: {
         const bool closed = g && (g->vowel_count > 0 || g->sign_count > 0);
         if (closed && join == Join::plus) {
+          // Put under the stack all the same; a vowel right after it joins the stack's own.
           warn(t.pos, t.len, Warning::letter_after_vowel, letter_ewts(t.index));
-        } else if (!g || closed) {
+          letters_.push_back({t.index, join, t.pos, t.len});
+          ++g->count;
+          join = Join::none;
+          vowel_joins = true;
+          break;
+        }
+        if (!g || closed) {
           groups_.push_back({});
           g = &groups_.back();
           g->first = static_cast<int>(letters_.size());
@@ -491,7 +501,7 @@ void SyllableReader::segment(std::size_t begin, std::size_t end) {
         break;
       }
       case Kind::vowel: {
-        const bool stacked = g && g->vowel_count > 0 && join == Join::plus;
+        const bool stacked = g && g->vowel_count > 0 && (join == Join::plus || joins);
         if (!stacked && (!g || g->vowel_count > 0 || g->sign_count > 0)) {
           groups_.push_back({});
           g = &groups_.back();
@@ -754,17 +764,15 @@ void SyllableReader::vowelless() {
       }
     }
   }
-  // As written: the longest standard stack at each place.
+  // Otherwise read as if its vowel followed its last letter, and the spelling of that reading suggested.
+  const std::size_t warned = warnings_->size();
+  head(0);
+  if (dot) return;
+  warnings_->resize(warned);
   std::string suggestion;
-  for (int k = 0; k < m;) {
-    int len = std::min(4, m - k);
-    while (len > 1 && !valid_stack(f + k, len)) --len;
-    push(f + k, len, k + len == m ? 0 : -1);
-    suggestion += spelled(f + k, len);
-    if (k == 0) suggestion += 'a';
-    k += len;
-  }
-  if (!dot) warn(letters_[f].pos, spelled(f, m).size(), Warning::should_be, spelled(f, m), suggestion);
+  for (const Stack& s : stacks_)
+    suggestion += name(s.first, s.count, s.count > 1 && !standard(s.first, s.count));
+  warn(letters_[f].pos, spelled(f, m).size(), Warning::should_be, spelled(f, m), suggestion + 'a');
 }
 
 // A prefix must be one that may stand before its root.
