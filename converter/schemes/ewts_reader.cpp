@@ -320,6 +320,7 @@ class SyllableReader {
   std::vector<Group> groups_;
   std::vector<Stack> stacks_;
   std::vector<std::vector<int>> after_;
+  std::vector<char32_t> code_points_;
   WordResult result_;
   bool in_syllable_ = false;
   bool syllable_bad_ = false;
@@ -811,7 +812,9 @@ void SyllableReader::validate_suffixes(const std::vector<int>& suffixes) {
 // Writes one stack: its letters (the first whole, the rest subjoined), the tsa-phru, the vowels and signs
 // of its group, in canonical order.
 void SyllableReader::emit(const Stack& s) {
-  std::array<char32_t, 32> cps{};
+  // Room for the letters (a stack without "+" may run long), the tsa-phru, the vowels and signs.
+  std::vector<char32_t>& cps = code_points_;
+  cps.resize(static_cast<std::size_t>(s.count) + 32);
   std::size_t n = 0;
   const Group* g = s.group >= 0 ? &groups_[static_cast<std::size_t>(s.group)] : nullptr;
   bool tsa_phru = false;
