@@ -910,20 +910,35 @@ constexpr unsigned char kDoubleShad = [] {
 }();
 
 // Converted syllables by their EWTS: a direct-mapped cache of the words that gave no warning.
+// Converted syllables by their EWTS: the words of at most 16 bytes that gave no warning, in a table of
+// open addressing that is emptied when half full. Keys are compared, and texts copied, in whole words.
 struct CacheEntry {
-  std::uint32_t hash;
+  std::uint64_t key[2];   // the EWTS, zero-padded
   unsigned char key_len;  // 0: empty
   unsigned char out_len;
   unsigned char syllables;
-  char key[29];
-  char out[60];
+  char out[45];
 };
+static_assert(sizeof(CacheEntry) == 64);
 constexpr std::size_t kCacheSize = 8192;
+constexpr std::size_t kCacheFull = kCacheSize / 2;
+constexpr std::size_t kCachedWord = sizeof(CacheEntry::key);
 
-std::uint32_t hash_bytes(const unsigned char* p, std::size_t n) {
-  std::uint32_t h = 2166136261u;
-  for (std::size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 16777619u;
-  return h;
+// The first n (1..16) bytes at p as two zero-padded words; the 16 bytes at p may all be read.
+inline void load_key(const unsigned char* p, std::size_t n, std::uint64_t key[2]) {
+  std::uint64_t a, b;
+  std::memcpy(&a, p, 8);
+  std::memcpy(&b, p + 8, 8);
+  const auto mask = [](std::size_t bytes) {
+    return bytes >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * bytes)) - 1;
+  };
+  key[0] = a & mask(n);
+  key[1] = n > 8 ? b & mask(n - 8) : 0;
+}
+
+inline std::size_t cache_slot(const std::uint64_t key[2], std::size_t n) {
+  const std::uint64_t h = (key[0] * 0x9E3779B97F4A7C15u) ^ (key[1] * 0xC2B2AE3D27D4EB4Fu) ^ n;
+  return static_cast<std::size_t>(h >> 40) & (kCacheSize - 1);
 }
 
 class Reader {
@@ -955,6 +970,17 @@ class Reader {
     out_.write(p, n);
     lines_.text();
   }
+  // Writes the first n of the `size` bytes at p, copying all `size` in place where the output has room.
+  void put(const void* p, std::size_t size, std::size_t n) {
+    const auto room = out_.write_window();
+    if (room.size() >= size) {
+      std::memcpy(room.data(), p, size);
+      out_.commit(n);
+      lines_.text();
+    } else {
+      write(p, n);
+    }
+  }
   void write_code(char32_t c) {
     scratch_.clear();
     append_utf8(scratch_, c);
@@ -980,6 +1006,7 @@ class Reader {
   std::uint64_t read_total_ = 0;
 
   std::vector<CacheEntry> cache_;
+  std::size_t cached_ = 0;
   SyllableReader syllables_;
   std::string word_text_;
   std::string word_out_;
@@ -1078,9 +1105,9 @@ void Reader::space_before(Before next) {
       break;
   }
   if (tsheg)
-    write("\xE0\xBC\x8B", 3);
+    put("\xE0\xBC\x8B", 3, 3);
   else
-    write(" ", 1);
+    put(" ", 1, 1);
   written(Before::start, HubTail::nothing);
 }
 
@@ -1257,14 +1284,27 @@ void Reader::word(const unsigned char* p, std::size_t n, std::size_t at,
                   const std::vector<std::pair<std::size_t, std::size_t>>* adjust) {
   space_before(Before::syllable);
   text_ = true;
-  const std::uint32_t h = hash_bytes(p, n);
-  CacheEntry& e = cache_[h & (kCacheSize - 1)];
-  if (e.key_len == n && e.hash == h && std::memcmp(e.key, p, n) == 0) {
-    write(e.out, e.out_len);
-    written(Before::syllable, HubTail::tibetan);
-    tibetan_ = true;
-    if (report_) report_->syllables += e.syllables;
-    return;
+  std::uint64_t key[2] = {0, 0};
+  std::size_t slot = 0;
+  if (n <= kCachedWord) {
+    if (adjust) {
+      unsigned char padded[kCachedWord] = {};
+      std::memcpy(padded, p, n);
+      load_key(padded, n, key);
+    } else {
+      load_key(p, n, key);
+    }
+    for (slot = cache_slot(key, n);; slot = (slot + 1) & (kCacheSize - 1)) {
+      const CacheEntry& e = cache_[slot];
+      if (e.key_len == 0) break;
+      if (e.key_len == n && e.key[0] == key[0] && e.key[1] == key[1]) {
+        put(e.out, sizeof e.out, e.out_len);
+        written(Before::syllable, HubTail::tibetan);
+        tibetan_ = true;
+        if (report_) report_->syllables += e.syllables;
+        return;
+      }
+    }
   }
   word_out_.clear();
   word_warnings_.clear();
@@ -1290,14 +1330,21 @@ void Reader::word(const unsigned char* p, std::size_t n, std::size_t at,
       report_->warn(start, std::max<std::uint64_t>(place(w.pos + w.len) - start, 1), w.text);
     }
   }
-  if (word_warnings_.empty() && r.ends_tibetan && n <= sizeof e.key && word_out_.size() <= sizeof e.out &&
-      r.syllables < 256) {
-    e.hash = h;
+  if (word_warnings_.empty() && r.ends_tibetan && n <= kCachedWord &&
+      word_out_.size() <= sizeof(CacheEntry::out) && r.syllables < 256) {
+    if (cached_ == kCacheFull) {
+      std::fill(cache_.begin(), cache_.end(), CacheEntry{});
+      cached_ = 0;
+      slot = cache_slot(key, n);
+    }
+    CacheEntry& e = cache_[slot];
+    e.key[0] = key[0];
+    e.key[1] = key[1];
     e.key_len = static_cast<unsigned char>(n);
-    std::memcpy(e.key, p, n);
     e.out_len = static_cast<unsigned char>(word_out_.size());
     std::memcpy(e.out, word_out_.data(), word_out_.size());
     e.syllables = static_cast<unsigned char>(r.syllables);
+    ++cached_;
   }
 }
 
