@@ -903,6 +903,29 @@ constexpr std::array<unsigned char, 256> kMarkOf = [] {
       m[static_cast<unsigned char>(ewts_marks[i].ewts[0])] = static_cast<unsigned char>(i);
   return m;
 }();
+// Each mark's UTF-8, padded to be copied whole.
+struct MarkText {
+  char bytes[4];
+  std::size_t length;
+};
+constexpr auto kMarkTexts = [] {
+  std::array<MarkText, ewts_marks.size()> texts{};
+  for (std::size_t i = 0; i < ewts_marks.size(); ++i) {
+    const char32_t c = ewts_marks[i].code;
+    MarkText& t = texts[i];
+    if (c < 0x80) {
+      t.bytes[0] = static_cast<char>(c);
+      t.length = 1;
+    } else {
+      t.bytes[0] = static_cast<char>(0xE0 | (c >> 12));
+      t.bytes[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      t.bytes[2] = static_cast<char>(0x80 | (c & 0x3F));
+      t.length = 3;
+    }
+  }
+  return texts;
+}();
+
 constexpr unsigned char kDoubleShad = [] {
   for (std::size_t i = 0; i < ewts_marks.size(); ++i)
     if (ewts_marks[i].ewts == "//") return static_cast<unsigned char>(i);
@@ -954,7 +977,6 @@ class Reader {
 
  private:
   static constexpr std::size_t kBufferSize = std::size_t{1} << 16;
-  static constexpr std::size_t kLookahead = kMaxWord + 16;
 
   void fill();
   std::uint64_t offset_at(std::size_t i) const;
@@ -965,7 +987,10 @@ class Reader {
   std::size_t bracket(std::size_t at);
   std::size_t escape(std::size_t at);
   std::size_t high(std::size_t at, bool in_bracket);
-  void space_before(Before next_is);
+  void space_before(Before next) {
+    if (pending_space_) write_space(next);
+  }
+  void write_space(Before next);
   void write(const void* p, std::size_t n) {
     out_.write(p, n);
     lines_.text();
@@ -1077,16 +1102,14 @@ int Reader::run() {
     fill();
   }
   space_before(Before::start);
-  if (depth_ > 0)
-    warn(bracket_offset_, 1, kWarningTexts[static_cast<std::size_t>(Warning::unclosed_bracket)]);
+  if (depth_ > 0) warn(bracket_offset_, 1, warning_text(Warning::unclosed_bracket));
   if (text_ && !tibetan_) warn(0, std::max<std::uint64_t>(read_total_, 1), warning_text(Warning::no_tibetan));
   return in_.error() || out_.error() ? -1 : 0;
 }
 
 // A pending run of spaces, now that what follows it is known: a tsheg after a syllable, a plain space
 // after a mark or other text (and between digits), nothing at a line's start.
-void Reader::space_before(Before next) {
-  if (!pending_space_) return;
+void Reader::write_space(Before next) {
   pending_space_ = false;
   bool tsheg = false;
   switch (before_) {
@@ -1159,7 +1182,8 @@ std::size_t Reader::parse(std::size_t at) {
             break;
         }
         space_before(kind == Before::digit ? Before::digit : Before::syllable);
-        write_code(m.code);
+        const MarkText& text = kMarkTexts[mark];
+        put(text.bytes, sizeof text.bytes, text.length);
         written(kind, tail);
         tibetan_ = tibetan_ || m.code != 0x20;
         text_ = true;
