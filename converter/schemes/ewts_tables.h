@@ -86,7 +86,6 @@ inline constexpr auto ewts_letters = std::to_array<EwtsLetter>({
 inline constexpr char32_t kEwtsAchen = 0x0F68;
 inline constexpr char32_t kEwtsAchenSubjoined = 0x0FB8;
 inline constexpr char32_t kEwtsTsaPhru = 0x0F39;
-inline constexpr char32_t kEwtsTsheg = 0x0F0B;
 
 // A vowel: its signs after the stack's letters, bottom to top. The vocalic r and l put their letter under
 // the stack (`subjoined`), or stand as that letter (`alone`) where no letter comes before them.
