@@ -1,0 +1,85 @@
+// EWTS of any bytes through the Extended Wylie reader, lines kept and joined: it must succeed, write UTF-8
+// with no control byte but tab and line break, warn only about bytes of the input, and write no more line
+// breaks when joining lines than when keeping them.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "ewts_reader.h"
+#include "fuzz_support.h"
+
+using namespace tarvex;
+
+namespace {
+
+struct Run {
+  int result;
+  std::string hub;
+  ReaderReport report;
+};
+
+Run run(std::string_view ewts, bool keep_cr) {
+  tsd::Stream in = tsd::fuzz::stream_of(ewts);
+  tsd::Stream out = tsd::Stream::temporary();
+  Run r;
+  r.result = ewts_to_hub(in, out, keep_cr, &r.report);
+  r.hub = tsd::fuzz::contents(out);
+  return r;
+}
+
+// Well-formed UTF-8: no overlong form, surrogate or code point past U+10FFFF.
+bool valid_utf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    std::size_t n;
+    char32_t c;
+    if (b < 0x80) {
+      ++i;
+      continue;
+    } else if (b >= 0xC2 && b <= 0xDF) {
+      n = 2, c = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      n = 3, c = b & 0x0F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      n = 4, c = b & 0x07;
+    } else {
+      return false;
+    }
+    if (i + n > text.size()) return false;
+    for (std::size_t k = 1; k < n; ++k) {
+      const auto t = static_cast<unsigned char>(text[i + k]);
+      if ((t & 0xC0) != 0x80) return false;
+      c = (c << 6) | (t & 0x3F);
+    }
+    if ((n == 3 && c < 0x800) || (n == 4 && (c < 0x10000 || c > 0x10FFFF)) || (c >= 0xD800 && c <= 0xDFFF))
+      return false;
+    i += n;
+  }
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view ewts = tsd::fuzz::text_of(data, size);
+  const Run kept = run(ewts, true);
+  const Run joined = run(ewts, false);
+  for (const Run* r : {&kept, &joined}) {
+    tsd::fuzz::require(r->result == 0, "the reader succeeds");
+    tsd::fuzz::require(valid_utf8(r->hub), "the hub is UTF-8");
+    tsd::fuzz::require(
+        std::none_of(r->hub.begin(), r->hub.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n'; }),
+        "the hub holds no control byte but tab and line break");
+    for (const ReaderWarning& w : r->report.warnings)
+      tsd::fuzz::require(w.length >= 1 && w.offset + w.length <= std::max<std::size_t>(size, 1),
+                         "every warning lies inside the input");
+  }
+  tsd::fuzz::require(std::count(joined.hub.begin(), joined.hub.end(), '\n') <=
+                         std::count(kept.hub.begin(), kept.hub.end(), '\n'),
+                     "joined lines have no more line breaks than kept ones");
+  tsd::fuzz::require(kept.report.warnings.size() == joined.report.warnings.size(),
+                     "joining lines changes no warning");
+  return 0;
+}
