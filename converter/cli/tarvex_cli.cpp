@@ -38,9 +38,10 @@ constexpr long kMaxJobs = 256;
 constexpr char kHelpStart[] =
     R"(Usage: tarvex-cli [options] FILE...
 
-Converts text files written in Wylie or KVTS transliteration into RTF documents set in
-the Tsendrel Tibetan fonts (Korlam or Ekorlam), into Unicode Tibetan (UTF-8 text, or an RTF
-document set in a Unicode Tibetan font), or converts Wylie text to KVTS and back.
+Converts text files written in Wylie, KVTS or Extended Wylie (EWTS) transliteration, or in
+Unicode Tibetan (UTF-8), into RTF documents set in the Tsendrel Tibetan fonts (Korlam or
+Ekorlam), into Unicode Tibetan (UTF-8 text, or an RTF document set in a Unicode Tibetan font),
+or converts Wylie text to KVTS and back.
 All FILEs form one batch, as if selected together in the converter's main window.
 
 Options:

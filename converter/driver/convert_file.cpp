@@ -9,14 +9,19 @@
 #include <vector>
 
 #include "diagnostics.h"
+#include "ewts_reader.h"
 #include "extract.h"
 #include "fast_path.h"
 #include "font_code_pass.h"
+#include "hub.h"
+#include "hub_rtf.h"
+#include "tibetan.h"
 #include "platform/file_identity.h"
 #include "platform/new_file.h"
 #include "rtf_writer.h"
 #include "scheme_passes.h"
 #include "unicode_pass.h"
+#include "unicode_reader.h"
 #include "unicode_rtf_writer.h"
 
 namespace tarvex {
@@ -32,8 +37,11 @@ struct Temporaries {
   tsd::Stream syllables;
   tsd::Stream glyphs;
 
+  // The hub takes the syllable file's place: no route writes both.
   tsd::Stream& of(Stage stage) {
-    return stage == Stage::pre_pass ? pre_pass : stage == Stage::syllables ? syllables : glyphs;
+    return stage == Stage::pre_pass                              ? pre_pass
+           : stage == Stage::syllables || stage == Stage::hub ? syllables
+                                                                 : glyphs;
   }
 };
 
@@ -42,6 +50,11 @@ struct Findings {
   ExtractionReport found;
   bool extracted = false;
   std::vector<RawWord> raw_words;
+  // Routes from Extended Wylie and Unicode: what the reader found in the input, and what a writer from
+  // the hub found at places of the hub.
+  ReaderReport read;
+  ReaderReport written;
+  bool hub = false;
 };
 
 // The input read again, for placing its problems: the file reopened in text mode, or the bytes kept while
@@ -121,7 +134,19 @@ enum class Start { text, not_text, unreadable };
 // Looks at the first characters of the input without reading them away, so that a stream which cannot be
 // rewound is checked too; then steps over a UTF-8 byte-order mark at the very start, which editors such as
 // Notepad write before plain ASCII text.
-Start check_start(const ConversionContext& context, tsd::Stream& input) {
+// Whether `bytes` (the start of a file, its last character perhaps cut off) are UTF-8 text: no invalid
+// sequence, no NUL and no control character but white space.
+bool utf8_text(const unsigned char* bytes, std::size_t n, bool cut) {
+  Utf8Decoder decoder;
+  for (std::size_t i = 0; i < n; ++i) {
+    const int c = decoder.feed(bytes[i]);
+    if (c == Utf8Decoder::kBad || c == Utf8Decoder::kBadByte) return false;
+    if (c >= 0 && ((c < 0x20 && !tsd::is_space(c)) || c == 0x7F)) return false;
+  }
+  return cut || !decoder.holding();
+}
+
+Start check_start(const ConversionContext& context, tsd::Stream& input, Scheme scheme) {
   unsigned char head[sizeof kByteOrderMark + kCheckedLength];
   const std::size_t n = input.peek(head, sizeof head);
   // A path that opens but cannot be read (a directory) is no input file.
@@ -129,11 +154,14 @@ Start check_start(const ConversionContext& context, tsd::Stream& input) {
   const bool mark =
       n >= sizeof kByteOrderMark && std::memcmp(head, kByteOrderMark, sizeof kByteOrderMark) == 0;
   const std::size_t first = mark ? sizeof kByteOrderMark : 0;
-  for (std::size_t i = first; i < std::min(n, first + kCheckedLength); ++i) {
-    if (head[i] > 127) {
-      context.log_status("Error: File begins with non-text characters. Skipping file.");
-      return Start::not_text;
-    }
+  const std::size_t checked = std::min(n, first + kCheckedLength) - std::min(n, first);
+  // Our Wylie and KVTS are ASCII; Extended Wylie and Unicode Tibetan are UTF-8.
+  const bool text = scheme == Scheme::ewts || scheme == Scheme::unicode
+                        ? utf8_text(head + first, checked, n == sizeof head)
+                        : std::all_of(head + first, head + first + checked, [](unsigned char c) { return c <= 127; });
+  if (!text) {
+    context.log_status("Error: File begins with non-text characters. Skipping file.");
+    return Start::not_text;
   }
   if (mark)
     for (std::size_t i = 0; i < sizeof kByteOrderMark; ++i) input.get();
@@ -186,6 +214,11 @@ bool rtf_written(const ConversionContext& context, tsd::Stream& from, tsd::Strea
   return false;
 }
 
+// The reader of a pass that writes the hub.
+int read_hub(Pass pass, tsd::Stream& in, tsd::Stream& hub, bool keep_cr, ReaderReport* report) {
+  return pass == Pass::ewts_read ? ewts_to_hub(in, hub, keep_cr, report) : unicode_to_hub(in, hub, keep_cr, report);
+}
+
 // One pass of a route from `from` into `to`; false once its failure is logged. The Unicode passes'
 // failures are logged as those of the font-code pass and the RTF writer.
 bool run_pass(Pass pass, ConversionContext& context, const ConversionRequest& request, tsd::Stream& from,
@@ -224,6 +257,24 @@ bool run_pass(Pass pass, ConversionContext& context, const ConversionRequest& re
       return rtf_written(context, from, to,
                          write_unicode_rtf(from, to, request.unicode_font, request.roman_size,
                                            request.tib_size, request.small_tib_size));
+    case Pass::ewts_read:
+    case Pass::unicode_read:
+      findings.hub = true;
+      // A read error is told once the conversion ends, as for every route.
+      if (read_hub(pass, from, to, request.keep_cr != 0, &findings.read) == 0 || !to.error()) return true;
+      context.log_status("%s", kWriteFailed);
+      return false;
+    case Pass::hub_rtf:
+      return rtf_written(
+          context, from, to,
+          write_hub_rtf(from, to, *context.key_tables, context.composer,
+                        HubRtfRequest{context.rtf_fonts, context.font_count, request.font_base,
+                                      request.roman_size, request.tib_size, request.small_tib_size},
+                        &findings.written));
+    case Pass::hub_unicode_rtf:
+      return rtf_written(context, from, to,
+                         write_hub_unicode_rtf(from, to, request.unicode_font, request.roman_size,
+                                               request.tib_size, request.small_tib_size));
   }
   return false;
 }
@@ -233,8 +284,12 @@ bool run_pass(Pass pass, ConversionContext& context, const ConversionRequest& re
 // closed.
 int run_passes(ConversionContext& context, const ConversionRequest& request, const Route& route,
                tsd::Stream& input, tsd::Stream& output, Stage stage, Temporaries& files, Findings& findings) {
-  for (const Stage unused : {Stage::pre_pass, Stage::syllables, Stage::glyphs})
-    if (!stops_at(route, unused)) files.of(unused).close();
+  for (const Stage stage_file : {Stage::pre_pass, Stage::syllables, Stage::glyphs}) {
+    const bool used = std::any_of(route.passes.begin(), route.passes.end() - 1, [&](Pass pass) {
+      return &files.of(stage_written(pass)) == &files.of(stage_file);
+    });
+    if (!used) files.of(stage_file).close();
+  }
   tsd::Stream* source = &input;
   for (std::size_t i = 0; i + 1 < route.passes.size(); ++i) {
     const Stage written = stage_written(route.passes[i]);
@@ -379,6 +434,49 @@ void tell_problems(const ConversionContext& context, const char* input_name, con
   }
 }
 
+// Hands the problems of a route from Extended Wylie or Unicode to the diagnostic sink with their places:
+// the reader's at their offsets in the input; a writer's at places of the hub, traced back to the input by
+// reading it again (the reader then keeps nothing but the origins asked for).
+void tell_hub_problems(const ConversionContext& context, const char* input_name, const InputAgain& input,
+                       Pass reader, Findings& findings) {
+  std::vector<ReaderWarning> problems = std::move(findings.read.warnings);
+  if (!findings.written.warnings.empty()) {
+    tsd::Stream again = input.open();
+    if (!again.is_open()) return;
+    skip_byte_order_mark(again);
+    ReaderReport trace;
+    trace.keep = 0;
+    for (const ReaderWarning& w : findings.written.warnings) trace.wanted.push_back(w.offset);
+    std::sort(trace.wanted.begin(), trace.wanted.end());
+    tsd::Stream nowhere = tsd::Stream::temporary();
+    read_hub(reader, again, nowhere, true, &trace);
+    // The writer found its problems in the order of the hub, so the origins come in the same order.
+    for (std::size_t i = 0; i < findings.written.warnings.size() && i < trace.origins.size(); ++i) {
+      ReaderWarning w = findings.written.warnings[i];
+      w.offset = input.raw_offset(trace.origins[i]);
+      problems.push_back(std::move(w));
+    }
+  }
+  std::stable_sort(problems.begin(), problems.end(),
+                   [](const ReaderWarning& a, const ReaderWarning& b) { return a.offset < b.offset; });
+  PlaceReader places = input.places();
+  places.count_characters();
+  Place place{};
+  std::string bytes;
+  for (const ReaderWarning& problem : problems) {
+    if (places.find(problem.offset, problem.offset + problem.length - 1, place, bytes) != 0) return;
+    context.diagnostics(
+        Diagnostic{Diagnostic::Kind::warning, input_name, place.line, place.column, problem.text.c_str()});
+  }
+  const std::int64_t not_kept = findings.read.not_kept + findings.written.not_kept;
+  if (not_kept > 0) {
+    const std::string text = std::to_string(not_kept) +
+                             " more problems, not placed: a conversion keeps the places of the first " +
+                             std::to_string(findings.read.keep);
+    context.diagnostics(Diagnostic{Diagnostic::Kind::warning, input_name, 0, 0, text.c_str(), not_kept});
+  }
+}
+
 // The conversion proper, once the input's start has been checked: the temporary files, the passes, the
 // problems told and the input's read errors. The output is flushed by the passes, not closed.
 int convert_checked(ConversionContext& context, const ConversionRequest& request, const Route& route,
@@ -399,9 +497,12 @@ int convert_checked(ConversionContext& context, const ConversionRequest& request
 
   Findings findings;
   // Without a sink the problems are not told, and not kept.
-  if (!context.diagnostics.active()) findings.found.keep = 0;
+  if (!context.diagnostics.active()) findings.found.keep = findings.read.keep = findings.written.keep = 0;
   int result = run_passes(context, request, route, input, output, stage, files, findings);
-  if (report) *report = ConversionReport{findings.extracted, findings.found.syllables, findings.found.marked};
+  if (report)
+    *report = findings.hub ? ConversionReport{true, findings.read.syllables,
+                                              findings.read.not_converted + findings.written.not_converted}
+                           : ConversionReport{findings.extracted, findings.found.syllables, findings.found.marked};
   const bool wylie = route.from == Scheme::wylie;
   const InputAgain again(in.path, in.kept);
   if (!findings.raw_words.empty() && (wylie || again.available()))
@@ -410,6 +511,9 @@ int convert_checked(ConversionContext& context, const ConversionRequest& request
   if (findings.extracted && !findings.found.problems.empty() && context.diagnostics.active() &&
       again.available())
     tell_problems(context, in.shown(), again, wylie, findings.found);
+  if (findings.hub && context.diagnostics.active() && again.available() &&
+      (!findings.read.warnings.empty() || !findings.written.warnings.empty() || findings.read.not_kept > 0))
+    tell_hub_problems(context, in.shown(), again, route.passes.front(), findings);
   if (result == 0 && input.error()) {
     context.log_status("Could not read %s", in.shown());
     result = -1;
@@ -512,7 +616,7 @@ int convert(ConversionContext& context, const ConversionRequest& request, const 
     }
   }
   tsd::Stream& input = in.path ? opened : *in.stream;
-  switch (check_start(context, input)) {
+  switch (check_start(context, input, route->from)) {
     case Start::not_text:
       return -1;
     case Start::unreadable:

@@ -46,7 +46,7 @@ void PlaceReader::consume(std::size_t n) {
 int PlaceReader::restart() {
   if (from_stream_ && stream_.rewind() != 0) return -1;
   single_waiting_ = false;
-  read_ = base_ = at_ = line_start_ = 0;
+  read_ = base_ = at_ = line_start_ = continuations_ = 0;
   window_.clear();
   line_ = 1;
   return 0;
@@ -56,9 +56,13 @@ int PlaceReader::restart() {
 // keeping none of them.
 void PlaceReader::count_to(std::uint64_t offset) {
   for (; at_ < offset && at_ < read_; ++at_) {
-    if (window_[at_ - base_] == '\n') {
+    const auto c = static_cast<unsigned char>(window_[at_ - base_]);
+    if (c == '\n') {
       ++line_;
       line_start_ = at_ + 1;
+      continuations_ = 0;
+    } else if (is_continuation(c)) {
+      ++continuations_;
     }
   }
   if (at_ == read_) {
@@ -74,12 +78,16 @@ void PlaceReader::count_to(std::uint64_t offset) {
     if (bytes.empty()) break;
     const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), offset - at_));
     const unsigned char* const begin = bytes.data();
+    std::size_t line_from = 0;
     for (const void* lf = std::memchr(begin, '\n', n); lf;) {
       const auto after = static_cast<std::size_t>(static_cast<const unsigned char*>(lf) - begin) + 1;
       ++line_;
       line_start_ = at_ + after;
+      line_from = after;
+      continuations_ = 0;
       lf = after < n ? std::memchr(begin + after, '\n', n - after) : nullptr;
     }
+    continuations_ += static_cast<std::uint64_t>(std::count_if(begin + line_from, begin + n, is_continuation));
     consume(n);
     at_ += n;
     base_ = read_;
@@ -108,7 +116,10 @@ int PlaceReader::find(std::uint64_t first, std::uint64_t last, Place& place, std
   keep_through(last);
   if (from_stream_ && stream_.error()) return -1;
   const std::uint64_t start = line_ == 1 ? std::min(first, mark_) : line_start_;
-  place = Place{line_, static_cast<int>(first - start + 1)};
+  // Counting characters, the bytes that continue a UTF-8 character take no column (nor does the mark).
+  std::uint64_t continuations = characters_ ? continuations_ : 0;
+  if (line_ == 1 && first >= mark_) continuations -= std::min<std::uint64_t>(continuations, mark_ ? 2 : 0);
+  place = Place{line_, static_cast<int>(first - start + 1 - continuations)};
   text.clear();
   for (std::uint64_t at = first; at <= last && at < read_; ++at)
     if (window_[at - base_] != '\r') text += window_[at - base_];

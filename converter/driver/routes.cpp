@@ -7,7 +7,7 @@ namespace tarvex {
 
 namespace {
 
-constexpr std::array<std::string_view, 2> kSchemeNames = {"wylie", "kvts"};
+constexpr std::array<std::string_view, 4> kSchemeNames = {"wylie", "kvts", "ewts", "unicode"};
 constexpr std::array<std::string_view, 5> kFormatNames = {"rtf", "unicode", "unicode-rtf", "wylie", "kvts"};
 
 // The chains: the Wylie pre-pass where the input is Wylie, the extraction, then the writer of the format.
@@ -20,6 +20,13 @@ constexpr Pass kKvtsUnicode[] = {Pass::extract, Pass::unicode_text};
 constexpr Pass kWylieUnicodeRtf[] = {Pass::wylie_to_kvts, Pass::extract, Pass::unicode_marked,
                                      Pass::unicode_rtf};
 constexpr Pass kKvtsUnicodeRtf[] = {Pass::extract, Pass::unicode_marked, Pass::unicode_rtf};
+// Extended Wylie and Unicode are read into the hub, which is the Unicode text itself; the RTF writers read it.
+constexpr Pass kEwtsRtf[] = {Pass::ewts_read, Pass::hub_rtf};
+constexpr Pass kEwtsUnicode[] = {Pass::ewts_read};
+constexpr Pass kEwtsUnicodeRtf[] = {Pass::ewts_read, Pass::hub_unicode_rtf};
+constexpr Pass kUnicodeRtf[] = {Pass::unicode_read, Pass::hub_rtf};
+constexpr Pass kUnicodeUnicode[] = {Pass::unicode_read};
+constexpr Pass kUnicodeUnicodeRtf[] = {Pass::unicode_read, Pass::hub_unicode_rtf};
 
 // The windows offer the Unicode RTF as "... to Unicode", every output of theirs being an RTF document; the
 // plain-text routes are named ".rtf" as the windows have always named them.
@@ -39,6 +46,21 @@ constexpr Route kRoutes[] = {
      "Wylie to an RTF document in Unicode Tibetan", "Wylie to Unicode", "rtf", kWylieUnicodeRtf, true},
     {7, Scheme::kvts, Format::unicode_rtf, "kvts-unicode-rtf", "KVTS to an RTF document in Unicode Tibetan",
      "KVTS to Unicode", "rtf", kKvtsUnicodeRtf, true},
+    {8, Scheme::ewts, Format::rtf, "ewts-rtf", "Extended Wylie (EWTS) to Tsendrel", "EWTS to Tsendrel", "rtf",
+     kEwtsRtf, false},
+    {9, Scheme::ewts, Format::unicode, "ewts-unicode", "EWTS to Unicode Tibetan (UTF-8 text)",
+     "EWTS to Unicode text", "bo.txt", kEwtsUnicode, false},
+    {10, Scheme::ewts, Format::unicode_rtf, "ewts-unicode-rtf",
+     "EWTS to an RTF document in Unicode Tibetan", "EWTS to Unicode", "rtf", kEwtsUnicodeRtf,
+     false},
+    {11, Scheme::unicode, Format::rtf, "unicode-rtf", "Unicode Tibetan (UTF-8 text) to Tsendrel",
+     "Unicode to Tsendrel", "rtf", kUnicodeRtf, false},
+    {12, Scheme::unicode, Format::unicode, "unicode-unicode",
+     "Unicode Tibetan cleaned up: decomposed, in canonical order", "Unicode text cleaned up",
+     "bo.txt", kUnicodeUnicode, false},
+    {13, Scheme::unicode, Format::unicode_rtf, "unicode-unicode-rtf",
+     "Unicode Tibetan to an RTF document in Unicode Tibetan", "Unicode text to Unicode RTF", "rtf",
+     kUnicodeUnicodeRtf, false},
 };
 
 constexpr bool ids_are_positions() {

@@ -8,9 +8,12 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/stream.h"
 
 namespace tarvex {
 
@@ -34,6 +37,25 @@ struct ReaderReport {
     else
       ++not_kept;
   }
+
+  // Places in the hub whose origin in the input is wanted (a writer's problems), in ascending order, and
+  // the input offsets found for them, in the same order: the reader, run again with them, calls
+  // `source()` as it starts each syllable or mark, which keeps nothing else.
+  std::vector<std::uint64_t> wanted;
+  std::vector<std::uint64_t> origins;
+  bool tracing() const { return origins.size() < wanted.size(); }
+  // What the reader writes at `hub_offset` of the hub comes from `input_offset` of the input.
+  void source(std::uint64_t input_offset, std::uint64_t hub_offset) {
+    while (origins.size() < wanted.size() && wanted[origins.size()] < hub_offset) origins.push_back(origin_);
+    origin_ = input_offset;
+  }
+  // At the end of the input: the wanted places left lie in the last syllable.
+  void sourced() {
+    while (origins.size() < wanted.size()) origins.push_back(origin_);
+  }
+
+ private:
+  std::uint64_t origin_ = 0;
 };
 
 // What the last character written to the hub was, for the line rule.
@@ -73,6 +95,46 @@ class HubLines {
  private:
   bool keep_cr_;
   int breaks_ = 0;
+};
+
+// The hub written to a stream through a buffer, counting its bytes (the hub offsets of `ReaderReport`).
+class HubOut {
+ public:
+  explicit HubOut(tsd::Stream& out) : out_(out) {}
+  HubOut(const HubOut&) = delete;
+  HubOut& operator=(const HubOut&) = delete;
+
+  void write(const char* p, std::size_t n) {
+    if (n > kSize - used_) {
+      drain();
+      if (n > kSize) {
+        ok_ = ok_ && out_.write(p, n) != tsd::Stream::end;
+        written_ += n;
+        return;
+      }
+    }
+    std::memcpy(buffer_ + used_, p, n);
+    used_ += n;
+    written_ += n;
+  }
+  std::uint64_t written() const { return written_; }
+  // Everything handed to the stream and flushed: 0, or -1 when a write failed.
+  int finish() {
+    drain();
+    return ok_ && out_.flush() == 0 && !out_.error() ? 0 : -1;
+  }
+
+ private:
+  static constexpr std::size_t kSize = 1 << 14;
+  void drain() {
+    if (used_) ok_ = ok_ && out_.write(buffer_, used_) != tsd::Stream::end;
+    used_ = 0;
+  }
+  tsd::Stream& out_;
+  char buffer_[kSize];
+  std::size_t used_ = 0;
+  std::uint64_t written_ = 0;
+  bool ok_ = true;
 };
 
 }  // namespace tarvex

@@ -39,8 +39,8 @@ struct DiagnosticSink {
   void report_reason(const char* path, int saved_errno) const;
 };
 
-// A place in a file: line and column from 1. Lines end at LF (a CR LF is one line end); a UTF-8
-// byte-order mark at the very start takes no column.
+// A place in a file: line and column from 1. Lines end at LF (a CR LF is one line end); a column counts
+// bytes, or the characters of UTF-8 text; a UTF-8 byte-order mark at the very start takes none.
 struct Place {
   int line;
   int column;
@@ -55,6 +55,8 @@ class PlaceReader {
   explicit PlaceReader(tsd::Stream bytes);  // opened in binary mode, at its start
   explicit PlaceReader(std::string_view bytes);
   bool usable() const { return !from_stream_ || stream_.is_open(); }
+  // Columns count UTF-8 characters from now on, not bytes.
+  void count_characters() { characters_ = true; }
   // The place of `first`, and in `text` the bytes from `first` to `last` included, without CRs. 0, or -1
   // when the bytes could not be read.
   int find(std::uint64_t first, std::uint64_t last, Place& place, std::string& text);
@@ -79,6 +81,9 @@ class PlaceReader {
   std::uint64_t line_start_ = 0;
   std::uint64_t mark_ = 0;
   bool mark_known_ = false;
+  std::uint64_t continuations_ = 0;  // UTF-8 continuation bytes from line_start_ up to at_
+  bool characters_ = false;
+  static bool is_continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 };
 
 // "1,204": a count with a comma between thousands, as the summary lines show counts.

@@ -11,14 +11,14 @@
 
 namespace tarvex {
 
-// What a conversion's input is written in.
-enum class Scheme : std::uint8_t { wylie, kvts };
+// What a conversion's input is written in: our Wylie, KVTS, Extended Wylie, or Unicode Tibetan (UTF-8).
+enum class Scheme : std::uint8_t { wylie, kvts, ewts, unicode };
 // What a conversion writes: the Tsendrel RTF, Unicode text, an RTF in a Unicode font, or a scheme's text.
 enum class Format : std::uint8_t { rtf, unicode, unicode_rtf, wylie, kvts };
 
 // Where a conversion stops when only an intermediate file is wanted: the bytes of that file are written to
 // the output unchanged (in binary mode).
-enum class Stage { pre_pass, syllables, glyphs, complete };
+enum class Stage { pre_pass, syllables, glyphs, hub, complete };
 
 // The passes a route chains, each reading what the one before it wrote.
 enum class Pass : std::uint8_t {
@@ -30,6 +30,10 @@ enum class Pass : std::uint8_t {
   unicode_text,    // syllable file → UTF-8, passages as text
   unicode_marked,  // syllable file → UTF-8 with the markers of passages, for the Unicode RTF writer
   unicode_rtf,     // marked UTF-8 → the Unicode RTF
+  ewts_read,       // Extended Wylie → the hub (normalised Unicode, which is also the Unicode text)
+  unicode_read,    // UTF-8 → the hub
+  hub_rtf,         // the hub → the Tsendrel RTF
+  hub_unicode_rtf, // the hub → the Unicode RTF
 };
 
 // The intermediate file that a pass writes when another pass follows it.
@@ -43,9 +47,14 @@ constexpr Stage stage_written(Pass pass) {
     case Pass::font_codes:
     case Pass::unicode_marked:
       return Stage::glyphs;
+    case Pass::ewts_read:
+    case Pass::unicode_read:
+      return Stage::hub;
     case Pass::tsendrel_rtf:
     case Pass::unicode_text:
     case Pass::unicode_rtf:
+    case Pass::hub_rtf:
+    case Pass::hub_unicode_rtf:
       break;
   }
   return Stage::complete;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ewts_tables.h"
+#include "tibetan.h"
 
 namespace tarvex {
 
@@ -847,10 +848,10 @@ void SyllableReader::emit(const Stack& s) {
   // Canonical order: marks of a lower combining class before those of a higher one, across no class 0.
   for (std::size_t i = 1; i < n; ++i) {
     const char32_t c = cps[i];
-    const unsigned char cc = tibetan_combining_class(c);
+    const unsigned char cc = combining_class(c);
     if (cc == 0) continue;
     std::size_t j = i;
-    while (j > 0 && tibetan_combining_class(cps[j - 1]) > cc) {
+    while (j > 0 && combining_class(cps[j - 1]) > cc) {
       cps[j] = cps[j - 1];
       --j;
     }
@@ -993,7 +994,24 @@ class Reader {
   void write_space(Before next);
   void write(const void* p, std::size_t n) {
     out_.write(p, n);
+    hub_written_ += n;
     lines_.text();
+  }
+  // Line breaks and the joins between lines, counted like the rest of the hub.
+  struct LineOut {
+    Reader& reader;
+    void write(const char* p, std::size_t n) {
+      reader.out_.write(p, n);
+      reader.hub_written_ += n;
+    }
+  };
+  void line_break() {
+    LineOut out{*this};
+    lines_.line_break(out, tail_);
+  }
+  // What is written next comes from the input at `at` (for a writer that traces its problems back).
+  void trace(std::size_t at) {
+    if (report_ && report_->tracing()) report_->source(offset_at(at), hub_written_);
   }
   // Writes the first n of the `size` bytes at p, copying all `size` in place where the output has room.
   void put(const void* p, std::size_t size, std::size_t n) {
@@ -1001,6 +1019,7 @@ class Reader {
     if (room.size() >= size) {
       std::memcpy(room.data(), p, size);
       out_.commit(n);
+      hub_written_ += n;
       lines_.text();
     } else {
       write(p, n);
@@ -1021,6 +1040,7 @@ class Reader {
 
   tsd::Stream& in_;
   tsd::Stream& out_;
+  std::uint64_t hub_written_ = 0;
   HubLines lines_;
   ReaderReport* report_;
   std::vector<unsigned char> buf_;
@@ -1182,6 +1202,7 @@ std::size_t Reader::parse(std::size_t at) {
             break;
         }
         space_before(kind == Before::digit ? Before::digit : Before::syllable);
+        trace(at);
         const MarkText& text = kMarkTexts[mark];
         put(text.bytes, sizeof text.bytes, text.length);
         written(kind, tail);
@@ -1196,7 +1217,7 @@ std::size_t Reader::parse(std::size_t at) {
           warn(bracket_offset_, 1, warning_text(Warning::unclosed_bracket));
           depth_ = 0;
         }
-        lines_.line_break(out_, tail_);
+        line_break();
         written(Before::start, HubTail::nothing);
         ++at;
         break;
@@ -1307,6 +1328,7 @@ bool Reader::take_word(std::size_t& at) {
 void Reader::word(const unsigned char* p, std::size_t n, std::size_t at,
                   const std::vector<std::pair<std::size_t, std::size_t>>* adjust) {
   space_before(Before::syllable);
+  trace(at);
   text_ = true;
   std::uint64_t key[2] = {0, 0};
   std::size_t slot = 0;
@@ -1522,7 +1544,9 @@ std::size_t Reader::high(std::size_t at, bool in_bracket) {
 
 int ewts_to_hub(tsd::Stream& in, tsd::Stream& out, bool keep_cr, ReaderReport* report) {
   Reader reader(in, out, keep_cr, report);
-  return reader.run();
+  const int result = reader.run();
+  if (report) report->sourced();
+  return result;
 }
 
 std::string ewts_to_unicode(std::string_view ewts, ReaderReport* report, bool keep_cr) {

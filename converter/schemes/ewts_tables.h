@@ -327,40 +327,6 @@ inline constexpr auto ewts_fixed_readings = std::to_array<EwtsFixedReading>({
     {"bgs", 0},
 });
 
-// The canonical combining class of a Tibetan character (0 for every character outside the block's signs).
-constexpr unsigned char tibetan_combining_class(char32_t c) {
-  switch (c) {
-    case 0x0F18:
-    case 0x0F19:
-    case 0x0F35:
-    case 0x0F37:
-    case 0x0FC6:
-      return 220;
-    case 0x0F39:
-      return 216;
-    case 0x0F71:
-      return 129;
-    case 0x0F72:
-    case 0x0F7A:
-    case 0x0F7B:
-    case 0x0F7C:
-    case 0x0F7D:
-    case 0x0F80:
-      return 130;
-    case 0x0F74:
-      return 132;
-    case 0x0F82:
-    case 0x0F83:
-    case 0x0F86:
-    case 0x0F87:
-      return 230;
-    case 0x0F84:
-      return 9;
-    default:
-      return 0;
-  }
-}
-
 // Whether `name` is one of the words of `list` (words separated by single spaces).
 constexpr bool ewts_list_has(std::string_view list, std::string_view name) {
   while (!list.empty()) {

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "char_class.h"
+#include "platform/stream.h"
 #include "rtf_writer.h"
 
 namespace tarvex {
@@ -36,6 +37,8 @@ struct Piece {
 };
 
 constexpr std::size_t kPieceCopy = 16;  // every piece is copied this wide; longer ones are copied again
+// The most a byte's text and the switches around it take beyond a writer's limit.
+constexpr std::size_t kWidestRtfPiece = kPieceCopy + kPreparedSize * 2;
 
 // Every byte's text in each state of the writer: inside a bracketed or braced passage or not (where a byte
 // of 128 or more is the input's own character, not a font switch), and inside a small passage or not
@@ -64,7 +67,10 @@ class PieceTable {
         const Prepared& p = (table & kInSmall) != 0 ? small_switches[entry] : switches[entry];
         return std::string_view(p.text, p.length);
       };
-      if (table == 0) family_ = font_switch(font_base);
+      if (table == 0) {
+        family_ = font_switch(font_base);
+        roman_ = font_switch(0);
+      }
       for (int c = 0; c < 256; ++c) {
         Piece& piece = pieces_[table + c];
         piece.offset = static_cast<std::uint16_t>(text_.size());
@@ -146,8 +152,9 @@ class PieceTable {
     if (p.length > kPieceCopy) std::memcpy(to, text(p), p.length);
     return to + p.length;
   }
-  // The switch to font 0 of the family.
+  // The switch to font 0 of the family, and to the roman font.
   std::string_view family() const { return family_; }
+  std::string_view roman() const { return roman_; }
 
  private:
   static constexpr int kTables = 4;
@@ -155,6 +162,7 @@ class PieceTable {
   std::array<std::uint16_t, kTables * 256> next_;
   std::string text_;
   std::string family_;
+  std::string roman_;
 };
 
 // "{\\rtf1" and the font table of the document, up to its closing brace.
@@ -168,7 +176,7 @@ std::string rtf_document_start(const FontEntry* fonts, int font_count);
 template <typename Out>
 class TsendrelRtf {
  public:
-  static constexpr std::size_t kWidestPiece = kPieceCopy + kPreparedSize * 2;
+  static constexpr std::size_t kWidestPiece = kWidestRtfPiece;
 
   TsendrelRtf(Out& out, const PieceTable& table, const FontEntry* fonts, int font_count)
       : out_(out), table_(table) {
@@ -177,6 +185,10 @@ class TsendrelRtf {
   }
 
   void glyphs(const unsigned char* p, std::size_t n) {
+    if (roman_) {
+      roman_ = false;
+      begin();
+    }
     const unsigned char* const end = p + n;
     for (; !started_ && p < end; ++p) {
       if (!tsd::is_space(*p)) {
@@ -204,6 +216,17 @@ class TsendrelRtf {
     out_.write("}", 1);
   }
 
+  // Text that is not Tibetan (already written as RTF text) in the roman font, outside every passage; the
+  // next glyphs go back to the family's font.
+  void roman(std::string_view rtf_text) {
+    if (!roman_) {
+      if (!started_) begin();
+      roman_ = true;
+      out_.write(table_.roman().data(), table_.roman().size());
+    }
+    out_.write(rtf_text.data(), rtf_text.size());
+  }
+
   // Outside passages and small text, after the first glyph: where a byte's text is always the same.
   bool plain() const { return started_ && state_ == 0; }
   bool small() const { return (state_ & PieceTable::kInSmall) != 0; }
@@ -219,6 +242,46 @@ class TsendrelRtf {
   const PieceTable& table_;
   int state_ = 0;
   bool started_ = false;
+  bool roman_ = false;
+};
+
+// Collects a document and hands it to the output stream in large blocks; the cursor interface of
+// TsendrelRtf's `Out`.
+class BlockOutput {
+ public:
+  explicit BlockOutput(tsd::Stream& out) : out_(out) {}
+  ~BlockOutput() { flush(); }
+  BlockOutput(const BlockOutput&) = delete;
+  BlockOutput& operator=(const BlockOutput&) = delete;
+
+  void write(const void* text, std::size_t n) {
+    if (n > kBlock - length_) flush();
+    if (n > kBlock) {
+      out_.write(text, n);
+      return;
+    }
+    std::memcpy(buf_.data() + length_, text, n);
+    length_ += n;
+  }
+  char* cursor() { return buf_.data() + length_; }
+  const char* limit() const { return buf_.data() + kBlock - kWidestRtfPiece; }
+  char* spill(char* to) {
+    settle(to);
+    flush();
+    return buf_.data();
+  }
+  void settle(const char* to) { length_ = static_cast<std::size_t>(to - buf_.data()); }
+  void flush() {
+    if (length_ > 0) out_.write(buf_.data(), length_);
+    length_ = 0;
+  }
+
+ private:
+  static constexpr std::size_t kBlock = 1 << 15;
+
+  tsd::Stream& out_;
+  std::array<char, kBlock> buf_;
+  std::size_t length_ = 0;
 };
 
 }  // namespace tarvex

@@ -42,53 +42,13 @@ int build_font_table(FontEntry* fonts) {
   return kRtfFontCount;
 }
 
-namespace {
-
-// Collects the document and hands it to the output stream in large blocks.
-class Output {
- public:
-  explicit Output(tsd::Stream& out) : out_(out) {}
-  ~Output() { flush(); }
-
-  void write(const void* text, std::size_t n) {
-    if (n > kBlock - length_) flush();
-    if (n > kBlock) {
-      out_.write(text, n);
-      return;
-    }
-    std::memcpy(buf_.data() + length_, text, n);
-    length_ += n;
-  }
-  char* cursor() { return buf_.data() + length_; }
-  const char* limit() const { return buf_.data() + kBlock - TsendrelRtf<Output>::kWidestPiece; }
-  char* spill(char* to) {
-    settle(to);
-    flush();
-    return buf_.data();
-  }
-  void settle(const char* to) { length_ = static_cast<std::size_t>(to - buf_.data()); }
-  void flush() {
-    if (length_ > 0) out_.write(buf_.data(), length_);
-    length_ = 0;
-  }
-
- private:
-  static constexpr std::size_t kBlock = 1 << 15;
-
-  tsd::Stream& out_;
-  std::array<char, kBlock> buf_;
-  std::size_t length_ = 0;
-};
-
-}  // namespace
-
 int write_rtf(tsd::Stream& glyphs, tsd::Stream& out, const FontEntry* fonts, int font_count, int font_base,
               int roman_size, int tib_size, int small_tib_size) {
   if (font_count < 1 || font_count > kMaxRtfFonts) return -1;
   const PieceTable table(fonts, font_count, font_base, roman_size, tib_size, small_tib_size);
   {
-    Output doc(out);
-    TsendrelRtf<Output> rtf(doc, table, fonts, font_count);
+    BlockOutput doc(out);
+    TsendrelRtf<BlockOutput> rtf(doc, table, fonts, font_count);
     tsd::read_rest(glyphs, [&rtf](const unsigned char* p, std::size_t n) {
       rtf.glyphs(p, n);
       return true;

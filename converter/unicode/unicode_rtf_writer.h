@@ -14,12 +14,18 @@
 #include "document.h"
 #include "layout.h"
 #include "platform/stream.h"
+#include "rtf_escape.h"
 
 namespace tarvex {
 
 // Returns 0, or -1 when a write to `out` or a read of `text` failed. Neither stream is closed.
 int write_unicode_rtf(tsd::Stream& text, tsd::Stream& out, const char* unicode_font, int roman_size,
                       int tib_size, int small_tib_size);
+
+// The same document from the hub, where every character outside the Tibetan block but white space is set
+// in the roman font.
+int write_hub_unicode_rtf(tsd::Stream& hub, tsd::Stream& out, const char* unicode_font, int roman_size,
+                          int tib_size, int small_tib_size);
 
 // "{\rtf1" up to the end of the font table, which names `unicode_font` (without what would end its entry).
 std::string unicode_rtf_start(const char* unicode_font);
@@ -124,6 +130,13 @@ class UnicodeRtf {
     out_.put('}');
   }
 
+  // Text that is not Tibetan, outside every passage: in the roman font until roman_end().
+  void roman_start() {
+    started_ = true;
+    roman();
+  }
+  void roman_end() { tibetan(); }
+
  private:
   void start() {
     tibetan();
@@ -149,17 +162,8 @@ class UnicodeRtf {
   }
   // A character outside ASCII: \uN? with N as RTF's signed 16-bit number, in two halves beyond U+FFFF.
   void unicode(char32_t u) {
-    if (u > 0xFFFF) {
-      unicode(0xD800 + ((u - 0x10000) >> 10));
-      unicode(0xDC00 + ((u - 0x10000) & 0x3FF));
-      return;
-    }
-    char buf[12] = {'\\', 'u'};
-    char* end = std::to_chars(buf + 2, buf + sizeof buf - 1,
-                              u > 0x7FFF ? static_cast<int>(u) - 0x10000 : static_cast<int>(u))
-                    .ptr;
-    *end++ = '?';
-    out_.write(buf, static_cast<std::size_t>(end - buf));
+    char text[kRtfCharSize];
+    out_.write(text, static_cast<std::size_t>(rtf_unicode(u, text)));
   }
 
   Out& out_;

@@ -102,7 +102,9 @@ class FormsTest : public QObject {
     QCOMPARE(form.FontListBox->selectedItems().front()->text(), QStringLiteral("EKorlam"));
     QCOMPARE(item_texts(form.ConversionListBox),
              (QStringList{"Wylie to Tsendrel", "KVTS to Tsendrel", "Wylie to KVTS", "KVTS to Wylie",
-                          "Wylie to Unicode", "KVTS to Unicode"}));
+                          "Wylie to Unicode", "KVTS to Unicode", "EWTS to Tsendrel", "EWTS to Unicode text",
+                          "EWTS to Unicode", "Unicode to Tsendrel", "Unicode text cleaned up",
+                          "Unicode text to Unicode RTF"}));
     QVERIFY(form.ConversionListBox->selectedItems().isEmpty());
     QCOMPARE(form.tib_pt_size->text(), QStringLiteral("28"));
     QCOMPARE(form.small_tib_pt_size->text(), QStringLiteral("24"));

@@ -595,7 +595,7 @@ TEST_F(cli, help_lists_every_route_and_the_parts_of_from_and_to) {
     EXPECT_NE(r.out.find(format_name(route.to)), std::string::npos) << route.name;
   }
   for (const char* option :
-       {"--from SCHEME", "--to FORMAT", "wylie-rtf          Wylie to Tsendrel (default)"})
+       {"--from SCHEME", "--to FORMAT", "wylie-rtf            Wylie to Tsendrel (default)"})
     EXPECT_NE(r.out.find(option), std::string::npos) << option;
 }
 

@@ -122,8 +122,8 @@ TEST_F(driver, output_that_cannot_be_opened_logs_three_lines) {
 TEST_F(driver, unknown_conversion_type_creates_nothing) {
   const std::string input = dir.write("a.txt", "KA");
   StatusCapture status(context);
-  EXPECT_EQ(convert(input, dir.file("a.rtf"), 8), -1);
-  EXPECT_EQ(status.captured, Lines{"Unknown conversion type 8."});
+  EXPECT_EQ(convert(input, dir.file("a.rtf"), 99), -1);
+  EXPECT_EQ(status.captured, Lines{"Unknown conversion type 99."});
   EXPECT_FALSE(fs::exists(dir.file("a.rtf")));
 }
 

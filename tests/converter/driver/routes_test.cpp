@@ -111,7 +111,13 @@ TEST(routes, the_windows_rows_are_the_captioned_routes_in_their_order) {
       {3, "kvts-wylie", "KVTS to Wylie"},
       {4, "wylie-unicode-rtf", "Wylie to Unicode"},
       {5, "kvts-unicode-rtf", "KVTS to Unicode"},
-      {6, nullptr, nullptr},
+      {6, "ewts-rtf", "EWTS to Tsendrel"},
+      {7, "ewts-unicode", "EWTS to Unicode text"},
+      {8, "ewts-unicode-rtf", "EWTS to Unicode"},
+      {9, "unicode-rtf", "Unicode to Tsendrel"},
+      {10, "unicode-unicode", "Unicode text cleaned up"},
+      {11, "unicode-unicode-rtf", "Unicode text to Unicode RTF"},
+      {12, nullptr, nullptr},
       {-1, nullptr, nullptr},
   };
   for (const auto& r : rows) {
@@ -143,6 +149,12 @@ TEST(routes, outputs_are_named_by_their_route) {
       {"kvts-unicode", "d/notes.bo.txt", "d/notes.bo.txt", "d/notes.bo.txt"},
       {"wylie-unicode-rtf", "d/notes.rtf", "d/notes.rtf", "d/notes.rtf"},
       {"kvts-unicode-rtf", "d/notes.rtf", "d/notes.rtf", "d/notes.rtf"},
+      {"ewts-rtf", "d/notes.rtf", "d/notes.rtf", "d/notes.rtf"},
+      {"ewts-unicode", "d/notes.bo.txt", "d/notes.bo.txt", "d/notes.bo.txt"},
+      {"ewts-unicode-rtf", "d/notes.rtf", "d/notes.rtf", "d/notes.rtf"},
+      {"unicode-rtf", "d/notes.rtf", "d/notes.rtf", "d/notes.rtf"},
+      {"unicode-unicode", "d/notes.bo.txt", "d/notes.bo.txt", "d/notes.bo.txt"},
+      {"unicode-unicode-rtf", "d/notes.rtf", "d/notes.rtf", "d/notes.rtf"},
   };
   ASSERT_EQ(std::size(cases), routes().size()) << "every route has its output name here";
   for (const auto& c : cases) {

@@ -1,0 +1,215 @@
+#include "unicode_reader.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+#include "tibetan.h"
+
+namespace tarvex {
+
+namespace {
+
+std::string code_point_name(char32_t c) {
+  char name[16];
+  std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(c));
+  return name;
+}
+
+class UnicodeReader {
+ public:
+  UnicodeReader(HubOut& out, bool keep_cr, ReaderReport* report)
+      : out_(out), lines_(keep_cr), report_(report) {}
+
+  // One byte of the input, at `offset`.
+  void byte(unsigned char b, std::uint64_t offset) {
+    if (!decoder_.holding()) start_ = offset;
+    int c = decoder_.feed(b);
+    if (c == Utf8Decoder::kMore) return;
+    if (c == Utf8Decoder::kBad) {
+      bad_bytes(start_, offset - start_);
+      start_ = offset;
+      c = decoder_.feed(b);
+      if (c == Utf8Decoder::kMore) return;
+    }
+    if (c == Utf8Decoder::kBadByte) {
+      bad_bytes(offset, 1);
+      return;
+    }
+    character(static_cast<char32_t>(c), start_, offset + 1 - start_);
+  }
+
+  void finish(std::uint64_t offset) {
+    if (decoder_.holding()) {
+      decoder_.reset();
+      bad_bytes(start_, offset - start_);
+    }
+    flush_signs();
+    if (report_) report_->sourced();
+  }
+
+ private:
+  struct Sign {
+    char32_t c;
+    std::uint64_t offset;
+  };
+
+  void bad_bytes(std::uint64_t offset, std::uint64_t length) {
+    flush_signs();
+    if (report_) report_->warn(offset, length, "invalid UTF-8: written as U+FFFD");
+    replaced();
+  }
+
+  void replaced() {
+    if (report_) ++report_->not_converted;
+    put(kReplacement);
+    tail_ = HubTail::other;
+    base_ = in_syllable_ = false;
+  }
+
+  void character(char32_t c, std::uint64_t offset, std::uint64_t length) {
+    if (c < 0x80) {
+      ascii(c, offset);
+      return;
+    }
+    if (!is_tibetan(c)) {
+      flush_signs();
+      put(c);
+      tail_ = HubTail::other;
+      base_ = in_syllable_ = false;
+      return;
+    }
+    if (const TibetanDecomposition* parts = tibetan_decomposition(c)) {
+      for (const char32_t part : parts->to)
+        if (part) tibetan(part, offset, length);
+      return;
+    }
+    tibetan(c, offset, length);
+  }
+
+  void ascii(char32_t c, std::uint64_t offset) {
+    flush_signs();
+    base_ = in_syllable_ = false;
+    if (c == '\n' || c == '\r') {
+      lines_.line_break(out_, tail_);
+      tail_ = HubTail::nothing;
+      return;
+    }
+    if (c < 0x20 && c != '\t') {
+      if (report_) report_->warn(offset, 1, "control character " + code_point_name(c) + ": written as U+FFFD");
+      replaced();
+      return;
+    }
+    if (c == 0x7F) {
+      if (report_) report_->warn(offset, 1, "control character U+007F: written as U+FFFD");
+      replaced();
+      return;
+    }
+    put(c);
+    tail_ = c == ' ' || c == '\t' ? HubTail::nothing : HubTail::other;
+  }
+
+  void tibetan(char32_t c, std::uint64_t offset, std::uint64_t length) {
+    if (is_tibetan_sign(c)) {
+      if (!base_ && report_)
+        report_->warn(offset, length, "sign " + code_point_name(c) + " with no letter before it");
+      if (combining_class(c) != 0) {
+        if (signs_count_ == signs_.size()) flush_signs();
+        signs_[signs_count_++] = {c, offset};
+        return;
+      }
+      flush_signs();
+      put(c);
+      return;
+    }
+    flush_signs();
+    const bool letter = is_tibetan_letter(c);
+    if (!letter || !in_syllable_) {
+      // A syllable or a mark starts here; a writer's problem in it is told at this place of the input.
+      if (report_) {
+        if (letter) ++report_->syllables;
+        if (report_->tracing()) report_->source(offset, out_.written());
+      }
+    }
+    in_syllable_ = letter;
+    base_ = letter || is_tibetan_digit(c) || c == 0x0F00 || (c >= 0x0F04 && c <= 0x0F06);
+    tail_ = c == kTsheg || c == 0x0F0C ? HubTail::nothing : letter || c == 0x0F00 ? HubTail::tibetan : HubTail::other;
+    put(c);
+  }
+
+  // The signs after a letter, stack or digit, in canonical order: sorted by combining class, keeping the
+  // order of signs of one class.
+  void flush_signs() {
+    if (signs_count_ == 0) return;
+    const auto signs = std::span(signs_).first(signs_count_);
+    const auto by_class = [](const Sign& a, const Sign& b) { return combining_class(a.c) < combining_class(b.c); };
+    if (!std::ranges::is_sorted(signs, by_class)) {
+      std::ranges::stable_sort(signs, by_class);
+      if (report_) {
+        const auto [first, last] = std::ranges::minmax(signs, {}, &Sign::offset);
+        report_->warn(first.offset, last.offset + 3 - first.offset,
+                      "vowel signs out of canonical order: put in order");
+      }
+    }
+    for (const Sign& sign : signs) put(sign.c);
+    signs_count_ = 0;
+  }
+
+  void put(char32_t c) {
+    char bytes[4];
+    out_.write(bytes, static_cast<std::size_t>(put_utf8(c, bytes)));
+    if (c != '\n') lines_.text();
+  }
+
+  HubOut& out_;
+  HubLines lines_;
+  ReaderReport* report_;
+  Utf8Decoder decoder_;
+  std::uint64_t start_ = 0;  // where the character being decoded starts
+  std::array<Sign, 64> signs_{};
+  std::size_t signs_count_ = 0;
+  HubTail tail_ = HubTail::nothing;
+  bool base_ = false;        // a sign here sits on a letter, stack or digit
+  bool in_syllable_ = false;
+};
+
+}  // namespace
+
+int unicode_to_hub(tsd::Stream& in, tsd::Stream& out, bool keep_cr, ReaderReport* report) {
+  HubOut hub(out);
+  UnicodeReader reader(hub, keep_cr, report);
+  static constexpr unsigned char kMark[] = {0xEF, 0xBB, 0xBF};
+  unsigned char head[3];
+  if (in.read_offset() == 0 && in.peek(head, 3) == 3 && std::equal(head, head + 3, kMark))
+    for (int i = 0; i < 3; ++i) in.get();
+  for (;;) {
+    const auto window = in.window();
+    if (!window.empty()) {
+      const std::uint64_t base = in.read_offset();
+      for (std::size_t i = 0; i < window.size(); ++i) reader.byte(window[i], base + i);
+      in.advance(window.size());
+      continue;
+    }
+    const std::uint64_t at = in.read_offset();
+    const int c = in.get();
+    if (c == tsd::Stream::end) break;
+    reader.byte(static_cast<unsigned char>(c), c == '\n' && in.read_offset() > at + 1 ? at + 1 : at);
+  }
+  reader.finish(in.read_offset());
+  const int written = hub.finish();
+  return written == 0 && !in.error() ? 0 : -1;
+}
+
+std::string unicode_to_hub(std::string_view text, ReaderReport* report, bool keep_cr) {
+  tsd::Stream in = tsd::Stream::holding(text, tsd::Stream::Mode::binary);
+  tsd::Stream out = tsd::Stream::temporary();
+  if (unicode_to_hub(in, out, keep_cr, report) != 0 || out.rewind() != 0) return {};
+  std::string hub;
+  tsd::read_rest(out, [&hub](const unsigned char* p, std::size_t n) {
+    hub.append(reinterpret_cast<const char*>(p), n);
+    return true;
+  });
+  return hub;
+}
+
+}  // namespace tarvex

@@ -1,0 +1,22 @@
+// The Unicode reader: reads UTF-8 text (Tibetan, and any other text beside it) and writes the hub: the
+// discouraged precomposed Tibetan letters and vowels decomposed, the signs of each letter or stack put in
+// canonical order, line breaks laid out by `HubLines`. Other text is copied as it stands. Invalid UTF-8
+// and control characters become U+FFFD; each problem is told in the report with its offset in the input.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "hub.h"
+#include "platform/stream.h"
+
+namespace tarvex {
+
+// Reads `in` to its end (a byte-order mark at its start already stepped over, or skipped here), writing the
+// hub to `out`. 0, or -1 when reading or writing failed.
+int unicode_to_hub(tsd::Stream& in, tsd::Stream& out, bool keep_cr, ReaderReport* report);
+
+// The hub of some UTF-8 text, every line break kept unless `keep_cr` is false (for tests and round trips).
+std::string unicode_to_hub(std::string_view text, ReaderReport* report = nullptr, bool keep_cr = true);
+
+}  // namespace tarvex

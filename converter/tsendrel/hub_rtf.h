@@ -1,0 +1,29 @@
+// The Tsendrel RTF of the hub: each syllable through its composer keys (the Unicode key table read
+// backwards) and the composer, as the font-code pass composes a word; the tsheg and the shads with the
+// glyphs the font-code pass lays out; digits and marks through their keys; text that is not Tibetan in
+// the roman font. A syllable that cannot be typed with the loaded tables is written as the error marker
+// "[~...]" holding its Unicode, with a warning at its offset in the hub.
+#pragma once
+
+#include "document.h"
+#include "hub.h"
+#include "platform/stream.h"
+
+namespace tarvex {
+
+struct HubRtfRequest {
+  const FontEntry* fonts;
+  int font_count;
+  int font_base;
+  int roman_size;
+  int tib_size;
+  int small_tib_size;
+};
+
+// Returns 0, or -1 when a write to `out` or a read of `hub` failed (neither is closed). `problems`, when
+// given, counts the syllables written and those written as markers, and receives a warning for each
+// marker at its offset in the hub.
+int write_hub_rtf(tsd::Stream& hub, tsd::Stream& out, const ConverterKeyTables& tables,
+                  tsd::SyllableState& state, const HubRtfRequest& request, ReaderReport* problems);
+
+}  // namespace tarvex
