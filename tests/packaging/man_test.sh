@@ -16,7 +16,7 @@ for page in "${pages[@]}"; do
   warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null) ||
     fail "man cannot render $page"
   [ -z "$warnings" ] || fail "$page: $warnings"
-  grep -q '^\.SH NAME' "$page" && grep -A1 '^\.SH NAME' "$page" | grep -q ' \\- ' ||
+  grep -q '^\.SH NAME' "$page" && grep -A1 '^\.SH NAME' "$page" | grep ' \\- ' >/dev/null ||
     fail "$page has no NAME line \"name \\- what it is\""
 done
 
