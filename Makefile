@@ -57,18 +57,26 @@ package: setup
 	cmake --preset package $(PACKAGE_FLAGS) >/dev/null
 	cmake --build --preset package -j $(JOBS)
 
+# The folders that installing creates are noted, so that uninstalling removes them again and no other.
+FOLDERS = $(PACKAGE_BUILD)/install_folders.txt
 install: package
+	@find "$(DESTDIR)$(PREFIX)" -type d 2>/dev/null | LC_ALL=C sort >$(FOLDERS).before
 	cmake --install $(PACKAGE_BUILD) --prefix "$(PREFIX)" --strip
+	@find "$(DESTDIR)$(PREFIX)" -type d | LC_ALL=C sort | LC_ALL=C comm -13 $(FOLDERS).before - | \
+	  cat - $$(ls $(FOLDERS) 2>/dev/null) | LC_ALL=C sort -u >$(FOLDERS).new && mv $(FOLDERS).new $(FOLDERS)
+	@rm $(FOLDERS).before
 	@if [ -z "$(DESTDIR)" ] && command -v fc-cache >/dev/null; then fc-cache "$(PREFIX)/share/fonts"; fi
 	@echo "Installed Tsendrel under $(DESTDIR)$(PREFIX)."
 
+# CMake's manifest lists the installed files without DESTDIR.
+MANIFEST = $(PACKAGE_BUILD)/install_manifest.txt
 uninstall:
-	@test -f $(PACKAGE_BUILD)/install_manifest.txt || { echo "Nothing to uninstall: no make install was run." >&2; exit 1; }
-	xargs -d '\n' rm -f <$(PACKAGE_BUILD)/install_manifest.txt
-	@sed -n 's|/tsendrel/[^/]*$$|/tsendrel|p' $(PACKAGE_BUILD)/install_manifest.txt | sort -u | \
-	  xargs -r -d '\n' rmdir --ignore-fail-on-non-empty
+	@test -f $(MANIFEST) || { echo "Nothing to uninstall: no make install was run." >&2; exit 1; }
+	sed 's|^|$(DESTDIR)|' $(MANIFEST) | xargs -r -d '\n' rm -f
+	@if [ -f $(FOLDERS) ]; then LC_ALL=C sort -r $(FOLDERS) | while read -r folder; do \
+	  if [ -d "$$folder" ]; then rmdir --ignore-fail-on-non-empty "$$folder"; fi; done; rm $(FOLDERS); fi
 	@if [ -z "$(DESTDIR)" ] && command -v fc-cache >/dev/null; then fc-cache "$(PREFIX)/share/fonts" 2>/dev/null || true; fi
-	@echo "Removed the files listed in $(PACKAGE_BUILD)/install_manifest.txt."
+	@echo "Removed the files listed in $(MANIFEST) from $(if $(DESTDIR),$(DESTDIR),/)."
 
 deb: package
 	packaging/make-deb $(PACKAGE_BUILD) build/deb

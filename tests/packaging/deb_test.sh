@@ -82,7 +82,7 @@ while read -r path; do
     fail "$path is left after the purge"
   fi
 done <<<"$owned"
-fc-list | grep Ekorlam >/dev/null && fail "fc-list still finds Ekorlam fonts after the purge"
+fc-list | grep /usr/share/fonts/truetype/tsendrel/ >/dev/null && fail "fc-list still finds the purged fonts"
 
 if [ "$failures" -gt 0 ]; then
   echo "$failures failed"
