@@ -6,7 +6,8 @@ JOBS ?= 2
 FUZZ_SECONDS ?= 60
 
 .PHONY: all setup build windows windows-i686 fonts install-fonts uninstall-fonts demo test test-dev \
-  test-asan test-fuzz test-windows test-windows-i686 fuzz bench screenshots format clean
+  test-asan test-fuzz test-windows test-windows-i686 fuzz bench screenshots format clean \
+  package install uninstall deb
 
 all: build
 
@@ -41,6 +42,45 @@ uninstall-fonts:
 	fc-cache -f
 	@echo "Removed $(FONTS_DIR)."
 
+# Installing: the optimised programs of the package build (build/package, Debian's hardening flags) with
+# the tables, manual pages, bash completion, desktop entry and the font kit, under PREFIX (into DESTDIR
+# when set, for staging). `make uninstall` removes what the last `make install` installed, with the same
+# DESTDIR. `make deb` packs the same files into the Debian packages tsendrel and fonts-tsendrel in
+# build/deb/ (packaging/make-deb).
+PREFIX ?= /usr/local
+PACKAGE_BUILD = build/package
+BUILDFLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+PACKAGE_FLAGS = -DCMAKE_CXX_FLAGS="$$($(BUILDFLAGS) CPPFLAGS) $$($(BUILDFLAGS) CXXFLAGS)" \
+  -DCMAKE_EXE_LINKER_FLAGS="$$($(BUILDFLAGS) LDFLAGS)" -DCMAKE_SHARED_LINKER_FLAGS="$$($(BUILDFLAGS) LDFLAGS)"
+
+package: setup
+	cmake --preset package $(PACKAGE_FLAGS) >/dev/null
+	cmake --build --preset package -j $(JOBS)
+
+# The folders that installing creates are noted, so that uninstalling removes them again and no other.
+FOLDERS = $(PACKAGE_BUILD)/install_folders.txt
+install: package
+	@find "$(DESTDIR)$(PREFIX)" -type d 2>/dev/null | LC_ALL=C sort >$(FOLDERS).before
+	cmake --install $(PACKAGE_BUILD) --prefix "$(PREFIX)" --strip
+	@find "$(DESTDIR)$(PREFIX)" -type d | LC_ALL=C sort | LC_ALL=C comm -13 $(FOLDERS).before - | \
+	  cat - $$(ls $(FOLDERS) 2>/dev/null) | LC_ALL=C sort -u >$(FOLDERS).new && mv $(FOLDERS).new $(FOLDERS)
+	@rm $(FOLDERS).before
+	@if [ -z "$(DESTDIR)" ] && command -v fc-cache >/dev/null; then fc-cache "$(PREFIX)/share/fonts"; fi
+	@echo "Installed Tsendrel under $(DESTDIR)$(PREFIX)."
+
+# CMake's manifest lists the installed files without DESTDIR.
+MANIFEST = $(PACKAGE_BUILD)/install_manifest.txt
+uninstall:
+	@test -f $(MANIFEST) || { echo "Nothing to uninstall: no make install was run." >&2; exit 1; }
+	sed 's|^|$(DESTDIR)|' $(MANIFEST) | xargs -r -d '\n' rm -f
+	@if [ -f $(FOLDERS) ]; then LC_ALL=C sort -r $(FOLDERS) | while read -r folder; do \
+	  if [ -d "$$folder" ]; then rmdir --ignore-fail-on-non-empty "$$folder"; fi; done; rm $(FOLDERS); fi
+	@if [ -z "$(DESTDIR)" ] && command -v fc-cache >/dev/null; then fc-cache "$(PREFIX)/share/fonts" 2>/dev/null || true; fi
+	@echo "Removed the files listed in $(MANIFEST) from $(if $(DESTDIR),$(DESTDIR),/)."
+
+deb: package
+	packaging/make-deb $(PACKAGE_BUILD) build/deb
+
 windows-i686: setup
 	cmake --preset windows-i686 >/dev/null
 	cmake --build --preset windows-i686 -j $(JOBS)
@@ -50,7 +90,8 @@ demo: build install-fonts
 
 test: setup test-dev test-asan test-fuzz test-windows test-windows-i686
 
-test-dev:
+# The packages' tests (tests/packaging) install and check the Debian packages that make deb leaves.
+test-dev: deb
 	cmake --preset dev >/dev/null
 	cmake --build --preset dev -j $(JOBS)
 	ctest --test-dir build/dev --output-on-failure -j $(JOBS)

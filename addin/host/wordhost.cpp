@@ -21,6 +21,34 @@ wordhost::WordModel* g_model = nullptr;
 constexpr const char* kUsage =
     "usage: wordhost [--library PATH] [--home DIR] [--log] [--dump] [--rtf OUT] [SCRIPT]\n";
 
+// --help, from which the manual page is made too.
+constexpr const char* kHelp =
+    R"(Usage: wordhost [--library PATH] [--home DIR] [--log] [--dump] [--rtf OUT] [SCRIPT]
+
+Stands in for the word processor: loads the TIBET keyboard add-in, calls its wdAutoOpen and plays
+SCRIPT (or standard input), one command a line: "type TEXT" presses the keys of TEXT on a US
+keyboard, "key CODE" a key code (virtual key + 256 Ctrl + 512 Shift + 1024 Alt), "button TEXT"
+clicks a toolbar button ("Tibetan On", "Tibetan Off", "Tibetan Font", "Alternate Font"), "run NAME"
+runs a registered command, "reply TEXT" and "cancel" answer the next prompt, "option GROUP FIELD
+VALUE" sets an option of the word processor, "fail ID [N]" makes the Nth call (or every call) of
+command ID fail, and "unload" calls wdAutoRemove. Lines starting with "#" are comments. Prints
+the add-in's message boxes.
+
+Options:
+  --library PATH  the add-in library (default: libTIBET.so from the library path, which holds
+                  the folder where the add-in is installed beside wordhost)
+  --home DIR      the add-in's folder, where it reads keyfont and keymap and keeps font.def
+                  (default: $TSENDREL_DIR when set, else $HOME/Tsendrel)
+  --log           print every command the add-in issues
+  --dump          print each character of the document: its code, font and size
+  --rtf OUT       write the document as RTF to OUT
+  --help          show this text
+
+Exit status:
+  0 when the script ran; 1 for bad usage, a bad script line or a file that cannot be read or
+  written; 2 when the library does not load or the add-in does not start.
+)";
+
 struct Options {
   std::string library = WORDHOST_DEFAULT_LIBRARY;
   const char* home = nullptr;
@@ -28,13 +56,16 @@ struct Options {
   bool dump = false;
   const char* rtf = nullptr;
   const char* script = nullptr;
+  bool help = false;
 };
 
 bool parse_options(int argc, char** argv, Options& options) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool has_value = i + 1 < argc;
-    if (arg == "--library" && has_value) {
+    if (arg == "--help") {
+      options.help = true;
+    } else if (arg == "--library" && has_value) {
       options.library = argv[++i];
     } else if (arg == "--home" && has_value) {
       options.home = argv[++i];
@@ -120,6 +151,10 @@ int main(int argc, char** argv) {
   if (!parse_options(argc, argv, options)) {
     std::fputs(kUsage, stderr);
     return 1;
+  }
+  if (options.help) {
+    std::fputs(kHelp, stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
   }
   if (options.home != nullptr) tsd::set_addin_folder(options.home);
 

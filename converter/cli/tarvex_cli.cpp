@@ -18,6 +18,7 @@
 #include "batch.h"
 #include "conversion_context.h"
 #include "diagnostics.h"
+#include "platform/data_folder.h"
 #include "platform/path.h"
 #include "platform/stream.h"
 #include "startup.h"
@@ -64,7 +65,8 @@ constexpr char kHelpRest[] =
                       such as glossaries); otherwise single line ends join lines and a
                       blank line starts a new paragraph
   -d, --data-dir DIR  folder holding keyfont and keymap (default: the current directory
-                      if it holds keyfont, else the installed data folder)
+                      if it holds keyfont, else the installed tables in ../share/tsendrel
+                      from the folder of the tarvex-cli program)
   -o, --output PATH   output file; only with one FILE. "-" writes to standard output
   -r, --recursive PATTERN
                       treat each FILE as a folder and convert every file in it and in
@@ -413,11 +415,7 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
 }
 
 std::string data_folder(const Options& options) {
-  if (options.data_dir) return *options.data_dir;
-  std::error_code error;
-  const fs::path here = fs::current_path(error);
-  if (!error && fs::exists(here / "keyfont", error)) return here.string();
-  return TSENDREL_DATA_DIR;
+  return options.data_dir ? *options.data_dir : tsd::default_data_folder();
 }
 
 // The folder and name of a FILE as the main window would hold them.

@@ -117,6 +117,25 @@ TEST(wordhost, a_bad_script_line_is_reported_with_its_number) {
   EXPECT_EQ(result.output, "wordhost: line 3: unknown command \"jump\"\n");
 }
 
+// --help goes to standard output and names every option: the manual page is made from it.
+TEST(wordhost, help_names_every_option_on_standard_output) {
+  const tsd::testing::Captured help = tsd::testing::run_captured(std::string(WORDHOST_PATH) + " --help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.output.rfind("Usage: wordhost ", 0), 0u) << help.output;
+  for (const char* option : {"--library PATH", "--home DIR", "--log", "--dump", "--rtf OUT", "--help"})
+    EXPECT_NE(help.output.find(std::string("\n  ") + option + " "), std::string::npos) << option;
+  EXPECT_NE(help.output.find("\nExit status:\n"), std::string::npos);
+}
+
+// Without --library the add-in is found by name through wordhost's run path, where it was built.
+TEST(wordhost, loads_the_add_in_by_name_where_it_was_built) {
+  TempDir elsewhere;
+  const HostRun result = run(tsd::testing::change_folder(elsewhere.path()) + " && " + WORDHOST_PATH +
+                             " --home " + elsewhere.path() + " " + kNullDevice);
+  EXPECT_EQ(result.status, 2);  // the add-in loaded, and found no tables in the empty folder
+  EXPECT_EQ(result.output.find("cannot load"), std::string::npos) << result.output;
+}
+
 TEST(TIBET, exports_only_the_entries_and_the_commands) {
 #ifdef _WIN32
   GTEST_SKIP() << "TIBET.dll's export table is read by the build's windows_exports test";
