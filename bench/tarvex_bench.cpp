@@ -177,7 +177,9 @@ int main(int argc, char** argv) {
   const std::string output = (dir / "out.rtf").string();
   const std::string wylie_long = (dir / "corpus-long.txt").string();
   const std::string kvts_long = (dir / "corpus-long.kvt").string();
+  // The volume's Extended Wylie, and its Unicode.
   const std::string kangyur = TSENDREL_CORPUS_DIR "/kangyur-035.wylie.txt";
+  const std::string kangyur_unicode = TSENDREL_CORPUS_DIR "/kangyur-035.bo.txt";
   const std::string kangyur_kvts = (dir / "kangyur.kvt").string();
 
   // The corpus, and the same with long words, braces and brackets across lines among its words.
@@ -300,6 +302,11 @@ int main(int argc, char** argv) {
       {"KVTS to Unicode RTF, long words", route_id("kvts-unicode-rtf"), kvts_long, 0},
       {"Wylie to Unicode, Kangyur", route_id("wylie-unicode"), kangyur, 300},
       {"Wylie to Tsendrel, Kangyur", route_id("wylie-rtf"), kangyur, 200},
+      {"EWTS to Unicode, Kangyur", route_id("ewts-unicode"), kangyur, 150},
+      {"EWTS to Tsendrel, Kangyur", route_id("ewts-rtf"), kangyur, 100},
+      {"EWTS to Unicode RTF, Kangyur", route_id("ewts-unicode-rtf"), kangyur, 0},
+      {"Unicode to Tsendrel, Kangyur", route_id("unicode-rtf"), kangyur_unicode, 100},
+      {"Unicode to Unicode, Kangyur", route_id("unicode-unicode"), kangyur_unicode, 0},
   };
   for (const auto& t : types) {
     if (!steps.wanted(t.name) || !fs::exists(t.input)) continue;

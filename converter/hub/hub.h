@@ -117,6 +117,15 @@ class HubOut {
     used_ += n;
     written_ += n;
   }
+  // Room for `size` bytes (at most 16 KB) written in place; commit(n) keeps the first n of them.
+  char* room(std::size_t size) {
+    if (size > kSize - used_) drain();
+    return buffer_ + used_;
+  }
+  void commit(std::size_t n) {
+    used_ += n;
+    written_ += n;
+  }
   std::uint64_t written() const { return written_; }
   // Everything handed to the stream and flushed: 0, or -1 when a write failed.
   int finish() {

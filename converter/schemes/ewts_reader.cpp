@@ -993,37 +993,19 @@ class Reader {
   }
   void write_space(Before next);
   void write(const void* p, std::size_t n) {
-    out_.write(p, n);
-    hub_written_ += n;
+    out_.write(static_cast<const char*>(p), n);
     lines_.text();
   }
-  // Line breaks and the joins between lines, counted like the rest of the hub.
-  struct LineOut {
-    Reader& reader;
-    void write(const char* p, std::size_t n) {
-      reader.out_.write(p, n);
-      reader.hub_written_ += n;
-    }
-  };
-  void line_break() {
-    LineOut out{*this};
-    lines_.line_break(out, tail_);
-  }
+  void line_break() { lines_.line_break(out_, tail_); }
   // What is written next comes from the input at `at` (for a writer that traces its problems back).
   void trace(std::size_t at) {
-    if (report_ && report_->tracing()) report_->source(offset_at(at), hub_written_);
+    if (report_ && report_->tracing()) report_->source(offset_at(at), out_.written());
   }
   // Writes the first n of the `size` bytes at p, copying all `size` in place where the output has room.
   void put(const void* p, std::size_t size, std::size_t n) {
-    const auto room = out_.write_window();
-    if (room.size() >= size) {
-      std::memcpy(room.data(), p, size);
-      out_.commit(n);
-      hub_written_ += n;
-      lines_.text();
-    } else {
-      write(p, n);
-    }
+    std::memcpy(out_.room(size), p, size);
+    out_.commit(n);
+    lines_.text();
   }
   void write_code(char32_t c) {
     scratch_.clear();
@@ -1039,8 +1021,7 @@ class Reader {
   }
 
   tsd::Stream& in_;
-  tsd::Stream& out_;
-  std::uint64_t hub_written_ = 0;
+  HubOut out_;
   HubLines lines_;
   ReaderReport* report_;
   std::vector<unsigned char> buf_;
@@ -1124,7 +1105,7 @@ int Reader::run() {
   space_before(Before::start);
   if (depth_ > 0) warn(bracket_offset_, 1, warning_text(Warning::unclosed_bracket));
   if (text_ && !tibetan_) warn(0, std::max<std::uint64_t>(read_total_, 1), warning_text(Warning::no_tibetan));
-  return in_.error() || out_.error() ? -1 : 0;
+  return out_.finish() == 0 && !in_.error() ? 0 : -1;
 }
 
 // A pending run of spaces, now that what follows it is known: a tsheg after a syllable, a plain space

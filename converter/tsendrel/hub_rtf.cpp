@@ -1,7 +1,10 @@
 #include "hub_rtf.h"
 
+#include <array>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "font_code_pass.h"
 #include "rtf_escape.h"
@@ -9,6 +12,7 @@
 #include "stack_keys.h"
 #include "tibetan.h"
 #include "word_composer.h"
+#include "word_memo.h"
 
 namespace tarvex {
 
@@ -16,6 +20,33 @@ namespace {
 
 constexpr int kMostKeys = 96;
 constexpr std::size_t kLongestSyllable = 4096;
+
+// The keys of recent syllables by their UTF-8, so that a syllable is read backwards once.
+class SyllableCache {
+ public:
+  struct Entry {
+    std::uint8_t length = 0;  // of the UTF-8; 0: an empty place
+    std::int8_t key_count = 0;  // -1: the syllable cannot be typed
+    char text[46];
+    // Padded: a word's keys are packed from 16 readable bytes.
+    std::array<unsigned char, 16> keys{};
+  };
+  static constexpr std::size_t kLongest = sizeof(Entry::text);
+
+  SyllableCache() : entries_(kPlaces) {}
+  // The place for `syllable` (at most kLongest bytes): its entry when it holds it, else one to fill.
+  Entry& place(std::string_view syllable, bool& found) {
+    std::uint64_t hash = 0xcbf29ce484222325u;
+    for (const char c : syllable) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
+    Entry& e = entries_[hash & (kPlaces - 1)];
+    found = e.length == syllable.size() && std::memcmp(e.text, syllable.data(), syllable.size()) == 0;
+    return e;
+  }
+
+ private:
+  static constexpr std::size_t kPlaces = 4096;
+  std::vector<Entry> entries_;
+};
 
 // The glyph-code bytes of the hub's punctuation, in the order of kPunctuation (". , : ? -").
 constexpr char32_t kPunctuationMarks[] = {kTsheg, 0x0F0D, 0x0F14, 0x0F0E, 0x0F0F};
@@ -66,7 +97,8 @@ class HubRtf {
         return;
       }
     if (const char key = keys_.mark_key(c)) {
-      compose(&key, 1);
+      const auto k = static_cast<unsigned char>(key);
+      compose(&k, 1);
       return;
     }
     if (c == '\n' || c == '\t' || (c == ' ' && !in_roman_)) {
@@ -106,10 +138,33 @@ class HubRtf {
   void syllable_part() {
     in_roman_ = false;
     if (problems_) ++problems_->syllables;
+    if (syllable_.size() <= SyllableCache::kLongest) {
+      bool found = false;
+      SyllableCache::Entry& e = cache_.place(syllable_, found);
+      if (found && e.key_count >= 0 && compose(e.keys.data(), e.key_count)) {
+        syllable_.clear();
+        return;
+      }
+      if (!found) {
+        char keys[kMostKeys];
+        std::size_t from = 0, to = 0;
+        const int n = keys_.syllable_keys(syllable_, keys, kMostKeys, from, to);
+        if (n <= 15) {
+          e.length = static_cast<std::uint8_t>(syllable_.size());
+          std::memcpy(e.text, syllable_.data(), syllable_.size());
+          e.key_count = static_cast<std::int8_t>(n);
+          if (n > 0) std::memcpy(e.keys.data(), keys, static_cast<std::size_t>(n));
+          if (n >= 0 && compose(e.keys.data(), n)) {
+            syllable_.clear();
+            return;
+          }
+        }
+      }
+    }
     char keys[kMostKeys];
     std::size_t bad_from = 0, bad_to = 0;
     const int n = keys_.syllable_keys(syllable_, keys, kMostKeys, bad_from, bad_to);
-    if (n < 0 || !compose(keys, n)) {
+    if (n < 0 || !compose(reinterpret_cast<const unsigned char*>(keys), n)) {
       if (n >= 0) bad_from = 0, bad_to = syllable_.size();
       std::u32string text;
       for (std::size_t i = 0; i < syllable_.size();) text += decode(syllable_, i);
@@ -119,11 +174,22 @@ class HubRtf {
     syllable_.clear();
   }
 
-  // The composer's glyphs for a word's keys; false when it refused a key or the glyphs overflowed.
-  bool compose(const char* keys, int n) {
-    composer_.start();
+  // The composer's glyphs for a word's keys, replayed from the word memo where the composer made them
+  // before from the same history; false when it refused a key or the glyphs overflowed.
+  bool compose(const unsigned char* keys, int n) {
+    const bool memo = n <= kMemoKeys && composer_at_rest(composer_.state());
+    // Packing reads 16 bytes: short runs are copied into room that has them.
+    std::array<unsigned char, 16> padded{};
+    if (memo) std::memcpy(padded.data(), keys, static_cast<std::size_t>(n));
+    const MemoKeys packed = memo ? pack_run(padded.data(), n) : MemoKeys{};
+    if (memo)
+      if (const MemoWord* word = composer_.replay(packed)) {
+        rtf_.glyphs(word->glyphs.data(), word->glyph_count);
+        return true;
+      }
+    composer_.start(packed);
     for (int i = 0; i < n; ++i)
-      if (!composer_.add(static_cast<unsigned char>(keys[i]))) {
+      if (!composer_.add(keys[i])) {
         composer_.state().depth = 0;
         return false;
       }
@@ -164,6 +230,7 @@ class HubRtf {
   TsendrelRtf<BlockOutput> rtf_;
   StackKeys keys_;
   WordComposer composer_;
+  SyllableCache cache_;
   LayoutMarks marks_;
   ReaderReport* problems_;
   Utf8Decoder decoder_;
