@@ -215,8 +215,36 @@ bool rtf_written(const ConversionContext& context, tsd::Stream& from, tsd::Strea
 }
 
 // The reader of a pass that writes the hub.
-int read_hub(Pass pass, tsd::Stream& in, tsd::Stream& hub, bool keep_cr, ReaderReport* report) {
+template <typename Hub>
+int read_hub(Pass pass, tsd::Stream& in, Hub& hub, bool keep_cr, ReaderReport* report) {
   return pass == Pass::ewts_read ? ewts_to_hub(in, hub, keep_cr, report) : unicode_to_hub(in, hub, keep_cr, report);
+}
+
+// A reader and the writer after it, the hub going from one to the other a buffer at a time through no
+// file; false once a failure is logged.
+bool run_hub_passes(ConversionContext& context, const ConversionRequest& request, Pass reader, Pass writer,
+                    tsd::Stream& from, tsd::Stream& to, Findings& findings) {
+  findings.hub = true;
+  const auto read = [&](HubSink sink) {
+    HubOut hub(sink);
+    read_hub(reader, from, hub, request.keep_cr != 0, &findings.read);
+  };
+  int result;
+  if (writer == Pass::hub_rtf) {
+    HubRtfWriter rtf(to, *context.key_tables, context.composer,
+                     HubRtfRequest{context.rtf_fonts, context.font_count, request.font_base, request.roman_size,
+                                   request.tib_size, request.small_tib_size},
+                     &findings.written);
+    read(rtf.sink());
+    result = rtf.finish();
+  } else {
+    HubUnicodeRtfWriter rtf(to, request.unicode_font, request.roman_size, request.tib_size,
+                            request.small_tib_size);
+    read(rtf.sink());
+    result = rtf.finish();
+  }
+  // A read error is told once the conversion ends, as for every route.
+  return rtf_written(context, from, to, result);
 }
 
 // One pass of a route from `from` into `to`; false once its failure is logged. The Unicode passes'
@@ -293,6 +321,10 @@ int run_passes(ConversionContext& context, const ConversionRequest& request, con
   tsd::Stream* source = &input;
   for (std::size_t i = 0; i + 1 < route.passes.size(); ++i) {
     const Stage written = stage_written(route.passes[i]);
+    if (written == Stage::hub && stage != Stage::hub && i + 2 == route.passes.size())
+      return run_hub_passes(context, request, route.passes[i], route.passes[i + 1], *source, output, findings)
+                 ? 0
+                 : -1;
     tsd::Stream& target = files.of(written);
     if (!run_pass(route.passes[i], context, request, *source, target, findings) ||
         !rewind_written(context, target))

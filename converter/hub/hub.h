@@ -97,10 +97,19 @@ class HubLines {
   int breaks_ = 0;
 };
 
-// The hub written to a stream through a buffer, counting its bytes (the hub offsets of `ReaderReport`).
+// Where a reader's hub goes a run of bytes at a time when it goes straight to a writer: `take` returns
+// false once the writer failed.
+struct HubSink {
+  bool (*take)(void* user, const unsigned char* bytes, std::size_t n) = nullptr;
+  void* user = nullptr;
+};
+
+// The hub written through a buffer to a stream, or straight to a writer, counting its bytes (the hub
+// offsets of `ReaderReport`).
 class HubOut {
  public:
-  explicit HubOut(tsd::Stream& out) : out_(out) {}
+  explicit HubOut(tsd::Stream& out) : out_(&out) {}
+  explicit HubOut(HubSink sink) : sink_(sink) {}
   HubOut(const HubOut&) = delete;
   HubOut& operator=(const HubOut&) = delete;
 
@@ -108,7 +117,7 @@ class HubOut {
     if (n > kSize - used_) {
       drain();
       if (n > kSize) {
-        ok_ = ok_ && out_.write(p, n) != tsd::Stream::end;
+        hand(p, n);
         written_ += n;
         return;
       }
@@ -127,19 +136,26 @@ class HubOut {
     written_ += n;
   }
   std::uint64_t written() const { return written_; }
-  // Everything handed to the stream and flushed: 0, or -1 when a write failed.
+  // Everything handed on (and a stream flushed): 0, or -1 when a write failed.
   int finish() {
     drain();
-    return ok_ && out_.flush() == 0 && !out_.error() ? 0 : -1;
+    if (!out_) return ok_ ? 0 : -1;
+    return ok_ && out_->flush() == 0 && !out_->error() ? 0 : -1;
   }
 
  private:
   static constexpr std::size_t kSize = 1 << 14;
   void drain() {
-    if (used_) ok_ = ok_ && out_.write(buffer_, used_) != tsd::Stream::end;
+    if (used_) hand(buffer_, used_);
     used_ = 0;
   }
-  tsd::Stream& out_;
+  void hand(const char* p, std::size_t n) {
+    if (!ok_) return;
+    ok_ = out_ ? out_->write(p, n) != tsd::Stream::end
+               : sink_.take(sink_.user, reinterpret_cast<const unsigned char*>(p), n);
+  }
+  tsd::Stream* out_ = nullptr;
+  HubSink sink_;
   char buffer_[kSize];
   std::size_t used_ = 0;
   std::uint64_t written_ = 0;

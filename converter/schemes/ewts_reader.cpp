@@ -967,7 +967,7 @@ inline std::size_t cache_slot(const std::uint64_t key[2], std::size_t n) {
 
 class Reader {
  public:
-  Reader(tsd::Stream& in, tsd::Stream& out, bool keep_cr, ReaderReport* report)
+  Reader(tsd::Stream& in, HubOut& out, bool keep_cr, ReaderReport* report)
       : in_(in),
         out_(out),
         lines_(keep_cr),
@@ -1021,7 +1021,7 @@ class Reader {
   }
 
   tsd::Stream& in_;
-  HubOut out_;
+  HubOut& out_;
   HubLines lines_;
   ReaderReport* report_;
   std::vector<unsigned char> buf_;
@@ -1524,6 +1524,11 @@ std::size_t Reader::high(std::size_t at, bool in_bracket) {
 }  // namespace
 
 int ewts_to_hub(tsd::Stream& in, tsd::Stream& out, bool keep_cr, ReaderReport* report) {
+  HubOut hub(out);
+  return ewts_to_hub(in, hub, keep_cr, report);
+}
+
+int ewts_to_hub(tsd::Stream& in, HubOut& out, bool keep_cr, ReaderReport* report) {
   Reader reader(in, out, keep_cr, report);
   const int result = reader.run();
   if (report) report->sourced();

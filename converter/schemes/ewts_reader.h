@@ -15,6 +15,8 @@ namespace tarvex {
 // are joined by HubLines. Counts syllables and warns in `report` when it is given. Returns 0, or -1 when
 // reading `in` or writing `out` failed.
 int ewts_to_hub(tsd::Stream& in, tsd::Stream& out, bool keep_cr, ReaderReport* report);
+// The same into `out`, finished (0, or -1 when reading or handing the hub on failed).
+int ewts_to_hub(tsd::Stream& in, HubOut& out, bool keep_cr, ReaderReport* report);
 
 // The hub of `ewts` read as a text file, by the same steps: for tests and round trips of a writer.
 std::string ewts_to_unicode(std::string_view ewts, ReaderReport* report = nullptr, bool keep_cr = true);

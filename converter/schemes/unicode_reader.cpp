@@ -39,6 +39,51 @@ class UnicodeReader {
     character(static_cast<char32_t>(c), start_, offset + 1 - start_);
   }
 
+  // A run of bytes whose characters need nothing but copying: printable ASCII and Tibetan letters, marks
+  // and signs in canonical order after a letter, stack or digit. Copies them whole and returns how many
+  // bytes it took; it stops before anything else, which goes a character at a time.
+  std::size_t plain_run(const unsigned char* p, std::size_t n) {
+    if (signs_count_ != 0 || decoder_.holding() || (report_ && report_->tracing())) return 0;
+    std::size_t i = 0;
+    while (i < n) {
+      const unsigned char b = p[i];
+      if (b >= 0x20 && b < 0x7F) {
+        base_ = in_syllable_ = false;
+        tail_ = b == ' ' ? HubTail::nothing : HubTail::other;
+        ++i;
+        continue;
+      }
+      if (b != 0xE0 || n - i < 3 || (p[i + 1] & 0xFC) != 0xBC || (p[i + 2] & 0xC0) != 0x80) break;
+      const char32_t c = 0x0F00 + (static_cast<char32_t>(p[i + 1] & 3) << 6 | (p[i + 2] & 0x3F));
+      if (tibetan_decomposition(c)) break;
+      if (!is_tibetan_sign(c)) {
+        starter(c, 0);
+        i += 3;
+        continue;
+      }
+      if (!base_) break;
+      // Signs of a class other than 0 are taken only as a whole run already in order.
+      std::size_t end = i;
+      int last = 0;
+      bool in_order = true;
+      for (; n - end >= 3 && p[end] == 0xE0; end += 3) {
+        const char32_t s = 0x0F00 + (static_cast<char32_t>(p[end + 1] & 3) << 6 | (p[end + 2] & 0x3F));
+        if ((p[end + 1] & 0xFC) != 0xBC || !is_tibetan_sign(s) || tibetan_decomposition(s)) break;
+        const int order = combining_class(s);
+        if (order == 0 && last != 0) break;  // a sign of class 0 ends what canonical order reorders
+        if (order != 0 && order < last) in_order = false;
+        last = order;
+      }
+      if (!in_order || end == i || n - end < 3) break;
+      i = end;
+    }
+    if (i > 0) {
+      out_.write(reinterpret_cast<const char*>(p), i);
+      lines_.text();
+    }
+    return i;
+  }
+
   void finish(std::uint64_t offset) {
     if (decoder_.holding()) {
       decoder_.reset();
@@ -111,8 +156,10 @@ class UnicodeReader {
 
   void tibetan(char32_t c, std::uint64_t offset, std::uint64_t length) {
     if (is_tibetan_sign(c)) {
-      if (!base_ && report_)
+      if (!base_ && report_) {
         report_->warn(offset, length, "sign " + code_point_name(c) + " with no letter before it");
+        if (report_->tracing()) report_->source(offset, out_.written());
+      }
       if (combining_class(c) != 0) {
         if (signs_count_ == signs_.size()) flush_signs();
         signs_[signs_count_++] = {c, offset};
@@ -123,6 +170,13 @@ class UnicodeReader {
       return;
     }
     flush_signs();
+    starter(c, offset);
+    put(c);
+  }
+
+  // What a Tibetan letter, mark or digit changes: the syllables counted, the places traced, whether a sign
+  // may follow, what a line join writes after it.
+  void starter(char32_t c, std::uint64_t offset) {
     const bool letter = is_tibetan_letter(c);
     if (!letter || !in_syllable_) {
       // A syllable or a mark starts here; a writer's problem in it is told at this place of the input.
@@ -134,7 +188,6 @@ class UnicodeReader {
     in_syllable_ = letter;
     base_ = letter || is_tibetan_digit(c) || c == 0x0F00 || (c >= 0x0F04 && c <= 0x0F06);
     tail_ = c == kTsheg || c == 0x0F0C ? HubTail::nothing : letter || c == 0x0F00 ? HubTail::tibetan : HubTail::other;
-    put(c);
   }
 
   // The signs after a letter, stack or digit, in canonical order: sorted by combining class, keeping the
@@ -177,6 +230,10 @@ class UnicodeReader {
 
 int unicode_to_hub(tsd::Stream& in, tsd::Stream& out, bool keep_cr, ReaderReport* report) {
   HubOut hub(out);
+  return unicode_to_hub(in, hub, keep_cr, report);
+}
+
+int unicode_to_hub(tsd::Stream& in, HubOut& hub, bool keep_cr, ReaderReport* report) {
   UnicodeReader reader(hub, keep_cr, report);
   static constexpr unsigned char kMark[] = {0xEF, 0xBB, 0xBF};
   unsigned char head[3];
@@ -186,7 +243,10 @@ int unicode_to_hub(tsd::Stream& in, tsd::Stream& out, bool keep_cr, ReaderReport
     const auto window = in.window();
     if (!window.empty()) {
       const std::uint64_t base = in.read_offset();
-      for (std::size_t i = 0; i < window.size(); ++i) reader.byte(window[i], base + i);
+      for (std::size_t i = 0; i < window.size();) {
+        i += reader.plain_run(window.data() + i, window.size() - i);
+        if (i < window.size()) reader.byte(window[i], base + i), ++i;
+      }
       in.advance(window.size());
       continue;
     }

@@ -19,36 +19,41 @@ namespace tarvex {
 namespace {
 
 constexpr int kMostKeys = 96;
+constexpr unsigned char kGyBreak = 25;  // between the keys of ga and ya that stack no more
 constexpr std::size_t kLongestSyllable = 4096;
 
-// The keys of recent syllables by their UTF-8, so that a syllable is read backwards once.
+// The keys of recent syllables by their UTF-8, so that a syllable is read backwards once; its keys also
+// packed as the word memo finds them.
 class SyllableCache {
  public:
   struct Entry {
-    std::uint8_t length = 0;  // of the UTF-8; 0: an empty place
+    std::uint8_t length = 0;    // of the UTF-8; 0: an empty place
     std::int8_t key_count = 0;  // -1: the syllable cannot be typed
-    char text[46];
+    char text[38];
     // Padded: a word's keys are packed from 16 readable bytes.
     std::array<unsigned char, 16> keys{};
+    MemoKeys packed;
   };
   static constexpr std::size_t kLongest = sizeof(Entry::text);
 
-  SyllableCache() : entries_(kPlaces) {}
-  // The place for `syllable` (at most kLongest bytes): its entry when it holds it, else one to fill.
+  // The place for `syllable` (1 to kLongest bytes): its entry when it holds it, else one to fill.
   Entry& place(std::string_view syllable, bool& found) {
-    std::uint64_t hash = 0xcbf29ce484222325u;
-    for (const char c : syllable) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
-    Entry& e = entries_[hash & (kPlaces - 1)];
-    found = e.length == syllable.size() && std::memcmp(e.text, syllable.data(), syllable.size()) == 0;
+    const std::size_t n = syllable.size();
+    std::uint64_t head = 0, tail = 0;
+    std::memcpy(&head, syllable.data(), n < 8 ? n : 8);
+    if (n > 8) std::memcpy(&tail, syllable.data() + n - (n < 16 ? n - 8 : 8), n < 16 ? n - 8 : 8);
+    const std::uint64_t hash = (head * 0x9E3779B97F4A7C15u) ^ ((tail + n) * 0xC2B2AE3D27D4EB4Fu);
+    Entry& e = entries_[hash >> (64 - kPlaceBits)];
+    found = e.length == n && std::memcmp(e.text, syllable.data(), n) == 0;
     return e;
   }
 
  private:
-  static constexpr std::size_t kPlaces = 4096;
-  std::vector<Entry> entries_;
+  static constexpr int kPlaceBits = 12;
+  std::vector<Entry> entries_{std::size_t{1} << kPlaceBits};
 };
 
-// The glyph-code bytes of the hub's punctuation, in the order of kPunctuation (". , : ? -").
+// The hub's punctuation, in the order of the layout's punctuation keys (". , : ? -").
 constexpr char32_t kPunctuationMarks[] = {kTsheg, 0x0F0D, 0x0F14, 0x0F0E, 0x0F0F};
 
 class HubRtf {
@@ -67,12 +72,77 @@ class HubRtf {
     ++offset_;
   }
 
+  // A run of the hub's bytes. Syllables and tshegs that lie whole in it are taken straight from its
+  // bytes; everything else, and what straddles its end, a character at a time.
+  void run(const unsigned char* p, std::size_t n) {
+    std::size_t i = 0;
+    while (i < n) {
+      if (decoder_.holding() || !syllable_.empty() || n - i < 3 || p[i] != 0xE0) {
+        byte(p[i++]);
+        continue;
+      }
+      const char32_t c = tibetan_at(p + i);
+      if (c == kTsheg) {
+        separator();
+        i += 3;
+        offset_ += 3;
+        continue;
+      }
+      if (!is_tibetan_letter(c)) {
+        byte(p[i++]);
+        continue;
+      }
+      std::size_t end = i + 3;
+      while (n - end >= 3 && p[end] == 0xE0 && in_syllable(tibetan_at(p + end))) end += 3;
+      if (n - end < 3) {  // the syllable may go on in the next run
+        byte(p[i++]);
+        continue;
+      }
+      syllable(std::string_view(reinterpret_cast<const char*>(p + i), end - i), offset_);
+      offset_ += end - i;
+      i = end;
+    }
+  }
+
   void finish() {
     syllable_end();
+    flush();
     rtf_.finish();
   }
 
  private:
+  // The character of the three bytes at p (the first is 0xE0): U+0F00..U+0FFF, or 0 for another.
+  static char32_t tibetan_at(const unsigned char* p) {
+    if ((p[1] & 0xFC) != 0xBC || (p[2] & 0xC0) != 0x80) return 0;
+    return 0x0F00 + (static_cast<char32_t>(p[1] & 3) << 6 | (p[2] & 0x3F));
+  }
+  static bool in_syllable(char32_t c) { return kSyllableChars[c & 0xFF] && is_tibetan(c); }
+  static constexpr auto kSyllableChars = [] {
+    std::array<bool, 256> chars{};
+    for (char32_t c = 0x0F00; c <= 0x0FFF; ++c) chars[c - 0x0F00] = is_tibetan_letter(c) || is_tibetan_sign(c);
+    return chars;
+  }();
+
+  // Glyph bytes go to the document in large runs.
+  void emit(const unsigned char* bytes, std::size_t n) {
+    if (n > glyphs_.size() - pending_) flush();
+    if (n > glyphs_.size()) {
+      rtf_.glyphs(bytes, n);
+      return;
+    }
+    std::memcpy(glyphs_.data() + pending_, bytes, n);
+    pending_ += n;
+  }
+  void flush() {
+    if (pending_) rtf_.glyphs(glyphs_.data(), pending_);
+    pending_ = 0;
+  }
+
+  void separator() {
+    in_roman_ = false;
+    emit(marks_.separator.bytes.data(), marks_.separator.length);
+  }
+
   void character(char32_t c) {
     const std::uint64_t at = offset_ + 1 - utf8_length(c);
     if (is_tibetan_letter(c) || (is_tibetan_sign(c) && !syllable_.empty())) {
@@ -90,20 +160,26 @@ class HubRtf {
       syllable_end();
       return;
     }
-    for (int i = 0; i < 5; ++i)
+    if (c == kTsheg) {
+      separator();
+      return;
+    }
+    for (int i = 1; i < 5; ++i)
       if (c == kPunctuationMarks[i]) {
-        const LayoutMark& mark = i == 0 ? marks_.separator : marks_.punctuation[static_cast<std::size_t>(i)];
-        rtf_.glyphs(mark.bytes.data(), mark.length);
+        in_roman_ = false;
+        const LayoutMark& mark = marks_.punctuation[static_cast<std::size_t>(i)];
+        emit(mark.bytes.data(), mark.length);
         return;
       }
     if (const char key = keys_.mark_key(c)) {
+      in_roman_ = false;
       const auto k = static_cast<unsigned char>(key);
       compose(&k, 1);
       return;
     }
     if (c == '\n' || c == '\t' || (c == ' ' && !in_roman_)) {
       const auto b = static_cast<unsigned char>(c);
-      rtf_.glyphs(&b, 1);
+      emit(&b, 1);
       in_roman_ = false;
       return;
     }
@@ -113,78 +189,87 @@ class HubRtf {
     }
     roman_.clear();
     append_rtf_char(c, roman_);
+    flush();
     rtf_.roman(roman_);
     in_roman_ = true;
   }
 
-  // A visarga ends a syllable (ཨཱཿཧཱུྃ is two): each part is written on its own.
   void syllable_end() {
     if (syllable_.empty()) return;
-    static constexpr std::string_view kVisarga = "\xE0\xBD\xBF";
-    const std::size_t visarga = syllable_.find(kVisarga);
-    if (visarga != std::string::npos && visarga + kVisarga.size() < syllable_.size()) {
-      const std::string rest = syllable_.substr(visarga + kVisarga.size());
-      const std::uint64_t rest_start = syllable_start_ + visarga + kVisarga.size();
-      syllable_.resize(visarga + kVisarga.size());
-      syllable_part();
-      syllable_ = rest;
-      syllable_start_ = rest_start;
-      syllable_end();
-      return;
-    }
-    syllable_part();
+    syllable(syllable_, syllable_start_);
+    syllable_.clear();
   }
 
-  void syllable_part() {
+  // A visarga ends a syllable (ཨཱཿཧཱུྃ is two): each part is written on its own.
+  void syllable(std::string_view text, std::uint64_t start) {
+    static constexpr std::string_view kVisarga = "\xE0\xBD\xBF";
+    for (std::size_t visarga; (visarga = text.find(kVisarga)) != std::string_view::npos &&
+                              visarga + kVisarga.size() < text.size();) {
+      const std::size_t cut = visarga + kVisarga.size();
+      syllable_part(text.substr(0, cut), start);
+      text.remove_prefix(cut);
+      start += cut;
+    }
+    syllable_part(text, start);
+  }
+
+  void syllable_part(std::string_view text, std::uint64_t start) {
     in_roman_ = false;
     if (problems_) ++problems_->syllables;
-    if (syllable_.size() <= SyllableCache::kLongest) {
+    if (text.size() <= SyllableCache::kLongest) {
       bool found = false;
-      SyllableCache::Entry& e = cache_.place(syllable_, found);
-      if (found && e.key_count >= 0 && compose(e.keys.data(), e.key_count)) {
-        syllable_.clear();
-        return;
-      }
+      SyllableCache::Entry& e = cache_.place(text, found);
+      if (found && e.key_count >= 0 && compose_syllable(e.keys.data(), e.key_count, e.packed)) return;
       if (!found) {
         char keys[kMostKeys];
         std::size_t from = 0, to = 0;
-        const int n = keys_.syllable_keys(syllable_, keys, kMostKeys, from, to);
+        const int n = keys_.syllable_keys(text, keys, kMostKeys, from, to);
         if (n <= 15) {
-          e.length = static_cast<std::uint8_t>(syllable_.size());
-          std::memcpy(e.text, syllable_.data(), syllable_.size());
+          e.length = static_cast<std::uint8_t>(text.size());
+          std::memcpy(e.text, text.data(), text.size());
           e.key_count = static_cast<std::int8_t>(n);
           if (n > 0) std::memcpy(e.keys.data(), keys, static_cast<std::size_t>(n));
-          if (n >= 0 && compose(e.keys.data(), n)) {
-            syllable_.clear();
-            return;
-          }
+          e.packed = pack_run(e.keys.data(), n > 0 ? n : 0);
+          if (n >= 0 && compose_syllable(e.keys.data(), n, e.packed)) return;
         }
       }
     }
     char keys[kMostKeys];
     std::size_t bad_from = 0, bad_to = 0;
-    const int n = keys_.syllable_keys(syllable_, keys, kMostKeys, bad_from, bad_to);
-    if (n < 0 || !compose(reinterpret_cast<const unsigned char*>(keys), n)) {
-      if (n >= 0) bad_from = 0, bad_to = syllable_.size();
-      std::u32string text;
-      for (std::size_t i = 0; i < syllable_.size();) text += decode(syllable_, i);
-      std::string part = syllable_.substr(bad_from, bad_to - bad_from);
-      marker(text, syllable_start_ + bad_from, "cannot write \"" + part + "\" in the Tsendrel fonts");
+    const int n = keys_.syllable_keys(text, keys, kMostKeys, bad_from, bad_to);
+    if (n < 0 || !compose_syllable(reinterpret_cast<const unsigned char*>(keys), n)) {
+      if (n >= 0) bad_from = 0, bad_to = text.size();
+      std::u32string chars;
+      for (std::size_t i = 0; i < text.size();) chars += decode(text, i);
+      marker(chars, start + bad_from,
+             "cannot write \"" + std::string(text.substr(bad_from, bad_to - bad_from)) + "\" in the Tsendrel fonts");
     }
-    syllable_.clear();
+  }
+
+  // A syllable's keys: the g.y break between them parts two words, as the font-code pass lays it out.
+  bool compose_syllable(const unsigned char* keys, int n, const MemoKeys& packed = {}) {
+    const auto* brk = static_cast<const unsigned char*>(std::memchr(keys, kGyBreak, static_cast<std::size_t>(n)));
+    if (!brk) return compose(keys, n, packed.length() == n && n > 0 ? &packed : nullptr);
+    const int first = static_cast<int>(brk - keys);
+    return compose(keys, first) && compose_syllable(brk + 1, n - first - 1);
   }
 
   // The composer's glyphs for a word's keys, replayed from the word memo where the composer made them
   // before from the same history; false when it refused a key or the glyphs overflowed.
-  bool compose(const unsigned char* keys, int n) {
+  bool compose(const unsigned char* keys, int n, const MemoKeys* known = nullptr) {
     const bool memo = n <= kMemoKeys && composer_at_rest(composer_.state());
-    // Packing reads 16 bytes: short runs are copied into room that has them.
-    std::array<unsigned char, 16> padded{};
-    if (memo) std::memcpy(padded.data(), keys, static_cast<std::size_t>(n));
-    const MemoKeys packed = memo ? pack_run(padded.data(), n) : MemoKeys{};
+    MemoKeys packed;
+    if (memo && known) {
+      packed = *known;
+    } else if (memo) {
+      // Packing reads 16 bytes: short runs are copied into room that has them.
+      std::array<unsigned char, 16> padded{};
+      std::memcpy(padded.data(), keys, static_cast<std::size_t>(n));
+      packed = pack_run(padded.data(), n);
+    }
     if (memo)
       if (const MemoWord* word = composer_.replay(packed)) {
-        rtf_.glyphs(word->glyphs.data(), word->glyph_count);
+        emit(word->glyphs.data(), word->glyph_count);
         return true;
       }
     composer_.start(packed);
@@ -194,7 +279,7 @@ class HubRtf {
         return false;
       }
     const auto glyphs = composer_.finish();
-    rtf_.glyphs(glyphs.data(), glyphs.size());
+    emit(glyphs.data(), glyphs.size());
     return true;
   }
 
@@ -206,6 +291,7 @@ class HubRtf {
     roman_ = "[~";
     for (const char32_t c : text) append_rtf_char(c, roman_);
     roman_ += ']';
+    flush();
     rtf_.roman(roman_);
     in_roman_ = false;
   }
@@ -215,7 +301,7 @@ class HubRtf {
     char bytes[4];
     s.append(bytes, static_cast<std::size_t>(put_utf8(c, bytes)));
   }
-  static char32_t decode(const std::string& s, std::size_t& i) {
+  static char32_t decode(std::string_view s, std::size_t& i) {
     Utf8Decoder d;
     int c = Utf8Decoder::kMore;
     while (c == Utf8Decoder::kMore && i < s.size()) c = d.feed(static_cast<unsigned char>(s[i++]));
@@ -238,26 +324,62 @@ class HubRtf {
   std::string syllable_;
   std::uint64_t syllable_start_ = 0;
   std::string roman_;
-  bool in_roman_ = false;  // a space after text that is not Tibetan stays in its font
+  bool in_roman_ = false;
+  std::array<unsigned char, 4096> glyphs_;
+  std::size_t pending_ = 0;  // a space after text that is not Tibetan stays in its font
 };
 
 }  // namespace
 
+struct HubRtfWriter::Parts {
+  Parts(tsd::Stream& out, const ConverterKeyTables& tables, tsd::SyllableState& state,
+        const HubRtfRequest& request, ReaderReport* problems)
+      : table(request.fonts, request.font_count, request.font_base, request.roman_size, request.tib_size,
+              request.small_tib_size),
+        doc(out),
+        writer(doc, table, tables, state, request, problems) {}
+  const PieceTable table;
+  BlockOutput doc;
+  HubRtf writer;
+};
+
+HubRtfWriter::HubRtfWriter(tsd::Stream& out, const ConverterKeyTables& tables, tsd::SyllableState& state,
+                           const HubRtfRequest& request, ReaderReport* problems)
+    : out_(out) {
+  if (request.font_count >= 1 && request.font_count <= kMaxRtfFonts)
+    parts_ = std::make_unique<Parts>(out, tables, state, request, problems);
+}
+
+HubRtfWriter::~HubRtfWriter() = default;
+
+void HubRtfWriter::take(const unsigned char* bytes, std::size_t n) {
+  if (parts_) parts_->writer.run(bytes, n);
+}
+
+HubSink HubRtfWriter::sink() {
+  return {[](void* user, const unsigned char* bytes, std::size_t n) {
+            auto& self = *static_cast<HubRtfWriter*>(user);
+            self.take(bytes, n);
+            return !self.out_.error();
+          },
+          this};
+}
+
+int HubRtfWriter::finish() {
+  if (!parts_) return -1;
+  parts_->writer.finish();
+  parts_->doc.flush();
+  return out_.flush() == 0 && !out_.error() ? 0 : -1;
+}
+
 int write_hub_rtf(tsd::Stream& hub, tsd::Stream& out, const ConverterKeyTables& tables,
                   tsd::SyllableState& state, const HubRtfRequest& request, ReaderReport* problems) {
-  if (request.font_count < 1 || request.font_count > kMaxRtfFonts) return -1;
-  const PieceTable table(request.fonts, request.font_count, request.font_base, request.roman_size,
-                         request.tib_size, request.small_tib_size);
-  {
-    BlockOutput doc(out);
-    HubRtf writer(doc, table, tables, state, request, problems);
-    tsd::read_rest(hub, [&writer](const unsigned char* p, std::size_t n) {
-      for (std::size_t i = 0; i < n; ++i) writer.byte(p[i]);
-      return true;
-    });
-    writer.finish();
-  }
-  return out.flush() == 0 && !out.error() && !hub.error() ? 0 : -1;
+  HubRtfWriter writer(out, tables, state, request, problems);
+  tsd::read_rest(hub, [&writer](const unsigned char* p, std::size_t n) {
+    writer.take(p, n);
+    return true;
+  });
+  return writer.finish() == 0 && !hub.error() ? 0 : -1;
 }
 
 }  // namespace tarvex

@@ -5,6 +5,8 @@
 // "[~...]" holding its Unicode, with a warning at its offset in the hub.
 #pragma once
 
+#include <memory>
+
 #include "document.h"
 #include "hub.h"
 #include "platform/stream.h"
@@ -25,5 +27,25 @@ struct HubRtfRequest {
 // marker at its offset in the hub.
 int write_hub_rtf(tsd::Stream& hub, tsd::Stream& out, const ConverterKeyTables& tables,
                   tsd::SyllableState& state, const HubRtfRequest& request, ReaderReport* problems);
+
+// The same writer taking the hub a run of bytes at a time, straight from a reader (its sink()).
+class HubRtfWriter {
+ public:
+  HubRtfWriter(tsd::Stream& out, const ConverterKeyTables& tables, tsd::SyllableState& state,
+               const HubRtfRequest& request, ReaderReport* problems);
+  ~HubRtfWriter();
+  HubRtfWriter(const HubRtfWriter&) = delete;
+  HubRtfWriter& operator=(const HubRtfWriter&) = delete;
+
+  void take(const unsigned char* bytes, std::size_t n);
+  HubSink sink();
+  // The end of the document: 0, or -1 when a write to `out` failed.
+  int finish();
+
+ private:
+  struct Parts;
+  tsd::Stream& out_;
+  std::unique_ptr<Parts> parts_;
+};
 
 }  // namespace tarvex

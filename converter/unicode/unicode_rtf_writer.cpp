@@ -1,7 +1,5 @@
 #include "unicode_rtf_writer.h"
 
-#include "tibetan.h"
-
 namespace tarvex {
 
 std::string unicode_rtf_start(const char* unicode_font) {
@@ -25,47 +23,67 @@ int write_unicode_rtf(tsd::Stream& text, tsd::Stream& out, const char* unicode_f
 
 namespace {
 
-// The continuation bytes of one character, read ahead, handed to UnicodeRtf as a stream would.
+// The continuation bytes of one character, handed to UnicodeRtf as a stream would.
 struct HeldBytes {
-  unsigned char bytes[4];
+  char bytes[4];
   int count = 0;
-  int next = 0;
-  int get() { return next < count ? bytes[next++] : tsd::Stream::end; }
+  int next = 1;
+  int get() { return next < count ? static_cast<unsigned char>(bytes[next++]) : tsd::Stream::end; }
   void unget(int) { --next; }
 };
 
 }  // namespace
 
+HubUnicodeRtfWriter::HubUnicodeRtfWriter(tsd::Stream& out, const char* unicode_font, int roman_size,
+                                         int tib_size, int small_tib_size)
+    : out_(out), rtf_(out, roman_size, tib_size, small_tib_size) {
+  out.write(unicode_rtf_start(unicode_font));
+}
+
+void HubUnicodeRtfWriter::take(const unsigned char* bytes, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) {
+    const int c = decoder_.feed(bytes[i]);
+    if (c >= 0) character(static_cast<char32_t>(c));
+  }
+}
+
+// Every character outside the Tibetan block but white space is set in the roman font.
+void HubUnicodeRtfWriter::character(char32_t c) {
+  const bool white = c == ' ' || c == '\t' || c == '\n';
+  if (!white && !roman_ && !is_tibetan(c)) {
+    rtf_.roman_start();
+    roman_ = true;
+  } else if (roman_ && is_tibetan(c)) {
+    rtf_.roman_end();
+    roman_ = false;
+  }
+  HeldBytes held;
+  held.count = put_utf8(c, held.bytes);
+  rtf_.text(static_cast<unsigned char>(held.bytes[0]), held);
+}
+
+HubSink HubUnicodeRtfWriter::sink() {
+  return {[](void* user, const unsigned char* bytes, std::size_t n) {
+            auto& self = *static_cast<HubUnicodeRtfWriter*>(user);
+            self.take(bytes, n);
+            return !self.out_.error();
+          },
+          this};
+}
+
+int HubUnicodeRtfWriter::finish() {
+  rtf_.finish();
+  return out_.flush() == 0 && !out_.error() ? 0 : -1;
+}
+
 int write_hub_unicode_rtf(tsd::Stream& hub, tsd::Stream& out, const char* unicode_font, int roman_size,
                           int tib_size, int small_tib_size) {
-  out.write(unicode_rtf_start(unicode_font));
-  UnicodeRtf<tsd::Stream> rtf(out, roman_size, tib_size, small_tib_size);
-  bool roman = false;
-  for (int c; (c = hub.get()) != tsd::Stream::end;) {
-    HeldBytes rest;
-    char32_t u = static_cast<char32_t>(c);
-    if (c >= 0xC0) {
-      const int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
-      u = static_cast<char32_t>(c & (0x3F >> more));
-      for (int i = 0; i < more; ++i) {
-        const int b = hub.get();
-        if (b == tsd::Stream::end) break;
-        rest.bytes[rest.count++] = static_cast<unsigned char>(b);
-        u = u << 6 | static_cast<char32_t>(b & 0x3F);
-      }
-    }
-    const bool white = c == ' ' || c == '\t' || c == '\n';
-    if (!white && !roman && !is_tibetan(u)) {
-      rtf.roman_start();
-      roman = true;
-    } else if (roman && is_tibetan(u)) {
-      rtf.roman_end();
-      roman = false;
-    }
-    rtf.text(c, rest);
-  }
-  rtf.finish();
-  return out.flush() == 0 && !out.error() && !hub.error() ? 0 : -1;
+  HubUnicodeRtfWriter writer(out, unicode_font, roman_size, tib_size, small_tib_size);
+  tsd::read_rest(hub, [&writer](const unsigned char* p, std::size_t n) {
+    writer.take(p, n);
+    return true;
+  });
+  return writer.finish() == 0 && !hub.error() ? 0 : -1;
 }
 
 }  // namespace tarvex

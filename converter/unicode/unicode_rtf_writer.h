@@ -12,9 +12,11 @@
 
 #include "char_class.h"
 #include "document.h"
+#include "hub.h"
 #include "layout.h"
 #include "platform/stream.h"
 #include "rtf_escape.h"
+#include "tibetan.h"
 
 namespace tarvex {
 
@@ -170,6 +172,25 @@ class UnicodeRtf {
   const int roman_size_, tib_size_, small_tib_size_;
   bool small_ = false;
   bool started_ = false;
+};
+
+// The Unicode RTF of the hub taken a run of bytes at a time, straight from a reader (its sink()).
+class HubUnicodeRtfWriter {
+ public:
+  HubUnicodeRtfWriter(tsd::Stream& out, const char* unicode_font, int roman_size, int tib_size,
+                      int small_tib_size);
+  void take(const unsigned char* bytes, std::size_t n);
+  HubSink sink();
+  // The end of the document: 0, or -1 when a write to `out` failed.
+  int finish();
+
+ private:
+  void character(char32_t c);
+
+  tsd::Stream& out_;
+  UnicodeRtf<tsd::Stream> rtf_;
+  Utf8Decoder decoder_;
+  bool roman_ = false;
 };
 
 }  // namespace tarvex
