@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "tibetan_normal.h"
@@ -61,6 +62,11 @@ constexpr int put_utf8(char32_t c, char* out) {
   out[2] = static_cast<char>(0x80 | (c >> 6 & 0x3F));
   out[3] = static_cast<char>(0x80 | (c & 0x3F));
   return 4;
+}
+
+inline void append_utf8(std::string& out, char32_t c) {
+  char bytes[4];
+  out.append(bytes, static_cast<std::size_t>(put_utf8(c, bytes)));
 }
 
 // A UTF-8 decoder fed a byte at a time, so that a character may straddle the runs of bytes a stream hands

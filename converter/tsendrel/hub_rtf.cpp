@@ -147,7 +147,7 @@ class HubRtf {
     const std::uint64_t at = offset_ + 1 - utf8_length(c);
     if (is_tibetan_letter(c) || (is_tibetan_sign(c) && !syllable_.empty())) {
       if (syllable_.empty()) syllable_start_ = at;
-      append_utf8(c, syllable_);
+      append_utf8(syllable_, c);
       // No syllable is this long: what the hub holds in one is written in parts.
       if (syllable_.size() > kLongestSyllable) syllable_end();
       return;
@@ -156,7 +156,7 @@ class HubRtf {
     if (is_tibetan_sign(c)) {
       // A sign with nothing to sit on.
       syllable_start_ = at;
-      append_utf8(c, syllable_);
+      append_utf8(syllable_, c);
       syllable_end();
       return;
     }
@@ -297,10 +297,6 @@ class HubRtf {
   }
 
   static int utf8_length(char32_t c) { return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4; }
-  static void append_utf8(char32_t c, std::string& s) {
-    char bytes[4];
-    s.append(bytes, static_cast<std::size_t>(put_utf8(c, bytes)));
-  }
   static char32_t decode(std::string_view s, std::size_t& i) {
     Utf8Decoder d;
     int c = Utf8Decoder::kMore;

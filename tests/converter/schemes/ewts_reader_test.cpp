@@ -6,6 +6,7 @@
 // escapes `\u0F40`). The expected text also takes `\uXXXX` (a code point, as every `\u` there). A warning is
 // `OFFSET:LENGTH text`. A line `@keep_cr 0` joins lines in the cases after it; `#` starts a comment line.
 #include "ewts_reader.h"
+#include "tibetan.h"
 
 #include <gtest/gtest.h>
 
@@ -30,23 +31,6 @@ struct EwtsCase {
   bool keep_cr = true;
 };
 
-void append_utf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
 
 // The escapes of a vector field; `code_points` reads `\uXXXX` too.
 std::string unescape(std::string_view text, bool code_points) {
