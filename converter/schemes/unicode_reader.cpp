@@ -201,7 +201,8 @@ int unicode_to_hub(tsd::Stream& in, tsd::Stream& out, bool keep_cr, ReaderReport
 }
 
 std::string unicode_to_hub(std::string_view text, ReaderReport* report, bool keep_cr) {
-  tsd::Stream in = tsd::Stream::holding(text, tsd::Stream::Mode::binary);
+  // Read as the driver reads a file: a CR LF is one line break.
+  tsd::Stream in = tsd::Stream::holding(text, tsd::Stream::Mode::text);
   tsd::Stream out = tsd::Stream::temporary();
   if (unicode_to_hub(in, out, keep_cr, report) != 0 || out.rewind() != 0) return {};
   std::string hub;
