@@ -133,7 +133,9 @@ class UnicodeReader {
     }
     in_syllable_ = letter;
     base_ = letter || is_tibetan_digit(c) || c == 0x0F00 || (c >= 0x0F04 && c <= 0x0F06);
-    tail_ = c == kTsheg || c == 0x0F0C ? HubTail::nothing : letter || c == 0x0F00 ? HubTail::tibetan : HubTail::other;
+    // Digits join with a tsheg, as the other readers join them.
+    const bool syllable_like = letter || is_tibetan_digit(c) || c == 0x0F00;
+    tail_ = c == kTsheg || c == 0x0F0C ? HubTail::nothing : syllable_like ? HubTail::tibetan : HubTail::other;
     put(c);
   }
 
