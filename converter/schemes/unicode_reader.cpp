@@ -119,6 +119,8 @@ class UnicodeReader {
         return;
       }
       flush_signs();
+      // A letter after a visarga starts the next syllable (ཨཱཿཧཱུྃ is two), as the writers cut it.
+      if (c == 0x0F7F) in_syllable_ = false;
       put(c);
       return;
     }
