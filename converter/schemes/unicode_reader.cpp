@@ -114,7 +114,14 @@ class UnicodeReader {
       if (!base_ && report_)
         report_->warn(offset, length, "sign " + code_point_name(c) + " with no letter before it");
       if (combining_class(c) != 0) {
-        if (signs_count_ == signs_.size()) flush_signs();
+        if (signs_count_ == signs_.size()) {
+          // No letter carries this many: those held are written in order, then a combining grapheme joiner
+          // (class 0) that no later sign sorts across, as Unicode's stream-safe text format does.
+          flush_signs();
+          put(0x034F);
+          if (report_)
+            report_->warn(offset, length, "more than 64 signs on one letter: U+034F written after them");
+        }
         signs_[signs_count_++] = {c, offset};
         return;
       }
