@@ -1,5 +1,6 @@
 #include "hub_rtf.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -148,7 +149,7 @@ class HubRtf {
       if (!found) {
         char keys[kMostKeys];
         std::size_t from = 0, to = 0;
-        const int n = keys_.syllable_keys(syllable_, keys, kMostKeys, from, to);
+        const int n = typed(keys, keys_.syllable_keys(syllable_, keys, kMostKeys, from, to));
         if (n <= 15) {
           e.length = static_cast<std::uint8_t>(syllable_.size());
           std::memcpy(e.text, syllable_.data(), syllable_.size());
@@ -163,7 +164,7 @@ class HubRtf {
     }
     char keys[kMostKeys];
     std::size_t bad_from = 0, bad_to = 0;
-    const int n = keys_.syllable_keys(syllable_, keys, kMostKeys, bad_from, bad_to);
+    const int n = typed(keys, keys_.syllable_keys(syllable_, keys, kMostKeys, bad_from, bad_to));
     if (n < 0 || !compose(reinterpret_cast<const unsigned char*>(keys), n)) {
       if (n >= 0) bad_from = 0, bad_to = syllable_.size();
       std::u32string text;
@@ -172,6 +173,14 @@ class HubRtf {
       marker(text, syllable_start_ + bad_from, "cannot write \"" + part + "\" in the Tsendrel fonts");
     }
     syllable_.clear();
+  }
+
+  // The `n` keys without the word break between ga and ya (g.y): the font-code pass lays it out between
+  // words and never types it, and the composer would take it for its symbol key.
+  static int typed(char* keys, int n) {
+    if (n <= 0) return n;
+    char* const end = std::remove(keys, keys + n, static_cast<char>(kWordBreak));
+    return static_cast<int>(end - keys);
   }
 
   // The composer's glyphs for a word's keys, replayed from the word memo where the composer made them
