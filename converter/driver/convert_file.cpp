@@ -470,7 +470,7 @@ void tell_problems(const ConversionContext& context, const char* input_name, con
 // the reader's at their offsets in the input; a writer's at places of the hub, traced back to the input by
 // reading it again (the reader then keeps nothing but the origins asked for).
 void tell_hub_problems(const ConversionContext& context, const char* input_name, const InputAgain& input,
-                       Pass reader, Findings& findings) {
+                       Pass reader, bool keep_cr, Findings& findings) {
   std::vector<ReaderWarning> problems = std::move(findings.read.warnings);
   if (!findings.written.warnings.empty()) {
     tsd::Stream again = input.open();
@@ -481,7 +481,8 @@ void tell_hub_problems(const ConversionContext& context, const char* input_name,
     for (const ReaderWarning& w : findings.written.warnings) trace.wanted.push_back(w.offset);
     std::sort(trace.wanted.begin(), trace.wanted.end());
     tsd::Stream nowhere = tsd::Stream::temporary();
-    read_hub(reader, again, nowhere, true, &trace);
+    // Lines laid out as the conversion laid them out, so that the hub's offsets are the same.
+    read_hub(reader, again, nowhere, keep_cr, &trace);
     // The writer found its problems in the order of the hub, so the origins come in the same order.
     for (std::size_t i = 0; i < findings.written.warnings.size() && i < trace.origins.size(); ++i) {
       ReaderWarning w = findings.written.warnings[i];
@@ -545,7 +546,7 @@ int convert_checked(ConversionContext& context, const ConversionRequest& request
     tell_problems(context, in.shown(), again, wylie, findings.found);
   if (findings.hub && context.diagnostics.active() && again.available() &&
       (!findings.read.warnings.empty() || !findings.written.warnings.empty() || findings.read.not_kept > 0))
-    tell_hub_problems(context, in.shown(), again, route.passes.front(), findings);
+    tell_hub_problems(context, in.shown(), again, route.passes.front(), request.keep_cr != 0, findings);
   if (result == 0 && input.error()) {
     context.log_status("Could not read %s", in.shown());
     result = -1;

@@ -128,7 +128,10 @@ int StackKeys::syllable_keys(std::string_view syllable, char* out, int capacity,
         bad = true;
       }
     }
-    const char vowel = signs.empty() ? 0 : vowel_key(signs);
+    char vowel = signs.empty() ? 0 : vowel_key(signs);
+    // A vowel with the anusvara that no one key types (ཀུཾ) is typed as the vowel, then the anusvara.
+    const bool anusvara = !vowel && signs.size() > 1 && signs.back() == 0x0F7E;
+    if (anusvara) vowel = vowel_key(std::u32string_view(signs).substr(0, signs.size() - 1));
     bad_to = i;
     if (bad || (!signs.empty() && !vowel) ||
         (letter_count > 1 && !stacks_.contains(std::string(syllable.substr(stack_start, letters_end - stack_start)))))
@@ -142,6 +145,7 @@ int StackKeys::syllable_keys(std::string_view syllable, char* out, int capacity,
       put(vowel);
     else if (stacked)
       put(kInherent);
+    if (anusvara) put(vowel_key(U"\u0F7E"));
     last_was_plain_ga = !stacked && !vowel && letters[0] == letter_[0x42];
   }
   if (n > capacity) {

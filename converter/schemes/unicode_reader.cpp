@@ -10,6 +10,8 @@ namespace tarvex {
 
 namespace {
 
+constexpr char32_t kVisarga = 0x0F7F;
+
 std::string code_point_name(char32_t c) {
   char name[16];
   std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(c));
@@ -66,15 +68,22 @@ class UnicodeReader {
       std::size_t end = i;
       int last = 0;
       bool in_order = true;
+      std::size_t held = 0;  // signs of a class other than 0, which the careful way holds to sort
       for (; n - end >= 3 && p[end] == 0xE0; end += 3) {
         const char32_t s = 0x0F00 + (static_cast<char32_t>(p[end + 1] & 3) << 6 | (p[end + 2] & 0x3F));
         if ((p[end + 1] & 0xFC) != 0xBC || !is_tibetan_sign(s) || tibetan_decomposition(s)) break;
         const int order = combining_class(s);
         if (order == 0 && last != 0) break;  // a sign of class 0 ends what canonical order reorders
-        if (order != 0 && order < last) in_order = false;
+        if (order != 0 && (order < last || ++held > signs_.size())) in_order = false;
+        if (s == kVisarga) in_order = false;  // it ends the syllable: the careful way counts the next
         last = order;
       }
       if (!in_order || end == i || n - end < 3) break;
+      // A sign after the run (one that decomposes, or of class 0 after others) may sort into it.
+      if (p[end] == 0xE0 && (p[end + 1] & 0xFC) == 0xBC) {
+        const char32_t next = 0x0F00 + (static_cast<char32_t>(p[end + 1] & 3) << 6 | (p[end + 2] & 0x3F));
+        if (is_tibetan_sign(next) || tibetan_decomposition(next)) break;
+      }
       i = end;
     }
     if (i > 0) {
@@ -161,11 +170,20 @@ class UnicodeReader {
         if (report_->tracing()) report_->source(offset, out_.written());
       }
       if (combining_class(c) != 0) {
-        if (signs_count_ == signs_.size()) flush_signs();
+        if (signs_count_ == signs_.size()) {
+          // No letter carries this many: those held are written in order, then a combining grapheme joiner
+          // (class 0) that no later sign sorts across, as Unicode's stream-safe text format does.
+          flush_signs();
+          put(0x034F);
+          if (report_)
+            report_->warn(offset, length, "more than 64 signs on one letter: U+034F written after them");
+        }
         signs_[signs_count_++] = {c, offset};
         return;
       }
       flush_signs();
+      // A letter after a visarga starts the next syllable (ཨཱཿཧཱུྃ is two), as the writers cut it.
+      if (c == kVisarga) in_syllable_ = false;
       put(c);
       return;
     }
@@ -187,7 +205,9 @@ class UnicodeReader {
     }
     in_syllable_ = letter;
     base_ = letter || is_tibetan_digit(c) || c == 0x0F00 || (c >= 0x0F04 && c <= 0x0F06);
-    tail_ = c == kTsheg || c == 0x0F0C ? HubTail::nothing : letter || c == 0x0F00 ? HubTail::tibetan : HubTail::other;
+    // Digits join with a tsheg, as the other readers join them.
+    const bool syllable_like = letter || is_tibetan_digit(c) || c == 0x0F00;
+    tail_ = c == kTsheg || c == 0x0F0C ? HubTail::nothing : syllable_like ? HubTail::tibetan : HubTail::other;
   }
 
   // The signs after a letter, stack or digit, in canonical order: sorted by combining class, keeping the
@@ -233,7 +253,7 @@ int unicode_to_hub(tsd::Stream& in, tsd::Stream& out, bool keep_cr, ReaderReport
   return unicode_to_hub(in, hub, keep_cr, report);
 }
 
-int unicode_to_hub(tsd::Stream& in, HubOut& hub, bool keep_cr, ReaderReport* report) {
+int unicode_to_hub(tsd::Stream& in, HubOut& hub, bool keep_cr, ReaderReport* report, bool whole_runs) {
   UnicodeReader reader(hub, keep_cr, report);
   static constexpr unsigned char kMark[] = {0xEF, 0xBB, 0xBF};
   unsigned char head[3];
@@ -244,7 +264,7 @@ int unicode_to_hub(tsd::Stream& in, HubOut& hub, bool keep_cr, ReaderReport* rep
     if (!window.empty()) {
       const std::uint64_t base = in.read_offset();
       for (std::size_t i = 0; i < window.size();) {
-        i += reader.plain_run(window.data() + i, window.size() - i);
+        if (whole_runs) i += reader.plain_run(window.data() + i, window.size() - i);
         if (i < window.size()) reader.byte(window[i], base + i), ++i;
       }
       in.advance(window.size());
@@ -261,7 +281,8 @@ int unicode_to_hub(tsd::Stream& in, HubOut& hub, bool keep_cr, ReaderReport* rep
 }
 
 std::string unicode_to_hub(std::string_view text, ReaderReport* report, bool keep_cr) {
-  tsd::Stream in = tsd::Stream::holding(text, tsd::Stream::Mode::binary);
+  // Read as the driver reads a file: a CR LF is one line break.
+  tsd::Stream in = tsd::Stream::holding(text, tsd::Stream::Mode::text);
   tsd::Stream out = tsd::Stream::temporary();
   if (unicode_to_hub(in, out, keep_cr, report) != 0 || out.rewind() != 0) return {};
   std::string hub;

@@ -15,8 +15,10 @@ namespace tarvex {
 // Reads `in` to its end (a byte-order mark at its start already stepped over, or skipped here), writing the
 // hub to `out`. 0, or -1 when reading or writing failed.
 int unicode_to_hub(tsd::Stream& in, tsd::Stream& out, bool keep_cr, ReaderReport* report);
-// The same into `out`, finished (0, or -1 when reading or handing the hub on failed).
-int unicode_to_hub(tsd::Stream& in, HubOut& out, bool keep_cr, ReaderReport* report);
+// The same into `out`, finished (0, or -1 when reading or handing the hub on failed). Runs that need
+// nothing but copying are copied whole; without `whole_runs` every character goes the careful way (the
+// tests compare the two).
+int unicode_to_hub(tsd::Stream& in, HubOut& out, bool keep_cr, ReaderReport* report, bool whole_runs = true);
 
 // The hub of some UTF-8 text, every line break kept unless `keep_cr` is false (for tests and round trips).
 std::string unicode_to_hub(std::string_view text, ReaderReport* report = nullptr, bool keep_cr = true);

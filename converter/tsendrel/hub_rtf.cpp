@@ -1,5 +1,6 @@
 #include "hub_rtf.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>

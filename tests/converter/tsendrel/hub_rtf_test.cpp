@@ -1,0 +1,184 @@
+// The Tsendrel RTF of the hub, with the bundled tables: the vectors of tests/vectors/hub_rtf (a hub, the
+// document's body, the counts and the warnings at hub offsets); the examples' Unicode written as the Wylie
+// route writes the examples; repeated syllables, written from the writer's memory, told at each offset.
+#include "hub_rtf.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "convert_file.h"
+#include "driver_support.h"
+#include "routes.h"
+
+using namespace tarvex;
+
+namespace {
+
+const ConverterKeyTables& tables() {
+  static const ConverterKeyTables* loaded = [] {
+    auto* t = new ConverterKeyTables;
+    const std::string data = TSENDREL_SOURCE_DIR "/data/";
+    EXPECT_EQ(tsd::load_key_tables((data + "keyfont").c_str(), (data + "keymap").c_str(), *t, nullptr), 0);
+    return t;
+  }();
+  return *loaded;
+}
+
+struct Written {
+  std::string body;  // after the font table
+  ReaderReport report;
+};
+
+Written written(const std::string& hub) {
+  tsd::Stream in = h2test::stream_with(hub);
+  tsd::Stream out = tsd::Stream::temporary();
+  tsd::SyllableState state;
+  Written w;
+  const HubRtfRequest request{h2test::test_fonts(), kRtfFontCount, kEkorlamBase, kRomanSize, 56, 48};
+  EXPECT_EQ(write_hub_rtf(in, out, tables(), state, request, &w.report), 0);
+  const std::string rtf = h2test::contents(out);
+  const std::size_t table_end = rtf.find("}}");
+  EXPECT_NE(table_end, std::string::npos);
+  w.body = rtf.substr(table_end + 2);
+  return w;
+}
+
+std::vector<std::string> warnings_of(const ReaderReport& report) {
+  std::vector<std::string> out;
+  for (const ReaderWarning& w : report.warnings)
+    out.push_back(std::to_string(w.offset) + ":" + std::to_string(w.length) + " " + w.text);
+  return out;
+}
+
+std::string listed(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const std::string& l : lines) out += "\n    " + l;
+  return out.empty() ? "\n    (none)" : out;
+}
+
+struct HubCase {
+  std::string where;
+  std::string hub;
+  std::string body;
+  std::string counts;
+  std::vector<std::string> warnings;
+};
+
+std::vector<HubCase> read_cases() {
+  std::vector<HubCase> cases;
+  namespace fs = std::filesystem;
+  for (const auto& entry : fs::directory_iterator(TSENDREL_SOURCE_DIR "/tests/vectors/hub_rtf")) {
+    if (entry.path().extension() != ".tsv") continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    int number = 0;
+    for (std::string line; std::getline(in, line);) {
+      ++number;
+      if (line.empty() || line[0] == '#') continue;
+      std::vector<std::string> fields;
+      std::size_t start = 0;
+      for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+        fields.push_back(line.substr(start, tab - start));
+      fields.push_back(line.substr(start));
+      fields.resize(std::max<std::size_t>(fields.size(), 3));
+      HubCase c{entry.path().filename().string() + ":" + std::to_string(number), h2test::unescape(fields[0]),
+                h2test::unescape(fields[1]), fields[2], {}};
+      c.warnings.assign(fields.begin() + 3, fields.end());
+      cases.push_back(c);
+    }
+  }
+  return cases;
+}
+
+TEST(hub_rtf, vectors_give_the_expected_body_counts_and_warnings) {
+  const std::vector<HubCase> cases = read_cases();
+  ASSERT_GT(cases.size(), 10u);
+  for (const HubCase& c : cases) {
+    const Written w = written(c.hub);
+    EXPECT_EQ(h2test::escape(w.body), h2test::escape(c.body)) << c.where;
+    EXPECT_EQ(std::to_string(w.report.syllables) + "/" + std::to_string(w.report.not_converted), c.counts)
+        << c.where;
+    EXPECT_TRUE(warnings_of(w.report) == c.warnings)
+        << c.where << "\n  got" << listed(warnings_of(w.report)) << "\n  expected" << listed(c.warnings);
+  }
+}
+
+// A conversion of `path` by `route`, lines kept, into `output`.
+std::string converted(const std::string& path, const char* route, const std::string& output) {
+  ConversionContext context = h2test::test_context();
+  context.key_tables = &tables();
+  h2test::StatusCapture status(context);
+  ConversionRequest request = h2test::test_request(route_id(route));
+  request.keep_cr = 1;
+  EXPECT_EQ(convert_file(context, path.c_str(), output.c_str(), request), 0) << route << " " << path;
+  return tsd::testing::read_file(output);
+}
+
+std::vector<std::string> paragraphs(const std::string& rtf) {
+  std::vector<std::string> out;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = rtf.find("\\par ", start);
+    out.push_back(rtf.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) return out;
+    start = end + 5;
+  }
+}
+
+// The examples in Wylie, made Unicode by the Wylie route and written as Tsendrel RTF from the hub, give the
+// bytes that the Wylie route writes, line by line. A line holding a parenthesised passage differs: the
+// Wylie route writes the passage in the small Tibetan size, while its Unicode holds the parentheses as text.
+TEST(hub_rtf, the_examples_unicode_gives_the_wylie_routes_rtf) {
+  tsd::testing::TempDir dir;
+  int compared = 0;
+  for (const char* example : {"aspiration.txt", "colophon.txt", "glossary.txt"}) {
+    const std::string wylie = std::string(TSENDREL_SOURCE_DIR "/examples/") + example;
+    const std::string from_wylie = converted(wylie, "wylie-rtf", dir.file("w.rtf"));
+    converted(wylie, "wylie-unicode", dir.file("u.bo.txt"));
+    const std::string from_hub = converted(dir.file("u.bo.txt"), "unicode-rtf", dir.file("u.rtf"));
+    const std::vector<std::string> lines = paragraphs(from_wylie), hub_lines = paragraphs(from_hub);
+    ASSERT_EQ(lines.size(), hub_lines.size()) << example;
+    const std::string text = tsd::testing::read_file(wylie);
+    std::vector<bool> small;
+    for (std::size_t start = 0; start <= text.size();) {
+      std::size_t end = text.find('\n', start);
+      if (end == std::string::npos) end = text.size();
+      small.push_back(text.substr(start, end - start).find('(') != std::string::npos);
+      start = end + 1;
+    }
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      if (i < small.size() && small[i]) {
+        EXPECT_NE(lines[i], hub_lines[i]) << example << " line " << i + 1 << " has no small passage";
+        continue;
+      }
+      EXPECT_EQ(h2test::escape(hub_lines[i]), h2test::escape(lines[i])) << example << " line " << i + 1;
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 15);
+}
+
+// Syllables written many times, among others that share their place in the writer's memory, give the same
+// glyphs each time, and a refused one is told at each of its offsets.
+TEST(hub_rtf, repeated_syllables_write_the_same_and_are_told_at_each_offset) {
+  const std::string piece = "\xE0\xBD\x96\xE0\xBD\xA6\xE0\xBE\x92\xE0\xBE\xB2\xE0\xBD\xB4\xE0\xBD\x96\xE0\xBD\xA6"
+                            "\xE0\xBC\x8B\xE0\xBD\x80\xE0\xBE\x90\xE0\xBE\x90\xE0\xBC\x8B";  // བསྒྲུབས་ཀྐྐ་
+  const std::string one = written(piece).body;
+  std::string hub, many;
+  const int times = 5000;
+  for (int i = 0; i < times; ++i) hub += piece;
+  const Written w = written(hub);
+  const std::string glyphs = one.substr(0, one.size() - 1);
+  const std::size_t head = std::string("\\f75\\fs56 ").size();
+  for (int i = 0; i < times; ++i) many += glyphs.substr(i == 0 ? 0 : head);
+  EXPECT_TRUE(w.body == many + "}");
+  ASSERT_EQ(w.report.warnings.size(), static_cast<std::size_t>(times));
+  for (std::size_t i = 0; i < w.report.warnings.size(); ++i)
+    ASSERT_EQ(w.report.warnings[i].offset, i * piece.size() + 24) << i;
+  EXPECT_EQ(w.report.syllables, 2 * times);
+  EXPECT_EQ(w.report.not_converted, times);
+}
+
+}  // namespace
