@@ -134,11 +134,13 @@ class UnicodeReader {
       return;
     }
     if (const TibetanDecomposition* parts = tibetan_decomposition(c)) {
+      // A character with nothing to sit on is told once, as the input holds it.
+      bool first = true;
       for (const char32_t part : parts->to)
-        if (part) tibetan(part, offset, length);
+        if (part) tibetan(part, offset, length, first ? c : 0), first = false;
       return;
     }
-    tibetan(c, offset, length);
+    tibetan(c, offset, length, c);
   }
 
   void ascii(char32_t c, std::uint64_t offset) {
@@ -163,10 +165,11 @@ class UnicodeReader {
     tail_ = c == ' ' || c == '\t' ? HubTail::nothing : HubTail::other;
   }
 
-  void tibetan(char32_t c, std::uint64_t offset, std::uint64_t length) {
+  // `c` as the hub holds it; `typed`, the character of the input it comes from, or 0 when that was told.
+  void tibetan(char32_t c, std::uint64_t offset, std::uint64_t length, char32_t typed) {
     if (is_tibetan_sign(c)) {
-      if (!base_ && report_) {
-        report_->warn(offset, length, "sign " + code_point_name(c) + " with no letter before it");
+      if (!base_ && report_ && typed) {
+        report_->warn(offset, length, "sign " + code_point_name(typed) + " with no letter before it");
         if (report_->tracing()) report_->source(offset, out_.written());
       }
       if (combining_class(c) != 0) {
