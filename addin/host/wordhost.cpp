@@ -9,7 +9,9 @@
 #include <string>
 
 #include "platform/addin_folder.h"
+#include "platform/data_folder.h"
 #include "platform/dynamic_library.h"
+#include "platform/path.h"
 #include "platform/stream.h"
 #include "script.h"
 #include "word_model.h"
@@ -35,8 +37,8 @@ command ID fail, and "unload" calls wdAutoRemove. Lines starting with "#" are co
 the add-in's message boxes.
 
 Options:
-  --library PATH  the add-in library (default: libTIBET.so from the library path, which holds
-                  the folder where the add-in is installed beside wordhost)
+  --library PATH  the add-in library (default: libTIBET.so where it is installed beside
+                  wordhost, or where the build put it, else from the library path)
   --home DIR      the add-in's folder, where it reads keyfont and keymap and keeps font.def
                   (default: $TSENDREL_DIR when set, else $HOME/Tsendrel)
   --log           print every command the add-in issues
@@ -49,8 +51,24 @@ Exit status:
   written; 2 when the library does not load or the add-in does not start.
 )";
 
+// The add-in beside the installed program, or where the build put it; else its name alone.
+std::string default_library() {
+#ifdef WORDHOST_ADDIN_WHEN_INSTALLED
+  const std::string program = tsd::program_folder();
+  if (!program.empty())
+    for (const char* folder : {WORDHOST_ADDIN_WHEN_INSTALLED, WORDHOST_ADDIN_WHEN_BUILT}) {
+      const std::string path = tsd::join_path(tsd::join_path(program, folder), WORDHOST_DEFAULT_LIBRARY);
+      if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        std::fclose(f);
+        return path;
+      }
+    }
+#endif
+  return WORDHOST_DEFAULT_LIBRARY;
+}
+
 struct Options {
-  std::string library = WORDHOST_DEFAULT_LIBRARY;
+  std::string library;  // none named: default_library()
   const char* home = nullptr;
   bool log = false;
   bool dump = false;
@@ -168,6 +186,7 @@ int main(int argc, char** argv) {
   }
   std::istream& script = options.script != nullptr ? script_file : std::cin;
 
+  if (options.library.empty()) options.library = default_library();
   std::string error;
   tsd::DynamicLibrary library = tsd::DynamicLibrary::open(options.library.c_str(), error);
   if (!library.is_open()) {
