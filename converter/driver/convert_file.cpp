@@ -533,8 +533,11 @@ int convert_checked(ConversionContext& context, const ConversionRequest& request
   if (!context.diagnostics.active()) findings.found.keep = findings.read.keep = findings.written.keep = 0;
   int result = run_passes(context, request, route, input, output, stage, files, findings);
   if (report)
+    // A syllable is not converted once however many of its characters the reader replaced or the writer
+    // marked; the summary counts at most every syllable.
     *report = findings.hub ? ConversionReport{true, findings.read.syllables,
-                                              findings.read.not_converted + findings.written.not_converted}
+                                              std::min(findings.read.not_converted + findings.written.not_converted,
+                                                       findings.read.syllables)}
                            : ConversionReport{findings.extracted, findings.found.syllables, findings.found.marked};
   const bool wylie = route.from == Scheme::wylie;
   const InputAgain again(in.path, in.kept);

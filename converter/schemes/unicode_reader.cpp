@@ -71,7 +71,9 @@ class UnicodeReader {
       std::size_t held = 0;  // signs of a class other than 0, which the careful way holds to sort
       for (; n - end >= 3 && p[end] == 0xE0; end += 3) {
         const char32_t s = 0x0F00 + (static_cast<char32_t>(p[end + 1] & 3) << 6 | (p[end + 2] & 0x3F));
-        if ((p[end + 1] & 0xFC) != 0xBC || !is_tibetan_sign(s) || tibetan_decomposition(s)) break;
+        if ((p[end + 1] & 0xFC) != 0xBC || (p[end + 2] & 0xC0) != 0x80 || !is_tibetan_sign(s) ||
+            tibetan_decomposition(s))
+          break;
         const int order = combining_class(s);
         if (order == 0 && last != 0) break;  // a sign of class 0 ends what canonical order reorders
         if (order != 0 && (order < last || ++held > signs_.size())) in_order = false;
@@ -80,7 +82,7 @@ class UnicodeReader {
       }
       if (!in_order || end == i || n - end < 3) break;
       // A sign after the run (one that decomposes, or of class 0 after others) may sort into it.
-      if (p[end] == 0xE0 && (p[end + 1] & 0xFC) == 0xBC) {
+      if (p[end] == 0xE0 && (p[end + 1] & 0xFC) == 0xBC && (p[end + 2] & 0xC0) == 0x80) {
         const char32_t next = 0x0F00 + (static_cast<char32_t>(p[end + 1] & 3) << 6 | (p[end + 2] & 0x3F));
         if (is_tibetan_sign(next) || tibetan_decomposition(next)) break;
       }
