@@ -43,6 +43,17 @@ inline const ConverterKeyTables& test_key_tables() {
   return *tables;
 }
 
+// The tables the programs ship with (data/), loaded once.
+inline const ConverterKeyTables& bundled_key_tables() {
+  static const ConverterKeyTables* tables = [] {
+    auto* t = new ConverterKeyTables;
+    const std::string data = TSENDREL_SOURCE_DIR "/data/";
+    EXPECT_EQ(tsd::load_key_tables((data + "keyfont").c_str(), (data + "keymap").c_str(), *t, nullptr), 0);
+    return t;
+  }();
+  return *tables;
+}
+
 inline const TranslitTables& test_translit_tables() {
   return built_translit_tables();
 }

@@ -28,36 +28,6 @@ Run run(std::string_view ewts, bool keep_cr) {
   return r;
 }
 
-// Well-formed UTF-8: no overlong form, surrogate or code point past U+10FFFF.
-bool valid_utf8(std::string_view text) {
-  for (std::size_t i = 0; i < text.size();) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    std::size_t n;
-    char32_t c;
-    if (b < 0x80) {
-      ++i;
-      continue;
-    } else if (b >= 0xC2 && b <= 0xDF) {
-      n = 2, c = b & 0x1F;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      n = 3, c = b & 0x0F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      n = 4, c = b & 0x07;
-    } else {
-      return false;
-    }
-    if (i + n > text.size()) return false;
-    for (std::size_t k = 1; k < n; ++k) {
-      const auto t = static_cast<unsigned char>(text[i + k]);
-      if ((t & 0xC0) != 0x80) return false;
-      c = (c << 6) | (t & 0x3F);
-    }
-    if ((n == 3 && c < 0x800) || (n == 4 && (c < 0x10000 || c > 0x10FFFF)) || (c >= 0xD800 && c <= 0xDFFF))
-      return false;
-    i += n;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -67,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Run joined = run(ewts, false);
   for (const Run* r : {&kept, &joined}) {
     tsd::fuzz::require(r->result == 0, "the reader succeeds");
-    tsd::fuzz::require(valid_utf8(r->hub), "the hub is UTF-8");
+    tsd::fuzz::require(tsd::fuzz::valid_utf8(r->hub), "the hub is UTF-8");
     tsd::fuzz::require(
         std::none_of(r->hub.begin(), r->hub.end(),
                      [](char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n'; }),

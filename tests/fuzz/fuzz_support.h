@@ -68,6 +68,37 @@ const KeyTables<Forms>& bundled_tables() {
   return *tables;
 }
 
+// Well-formed UTF-8: no overlong form, surrogate or code point past U+10FFFF.
+inline bool valid_utf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    std::size_t n;
+    char32_t c;
+    if (b < 0x80) {
+      ++i;
+      continue;
+    } else if (b >= 0xC2 && b <= 0xDF) {
+      n = 2, c = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      n = 3, c = b & 0x0F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      n = 4, c = b & 0x07;
+    } else {
+      return false;
+    }
+    if (i + n > text.size()) return false;
+    for (std::size_t k = 1; k < n; ++k) {
+      const auto t = static_cast<unsigned char>(text[i + k]);
+      if ((t & 0xC0) != 0x80) return false;
+      c = (c << 6) | (t & 0x3F);
+    }
+    if ((n == 3 && c < 0x800) || (n == 4 && (c < 0x10000 || c > 0x10FFFF)) || (c >= 0xD800 && c <= 0xDFFF))
+      return false;
+    i += n;
+  }
+  return true;
+}
+
 // An RTF document's groups: every brace that no backslash escapes opens or closes one; they must nest
 // and all be closed at the end.
 inline bool groups_balanced(std::string_view rtf) {

@@ -25,15 +25,7 @@ using namespace tarvex;
 
 namespace {
 
-const ConverterKeyTables& tables() {
-  static const ConverterKeyTables* loaded = [] {
-    auto* t = new ConverterKeyTables;
-    const std::string data = TSENDREL_SOURCE_DIR "/data/";
-    EXPECT_EQ(tsd::load_key_tables((data + "keyfont").c_str(), (data + "keymap").c_str(), *t, nullptr), 0);
-    return t;
-  }();
-  return *loaded;
-}
+const ConverterKeyTables& tables() { return h2test::bundled_key_tables(); }
 
 const StackKeys& stack_keys() {
   static const StackKeys keys(tables());

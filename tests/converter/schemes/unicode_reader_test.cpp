@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "ewts_reader.h"
+#include "tsv_vectors.h"
 
 using namespace tarvex;
 
@@ -96,44 +97,18 @@ std::string code_points(std::string_view utf8) {
   return out;
 }
 
-std::vector<std::string> split_tabs(const std::string& line) {
-  std::vector<std::string> fields;
-  std::size_t start = 0;
-  for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
-    fields.push_back(line.substr(start, tab - start));
-  fields.push_back(line.substr(start));
-  return fields;
-}
-
 std::vector<UnicodeCase> read_cases() {
-  namespace fs = std::filesystem;
-  std::vector<fs::path> files;
-  for (const auto& entry : fs::directory_iterator(TSENDREL_SOURCE_DIR "/tests/vectors/unicode_in"))
-    if (entry.path().extension() == ".tsv") files.push_back(entry.path());
-  std::sort(files.begin(), files.end());
   std::vector<UnicodeCase> cases;
-  for (const fs::path& path : files) {
-    std::ifstream in(path, std::ios::binary);
-    bool keep_cr = true;
-    int number = 0;
-    for (std::string line; std::getline(in, line);) {
-      ++number;
-      if (line.empty() || line[0] == '#') continue;
-      if (line.rfind("@keep_cr ", 0) == 0) {
-        keep_cr = line.substr(9) != "0";
-        continue;
-      }
-      const std::vector<std::string> fields = split_tabs(line);
-      UnicodeCase c;
-      c.file = path.filename().string();
-      c.line = number;
-      c.source = fields[0];
-      c.input = unescape(fields[0]);
-      c.expected = fields.size() > 1 ? fields[1] : std::string();
-      for (std::size_t k = 2; k < fields.size(); ++k) c.warnings.push_back(fields[k]);
-      c.keep_cr = keep_cr;
-      cases.push_back(c);
-    }
+  for (const h2test::TsvLine& t : h2test::read_tsv_vectors("unicode_in")) {
+    UnicodeCase c;
+    c.file = t.file;
+    c.line = t.line;
+    c.source = t.fields[0];
+    c.input = unescape(t.fields[0]);
+    c.expected = t.fields.size() > 1 ? t.fields[1] : std::string();
+    for (std::size_t k = 2; k < t.fields.size(); ++k) c.warnings.push_back(t.fields[k]);
+    c.keep_cr = t.keep_cr;
+    cases.push_back(c);
   }
   return cases;
 }

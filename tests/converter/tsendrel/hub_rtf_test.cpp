@@ -13,20 +13,13 @@
 #include "convert_file.h"
 #include "driver_support.h"
 #include "routes.h"
+#include "tsv_vectors.h"
 
 using namespace tarvex;
 
 namespace {
 
-const ConverterKeyTables& tables() {
-  static const ConverterKeyTables* loaded = [] {
-    auto* t = new ConverterKeyTables;
-    const std::string data = TSENDREL_SOURCE_DIR "/data/";
-    EXPECT_EQ(tsd::load_key_tables((data + "keyfont").c_str(), (data + "keymap").c_str(), *t, nullptr), 0);
-    return t;
-  }();
-  return *loaded;
-}
+const ConverterKeyTables& tables() { return h2test::bundled_key_tables(); }
 
 struct Written {
   std::string body;  // after the font table
@@ -70,25 +63,12 @@ struct HubCase {
 
 std::vector<HubCase> read_cases() {
   std::vector<HubCase> cases;
-  namespace fs = std::filesystem;
-  for (const auto& entry : fs::directory_iterator(TSENDREL_SOURCE_DIR "/tests/vectors/hub_rtf")) {
-    if (entry.path().extension() != ".tsv") continue;
-    std::ifstream in(entry.path(), std::ios::binary);
-    int number = 0;
-    for (std::string line; std::getline(in, line);) {
-      ++number;
-      if (line.empty() || line[0] == '#') continue;
-      std::vector<std::string> fields;
-      std::size_t start = 0;
-      for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
-        fields.push_back(line.substr(start, tab - start));
-      fields.push_back(line.substr(start));
-      fields.resize(std::max<std::size_t>(fields.size(), 3));
-      HubCase c{entry.path().filename().string() + ":" + std::to_string(number), h2test::unescape(fields[0]),
-                h2test::unescape(fields[1]), fields[2], {}};
-      c.warnings.assign(fields.begin() + 3, fields.end());
-      cases.push_back(c);
-    }
+  for (h2test::TsvLine t : h2test::read_tsv_vectors("hub_rtf")) {
+    t.fields.resize(std::max<std::size_t>(t.fields.size(), 3));
+    HubCase c{t.file + ":" + std::to_string(t.line), h2test::unescape(t.fields[0]), h2test::unescape(t.fields[1]),
+              t.fields[2], {}};
+    c.warnings.assign(t.fields.begin() + 3, t.fields.end());
+    cases.push_back(c);
   }
   return cases;
 }
