@@ -45,15 +45,7 @@ struct Converted {
 
 // The sample tables of data/, which every stack of the transliteration tables can be typed with; the
 // small test tables refuse most of them.
-const ConverterKeyTables& sample_key_tables() {
-  static const ConverterKeyTables* tables = [] {
-    auto* t = new ConverterKeyTables;
-    const std::string data = TSENDREL_SOURCE_DIR "/data/";
-    EXPECT_EQ(tsd::load_key_tables((data + "keyfont").c_str(), (data + "keymap").c_str(), *t, nullptr), 0);
-    return t;
-  }();
-  return *tables;
-}
+const ConverterKeyTables& sample_key_tables() { return h2test::bundled_key_tables(); }
 
 // A composer that has typed before, as in the second file of a batch.
 tsd::SyllableState used_composer() {

@@ -55,9 +55,7 @@ TEST(unicode_corpus, the_volume_read_as_unicode_comes_back_as_it_is) {
 // document, byte for byte, its lines joined or kept.
 TEST(unicode_corpus, the_volume_gives_the_tsendrel_rtf_of_its_ewts) {
   if (!corpus_found()) GTEST_SKIP() << "the shared corpus is not beside the checkout";
-  static ConverterKeyTables tables;
-  const std::string data = TSENDREL_SOURCE_DIR "/data/";
-  ASSERT_EQ(tsd::load_key_tables((data + "keyfont").c_str(), (data + "keymap").c_str(), tables, nullptr), 0);
+  const ConverterKeyTables& tables = h2test::bundled_key_tables();
   std::string ewts = tsd::testing::read_file(kCorpus + ".wylie.txt");
   int shads = 0;
   for (std::size_t at = 0; (at = ewts.find("//", at)) != std::string::npos; ++shads)
