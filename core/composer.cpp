@@ -72,8 +72,7 @@ template <int Forms>
     const TibChar<Forms>& p = t.tib_chars[t.tib_keys[previous].index];
     const int v = vowel_code(ch);
     int code = p.font_slot[v];
-    // After "o" and an apostrophe, the "i" sign is the apostrophe's form two codes further on.
-    if (key == 'i' && previous == '\'' && key_behind(st, 2) == 'o') code += 2;
+    if (key == 'i' && previous == '\'' && key_behind(st, 2) == 'o') code += kShiftedI;
     out.form(p.font_table[v], code);
   } else if (ch == '.') {
     out.put(k.font_slot[kFormBase]);
@@ -273,6 +272,18 @@ int load_key_tables(const char* keyfont_path, const char* keymap_path, KeyTables
   if (load_keymap(keymap_path, tables.tib_keys, tables.tib_chars.data(), tables.table_size, problem) < 0)
     return -2;
   build_stack_index(tables.tib_chars.data(), tables.stack_index);
+  build_glyph_index(tables.tib_chars.data(), tables.table_size, tables.glyph_index);
+  // The shifted "i" the composer writes after "o" and an apostrophe is that sign too, where no form
+  // draws its code.
+  const int i_form = vowel_code('i');
+  const int apostrophe = tables.tib_keys['\''].index;
+  const auto& entry = tables.tib_chars[static_cast<std::size_t>(apostrophe)];
+  const int font = entry.font_table[static_cast<std::size_t>(i_form)];
+  const int code = entry.font_slot[static_cast<std::size_t>(i_form)] + kShiftedI;
+  if (font < kFamilySize && code < kGlyphCodes) {
+    GlyphName& name = tables.glyph_index.glyphs[static_cast<std::size_t>(font)][static_cast<std::size_t>(code)];
+    if (name.entry < 0) name = {static_cast<std::int16_t>(apostrophe), static_cast<std::uint8_t>(i_form), 1};
+  }
   return 0;
 }
 

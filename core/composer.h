@@ -17,6 +17,8 @@ inline constexpr int kMatchStackSize = 20;
 inline constexpr unsigned char kTakeBack = 20;
 inline constexpr unsigned char kFontBase = 129;  // font n is selected by byte 129 + n
 inline constexpr unsigned char kStackMarker = 39;
+// After "o" and an apostrophe, the "i" sign is the apostrophe's form this many codes further on.
+inline constexpr int kShiftedI = 2;
 
 struct SyllableState {
   int mode = 1;
@@ -44,9 +46,10 @@ struct KeyTables {
   int table_size = 0;
   TibKeys tib_keys{};
   StackIndex stack_index{};
+  GlyphIndex glyph_index{};  // the key-font table read backwards, for readers of documents
 };
 
-// Loads keyfont then keymap and builds the stack index. 0 on success; -1 when keyfont loaded no entry
+// Loads keyfont then keymap and builds the stack index and the glyph index. 0 on success; -1 when keyfont loaded no entry
 // (missing, empty, first record malformed, or too many records: reported through `report`); -2 when the
 // keymap failed. Callers show their own message for each.
 // `problem`, when given, names the file that failed and why.

@@ -209,6 +209,28 @@ int find_stack(const StackIndex& index, const char* text, int length, int from) 
   }
 }
 
+template <int Forms>
+void build_glyph_index(const TibChar<Forms>* tib_chars, int table_size, GlyphIndex& index) {
+  index.glyphs = {};
+  index.shared = 0;
+  // A sign's later entries are the same name again: the forms seen on each sign glyph, as bits.
+  std::array<std::array<std::uint32_t, kGlyphCodes>, kFamilySize> sign_forms{};
+  for (int entry = 0; entry < table_size; ++entry)
+    for (int form = 0; form < kFormCount; ++form) {
+      const int font = tib_chars[entry].font_table[static_cast<std::size_t>(form)];
+      const int code = tib_chars[entry].font_slot[static_cast<std::size_t>(form)];
+      if (font >= kFamilySize || code >= kGlyphCodes) continue;
+      GlyphName& name = index.glyphs[static_cast<std::size_t>(font)][static_cast<std::size_t>(code)];
+      if (is_sign_glyph(font, form)) {
+        std::uint32_t& seen = sign_forms[static_cast<std::size_t>(font)][static_cast<std::size_t>(code)];
+        if (seen & (1u << form)) continue;
+        seen |= 1u << form;
+      }
+      if (name.entry < 0) name = {static_cast<std::int16_t>(entry), static_cast<std::uint8_t>(form), 0};
+      if (++name.names == 2) ++index.shared;
+    }
+}
+
 template int load_keyfont<kConverterForms>(const char*, TibChar<kConverterForms>*, int, ReportFn,
                                            TableProblem*);
 template int load_keyfont<kAddinForms>(const char*, TibChar<kAddinForms>*, int, ReportFn, TableProblem*);
@@ -219,5 +241,7 @@ template int load_keyfont<kConverterForms>(TextBytes, TibChar<kConverterForms>*,
 template int load_keyfont<kAddinForms>(TextBytes, TibChar<kAddinForms>*, int, ReportFn, TableProblem*);
 template void build_stack_index<kConverterForms>(const TibChar<kConverterForms>*, StackIndex&);
 template void build_stack_index<kAddinForms>(const TibChar<kAddinForms>*, StackIndex&);
+template void build_glyph_index<kConverterForms>(const TibChar<kConverterForms>*, int, GlyphIndex&);
+template void build_glyph_index<kAddinForms>(const TibChar<kAddinForms>*, int, GlyphIndex&);
 
 }  // namespace tsd

@@ -79,4 +79,31 @@ void build_stack_index(const TibChar<Forms>* tib_chars, StackIndex& index);
 // loaded count are searched too; empty entries never match.
 int find_stack(const StackIndex& index, const char* text, int length, int from);
 
+// The table read backwards, for readers of documents set in the fonts: which entry and form each font's
+// character code draws. A form other than 0 drawn in the vowa or syma font is a sign standing beside its
+// letter or stack, the same glyph for every entry, so such a glyph is named by its form alone; any other
+// glyph by its entry and form. Where several names share a glyph, the first is kept (the lowest entry in
+// table order, then the lowest form) and `names` counts them all, so that a reader can say which it took.
+inline constexpr int kVowaFont = 32;
+inline constexpr int kSymaFont = 33;
+inline constexpr int kGlyphCodes = 128;  // the codes a form may have
+
+constexpr bool is_sign_glyph(int font, int form) {
+  return form != kFormBase && (font == kVowaFont || font == kSymaFont);
+}
+
+struct GlyphName {
+  std::int16_t entry = -1;  // -1: no form draws this code
+  std::uint8_t form = 0;
+  std::uint16_t names = 0;  // how many entries and forms draw it (signs counted once per form)
+};
+
+struct GlyphIndex {
+  std::array<std::array<GlyphName, kGlyphCodes>, kFamilySize> glyphs;
+  int shared = 0;  // glyphs with more than one name
+};
+
+template <int Forms>
+void build_glyph_index(const TibChar<Forms>* tib_chars, int table_size, GlyphIndex& index);
+
 }  // namespace tsd

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "diagnostics.h"
+#include "document_reader.h"
 #include "ewts_reader.h"
 #include "extract.h"
 #include "fast_path.h"
@@ -121,7 +122,7 @@ const Route* usable_route(const ConversionContext& context, const ConversionRequ
     return nullptr;
   }
   if ((runs(*route, Pass::extract) && !context.translit_tables) ||
-      (runs(*route, Pass::font_codes) && !context.key_tables) ||
+      ((runs(*route, Pass::font_codes) || runs(*route, Pass::tsendrel_read)) && !context.key_tables) ||
       (runs(*route, Pass::tsendrel_rtf) && !context.rtf_fonts)) {
     context.log_status("The conversion tables are not loaded.");
     return nullptr;
@@ -146,18 +147,45 @@ bool utf8_text(const unsigned char* bytes, std::size_t n, bool cut) {
   return cut || !decoder.holding();
 }
 
-Start check_start(const ConversionContext& context, tsd::Stream& input, Scheme scheme) {
-  unsigned char head[sizeof kByteOrderMark + kCheckedLength];
+// A document in the Tsendrel fonts: RTF, or DOCX where the build reads it. Word 97-2003 and OpenDocument
+// files are refused with the command that saves them as DOCX.
+Start check_document(const ConversionContext& context, const unsigned char* head, std::size_t n,
+                     const char* name) {
+  switch (document_kind(head, n)) {
+    case DocumentKind::rtf:
+      return Start::text;
+    case DocumentKind::docx:
+      if (reads_docx()) return Start::text;
+      context.log_status("Error: this build reads no DOCX documents; save %s as RTF. Skipping file.", name);
+      return Start::not_text;
+    case DocumentKind::doc:
+    case DocumentKind::odt:
+      context.log_status("Error: %s is a %s document, which the converter does not read. Save it as DOCX, "
+                         "for example with: soffice --headless --convert-to docx %s",
+                         name, document_kind(head, n) == DocumentKind::doc ? "Word 97-2003" : "OpenDocument",
+                         name);
+      return Start::not_text;
+    case DocumentKind::other:
+      break;
+  }
+  context.log_status("Error: %s is neither an RTF nor a DOCX document. Skipping file.", name);
+  return Start::not_text;
+}
+
+Start check_start(const ConversionContext& context, tsd::Stream& input, Scheme scheme, const char* name) {
+  unsigned char head[sizeof kByteOrderMark + kCheckedLength + 32];
   const std::size_t n = input.peek(head, sizeof head);
   // A path that opens but cannot be read (a directory) is no input file.
   if (input.error()) return Start::unreadable;
+  if (scheme == Scheme::tsendrel) return check_document(context, head, n, name);
   const bool mark =
       n >= sizeof kByteOrderMark && std::memcmp(head, kByteOrderMark, sizeof kByteOrderMark) == 0;
   const std::size_t first = mark ? sizeof kByteOrderMark : 0;
   const std::size_t checked = std::min(n, first + kCheckedLength) - std::min(n, first);
+  const bool cut = n > first + kCheckedLength;
   // Our Wylie and KVTS are ASCII; Extended Wylie and Unicode Tibetan are UTF-8.
   const bool text = scheme == Scheme::ewts || scheme == Scheme::unicode
-                        ? utf8_text(head + first, checked, n == sizeof head)
+                        ? utf8_text(head + first, checked, cut)
                         : std::all_of(head + first, head + first + checked, [](unsigned char c) { return c <= 127; });
   if (!text) {
     context.log_status("Error: File begins with non-text characters. Skipping file.");
@@ -214,10 +242,21 @@ bool rtf_written(const ConversionContext& context, tsd::Stream& from, tsd::Strea
   return false;
 }
 
-// The reader of a pass that writes the hub.
-template <typename Hub>
-int read_hub(Pass pass, tsd::Stream& in, Hub& hub, bool keep_cr, ReaderReport* report) {
+// The reader of a pass that writes the hub. A document that cannot be read is told here.
+int read_hub(const ConversionContext& context, Pass pass, tsd::Stream& in, HubOut& hub, bool keep_cr,
+             ReaderReport* report) {
+  if (pass == Pass::tsendrel_read) {
+    std::string why;
+    const int result = document_to_hub(in, hub, *context.key_tables, report, why);
+    if (result == -2) context.log_status("Error: %s.", why.c_str());
+    return result;
+  }
   return pass == Pass::ewts_read ? ewts_to_hub(in, hub, keep_cr, report) : unicode_to_hub(in, hub, keep_cr, report);
+}
+int read_hub(const ConversionContext& context, Pass pass, tsd::Stream& in, tsd::Stream& out, bool keep_cr,
+             ReaderReport* report) {
+  HubOut hub(out);
+  return read_hub(context, pass, in, hub, keep_cr, report);
 }
 
 // A reader and the writer after it, the hub going from one to the other a buffer at a time through no
@@ -227,7 +266,7 @@ bool run_hub_passes(ConversionContext& context, const ConversionRequest& request
   findings.hub = true;
   const auto read = [&](HubSink sink) {
     HubOut hub(sink);
-    read_hub(reader, from, hub, request.keep_cr != 0, &findings.read);
+    return read_hub(context, reader, from, hub, request.keep_cr != 0, &findings.read);
   };
   int result;
   if (writer == Pass::hub_rtf) {
@@ -235,13 +274,15 @@ bool run_hub_passes(ConversionContext& context, const ConversionRequest& request
                      HubRtfRequest{context.rtf_fonts, context.font_count, request.font_base, request.roman_size,
                                    request.tib_size, request.small_tib_size},
                      &findings.written);
-    read(rtf.sink());
+    const int read_result = read(rtf.sink());
     result = rtf.finish();
+    if (read_result == -2) return false;
   } else {
     HubUnicodeRtfWriter rtf(to, request.unicode_font, request.roman_size, request.tib_size,
                             request.small_tib_size);
-    read(rtf.sink());
+    const int read_result = read(rtf.sink());
     result = rtf.finish();
+    if (read_result == -2) return false;
   }
   // A read error is told once the conversion ends, as for every route.
   return rtf_written(context, from, to, result);
@@ -287,11 +328,15 @@ bool run_pass(Pass pass, ConversionContext& context, const ConversionRequest& re
                                            request.tib_size, request.small_tib_size));
     case Pass::ewts_read:
     case Pass::unicode_read:
+    case Pass::tsendrel_read: {
       findings.hub = true;
       // A read error is told once the conversion ends, as for every route.
-      if (read_hub(pass, from, to, request.keep_cr != 0, &findings.read) == 0 || !to.error()) return true;
+      const int result = read_hub(context, pass, from, to, request.keep_cr != 0, &findings.read);
+      if (result == -2) return false;
+      if (result == 0 || !to.error()) return true;
       context.log_status("%s", kWriteFailed);
       return false;
+    }
     case Pass::hub_rtf:
       return rtf_written(
           context, from, to,
@@ -482,7 +527,7 @@ void tell_hub_problems(const ConversionContext& context, const char* input_name,
     std::sort(trace.wanted.begin(), trace.wanted.end());
     tsd::Stream nowhere = tsd::Stream::temporary();
     // Lines laid out as the conversion laid them out, so that the hub's offsets are the same.
-    read_hub(reader, again, nowhere, keep_cr, &trace);
+    read_hub(context, reader, again, nowhere, keep_cr, &trace);
     // The writer found its problems in the order of the hub, so the origins come in the same order.
     for (std::size_t i = 0; i < findings.written.warnings.size() && i < trace.origins.size(); ++i) {
       ReaderWarning w = findings.written.warnings[i];
@@ -490,6 +535,13 @@ void tell_hub_problems(const ConversionContext& context, const char* input_name,
       problems.push_back(std::move(w));
     }
   }
+  // A document's reader placed its own by paragraph and character.
+  const auto placed = std::stable_partition(problems.begin(), problems.end(),
+                                            [](const ReaderWarning& w) { return w.paragraph != 0; });
+  for (auto w = problems.begin(); w != placed; ++w)
+    context.diagnostics(Diagnostic{Diagnostic::Kind::warning, input_name, static_cast<int>(w->paragraph),
+                                   static_cast<int>(w->position), w->text.c_str()});
+  problems.erase(problems.begin(), placed);
   std::stable_sort(problems.begin(), problems.end(),
                    [](const ReaderWarning& a, const ReaderWarning& b) { return a.offset < b.offset; });
   PlaceReader places = input.places();
@@ -645,14 +697,16 @@ int convert(ConversionContext& context, const ConversionRequest& request, const 
   tsd::Stream opened;
   if (in.path) {
     errno = 0;
-    opened = tsd::Stream::open_read(in.path, tsd::Stream::Mode::text);
+    // A document is read as the bytes it is; text as text.
+    opened = tsd::Stream::open_read(
+        in.path, route->from == Scheme::tsendrel ? tsd::Stream::Mode::binary : tsd::Stream::Mode::text);
     if (!opened.is_open()) {
       log_input_not_opened(context, in.path);
       return -1;
     }
   }
   tsd::Stream& input = in.path ? opened : *in.stream;
-  switch (check_start(context, input, route->from)) {
+  switch (check_start(context, input, route->from, in.shown())) {
     case Start::not_text:
       return -1;
     case Start::unreadable:

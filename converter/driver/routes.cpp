@@ -7,7 +7,7 @@ namespace tarvex {
 
 namespace {
 
-constexpr std::array<std::string_view, 4> kSchemeNames = {"wylie", "kvts", "ewts", "unicode"};
+constexpr std::array<std::string_view, 5> kSchemeNames = {"wylie", "kvts", "ewts", "unicode", "tsendrel"};
 constexpr std::array<std::string_view, 5> kFormatNames = {"rtf", "unicode", "unicode-rtf", "wylie", "kvts"};
 
 // The chains: the Wylie pre-pass where the input is Wylie, the extraction, then the writer of the format.
@@ -27,6 +27,9 @@ constexpr Pass kEwtsUnicodeRtf[] = {Pass::ewts_read, Pass::hub_unicode_rtf};
 constexpr Pass kUnicodeRtf[] = {Pass::unicode_read, Pass::hub_rtf};
 constexpr Pass kUnicodeUnicode[] = {Pass::unicode_read};
 constexpr Pass kUnicodeUnicodeRtf[] = {Pass::unicode_read, Pass::hub_unicode_rtf};
+// A document in the Tsendrel fonts is read into the hub too; any writer of the hub may follow.
+constexpr Pass kTsendrelUnicode[] = {Pass::tsendrel_read};
+constexpr Pass kTsendrelUnicodeRtf[] = {Pass::tsendrel_read, Pass::hub_unicode_rtf};
 
 // The windows offer the Unicode RTF as "... to Unicode", every output of theirs being an RTF document; the
 // plain-text routes are named ".rtf" as the windows have always named them.
@@ -61,6 +64,12 @@ constexpr Route kRoutes[] = {
     {13, Scheme::unicode, Format::unicode_rtf, "unicode-unicode-rtf",
      "Unicode Tibetan to an RTF document in Unicode Tibetan", "Unicode text to Unicode RTF", "rtf",
      kUnicodeUnicodeRtf, false},
+    {14, Scheme::tsendrel, Format::unicode, "tsendrel-unicode",
+     "A document in the Tsendrel fonts (RTF or DOCX) to Unicode Tibetan (UTF-8 text)", "Tsendrel to Unicode text",
+     "bo.txt", kTsendrelUnicode, false},
+    {15, Scheme::tsendrel, Format::unicode_rtf, "tsendrel-unicode-rtf",
+     "A document in the Tsendrel fonts (RTF or DOCX) to an RTF document in Unicode Tibetan",
+     "Tsendrel to Unicode RTF", "bo.rtf", kTsendrelUnicodeRtf, false},
 };
 
 constexpr bool ids_are_positions() {

@@ -21,6 +21,10 @@ struct ReaderWarning {
   std::uint64_t offset;  // the first byte of the input that the warning is about
   std::uint64_t length;  // bytes from there, at least 1
   std::string text;      // "\"+\" not followed by a letter or vowel"
+  // A document's reader places its warnings itself: paragraph and character in it, from 1 (0: placed
+  // by `offset` in the input's text).
+  std::uint32_t paragraph = 0;
+  std::uint32_t position = 0;
 };
 
 struct ReaderReport {
@@ -34,6 +38,13 @@ struct ReaderReport {
   void warn(std::uint64_t offset, std::uint64_t length, std::string_view text) {
     if (warnings.size() < keep)
       warnings.push_back({offset, length ? length : 1, std::string(text)});
+    else
+      ++not_kept;
+  }
+
+  void warn_in(std::uint32_t paragraph, std::uint32_t position, std::string_view text) {
+    if (warnings.size() < keep)
+      warnings.push_back({0, 1, std::string(text), paragraph, position});
     else
       ++not_kept;
   }

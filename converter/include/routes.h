@@ -11,8 +11,9 @@
 
 namespace tarvex {
 
-// What a conversion's input is written in: our Wylie, KVTS, Extended Wylie, or Unicode Tibetan (UTF-8).
-enum class Scheme : std::uint8_t { wylie, kvts, ewts, unicode };
+// What a conversion's input is written in: our Wylie, KVTS, Extended Wylie, Unicode Tibetan (UTF-8), or a
+// document (RTF or DOCX) set in the Tsendrel fonts.
+enum class Scheme : std::uint8_t { wylie, kvts, ewts, unicode, tsendrel };
 // What a conversion writes: the Tsendrel RTF, Unicode text, an RTF in a Unicode font, or a scheme's text.
 enum class Format : std::uint8_t { rtf, unicode, unicode_rtf, wylie, kvts };
 
@@ -32,6 +33,7 @@ enum class Pass : std::uint8_t {
   unicode_rtf,     // marked UTF-8 → the Unicode RTF
   ewts_read,       // Extended Wylie → the hub (normalised Unicode, which is also the Unicode text)
   unicode_read,    // UTF-8 → the hub
+  tsendrel_read,   // a document in the Tsendrel fonts (RTF, DOCX) → the hub
   hub_rtf,         // the hub → the Tsendrel RTF
   hub_unicode_rtf, // the hub → the Unicode RTF
 };
@@ -49,6 +51,7 @@ constexpr Stage stage_written(Pass pass) {
       return Stage::glyphs;
     case Pass::ewts_read:
     case Pass::unicode_read:
+    case Pass::tsendrel_read:
       return Stage::hub;
     case Pass::tsendrel_rtf:
     case Pass::unicode_text:

@@ -285,6 +285,28 @@ int unicode_to_hub(tsd::Stream& in, HubOut& hub, bool keep_cr, ReaderReport* rep
   return written == 0 && !in.error() ? 0 : -1;
 }
 
+struct UnicodeFeed::Reader {
+  UnicodeReader reader;
+};
+
+UnicodeFeed::UnicodeFeed(HubOut& out, bool keep_cr, ReaderReport* report)
+    : reader_(std::make_unique<Reader>(Reader{UnicodeReader(out, keep_cr, report)})), out_(out) {}
+
+UnicodeFeed::~UnicodeFeed() = default;
+
+void UnicodeFeed::take(const unsigned char* p, std::size_t n) {
+  for (std::size_t i = 0; i < n;) {
+    i += reader_->reader.plain_run(p + i, n - i);
+    if (i < n) reader_->reader.byte(p[i], fed_ + i), ++i;
+  }
+  fed_ += n;
+}
+
+int UnicodeFeed::finish() {
+  reader_->reader.finish(fed_);
+  return out_.finish();
+}
+
 std::string unicode_to_hub(std::string_view text, ReaderReport* report, bool keep_cr) {
   // Read as the driver reads a file: a CR LF is one line break.
   tsd::Stream in = tsd::Stream::holding(text, tsd::Stream::Mode::text);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "composer.h"
+#include "font_names.h"
 #include "platform/data_folder.h"
 #include "platform/path.h"
 #include "platform/stream.h"
@@ -14,11 +15,14 @@ namespace {
 
 void print_usage(std::FILE* out) {
   std::fputs(
-      "usage: tsendrel-compose [--data-dir DIR]\n"
+      "usage: tsendrel-compose [--data-dir DIR] [--check]\n"
       "Loads keyfont and keymap from DIR (default: the current directory if it holds keyfont, else the\n"
       "installed tables in ../share/tsendrel from the program's folder), feeds each byte of standard\n"
       "input to the syllable composer and prints one line per key: the key code, the result, a colon,\n"
-      "then the bytes of the glyph string, all in decimal (for example \"102 1: 39\").\n",
+      "then the bytes of the glyph string, all in decimal (for example \"102 1: 39\").\n"
+      "With --check it reads nothing and lists instead every glyph (font and code) that more than one\n"
+      "entry or form of keyfont draws, each name on a line, the first being the one documents are read\n"
+      "as; it exits with 1 when there is any.\n",
       out);
 }
 
@@ -28,15 +32,47 @@ void report_to_stderr(const char* message) {
 
 tsd::KeyTables<tsd::kConverterForms> tables;
 
+// The glyphs of the loaded keyfont that several entries or forms draw, every name of each; the number of
+// such glyphs.
+int list_shared_glyphs() {
+  const tsd::GlyphIndex& index = tables.glyph_index;
+  for (int font = 0; font < tsd::kFamilySize; ++font)
+    for (int code = 0; code < tsd::kGlyphCodes; ++code) {
+      const tsd::GlyphName& name = index.glyphs[static_cast<std::size_t>(font)][static_cast<std::size_t>(code)];
+      if (name.names < 2) continue;
+      const char* suffix = std::strchr(tsd::kFontNames[static_cast<std::size_t>(font)].data(), '-') + 1;
+      std::printf("font %d (%s) code %d: %d names, read as the first\n", font, suffix, code, name.names);
+      unsigned signs_listed = 0;
+      for (int entry = 0; entry < tables.table_size; ++entry)
+        for (int form = 0; form < tsd::kFormCount; ++form) {
+          const auto& e = tables.tib_chars[static_cast<std::size_t>(entry)];
+          if (e.font_table[static_cast<std::size_t>(form)] != font || e.font_slot[static_cast<std::size_t>(form)] != code)
+            continue;
+          if (tsd::is_sign_glyph(font, form)) {
+            if (signs_listed & (1u << form)) continue;
+            signs_listed |= 1u << form;
+            std::printf("  form %d (a sign; first of entry %d \"%s\")\n", form, entry, e.string);
+          } else {
+            std::printf("  entry %d \"%s\" form %d\n", entry, e.string, form);
+          }
+        }
+    }
+  if (index.shared == 0) std::printf("Every glyph of keyfont is drawn by one entry and form.\n");
+  return index.shared;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   // What the program prints and reads is the same bytes on every platform.
   tsd::binary_stdio();
   std::optional<std::string> dir;
+  bool check = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--data-dir") == 0 && i + 1 < argc) {
       dir = argv[++i];
+    } else if (std::strcmp(argv[i], "--check") == 0) {
+      check = true;
     } else if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0) {
       print_usage(stdout);
       return 0;
@@ -58,6 +94,7 @@ int main(int argc, char** argv) {
     default:
       break;
   }
+  if (check) return list_shared_glyphs() == 0 ? 0 : 1;
   unsigned char glyphs[tsd::kGlyphBufferSize];
   tsd::SyllableState state;
   for (int key = std::getchar(); key != EOF; key = std::getchar()) {
