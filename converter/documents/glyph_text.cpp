@@ -93,6 +93,11 @@ DocumentText::DocumentText(const ConverterKeyTables& tables, HubOut& out, Reader
 DocumentText::~DocumentText() = default;
 
 void DocumentText::put(const char* p, std::size_t n) {
+  for (; held_breaks_ > 0; --held_breaks_) write("\n", 1);
+  write(p, n);
+}
+
+void DocumentText::write(const char* p, std::size_t n) {
   Parts& parts = *parts_;
   if (n > kBufferSize - parts.used) {
     parts.feed.take(reinterpret_cast<const unsigned char*>(parts.buffer), parts.used);
@@ -108,7 +113,7 @@ void DocumentText::warn(std::string_view text) {
 
 void DocumentText::close_small() {
   if (!small_) return;
-  put(")", 1);
+  write(")", 1);
   small_ = false;
 }
 
@@ -200,7 +205,11 @@ void DocumentText::tab() {
 
 void DocumentText::line_break() {
   after_letter_ = after_tsheg_ = false;
-  put("\n", 1);
+  // Within a small passage the break waits: where the passage ends with its line, ")" goes before it.
+  if (small_)
+    ++held_breaks_;
+  else
+    put("\n", 1);
   ++paragraph_;
   position_ = 0;
 }
@@ -211,6 +220,7 @@ void DocumentText::paragraph() {
 
 int DocumentText::finish() {
   close_small();
+  put("", 0);
   Parts& parts = *parts_;
   parts.feed.take(reinterpret_cast<const unsigned char*>(parts.buffer), parts.used);
   parts.used = 0;

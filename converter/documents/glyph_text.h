@@ -77,6 +77,7 @@ class DocumentText {
   struct Parts;
   void glyph(unsigned char code);
   void put(const char* p, std::size_t n);
+  void write(const char* p, std::size_t n);
   void other(char32_t c);
   void close_small();
 
@@ -87,6 +88,7 @@ class DocumentText {
   int size_ = 24;
   int normal_size_ = 0;        // the largest size of Tibetan text so far: smaller is a small passage
   bool small_ = false;         // a "(" written, its ")" not yet
+  int held_breaks_ = 0;        // line breaks met in a small passage, not yet written
   bool after_letter_ = false;  // a sign here joins a letter or stack
   bool after_tsheg_ = false;   // a blank here is the space typed after each tsheg
   std::uint32_t paragraph_ = 1;

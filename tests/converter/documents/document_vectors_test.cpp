@@ -1,0 +1,75 @@
+// The document readers against their vectors (tests/vectors/documents): each RTF read into the hub with
+// the bundled tables gives the Unicode and the warnings, placed by paragraph and character, of its line.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "document_reader.h"
+#include "driver_support.h"
+#include "support/escapes.h"
+#include "tsv_vectors.h"
+
+using namespace tarvex;
+
+namespace {
+
+constexpr std::string_view kFonts =
+    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fnil Courier;}{\\f5\\fnil Korlam-a;}{\\f9\\fnil Korlam-vowa;}}";
+
+std::string read_document(const std::string& bytes, ReaderReport& report, std::string& why, int& result) {
+  tsd::Stream in = h2test::stream_with(bytes);
+  tsd::Stream out = tsd::Stream::temporary();
+  {
+    HubOut hub(out);
+    result = document_to_hub(in, hub, h2test::bundled_key_tables(), &report, why);
+  }
+  return h2test::contents(out);
+}
+
+TEST(document_vectors, rtf_documents_read_as_their_unicode) {
+  const auto lines = h2test::read_tsv_vectors("documents");
+  ASSERT_GT(lines.size(), 20u);
+  for (const h2test::TsvLine& line : lines) {
+    SCOPED_TRACE(line.file + ":" + std::to_string(line.line));
+    std::string rtf = line.fields[0];  // RTF as it stands: its backslashes are its own
+    if (const std::size_t at = rtf.find("{FONTS}"); at != std::string::npos) rtf.replace(at, 7, kFonts);
+    ReaderReport report;
+    std::string why;
+    int result = 0;
+    EXPECT_EQ(read_document(rtf, report, why, result), tsd::testing::unescape(line.fields[1]));
+    EXPECT_EQ(result, 0) << why;
+    std::vector<std::string> warnings;
+    for (const ReaderWarning& w : report.warnings)
+      warnings.push_back(std::to_string(w.paragraph) + ":" + std::to_string(w.position) + " " + w.text);
+    EXPECT_EQ(warnings, std::vector<std::string>(line.fields.begin() + 2, line.fields.end()));
+  }
+}
+
+// Files that are no document of ours, or a container that must not be unpacked: a clear reason, no hub.
+struct Refused {
+  const char* name;
+  std::string bytes;
+  const char* why;
+};
+
+TEST(document_vectors, what_is_no_readable_document_is_refused_with_its_reason) {
+  const std::string dir = TSENDREL_SOURCE_DIR "/tests/vectors/documents/";
+  const Refused cases[] = {
+      {"plain text", "k.k", "neither an RTF nor a DOCX"},
+      {"a ZIP cut short", std::string("PK\x03\x04", 4) + "\x14", "no readable ZIP container"},
+      {"no document part", tsd::testing::read_file(dir + "no_document.docx"), "holds no word/document.xml"},
+      {"a part that would unpack too far", tsd::testing::read_file(dir + "bomb.docx"), "256 MiB"},
+      {"a document part that is no XML", tsd::testing::read_file(dir + "broken_xml.docx"), "no well-formed XML"},
+  };
+  for (const Refused& c : cases) {
+    SCOPED_TRACE(c.name);
+    ReaderReport report;
+    std::string why;
+    int result = 0;
+    read_document(c.bytes, report, why, result);
+    EXPECT_EQ(result, -2);
+    EXPECT_NE(why.find(c.why), std::string::npos) << why;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,84 @@
+// Documents written by the converter read back: the Tsendrel RTF of a text, in either family and with its
+// lines joined or kept, read as Unicode gives what the text's own route to Unicode gives. The Kangyur
+// volume of the shared corpus (skipped where it is not beside the checkout) differs only where the
+// Tsendrel fonts have no glyph (the writer's "[~...]" markers) and where a blank follows a tsheg, which
+// the reader takes for the blank the add-in types after each tsheg; both are counted.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <string>
+
+#include "convert_file.h"
+#include "driver_support.h"
+#include "routes.h"
+
+using namespace tarvex;
+
+namespace {
+
+struct Family {
+  const char* name;
+  int font_base;
+};
+constexpr Family kFamilies[] = {{"Korlam", kKorlamBase}, {"Ekorlam", kEkorlamBase}};
+
+// `input` converted by the route `name` into `output`.
+void convert(const std::string& name, const std::string& input, const std::string& output, int font_base,
+             int keep_cr) {
+  ConversionContext context = h2test::test_context();
+  context.key_tables = &h2test::bundled_key_tables();
+  h2test::StatusCapture status(context);
+  ConversionRequest request = h2test::test_request(route_id(name));
+  request.font_base = font_base;
+  request.keep_cr = keep_cr;
+  ASSERT_EQ(convert_file(context, input.c_str(), output.c_str(), request), 0) << name << " " << input;
+}
+
+// The Unicode of `input` by its own route, and by its Tsendrel RTF read back.
+std::pair<std::string, std::string> both_ways(const std::string& input, const std::string& scheme, int font_base,
+                                              int keep_cr, tsd::testing::TempDir& dir) {
+  convert(scheme + "-unicode", input, dir.file("direct.bo.txt"), font_base, keep_cr);
+  convert(scheme + "-rtf", input, dir.file("document.rtf"), font_base, keep_cr);
+  convert("tsendrel-unicode", dir.file("document.rtf"), dir.file("document.bo.txt"), font_base, keep_cr);
+  return {tsd::testing::read_file(dir.file("direct.bo.txt")), tsd::testing::read_file(dir.file("document.bo.txt"))};
+}
+
+TEST(documents_round_trip, the_examples_come_back_as_their_unicode) {
+  const std::pair<const char*, const char*> examples[] = {
+      {"aspiration.txt", "wylie"}, {"colophon.txt", "wylie"}, {"glossary.txt", "wylie"}, {"greeting.kvt", "kvts"}};
+  tsd::testing::TempDir dir;
+  for (const auto& [file, scheme] : examples)
+    for (const Family& family : kFamilies)
+      for (const int keep_cr : {0, 1}) {
+        SCOPED_TRACE(std::string(file) + " " + family.name + (keep_cr ? " kept" : " joined"));
+        const auto [direct, read_back] =
+            both_ways(TSENDREL_SOURCE_DIR "/examples/" + std::string(file), scheme, family.font_base, keep_cr, dir);
+        EXPECT_FALSE(direct.empty());
+        EXPECT_EQ(read_back, direct);
+      }
+}
+
+TEST(documents_round_trip, the_kangyur_volume_comes_back_but_where_the_fonts_lack_a_glyph) {
+  const std::string corpus = TSENDREL_SOURCE_DIR "/../shared/corpus/kangyur-035.wylie.txt";
+  if (!std::filesystem::exists(corpus)) GTEST_SKIP() << "the shared corpus is not beside the checkout";
+  tsd::testing::TempDir dir;
+  const std::regex marker("\\[~([^\\]]*)\\]");
+  for (const Family& family : kFamilies)
+    for (const int keep_cr : {0, 1}) {
+      SCOPED_TRACE(std::string(family.name) + (keep_cr ? " kept" : " joined"));
+      auto [direct, read_back] = both_ways(corpus, "ewts", family.font_base, keep_cr, dir);
+      const auto markers = std::distance(std::sregex_iterator(read_back.begin(), read_back.end(), marker),
+                                         std::sregex_iterator());
+      read_back = std::regex_replace(read_back, marker, "$1");
+      int blanks_after_tsheg = 0;
+      for (std::size_t at = 0; (at = direct.find("\xE0\xBC\x8B ", at)) != std::string::npos; ++blanks_after_tsheg)
+        direct.erase(at + 3, 1);
+      // The syllables of ཌཱུརྱ (bai DUrya) and the yig mgo ༄, which no font of the family draws.
+      EXPECT_EQ(markers, 16);
+      EXPECT_EQ(blanks_after_tsheg, 1);
+      EXPECT_TRUE(read_back == direct) << "the volume differs beyond the counted places";
+    }
+}
+
+}  // namespace
