@@ -181,6 +181,7 @@ int main(int argc, char** argv) {
   const std::string kangyur = TSENDREL_CORPUS_DIR "/kangyur-035.wylie.txt";
   const std::string kangyur_unicode = TSENDREL_CORPUS_DIR "/kangyur-035.bo.txt";
   const std::string kangyur_kvts = (dir / "kangyur.kvt").string();
+  const std::string kangyur_rtf = (dir / "kangyur.rtf").string();  // its Tsendrel RTF, to be read back
 
   // The corpus, and the same with long words, braces and brackets across lines among its words.
   for (const bool long_words : {false, true}) {
@@ -197,6 +198,9 @@ int main(int argc, char** argv) {
     Stream out = Stream::open_write(kangyur_kvts.c_str(), Stream::Mode::text);
     wylie_to_kvts(in, out);
     if (out.close() != 0) fail("could not write the KVTS of the Kangyur volume");
+    request.conversion_type = route_id("ewts-rtf");
+    if (convert_file(context, kangyur.c_str(), kangyur_rtf.c_str(), request) != 0)
+      fail("could not write the Tsendrel RTF of the Kangyur volume");
   }
   {
     Stream in = Stream::open_read(kvts.c_str(), Stream::Mode::text);
@@ -307,6 +311,7 @@ int main(int argc, char** argv) {
       {"EWTS to Unicode RTF, Kangyur", route_id("ewts-unicode-rtf"), kangyur, 0},
       {"Unicode to Tsendrel, Kangyur", route_id("unicode-rtf"), kangyur_unicode, 100},
       {"Unicode to Unicode, Kangyur", route_id("unicode-unicode"), kangyur_unicode, 0},
+      {"Tsendrel RTF to Unicode, Kangyur", route_id("tsendrel-unicode"), kangyur_rtf, 100},
   };
   for (const auto& t : types) {
     if (!steps.wanted(t.name) || !fs::exists(t.input)) continue;

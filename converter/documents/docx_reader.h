@@ -5,6 +5,7 @@
 // Built only with TSENDREL_DOCX; writes nothing itself.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
