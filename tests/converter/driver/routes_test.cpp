@@ -117,7 +117,9 @@ TEST(routes, the_windows_rows_are_the_captioned_routes_in_their_order) {
       {9, "unicode-rtf", "Unicode to Tsendrel"},
       {10, "unicode-unicode", "Unicode text cleaned up"},
       {11, "unicode-unicode-rtf", "Unicode text to Unicode RTF"},
-      {12, nullptr, nullptr},
+      {12, "tsendrel-unicode", "Tsendrel to Unicode text"},
+      {13, "tsendrel-unicode-rtf", "Tsendrel to Unicode RTF"},
+      {14, nullptr, nullptr},
       {-1, nullptr, nullptr},
   };
   for (const auto& r : rows) {
@@ -155,6 +157,9 @@ TEST(routes, outputs_are_named_by_their_route) {
       {"unicode-rtf", "d/notes.rtf", "d/notes.rtf", "d/notes.rtf"},
       {"unicode-unicode", "d/notes.bo.txt", "d/notes.bo.txt", "d/notes.bo.txt"},
       {"unicode-unicode-rtf", "d/notes.rtf", "d/notes.rtf", "d/notes.rtf"},
+      {"tsendrel-unicode", "d/notes.bo.txt", "d/notes.bo.txt", "d/notes.bo.txt"},
+      // A document's Unicode RTF is never its own name.
+      {"tsendrel-unicode-rtf", "d/notes.bo.rtf", "d/notes.bo.rtf", "d/notes.bo.rtf"},
   };
   ASSERT_EQ(std::size(cases), routes().size()) << "every route has its output name here";
   for (const auto& c : cases) {
