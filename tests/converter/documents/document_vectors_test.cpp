@@ -30,6 +30,7 @@ TEST(document_vectors, rtf_documents_read_as_their_unicode) {
   const auto lines = h2test::read_tsv_vectors("documents");
   ASSERT_GT(lines.size(), 20u);
   for (const h2test::TsvLine& line : lines) {
+    if (line.file != "rtf.tsv") continue;
     SCOPED_TRACE(line.file + ":" + std::to_string(line.line));
     std::string rtf = line.fields[0];  // RTF as it stands: its backslashes are its own
     if (const std::size_t at = rtf.find("{FONTS}"); at != std::string::npos) rtf.replace(at, 7, kFonts);
