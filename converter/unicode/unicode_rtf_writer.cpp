@@ -47,8 +47,11 @@ void HubUnicodeRtfWriter::take(const unsigned char* bytes, std::size_t n) {
   }
 }
 
-// Every character outside the Tibetan block but white space is set in the roman font.
+// Every character outside the Tibetan block but white space is set in the roman font. The Tibetan inside
+// parentheses is set in the small size, as the Tsendrel RTF sets a parenthesised passage.
 void HubUnicodeRtfWriter::character(char32_t c) {
+  HeldBytes marker;
+  if (c == ')' && parentheses_ > 0 && --parentheses_ == 0) rtf_.text(kSmallEnd, marker);
   const bool white = c == ' ' || c == '\t' || c == '\n';
   if (!white && !roman_ && !is_tibetan(c)) {
     rtf_.roman_start();
@@ -60,6 +63,7 @@ void HubUnicodeRtfWriter::character(char32_t c) {
   HeldBytes held;
   held.count = put_utf8(c, held.bytes);
   rtf_.text(static_cast<unsigned char>(held.bytes[0]), held);
+  if (c == '(' && parentheses_++ == 0) rtf_.text(kSmallStart, marker);
 }
 
 HubSink HubUnicodeRtfWriter::sink() {

@@ -25,7 +25,7 @@ int write_unicode_rtf(tsd::Stream& text, tsd::Stream& out, const char* unicode_f
                       int tib_size, int small_tib_size);
 
 // The same document from the hub, where every character outside the Tibetan block but white space is set
-// in the roman font.
+// in the roman font, and Tibetan within parentheses in the small size.
 int write_hub_unicode_rtf(tsd::Stream& hub, tsd::Stream& out, const char* unicode_font, int roman_size,
                           int tib_size, int small_tib_size);
 
@@ -191,6 +191,7 @@ class HubUnicodeRtfWriter {
   UnicodeRtf<tsd::Stream> rtf_;
   Utf8Decoder decoder_;
   bool roman_ = false;
+  int parentheses_ = 0;  // open parentheses: their Tibetan is small
 };
 
 }  // namespace tarvex

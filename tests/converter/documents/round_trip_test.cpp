@@ -59,6 +59,18 @@ TEST(documents_round_trip, the_examples_come_back_as_their_unicode) {
       }
 }
 
+// The colophon's "(dge'o)" is written small in the Tsendrel RTF, read back as a parenthesised passage, and
+// set small again in the Unicode RTF: its first letter ད (U+0F51) follows the small size.
+TEST(documents_round_trip, a_small_passage_is_small_again_in_the_unicode_rtf) {
+  tsd::testing::TempDir dir;
+  convert("wylie-rtf", TSENDREL_SOURCE_DIR "/examples/colophon.txt", dir.file("colophon.rtf"), kEkorlamBase, 0);
+  convert("tsendrel-unicode-rtf", dir.file("colophon.rtf"), dir.file("colophon.bo.rtf"), kEkorlamBase, 0);
+  const std::string rtf = tsd::testing::read_file(dir.file("colophon.bo.rtf"));
+  EXPECT_NE(rtf.find("(\\fs48\\rtlch\\af1\\afs48\\ltrch \\f1\\fs48\\rtlch\\af1\\afs48\\ltrch \\u3921?"),
+            std::string::npos);
+  EXPECT_NE(rtf.find("\\fs56\\rtlch\\af1\\afs56\\ltrch \\f0\\fs24 )"), std::string::npos);
+}
+
 TEST(documents_round_trip, the_kangyur_volume_comes_back_but_where_the_fonts_lack_a_glyph) {
   const std::string corpus = TSENDREL_SOURCE_DIR "/../shared/corpus/kangyur-035.wylie.txt";
   if (!std::filesystem::exists(corpus)) GTEST_SKIP() << "the shared corpus is not beside the checkout";
