@@ -1,5 +1,6 @@
 #include "glyph_text.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <string>

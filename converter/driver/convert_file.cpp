@@ -160,9 +160,9 @@ Start check_document(const ConversionContext& context, const unsigned char* head
       return Start::not_text;
     case DocumentKind::doc:
     case DocumentKind::odt:
-      context.log_status("Error: %s is a %s document, which the converter does not read. Save it as DOCX, "
+      context.log_status("Error: %s is %s document, which the converter does not read. Save it as DOCX, "
                          "for example with: soffice --headless --convert-to docx %s",
-                         name, document_kind(head, n) == DocumentKind::doc ? "Word 97-2003" : "OpenDocument",
+                         name, document_kind(head, n) == DocumentKind::doc ? "a Word 97-2003" : "an OpenDocument",
                          name);
       return Start::not_text;
     case DocumentKind::other:

@@ -2,8 +2,10 @@
 // the bundled tables gives the Unicode and the warnings, placed by paragraph and character, of its line.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
+#include "convert_file.h"
 #include "document_reader.h"
 #include "driver_support.h"
 #include "support/escapes.h"
@@ -74,3 +76,35 @@ TEST(document_vectors, what_is_no_readable_document_is_refused_with_its_reason) 
 }
 
 }  // namespace
+
+// The driver's look at a document's first bytes: Word 97-2003 and OpenDocument files are refused with the
+// command that saves them as DOCX, other files that are no document with their reason.
+TEST(document_vectors, the_driver_refuses_what_it_cannot_read_naming_the_way_out) {
+  std::string odt = std::string("PK\x03\x04", 4) + std::string(26, '\0') + "mimetype" +
+                    "application/vnd.oasis.opendocument.text";
+  const struct {
+    const char* name;
+    std::string bytes;
+    const char* told;
+  } cases[] = {
+      {"letter.doc", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(64, '\0'),
+       "is a Word 97-2003 document, which the converter does not read. Save it as DOCX, for example with: "
+       "soffice --headless --convert-to docx "},
+      {"letter.odt", odt, "is an OpenDocument document"},
+      {"letter.txt", "bkra shis", "is neither an RTF nor a DOCX document. Skipping file."},
+  };
+  tsd::testing::TempDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ConversionContext context = h2test::test_context();
+    context.key_tables = &h2test::bundled_key_tables();
+    h2test::StatusCapture status(context);
+    const std::string input = dir.write(c.name, c.bytes);
+    const ConversionRequest request = h2test::test_request(route_id("tsendrel-unicode"));
+    EXPECT_EQ(convert_file(context, input.c_str(), dir.file("out.bo.txt").c_str(), request), -1);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out.bo.txt")));
+    std::string told;
+    for (const std::string& line : status.captured) told += line;
+    EXPECT_NE(told.find(c.told), std::string::npos) << told;
+  }
+}
