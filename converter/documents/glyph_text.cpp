@@ -60,6 +60,7 @@ GlyphTable::GlyphTable(const ConverterKeyTables& tables) {
       if (cell.kind == nothing) continue;
       std::memcpy(cell.utf8, text.data(), text.size());
       cell.length = static_cast<std::uint8_t>(text.size());
+      cell.plain = cell.kind != sign && name.names == 1;
     }
 }
 
@@ -100,7 +101,7 @@ void DocumentText::put(const char* p, std::size_t n) {
 
 void DocumentText::write(const char* p, std::size_t n) {
   Parts& parts = *parts_;
-  if (n > kBufferSize - parts.used) {
+  if (n > kBufferSize - parts.used) [[unlikely]] {
     parts.feed.take(reinterpret_cast<const unsigned char*>(parts.buffer), parts.used);
     parts.used = 0;
   }
@@ -144,6 +145,21 @@ void DocumentText::character(char32_t c) {
 }
 
 void DocumentText::glyph(unsigned char code) {
+  if (code < tsd::kGlyphCodes) {
+    // Most glyphs: a letter, stack or tsheg in the normal size, nothing held back.
+    const GlyphTable::Cell& cell = parts_->table.at(font_, code);
+    if (cell.plain && size_ == normal_size_ && !small_ && held_breaks_ == 0) {
+      ++position_;
+      write(cell.utf8, cell.length);
+      after_letter_ = cell.kind == GlyphTable::whole;
+      after_tsheg_ = cell.kind == GlyphTable::separator;
+      return;
+    }
+  }
+  unusual_glyph(code);
+}
+
+void DocumentText::unusual_glyph(unsigned char code) {
   ++position_;
   if (code == ' ' || code == '\t') {
     const bool typed_space = code == ' ' && after_tsheg_;

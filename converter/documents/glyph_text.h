@@ -27,9 +27,10 @@ class GlyphTable {
     separator,  // the tsheg
   };
   struct Cell {
-    char utf8[30];
+    char utf8[29];
     std::uint8_t length;
     Kind kind;
+    bool plain;  // a whole glyph or the tsheg, drawn by one form only: written as it is
   };
   static_assert(sizeof(Cell) == 32);
 
@@ -76,6 +77,7 @@ class DocumentText {
  private:
   struct Parts;
   void glyph(unsigned char code);
+  void unusual_glyph(unsigned char code);
   void put(const char* p, std::size_t n);
   void write(const char* p, std::size_t n);
   void other(char32_t c);

@@ -197,6 +197,19 @@ void RtfReader::control_word() {
   const auto value = static_cast<std::int32_t>(std::clamp<std::int64_t>(negative_ ? -number_ : number_,
                                                                         -2147483647, 2147483647));
   Group& g = groups_[static_cast<std::size_t>(depth_)];
+  // The words of every font switch first.
+  if (skip_ == 0 && g.dest == Dest::text && word_[0] == 'f' && word_length_ <= 2) {
+    if (word_length_ == 1) {
+      g.font = value;
+      ignorable_ = false;
+      return;
+    }
+    if (word_[1] == 's') {
+      g.size = has_number ? value : 24;
+      ignorable_ = false;
+      return;
+    }
+  }
   if (word == "bin") {
     if (value > 0) {
       binary_left_ = value;
