@@ -65,10 +65,10 @@ constexpr Route kRoutes[] = {
      "Unicode Tibetan to an RTF document in Unicode Tibetan", "Unicode text to Unicode RTF", "rtf",
      kUnicodeUnicodeRtf, false},
     {14, Scheme::tsendrel, Format::unicode, "tsendrel-unicode",
-     "A document in the Tsendrel fonts (RTF or DOCX) to Unicode Tibetan (UTF-8 text)", "Tsendrel to Unicode text",
+     "A Tsendrel document (RTF or DOCX) to Unicode Tibetan (UTF-8 text)", "Tsendrel to Unicode text",
      "bo.txt", kTsendrelUnicode, false},
     {15, Scheme::tsendrel, Format::unicode_rtf, "tsendrel-unicode-rtf",
-     "A document in the Tsendrel fonts (RTF or DOCX) to an RTF document in Unicode Tibetan",
+     "A Tsendrel document (RTF or DOCX) to an RTF document in Unicode Tibetan",
      "Tsendrel to Unicode RTF", "bo.rtf", kTsendrelUnicodeRtf, false},
 };
 
