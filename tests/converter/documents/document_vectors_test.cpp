@@ -71,7 +71,9 @@ TEST(document_vectors, what_is_no_readable_document_is_refused_with_its_reason) 
     int result = 0;
     read_document(c.bytes, report, why, result);
     EXPECT_EQ(result, -2);
-    EXPECT_NE(why.find(c.why), std::string::npos) << why;
+    // A build without the DOCX reader refuses every ZIP alike.
+    const bool zip = c.bytes.starts_with("PK");
+    EXPECT_NE(why.find(zip && !reads_docx() ? "reads no DOCX" : c.why), std::string::npos) << why;
   }
 }
 

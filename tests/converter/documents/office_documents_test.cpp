@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "convert_file.h"
+#include "document_reader.h"
 #include "driver_support.h"
 #include "routes.h"
 #include "support/process.h"
@@ -70,7 +71,9 @@ TEST(office_documents, saved_again_as_docx_and_rtf_they_read_back_the_same) {
     std::string told;
     const std::string ours = read_back(dir.file(name + ".rtf"), dir, told);
     EXPECT_GT(ours.size(), 100u);
-    EXPECT_EQ(read_back(dir.file("docx/" + name + ".docx"), dir, told), ours) << told;
+    if (reads_docx()) {
+      EXPECT_EQ(read_back(dir.file("docx/" + name + ".docx"), dir, told), ours) << told;
+    }
     EXPECT_EQ(read_back(dir.file("rtf/" + name + ".rtf"), dir, told), ours) << told;
   }
 }
