@@ -22,9 +22,8 @@ constexpr char16_t kWindows1252[32] = {
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-std::string_view suffix_of(int font) {
-  const char* name = tsd::kFontNames[static_cast<std::size_t>(font)].data();
-  return std::strchr(name, '-') + 1;
+std::string name_of(int font) {
+  return tsd::kFontNames[static_cast<std::size_t>(font)].data();
 }
 
 }  // namespace
@@ -73,7 +72,7 @@ int tsendrel_font_of(std::string_view name) {
         std::equal(known.begin(), known.end(), font.begin(), [](char a, char b) {
           return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
         }))
-      return i % tsd::kFamilySize;
+      return i;
   }
   return kOtherFont;
 }
@@ -172,7 +171,7 @@ void DocumentText::unusual_glyph(unsigned char code) {
   }
   const GlyphTable::Cell* cell = code < tsd::kGlyphCodes ? &parts_->table.at(font_, code) : nullptr;
   if (!cell || cell->kind == GlyphTable::none || cell->kind == GlyphTable::nothing) {
-    std::string why = "code " + std::to_string(code) + " of the font \"" + std::string(suffix_of(font_)) + "\" " +
+    std::string why = "code " + std::to_string(code) + " of " + name_of(font_name_) + " " +
                       (cell && cell->kind == GlyphTable::nothing ? "means nothing in Unicode"
                                                                  : "is no glyph of the key-font table") +
                       ": written as U+FFFD";
@@ -186,7 +185,7 @@ void DocumentText::unusual_glyph(unsigned char code) {
   const tsd::GlyphName& name = tables_.glyph_index.glyphs[static_cast<std::size_t>(font_)][code];
   if (name.names > 1 && !told_[place]) {
     told_[place] = true;
-    warn("code " + std::to_string(code) + " of the font \"" + std::string(suffix_of(font_)) + "\" is drawn by " +
+    warn("code " + std::to_string(code) + " of " + name_of(font_name_) + " is drawn by " +
          std::to_string(name.names) + " entries or forms of the key-font table: read as \"" +
          tables_.tib_chars[static_cast<std::size_t>(name.entry)].string + "\" form " + std::to_string(name.form));
   }

@@ -43,11 +43,11 @@ class GlyphTable {
   std::array<Cell, tsd::kFamilySize * tsd::kGlyphCodes> cells_{};
 };
 
-// A run's font: one of a Tsendrel family's 34 (0..33), or any other.
+// A run's font: one of the 68 Tsendrel fonts (Korlam's 34, then Ekorlam's: tsd::kFontNames), or any other.
 inline constexpr int kOtherFont = -1;
 
-// The font number (0..33) of a Tsendrel font's name, or kOtherFont. The family name and suffix may be
-// followed by a style, after a blank or comma ("Korlam-b Bold", "Ekorlam-a,Italic").
+// The place (0..67) of a Tsendrel font's name in tsd::kFontNames, or kOtherFont. The family name and
+// suffix may be followed by a style, after a blank or comma ("Korlam-b Bold", "Ekorlam-a,Italic").
 int tsendrel_font_of(std::string_view name);
 
 class DocumentText {
@@ -57,9 +57,10 @@ class DocumentText {
   DocumentText(const DocumentText&) = delete;
   DocumentText& operator=(const DocumentText&) = delete;
 
-  // The font (0..33, or kOtherFont) and size in half-points of what follows.
+  // The font (0..67, or kOtherFont) and size in half-points of what follows.
   void style(int font, int size) {
-    font_ = font;
+    font_name_ = font;
+    font_ = font == kOtherFont ? kOtherFont : font % tsd::kFamilySize;
     size_ = size;
   }
   // Bytes of the document in the style in force: a Tsendrel font's character codes, or Windows-1252 text.
@@ -86,7 +87,8 @@ class DocumentText {
   const ConverterKeyTables& tables_;
   std::unique_ptr<Parts> parts_;
   ReaderReport* report_;
-  int font_ = kOtherFont;
+  int font_ = kOtherFont;       // the font's number in its family, 0..33
+  int font_name_ = kOtherFont;  // and its name, for the warnings
   int size_ = 24;
   int normal_size_ = 0;        // the largest size of Tibetan text so far: smaller is a small passage
   bool small_ = false;         // a "(" written, its ")" not yet
