@@ -48,6 +48,21 @@ TEST(document_vectors, rtf_documents_read_as_their_unicode) {
   }
 }
 
+// A DOCX made by hand (tests/vectors/documents/runs.docx): runs in Korlam-a and, by w:hAnsi, in vowa; a run
+// in Arial with a tab; a paragraph whose run takes the default font and size of styles.xml (Ekorlam-a,
+// 24 points: smaller than the 28 before, so a small passage), a break held inside it, and a w:sym.
+TEST(document_vectors, a_docx_document_reads_as_its_runs) {
+  if (!reads_docx()) GTEST_SKIP() << "this build reads no DOCX";
+  ReaderReport report;
+  std::string why;
+  int result = 0;
+  const std::string docx = tsd::testing::read_file(TSENDREL_SOURCE_DIR "/tests/vectors/documents/runs.docx");
+  EXPECT_EQ(read_document(docx, report, why, result), "ཀ་ཀི note\t\n(ཀ\nཀ)");
+  EXPECT_EQ(result, 0) << why;
+  EXPECT_TRUE(report.warnings.empty());
+  EXPECT_EQ(report.syllables, 4);
+}
+
 // Files that are no document of ours, or a container that must not be unpacked: a clear reason, no hub.
 struct Refused {
   const char* name;
