@@ -1,5 +1,6 @@
 // A keyfont file as both deliverables load it: whatever is accepted holds only fonts of the family and
-// codes that glyph strings may carry, and the stack index finds every loaded entry from its own string.
+// codes that glyph strings may carry, the stack index finds every loaded entry from its own string, and
+// the glyph index names, for every form's glyph, an entry and form that draw it, no later than this one.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -43,6 +44,19 @@ void load(std::string_view bytes) {
     if (length > 0)
       fuzz::require(find_stack(*index, text, length, i) == i, "an entry is found from its own string");
   }
+  auto glyphs = std::make_unique<GlyphIndex>();
+  build_glyph_index(table->data(), count, *glyphs);
+  for (int i = 0; i < count; ++i)
+    for (int form = 0; form < kFormCount; ++form) {
+      const int font = (*table)[i].font_table[form], code = (*table)[i].font_slot[form];
+      const GlyphName& name = glyphs->glyphs[font][code];
+      fuzz::require(name.entry >= 0 && name.entry <= i && name.names >= 1, "every glyph has its first name");
+      const TibChar<Forms>& named = (*table)[name.entry];
+      fuzz::require(named.font_table[name.form] == font && named.font_slot[name.form] == code,
+                    "the name draws the glyph");
+      fuzz::require(is_sign_glyph(font, form) == is_sign_glyph(font, name.form) || name.names > 1,
+                    "a glyph of one name is a sign or not as its form is");
+    }
 }
 
 }  // namespace
