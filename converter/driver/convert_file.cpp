@@ -517,7 +517,11 @@ void tell_problems(const ConversionContext& context, const char* input_name, con
 void tell_hub_problems(const ConversionContext& context, const char* input_name, const InputAgain& input,
                        Pass reader, bool keep_cr, Findings& findings) {
   std::vector<ReaderWarning> problems = std::move(findings.read.warnings);
-  if (!findings.written.warnings.empty()) {
+  if (!findings.written.warnings.empty() && reader == Pass::tsendrel_read) {
+    // A document is not read again to trace them: a writer's problems are told without a place.
+    for (const ReaderWarning& w : findings.written.warnings)
+      context.diagnostics(Diagnostic{Diagnostic::Kind::warning, input_name, 0, 0, w.text.c_str()});
+  } else if (!findings.written.warnings.empty()) {
     tsd::Stream again = input.open();
     if (!again.is_open()) return;
     skip_byte_order_mark(again);
