@@ -286,26 +286,31 @@ int conversion_of_row(int row) {
 
 namespace {
 
-// The extension of an output, without its dot; an unknown route's output is named as the default route's.
-std::string_view output_extension(int conversion_type) {
+const Route& route_or_default(int conversion_type) {
   const Route* route = route_by_id(conversion_type);
-  return (route ? route : route_by_id(kDefaultRouteId))->extension;
+  return route ? *route : *route_by_id(kDefaultRouteId);
+}
+
+// The input's name without the extension its output replaces: three letters after a dot, as always, or a
+// document's ".docx" on the routes that read documents (so "letter.docx" gives "letter.bo.txt").
+std::string_view output_stem(std::string_view name, const Route& route) {
+  if (name.size() >= 4 && name[name.size() - 4] == '.')
+    name.remove_suffix(4);
+  else if (route.from == Scheme::tsendrel && name.ends_with(".docx"))
+    name.remove_suffix(5);
+  return name;
 }
 
 }  // namespace
 
 std::string main_output_path(std::string_view directory, std::string_view name, int conversion_type) {
-  if (name.size() >= 4 && name[name.size() - 4] == '.') name.remove_suffix(4);
-  return tsd::join_path(directory, name) + "." + std::string(output_extension(conversion_type));
+  const Route& route = route_or_default(conversion_type);
+  return tsd::join_path(directory, output_stem(name, route)) + "." + std::string(route.extension);
 }
 
 std::string wildcard_output_path(std::string_view input_path, int conversion_type) {
-  std::string output(input_path);
-  if (output.size() >= 4 && output[output.size() - 4] == '.')
-    output.replace(output.size() - 3, 3, output_extension(conversion_type));
-  else
-    output = output + "." + std::string(output_extension(conversion_type));
-  return output;
+  const Route& route = route_or_default(conversion_type);
+  return std::string(output_stem(input_path, route)) + "." + std::string(route.extension);
 }
 
 BatchResult convert_selected_files(ConversionContext& context, const ConversionRequest& request,

@@ -173,4 +173,23 @@ TEST(routes, outputs_are_named_by_their_route) {
   EXPECT_EQ(main_output_path("d", "notes.txt", -1), tsd::testing::native("d/notes.rtf"));
 }
 
+TEST(routes, a_documents_docx_extension_is_replaced_on_the_routes_that_read_documents) {
+  struct Case {
+    const char* route;
+    const char* input;
+    const char* output;
+  } cases[] = {
+      {"tsendrel-unicode", "d/letter.docx", "d/letter.bo.txt"},
+      {"tsendrel-unicode-rtf", "d/letter.docx", "d/letter.bo.rtf"},
+      {"tsendrel-unicode-rtf", "d/letter.rtf", "d/letter.bo.rtf"},
+      {"wylie-rtf", "d/letter.docx", "d/letter.docx.rtf"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(wildcard_output_path(c.input, route_id(c.route)), c.output) << c.route << " " << c.input;
+    EXPECT_EQ(main_output_path("d", std::string_view(c.input).substr(2), route_id(c.route)),
+              tsd::testing::native(c.output))
+        << c.route << " " << c.input;
+  }
+}
+
 }  // namespace
