@@ -10,6 +10,7 @@
 
 #include "diagnostics.h"
 #include "ewts_reader.h"
+#include "ewts_writer.h"
 #include "extract.h"
 #include "fast_path.h"
 #include "font_code_pass.h"
@@ -221,15 +222,23 @@ int read_hub(Pass pass, tsd::Stream& in, Hub& hub, bool keep_cr, ReaderReport* r
 }
 
 // A reader and the writer after it, the hub going from one to the other a buffer at a time through no
-// file; false once a failure is logged.
+// file; false once a failure is logged. `keep_cr`: the reader's line rule (kept when the lines were laid out
+// by the passes before it).
 bool run_hub_passes(ConversionContext& context, const ConversionRequest& request, Pass reader, Pass writer,
-                    tsd::Stream& from, tsd::Stream& to, Findings& findings) {
+                    tsd::Stream& from, tsd::Stream& to, bool keep_cr, Findings& findings) {
   findings.hub = true;
   const auto read = [&](HubSink sink) {
     HubOut hub(sink);
-    read_hub(reader, from, hub, request.keep_cr != 0, &findings.read);
+    read_hub(reader, from, hub, keep_cr, &findings.read);
   };
   int result;
+  if (writer == Pass::ewts_write) {
+    EwtsWriter ewts(to, &findings.written);
+    read(ewts.sink());
+    if (ewts.finish() == 0) return true;
+    context.log_status("%s", kWriteFailed);
+    return false;
+  }
   if (writer == Pass::hub_rtf) {
     HubRtfWriter rtf(to, *context.key_tables, context.composer,
                      HubRtfRequest{context.rtf_fonts, context.font_count, request.font_base, request.roman_size,
@@ -303,6 +312,10 @@ bool run_pass(Pass pass, ConversionContext& context, const ConversionRequest& re
       return rtf_written(context, from, to,
                          write_hub_unicode_rtf(from, to, request.unicode_font, request.roman_size,
                                                request.tib_size, request.small_tib_size));
+    case Pass::ewts_write:
+      if (write_hub_ewts(from, to, &findings.written) == 0 || from.error()) return true;
+      context.log_status("%s", kWriteFailed);
+      return false;
   }
   return false;
 }
@@ -322,7 +335,8 @@ int run_passes(ConversionContext& context, const ConversionRequest& request, con
   for (std::size_t i = 0; i + 1 < route.passes.size(); ++i) {
     const Stage written = stage_written(route.passes[i]);
     if (written == Stage::hub && stage != Stage::hub && i + 2 == route.passes.size())
-      return run_hub_passes(context, request, route.passes[i], route.passes[i + 1], *source, output, findings)
+      return run_hub_passes(context, request, route.passes[i], route.passes[i + 1], *source, output,
+                            i == 0 ? request.keep_cr != 0 : true, findings)
                  ? 0
                  : -1;
     tsd::Stream& target = files.of(written);
@@ -534,11 +548,16 @@ int convert_checked(ConversionContext& context, const ConversionRequest& request
   int result = run_passes(context, request, route, input, output, stage, files, findings);
   if (report)
     // A syllable is not converted once however many of its characters the reader replaced or the writer
-    // marked; the summary counts at most every syllable.
-    *report = findings.hub ? ConversionReport{true, findings.read.syllables,
-                                              std::min(findings.read.not_converted + findings.written.not_converted,
-                                                       findings.read.syllables)}
-                           : ConversionReport{findings.extracted, findings.found.syllables, findings.found.marked};
+    // marked; the summary counts at most every syllable. Through the extraction, its syllables are the
+    // summary's, and a hub read after it adds what its writer could not write.
+    *report = findings.extracted
+                  ? ConversionReport{true, findings.found.syllables,
+                                     std::min(findings.found.marked + findings.written.not_converted,
+                                              findings.found.syllables)}
+              : findings.hub ? ConversionReport{true, findings.read.syllables,
+                                                std::min(findings.read.not_converted + findings.written.not_converted,
+                                                         findings.read.syllables)}
+                             : ConversionReport{false, findings.found.syllables, findings.found.marked};
   const bool wylie = route.from == Scheme::wylie;
   const InputAgain again(in.path, in.kept);
   if (!findings.raw_words.empty() && (wylie || again.available()))
@@ -547,9 +566,15 @@ int convert_checked(ConversionContext& context, const ConversionRequest& request
   if (findings.extracted && !findings.found.problems.empty() && context.diagnostics.active() &&
       again.available())
     tell_problems(context, in.shown(), again, wylie, findings.found);
-  if (findings.hub && context.diagnostics.active() && again.available() &&
+  const bool hub_first = route.passes.front() == Pass::ewts_read || route.passes.front() == Pass::unicode_read;
+  if (findings.hub && context.diagnostics.active() && again.available() && hub_first &&
       (!findings.read.warnings.empty() || !findings.written.warnings.empty() || findings.read.not_kept > 0))
     tell_hub_problems(context, in.shown(), again, route.passes.front(), request.keep_cr != 0, findings);
+  // A hub read from the passes' own Unicode text has no place in the input: its problems are told without.
+  if (findings.hub && !hub_first)
+    for (const ReaderReport* found : {&findings.read, &findings.written})
+      for (const ReaderWarning& w : found->warnings)
+        context.diagnostics(Diagnostic{Diagnostic::Kind::warning, in.shown(), 0, 0, w.text.c_str()});
   if (result == 0 && input.error()) {
     context.log_status("Could not read %s", in.shown());
     result = -1;

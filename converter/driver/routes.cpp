@@ -8,7 +8,8 @@ namespace tarvex {
 namespace {
 
 constexpr std::array<std::string_view, 4> kSchemeNames = {"wylie", "kvts", "ewts", "unicode"};
-constexpr std::array<std::string_view, 5> kFormatNames = {"rtf", "unicode", "unicode-rtf", "wylie", "kvts"};
+constexpr std::array<std::string_view, 6> kFormatNames = {"rtf",   "unicode", "unicode-rtf",
+                                                          "wylie", "kvts",    "ewts"};
 
 // The chains: the Wylie pre-pass where the input is Wylie, the extraction, then the writer of the format.
 constexpr Pass kWylieRtf[] = {Pass::wylie_to_kvts, Pass::extract, Pass::font_codes, Pass::tsendrel_rtf};
@@ -27,6 +28,13 @@ constexpr Pass kEwtsUnicodeRtf[] = {Pass::ewts_read, Pass::hub_unicode_rtf};
 constexpr Pass kUnicodeRtf[] = {Pass::unicode_read, Pass::hub_rtf};
 constexpr Pass kUnicodeUnicode[] = {Pass::unicode_read};
 constexpr Pass kUnicodeUnicodeRtf[] = {Pass::unicode_read, Pass::hub_unicode_rtf};
+// Extended Wylie is written from the hub; Wylie and KVTS reach it as the Unicode text of their own passes,
+// read again by the Unicode reader (lines already laid out) so that the writer sees only the hub.
+constexpr Pass kUnicodeEwts[] = {Pass::unicode_read, Pass::ewts_write};
+constexpr Pass kWylieEwts[] = {Pass::wylie_to_kvts, Pass::extract, Pass::unicode_text, Pass::unicode_read,
+                               Pass::ewts_write};
+constexpr Pass kKvtsEwts[] = {Pass::extract, Pass::unicode_text, Pass::unicode_read, Pass::ewts_write};
+constexpr Pass kEwtsEwts[] = {Pass::ewts_read, Pass::ewts_write};
 
 // The windows offer the Unicode RTF as "... to Unicode", every output of theirs being an RTF document; the
 // plain-text routes are named ".rtf" as the windows have always named them.
@@ -61,6 +69,14 @@ constexpr Route kRoutes[] = {
     {13, Scheme::unicode, Format::unicode_rtf, "unicode-unicode-rtf",
      "Unicode Tibetan to an RTF document in Unicode Tibetan", "Unicode text to Unicode RTF", "rtf",
      kUnicodeUnicodeRtf, false},
+    {14, Scheme::unicode, Format::ewts, "unicode-ewts", "Unicode Tibetan (UTF-8 text) to Extended Wylie (EWTS)",
+     "Unicode to EWTS", "ewts.txt", kUnicodeEwts, false},
+    {15, Scheme::wylie, Format::ewts, "wylie-ewts", "Wylie to Extended Wylie (EWTS)", "Wylie to EWTS",
+     "ewts.txt", kWylieEwts, false},
+    {16, Scheme::kvts, Format::ewts, "kvts-ewts", "KVTS to Extended Wylie (EWTS)", "KVTS to EWTS", "ewts.txt",
+     kKvtsEwts, false},
+    {17, Scheme::ewts, Format::ewts, "ewts-ewts", "EWTS cleaned up: the same text in the standard spelling",
+     "EWTS cleaned up", "ewts.txt", kEwtsEwts, false},
 };
 
 constexpr bool ids_are_positions() {

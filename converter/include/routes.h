@@ -14,7 +14,7 @@ namespace tarvex {
 // What a conversion's input is written in: our Wylie, KVTS, Extended Wylie, or Unicode Tibetan (UTF-8).
 enum class Scheme : std::uint8_t { wylie, kvts, ewts, unicode };
 // What a conversion writes: the Tsendrel RTF, Unicode text, an RTF in a Unicode font, or a scheme's text.
-enum class Format : std::uint8_t { rtf, unicode, unicode_rtf, wylie, kvts };
+enum class Format : std::uint8_t { rtf, unicode, unicode_rtf, wylie, kvts, ewts };
 
 // Where a conversion stops when only an intermediate file is wanted: the bytes of that file are written to
 // the output unchanged (in binary mode).
@@ -34,6 +34,7 @@ enum class Pass : std::uint8_t {
   unicode_read,    // UTF-8 → the hub
   hub_rtf,         // the hub → the Tsendrel RTF
   hub_unicode_rtf, // the hub → the Unicode RTF
+  ewts_write,      // the hub → Extended Wylie
 };
 
 // The intermediate file that a pass writes when another pass follows it.
@@ -46,15 +47,16 @@ constexpr Stage stage_written(Pass pass) {
       return Stage::syllables;
     case Pass::font_codes:
     case Pass::unicode_marked:
+    case Pass::unicode_text:  // before the Unicode reader, in the glyph-code file's place
       return Stage::glyphs;
     case Pass::ewts_read:
     case Pass::unicode_read:
       return Stage::hub;
     case Pass::tsendrel_rtf:
-    case Pass::unicode_text:
     case Pass::unicode_rtf:
     case Pass::hub_rtf:
     case Pass::hub_unicode_rtf:
+    case Pass::ewts_write:
       break;
   }
   return Stage::complete;
