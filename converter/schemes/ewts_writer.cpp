@@ -283,9 +283,12 @@ class Speller {
     const std::string_view want = bytes(stacks.front().begin, stacks.back().end);
     candidate_.clear();
     if (tibetan(stacks.size()) && reads_back(want)) return true;
-    candidate_.clear();
-    sanskrit(0, stacks.size());
-    return reads_back(want);
+    for (const bool every_vowel : {false, true}) {
+      candidate_.clear();
+      sanskrit(0, stacks.size(), every_vowel);
+      if (reads_back(want)) return true;
+    }
+    return false;
   }
 
   bool reads_back(std::string_view want) {
@@ -371,25 +374,17 @@ class Speller {
       all.count = static_cast<int>(main);
       for (const EwtsFixedReading& r : ewts_fixed_readings)
         if (letters_named(r.letters) == all) root = r.root;
-      for (std::size_t k = 0; root == main && k < main && k < 2; ++k)
-        if (fits(k, main, achung)) root = k;
+      // Both readings of three letters: a second suffix `d` is rarer than a prefix (`gnad`, not `gand`).
+      const bool da_drag = main == 3 && s[2].letters == "d";
+      for (const std::size_t k : {da_drag ? 1u : 0u, da_drag ? 0u : 1u})
+        if (root == main && k < main && fits(k, main, achung)) root = k;
       if (root == main) return false;
     }
     if (!fits(root, main, achung)) return false;
     std::string& out = candidate_;
     if (root == 1) {
       out += s[0].letters;
-      // A "." where prefix and root would read as one stack or one letter.
-      Letters joined;
-      joined.at[0] = s[0].key.at[0];
-      for (int k = 0; k < s[1].key.count && k < 3; ++k)
-        joined.at[static_cast<std::size_t>(k + 1)] = s[1].key.at[static_cast<std::size_t>(k)];
-      joined.count = s[1].key.count + 1;
-      const std::string both = s[0].letters + s[1].letters;
-      bool merges = joined.count <= 4 && standard_stack(joined);
-      for (const EwtsLetter& l : ewts_letters)
-        merges = merges || (l.ewts.size() > s[0].letters.size() && both.starts_with(l.ewts));
-      if (merges) out += '.';
+      if (merges(s[0], s[1])) out += '.';
     }
     const StackSpelling& r = s[root];
     out += r.letters;
@@ -422,25 +417,48 @@ class Speller {
     return true;
   }
 
-  // Sanskrit: every stack with its vowel (`a` where it has none) but a suffix and second suffix at the end
-  // (`tsan+dan`), a "." before an a-chen after the first.
-  void sanskrit(std::size_t begin, std::size_t end) {
+  // Sanskrit: every stack with its vowel (`a` where it has none) but a prefix that may stand before the
+  // stack after it and a suffix and second suffix at the end (`tsan+dan`, the a-chung with its `a` before
+  // an ending), a "." where letters would join and before an a-chen after the first; `every_vowel` writes
+  // the `a` of every stack.
+  void sanskrit(std::size_t begin, std::size_t end, bool every_vowel) {
     const std::vector<StackSpelling>& s = spellings_;
     std::size_t suffixes = end;
-    if (end - begin >= 2 && s[end - 1].bare) {
-      const EwtsSuffixRule* last = suffix_rule(s[end - 1].key.at[0]);
-      const EwtsSuffixRule* before = s[end - 2].bare ? suffix_rule(s[end - 2].key.at[0]) : nullptr;
-      if (before && end - begin >= 3 && !s[end - 3].bare && ewts_list_has(before->second, s[end - 1].letters))
-        suffixes = end - 2;
-      else if (last && !s[end - 2].bare)
-        suffixes = end - 1;
+    bool prefix = false;
+    if (!every_vowel && end - begin >= 2) {
+      if (s[end - 1].bare) {
+        const EwtsSuffixRule* last = suffix_rule(s[end - 1].key.at[0]);
+        const EwtsSuffixRule* before = s[end - 2].bare ? suffix_rule(s[end - 2].key.at[0]) : nullptr;
+        if (before && end - begin >= 3 && ewts_list_has(before->second, s[end - 1].letters))
+          suffixes = end - 2;
+        else if (last)
+          suffixes = end - 1;
+      }
+      prefix = suffixes > begin + 1 && s[begin].bare && s[begin + 1].key.count > 0 &&
+               prefix_allows(s[begin].key.at[0], s[begin + 1].key);
     }
     for (std::size_t k = begin; k < end; ++k) {
       if (k > begin && s[k].achen) candidate_ += '.';
+      if (k == begin + 1 && prefix && merges(s[begin], s[k])) candidate_ += '.';
       candidate_ += s[k].letters;
-      if (!s[k].vowel && k < suffixes) candidate_ += 'a';
+      const bool a_chung = k == suffixes && k + 1 < end && s[k].letters == "'";
+      if (!s[k].vowel && ((k < suffixes && !(prefix && k == begin)) || a_chung)) candidate_ += 'a';
       candidate_ += s[k].marks;
     }
+  }
+
+  // Whether a prefix and the root after it would read as one stack or one letter without a ".".
+  static bool merges(const StackSpelling& prefix, const StackSpelling& root) {
+    Letters joined;
+    joined.at[0] = prefix.key.at[0];
+    for (int k = 0; k < root.key.count && k < 3; ++k)
+      joined.at[static_cast<std::size_t>(k + 1)] = root.key.at[static_cast<std::size_t>(k)];
+    joined.count = root.key.count + 1;
+    bool merged = joined.count <= 4 && standard_stack(joined);
+    const std::string both = prefix.letters + root.letters;
+    for (const EwtsLetter& l : ewts_letters)
+      merged = merged || (l.ewts.size() > prefix.letters.size() && both.starts_with(l.ewts));
+    return merged;
   }
 
   std::string_view run_;
