@@ -313,8 +313,9 @@ class Speller {
         if (!ok) break;
       }
       if (bad == stacks.size()) {
-        // Each stack reads back alone, but not together: escaped whole.
-        escape(stacks[from].begin, stacks.back().end);
+        // Each stack reads back alone: together, or else escaped.
+        const std::vector<Range> rest(stacks.begin() + static_cast<std::ptrdiff_t>(from), stacks.end());
+        if (!spelled(rest)) escape(rest.front().begin, rest.back().end);
         return;
       }
       // The longest start of the bad stack that reads back alone.
@@ -330,8 +331,11 @@ class Speller {
                               stacks.begin() + static_cast<std::ptrdiff_t>(bad));
       if (good > stacks[bad].begin) head.push_back({stacks[bad].begin, good});
       if (!spelled(head)) escape(head.empty() ? good : head.front().begin, good);
-      bool faulty = false;
-      for (std::size_t i = good; i < stacks[bad].end; ++i) faulty = faulty || has_spelling(cps_[i]);
+      // A fault of the text: a sign with no letter, or what EWTS writes found where it cannot write it;
+      // not a letter that EWTS has no name for.
+      bool faulty = !is_tibetan_letter(cps_[stacks[bad].begin]);
+      for (std::size_t i = good; i < stacks[bad].end && good > stacks[bad].begin; ++i)
+        faulty = faulty || has_spelling(cps_[i]);
       const std::size_t mark = out_->size();
       escape(good, stacks[bad].end);
       if (faulty)
@@ -665,6 +669,7 @@ class HubEwts {
 
   void flush_run() {
     if (run_.empty()) return;
+    close_bracket();
     begin(EwtsBefore::syllable);
     const bool continued = continued_;
     continued_ = false;
