@@ -215,6 +215,12 @@ bool rtf_written(const ConversionContext& context, tsd::Stream& from, tsd::Strea
   return false;
 }
 
+// The line rule of a reader of the hub: the request's, or every line kept where the passes before it (the
+// extraction's) laid the lines out already.
+bool hub_keeps_lines(const ConversionRequest& request, const Findings& findings) {
+  return request.keep_cr != 0 || findings.extracted;
+}
+
 // The reader of a pass that writes the hub.
 template <typename Hub>
 int read_hub(Pass pass, tsd::Stream& in, Hub& hub, bool keep_cr, ReaderReport* report) {
@@ -222,14 +228,13 @@ int read_hub(Pass pass, tsd::Stream& in, Hub& hub, bool keep_cr, ReaderReport* r
 }
 
 // A reader and the writer after it, the hub going from one to the other a buffer at a time through no
-// file; false once a failure is logged. `keep_cr`: the reader's line rule (kept when the lines were laid out
-// by the passes before it).
+// file; false once a failure is logged.
 bool run_hub_passes(ConversionContext& context, const ConversionRequest& request, Pass reader, Pass writer,
-                    tsd::Stream& from, tsd::Stream& to, bool keep_cr, Findings& findings) {
+                    tsd::Stream& from, tsd::Stream& to, Findings& findings) {
   findings.hub = true;
   const auto read = [&](HubSink sink) {
     HubOut hub(sink);
-    read_hub(reader, from, hub, keep_cr, &findings.read);
+    read_hub(reader, from, hub, hub_keeps_lines(request, findings), &findings.read);
   };
   int result;
   if (writer == Pass::ewts_write) {
@@ -298,7 +303,8 @@ bool run_pass(Pass pass, ConversionContext& context, const ConversionRequest& re
     case Pass::unicode_read:
       findings.hub = true;
       // A read error is told once the conversion ends, as for every route.
-      if (read_hub(pass, from, to, request.keep_cr != 0, &findings.read) == 0 || !to.error()) return true;
+      if (read_hub(pass, from, to, hub_keeps_lines(request, findings), &findings.read) == 0 || !to.error())
+        return true;
       context.log_status("%s", kWriteFailed);
       return false;
     case Pass::hub_rtf:
@@ -335,10 +341,13 @@ int run_passes(ConversionContext& context, const ConversionRequest& request, con
   for (std::size_t i = 0; i + 1 < route.passes.size(); ++i) {
     const Stage written = stage_written(route.passes[i]);
     if (written == Stage::hub && stage != Stage::hub && i + 2 == route.passes.size())
-      return run_hub_passes(context, request, route.passes[i], route.passes[i + 1], *source, output,
-                            i == 0 ? request.keep_cr != 0 : true, findings)
+      return run_hub_passes(context, request, route.passes[i], route.passes[i + 1], *source, output, findings)
                  ? 0
                  : -1;
+    // The hub, where it is the stage wanted, goes straight to the output: a route may have written the
+    // syllable file, whose place it takes, before it.
+    if (written == Stage::hub && stage == Stage::hub)
+      return run_pass(route.passes[i], context, request, *source, output, findings) ? 0 : -1;
     tsd::Stream& target = files.of(written);
     if (!run_pass(route.passes[i], context, request, *source, target, findings) ||
         !rewind_written(context, target))

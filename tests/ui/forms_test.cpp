@@ -104,7 +104,8 @@ class FormsTest : public QObject {
              (QStringList{"Wylie to Tsendrel", "KVTS to Tsendrel", "Wylie to KVTS", "KVTS to Wylie",
                           "Wylie to Unicode", "KVTS to Unicode", "EWTS to Tsendrel", "EWTS to Unicode text",
                           "EWTS to Unicode", "Unicode to Tsendrel", "Unicode text cleaned up",
-                          "Unicode text to Unicode RTF"}));
+                          "Unicode text to Unicode RTF", "Unicode to EWTS", "Wylie to EWTS", "KVTS to EWTS",
+                          "EWTS cleaned up"}));
     QVERIFY(form.ConversionListBox->selectedItems().isEmpty());
     QCOMPARE(form.tib_pt_size->text(), QStringLiteral("28"));
     QCOMPARE(form.small_tib_pt_size->text(), QStringLiteral("24"));

@@ -117,7 +117,11 @@ TEST(routes, the_windows_rows_are_the_captioned_routes_in_their_order) {
       {9, "unicode-rtf", "Unicode to Tsendrel"},
       {10, "unicode-unicode", "Unicode text cleaned up"},
       {11, "unicode-unicode-rtf", "Unicode text to Unicode RTF"},
-      {12, nullptr, nullptr},
+      {12, "unicode-ewts", "Unicode to EWTS"},
+      {13, "wylie-ewts", "Wylie to EWTS"},
+      {14, "kvts-ewts", "KVTS to EWTS"},
+      {15, "ewts-ewts", "EWTS cleaned up"},
+      {16, nullptr, nullptr},
       {-1, nullptr, nullptr},
   };
   for (const auto& r : rows) {
@@ -155,6 +159,10 @@ TEST(routes, outputs_are_named_by_their_route) {
       {"unicode-rtf", "d/notes.rtf", "d/notes.rtf", "d/notes.rtf"},
       {"unicode-unicode", "d/notes.bo.txt", "d/notes.bo.txt", "d/notes.bo.txt"},
       {"unicode-unicode-rtf", "d/notes.rtf", "d/notes.rtf", "d/notes.rtf"},
+      {"unicode-ewts", "d/notes.ewts.txt", "d/notes.ewts.txt", "d/notes.ewts.txt"},
+      {"wylie-ewts", "d/notes.ewts.txt", "d/notes.ewts.txt", "d/notes.ewts.txt"},
+      {"kvts-ewts", "d/notes.ewts.txt", "d/notes.ewts.txt", "d/notes.ewts.txt"},
+      {"ewts-ewts", "d/notes.ewts.txt", "d/notes.ewts.txt", "d/notes.ewts.txt"},
   };
   ASSERT_EQ(std::size(cases), routes().size()) << "every route has its output name here";
   for (const auto& c : cases) {
