@@ -307,6 +307,7 @@ int main(int argc, char** argv) {
       {"EWTS to Unicode RTF, Kangyur", route_id("ewts-unicode-rtf"), kangyur, 0},
       {"Unicode to Tsendrel, Kangyur", route_id("unicode-rtf"), kangyur_unicode, 100},
       {"Unicode to Unicode, Kangyur", route_id("unicode-unicode"), kangyur_unicode, 0},
+      {"Unicode to EWTS, Kangyur", route_id("unicode-ewts"), kangyur_unicode, 100},
   };
   for (const auto& t : types) {
     if (!steps.wanted(t.name) || !fs::exists(t.input)) continue;
