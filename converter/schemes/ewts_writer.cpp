@@ -20,7 +20,9 @@ namespace {
 constexpr unsigned char kNoLetter = 0xFF;
 constexpr unsigned char kAchen = 0xFE;  // the a-chen, a letter only heading a stack or after "+"
 
-constexpr bool spells_plainly(const EwtsLetter& l) { return l.spelling == EwtsSpelling::standard && !l.tsa_phru; }
+constexpr bool spells_plainly(const EwtsLetter& l) {
+  return l.spelling == EwtsSpelling::standard && !l.tsa_phru;
+}
 
 template <bool subjoined>
 constexpr auto letters_by_code() {
@@ -122,8 +124,8 @@ constexpr const EwtsSign* sign_of(char32_t c) {
 // Whether EWTS has a spelling for the character at all (so that finding it where EWTS cannot write it is
 // a fault of the text, not a character the scheme leaves out).
 bool has_spelling(char32_t c) {
-  return (letter_of(c, false) != kNoLetter) || (letter_of(c, true) != kNoLetter) || !vowel_name(c, false).empty() ||
-         sign_of(c) != nullptr;
+  return (letter_of(c, false) != kNoLetter) || (letter_of(c, true) != kNoLetter) ||
+         !vowel_name(c, false).empty() || sign_of(c) != nullptr;
 }
 
 void append_escape(std::string& out, char32_t c) {
@@ -139,9 +141,9 @@ struct StackSpelling {
   std::string letters;  // "" for the a-chen alone: its vowel is written alone
   std::string marks;    // vowels (joined by "+"), then signs
   bool vowel = false;
-  bool bare = false;    // one letter, nothing on it
-  Letters key;          // its letters when there are at most 4
-  bool achen = false;   // headed by the a-chen
+  bool bare = false;   // one letter, nothing on it
+  Letters key;         // its letters when there are at most 4
+  bool achen = false;  // headed by the a-chen
 };
 
 // Spells the stack `cps` (a letter, the letters under it, then its signs); false when EWTS has no
@@ -219,7 +221,8 @@ class Speller {
   // Appends the EWTS of `run` (letters and signs, starting with a letter) to `out`. With `escape_first`
   // its first stack is written as escapes (the run goes on from a run cut for its length, which the
   // escapes part from it).
-  void spell(std::string_view run, bool escape_first, std::string& out, std::vector<SpelledWarning>& warnings) {
+  void spell(std::string_view run, bool escape_first, std::string& out,
+             std::vector<SpelledWarning>& warnings) {
     run_ = run;
     out_ = &out;
     warnings_ = &warnings;
@@ -269,8 +272,10 @@ class Speller {
   void part(std::size_t begin, std::size_t end) {
     std::vector<Range> stacks;
     for (std::size_t i = begin; i < end; ++i)
-      if (i == begin || is_tibetan_letter(cps_[i])) stacks.push_back({i, i + 1});
-      else stacks.back().end = i + 1;
+      if (i == begin || is_tibetan_letter(cps_[i]))
+        stacks.push_back({i, i + 1});
+      else
+        stacks.back().end = i + 1;
     if (!spelled(stacks)) by_stacks(stacks);
   }
 
@@ -398,7 +403,8 @@ class Speller {
       out += s[k].letters;
       if (k == achung) out += s[k].marks;
       // The a-chung as a suffix is written with its vowel before an ending (`pa'am`).
-      else if (s[k].letters == "'" && k + 1 < main) out += 'a';
+      else if (s[k].letters == "'" && k + 1 < main)
+        out += 'a';
     }
     for (std::size_t k = main; k < n; ++k) out += s[k].letters;
     return true;
@@ -408,7 +414,8 @@ class Speller {
   bool fits(std::size_t root, std::size_t main, std::size_t achung) const {
     const std::vector<StackSpelling>& s = spellings_;
     if (root > 1 || (s[root].achen && root > 0)) return false;
-    if (root == 1 && (!s[0].bare || s[1].key.count == 0 || !prefix_allows(s[0].key.at[0], s[1].key))) return false;
+    if (root == 1 && (!s[0].bare || s[1].key.count == 0 || !prefix_allows(s[0].key.at[0], s[1].key)))
+      return false;
     const std::size_t suffixes = main - root - 1;
     if (suffixes > 2) return false;
     const auto single = [&](std::size_t k) { return s[k].bare || (k == achung && s[k].letters == "'"); };
@@ -416,7 +423,8 @@ class Speller {
       if (!single(root + 1)) return false;
       const EwtsSuffixRule* rule = suffix_rule(s[root + 1].key.at[0]);
       if (!rule) return false;
-      if (suffixes == 2 && (!single(root + 2) || !ewts_list_has(rule->second, s[root + 2].letters))) return false;
+      if (suffixes == 2 && (!single(root + 2) || !ewts_list_has(rule->second, s[root + 2].letters)))
+        return false;
     }
     return true;
   }
@@ -612,8 +620,9 @@ class HubEwts {
         ++problems_->not_converted;
         std::string sign;
         append_utf8(sign, c);
-        problems_->warn(at, 3, "sign \"" + sign + "\" has no letter to stand on: \"" + text_.substr(mark) +
-                                   "\" written as an escape");
+        problems_->warn(at, 3,
+                        "sign \"" + sign + "\" has no letter to stand on: \"" + text_.substr(mark) +
+                            "\" written as an escape");
       }
       return;
     }

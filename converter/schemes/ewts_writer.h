@@ -16,8 +16,8 @@
 namespace tarvex {
 
 // Takes the hub a run of bytes at a time (straight from a reader, through sink()) and writes EWTS to
-// `out`. `problems`, when given, counts the syllables written and those written with escapes because
-// they are malformed, and receives a warning for each at its offset in the hub.
+// `out`. `problems`, when given, counts the syllables written with escapes because they are malformed
+// (`not_converted`), and receives a warning for each fault at its offset in the hub.
 class EwtsWriter {
  public:
   EwtsWriter(tsd::Stream& out, ReaderReport* problems);

@@ -17,9 +17,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ReaderReport written, read;
   const std::string ewts = hub_to_ewts(hub, &written);
   for (const ReaderWarning& w : written.warnings)
-    tsd::fuzz::require(w.length >= 1 && w.offset + w.length <= hub.size(), "every warning lies inside the hub");
+    tsd::fuzz::require(w.length >= 1 && w.offset + w.length <= hub.size(),
+                       "every warning lies inside the hub");
   tsd::fuzz::require(ewts_to_unicode(ewts, &read) == hub, "the EWTS reads back to the hub");
-  const bool tibetan = hub.find("\xE0\xBC") != std::string::npos || hub.find("\xE0\xBD") != std::string::npos ||
+  const bool tibetan = hub.find("\xE0\xBC") != std::string::npos ||
+                       hub.find("\xE0\xBD") != std::string::npos ||
                        hub.find("\xE0\xBE") != std::string::npos || hub.find("\xE0\xBF") != std::string::npos;
   for (const ReaderWarning& w : read.warnings)
     tsd::fuzz::require(!tibetan && w.text == "no Tibetan in the text", "reading it back gives no warning");

@@ -28,10 +28,11 @@ Converted convert(const std::string& input, const char* route, int keep_cr, tsd:
   context.key_tables = &h2test::bundled_key_tables();
   h2test::StatusCapture status(context);
   Converted c{};
-  context.diagnostics = {[](void* user, const Diagnostic& d) {
-                           static_cast<Converted*>(user)->diagnostics.push_back(std::to_string(d.line) + ":" + d.text);
-                         },
-                         &c};
+  context.diagnostics = {
+      [](void* user, const Diagnostic& d) {
+        static_cast<Converted*>(user)->diagnostics.push_back(std::to_string(d.line) + ":" + d.text);
+      },
+      &c};
   ConversionRequest request = h2test::test_request(route_id(route));
   request.keep_cr = keep_cr;
   std::filesystem::remove(dir.file("out"));

@@ -53,7 +53,9 @@ std::vector<std::string> warnings_of(const ReaderReport& report) {
 }
 
 // What the EWTS reads back as, with every line break kept; its warnings in `report`.
-std::string read_back(const std::string& ewts, ReaderReport& report) { return ewts_to_unicode(ewts, &report); }
+std::string read_back(const std::string& ewts, ReaderReport& report) {
+  return ewts_to_unicode(ewts, &report);
+}
 
 TEST(ewts_writer, vectors_give_their_ewts_and_warnings_and_read_back) {
   const std::vector<h2test::TsvLine> lines = h2test::read_tsv_vectors("ewts_out");
@@ -66,7 +68,8 @@ TEST(ewts_writer, vectors_give_their_ewts_and_warnings_and_read_back) {
     EXPECT_EQ(ewts, ewts_of(t.fields.at(1))) << where;
     EXPECT_EQ(warnings_of(written), std::vector<std::string>(t.fields.begin() + 2, t.fields.end())) << where;
     EXPECT_EQ(h2test::escape(read_back(ewts, read)), h2test::escape(hub)) << where << " " << ewts;
-    EXPECT_TRUE(warnings_of(read).empty() || warnings_of(read).front().find("no Tibetan") != std::string::npos)
+    EXPECT_TRUE(warnings_of(read).empty() ||
+                warnings_of(read).front().find("no Tibetan") != std::string::npos)
         << where << " " << ewts << ": " << warnings_of(read).front();
   }
 }
@@ -81,7 +84,8 @@ void expect_round_trips(const std::vector<std::string>& syllables) {
   const std::string back = read_back(ewts, read);
   EXPECT_TRUE(written.warnings.empty()) << written.warnings.front().text;
   EXPECT_TRUE(read.warnings.empty()) << read.warnings.front().text;
-  EXPECT_EQ(ewts.find('\\'), std::string::npos) << "escaped: " << ewts.substr(ewts.rfind('\n', ewts.find('\\')) + 1, 40);
+  EXPECT_EQ(ewts.find('\\'), std::string::npos)
+      << "escaped: " << ewts.substr(ewts.rfind('\n', ewts.find('\\')) + 1, 40);
   std::size_t at = 0, ewts_at = 0;
   for (const std::string& s : syllables) {
     const std::string line = back.substr(at, s.size());
@@ -105,7 +109,8 @@ TEST(ewts_writer, every_stack_with_every_vowel_prefix_and_suffix_reads_back) {
   std::vector<std::string> stacks;
   for (const EwtsLetter& l : ewts_letters)
     if (l.spelling == EwtsSpelling::standard && !l.tsa_phru) stacks.push_back(utf8({l.whole}));
-  for (const std::string_view name : ewts_standard_stacks) stacks.push_back(ewts_to_unicode(std::string(name) + "a"));
+  for (const std::string_view name : ewts_standard_stacks)
+    stacks.push_back(ewts_to_unicode(std::string(name) + "a"));
   std::vector<std::string> vowels{""};
   for (const EwtsVowel& v : ewts_vowels)
     if (v.subjoined == 0) vowels.push_back(utf8({v.signs[0], v.signs[1]}));
@@ -114,7 +119,8 @@ TEST(ewts_writer, every_stack_with_every_vowel_prefix_and_suffix_reads_back) {
     suffixes.push_back(ewts_to_unicode(std::string(r.suffix) + "a"));
     for (std::string_view second = r.second; !second.empty();) {
       const std::size_t space = second.find(' ');
-      suffixes.push_back(ewts_to_unicode(std::string(r.suffix) + "a" + std::string(second.substr(0, space)) + "a"));
+      suffixes.push_back(
+          ewts_to_unicode(std::string(r.suffix) + "a" + std::string(second.substr(0, space)) + "a"));
       second.remove_prefix(space == std::string_view::npos ? second.size() : space + 1);
     }
   }
@@ -123,7 +129,8 @@ TEST(ewts_writer, every_stack_with_every_vowel_prefix_and_suffix_reads_back) {
   std::size_t k = 0;
   for (const std::string& stack : stacks)
     for (const std::string& vowel : vowels)
-      for (const std::string& prefix : prefixes) syllables.push_back(prefix + stack + vowel + suffixes[k++ % suffixes.size()]);
+      for (const std::string& prefix : prefixes)
+        syllables.push_back(prefix + stack + vowel + suffixes[k++ % suffixes.size()]);
   expect_round_trips(syllables);
 }
 
@@ -169,7 +176,8 @@ std::vector<std::string> lines_of(const std::string& text) {
 // where the volume writes two shads ། ། as `//`, which reads as the nyis shad ༎ (the standard EWTS of two
 // shads is `/` and an escape). Its EWTS read and written again is its EWTS on every line.
 TEST(ewts_writer, the_volume_round_trips_both_ways) {
-  if (!std::filesystem::exists(kCorpus + ".bo.txt")) GTEST_SKIP() << "the shared corpus is not beside the checkout";
+  if (!std::filesystem::exists(kCorpus + ".bo.txt"))
+    GTEST_SKIP() << "the shared corpus is not beside the checkout";
   const std::string unicode = tsd::testing::read_file(kCorpus + ".bo.txt");
   const std::string volume_ewts = tsd::testing::read_file(kCorpus + ".wylie.txt");
   ReaderReport written, read;
@@ -188,8 +196,10 @@ TEST(ewts_writer, the_volume_round_trips_both_ways) {
       continue;
     }
     std::string standard = theirs[i];
-    for (std::size_t at = 0; (at = standard.find("//", at)) != std::string::npos;) standard.replace(at, 2, "/\\u0F0D");
-    ++differing[standard == ours[i] ? "two shads written //" : "line " + std::to_string(i + 1) + ": " + ours[i]];
+    for (std::size_t at = 0; (at = standard.find("//", at)) != std::string::npos;)
+      standard.replace(at, 2, "/\\u0F0D");
+    ++differing[standard == ours[i] ? "two shads written //"
+                                    : "line " + std::to_string(i + 1) + ": " + ours[i]];
   }
   EXPECT_EQ(equal, 5485 - 47);
   EXPECT_EQ(differing, (std::map<std::string, int>{{"two shads written //", 47}}));
