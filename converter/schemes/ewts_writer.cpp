@@ -158,7 +158,7 @@ bool spell_stack(std::u32string_view cps, StackSpelling& s) {
   const bool f_or_v = tsa_phru && n == 1 && (cps[0] == 0x0F55 || cps[0] == 0x0F56);
   s.achen = cps[0] == kEwtsAchen;
   if (f_or_v) {
-    s.letters = cps[0] == 0x0F55 ? "f" : "v";
+    s.letters.assign(1, cps[0] == 0x0F55 ? 'f' : 'v');
   } else if (!(s.achen && n == 1)) {
     Letters key;
     std::string plain, joined;
@@ -343,10 +343,13 @@ class Speller {
         faulty = faulty || has_spelling(cps_[i]);
       const std::size_t mark = out_->size();
       escape(good, stacks[bad].end);
-      if (faulty)
-        warnings_->push_back({offsets_[good], "\"" + std::string(bytes(stacks[bad].begin, stacks[bad].end)) +
-                                                  "\" cannot be written in order in EWTS: \"" +
-                                                  out_->substr(mark) + "\" written as escapes"});
+      if (faulty) {
+        std::string text(1, '"');
+        text.append(bytes(stacks[bad].begin, stacks[bad].end))
+            .append("\" cannot be written in order in EWTS: \"");
+        text.append(*out_, mark).append("\" written as escapes");
+        warnings_->push_back({offsets_[good], std::move(text)});
+      }
       from = bad + 1;
     }
   }
@@ -487,13 +490,15 @@ class Speller {
 // ---------------------------------------------------------------------------------------------------------
 // The hub, a character at a time (a syllable's letters and signs gathered into a run).
 
-// Runs spelled before, by their UTF-8: each distinct syllable is spelled and checked once.
+// Runs spelled before, by their UTF-8: each distinct syllable is spelled and checked once. Two places for
+// each hash, the one found last in front; a run of up to 16 bytes is compared as the two words it hashes.
 class RunMemo {
  public:
   struct Entry {
+    std::uint64_t head = 0, tail = 0;
     std::uint8_t length = 0;  // of the UTF-8; 0: an empty place
     std::uint8_t ewts_length = 0;
-    char text[46];
+    char text[38];
     char ewts[80];
   };
   static constexpr std::size_t kLongest = sizeof(Entry::text);
@@ -506,13 +511,24 @@ class RunMemo {
     std::memcpy(&head, run.data(), n < 8 ? n : 8);
     if (n > 8) std::memcpy(&tail, run.data() + n - (n < 16 ? n - 8 : 8), n < 16 ? n - 8 : 8);
     const std::uint64_t hash = (head * 0x9E3779B97F4A7C15u) ^ ((tail + n) * 0xC2B2AE3D27D4EB4Fu);
-    Entry& e = entries_[hash >> (64 - kPlaceBits)];
-    found = e.length == n && std::memcmp(e.text, run.data(), n) == 0;
-    return e;
+    Entry* first = &entries_[(hash >> (64 - kPlaceBits)) & ~std::size_t{1}];
+    const auto holds = [&](const Entry& e) {
+      return e.length == n && e.head == head && e.tail == tail &&
+             (n <= 16 || std::memcmp(e.text, run.data(), n) == 0);
+    };
+    found = true;
+    if (holds(first[0])) return first[0];
+    if (holds(first[1])) return first[1];
+    found = false;
+    first[1] = first[0];
+    first[0].head = head;
+    first[0].tail = tail;
+    first[0].length = 0;
+    return first[0];
   }
 
  private:
-  static constexpr int kPlaceBits = 12;
+  static constexpr int kPlaceBits = 13;
   std::vector<Entry> entries_{std::size_t{1} << kPlaceBits};
 };
 
@@ -522,6 +538,13 @@ constexpr auto kMarks = [] {
   for (const EwtsMark& m : ewts_marks)
     if (m.code >= 0x0F00 && m.code < 0x0F40) marks[m.code - 0x0F00] = &m;
   return marks;
+}();
+
+// The characters of U+0F00..U+0FFF that go on a run of letters and signs.
+constexpr auto kInSyllable = [] {
+  std::array<bool, 0x100> in{};
+  for (char32_t c = 0x0F00; c <= 0x0FFF; ++c) in[c - 0x0F00] = is_tibetan_letter(c) || is_tibetan_sign(c);
+  return in;
 }();
 
 // A run no longer than this is spelled whole; a longer one is cut before a stack, so that no word of the
@@ -545,7 +568,23 @@ class HubEwts {
           continue;
         }
         if (b == 0xE0 && n - i >= 3 && (p[i + 1] & 0xFC) == 0xBC && (p[i + 2] & 0xC0) == 0x80) {
-          character(0x0F00 + (static_cast<char32_t>(p[i + 1] & 3) << 6 | (p[i + 2] & 0x3F)), offset_);
+          const char32_t c = 0x0F00 + (static_cast<char32_t>(p[i + 1] & 3) << 6 | (p[i + 2] & 0x3F));
+          // A syllable that lies whole in the bytes is spelled from them, not gathered a character at a time.
+          if (run_.empty() && is_tibetan_letter(c)) {
+            std::size_t end = i + 3;
+            while (n - end >= 3 && p[end] == 0xE0 &&
+                   kInSyllable[(p[end + 1] & 3) << 6 | (p[end + 2] & 0x3F)] && (p[end + 1] & 0xFC) == 0xBC &&
+                   (p[end + 2] & 0xC0) == 0x80)
+              end += 3;
+            if (n - end >= 3 && end - i <= kLongestRun) {
+              flush_run();
+              spell_run(std::string_view(reinterpret_cast<const char*>(p + i), end - i), offset_, false);
+              offset_ += end - i;
+              i = end;
+              continue;
+            }
+          }
+          character(c, offset_);
           offset_ += 3;
           i += 3;
           continue;
@@ -618,11 +657,10 @@ class HubEwts {
       before_ = ewts_before_kind(c);
       if (is_tibetan_sign(c) && ((c >= 0x0F71 && c <= 0x0F87) || (c >= 0x0F8D && c <= 0x0FBC)) && problems_) {
         ++problems_->not_converted;
-        std::string sign;
-        append_utf8(sign, c);
-        problems_->warn(at, 3,
-                        "sign \"" + sign + "\" has no letter to stand on: \"" + text_.substr(mark) +
-                            "\" written as an escape");
+        std::string text = "sign \"";
+        append_utf8(text, c);
+        text.append("\" has no letter to stand on: \"").append(text_, mark).append("\" written as an escape");
+        problems_->warn(at, 3, text);
       }
       return;
     }
@@ -678,36 +716,40 @@ class HubEwts {
 
   void flush_run() {
     if (run_.empty()) return;
-    close_bracket();
-    begin(EwtsBefore::syllable);
     const bool continued = continued_;
     continued_ = false;
+    spell_run(run_, run_start_, continued);
+    run_.clear();
+  }
+
+  // A run of letters and signs at `start` in the hub: from the memory of runs, or spelled and remembered.
+  void spell_run(std::string_view run, std::uint64_t start, bool continued) {
+    close_bracket();
+    begin(EwtsBefore::syllable);
     before_ = EwtsBefore::syllable;
     after_slash_ = false;
     RunMemo::Entry* entry = nullptr;
-    if (!continued && run_.size() <= RunMemo::kLongest) {
+    if (!continued && run.size() <= RunMemo::kLongest) {
       bool found = false;
-      entry = &memo_.place(run_, found);
+      entry = &memo_.place(run, found);
       if (found) {
         text_.append(entry->ewts, entry->ewts_length);
-        run_.clear();
         return;
       }
     }
     const std::size_t mark = text_.size();
     warnings_.clear();
-    speller_.spell(run_, continued, text_, warnings_);
+    speller_.spell(run, continued, text_, warnings_);
     if (!warnings_.empty() && problems_) {
       ++problems_->not_converted;
-      for (const SpelledWarning& w : warnings_) problems_->warn(run_start_ + w.at, 1, w.text);
+      for (const SpelledWarning& w : warnings_) problems_->warn(start + w.at, 1, w.text);
     }
     if (entry && warnings_.empty() && text_.size() - mark <= RunMemo::kLongestEwts) {
-      entry->length = static_cast<std::uint8_t>(run_.size());
-      std::memcpy(entry->text, run_.data(), run_.size());
+      entry->length = static_cast<std::uint8_t>(run.size());
+      std::memcpy(entry->text, run.data(), run.size());
       entry->ewts_length = static_cast<std::uint8_t>(text_.size() - mark);
       std::memcpy(entry->ewts, text_.data() + mark, text_.size() - mark);
     }
-    run_.clear();
   }
 
   ReaderReport* problems_;
