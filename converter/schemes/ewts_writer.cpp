@@ -290,7 +290,7 @@ class Speller {
     if (tibetan(stacks.size()) && reads_back(want)) return true;
     for (const bool every_vowel : {false, true}) {
       candidate_.clear();
-      sanskrit(0, stacks.size(), every_vowel);
+      sanskrit(stacks.size(), every_vowel);
       if (reads_back(want)) return true;
     }
     return false;
@@ -436,28 +436,27 @@ class Speller {
   // stack after it and a suffix and second suffix at the end (`tsan+dan`, the a-chung with its `a` before
   // an ending), a "." where letters would join and before an a-chen after the first; `every_vowel` writes
   // the `a` of every stack.
-  void sanskrit(std::size_t begin, std::size_t end, bool every_vowel) {
+  void sanskrit(std::size_t end, bool every_vowel) {
     const std::vector<StackSpelling>& s = spellings_;
     std::size_t suffixes = end;
     bool prefix = false;
-    if (!every_vowel && end - begin >= 2) {
+    if (!every_vowel && end >= 2) {
       if (s[end - 1].bare) {
         const EwtsSuffixRule* last = suffix_rule(s[end - 1].key.at[0]);
         const EwtsSuffixRule* before = s[end - 2].bare ? suffix_rule(s[end - 2].key.at[0]) : nullptr;
-        if (before && end - begin >= 3 && ewts_list_has(before->second, s[end - 1].letters))
+        if (before && end >= 3 && ewts_list_has(before->second, s[end - 1].letters))
           suffixes = end - 2;
         else if (last)
           suffixes = end - 1;
       }
-      prefix = suffixes > begin + 1 && s[begin].bare && s[begin + 1].key.count > 0 &&
-               prefix_allows(s[begin].key.at[0], s[begin + 1].key);
+      prefix = suffixes > 1 && s[0].bare && s[1].key.count > 0 && prefix_allows(s[0].key.at[0], s[1].key);
     }
-    for (std::size_t k = begin; k < end; ++k) {
-      if (k > begin && s[k].achen) candidate_ += '.';
-      if (k == begin + 1 && prefix && merges(s[begin], s[k])) candidate_ += '.';
+    for (std::size_t k = 0; k < end; ++k) {
+      if (k > 0 && s[k].achen) candidate_ += '.';
+      if (k == 1 && prefix && merges(s[0], s[k])) candidate_ += '.';
       candidate_ += s[k].letters;
       const bool a_chung = k == suffixes && k + 1 < end && s[k].letters == "'";
-      if (!s[k].vowel && ((k < suffixes && !(prefix && k == begin)) || a_chung)) candidate_ += 'a';
+      if (!s[k].vowel && ((k < suffixes && !(prefix && k == 0)) || a_chung)) candidate_ += 'a';
       candidate_ += s[k].marks;
     }
   }
