@@ -1,5 +1,6 @@
 #include "ewts_writer.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -211,6 +212,8 @@ bool spell_stack(std::u32string_view cps, StackSpelling& s) {
 // read so, else as Sanskrit (every stack with its vowel); a spelling is kept only when the reader reads
 // it back to the same characters without a warning.
 
+constexpr std::size_t kLongestStack = 32;
+
 struct SpelledWarning {
   std::size_t at;  // byte offset in the run
   std::string text;
@@ -323,8 +326,9 @@ class Speller {
         if (!spelled(rest)) escape(rest.front().begin, rest.back().end);
         return;
       }
-      // The longest start of the bad stack that reads back alone.
-      std::size_t good = stacks[bad].end;
+      // The longest start of the bad stack that reads back alone (no stack that reads has more characters
+      // than a letter under each letter and every vowel and sign).
+      std::size_t good = std::min(stacks[bad].end, stacks[bad].begin + kLongestStack);
       while (--good > stacks[bad].begin) {
         std::vector<Range> one{{stacks[bad].begin, good}};
         const std::size_t mark = out_->size();
@@ -546,8 +550,8 @@ constexpr auto kInSyllable = [] {
   return in;
 }();
 
-// A run no longer than this is spelled whole; a longer one is cut before a stack, so that no word of the
-// EWTS reaches the length at which the reader cuts words.
+// A run no longer than this is spelled whole; a longer one is cut, and what follows the cut up to the next
+// letter escaped, so that no word of the EWTS reaches the length at which the reader cuts words.
 constexpr std::size_t kLongestRun = 2048;
 
 class HubEwts {
@@ -611,7 +615,7 @@ class HubEwts {
  private:
   void character(char32_t c, std::uint64_t at) {
     if (is_tibetan_letter(c) || (is_tibetan_sign(c) && !run_.empty())) {
-      if (is_tibetan_letter(c) && run_.size() >= kLongestRun) {
+      if (run_.size() >= kLongestRun) {
         flush_run();
         continued_ = true;
       }

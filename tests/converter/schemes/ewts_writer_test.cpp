@@ -160,6 +160,16 @@ TEST(ewts_writer, sanskrit_stacks_of_two_to_four_letters_read_back) {
   expect_round_trips(syllables);
 }
 
+// Letters and signs with no break, longer than the reader takes as one word: cut, and read back whole.
+TEST(ewts_writer, a_run_longer_than_a_word_reads_back) {
+  std::string hub;
+  for (int i = 0; i < 1500; ++i) hub += "\u0F40\u0F90";
+  for (int i = 0; i < 1500; ++i) hub += "\u0F72";
+  ReaderReport read;
+  EXPECT_EQ(read_back(hub_to_ewts(hub), read), hub);
+  EXPECT_TRUE(read.warnings.empty()) << read.warnings.front().text;
+}
+
 const std::string kCorpus = TSENDREL_SOURCE_DIR "/../shared/corpus/kangyur-035";
 
 std::vector<std::string> lines_of(const std::string& text) {
