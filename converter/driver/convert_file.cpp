@@ -558,10 +558,12 @@ int convert_checked(ConversionContext& context, const ConversionRequest& request
   if (report)
     // A syllable is not converted once however many of its characters the reader replaced or the writer
     // marked; the summary counts at most every syllable. Through the extraction, its syllables are the
-    // summary's, and a hub read after it adds what its writer could not write.
+    // summary's, and a hub read after it adds what its reader replaced and its writer could not write:
+    // their places are in the passes' own Unicode text, not in the input, and are not told.
     *report = findings.extracted
                   ? ConversionReport{true, findings.found.syllables,
-                                     std::min(findings.found.marked + findings.written.not_converted,
+                                     std::min(findings.found.marked + findings.read.not_converted +
+                                                  findings.written.not_converted,
                                               findings.found.syllables)}
               : findings.hub ? ConversionReport{true, findings.read.syllables,
                                                 std::min(findings.read.not_converted + findings.written.not_converted,
@@ -579,11 +581,6 @@ int convert_checked(ConversionContext& context, const ConversionRequest& request
   if (findings.hub && context.diagnostics.active() && again.available() && hub_first &&
       (!findings.read.warnings.empty() || !findings.written.warnings.empty() || findings.read.not_kept > 0))
     tell_hub_problems(context, in.shown(), again, route.passes.front(), request.keep_cr != 0, findings);
-  // A hub read from the passes' own Unicode text has no place in the input: its problems are told without.
-  if (findings.hub && !hub_first)
-    for (const ReaderReport* found : {&findings.read, &findings.written})
-      for (const ReaderWarning& w : found->warnings)
-        context.diagnostics(Diagnostic{Diagnostic::Kind::warning, in.shown(), 0, 0, w.text.c_str()});
   if (result == 0 && input.error()) {
     context.log_status("Could not read %s", in.shown());
     result = -1;
