@@ -319,7 +319,7 @@ bool run_pass(Pass pass, ConversionContext& context, const ConversionRequest& re
                          write_hub_unicode_rtf(from, to, request.unicode_font, request.roman_size,
                                                request.tib_size, request.small_tib_size));
     case Pass::ewts_write:
-      if (write_hub_ewts(from, to, &findings.written) == 0 || from.error()) return true;
+      if (write_hub_ewts(from, to, &findings.written) == 0) return true;
       context.log_status("%s", kWriteFailed);
       return false;
   }
@@ -560,15 +560,15 @@ int convert_checked(ConversionContext& context, const ConversionRequest& request
     // marked; the summary counts at most every syllable. Through the extraction, its syllables are the
     // summary's, and a hub read after it adds what its reader replaced and its writer could not write:
     // their places are in the passes' own Unicode text, not in the input, and are not told.
-    *report = findings.extracted
+    *report = !findings.hub ? ConversionReport{findings.extracted, findings.found.syllables, findings.found.marked}
+              : findings.extracted
                   ? ConversionReport{true, findings.found.syllables,
                                      std::min(findings.found.marked + findings.read.not_converted +
                                                   findings.written.not_converted,
                                               findings.found.syllables)}
-              : findings.hub ? ConversionReport{true, findings.read.syllables,
-                                                std::min(findings.read.not_converted + findings.written.not_converted,
-                                                         findings.read.syllables)}
-                             : ConversionReport{false, findings.found.syllables, findings.found.marked};
+                  : ConversionReport{true, findings.read.syllables,
+                                     std::min(findings.read.not_converted + findings.written.not_converted,
+                                              findings.read.syllables)};
   const bool wylie = route.from == Scheme::wylie;
   const InputAgain again(in.path, in.kept);
   if (!findings.raw_words.empty() && (wylie || again.available()))
