@@ -658,7 +658,8 @@ class HubEwts {
       const std::size_t mark = text_.size();
       append_escape(text_, c);
       before_ = ewts_before_kind(c);
-      if (is_tibetan_sign(c) && ((c >= 0x0F71 && c <= 0x0F87) || (c >= 0x0F8D && c <= 0x0FBC)) && problems_) {
+      // A sign that EWTS writes on a stack, found with none: a fault of the text.
+      if (is_tibetan_sign(c) && has_spelling(c) && problems_) {
         ++problems_->not_converted;
         std::string text = "sign \"";
         append_utf8(text, c);
