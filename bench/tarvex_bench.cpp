@@ -312,6 +312,7 @@ int main(int argc, char** argv) {
       {"Unicode to Tsendrel, Kangyur", route_id("unicode-rtf"), kangyur_unicode, 100},
       {"Unicode to Unicode, Kangyur", route_id("unicode-unicode"), kangyur_unicode, 0},
       {"Tsendrel RTF to Unicode, Kangyur", route_id("tsendrel-unicode"), kangyur_rtf, 100},
+      {"Unicode to EWTS, Kangyur", route_id("unicode-ewts"), kangyur_unicode, 100},
   };
   for (const auto& t : types) {
     if (!steps.wanted(t.name) || !fs::exists(t.input)) continue;

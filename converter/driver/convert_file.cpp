@@ -11,6 +11,7 @@
 #include "diagnostics.h"
 #include "document_reader.h"
 #include "ewts_reader.h"
+#include "ewts_writer.h"
 #include "extract.h"
 #include "fast_path.h"
 #include "font_code_pass.h"
@@ -242,6 +243,12 @@ bool rtf_written(const ConversionContext& context, tsd::Stream& from, tsd::Strea
   return false;
 }
 
+// The line rule of a reader of the hub: the request's, or every line kept where the passes before it (the
+// extraction's) laid the lines out already.
+bool hub_keeps_lines(const ConversionRequest& request, const Findings& findings) {
+  return request.keep_cr != 0 || findings.extracted;
+}
+
 // The reader of a pass that writes the hub. A document that cannot be read is told here.
 int read_hub(const ConversionContext& context, Pass pass, tsd::Stream& in, HubOut& hub, bool keep_cr,
              ReaderReport* report) {
@@ -266,9 +273,18 @@ bool run_hub_passes(ConversionContext& context, const ConversionRequest& request
   findings.hub = true;
   const auto read = [&](HubSink sink) {
     HubOut hub(sink);
-    return read_hub(context, reader, from, hub, request.keep_cr != 0, &findings.read);
+    return read_hub(context, reader, from, hub, hub_keeps_lines(request, findings), &findings.read);
   };
   int result;
+  if (writer == Pass::ewts_write) {
+    EwtsWriter ewts(to, &findings.written);
+    const int read_result = read(ewts.sink());
+    const int written = ewts.finish();
+    if (read_result == -2) return false;
+    if (written == 0) return true;
+    context.log_status("%s", kWriteFailed);
+    return false;
+  }
   if (writer == Pass::hub_rtf) {
     HubRtfWriter rtf(to, *context.key_tables, context.composer,
                      HubRtfRequest{context.rtf_fonts, context.font_count, request.font_base, request.roman_size,
@@ -331,7 +347,7 @@ bool run_pass(Pass pass, ConversionContext& context, const ConversionRequest& re
     case Pass::tsendrel_read: {
       findings.hub = true;
       // A read error is told once the conversion ends, as for every route.
-      const int result = read_hub(context, pass, from, to, request.keep_cr != 0, &findings.read);
+      const int result = read_hub(context, pass, from, to, hub_keeps_lines(request, findings), &findings.read);
       if (result == -2) return false;
       if (result == 0 || !to.error()) return true;
       context.log_status("%s", kWriteFailed);
@@ -348,6 +364,10 @@ bool run_pass(Pass pass, ConversionContext& context, const ConversionRequest& re
       return rtf_written(context, from, to,
                          write_hub_unicode_rtf(from, to, request.unicode_font, request.roman_size,
                                                request.tib_size, request.small_tib_size));
+    case Pass::ewts_write:
+      if (write_hub_ewts(from, to, &findings.written) == 0) return true;
+      context.log_status("%s", kWriteFailed);
+      return false;
   }
   return false;
 }
@@ -370,6 +390,10 @@ int run_passes(ConversionContext& context, const ConversionRequest& request, con
       return run_hub_passes(context, request, route.passes[i], route.passes[i + 1], *source, output, findings)
                  ? 0
                  : -1;
+    // The hub, where it is the stage wanted, goes straight to the output: a route may have written the
+    // syllable file, whose place it takes, before it.
+    if (written == Stage::hub && stage == Stage::hub)
+      return run_pass(route.passes[i], context, request, *source, output, findings) ? 0 : -1;
     tsd::Stream& target = files.of(written);
     if (!run_pass(route.passes[i], context, request, *source, target, findings) ||
         !rewind_written(context, target))
@@ -590,11 +614,18 @@ int convert_checked(ConversionContext& context, const ConversionRequest& request
   int result = run_passes(context, request, route, input, output, stage, files, findings);
   if (report)
     // A syllable is not converted once however many of its characters the reader replaced or the writer
-    // marked; the summary counts at most every syllable.
-    *report = findings.hub ? ConversionReport{true, findings.read.syllables,
-                                              std::min(findings.read.not_converted + findings.written.not_converted,
-                                                       findings.read.syllables)}
-                           : ConversionReport{findings.extracted, findings.found.syllables, findings.found.marked};
+    // marked; the summary counts at most every syllable. Through the extraction, its syllables are the
+    // summary's, and a hub read after it adds what its reader replaced and its writer could not write:
+    // their places are in the passes' own Unicode text, not in the input, and are not told.
+    *report = !findings.hub ? ConversionReport{findings.extracted, findings.found.syllables, findings.found.marked}
+              : findings.extracted
+                  ? ConversionReport{true, findings.found.syllables,
+                                     std::min(findings.found.marked + findings.read.not_converted +
+                                                  findings.written.not_converted,
+                                              findings.found.syllables)}
+                  : ConversionReport{true, findings.read.syllables,
+                                     std::min(findings.read.not_converted + findings.written.not_converted,
+                                              findings.read.syllables)};
   const bool wylie = route.from == Scheme::wylie;
   const InputAgain again(in.path, in.kept);
   if (!findings.raw_words.empty() && (wylie || again.available()))
@@ -603,7 +634,8 @@ int convert_checked(ConversionContext& context, const ConversionRequest& request
   if (findings.extracted && !findings.found.problems.empty() && context.diagnostics.active() &&
       again.available())
     tell_problems(context, in.shown(), again, wylie, findings.found);
-  if (findings.hub && context.diagnostics.active() && again.available() &&
+  const bool hub_first = route.passes.front() == Pass::ewts_read || route.passes.front() == Pass::unicode_read;
+  if (findings.hub && context.diagnostics.active() && again.available() && hub_first &&
       (!findings.read.warnings.empty() || !findings.written.warnings.empty() || findings.read.not_kept > 0))
     tell_hub_problems(context, in.shown(), again, route.passes.front(), request.keep_cr != 0, findings);
   if (result == 0 && input.error()) {

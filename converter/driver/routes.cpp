@@ -8,7 +8,8 @@ namespace tarvex {
 namespace {
 
 constexpr std::array<std::string_view, 5> kSchemeNames = {"wylie", "kvts", "ewts", "unicode", "tsendrel"};
-constexpr std::array<std::string_view, 5> kFormatNames = {"rtf", "unicode", "unicode-rtf", "wylie", "kvts"};
+constexpr std::array<std::string_view, 6> kFormatNames = {"rtf",   "unicode", "unicode-rtf",
+                                                          "wylie", "kvts",    "ewts"};
 
 // The chains: the Wylie pre-pass where the input is Wylie, the extraction, then the writer of the format.
 constexpr Pass kWylieRtf[] = {Pass::wylie_to_kvts, Pass::extract, Pass::font_codes, Pass::tsendrel_rtf};
@@ -30,6 +31,14 @@ constexpr Pass kUnicodeUnicodeRtf[] = {Pass::unicode_read, Pass::hub_unicode_rtf
 // A document in the Tsendrel fonts is read into the hub too; any writer of the hub may follow.
 constexpr Pass kTsendrelUnicode[] = {Pass::tsendrel_read};
 constexpr Pass kTsendrelUnicodeRtf[] = {Pass::tsendrel_read, Pass::hub_unicode_rtf};
+// Extended Wylie is written from the hub; Wylie and KVTS reach it as the Unicode text of their own passes,
+// read again by the Unicode reader (lines already laid out) so that the writer sees only the hub.
+constexpr Pass kUnicodeEwts[] = {Pass::unicode_read, Pass::ewts_write};
+constexpr Pass kWylieEwts[] = {Pass::wylie_to_kvts, Pass::extract, Pass::unicode_text, Pass::unicode_read,
+                               Pass::ewts_write};
+constexpr Pass kKvtsEwts[] = {Pass::extract, Pass::unicode_text, Pass::unicode_read, Pass::ewts_write};
+constexpr Pass kEwtsEwts[] = {Pass::ewts_read, Pass::ewts_write};
+constexpr Pass kTsendrelEwts[] = {Pass::tsendrel_read, Pass::ewts_write};
 
 // The windows offer the Unicode RTF as "... to Unicode", every output of theirs being an RTF document; the
 // plain-text routes are named ".rtf" as the windows have always named them.
@@ -70,6 +79,16 @@ constexpr Route kRoutes[] = {
     {15, Scheme::tsendrel, Format::unicode_rtf, "tsendrel-unicode-rtf",
      "A Tsendrel document (RTF or DOCX) to an RTF document in Unicode Tibetan",
      "Tsendrel to Unicode RTF", "bo.rtf", kTsendrelUnicodeRtf, false},
+    {16, Scheme::unicode, Format::ewts, "unicode-ewts", "Unicode Tibetan (UTF-8 text) to Extended Wylie (EWTS)",
+     "Unicode to EWTS", "ewts.txt", kUnicodeEwts, false},
+    {17, Scheme::wylie, Format::ewts, "wylie-ewts", "Wylie to Extended Wylie (EWTS)", "Wylie to EWTS",
+     "ewts.txt", kWylieEwts, false},
+    {18, Scheme::kvts, Format::ewts, "kvts-ewts", "KVTS to Extended Wylie (EWTS)", "KVTS to EWTS", "ewts.txt",
+     kKvtsEwts, false},
+    {19, Scheme::ewts, Format::ewts, "ewts-ewts", "EWTS cleaned up: the same text in the standard spelling",
+     "EWTS cleaned up", "ewts.txt", kEwtsEwts, false},
+    {20, Scheme::tsendrel, Format::ewts, "tsendrel-ewts", "A Tsendrel document (RTF or DOCX) to Extended Wylie (EWTS)",
+     "Tsendrel to EWTS", "ewts.txt", kTsendrelEwts, false},
 };
 
 constexpr bool ids_are_positions() {

@@ -15,7 +15,7 @@ namespace tarvex {
 // document (RTF or DOCX) set in the Tsendrel fonts.
 enum class Scheme : std::uint8_t { wylie, kvts, ewts, unicode, tsendrel };
 // What a conversion writes: the Tsendrel RTF, Unicode text, an RTF in a Unicode font, or a scheme's text.
-enum class Format : std::uint8_t { rtf, unicode, unicode_rtf, wylie, kvts };
+enum class Format : std::uint8_t { rtf, unicode, unicode_rtf, wylie, kvts, ewts };
 
 // Where a conversion stops when only an intermediate file is wanted: the bytes of that file are written to
 // the output unchanged (in binary mode).
@@ -36,6 +36,7 @@ enum class Pass : std::uint8_t {
   tsendrel_read,   // a document in the Tsendrel fonts (RTF, DOCX) → the hub
   hub_rtf,         // the hub → the Tsendrel RTF
   hub_unicode_rtf, // the hub → the Unicode RTF
+  ewts_write,      // the hub → Extended Wylie
 };
 
 // The intermediate file that a pass writes when another pass follows it.
@@ -48,16 +49,17 @@ constexpr Stage stage_written(Pass pass) {
       return Stage::syllables;
     case Pass::font_codes:
     case Pass::unicode_marked:
+    case Pass::unicode_text:  // before the Unicode reader, in the glyph-code file's place
       return Stage::glyphs;
     case Pass::ewts_read:
     case Pass::unicode_read:
     case Pass::tsendrel_read:
       return Stage::hub;
     case Pass::tsendrel_rtf:
-    case Pass::unicode_text:
     case Pass::unicode_rtf:
     case Pass::hub_rtf:
     case Pass::hub_unicode_rtf:
+    case Pass::ewts_write:
       break;
   }
   return Stage::complete;

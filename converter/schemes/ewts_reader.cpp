@@ -127,22 +127,9 @@ bool is_alnum(unsigned char c) {
 }
 
 // What a Tibetan character written as it stands (an escape, Unicode in the input) is for the spacing.
-enum class Before : unsigned char {
-  start,     // the start of a line, or white space: a space adds nothing
-  syllable,  // Tibetan letters or signs: a space is a tsheg
-  digit,     // a space is a plain space before another digit, a tsheg before anything else
-  tsheg,     // a head mark or the abbreviation sign: a space is a tsheg
-  space,     // a shad or other mark, text that is not Tibetan: a space is a plain space
-};
+using Before = EwtsBefore;
 
-Before tibetan_kind(char32_t c) {
-  if (c == 0x0F0B || c == 0x0F0C) return Before::start;
-  if (c >= 0x0F0D && c <= 0x0F14) return Before::space;
-  if (c >= 0x0F01 && c <= 0x0F0A) return Before::tsheg;
-  if (c >= 0x0F20 && c <= 0x0F33) return Before::digit;
-  if (c >= 0x0F3A && c <= 0x0F3D) return Before::space;
-  return Before::syllable;
-}
+constexpr Before tibetan_kind(char32_t c) { return ewts_before_kind(c); }
 
 // What a line break joins after a Tibetan character of that kind.
 HubTail tail_after(Before kind) {
@@ -1095,26 +1082,16 @@ int Reader::run() {
 // after a mark or other text (and between digits), nothing at a line's start.
 void Reader::write_space(Before next) {
   pending_space_ = false;
-  bool tsheg = false;
-  switch (before_) {
-    case Before::start:
+  switch (ewts_space_reading(before_, next)) {
+    case EwtsSpace::nothing:
       return;
-    case Before::syllable:
-      tsheg = next != Before::space;
+    case EwtsSpace::tsheg:
+      put("\xE0\xBC\x8B", 3, 3);
       break;
-    case Before::digit:
-      tsheg = next != Before::digit;
-      break;
-    case Before::tsheg:
-      tsheg = true;
-      break;
-    case Before::space:
+    case EwtsSpace::plain:
+      put(" ", 1, 1);
       break;
   }
-  if (tsheg)
-    put("\xE0\xBC\x8B", 3, 3);
-  else
-    put(" ", 1, 1);
   written(Before::start, HubTail::nothing);
 }
 
@@ -1146,25 +1123,10 @@ std::size_t Reader::parse(std::size_t at) {
           if (at + 1 < len_ && b[at + 1] == '/') mark = kDoubleShad, n = 2;
         }
         const EwtsMark& m = ewts_marks[mark];
-        Before kind = Before::space;
-        HubTail tail = HubTail::other;
-        switch (m.kind) {
-          case EwtsMarkKind::shad:
-            break;
-          case EwtsMarkKind::head:
-            kind = Before::tsheg;
-            break;
-          case EwtsMarkKind::digit:
-            kind = Before::digit, tail = HubTail::tibetan;
-            break;
-          case EwtsMarkKind::sign:
-            kind = Before::tsheg, tail = HubTail::tibetan;
-            break;
-          case EwtsMarkKind::tsheg:
-          case EwtsMarkKind::space:
-            kind = Before::start, tail = HubTail::nothing;
-            break;
-        }
+        const Before kind = ewts_before_after_mark(m.kind);
+        const HubTail tail = m.kind == EwtsMarkKind::digit || m.kind == EwtsMarkKind::sign ? HubTail::tibetan
+                             : kind == Before::start                                        ? HubTail::nothing
+                                                                                            : HubTail::other;
         space_before(kind == Before::digit ? Before::digit : Before::syllable);
         trace(at);
         const MarkText& text = kMarkTexts[mark];
@@ -1516,6 +1478,20 @@ int ewts_to_hub(tsd::Stream& in, HubOut& out, bool keep_cr, ReaderReport* report
   const int result = reader.run();
   if (report) report->sourced();
   return result;
+}
+
+struct EwtsWordReader::Parts {
+  SyllableReader syllables;
+  std::vector<WordWarning> warnings;
+};
+
+EwtsWordReader::EwtsWordReader() : parts_(std::make_unique<Parts>()) {}
+EwtsWordReader::~EwtsWordReader() = default;
+
+int EwtsWordReader::read(std::string_view word, std::string& out) {
+  parts_->warnings.clear();
+  parts_->syllables.read(word, out, parts_->warnings);
+  return static_cast<int>(parts_->warnings.size());
 }
 
 std::string ewts_to_unicode(std::string_view ewts, ReaderReport* report, bool keep_cr) {

@@ -164,6 +164,63 @@ inline constexpr auto ewts_marks = std::to_array<EwtsMark>({
     {"8", 0x0F28, EwtsMarkKind::digit}, {"9", 0x0F29, EwtsMarkKind::digit},
 });
 
+// What a space reads as depends on what stands before it and what follows: a tsheg after a syllable (but
+// before a shad's kind of mark or text that is not Tibetan), after a head mark or `=`, and after a digit
+// unless another digit follows; a plain space after a shad or other text; nothing at a line's start or after
+// white space. The reader reads spaces so, and a writer writes a tsheg as a space only where it reads back.
+enum class EwtsBefore : unsigned char {
+  start,     // the start of a line, or white space: a space adds nothing
+  syllable,  // Tibetan letters or signs: a space is a tsheg
+  digit,     // a space is a plain space before another digit, a tsheg before anything else
+  tsheg,     // a head mark or the abbreviation sign: a space is a tsheg
+  space,     // a shad or other mark, text that is not Tibetan: a space is a plain space
+};
+
+// The kind of a Tibetan character (U+0F00..U+0FFF) as what stands before a space.
+constexpr EwtsBefore ewts_before_kind(char32_t c) {
+  if (c == 0x0F0B || c == 0x0F0C) return EwtsBefore::start;
+  if (c >= 0x0F0D && c <= 0x0F14) return EwtsBefore::space;
+  if (c >= 0x0F01 && c <= 0x0F0A) return EwtsBefore::tsheg;
+  if (c >= 0x0F20 && c <= 0x0F33) return EwtsBefore::digit;
+  if (c >= 0x0F3A && c <= 0x0F3D) return EwtsBefore::space;
+  return EwtsBefore::syllable;
+}
+
+// What stands before a space after a mark of each kind.
+constexpr EwtsBefore ewts_before_after_mark(EwtsMarkKind kind) {
+  switch (kind) {
+    case EwtsMarkKind::shad:
+      return EwtsBefore::space;
+    case EwtsMarkKind::head:
+    case EwtsMarkKind::sign:
+      return EwtsBefore::tsheg;
+    case EwtsMarkKind::digit:
+      return EwtsBefore::digit;
+    case EwtsMarkKind::tsheg:
+    case EwtsMarkKind::space:
+      break;
+  }
+  return EwtsBefore::start;
+}
+
+// What a run of spaces between `before` and `next` reads as: nothing, a tsheg, or a plain space.
+enum class EwtsSpace : unsigned char { nothing, tsheg, plain };
+constexpr EwtsSpace ewts_space_reading(EwtsBefore before, EwtsBefore next) {
+  switch (before) {
+    case EwtsBefore::start:
+      return EwtsSpace::nothing;
+    case EwtsBefore::syllable:
+      return next != EwtsBefore::space ? EwtsSpace::tsheg : EwtsSpace::plain;
+    case EwtsBefore::digit:
+      return next != EwtsBefore::digit ? EwtsSpace::tsheg : EwtsSpace::plain;
+    case EwtsBefore::tsheg:
+      return EwtsSpace::tsheg;
+    case EwtsBefore::space:
+      break;
+  }
+  return EwtsSpace::plain;
+}
+
 // The standard stacks: written by their letters alone, stacked without "+".
 inline constexpr auto ewts_standard_stacks = std::to_array<std::string_view>({
     // ra, la and sa on top

@@ -105,7 +105,8 @@ class FormsTest : public QObject {
                           "Wylie to Unicode", "KVTS to Unicode", "EWTS to Tsendrel", "EWTS to Unicode text",
                           "EWTS to Unicode", "Unicode to Tsendrel", "Unicode text cleaned up",
                           "Unicode text to Unicode RTF", "Tsendrel to Unicode text",
-                          "Tsendrel to Unicode RTF"}));
+                          "Tsendrel to Unicode RTF", "Unicode to EWTS", "Wylie to EWTS", "KVTS to EWTS",
+                          "EWTS cleaned up", "Tsendrel to EWTS"}));
     QVERIFY(form.ConversionListBox->selectedItems().isEmpty());
     QCOMPARE(form.tib_pt_size->text(), QStringLiteral("28"));
     QCOMPARE(form.small_tib_pt_size->text(), QStringLiteral("24"));

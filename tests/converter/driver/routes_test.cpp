@@ -119,7 +119,12 @@ TEST(routes, the_windows_rows_are_the_captioned_routes_in_their_order) {
       {11, "unicode-unicode-rtf", "Unicode text to Unicode RTF"},
       {12, "tsendrel-unicode", "Tsendrel to Unicode text"},
       {13, "tsendrel-unicode-rtf", "Tsendrel to Unicode RTF"},
-      {14, nullptr, nullptr},
+      {14, "unicode-ewts", "Unicode to EWTS"},
+      {15, "wylie-ewts", "Wylie to EWTS"},
+      {16, "kvts-ewts", "KVTS to EWTS"},
+      {17, "ewts-ewts", "EWTS cleaned up"},
+      {18, "tsendrel-ewts", "Tsendrel to EWTS"},
+      {19, nullptr, nullptr},
       {-1, nullptr, nullptr},
   };
   for (const auto& r : rows) {
@@ -160,6 +165,11 @@ TEST(routes, outputs_are_named_by_their_route) {
       {"tsendrel-unicode", "d/notes.bo.txt", "d/notes.bo.txt", "d/notes.bo.txt"},
       // A document's Unicode RTF is never its own name.
       {"tsendrel-unicode-rtf", "d/notes.bo.rtf", "d/notes.bo.rtf", "d/notes.bo.rtf"},
+      {"unicode-ewts", "d/notes.ewts.txt", "d/notes.ewts.txt", "d/notes.ewts.txt"},
+      {"wylie-ewts", "d/notes.ewts.txt", "d/notes.ewts.txt", "d/notes.ewts.txt"},
+      {"kvts-ewts", "d/notes.ewts.txt", "d/notes.ewts.txt", "d/notes.ewts.txt"},
+      {"ewts-ewts", "d/notes.ewts.txt", "d/notes.ewts.txt", "d/notes.ewts.txt"},
+      {"tsendrel-ewts", "d/notes.ewts.txt", "d/notes.ewts.txt", "d/notes.ewts.txt"},
   };
   ASSERT_EQ(std::size(cases), routes().size()) << "every route has its output name here";
   for (const auto& c : cases) {
