@@ -1,5 +1,6 @@
 // Documents written by the converter read back: the Tsendrel RTF of a text, in either family and with its
-// lines joined or kept, read as Unicode gives what the text's own route to Unicode gives. The Kangyur
+// lines joined or kept, read as Unicode (or as Extended Wylie, read again) gives what the text's own route
+// to Unicode gives. The Kangyur
 // volume of the shared corpus (skipped where it is not beside the checkout) differs only where the
 // Tsendrel fonts have no glyph (the writer's "[~...]" markers) and where a blank follows a tsheg, which
 // the reader takes for the blank the add-in types after each tsheg; both are counted.
@@ -56,6 +57,10 @@ TEST(documents_round_trip, the_examples_come_back_as_their_unicode) {
             both_ways(TSENDREL_SOURCE_DIR "/examples/" + std::string(file), scheme, family.font_base, keep_cr, dir);
         EXPECT_FALSE(direct.empty());
         EXPECT_EQ(read_back, direct);
+        // Its Extended Wylie reads back to the same Unicode (every line kept, as the writer laid them out).
+        convert("tsendrel-ewts", dir.file("document.rtf"), dir.file("document.ewts.txt"), family.font_base, keep_cr);
+        convert("ewts-unicode", dir.file("document.ewts.txt"), dir.file("ewts.bo.txt"), family.font_base, 1);
+        EXPECT_EQ(tsd::testing::read_file(dir.file("ewts.bo.txt")), direct);
       }
 }
 
