@@ -45,34 +45,40 @@ void add_json_string(std::string& out, std::string_view text) {
   out += '"';
 }
 
-// What one conversion told: its status lines in order (the warnings among them formatted as tarvex-cli
-// formats them), and every warning with its place.
+// What one conversion told, in order, as tarvex-cli writes it to standard error (every warning shown):
+// each line with its kind ("status", "warning" or "reason"), and a warning with its place.
 struct Told {
-  std::string lines;     // a JSON array's elements
-  std::string warnings;  // a JSON array's elements
-  std::string reasons;   // the system's reasons for failures, "tarvex-cli: PATH: REASON" lines
+  std::string lines;  // a JSON array's elements
 
-  void line(std::string_view text) {
+  void add(std::string_view kind, std::string_view text, const Diagnostic* warning = nullptr) {
     if (!lines.empty()) lines += ',';
+    lines += "{\"kind\":";
+    add_json_string(lines, kind);
+    lines += ",\"text\":";
     add_json_string(lines, text);
+    if (warning) {
+      lines += ",\"line\":" + std::to_string(warning->line) + ",\"col\":" + std::to_string(warning->column) +
+               ",\"count\":" + std::to_string(warning->count) + ",\"message\":";
+      add_json_string(lines, warning->text);
+    }
+    lines += '}';
   }
 };
 
 void tell_status(void* user, const char* text) {
-  static_cast<Told*>(user)->line(text);
+  static_cast<Told*>(user)->add("status", text);
 }
 
 void tell_diagnostic(void* user, const Diagnostic& d) {
   Told& told = *static_cast<Told*>(user);
   if (d.kind == Diagnostic::Kind::reason) {
-    told.reasons += std::string("tarvex-cli: ") + d.path + ": " + d.text + "\n";
+    told.add("reason", std::string("tarvex-cli: ") + d.path + ": " + d.text);
     return;
   }
-  if (!told.warnings.empty()) told.warnings += ',';
-  told.warnings += "{\"line\":" + std::to_string(d.line) + ",\"col\":" + std::to_string(d.column) +
-                   ",\"count\":" + std::to_string(d.count) + ",\"message\":";
-  add_json_string(told.warnings, d.text);
-  told.warnings += '}';
+  told.add("warning",
+           std::string(d.path) + ":" + std::to_string(d.line) + ":" + std::to_string(d.column) +
+               ": warning: " + d.text,
+           &d);
 }
 
 void report_start(const char* message) {
@@ -83,12 +89,13 @@ void report_start(const char* message) {
 
 extern "C" {
 
-// Loads the embedded tables: 0, or -1 with the start-up message in the answer.
-EMSCRIPTEN_KEEPALIVE int tsendrel_start() {
-  answer.clear();
-  if (load_converter_tables(kTablesFolder, tables, report_start) == 0) return 0;
-  add_json_string(answer, start_message);
-  return -1;
+// Loads the embedded tables: an empty text, or the start-up message.
+EMSCRIPTEN_KEEPALIVE const char* tsendrel_start() {
+  if (load_converter_tables(kTablesFolder, tables, report_start) == 0)
+    start_message.clear();
+  else if (start_message.empty())
+    start_message = "The key tables did not load.";
+  return start_message.c_str();
 }
 
 // Every route of the table, in its order, as a JSON array.
@@ -116,7 +123,7 @@ EMSCRIPTEN_KEEPALIVE const char* tsendrel_routes() {
 
 // Converts NAME of the current folder as "tarvex-cli [options] NAME" does; the sizes are already checked
 // as the command line checks them. The answer: the output's path (empty when none was written), the
-// status lines, the warnings, the reasons and the counts.
+// lines told, and the summary's counts.
 EMSCRIPTEN_KEEPALIVE const char* tsendrel_convert(const char* name, int route_id, int family, int size,
                                                   int small_size, int keep_cr, const char* unicode_font) {
   Told told;
@@ -140,8 +147,7 @@ EMSCRIPTEN_KEEPALIVE const char* tsendrel_convert(const char* name, int route_id
 
   answer = "{\"output\":";
   add_json_string(answer, written ? main_output_path(".", name, route_id) : std::string());
-  answer += ",\"lines\":[" + told.lines + "],\"warnings\":[" + told.warnings + "],\"reasons\":";
-  add_json_string(answer, told.reasons);
+  answer += ",\"lines\":[" + told.lines + "]";
   answer += ",\"counted\":" + std::string(result.counted ? "true" : "false") +
             ",\"syllables\":" + std::to_string(result.syllables) +
             ",\"notConverted\":" + std::to_string(result.not_converted) + "}";
