@@ -214,20 +214,23 @@ function resultBox(item, outcome) {
   return box;
 }
 
+// Converts the items with the choices made, showing each result as it comes. The body's data-started and
+// data-finished name the last batch begun and the last shown to its end, for scripts that wait for one.
 async function convertItems() {
   const mine = ++batch;
+  document.body.dataset.started = String(mine);
+  document.body.dataset.state = 'busy';
   complain('');
-  if (!routes.length || !items.length) return;
-  if (jobs.size) startWorker();
-  const options = chosenOptions();
-  const outcomes = [];
   results.replaceChildren();
   $('download-all').hidden = true;
-  document.body.dataset.state = 'busy';
   progress.value = 0;
   const showProgress = setTimeout(() => { progressLine.hidden = false; }, 100);
-  say(items.length > 1 ? `Converting ${items.length} files…` : 'Converting…');
   try {
+    if (!routes.length || !items.length) return;
+    if (jobs.size) startWorker();
+    const options = chosenOptions();
+    const outcomes = [];
+    say(items.length > 1 ? `Converting ${items.length} files…` : 'Converting…');
     for (const [index, item] of items.entries()) {
       const onProgress = (fraction) => { progress.value = (index + fraction) / items.length; };
       let outcome;
@@ -256,6 +259,7 @@ async function convertItems() {
       clearTimeout(showProgress);
       progressLine.hidden = true;
       document.body.dataset.state = 'idle';
+      document.body.dataset.finished = String(mine);
     }
   }
 }
@@ -265,16 +269,9 @@ input.addEventListener('input', () => {
   clearTimeout(typing);
   typing = setTimeout(() => {
     $('viewing').hidden = true;
-    if (!input.value) {
-      items = [];
-      batch++;
-      results.replaceChildren();
-      $('download-all').hidden = true;
-      say('Type or paste text, or choose files.');
-      return;
-    }
-    items = [{ name: PASTED_NAME, bytes: new TextEncoder().encode(input.value) }];
+    items = input.value ? [{ name: PASTED_NAME, bytes: new TextEncoder().encode(input.value) }] : [];
     convertItems();
+    if (!items.length) say('Type or paste text, or choose files.');
   }, TYPING_PAUSE_MS);
 });
 

@@ -8,7 +8,8 @@ self.onmessage = ({ data: { id, bytes, options } }) => {
     const result = convert(bytes, { ...options, onProgress: (progress) => self.postMessage({ id, progress }) });
     self.postMessage({ id, result }, [result.output.buffer]);
   } catch (error) {
-    self.postMessage({ id, error: { message: error.message, log: error.log ?? [], warnings: error.warnings ?? [] } });
+    // Options refused before any conversion come without the lines of one.
+    self.postMessage({ id, error: { message: error.message, log: error.log, warnings: error.warnings } });
   }
 };
 self.postMessage({ ready: true });
