@@ -38,6 +38,13 @@ web: setup
 	/usr/bin/python3 web/make_web_fonts.py --kit build/dev/fonts --out $(WEB)/fonts
 	@echo "The page is in $(WEB)/: python3 -m http.server -d $(WEB), then open http://localhost:8000/"
 
+# The web build's tests (tests/web): the module against tarvex-cli of the dev build, and the page in
+# headless chromium through playwright-core (locked in tests/web/package-lock.json).
+test-web: web
+	cmake --build --preset dev -j $(JOBS) --target tarvex-cli
+	npm ci --prefix tests/web --no-audit --no-fund --loglevel=error
+	node --test tests/web/
+
 # The font kit, made by the dev build, into build/fonts; installed for this user where fontconfig looks.
 FONTS_DIR ?= $(HOME)/.local/share/fonts/tsendrel
 
@@ -104,7 +111,7 @@ windows-i686: setup
 demo: build install-fonts
 	@scripts/demo
 
-test: setup test-dev test-asan test-fuzz test-windows test-windows-i686
+test: setup test-dev test-web test-asan test-fuzz test-windows test-windows-i686
 
 # The packages' tests (tests/packaging) install and check the Debian packages that make deb leaves.
 test-dev: deb

@@ -4,8 +4,9 @@ import { mkdtempSync, readFileSync, readdirSync, rmSync, writeFileSync } from 'n
 import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
 import { after } from 'node:test';
+import { fileURLToPath } from 'node:url';
 
-export const repo = resolve(import.meta.dirname, '../..');
+export const repo = resolve(fileURLToPath(new URL('../..', import.meta.url)));
 export const cli = process.env.TARVEX_CLI ?? join(repo, 'build/dev/converter/cli/tarvex-cli');
 export const webFolder = process.env.TSENDREL_WEB ?? join(repo, 'build/web');
 
