@@ -155,6 +155,15 @@ test-windows-i686: setup
 
 bench: setup
 	@scripts/bench
+	@if [ -x /usr/bin/chromium ]; then $(MAKE) --no-print-directory bench-web; \
+	else echo "bench-web: SKIPPED: no chromium (scripts/setup installs it)"; fi
+
+# The engine in headless chromium against native tarvex-cli (the release build) on the Kangyur volume.
+bench-web: web
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS) --target tarvex-cli
+	npm ci --prefix tests/web --no-audit --no-fund --loglevel=error
+	node bench/web_bench.mjs
 
 screenshots: build
 	@scripts/screenshots

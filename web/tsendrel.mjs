@@ -112,7 +112,9 @@ export function convert(input, options = {}) {
   if (!(bytes instanceof Uint8Array)) throw new TypeError('convert: the input is a Uint8Array or a string');
   const { route, family, size, smallSize, keepCr, unicodeFont, name } = checkedOptions(options);
   const inputPath = `${FOLDER}/${name}`;
-  engine.FS.writeFile(inputPath, bytes);
+  // The file system takes the caller's bytes as they are (it only reads them) and hands the output's bytes
+  // over as they lie in it: copies of a few MB are slow in browsers.
+  engine.FS.writeFile(inputPath, bytes, { canOwn: true });
   if (options.onProgress) watchReading(inputPath, bytes.length, options.onProgress);
   let result;
   try {
@@ -138,7 +140,8 @@ export function convert(input, options = {}) {
     throw error;
   }
   const outputPath = `${FOLDER}/${result.output.replace(/^\.\//, '')}`;
-  const output = engine.FS.readFile(outputPath);
+  const { contents, usedBytes } = engine.FS.lookupPath(outputPath).node;
+  const output = contents ? contents.subarray(0, usedBytes) : new Uint8Array(0);
   removeFile(outputPath);
   return {
     output,

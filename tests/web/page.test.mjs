@@ -3,10 +3,10 @@
 // back, and the screenshots of docs/web.md. Skipped, saying why, without chromium.
 import assert from 'node:assert/strict';
 import { existsSync, mkdirSync, readFileSync } from 'node:fs';
-import { createServer } from 'node:http';
-import { extname, join, normalize } from 'node:path';
+import { join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
 
+import { serve } from './serve.mjs';
 import { cliConverts, repo, webFolder } from './support.mjs';
 
 const chromiumPath = process.env.CHROMIUM ?? '/usr/bin/chromium';
@@ -14,27 +14,12 @@ const skip = !existsSync(chromiumPath) && `no chromium at ${chromiumPath} (scrip
 if (skip) console.log(`# page tests SKIPPED: ${skip}`);
 const shots = join(repo, 'build/web-screenshots');
 
-const TYPES = { '.html': 'text/html', '.mjs': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm',
-  '.woff2': 'font/woff2', '.txt': 'text/plain' };
-
 let server;
 let browser;
-let origin;
 
 before(async () => {
   if (skip) return;
-  server = createServer((request, response) => {
-    const path = normalize(decodeURIComponent(new URL(request.url, 'http://x').pathname)).replace(/^\/+/, '');
-    const file = join(webFolder, path || 'index.html');
-    if (!file.startsWith(webFolder) || !existsSync(file)) {
-      response.writeHead(404).end();
-      return;
-    }
-    response.writeHead(200, { 'content-type': TYPES[extname(file)] ?? 'application/octet-stream' });
-    response.end(readFileSync(file));
-  });
-  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-  origin = `http://127.0.0.1:${server.address().port}`;
+  server = await serve({ '': webFolder });
   const { chromium } = await import('playwright-core');
   browser = await chromium.launch({ executablePath: chromiumPath, args: ['--no-sandbox'] });
 });
@@ -46,7 +31,7 @@ after(async () => {
 
 async function openPage() {
   const page = await browser.newPage({ acceptDownloads: true, viewport: { width: 1200, height: 900 } });
-  await page.goto(origin);
+  await page.goto(server.origin);
   await page.waitForSelector('body[data-state="idle"]');
   return page;
 }
