@@ -34,13 +34,13 @@ const volume = readFileSync(join(corpusFolder, corpusName));
 const corpus = Buffer.concat(Array(COPIES).fill(volume));
 const mb = corpus.length / 1e6;
 
-// Native: the best of `runs` runs of tarvex-cli, less its best run on an empty file (start-up and tables),
-// as the page's time counts the conversion alone.
+// Native: the best of three times `runs` runs of tarvex-cli (short runs of a process vary more), less its
+// best run on an empty file (start-up and tables), as the page's time counts the conversion alone.
 const work = mkdtempSync(join(tmpdir(), 'tsendrel-bench-web-'));
 function bestNative(name, bytes) {
   writeFileSync(join(work, name), bytes);
   let best = Infinity;
-  for (let run = 0; run < runs; run++) {
+  for (let run = 0; run < 3 * runs; run++) {
     const start = process.hrtime.bigint();
     const done = spawnSync(cli, ['-d', join(repo, 'data'), '-q', '-t', 'ewts-unicode', '-o', '/dev/null', name],
       { cwd: work });

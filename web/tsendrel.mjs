@@ -112,8 +112,8 @@ export function convert(input, options = {}) {
   if (!(bytes instanceof Uint8Array)) throw new TypeError('convert: the input is a Uint8Array or a string');
   const { route, family, size, smallSize, keepCr, unicodeFont, name } = checkedOptions(options);
   const inputPath = `${FOLDER}/${name}`;
-  // The file system takes the caller's bytes as they are (it only reads them) and hands the output's bytes
-  // over as they lie in it: copies of a few MB are slow in browsers.
+  // The file system takes the caller's bytes as they are (it only reads them): new memory of a few MB is
+  // slow in browsers.
   engine.FS.writeFile(inputPath, bytes, { canOwn: true });
   if (options.onProgress) watchReading(inputPath, bytes.length, options.onProgress);
   let result;
@@ -140,9 +140,11 @@ export function convert(input, options = {}) {
     throw error;
   }
   const outputPath = `${FOLDER}/${result.output.replace(/^\.\//, '')}`;
+  // The output's bytes are copied out, and the file's array grows the next output.
   const { contents, usedBytes } = engine.FS.lookupPath(outputPath).node;
-  const output = contents ? contents.subarray(0, usedBytes) : new Uint8Array(0);
+  const output = contents ? contents.slice(0, usedBytes) : new Uint8Array(0);
   removeFile(outputPath);
+  if (contents) engine.reuseFileStorage(contents);
   return {
     output,
     name: result.output.replace(/^\.\//, ''),
