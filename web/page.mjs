@@ -5,7 +5,7 @@
 import { renderRtf, PREVIEW_RUNS } from './rtf-preview.mjs';
 
 const PASTED_NAME = 'pasted.txt';
-const PREVIEW_CHARACTERS = 200000;
+const PREVIEW_CHARACTERS = 50000;
 const TYPING_PAUSE_MS = 250;
 
 const $ = (id) => document.getElementById(id);

@@ -5,7 +5,7 @@
 const cp1252 = new TextDecoder('windows-1252');
 
 // Runs past this many are not shown: the page says so and offers the download.
-export const PREVIEW_RUNS = 20000;
+export const PREVIEW_RUNS = 10000;
 
 // Destinations whose text is not the document's.
 const SKIPPED = new Set(['fonttbl', 'colortbl', 'stylesheet', 'info', 'pict', 'header', 'footer', 'object']);
