@@ -31,6 +31,10 @@ function assertSame(name, bytes, args, options) {
     assert.ok(Buffer.from(got.result.output).equals(expected.output), `${name}: the output bytes differ`);
     const summary = expected.stderr.split('\n').find((line) => line.startsWith(`./${name}: `)) ?? null;
     assert.equal(got.result.summary, summary);
+    const counts = summary && /: ([\d,]+) syllables?, ([\d,]+) not converted$/.exec(summary);
+    const number = (text) => Number(text.replaceAll(',', ''));
+    assert.deepEqual([got.result.syllables, got.result.notConverted],
+      counts ? [number(counts[1]), number(counts[2])] : [null, null]);
   } else {
     assert.ok(got.error, 'tarvex-cli failed, the module did not');
     assert.deepEqual(expected.written, []);
