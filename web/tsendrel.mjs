@@ -129,12 +129,12 @@ export function convert(input, options = {}) {
   const warnings = result.lines
     .filter((line) => line.kind === 'warning')
     .map(({ line, col, count, message }) => ({ line, col, count, message }));
-  // The lines after "Output file path: ...", up to "1 file(s) processed" and the summary before it.
+  // A failure's message: its status lines but the paths, the summary and "1 file(s) processed".
   const statuses = result.lines.filter((line) => line.kind !== 'warning').map((line) => line.text);
   const summary = result.counted ? statuses.at(-2) : null;
   if (!result.output) {
-    const said = statuses.slice(statuses.findIndex((text) => text.startsWith('Output file path: ')) + 1,
-      result.counted ? -2 : -1);
+    const said = statuses.slice(0, result.counted ? -2 : -1)
+      .filter((text) => !/^(Input|Output) file path: /.test(text));
     const error = new Error(said.join('\n') || log.join('\n'));
     Object.assign(error, { log, warnings });
     throw error;

@@ -93,6 +93,7 @@ const problemCases = [
   { name: 'empty.txt', bytes: Buffer.alloc(0), route: 'wylie-unicode' },
   { name: 'order.txt', bytes: Buffer.from('\u0f40\u0f74\u0f72 \u0f41', 'utf8'), route: 'unicode-rtf' },
   { name: 'notes.rtf', bytes: Buffer.from('ka'), route: 'wylie-rtf' },
+  { name: `${'n'.repeat(250)}.txt`, bytes: Buffer.from('ka'), route: 'wylie-rtf' },
 ];
 
 describe('problems', () => {
