@@ -13,13 +13,14 @@ const chromiumPath = process.env.CHROMIUM ?? '/usr/bin/chromium';
 const skip = !existsSync(chromiumPath) && `no chromium at ${chromiumPath} (scripts/setup installs it)`;
 if (skip) console.log(`# page tests SKIPPED: ${skip}`);
 const shots = join(repo, 'build/web-screenshots');
+const corpusFolder = join(repo, '../shared/corpus');
 
 let server;
 let browser;
 
 before(async () => {
   if (skip) return;
-  server = await serve({ '': webFolder });
+  server = await serve({ '': webFolder, corpus: corpusFolder });
   const { chromium } = await import('playwright-core');
   browser = await chromium.launch({ executablePath: chromiumPath, args: ['--no-sandbox'] });
 });
@@ -155,6 +156,29 @@ describe('the page', { skip }, () => {
     await converted(page, () => page.press('#size', 'Tab'));
     await converted(page, () => drop(page, [{ name: 'a.txt', bytes: Buffer.from('ka') }]));
     assert.equal(await page.textContent('#problem'), "--size needs a whole number from 8 to 99, not '7'");
+    await page.close();
+  });
+
+  const volume = join(corpusFolder, 'kangyur-035.bo.txt');
+  test('a long conversion runs beside the page, which answers and shows its progress', {
+    skip: !existsSync(volume) && `no ${volume}`,
+  }, async () => {
+    const page = await openPage();
+    await page.selectOption('#route', 'unicode-rtf');
+    // Fetched by the page: handing it megabytes from here would take longer than converting them.
+    await page.evaluate(async () => {
+      const bytes = await (await fetch('corpus/kangyur-035.bo.txt')).arrayBuffer();
+      const data = new DataTransfer();
+      for (const name of ['one.txt', 'two.txt']) data.items.add(new File([bytes], name));
+      document.getElementById('input-area')
+        .dispatchEvent(new DragEvent('drop', { dataTransfer: data, bubbles: true, cancelable: true }));
+    });
+    // The page's own script runs while the worker converts: it finds the page busy, the bar showing.
+    await page.waitForSelector('#progress-line:not([hidden])');
+    assert.equal(await page.evaluate(() => document.body.dataset.state), 'busy');
+    await page.waitForFunction(() => document.getElementById('progress').value > 0);
+    await page.waitForSelector('body[data-state="idle"]', { timeout: 120000 });
+    assert.equal(await page.$$eval('.result .download', (buttons) => buttons.length), 2);
     await page.close();
   });
 
