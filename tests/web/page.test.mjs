@@ -11,7 +11,7 @@ import { cliConverts, repo, webFolder } from './support.mjs';
 
 const chromiumPath = process.env.CHROMIUM ?? '/usr/bin/chromium';
 const skip = !existsSync(chromiumPath) && `no chromium at ${chromiumPath} (scripts/setup installs it)`;
-if (skip) console.log(`# page tests SKIPPED: ${skip}`);
+if (skip) console.log(`test-web: the page tests are SKIPPED: ${skip}`);
 const shots = join(repo, 'build/web-screenshots');
 const corpusFolder = join(repo, '../shared/corpus');
 
