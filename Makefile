@@ -5,7 +5,7 @@
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
 
-.PHONY: all setup build windows windows-i686 fonts install-fonts uninstall-fonts demo test test-dev \
+.PHONY: all setup build web test-web bench-web windows windows-i686 fonts install-fonts uninstall-fonts demo test test-dev \
   test-asan test-fuzz test-windows test-windows-i686 fuzz bench screenshots format clean \
   package install uninstall deb
 
@@ -21,6 +21,29 @@ build: setup
 windows: setup
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows -j $(JOBS)
+
+# The converter in the browser (docs/web.md): the engine built by emscripten (preset web), the page, and the
+# font kit of the dev build as web fonts, into build/web; serve it with python3 -m http.server -d build/web.
+WEB = build/web
+
+web: setup
+	cmake --preset web >/dev/null
+	cmake --build --preset web -j $(JOBS)
+	cmake --preset dev >/dev/null
+	cmake --build --preset dev -j $(JOBS) --target fonts
+	rm -rf $(WEB)
+	mkdir -p $(WEB)/fonts
+	cp web/index.html web/style.css web/*.mjs build/web-engine/web/tsendrel-engine.mjs \
+	  build/web-engine/web/tsendrel-engine.wasm $(WEB)/
+	/usr/bin/python3 web/make_web_fonts.py --kit build/dev/fonts --out $(WEB)/fonts
+	@echo "The page is in $(WEB)/: python3 -m http.server -d $(WEB), then open http://localhost:8000/"
+
+# The web build's tests (tests/web): the module against tarvex-cli of the dev build, and the page in
+# headless chromium through playwright-core (locked in tests/web/package-lock.json).
+test-web: web
+	cmake --build --preset dev -j $(JOBS) --target tarvex-cli
+	npm ci --prefix tests/web --no-audit --no-fund --loglevel=error
+	node --test tests/web/
 
 # The font kit, made by the dev build, into build/fonts; installed for this user where fontconfig looks.
 FONTS_DIR ?= $(HOME)/.local/share/fonts/tsendrel
@@ -88,7 +111,7 @@ windows-i686: setup
 demo: build install-fonts
 	@scripts/demo
 
-test: setup test-dev test-asan test-fuzz test-windows test-windows-i686
+test: setup test-dev test-web test-asan test-fuzz test-windows test-windows-i686
 
 # The packages' tests (tests/packaging) install and check the Debian packages that make deb leaves.
 test-dev: deb
@@ -132,6 +155,15 @@ test-windows-i686: setup
 
 bench: setup
 	@scripts/bench
+	@if [ -x /usr/bin/chromium ]; then $(MAKE) --no-print-directory bench-web; \
+	else echo "bench-web: SKIPPED: no chromium (scripts/setup installs it)"; fi
+
+# The engine in headless chromium against native tarvex-cli (the release build) on the Kangyur volume.
+bench-web: web
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS) --target tarvex-cli
+	npm ci --prefix tests/web --no-audit --no-fund --loglevel=error
+	node bench/web_bench.mjs
 
 screenshots: build
 	@scripts/screenshots

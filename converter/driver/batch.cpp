@@ -119,11 +119,19 @@ void log_summary(const ConversionContext& context, const std::string& input, con
                      report.syllables == 1 ? "" : "s", grouped(report.not_converted).c_str());
 }
 
-// Logs the lines of one planned file and converts it. `outcome_of` gives the outcome of an earlier file,
+void add_counts(BatchResult& result, const ConversionReport& report) {
+  if (!report.counted) return;
+  ++result.counted;
+  result.syllables += report.syllables;
+  result.not_converted += report.not_converted;
+}
+
+// Logs the lines of one planned file and converts it, its counts into `report`. `outcome_of` gives the outcome of an earlier file,
 // once that file is done.
 template <typename OutcomeOf>
 Outcome convert_planned(ConversionContext& context, const ConversionRequest& request,
-                        const std::vector<PlannedFile>& plan, std::size_t index, OutcomeOf outcome_of) {
+                        const std::vector<PlannedFile>& plan, std::size_t index, OutcomeOf outcome_of,
+                        ConversionReport& report) {
   const PlannedFile& file = plan[index];
   if (file.named_first) context.log_status("Input file path: %s", file.input.c_str());
   if (file.output.empty()) {
@@ -143,7 +151,6 @@ Outcome convert_planned(ConversionContext& context, const ConversionRequest& req
       return Outcome::skipped;
     }
   }
-  ConversionReport report;
   const int converted =
       convert_file_until(context, file.input.c_str(), file.output.c_str(), request, Stage::complete, &report);
   log_summary(context, file.input, report);
@@ -183,7 +190,8 @@ struct FileLines {
 // tables, a composer at rest, sinks that keep the lines of its file). This thread shows each file's lines
 // as soon as it and every file before it are done.
 std::vector<Outcome> convert_on_threads(const ConversionContext& context, const ConversionRequest& request,
-                                        const std::vector<PlannedFile>& plan, int jobs) {
+                                        const std::vector<PlannedFile>& plan, int jobs,
+                                        std::vector<ConversionReport>& reports) {
   std::vector<Outcome> outcomes(plan.size());
   std::vector<FileLines> lines(plan.size());
   std::vector<char> done(plan.size(), 0);
@@ -202,7 +210,7 @@ std::vector<Outcome> convert_on_threads(const ConversionContext& context, const 
       if (context.diagnostics.active())
         own.diagnostics = DiagnosticSink{&FileLines::diagnostic, &lines[index]};
       // Files are taken in batch order, so the earlier files one waits for are already being converted.
-      const Outcome outcome = convert_planned(own, request, plan, index, outcome_of);
+      const Outcome outcome = convert_planned(own, request, plan, index, outcome_of, reports[index]);
       {
         std::lock_guard lock(mutex);
         outcomes[index] = outcome;
@@ -225,14 +233,17 @@ std::vector<Outcome> convert_on_threads(const ConversionContext& context, const 
 BatchResult convert_plan(ConversionContext& context, const ConversionRequest& request,
                          const std::vector<PlannedFile>& plan, int jobs) {
   std::vector<Outcome> outcomes;
+  std::vector<ConversionReport> reports(plan.size());
   if (jobs > 1 && plan.size() > 1) {
-    outcomes = convert_on_threads(context, request, plan, jobs);
+    outcomes = convert_on_threads(context, request, plan, jobs, reports);
   } else {
     for (std::size_t index = 0; index < plan.size(); ++index)
       outcomes.push_back(convert_planned(context, request, plan, index,
-                                         [&](std::size_t earlier) { return outcomes[earlier]; }));
+                                         [&](std::size_t earlier) { return outcomes[earlier]; },
+                                         reports[index]));
   }
   BatchResult result;
+  for (const ConversionReport& report : reports) add_counts(result, report);
   for (const Outcome outcome : outcomes) {
     ++result.processed;
     if (outcome == Outcome::converted) ++result.converted;
@@ -365,7 +376,10 @@ BatchResult convert_to_output(ConversionContext& context, const ConversionReques
     context.log_status("Output file path: %s", output.shown());
     ConversionReport report;
     ++(convert(context, request, input, output, stage, &report) == 0 ? result.converted : result.failed);
-    if (stage == Stage::complete) log_summary(context, input.shown(), report);
+    if (stage == Stage::complete) {
+      log_summary(context, input.shown(), report);
+      add_counts(result, report);
+    }
   }
   context.log_status("%d file(s) processed", result.processed);
   return result;

@@ -108,14 +108,16 @@ const Route* route_by_id(int id) {
   return id >= 0 && id < static_cast<int>(std::size(kRoutes)) ? &kRoutes[id] : nullptr;
 }
 
+// The algorithms below take iterators: the browser build's standard library has few of std::ranges'.
 const Route* route_named(std::string_view name) {
-  const auto found = std::ranges::find(kRoutes, name, &Route::name);
+  const auto found =
+      std::find_if(std::begin(kRoutes), std::end(kRoutes), [&](const Route& route) { return route.name == name; });
   return found != std::end(kRoutes) ? found : nullptr;
 }
 
 const Route* route_between(Scheme from, Format to) {
   const auto found =
-      std::ranges::find_if(kRoutes, [&](const Route& route) { return route.from == from && route.to == to; });
+      std::find_if(std::begin(kRoutes), std::end(kRoutes), [&](const Route& route) { return route.from == from && route.to == to; });
   return found != std::end(kRoutes) ? found : nullptr;
 }
 
@@ -132,25 +134,26 @@ std::string_view format_name(Format format) {
 }
 
 std::optional<Scheme> scheme_named(std::string_view name) {
-  const auto found = std::ranges::find(kSchemeNames, name);
+  const auto found = std::find(kSchemeNames.begin(), kSchemeNames.end(), name);
   if (found == kSchemeNames.end()) return std::nullopt;
   return static_cast<Scheme>(found - kSchemeNames.begin());
 }
 
 std::optional<Format> format_named(std::string_view name) {
-  const auto found = std::ranges::find(kFormatNames, name);
+  const auto found = std::find(kFormatNames.begin(), kFormatNames.end(), name);
   if (found == kFormatNames.end()) return std::nullopt;
   return static_cast<Format>(found - kFormatNames.begin());
 }
 
 bool stops_at(const Route& route, Stage stage) {
   if (stage == Stage::complete) return true;
-  return std::ranges::any_of(route.passes.first(route.passes.size() - 1),
-                             [stage](Pass pass) { return stage_written(pass) == stage; });
+  const auto before_last = route.passes.first(route.passes.size() - 1);
+  return std::any_of(before_last.begin(), before_last.end(),
+                     [stage](Pass pass) { return stage_written(pass) == stage; });
 }
 
 bool runs(const Route& route, Pass pass) {
-  return std::ranges::find(route.passes, pass) != route.passes.end();
+  return std::find(route.passes.begin(), route.passes.end(), pass) != route.passes.end();
 }
 
 const Route* route_of_row(int row) {

@@ -6,6 +6,7 @@
 // then reach the context's sinks together and in batch order, as one thread would give them.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -49,6 +50,10 @@ struct BatchResult {
   int converted = 0;
   int failed = 0;   // the driver returned -1
   int skipped = 0;  // path too long, or an output that would overwrite a file of the batch
+  // The summary lines' counts, summed over the files whose syllables were counted.
+  int counted = 0;
+  std::int64_t syllables = 0;
+  std::int64_t not_converted = 0;
 };
 
 // A file selected in the main window: the directory of the directory list and the file's name.

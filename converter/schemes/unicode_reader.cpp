@@ -221,11 +221,13 @@ class UnicodeReader {
     if (signs_count_ == 0) return;
     const auto signs = std::span(signs_).first(signs_count_);
     const auto by_class = [](const Sign& a, const Sign& b) { return combining_class(a.c) < combining_class(b.c); };
-    if (!std::ranges::is_sorted(signs, by_class)) {
-      std::ranges::stable_sort(signs, by_class);
+    // Iterators, not std::ranges: the browser build's standard library has few of its algorithms.
+    if (!std::is_sorted(signs.begin(), signs.end(), by_class)) {
+      std::stable_sort(signs.begin(), signs.end(), by_class);
       if (report_) {
-        const auto [first, last] = std::ranges::minmax(signs, {}, &Sign::offset);
-        report_->warn(first.offset, last.offset + 3 - first.offset,
+        const auto [first, last] = std::minmax_element(
+            signs.begin(), signs.end(), [](const Sign& a, const Sign& b) { return a.offset < b.offset; });
+        report_->warn(first->offset, last->offset + 3 - first->offset,
                       "vowel signs out of canonical order: put in order");
       }
     }

@@ -194,7 +194,9 @@ class SyllableCache {
   static constexpr int kSlotBits = 12;
   static constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;
   std::unique_ptr<PackedRun[]> syllables_ = std::make_unique<PackedRun[]>(kSlots);
-  std::unique_ptr<Slot[]> slots_ = std::make_unique_for_overwrite<Slot[]>(kSlots);
+  // Left uninitialised (new without "()"), as make_unique_for_overwrite would, which the browser build's
+  // standard library lacks.
+  std::unique_ptr<Slot[]> slots_{new Slot[kSlots]};
 };
 
 // Stores `c` and the word characters after it while at most `lim` are stored; returns how many were

@@ -6,6 +6,7 @@
 #include <compare>
 #include <cstdint>
 #include <string>
+#include <tuple>
 
 namespace tsd {
 
@@ -25,7 +26,11 @@ bool same_existing_file(const char* path1, const char* path2);
 struct FilePlace {
   FileIdentity folder;
   std::string name;
-  auto operator<=>(const FilePlace&) const = default;
+  // Spelled out: the browser build's standard library has no three-way comparison of strings.
+  bool operator==(const FilePlace&) const = default;
+  bool operator<(const FilePlace& other) const {
+    return std::tie(folder, name) < std::tie(other.folder, other.name);
+  }
 };
 bool identify_place(const char* path, FilePlace& place);
 

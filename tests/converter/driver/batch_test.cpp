@@ -80,6 +80,22 @@ TEST_F(batch_loops, main_window_names_logs_and_counts_every_file) {
   EXPECT_EQ(r.failed, 2);
 }
 
+// The result sums the counts of the files whose syllables were counted, on one thread or several.
+TEST_F(batch_loops, the_result_sums_the_summary_lines_counts) {
+  request = h2test::test_request(route_id("kvts-unicode"));
+  dir.write("a.txt", "KA KHA QQ");
+  dir.write("b.txt", "GA");
+  for (const int jobs : {1, 2}) {
+    StatusCapture status(context);
+    const BatchResult r = convert_selected_files(
+        context, request, {{dir.path(), "a.txt"}, {dir.path(), "missing"}, {dir.path(), "b.txt"}}, jobs);
+    EXPECT_EQ(r.counted, 2) << jobs;
+    EXPECT_EQ(r.syllables, 4) << jobs;
+    EXPECT_EQ(r.not_converted, 1) << jobs;
+    EXPECT_EQ(status.captured[2], dir.file("a.txt") + ": 3 syllables, 1 not converted") << jobs;
+  }
+}
+
 TEST_F(batch_loops, main_window_skips_when_directory_name_and_six_reach_260) {
   const std::string d = dir.path();
   const std::string fits(kMaxPath - 7 - d.size(), 'n');  // 259 with the 6
