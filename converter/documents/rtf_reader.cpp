@@ -248,7 +248,7 @@ void RtfReader::control_word() {
     g.dest = Dest::font_table;
   } else if (g.dest != Dest::text) {
     // Within a skipped destination nothing else matters.
-  } else if (ignorable_ || std::ranges::find(kSkipped, word) != std::end(kSkipped)) {
+  } else if (ignorable_ || std::find(std::begin(kSkipped), std::end(kSkipped), word) != std::end(kSkipped)) {
     g.dest = Dest::skip;
   } else if (word == "par" || word == "line" || word == "sect" || word == "page" || word == "row") {
     text_.paragraph();
