@@ -67,6 +67,19 @@ describe('every route gives tarvex-cli\'s output', () => {
   });
 });
 
+// The examples' Tsendrel RTF, as tarvex-cli writes it, read back by every route from documents.
+describe('documents in the Tsendrel fonts give tarvex-cli\'s output', () => {
+  for (const { name, path } of examples) {
+    const document = cliConverts(name, readFileSync(path)).output;
+    const documentName = name.replace(/\.\w+$/, '.rtf');
+    for (const route of routes().filter((each) => each.from === 'tsendrel')) {
+      test(`${route.name} ${documentName}`, () => {
+        assertSame(documentName, document, ['-t', route.name], { from: route.from, to: route.to });
+      });
+    }
+  }
+});
+
 // Options as tarvex-cli takes them, on inputs that show their effect.
 const glossary = readFileSync(join(repo, 'examples/glossary.txt'));
 const optionCases = [
