@@ -16,11 +16,11 @@
 #include "bare_loop.h"
 #include "batch.h"
 #include "cli_steps.h"
-#include "instructions.h"
 #include "convert_file.h"
 #include "corpus.h"
 #include "extract.h"
 #include "font_code_pass.h"
+#include "instructions.h"
 #include "rtf_writer.h"
 #include "scheme_passes.h"
 #include "startup.h"
@@ -219,7 +219,8 @@ int main(int argc, char** argv) {
   if (!counting) {
     std::printf("Corpus: %.1f MB of Wylie, %.1f MB of KVTS, %.1f MB of syllables, %.1f MB of glyph codes\n",
                 size_of(wylie) / 1e6, size_of(kvts) / 1e6, size_of(syllables) / 1e6, size_of(glyphs) / 1e6);
-    std::printf("Best of %d runs, single-threaded; MB/s counts 10^6 bytes of each step's own input.\n\n", runs);
+    std::printf("Best of %d runs, single-threaded; MB/s counts 10^6 bytes of each step's own input.\n\n",
+                runs);
   }
   Steps steps(only, runs, counting, output);
   const auto heading = [&](const char* text) {
@@ -333,7 +334,8 @@ int main(int argc, char** argv) {
 
   const bench::CliBench cli{TSENDREL_CLI, TSENDREL_DATA_DIR, dir.string()};
   if (!counting && memory_mb > 0 && steps.wanted("memory")) bench::report_peak_memory(cli, memory_mb, 100);
-  if (!counting && batch_runs > 0 && steps.wanted("batch")) bench::report_batch_scaling(cli, 16, 16, batch_runs, 1.8);
+  if (!counting && batch_runs > 0 && steps.wanted("batch"))
+    bench::report_batch_scaling(cli, 16, 16, batch_runs, 1.8);
   if (!counting && instructions) report_instructions(argv[0], instructions_mb, only, dir);
 
   std::error_code ignored;

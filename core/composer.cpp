@@ -281,7 +281,8 @@ int load_key_tables(const char* keyfont_path, const char* keymap_path, KeyTables
   const int font = entry.font_table[static_cast<std::size_t>(i_form)];
   const int code = entry.font_slot[static_cast<std::size_t>(i_form)] + kShiftedI;
   if (font < kFamilySize && code < kGlyphCodes) {
-    GlyphName& name = tables.glyph_index.glyphs[static_cast<std::size_t>(font)][static_cast<std::size_t>(code)];
+    GlyphName& name =
+        tables.glyph_index.glyphs[static_cast<std::size_t>(font)][static_cast<std::size_t>(code)];
     if (name.entry < 0) name = {static_cast<std::int16_t>(apostrophe), static_cast<std::uint8_t>(i_form), 1};
   }
   return 0;

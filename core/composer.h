@@ -49,10 +49,10 @@ struct KeyTables {
   GlyphIndex glyph_index{};  // the key-font table read backwards, for readers of documents
 };
 
-// Loads keyfont then keymap and builds the stack index and the glyph index. 0 on success; -1 when keyfont loaded no entry
-// (missing, empty, first record malformed, or too many records: reported through `report`); -2 when the
-// keymap failed. Callers show their own message for each.
-// `problem`, when given, names the file that failed and why.
+// Loads keyfont then keymap and builds the stack index and the glyph index. 0 on success; -1 when keyfont
+// loaded no entry (missing, empty, first record malformed, or too many records: reported through `report`);
+// -2 when the keymap failed. Callers show their own message for each. `problem`, when given, names the file
+// that failed and why.
 template <int Forms>
 int load_key_tables(const char* keyfont_path, const char* keymap_path, KeyTables<Forms>& tables,
                     ReportFn report, TableProblem* problem = nullptr);

@@ -83,7 +83,8 @@ struct Reading {
       if (!face) face = attribute(attributes, "hAnsi");
       if (face) font = tsendrel_font_of(face);
     } else if (name == "sz") {
-      if (const char* value = attribute(attributes, "val")) size = static_cast<int>(std::strtol(value, nullptr, 10));
+      if (const char* value = attribute(attributes, "val"))
+        size = static_cast<int>(std::strtol(value, nullptr, 10));
     }
   }
 
@@ -132,7 +133,8 @@ int parse_part(zip_t* zip, const char* name, Reading& reading, std::string& why)
     why = std::string(name) + " cannot be unpacked: " + zip_strerror(zip);
     return -1;
   }
-  std::unique_ptr<std::remove_pointer_t<XML_Parser>, ParserFree> parser(XML_ParserCreateNS(nullptr, kSeparator));
+  std::unique_ptr<std::remove_pointer_t<XML_Parser>, ParserFree> parser(
+      XML_ParserCreateNS(nullptr, kSeparator));
   XML_SetUserData(parser.get(), &reading);
   XML_SetElementHandler(
       parser.get(),

@@ -17,10 +17,10 @@ constexpr std::string_view kTshegUtf8 = "\xE0\xBC\x8B";
 constexpr std::size_t kBufferSize = 1 << 14;
 
 // Windows-1252 at 0x80..0x9F, where it differs from Latin-1 (0: unassigned, read as Latin-1).
-constexpr char16_t kWindows1252[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr char16_t kWindows1252[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                       0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                       0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                       0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 std::string name_of(int font) {
   return tsd::kFontNames[static_cast<std::size_t>(font)].data();
@@ -34,7 +34,8 @@ GlyphTable::GlyphTable(const ConverterKeyTables& tables) {
   for (int font = 0; font < tsd::kFamilySize; ++font)
     for (int code = 0; code < tsd::kGlyphCodes; ++code) {
       Cell& cell = cells_[static_cast<std::size_t>(font * tsd::kGlyphCodes + code)];
-      const tsd::GlyphName& name = tables.glyph_index.glyphs[static_cast<std::size_t>(font)][static_cast<std::size_t>(code)];
+      const tsd::GlyphName& name =
+          tables.glyph_index.glyphs[static_cast<std::size_t>(font)][static_cast<std::size_t>(code)];
       cell.kind = name.entry < 0 ? none : nothing;
       if (name.entry < 0) continue;
       std::string_view text;
@@ -78,7 +79,9 @@ int tsendrel_font_of(std::string_view name) {
 }
 
 struct DocumentText::Parts {
-  Parts(HubOut& out, const ConverterKeyTables& tables) : table(tables), feed(out, true, &found) { found.keep = 0; }
+  Parts(HubOut& out, const ConverterKeyTables& tables) : table(tables), feed(out, true, &found) {
+    found.keep = 0;
+  }
   GlyphTable table;
   ReaderReport found;  // the Unicode reader's count of syllables; its places mean nothing here
   UnicodeFeed feed;
@@ -187,7 +190,8 @@ void DocumentText::unusual_glyph(unsigned char code) {
     told_[place] = true;
     warn("code " + std::to_string(code) + " of " + name_of(font_name_) + " is drawn by " +
          std::to_string(name.names) + " entries or forms of the key-font table: read as \"" +
-         tables_.tib_chars[static_cast<std::size_t>(name.entry)].string + "\" form " + std::to_string(name.form));
+         tables_.tib_chars[static_cast<std::size_t>(name.entry)].string + "\" form " +
+         std::to_string(name.form));
   }
   if (cell->kind == GlyphTable::sign) {
     if (!after_letter_) warn("vowel sign with no letter or stack before it");

@@ -11,11 +11,44 @@ constexpr std::int8_t kUnnamed = 0;  // fonts_low_ holds kind + 2: 0 is a number
 
 // Destinations that hold no text of the document, skipped whole even without `\*`.
 constexpr std::string_view kSkipped[] = {
-    "colortbl", "stylesheet", "info",     "pict",     "header",   "headerl",   "headerr",   "headerf",
-    "footer",   "footerl",    "footerr",  "footerf",  "footnote", "fldinst",   "object",    "listtable",
-    "listoverridetable",      "revtbl",   "rsidtbl",  "generator", "xmlnstbl", "themedata", "latentstyles",
-    "colorschememapping",     "datastore", "pgdsctbl", "nonshppict", "shpinst", "filetbl",  "userprops",
-    "docvar",   "template",   "pn",       "annotation", "atnid",  "atnauthor", "bkmkstart", "bkmkend",
+    "colortbl",
+    "stylesheet",
+    "info",
+    "pict",
+    "header",
+    "headerl",
+    "headerr",
+    "headerf",
+    "footer",
+    "footerl",
+    "footerr",
+    "footerf",
+    "footnote",
+    "fldinst",
+    "object",
+    "listtable",
+    "listoverridetable",
+    "revtbl",
+    "rsidtbl",
+    "generator",
+    "xmlnstbl",
+    "themedata",
+    "latentstyles",
+    "colorschememapping",
+    "datastore",
+    "pgdsctbl",
+    "nonshppict",
+    "shpinst",
+    "filetbl",
+    "userprops",
+    "docvar",
+    "template",
+    "pn",
+    "annotation",
+    "atnid",
+    "atnauthor",
+    "bkmkstart",
+    "bkmkend",
 };
 
 // Control words that stand for one character.
@@ -24,9 +57,9 @@ struct Named {
   char32_t c;
 };
 constexpr Named kNamedCharacters[] = {
-    {"emdash", 0x2014},   {"endash", 0x2013},    {"lquote", 0x2018}, {"rquote", 0x2019},
+    {"emdash", 0x2014},    {"endash", 0x2013},    {"lquote", 0x2018}, {"rquote", 0x2019},
     {"ldblquote", 0x201C}, {"rdblquote", 0x201D}, {"bullet", 0x2022}, {"emspace", 0x2003},
-    {"enspace", 0x2002},  {"qmspace", 0x2005},
+    {"enspace", 0x2002},   {"qmspace", 0x2005},
 };
 
 int hex_value(unsigned char c) {
@@ -59,7 +92,8 @@ void RtfReader::name_font() {
   // The name ends at ';'; blanks around it are no part of it.
   while (!name_.empty() && name_.back() == ' ') name_.pop_back();
   const std::size_t first = name_.find_first_not_of(' ');
-  const int kind = tsendrel_font_of(first == std::string::npos ? std::string_view{} : std::string_view(name_).substr(first));
+  const int kind = tsendrel_font_of(first == std::string::npos ? std::string_view{}
+                                                               : std::string_view(name_).substr(first));
   if (kind != kOtherFont) any_tsendrel_ = true;
   if (entry_ < static_cast<std::int32_t>(fonts_low_.size()))
     fonts_low_[static_cast<std::size_t>(entry_)] = static_cast<std::int8_t>(kind + 2);
@@ -194,8 +228,8 @@ void RtfReader::control_symbol(unsigned char c) {
 void RtfReader::control_word() {
   const std::string_view word(word_, static_cast<std::size_t>(word_length_));
   const bool has_number = digits_ > 0;
-  const auto value = static_cast<std::int32_t>(std::clamp<std::int64_t>(negative_ ? -number_ : number_,
-                                                                        -2147483647, 2147483647));
+  const auto value = static_cast<std::int32_t>(
+      std::clamp<std::int64_t>(negative_ ? -number_ : number_, -2147483647, 2147483647));
   Group& g = groups_[static_cast<std::size_t>(depth_)];
   // The words of every font switch first.
   if (skip_ == 0 && g.dest == Dest::text && word_[0] == 'f' && word_length_ <= 2) {
@@ -285,7 +319,8 @@ void RtfReader::feed(const unsigned char* p, std::size_t n) {
         } else {
           // A run of plain text, handed over whole.
           std::size_t end = i + 1;
-          while (end < n && p[end] != '\\' && p[end] != '{' && p[end] != '}' && p[end] != '\r' && p[end] != '\n')
+          while (end < n && p[end] != '\\' && p[end] != '{' && p[end] != '}' && p[end] != '\r' &&
+                 p[end] != '\n')
             ++end;
           text_run(p + i, end - i);
           i = end;
@@ -352,7 +387,8 @@ void RtfReader::feed(const unsigned char* p, std::size_t n) {
         break;
       }
       case State::binary: {
-        const std::size_t take = static_cast<std::size_t>(std::min<std::int64_t>(binary_left_, static_cast<std::int64_t>(n - i)));
+        const std::size_t take =
+            static_cast<std::size_t>(std::min<std::int64_t>(binary_left_, static_cast<std::int64_t>(n - i)));
         i += take;
         binary_left_ -= static_cast<std::int64_t>(take);
         if (binary_left_ == 0) state_ = State::text;

@@ -46,8 +46,8 @@ class RtfReader {
 
   DocumentText& text_;
   std::array<Group, kDepth> groups_{};
-  int depth_ = 0;       // groups_[depth_] is in force
-  int beyond_ = 0;      // groups opened past kDepth, sharing the deepest one's state
+  int depth_ = 0;           // groups_[depth_] is in force
+  int beyond_ = 0;          // groups opened past kDepth, sharing the deepest one's state
   bool ignorable_ = false;  // `\*` read: the group's destination is skipped
   State state_ = State::text;
   char word_[32] = {};

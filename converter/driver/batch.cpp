@@ -126,8 +126,8 @@ void add_counts(BatchResult& result, const ConversionReport& report) {
   result.not_converted += report.not_converted;
 }
 
-// Logs the lines of one planned file and converts it, its counts into `report`. `outcome_of` gives the outcome of an earlier file,
-// once that file is done.
+// Logs the lines of one planned file and converts it, its counts into `report`. `outcome_of` gives the
+// outcome of an earlier file, once that file is done.
 template <typename OutcomeOf>
 Outcome convert_planned(ConversionContext& context, const ConversionRequest& request,
                         const std::vector<PlannedFile>& plan, std::size_t index, OutcomeOf outcome_of,
@@ -174,7 +174,8 @@ struct FileLines {
     static_cast<FileLines*>(user)->entries.push_back({false, Diagnostic::Kind::reason, {}, 0, 0, text, 0});
   }
   static void diagnostic(void* user, const Diagnostic& d) {
-    static_cast<FileLines*>(user)->entries.push_back({true, d.kind, d.path, d.line, d.column, d.text, d.count});
+    static_cast<FileLines*>(user)->entries.push_back(
+        {true, d.kind, d.path, d.line, d.column, d.text, d.count});
   }
   void show(const ConversionContext& context) const {
     for (const Entry& e : entries) {
@@ -238,9 +239,9 @@ BatchResult convert_plan(ConversionContext& context, const ConversionRequest& re
     outcomes = convert_on_threads(context, request, plan, jobs, reports);
   } else {
     for (std::size_t index = 0; index < plan.size(); ++index)
-      outcomes.push_back(convert_planned(context, request, plan, index,
-                                         [&](std::size_t earlier) { return outcomes[earlier]; },
-                                         reports[index]));
+      outcomes.push_back(convert_planned(
+          context, request, plan, index, [&](std::size_t earlier) { return outcomes[earlier]; },
+          reports[index]));
   }
   BatchResult result;
   for (const ConversionReport& report : reports) add_counts(result, report);

@@ -17,11 +17,11 @@
 #include "font_code_pass.h"
 #include "hub.h"
 #include "hub_rtf.h"
-#include "tibetan.h"
 #include "platform/file_identity.h"
 #include "platform/new_file.h"
 #include "rtf_writer.h"
 #include "scheme_passes.h"
+#include "tibetan.h"
 #include "unicode_pass.h"
 #include "unicode_reader.h"
 #include "unicode_rtf_writer.h"
@@ -41,9 +41,9 @@ struct Temporaries {
 
   // The hub takes the syllable file's place: no route writes both.
   tsd::Stream& of(Stage stage) {
-    return stage == Stage::pre_pass                              ? pre_pass
+    return stage == Stage::pre_pass                           ? pre_pass
            : stage == Stage::syllables || stage == Stage::hub ? syllables
-                                                                 : glyphs;
+                                                              : glyphs;
   }
 };
 
@@ -161,10 +161,10 @@ Start check_document(const ConversionContext& context, const unsigned char* head
       return Start::not_text;
     case DocumentKind::doc:
     case DocumentKind::odt:
-      context.log_status("Error: %s is %s document, which the converter does not read. Save it as DOCX, "
-                         "for example with: soffice --headless --convert-to docx %s",
-                         name, document_kind(head, n) == DocumentKind::doc ? "a Word 97-2003" : "an OpenDocument",
-                         name);
+      context.log_status(
+          "Error: %s is %s document, which the converter does not read. Save it as DOCX, "
+          "for example with: soffice --headless --convert-to docx %s",
+          name, document_kind(head, n) == DocumentKind::doc ? "a Word 97-2003" : "an OpenDocument", name);
       return Start::not_text;
     case DocumentKind::other:
       break;
@@ -185,9 +185,10 @@ Start check_start(const ConversionContext& context, tsd::Stream& input, Scheme s
   const std::size_t checked = std::min(n, first + kCheckedLength) - std::min(n, first);
   const bool cut = n > first + kCheckedLength;
   // Our Wylie and KVTS are ASCII; Extended Wylie and Unicode Tibetan are UTF-8.
-  const bool text = scheme == Scheme::ewts || scheme == Scheme::unicode
-                        ? utf8_text(head + first, checked, cut)
-                        : std::all_of(head + first, head + first + checked, [](unsigned char c) { return c <= 127; });
+  const bool text =
+      scheme == Scheme::ewts || scheme == Scheme::unicode
+          ? utf8_text(head + first, checked, cut)
+          : std::all_of(head + first, head + first + checked, [](unsigned char c) { return c <= 127; });
   if (!text) {
     context.log_status("Error: File begins with non-text characters. Skipping file.");
     return Start::not_text;
@@ -213,7 +214,8 @@ bool rewind_written(const ConversionContext& context, tsd::Stream& file) {
 
 // Copies the rest of `from` to `to`; false when a write failed.
 bool copy_rest(tsd::Stream& from, tsd::Stream& to) {
-  return read_rest(from, [&to](const unsigned char* p, std::size_t n) { return to.write(p, n) != tsd::Stream::end; });
+  return read_rest(
+      from, [&to](const unsigned char* p, std::size_t n) { return to.write(p, n) != tsd::Stream::end; });
 }
 
 // Copies an intermediate file to the output unchanged.
@@ -258,7 +260,8 @@ int read_hub(const ConversionContext& context, Pass pass, tsd::Stream& in, HubOu
     if (result == -2) context.log_status("Error: %s.", why.c_str());
     return result;
   }
-  return pass == Pass::ewts_read ? ewts_to_hub(in, hub, keep_cr, report) : unicode_to_hub(in, hub, keep_cr, report);
+  return pass == Pass::ewts_read ? ewts_to_hub(in, hub, keep_cr, report)
+                                 : unicode_to_hub(in, hub, keep_cr, report);
 }
 int read_hub(const ConversionContext& context, Pass pass, tsd::Stream& in, tsd::Stream& out, bool keep_cr,
              ReaderReport* report) {
@@ -287,8 +290,8 @@ bool run_hub_passes(ConversionContext& context, const ConversionRequest& request
   }
   if (writer == Pass::hub_rtf) {
     HubRtfWriter rtf(to, *context.key_tables, context.composer,
-                     HubRtfRequest{context.rtf_fonts, context.font_count, request.font_base, request.roman_size,
-                                   request.tib_size, request.small_tib_size},
+                     HubRtfRequest{context.rtf_fonts, context.font_count, request.font_base,
+                                   request.roman_size, request.tib_size, request.small_tib_size},
                      &findings.written);
     const int read_result = read(rtf.sink());
     result = rtf.finish();
@@ -347,7 +350,8 @@ bool run_pass(Pass pass, ConversionContext& context, const ConversionRequest& re
     case Pass::tsendrel_read: {
       findings.hub = true;
       // A read error is told once the conversion ends, as for every route.
-      const int result = read_hub(context, pass, from, to, hub_keeps_lines(request, findings), &findings.read);
+      const int result =
+          read_hub(context, pass, from, to, hub_keeps_lines(request, findings), &findings.read);
       if (result == -2) return false;
       if (result == 0 || !to.error()) return true;
       context.log_status("%s", kWriteFailed);
@@ -531,7 +535,8 @@ void tell_problems(const ConversionContext& context, const char* input_name, con
     const std::string text = std::to_string(found.not_kept) +
                              " more problems, not placed: a conversion keeps the places of the first " +
                              std::to_string(found.keep);
-    context.diagnostics(Diagnostic{Diagnostic::Kind::warning, input_name, 0, 0, text.c_str(), found.not_kept});
+    context.diagnostics(
+        Diagnostic{Diagnostic::Kind::warning, input_name, 0, 0, text.c_str(), found.not_kept});
   }
 }
 
@@ -617,7 +622,8 @@ int convert_checked(ConversionContext& context, const ConversionRequest& request
     // marked; the summary counts at most every syllable. Through the extraction, its syllables are the
     // summary's, and a hub read after it adds what its reader replaced and its writer could not write:
     // their places are in the passes' own Unicode text, not in the input, and are not told.
-    *report = !findings.hub ? ConversionReport{findings.extracted, findings.found.syllables, findings.found.marked}
+    *report = !findings.hub
+                  ? ConversionReport{findings.extracted, findings.found.syllables, findings.found.marked}
               : findings.extracted
                   ? ConversionReport{true, findings.found.syllables,
                                      std::min(findings.found.marked + findings.read.not_converted +
@@ -634,7 +640,8 @@ int convert_checked(ConversionContext& context, const ConversionRequest& request
   if (findings.extracted && !findings.found.problems.empty() && context.diagnostics.active() &&
       again.available())
     tell_problems(context, in.shown(), again, wylie, findings.found);
-  const bool hub_first = route.passes.front() == Pass::ewts_read || route.passes.front() == Pass::unicode_read;
+  const bool hub_first =
+      route.passes.front() == Pass::ewts_read || route.passes.front() == Pass::unicode_read;
   if (findings.hub && context.diagnostics.active() && again.available() && hub_first &&
       (!findings.read.warnings.empty() || !findings.written.warnings.empty() || findings.read.not_kept > 0))
     tell_hub_problems(context, in.shown(), again, route.passes.front(), request.keep_cr != 0, findings);

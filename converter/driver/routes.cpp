@@ -21,7 +21,8 @@ constexpr Pass kKvtsUnicode[] = {Pass::extract, Pass::unicode_text};
 constexpr Pass kWylieUnicodeRtf[] = {Pass::wylie_to_kvts, Pass::extract, Pass::unicode_marked,
                                      Pass::unicode_rtf};
 constexpr Pass kKvtsUnicodeRtf[] = {Pass::extract, Pass::unicode_marked, Pass::unicode_rtf};
-// Extended Wylie and Unicode are read into the hub, which is the Unicode text itself; the RTF writers read it.
+// Extended Wylie and Unicode are read into the hub, which is the Unicode text itself; the RTF writers read
+// it.
 constexpr Pass kEwtsRtf[] = {Pass::ewts_read, Pass::hub_rtf};
 constexpr Pass kEwtsUnicode[] = {Pass::ewts_read};
 constexpr Pass kEwtsUnicodeRtf[] = {Pass::ewts_read, Pass::hub_unicode_rtf};
@@ -62,14 +63,13 @@ constexpr Route kRoutes[] = {
      kEwtsRtf, false},
     {9, Scheme::ewts, Format::unicode, "ewts-unicode", "EWTS to Unicode Tibetan (UTF-8 text)",
      "EWTS to Unicode text", "bo.txt", kEwtsUnicode, false},
-    {10, Scheme::ewts, Format::unicode_rtf, "ewts-unicode-rtf",
-     "EWTS to an RTF document in Unicode Tibetan", "EWTS to Unicode", "rtf", kEwtsUnicodeRtf,
-     false},
+    {10, Scheme::ewts, Format::unicode_rtf, "ewts-unicode-rtf", "EWTS to an RTF document in Unicode Tibetan",
+     "EWTS to Unicode", "rtf", kEwtsUnicodeRtf, false},
     {11, Scheme::unicode, Format::rtf, "unicode-rtf", "Unicode Tibetan (UTF-8 text) to Tsendrel",
      "Unicode to Tsendrel", "rtf", kUnicodeRtf, false},
     {12, Scheme::unicode, Format::unicode, "unicode-unicode",
-     "Unicode Tibetan cleaned up: decomposed, in canonical order", "Unicode text cleaned up",
-     "bo.txt", kUnicodeUnicode, false},
+     "Unicode Tibetan cleaned up: decomposed, in canonical order", "Unicode text cleaned up", "bo.txt",
+     kUnicodeUnicode, false},
     {13, Scheme::unicode, Format::unicode_rtf, "unicode-unicode-rtf",
      "Unicode Tibetan to an RTF document in Unicode Tibetan", "Unicode text to Unicode RTF", "rtf",
      kUnicodeUnicodeRtf, false},
@@ -77,18 +77,20 @@ constexpr Route kRoutes[] = {
      "A Tsendrel document (RTF or DOCX) to Unicode Tibetan (UTF-8 text)", "Tsendrel to Unicode text",
      "bo.txt", kTsendrelUnicode, false},
     {15, Scheme::tsendrel, Format::unicode_rtf, "tsendrel-unicode-rtf",
-     "A Tsendrel document (RTF or DOCX) to an RTF document in Unicode Tibetan",
-     "Tsendrel to Unicode RTF", "bo.rtf", kTsendrelUnicodeRtf, false},
-    {16, Scheme::unicode, Format::ewts, "unicode-ewts", "Unicode Tibetan (UTF-8 text) to Extended Wylie (EWTS)",
-     "Unicode to EWTS", "ewts.txt", kUnicodeEwts, false},
+     "A Tsendrel document (RTF or DOCX) to an RTF document in Unicode Tibetan", "Tsendrel to Unicode RTF",
+     "bo.rtf", kTsendrelUnicodeRtf, false},
+    {16, Scheme::unicode, Format::ewts, "unicode-ewts",
+     "Unicode Tibetan (UTF-8 text) to Extended Wylie (EWTS)", "Unicode to EWTS", "ewts.txt", kUnicodeEwts,
+     false},
     {17, Scheme::wylie, Format::ewts, "wylie-ewts", "Wylie to Extended Wylie (EWTS)", "Wylie to EWTS",
      "ewts.txt", kWylieEwts, false},
     {18, Scheme::kvts, Format::ewts, "kvts-ewts", "KVTS to Extended Wylie (EWTS)", "KVTS to EWTS", "ewts.txt",
      kKvtsEwts, false},
     {19, Scheme::ewts, Format::ewts, "ewts-ewts", "EWTS cleaned up: the same text in the standard spelling",
      "EWTS cleaned up", "ewts.txt", kEwtsEwts, false},
-    {20, Scheme::tsendrel, Format::ewts, "tsendrel-ewts", "A Tsendrel document (RTF or DOCX) to Extended Wylie (EWTS)",
-     "Tsendrel to EWTS", "ewts.txt", kTsendrelEwts, false},
+    {20, Scheme::tsendrel, Format::ewts, "tsendrel-ewts",
+     "A Tsendrel document (RTF or DOCX) to Extended Wylie (EWTS)", "Tsendrel to EWTS", "ewts.txt",
+     kTsendrelEwts, false},
 };
 
 constexpr bool ids_are_positions() {
@@ -110,14 +112,14 @@ const Route* route_by_id(int id) {
 
 // The algorithms below take iterators: the browser build's standard library has few of std::ranges'.
 const Route* route_named(std::string_view name) {
-  const auto found =
-      std::find_if(std::begin(kRoutes), std::end(kRoutes), [&](const Route& route) { return route.name == name; });
+  const auto found = std::find_if(std::begin(kRoutes), std::end(kRoutes),
+                                  [&](const Route& route) { return route.name == name; });
   return found != std::end(kRoutes) ? found : nullptr;
 }
 
 const Route* route_between(Scheme from, Format to) {
-  const auto found =
-      std::find_if(std::begin(kRoutes), std::end(kRoutes), [&](const Route& route) { return route.from == from && route.to == to; });
+  const auto found = std::find_if(std::begin(kRoutes), std::end(kRoutes),
+                                  [&](const Route& route) { return route.from == from && route.to == to; });
   return found != std::end(kRoutes) ? found : nullptr;
 }
 

@@ -71,9 +71,9 @@ struct ReaderReport {
 
 // What the last character written to the hub was, for the line rule.
 enum class HubTail : unsigned char {
-  nothing,   // the start of the output, or a line break, space, tab or tsheg: a join adds nothing
-  tibetan,   // a letter, sign or digit of a syllable: a join is a tsheg
-  other,     // a shad or other mark, or text that is not Tibetan: a join is a space
+  nothing,  // the start of the output, or a line break, space, tab or tsheg: a join adds nothing
+  tibetan,  // a letter, sign or digit of a syllable: a join is a tsheg
+  other,    // a shad or other mark, or text that is not Tibetan: a join is a space
 };
 
 // The line rule of the readers: with keep_cr every line break stays; otherwise a single line break joins

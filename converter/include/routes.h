@@ -23,20 +23,20 @@ enum class Stage { pre_pass, syllables, glyphs, hub, complete };
 
 // The passes a route chains, each reading what the one before it wrote.
 enum class Pass : std::uint8_t {
-  wylie_to_kvts,   // the Wylie scheme pass; before an extraction, the pre-pass
-  kvts_to_wylie,   // the KVTS scheme pass
-  extract,         // KVTS → the syllable file
-  font_codes,      // syllable file → glyph codes
-  tsendrel_rtf,    // glyph codes → the Tsendrel RTF
-  unicode_text,    // syllable file → UTF-8, passages as text
-  unicode_marked,  // syllable file → UTF-8 with the markers of passages, for the Unicode RTF writer
-  unicode_rtf,     // marked UTF-8 → the Unicode RTF
-  ewts_read,       // Extended Wylie → the hub (normalised Unicode, which is also the Unicode text)
-  unicode_read,    // UTF-8 → the hub
-  tsendrel_read,   // a document in the Tsendrel fonts (RTF, DOCX) → the hub
-  hub_rtf,         // the hub → the Tsendrel RTF
-  hub_unicode_rtf, // the hub → the Unicode RTF
-  ewts_write,      // the hub → Extended Wylie
+  wylie_to_kvts,    // the Wylie scheme pass; before an extraction, the pre-pass
+  kvts_to_wylie,    // the KVTS scheme pass
+  extract,          // KVTS → the syllable file
+  font_codes,       // syllable file → glyph codes
+  tsendrel_rtf,     // glyph codes → the Tsendrel RTF
+  unicode_text,     // syllable file → UTF-8, passages as text
+  unicode_marked,   // syllable file → UTF-8 with the markers of passages, for the Unicode RTF writer
+  unicode_rtf,      // marked UTF-8 → the Unicode RTF
+  ewts_read,        // Extended Wylie → the hub (normalised Unicode, which is also the Unicode text)
+  unicode_read,     // UTF-8 → the hub
+  tsendrel_read,    // a document in the Tsendrel fonts (RTF, DOCX) → the hub
+  hub_rtf,          // the hub → the Tsendrel RTF
+  hub_unicode_rtf,  // the hub → the Unicode RTF
+  ewts_write,       // the hub → Extended Wylie
 };
 
 // The intermediate file that a pass writes when another pass follows it.

@@ -89,7 +89,6 @@ std::string hex_byte(unsigned char b) {
 // ---------------------------------------------------------------------------------------------------------
 // UTF-8
 
-
 // The character at p, of the `avail` bytes at hand: its length, 0 when the bytes are not UTF-8 (overlong,
 // a surrogate, past U+10FFFF), or -1 when the end of the bytes at hand cuts it.
 int decode_utf8(const unsigned char* p, std::size_t avail, char32_t& c) {
@@ -129,7 +128,9 @@ bool is_alnum(unsigned char c) {
 // What a Tibetan character written as it stands (an escape, Unicode in the input) is for the spacing.
 using Before = EwtsBefore;
 
-constexpr Before tibetan_kind(char32_t c) { return ewts_before_kind(c); }
+constexpr Before tibetan_kind(char32_t c) {
+  return ewts_before_kind(c);
+}
 
 // What a line break joins after a Tibetan character of that kind.
 HubTail tail_after(Before kind) {
@@ -1125,8 +1126,8 @@ std::size_t Reader::parse(std::size_t at) {
         const EwtsMark& m = ewts_marks[mark];
         const Before kind = ewts_before_after_mark(m.kind);
         const HubTail tail = m.kind == EwtsMarkKind::digit || m.kind == EwtsMarkKind::sign ? HubTail::tibetan
-                             : kind == Before::start                                        ? HubTail::nothing
-                                                                                            : HubTail::other;
+                             : kind == Before::start                                       ? HubTail::nothing
+                                                                                           : HubTail::other;
         space_before(kind == Before::digit ? Before::digit : Before::syllable);
         trace(at);
         const MarkText& text = kMarkTexts[mark];

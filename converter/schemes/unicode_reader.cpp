@@ -154,7 +154,8 @@ class UnicodeReader {
       return;
     }
     if (c < 0x20 && c != '\t') {
-      if (report_) report_->warn(offset, 1, "control character " + code_point_name(c) + ": written as U+FFFD");
+      if (report_)
+        report_->warn(offset, 1, "control character " + code_point_name(c) + ": written as U+FFFD");
       replaced();
       return;
     }
@@ -220,7 +221,9 @@ class UnicodeReader {
   void flush_signs() {
     if (signs_count_ == 0) return;
     const auto signs = std::span(signs_).first(signs_count_);
-    const auto by_class = [](const Sign& a, const Sign& b) { return combining_class(a.c) < combining_class(b.c); };
+    const auto by_class = [](const Sign& a, const Sign& b) {
+      return combining_class(a.c) < combining_class(b.c);
+    };
     // Iterators, not std::ranges: the browser build's standard library has few of its algorithms.
     if (!std::is_sorted(signs.begin(), signs.end(), by_class)) {
       std::stable_sort(signs.begin(), signs.end(), by_class);
@@ -249,7 +252,7 @@ class UnicodeReader {
   std::array<Sign, 64> signs_{};
   std::size_t signs_count_ = 0;
   HubTail tail_ = HubTail::nothing;
-  bool base_ = false;        // a sign here sits on a letter, stack or digit
+  bool base_ = false;  // a sign here sits on a letter, stack or digit
   bool in_syllable_ = false;
 };
 

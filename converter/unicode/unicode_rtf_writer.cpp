@@ -3,7 +3,8 @@
 namespace tarvex {
 
 std::string unicode_rtf_start(const char* unicode_font) {
-  std::string start = "{\\rtf1\\ansi\\uc1 \\deff0\\deflang1033 {\\fonttbl{\\f0\\fnil\\fcharset0\\fprq2 Courier;}";
+  std::string start =
+      "{\\rtf1\\ansi\\uc1 \\deff0\\deflang1033 {\\fonttbl{\\f0\\fnil\\fcharset0\\fprq2 Courier;}";
   start += "{\\f1\\fnil\\fcharset0\\fprq2 ";
   // A font name cannot close its entry early.
   for (const char* p = unicode_font; *p; ++p)

@@ -38,7 +38,8 @@ int list_shared_glyphs() {
   const tsd::GlyphIndex& index = tables.glyph_index;
   for (int font = 0; font < tsd::kFamilySize; ++font)
     for (int code = 0; code < tsd::kGlyphCodes; ++code) {
-      const tsd::GlyphName& name = index.glyphs[static_cast<std::size_t>(font)][static_cast<std::size_t>(code)];
+      const tsd::GlyphName& name =
+          index.glyphs[static_cast<std::size_t>(font)][static_cast<std::size_t>(code)];
       if (name.names < 2) continue;
       const char* suffix = std::strchr(tsd::kFontNames[static_cast<std::size_t>(font)].data(), '-') + 1;
       std::printf("font %d (%s) code %d: %d names, read as the first\n", font, suffix, code, name.names);
@@ -46,7 +47,8 @@ int list_shared_glyphs() {
       for (int entry = 0; entry < tables.table_size; ++entry)
         for (int form = 0; form < tsd::kFormCount; ++form) {
           const auto& e = tables.tib_chars[static_cast<std::size_t>(entry)];
-          if (e.font_table[static_cast<std::size_t>(form)] != font || e.font_slot[static_cast<std::size_t>(form)] != code)
+          if (e.font_table[static_cast<std::size_t>(form)] != font ||
+              e.font_slot[static_cast<std::size_t>(form)] != code)
             continue;
           if (tsd::is_sign_glyph(font, form)) {
             if (signs_listed & (1u << form)) continue;

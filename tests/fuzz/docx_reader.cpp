@@ -25,8 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   tsd::fuzz::require(read == 0 || (read == -1 && !why.empty()), "a document not read says why");
   const std::string hub = tsd::fuzz::contents(out);
   tsd::fuzz::require(tsd::fuzz::valid_utf8(hub), "the hub is UTF-8");
-  tsd::fuzz::require(std::none_of(hub.begin(), hub.end(),
-                                  [](char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n'; }),
-                     "the hub holds no control byte but tab and line break");
+  tsd::fuzz::require(
+      std::none_of(hub.begin(), hub.end(),
+                   [](char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n'; }),
+      "the hub holds no control byte but tab and line break");
   return 0;
 }

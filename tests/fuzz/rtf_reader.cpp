@@ -50,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::none_of(whole.hub.begin(), whole.hub.end(),
                    [](char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n'; }),
       "the hub holds no control byte but tab and line break");
-  const auto paragraphs = static_cast<std::uint32_t>(std::count(whole.hub.begin(), whole.hub.end(), '\n') + 1);
+  const auto paragraphs =
+      static_cast<std::uint32_t>(std::count(whole.hub.begin(), whole.hub.end(), '\n') + 1);
   for (const ReaderWarning& w : whole.report.warnings)
     tsd::fuzz::require(w.paragraph >= 1 && w.paragraph <= paragraphs && w.position >= 1,
                        "every warning lies in a paragraph of the document");

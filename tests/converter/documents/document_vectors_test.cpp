@@ -77,7 +77,8 @@ TEST(document_vectors, what_is_no_readable_document_is_refused_with_its_reason) 
       {"a ZIP cut short", std::string("PK\x03\x04", 4) + "\x14", "no readable ZIP container"},
       {"no document part", tsd::testing::read_file(dir + "no_document.docx"), "holds no word/document.xml"},
       {"a part that would unpack too far", tsd::testing::read_file(dir + "bomb.docx"), "256 MiB"},
-      {"a document part that is no XML", tsd::testing::read_file(dir + "broken_xml.docx"), "no well-formed XML"},
+      {"a document part that is no XML", tsd::testing::read_file(dir + "broken_xml.docx"),
+       "no well-formed XML"},
   };
   for (const Refused& c : cases) {
     SCOPED_TRACE(c.name);

@@ -43,8 +43,8 @@ TEST(office_documents, saved_again_as_docx_and_rtf_they_read_back_the_same) {
   h2test::StatusCapture status(context);
   ConversionRequest request = h2test::test_request(route_id("wylie-rtf"));
   std::vector<std::string> names = {"colophon"};
-  ASSERT_EQ(convert_file(context, TSENDREL_SOURCE_DIR "/examples/colophon.txt", dir.file("colophon.rtf").c_str(),
-                         request),
+  ASSERT_EQ(convert_file(context, TSENDREL_SOURCE_DIR "/examples/colophon.txt",
+                         dir.file("colophon.rtf").c_str(), request),
             0);
   // Three hundred lines of the volume, each kept a line, in the other family.
   std::ifstream volume(TSENDREL_SOURCE_DIR "/../shared/corpus/kangyur-035.wylie.txt", std::ios::binary);
@@ -55,15 +55,17 @@ TEST(office_documents, saved_again_as_docx_and_rtf_they_read_back_the_same) {
     request.conversion_type = route_id("ewts-rtf");
     request.keep_cr = 1;
     request.font_base = kKorlamBase;
-    ASSERT_EQ(convert_file(context, dir.file("stretch.txt").c_str(), dir.file("stretch.rtf").c_str(), request), 0);
+    ASSERT_EQ(
+        convert_file(context, dir.file("stretch.txt").c_str(), dir.file("stretch.rtf").c_str(), request), 0);
     names.push_back("stretch");
   }
   std::string files;
   for (const std::string& name : names) files += " " + name + ".rtf";
   for (const char* format : {"docx", "rtf"})
-    ASSERT_EQ(tsd::testing::run_status("cd " + tsd::testing::quoted(dir.path()) + " && HOME=" +
-                                       tsd::testing::quoted(dir.path()) + " soffice --headless --convert-to " +
-                                       format + " --outdir " + format + files + " >/dev/null 2>&1"),
+    ASSERT_EQ(tsd::testing::run_status("cd " + tsd::testing::quoted(dir.path()) +
+                                       " && HOME=" + tsd::testing::quoted(dir.path()) +
+                                       " soffice --headless --convert-to " + format + " --outdir " + format +
+                                       files + " >/dev/null 2>&1"),
               0)
         << format;
   for (const std::string& name : names) {

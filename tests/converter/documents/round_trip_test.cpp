@@ -37,28 +37,32 @@ void convert(const std::string& name, const std::string& input, const std::strin
 }
 
 // The Unicode of `input` by its own route, and by its Tsendrel RTF read back.
-std::pair<std::string, std::string> both_ways(const std::string& input, const std::string& scheme, int font_base,
-                                              int keep_cr, tsd::testing::TempDir& dir) {
+std::pair<std::string, std::string> both_ways(const std::string& input, const std::string& scheme,
+                                              int font_base, int keep_cr, tsd::testing::TempDir& dir) {
   convert(scheme + "-unicode", input, dir.file("direct.bo.txt"), font_base, keep_cr);
   convert(scheme + "-rtf", input, dir.file("document.rtf"), font_base, keep_cr);
   convert("tsendrel-unicode", dir.file("document.rtf"), dir.file("document.bo.txt"), font_base, keep_cr);
-  return {tsd::testing::read_file(dir.file("direct.bo.txt")), tsd::testing::read_file(dir.file("document.bo.txt"))};
+  return {tsd::testing::read_file(dir.file("direct.bo.txt")),
+          tsd::testing::read_file(dir.file("document.bo.txt"))};
 }
 
 TEST(documents_round_trip, the_examples_come_back_as_their_unicode) {
-  const std::pair<const char*, const char*> examples[] = {
-      {"aspiration.txt", "wylie"}, {"colophon.txt", "wylie"}, {"glossary.txt", "wylie"}, {"greeting.kvt", "kvts"}};
+  const std::pair<const char*, const char*> examples[] = {{"aspiration.txt", "wylie"},
+                                                          {"colophon.txt", "wylie"},
+                                                          {"glossary.txt", "wylie"},
+                                                          {"greeting.kvt", "kvts"}};
   tsd::testing::TempDir dir;
   for (const auto& [file, scheme] : examples)
     for (const Family& family : kFamilies)
       for (const int keep_cr : {0, 1}) {
         SCOPED_TRACE(std::string(file) + " " + family.name + (keep_cr ? " kept" : " joined"));
-        const auto [direct, read_back] =
-            both_ways(TSENDREL_SOURCE_DIR "/examples/" + std::string(file), scheme, family.font_base, keep_cr, dir);
+        const auto [direct, read_back] = both_ways(TSENDREL_SOURCE_DIR "/examples/" + std::string(file),
+                                                   scheme, family.font_base, keep_cr, dir);
         EXPECT_FALSE(direct.empty());
         EXPECT_EQ(read_back, direct);
         // Its Extended Wylie reads back to the same Unicode (every line kept, as the writer laid them out).
-        convert("tsendrel-ewts", dir.file("document.rtf"), dir.file("document.ewts.txt"), family.font_base, keep_cr);
+        convert("tsendrel-ewts", dir.file("document.rtf"), dir.file("document.ewts.txt"), family.font_base,
+                keep_cr);
         convert("ewts-unicode", dir.file("document.ewts.txt"), dir.file("ewts.bo.txt"), family.font_base, 1);
         EXPECT_EQ(tsd::testing::read_file(dir.file("ewts.bo.txt")), direct);
       }
@@ -68,7 +72,8 @@ TEST(documents_round_trip, the_examples_come_back_as_their_unicode) {
 // set small again in the Unicode RTF: its first letter ད (U+0F51) follows the small size.
 TEST(documents_round_trip, a_small_passage_is_small_again_in_the_unicode_rtf) {
   tsd::testing::TempDir dir;
-  convert("wylie-rtf", TSENDREL_SOURCE_DIR "/examples/colophon.txt", dir.file("colophon.rtf"), kEkorlamBase, 0);
+  convert("wylie-rtf", TSENDREL_SOURCE_DIR "/examples/colophon.txt", dir.file("colophon.rtf"), kEkorlamBase,
+          0);
   convert("tsendrel-unicode-rtf", dir.file("colophon.rtf"), dir.file("colophon.bo.rtf"), kEkorlamBase, 0);
   const std::string rtf = tsd::testing::read_file(dir.file("colophon.bo.rtf"));
   EXPECT_NE(rtf.find("(\\fs48\\rtlch\\af1\\afs48\\ltrch \\f1\\fs48\\rtlch\\af1\\afs48\\ltrch \\u3921?"),
@@ -89,7 +94,8 @@ TEST(documents_round_trip, the_kangyur_volume_comes_back_but_where_the_fonts_lac
                                          std::sregex_iterator());
       read_back = std::regex_replace(read_back, marker, "$1");
       int blanks_after_tsheg = 0;
-      for (std::size_t at = 0; (at = direct.find("\xE0\xBC\x8B ", at)) != std::string::npos; ++blanks_after_tsheg)
+      for (std::size_t at = 0; (at = direct.find("\xE0\xBC\x8B ", at)) != std::string::npos;
+           ++blanks_after_tsheg)
         direct.erase(at + 3, 1);
       // The syllables of ཌཱུརྱ (bai DUrya) and the yig mgo ༄, which no font of the family draws.
       EXPECT_EQ(markers, 16);

@@ -34,11 +34,10 @@ TEST(wordhost_documents, every_script_gives_the_unicode_its_keys_spell) {
       for (const char* table : {"keyfont", "keymap"})
         std::filesystem::copy_file(TSENDREL_SOURCE_DIR "/data/" + std::string(table), home.file(table));
       const std::string rtf = home.file("document.rtf");
-      const int status = tsd::testing::run_status(tsd::testing::quoted(WORDHOST_PATH) + " --home " +
-                                                  tsd::testing::quoted(home.path()) + " --rtf " +
-                                                  tsd::testing::quoted(rtf) + " " +
-                                                  tsd::testing::quoted(entry.path().string()) + " >" +
-                                                  tsd::testing::kNullDevice);
+      const int status = tsd::testing::run_status(
+          tsd::testing::quoted(WORDHOST_PATH) + " --home " + tsd::testing::quoted(home.path()) + " --rtf " +
+          tsd::testing::quoted(rtf) + " " + tsd::testing::quoted(entry.path().string()) + " >" +
+          tsd::testing::kNullDevice);
       if (expected[name] == "-") {
         EXPECT_NE(status, 0);
         continue;
