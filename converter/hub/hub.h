@@ -115,6 +115,17 @@ struct HubSink {
   void* user = nullptr;
 };
 
+// The sink of a writer of the hub: its take(bytes, n), refused once its output has failed (failed()).
+template <typename Writer>
+HubSink sink_of(Writer& writer) {
+  return {[](void* user, const unsigned char* bytes, std::size_t n) {
+            auto& self = *static_cast<Writer*>(user);
+            self.take(bytes, n);
+            return !self.failed();
+          },
+          &writer};
+}
+
 // The hub written through a buffer to a stream, or straight to a writer, counting its bytes (the hub
 // offsets of `ReaderReport`).
 class HubOut {

@@ -798,15 +798,6 @@ void EwtsWriter::take(const unsigned char* bytes, std::size_t n) {
   }
 }
 
-HubSink EwtsWriter::sink() {
-  return {[](void* user, const unsigned char* bytes, std::size_t n) {
-            auto& self = *static_cast<EwtsWriter*>(user);
-            self.take(bytes, n);
-            return !self.out_.error();
-          },
-          this};
-}
-
 int EwtsWriter::finish() {
   parts_->writer.finish();
   std::string& text = parts_->writer.text();

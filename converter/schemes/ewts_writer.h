@@ -26,7 +26,8 @@ class EwtsWriter {
   EwtsWriter& operator=(const EwtsWriter&) = delete;
 
   void take(const unsigned char* bytes, std::size_t n);
-  HubSink sink();
+  HubSink sink() { return sink_of(*this); }
+  bool failed() const { return out_.error(); }
   // The end of the text: 0, or -1 when a write to `out` failed.
   int finish();
 

@@ -353,15 +353,6 @@ void HubRtfWriter::take(const unsigned char* bytes, std::size_t n) {
   if (parts_) parts_->writer.run(bytes, n);
 }
 
-HubSink HubRtfWriter::sink() {
-  return {[](void* user, const unsigned char* bytes, std::size_t n) {
-            auto& self = *static_cast<HubRtfWriter*>(user);
-            self.take(bytes, n);
-            return !self.out_.error();
-          },
-          this};
-}
-
 int HubRtfWriter::finish() {
   if (!parts_) return -1;
   parts_->writer.finish();

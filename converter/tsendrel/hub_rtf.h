@@ -38,7 +38,8 @@ class HubRtfWriter {
   HubRtfWriter& operator=(const HubRtfWriter&) = delete;
 
   void take(const unsigned char* bytes, std::size_t n);
-  HubSink sink();
+  HubSink sink() { return sink_of(*this); }
+  bool failed() const { return out_.error(); }
   // The end of the document: 0, or -1 when a write to `out` failed.
   int finish();
 

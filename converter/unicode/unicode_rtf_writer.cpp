@@ -67,15 +67,6 @@ void HubUnicodeRtfWriter::character(char32_t c) {
   if (c == '(' && parentheses_++ == 0) rtf_.text(kSmallStart, marker);
 }
 
-HubSink HubUnicodeRtfWriter::sink() {
-  return {[](void* user, const unsigned char* bytes, std::size_t n) {
-            auto& self = *static_cast<HubUnicodeRtfWriter*>(user);
-            self.take(bytes, n);
-            return !self.out_.error();
-          },
-          this};
-}
-
 int HubUnicodeRtfWriter::finish() {
   rtf_.finish();
   return out_.flush() == 0 && !out_.error() ? 0 : -1;

@@ -180,7 +180,8 @@ class HubUnicodeRtfWriter {
   HubUnicodeRtfWriter(tsd::Stream& out, const char* unicode_font, int roman_size, int tib_size,
                       int small_tib_size);
   void take(const unsigned char* bytes, std::size_t n);
-  HubSink sink();
+  HubSink sink() { return sink_of(*this); }
+  bool failed() const { return out_.error(); }
   // The end of the document: 0, or -1 when a write to `out` failed.
   int finish();
 
