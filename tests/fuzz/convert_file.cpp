@@ -13,6 +13,7 @@
 #include "converter_tables.h"
 #include "diagnostics.h"
 #include "fuzz_support.h"
+#include "routes.h"
 #include "startup.h"
 #include "status_capture.h"
 
@@ -22,8 +23,10 @@ namespace {
 
 using namespace tsd;
 
-// The input of the conversion running, for the diagnostic sink's checks.
+// The input of the conversion running, for the diagnostic sink's checks, and whether it is read as a
+// document (whose warnings are placed at a paragraph and a character of its text, not a line of its bytes).
 std::string_view current_input;
+bool current_is_document = false;
 
 // Every warning is placed inside the user's input: on one of its lines, at most one column past the end
 // of that line (where an unclosed passage ends), and says what it is about.
@@ -31,6 +34,7 @@ void check_diagnostic(void*, const Diagnostic& d) {
   if (d.kind != Diagnostic::Kind::warning) return;
   fuzz::require(d.text != nullptr && d.text[0] != '\0', "a warning says something");
   fuzz::require(d.line >= 1 && d.column >= 1, "a warning has a place");
+  if (current_is_document) return;
   std::size_t start = 0;
   for (int line = 1; line < d.line; ++line) {
     const std::size_t end = current_input.find('\n', start);
@@ -49,34 +53,44 @@ std::string file_bytes(const std::string& path) {
 
 struct Type {
   int number;
-  bool rtf;  // its complete output is an RTF document
+  bool rtf;       // its complete output is an RTF document
+  bool document;  // its input is a document in the Tsendrel fonts
 };
 
 // The conversion types of the driver: every number that it does not call unknown. Each must convert a
-// line of plain syllables.
+// line of plain syllables (the routes from documents, that line's Tsendrel RTF).
 std::vector<Type> known_types() {
   const ConversionRequest base = fuzz::request_for({});
   ConversionContext context = make_context(fuzz::converter_tables());
   const std::string input = fuzz::folder().write("probe.txt", "ka kha ga\n");
-  const std::string output = fuzz::folder().file("probe.rtf");
+  const std::string document = fuzz::folder().file("probe.rtf");
+  const std::string output = fuzz::folder().file("probe.out");
+  {
+    fuzz::StatusLines status(context);
+    if (convert_file(context, input.c_str(), document.c_str(), base) != 0)
+      fuzz::fail("the default route writes the probe's Tsendrel RTF");
+  }
   std::vector<Type> types;
   for (int type = 0; type < 64; ++type) {
     ConversionRequest r = base;
     r.conversion_type = type;
+    const Route* route = route_by_id(type);
+    const bool reads_documents = route && route->from == Scheme::tsendrel;
     fuzz::StatusLines status(context);
-    const int result = convert_file(context, input.c_str(), output.c_str(), r);
+    const int result = convert_file(context, (reads_documents ? document : input).c_str(), output.c_str(), r);
     if (!status.lines.empty() && status.lines[0].rfind("Unknown conversion type", 0) == 0) continue;
     if (result != 0) {
       std::fprintf(stderr, "conversion type %d: %s\n", type,
                    status.lines.empty() ? "" : status.lines[0].c_str());
       fuzz::fail("every conversion type converts a line of plain syllables");
     }
-    types.push_back({type, file_bytes(output).rfind("{\\rtf1", 0) == 0});
+    types.push_back({type, file_bytes(output).rfind("{\\rtf1", 0) == 0, reads_documents});
   }
   std::fprintf(stderr, "conversion types:");
   for (const Type& t : types) std::fprintf(stderr, " %d%s", t.number, t.rtf ? " (RTF)" : "");
   std::fprintf(stderr, "\n");
   std::filesystem::remove(input);
+  std::filesystem::remove(document);
   std::filesystem::remove(output);
   if (types.size() < 4) fuzz::fail("the driver knows the four conversions");
   return types;
@@ -108,6 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   {
     fuzz::StatusLines status(context);
     current_input = fuzz::text_of(data + 3, size - 3);
+    current_is_document = type.document;
     context.diagnostics = DiagnosticSink{check_diagnostic, nullptr};
     ConversionReport report;
     result = convert_file_until(context, input.c_str(), output.c_str(), request, stage, &report);
