@@ -69,6 +69,20 @@ struct ReaderReport {
   std::uint64_t origin_ = 0;
 };
 
+// A short run of the hub (a syllable's UTF-8, up to some 40 bytes) as the writers' tables key it: its
+// first and last eight bytes (zero-filled; `tail` 0 up to 8 bytes) and a hash of them with its length.
+struct HubRunKey {
+  std::uint64_t head = 0, tail = 0, hash = 0;
+};
+inline HubRunKey hub_run_key(std::string_view run) {
+  const std::size_t n = run.size();
+  HubRunKey key;
+  std::memcpy(&key.head, run.data(), n < 8 ? n : 8);
+  if (n > 8) std::memcpy(&key.tail, run.data() + n - (n < 16 ? n - 8 : 8), n < 16 ? n - 8 : 8);
+  key.hash = (key.head * 0x9E3779B97F4A7C15u) ^ ((key.tail + n) * 0xC2B2AE3D27D4EB4Fu);
+  return key;
+}
+
 // What the last character written to the hub was, for the line rule.
 enum class HubTail : unsigned char {
   nothing,  // the start of the output, or a line break, space, tab or tsheg: a join adds nothing

@@ -510,13 +510,10 @@ class RunMemo {
   // The place for `run` (1 to kLongest bytes): its entry when it holds it, else one to fill.
   Entry& place(std::string_view run, bool& found) {
     const std::size_t n = run.size();
-    std::uint64_t head = 0, tail = 0;
-    std::memcpy(&head, run.data(), n < 8 ? n : 8);
-    if (n > 8) std::memcpy(&tail, run.data() + n - (n < 16 ? n - 8 : 8), n < 16 ? n - 8 : 8);
-    const std::uint64_t hash = (head * 0x9E3779B97F4A7C15u) ^ ((tail + n) * 0xC2B2AE3D27D4EB4Fu);
-    Entry* first = &entries_[(hash >> (64 - kPlaceBits)) & ~std::size_t{1}];
+    const HubRunKey key = hub_run_key(run);
+    Entry* first = &entries_[(key.hash >> (64 - kPlaceBits)) & ~std::size_t{1}];
     const auto holds = [&](const Entry& e) {
-      return e.length == n && e.head == head && e.tail == tail &&
+      return e.length == n && e.head == key.head && e.tail == key.tail &&
              (n <= 16 || std::memcmp(e.text, run.data(), n) == 0);
     };
     found = true;
@@ -524,8 +521,8 @@ class RunMemo {
     if (holds(first[1])) return first[1];
     found = false;
     first[1] = first[0];
-    first[0].head = head;
-    first[0].tail = tail;
+    first[0].head = key.head;
+    first[0].tail = key.tail;
     first[0].length = 0;
     return first[0];
   }

@@ -40,11 +40,7 @@ class SyllableCache {
   // The place for `syllable` (1 to kLongest bytes): its entry when it holds it, else one to fill.
   Entry& place(std::string_view syllable, bool& found) {
     const std::size_t n = syllable.size();
-    std::uint64_t head = 0, tail = 0;
-    std::memcpy(&head, syllable.data(), n < 8 ? n : 8);
-    if (n > 8) std::memcpy(&tail, syllable.data() + n - (n < 16 ? n - 8 : 8), n < 16 ? n - 8 : 8);
-    const std::uint64_t hash = (head * 0x9E3779B97F4A7C15u) ^ ((tail + n) * 0xC2B2AE3D27D4EB4Fu);
-    Entry& e = entries_[hash >> (64 - kPlaceBits)];
+    Entry& e = entries_[hub_run_key(syllable).hash >> (64 - kPlaceBits)];
     found = e.length == n && std::memcmp(e.text, syllable.data(), n) == 0;
     return e;
   }
@@ -59,8 +55,8 @@ constexpr char32_t kPunctuationMarks[] = {kTsheg, 0x0F0D, 0x0F14, 0x0F0E, 0x0F0F
 
 class HubRtf {
  public:
-  HubRtf(BlockOutput& doc, const PieceTable& table, const ConverterKeyTables& tables, tsd::SyllableState& state,
-         const HubRtfRequest& request, ReaderReport* problems)
+  HubRtf(BlockOutput& doc, const PieceTable& table, const ConverterKeyTables& tables,
+         tsd::SyllableState& state, const HubRtfRequest& request, ReaderReport* problems)
       : rtf_(doc, table, request.fonts, request.font_count),
         keys_(tables),
         composer_(tables, state),
@@ -120,7 +116,8 @@ class HubRtf {
   static bool in_syllable(char32_t c) { return kSyllableChars[c & 0xFF] && is_tibetan(c); }
   static constexpr auto kSyllableChars = [] {
     std::array<bool, 256> chars{};
-    for (char32_t c = 0x0F00; c <= 0x0FFF; ++c) chars[c - 0x0F00] = is_tibetan_letter(c) || is_tibetan_sign(c);
+    for (char32_t c = 0x0F00; c <= 0x0FFF; ++c)
+      chars[c - 0x0F00] = is_tibetan_letter(c) || is_tibetan_sign(c);
     return chars;
   }();
 
@@ -243,13 +240,15 @@ class HubRtf {
       std::u32string chars;
       for (std::size_t i = 0; i < text.size();) chars += decode(text, i);
       marker(chars, start + bad_from,
-             "cannot write \"" + std::string(text.substr(bad_from, bad_to - bad_from)) + "\" in the Tsendrel fonts");
+             "cannot write \"" + std::string(text.substr(bad_from, bad_to - bad_from)) +
+                 "\" in the Tsendrel fonts");
     }
   }
 
   // A syllable's keys: the g.y break between them parts two words, as the font-code pass lays it out.
   bool compose_syllable(const unsigned char* keys, int n, const MemoKeys& packed = {}) {
-    const auto* brk = static_cast<const unsigned char*>(std::memchr(keys, kGyBreak, static_cast<std::size_t>(n)));
+    const auto* brk =
+        static_cast<const unsigned char*>(std::memchr(keys, kGyBreak, static_cast<std::size_t>(n)));
     if (!brk) return compose(keys, n, packed.length() == n && n > 0 ? &packed : nullptr);
     const int first = static_cast<int>(brk - keys);
     return compose(keys, first) && compose_syllable(brk + 1, n - first - 1);
