@@ -622,15 +622,7 @@ class RtfSink {
   bool plain() const { return rtf_.plain(); }
   // Glyph codes as they are written where plain(), into `to`; their length, or -1 beyond `room`.
   int render(const unsigned char* glyphs, int n, unsigned char* to, int room) const {
-    int length = 0;
-    for (int i = 0; i < n; ++i) {
-      if (PieceTable::changes_table(glyphs[i])) return -1;
-      const Piece& piece = table_.piece(0, glyphs[i]);
-      if (length + piece.length > room) return -1;
-      std::memcpy(to + length, table_.text(piece), piece.length);
-      length += piece.length;
-    }
-    return length;
+    return table_.render_plain(glyphs, n, to, room);
   }
   // Output in place of what glyph codes become where plain().
   struct Direct {

@@ -124,20 +124,37 @@ class HubLines {
 
 // Where a reader's hub goes a run of bytes at a time when it goes straight to a writer: `take` returns
 // false once the writer failed.
+//
+// A writer that keeps what it made of recent syllables may also `learn` one: it returns a handle (0: none)
+// for the syllable's UTF-8, and the reader may then write a token in its place, which saves the writer
+// finding and looking up the syllable again. A token is kHubToken, the handle (4 bytes, little-endian),
+// the length of the UTF-8 (1 byte) and the UTF-8 itself; it counts as that UTF-8 in the hub's offsets,
+// lies whole in one run, and is read exactly as its UTF-8 would be (where the handle no longer holds, or
+// the syllable runs on into its neighbours, the writer reads the UTF-8).
+inline constexpr unsigned char kHubToken = 0x01;  // the hub itself holds no byte 0..31 but tab and line break
+inline constexpr std::size_t kHubTokenHead = 6;
+
 struct HubSink {
   bool (*take)(void* user, const unsigned char* bytes, std::size_t n) = nullptr;
   void* user = nullptr;
+  std::uint32_t (*learn)(void* user, std::string_view syllable) = nullptr;
 };
 
-// The sink of a writer of the hub: its take(bytes, n), refused once its output has failed (failed()).
+// The sink of a writer of the hub: its take(bytes, n), refused once its output has failed (failed()), and
+// its learn(syllable) where it has one.
 template <typename Writer>
 HubSink sink_of(Writer& writer) {
-  return {[](void* user, const unsigned char* bytes, std::size_t n) {
-            auto& self = *static_cast<Writer*>(user);
-            self.take(bytes, n);
-            return !self.failed();
-          },
-          &writer};
+  HubSink sink{[](void* user, const unsigned char* bytes, std::size_t n) {
+                 auto& self = *static_cast<Writer*>(user);
+                 self.take(bytes, n);
+                 return !self.failed();
+               },
+               &writer};
+  if constexpr (requires { writer.learn(std::string_view()); })
+    sink.learn = [](void* user, std::string_view syllable) -> std::uint32_t {
+      return static_cast<Writer*>(user)->learn(syllable);
+    };
+  return sink;
 }
 
 // The hub written through a buffer to a stream, or straight to a writer, counting its bytes (the hub
@@ -169,6 +186,21 @@ class HubOut {
   }
   void commit(std::size_t n) {
     used_ += n;
+    written_ += n;
+  }
+  // A handle for a syllable's UTF-8 from the writer that takes the hub (see HubSink), or 0.
+  std::uint32_t learn(std::string_view syllable) {
+    return sink_.learn ? sink_.learn(sink_.user, syllable) : 0;
+  }
+  // A token of `handle` for the first n (below 256) of the `size` bytes of UTF-8 at `utf8`, copying all
+  // `size` in place.
+  void token(std::uint32_t handle, const void* utf8, std::size_t size, std::size_t n) {
+    char* to = room(kHubTokenHead + size);
+    to[0] = static_cast<char>(kHubToken);
+    for (int i = 0; i < 4; ++i) to[1 + i] = static_cast<char>(handle >> (8 * i));
+    to[5] = static_cast<char>(n);
+    std::memcpy(to + kHubTokenHead, utf8, size);
+    used_ += kHubTokenHead + n;
     written_ += n;
   }
   std::uint64_t written() const { return written_; }

@@ -904,15 +904,15 @@ constexpr unsigned char kDoubleShad = [] {
   return kNone;
 }();
 
-// Converted syllables by their EWTS: a direct-mapped cache of the words that gave no warning.
 // Converted syllables by their EWTS: the words of at most 16 bytes that gave no warning, in a table of
 // open addressing that is emptied when half full. Keys are compared, and texts copied, in whole words.
 struct CacheEntry {
   std::uint64_t key[2];   // the EWTS, zero-padded
+  std::uint32_t handle;   // the hub writer's for `out`, written as its token (0: none)
   unsigned char key_len;  // 0: empty
   unsigned char out_len;
   unsigned char syllables;
-  char out[45];
+  char out[41];
 };
 static_assert(sizeof(CacheEntry) == 64);
 constexpr std::size_t kCacheSize = 8192;
@@ -954,8 +954,11 @@ class Reader {
   std::uint64_t offset_at(std::size_t i) const;
   std::size_t parse(std::size_t from);
   bool take_word(std::size_t& at);
-  void word(const unsigned char* p, std::size_t n, std::size_t at,
-            const std::vector<std::pair<std::size_t, std::size_t>>* adjust);
+  [[gnu::always_inline]] inline void word(const unsigned char* p, std::size_t n, std::size_t at,
+                                          const std::vector<std::pair<std::size_t, std::size_t>>* adjust);
+  [[gnu::noinline]] void read_word(const unsigned char* p, std::size_t n, std::size_t at,
+                                   const std::vector<std::pair<std::size_t, std::size_t>>* adjust,
+                                   const std::uint64_t key[2], std::size_t slot);
   std::size_t bracket(std::size_t at);
   std::size_t escape(std::size_t at);
   std::size_t high(std::size_t at, bool in_bracket);
@@ -1271,7 +1274,12 @@ void Reader::word(const unsigned char* p, std::size_t n, std::size_t at,
       const CacheEntry& e = cache_[slot];
       if (e.key_len == 0) break;
       if (e.key_len == n && e.key[0] == key[0] && e.key[1] == key[1]) {
-        put(e.out, sizeof e.out, e.out_len);
+        if (e.handle) {
+          out_.token(e.handle, e.out, sizeof e.out, e.out_len);
+          lines_.text();
+        } else {
+          put(e.out, sizeof e.out, e.out_len);
+        }
         written(Before::syllable, HubTail::tibetan);
         tibetan_ = true;
         if (report_) report_->syllables += e.syllables;
@@ -1279,6 +1287,14 @@ void Reader::word(const unsigned char* p, std::size_t n, std::size_t at,
       }
     }
   }
+  read_word(p, n, at, adjust, key, slot);
+}
+
+// A word not found among those converted before: read, written, and kept when it can be (in `slot`, the
+// place its search ended, by `key`).
+void Reader::read_word(const unsigned char* p, std::size_t n, std::size_t at,
+                       const std::vector<std::pair<std::size_t, std::size_t>>* adjust,
+                       const std::uint64_t key[2], std::size_t slot) {
   word_out_.clear();
   word_warnings_.clear();
   const WordResult r =
@@ -1317,6 +1333,7 @@ void Reader::word(const unsigned char* p, std::size_t n, std::size_t at,
     e.out_len = static_cast<unsigned char>(word_out_.size());
     std::memcpy(e.out, word_out_.data(), word_out_.size());
     e.syllables = static_cast<unsigned char>(r.syllables);
+    e.handle = out_.learn(word_out_);
     ++cached_;
   }
 }

@@ -22,31 +22,66 @@ namespace {
 constexpr int kMostKeys = 96;
 constexpr unsigned char kGyBreak = 25;  // between the keys of ga and ya that stack no more
 constexpr std::size_t kLongestSyllable = 4096;
+constexpr char32_t kVisarga = 0x0F7F;  // ends a syllable: what follows it is written as another
 
 // The keys of recent syllables by their UTF-8, so that a syllable is read backwards once; its keys also
-// packed as the word memo finds them.
+// packed as the word memo finds them, and, once composed from a composer at rest outside passages and
+// small text, the RTF text of its glyphs with what it read of the key history and how it moved it on.
 class SyllableCache {
  public:
   struct Entry {
-    std::uint8_t length = 0;    // of the UTF-8; 0: an empty place
-    std::int8_t key_count = 0;  // -1: the syllable cannot be typed
-    char text[38];
+    std::uint8_t length = 0;        // of the UTF-8; 0: an empty place
+    std::int8_t key_count = 0;      // -1: the syllable cannot be typed
+    bool whole = false;             // one word of the composer (no g.y break)
+    std::uint8_t rtf_length = 0;    // 0: its RTF text not known
+    std::uint8_t tsheg_length = 0;  // of its RTF text and a tsheg's after it in `rtf`; 0: not held
+    char text[36];
     // Padded: a word's keys are packed from 16 readable bytes.
     std::array<unsigned char, 16> keys{};
     MemoKeys packed;
+    HistoryEffect history;
+    char rtf[48];
   };
   static constexpr std::size_t kLongest = sizeof(Entry::text);
 
   // The place for `syllable` (1 to kLongest bytes): its entry when it holds it, else one to fill.
   Entry& place(std::string_view syllable, bool& found) {
-    const std::size_t n = syllable.size();
-    Entry& e = entries_[hub_run_key(syllable).hash >> (64 - kPlaceBits)];
-    found = e.length == n && std::memcmp(e.text, syllable.data(), n) == 0;
+    const std::size_t slot = hub_run_key(syllable).hash >> (64 - kPlaceBits);
+    Entry& e = entries_[slot];
+    found = e.length == syllable.size() && same_text(e.text, syllable.data(), syllable.size());
     return e;
+  }
+  // The handle of an entry (never 0), and the entry of a handle when it still holds `syllable`.
+  std::uint32_t handle(const Entry& e) const { return static_cast<std::uint32_t>(&e - entries_.data()) + 1; }
+  Entry* held(std::uint32_t handle, std::string_view syllable) {
+    Entry& e = entries_[(handle - 1) & (entries_.size() - 1)];
+    const bool holds = e.length == syllable.size() && same_text(e.text, syllable.data(), syllable.size());
+    return holds ? &e : nullptr;
   }
 
  private:
   static constexpr int kPlaceBits = 12;
+  // Equal runs of n bytes (1..kLongest), compared eight at a time, the last eight overlapping.
+  static bool same_text(const char* a, const char* b, std::size_t n) {
+    if (n < 4) return a[0] == b[0] && a[n / 2] == b[n / 2] && a[n - 1] == b[n - 1];
+    if (n < 8) {
+      std::uint32_t x, y, u, v;
+      std::memcpy(&x, a, 4);
+      std::memcpy(&y, b, 4);
+      std::memcpy(&u, a + n - 4, 4);
+      std::memcpy(&v, b + n - 4, 4);
+      return ((x ^ y) | (u ^ v)) == 0;
+    }
+    std::uint64_t x, y, diff = 0;
+    for (std::size_t i = 0; i + 8 < n; i += 8) {
+      std::memcpy(&x, a + i, 8);
+      std::memcpy(&y, b + i, 8);
+      diff |= x ^ y;
+    }
+    std::memcpy(&x, a + n - 8, 8);
+    std::memcpy(&y, b + n - 8, 8);
+    return (diff | (x ^ y)) == 0;
+  }
   std::vector<Entry> entries_{std::size_t{1} << kPlaceBits};
 };
 
@@ -57,11 +92,16 @@ class HubRtf {
  public:
   HubRtf(BlockOutput& doc, const PieceTable& table, const ConverterKeyTables& tables,
          tsd::SyllableState& state, const HubRtfRequest& request, ReaderReport* problems)
-      : rtf_(doc, table, request.fonts, request.font_count),
+      : table_(table),
+        rtf_(doc, table, request.fonts, request.font_count),
         keys_(tables),
         composer_(tables, state),
         marks_(font_code_marks(tables, state)),
-        problems_(problems) {}
+        problems_(problems) {
+    marks_text_[0] = PlainMark(table, marks_.separator);
+    for (std::size_t i = 1; i < marks_text_.size(); ++i)
+      marks_text_[i] = PlainMark(table, marks_.punctuation[i]);
+  }
 
   void byte(unsigned char b) {
     const int c = decoder_.feed(b);
@@ -74,13 +114,23 @@ class HubRtf {
   void run(const unsigned char* p, std::size_t n) {
     std::size_t i = 0;
     while (i < n) {
+      if (p[i] == kHubToken) {
+        i = token(p, i, n);
+        continue;
+      }
+      if (p[i] == ' ' && !in_roman_ && !decoder_.holding() && syllable_.empty()) {
+        glyph(' ');
+        ++i;
+        ++offset_;
+        continue;
+      }
       if (decoder_.holding() || !syllable_.empty() || n - i < 3 || p[i] != 0xE0) {
         byte(p[i++]);
         continue;
       }
       const char32_t c = tibetan_at(p + i);
-      if (c == kTsheg) {
-        separator();
+      if (const int mark = punctuation_of(c); mark >= 0) {
+        punctuation(mark);
         i += 3;
         offset_ += 3;
         continue;
@@ -91,7 +141,7 @@ class HubRtf {
       }
       std::size_t end = i + 3;
       while (n - end >= 3 && p[end] == 0xE0 && in_syllable(tibetan_at(p + end))) end += 3;
-      if (n - end < 3) {  // the syllable may go on in the next run
+      if (n - end < 3 || p[end] == kHubToken) {  // the syllable may go on
         byte(p[i++]);
         continue;
       }
@@ -101,13 +151,59 @@ class HubRtf {
     }
   }
 
+  // A handle for a syllable that the writer reads as one (see HubSink), or 0.
+  std::uint32_t learn(std::string_view text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    if (n == 0 || n > SyllableCache::kLongest || n % 3 != 0 || p[0] != 0xE0 ||
+        !is_tibetan_letter(tibetan_at(p)))
+      return 0;
+    for (std::size_t i = 3; i < n; i += 3)
+      if (p[i] != 0xE0 || !in_syllable(tibetan_at(p + i)) || tibetan_at(p + i - 3) == kVisarga) return 0;
+    bool found = false;
+    SyllableCache::Entry& e = cache_.place(text, found);
+    if (!found && !fill(e, text)) return 0;
+    return e.key_count >= 0 ? cache_.handle(e) : 0;
+  }
+
   void finish() {
     syllable_end();
+    settle();
     flush();
     rtf_.finish();
   }
 
  private:
+  // The token at p[i] (it lies whole in the run): its syllable through the entry of its handle where it
+  // stands alone, else its UTF-8 read as it stands. Returns where it ends.
+  std::size_t token(const unsigned char* p, std::size_t i, std::size_t n) {
+    const std::size_t from = i + kHubTokenHead;
+    const std::size_t end = from + p[i + 5];
+    const bool alone = !decoder_.holding() && syllable_.empty() && end < n && p[end] != kHubToken &&
+                       !(p[end] == 0xE0 && (n - end < 3 || in_syllable(tibetan_at(p + end))));
+    const std::string_view text(reinterpret_cast<const char*>(p + from), end - from);
+    if (alone) {
+      const std::uint32_t handle =
+          static_cast<std::uint32_t>(p[i + 1]) | static_cast<std::uint32_t>(p[i + 2]) << 8 |
+          static_cast<std::uint32_t>(p[i + 3]) << 16 | static_cast<std::uint32_t>(p[i + 4]) << 24;
+      if (SyllableCache::Entry* e = cache_.held(handle, text)) {
+        // The commonest pair, a syllable and the tsheg after it, in one copy where it can be.
+        if (e->tsheg_length && n - end >= 3 && p[end] == 0xE0 && p[end + 1] == 0xBC && p[end + 2] == 0x8B &&
+            replay_text(*e, e->tsheg_length)) {
+          in_roman_ = false;
+          if (problems_) ++problems_->syllables;
+          offset_ += text.size() + 3;
+          return end + 3;
+        }
+        syllable_part(text, offset_, e);
+        offset_ += text.size();
+        return end;
+      }
+    }
+    for (std::size_t k = from; k < end; ++k) byte(p[k]);
+    return end;
+  }
+
   // The character of the three bytes at p (the first is 0xE0): U+0F00..U+0FFF, or 0 for another.
   static char32_t tibetan_at(const unsigned char* p) {
     if ((p[1] & 0xFC) != 0xBC || (p[2] & 0xC0) != 0x80) return 0;
@@ -136,9 +232,30 @@ class HubRtf {
     pending_ = 0;
   }
 
-  void separator() {
+  // The tsheg and the shads: the glyphs that the layout writes for them, as RTF text where it can be.
+  static int punctuation_of(char32_t c) {
+    for (int i = 0; i < 5; ++i)
+      if (c == kPunctuationMarks[i]) return i;
+    return -1;
+  }
+  void punctuation(int mark) {
     in_roman_ = false;
-    emit(marks_.separator.bytes.data(), marks_.separator.length);
+    const PlainMark& text = marks_text_[static_cast<std::size_t>(mark)];
+    if (text.length > 0 && pending_ == 0 && rtf_.plain()) {
+      rtf_.plain_text(text.text.data(), text.text.size(), static_cast<std::size_t>(text.length));
+      return;
+    }
+    const LayoutMark& glyphs =
+        mark == 0 ? marks_.separator : marks_.punctuation[static_cast<std::size_t>(mark)];
+    emit(glyphs.bytes.data(), glyphs.length);
+  }
+  // A glyph byte that is its own RTF text where the document is plain: blank, tab, line break.
+  void glyph(unsigned char b) {
+    in_roman_ = false;
+    if (pending_ == 0 && rtf_.plain() && b != '\n')
+      rtf_.plain_text(reinterpret_cast<const char*>(&b), 1, 1);
+    else
+      emit(&b, 1);
   }
 
   void character(char32_t c) {
@@ -158,17 +275,10 @@ class HubRtf {
       syllable_end();
       return;
     }
-    if (c == kTsheg) {
-      separator();
+    if (const int mark = punctuation_of(c); mark >= 0) {
+      punctuation(mark);
       return;
     }
-    for (int i = 1; i < 5; ++i)
-      if (c == kPunctuationMarks[i]) {
-        in_roman_ = false;
-        const LayoutMark& mark = marks_.punctuation[static_cast<std::size_t>(i)];
-        emit(mark.bytes.data(), mark.length);
-        return;
-      }
     if (const char key = keys_.mark_key(c)) {
       in_roman_ = false;
       const auto k = static_cast<unsigned char>(key);
@@ -176,9 +286,7 @@ class HubRtf {
       return;
     }
     if (c == '\n' || c == '\t' || (c == ' ' && !in_roman_)) {
-      const auto b = static_cast<unsigned char>(c);
-      emit(&b, 1);
-      in_roman_ = false;
+      glyph(static_cast<unsigned char>(c));
       return;
     }
     if (is_tibetan(c)) {
@@ -200,37 +308,29 @@ class HubRtf {
 
   // A visarga ends a syllable (ཨཱཿཧཱུྃ is two): each part is written on its own.
   void syllable(std::string_view text, std::uint64_t start) {
-    static constexpr std::string_view kVisarga = "\xE0\xBD\xBF";
-    for (std::size_t visarga; (visarga = text.find(kVisarga)) != std::string_view::npos &&
-                              visarga + kVisarga.size() < text.size();) {
-      const std::size_t cut = visarga + kVisarga.size();
-      syllable_part(text.substr(0, cut), start);
-      text.remove_prefix(cut);
-      start += cut;
+    // Every character of a syllable is a Tibetan letter or sign: three bytes.
+    for (std::size_t i = 0; i + 3 < text.size();) {
+      if (text[i + 1] != '\xBD' || text[i + 2] != '\xBF') {
+        i += 3;
+        continue;
+      }
+      syllable_part(text.substr(0, i + 3), start);
+      text.remove_prefix(i + 3);
+      start += i + 3;
+      i = 0;
     }
     syllable_part(text, start);
   }
 
-  void syllable_part(std::string_view text, std::uint64_t start) {
+  // A syllable without a visarga before its end; `known`, when given, its entry in the cache.
+  void syllable_part(std::string_view text, std::uint64_t start, SyllableCache::Entry* known = nullptr) {
     in_roman_ = false;
     if (problems_) ++problems_->syllables;
-    if (text.size() <= SyllableCache::kLongest) {
+    if (known && compose_entry(*known)) return;
+    if (!known && text.size() <= SyllableCache::kLongest) {
       bool found = false;
       SyllableCache::Entry& e = cache_.place(text, found);
-      if (found && e.key_count >= 0 && compose_syllable(e.keys.data(), e.key_count, e.packed)) return;
-      if (!found) {
-        char keys[kMostKeys];
-        std::size_t from = 0, to = 0;
-        const int n = keys_.syllable_keys(text, keys, kMostKeys, from, to);
-        if (n <= 15) {
-          e.length = static_cast<std::uint8_t>(text.size());
-          std::memcpy(e.text, text.data(), text.size());
-          e.key_count = static_cast<std::int8_t>(n);
-          if (n > 0) std::memcpy(e.keys.data(), keys, static_cast<std::size_t>(n));
-          e.packed = pack_run(e.keys.data(), n > 0 ? n : 0);
-          if (n >= 0 && compose_syllable(e.keys.data(), n, e.packed)) return;
-        }
-      }
+      if ((found || fill(e, text)) && compose_entry(e)) return;
     }
     char keys[kMostKeys];
     std::size_t bad_from = 0, bad_to = 0;
@@ -242,6 +342,76 @@ class HubRtf {
       marker(chars, start + bad_from,
              "cannot write \"" + std::string(text.substr(bad_from, bad_to - bad_from)) +
                  "\" in the Tsendrel fonts");
+    }
+  }
+
+  // The syllable's keys read off the key table into its place: false when it has too many to keep.
+  bool fill(SyllableCache::Entry& e, std::string_view text) {
+    char keys[kMostKeys];
+    std::size_t from = 0, to = 0;
+    const int n = keys_.syllable_keys(text, keys, kMostKeys, from, to);
+    if (n > 15) return false;
+    e.length = static_cast<std::uint8_t>(text.size());
+    std::memcpy(e.text, text.data(), text.size());
+    e.key_count = static_cast<std::int8_t>(n);
+    if (n > 0) std::memcpy(e.keys.data(), keys, static_cast<std::size_t>(n));
+    e.packed = pack_run(e.keys.data(), n > 0 ? n : 0);
+    e.whole = n > 0 && !std::memchr(keys, kGyBreak, static_cast<std::size_t>(n));
+    e.rtf_length = e.tsheg_length = 0;
+    return true;
+  }
+
+  // A kept syllable written: its RTF text replayed, or its keys composed; false when it cannot be typed.
+  bool compose_entry(SyllableCache::Entry& e) {
+    if (e.key_count < 0) return false;
+    if (e.rtf_length && replay_text(e)) return true;
+    if (!(e.whole ? compose(e.keys.data(), e.key_count, &e.packed)
+                  : compose_syllable(e.keys.data(), e.key_count, e.packed)))
+      return false;
+    remember_text(e);
+    return true;
+  }
+
+  // A syllable's remembered RTF text, where the document is in plain text and the composer at rest with
+  // a key history that holds what the syllable read: the text copied and the history moved on as the
+  // word memo's replay moves it.
+  // While syllables replay one after another the history is kept packed, and stored back in the
+  // composer's state before anything else reads it (settle()).
+  bool replay_text(const SyllableCache::Entry& e) { return replay_text(e, e.rtf_length); }
+  // The same with the first `length` bytes of its text.
+  bool replay_text(const SyllableCache::Entry& e, std::uint8_t length) {
+    flush();
+    if (!rtf_.plain()) return false;
+    if (!replaying_) {
+      if (!composer_at_rest(composer_.state())) return false;
+      history_ = MemoHistory(composer_.state());
+      replaying_ = true;
+      composer_.replayed();
+    }
+    if (!e.history.holds(history_.keys)) return false;
+    e.history.replay(history_);
+    rtf_.plain_text(e.rtf, sizeof e.rtf, length);
+    return true;
+  }
+  void settle() {
+    if (replaying_) history_.store(composer_.state());
+    replaying_ = false;
+  }
+
+  // After a syllable composed as one word from the word memo: its RTF text, for replay_text.
+  void remember_text(SyllableCache::Entry& e) {
+    if (!e.whole || !used_) return;
+    flush();
+    if (!rtf_.plain() || !composer_at_rest(composer_.state())) return;
+    const int n =
+        table_.render_plain(used_->glyphs.data(), used_->glyph_count, e.rtf, static_cast<int>(sizeof e.rtf));
+    if (n <= 0) return;
+    e.rtf_length = static_cast<std::uint8_t>(n);
+    e.history = used_->effect;
+    const PlainMark& tsheg = marks_text_[0];
+    if (tsheg.length > 0 && n + tsheg.length <= static_cast<int>(sizeof e.rtf)) {
+      std::memcpy(e.rtf + n, tsheg.text.data(), static_cast<std::size_t>(tsheg.length));
+      e.tsheg_length = static_cast<std::uint8_t>(n + tsheg.length);
     }
   }
 
@@ -257,6 +427,7 @@ class HubRtf {
   // The composer's glyphs for a word's keys, replayed from the word memo where the composer made them
   // before from the same history; false when it refused a key or the glyphs overflowed.
   bool compose(const unsigned char* keys, int n, const MemoKeys* known = nullptr) {
+    settle();
     const bool memo = n <= kMemoKeys && composer_at_rest(composer_.state());
     MemoKeys packed;
     if (memo && known) {
@@ -267,9 +438,11 @@ class HubRtf {
       std::memcpy(padded.data(), keys, static_cast<std::size_t>(n));
       packed = pack_run(padded.data(), n);
     }
+    used_ = nullptr;
     if (memo)
       if (const MemoWord* word = composer_.replay(packed)) {
         emit(word->glyphs.data(), word->glyph_count);
+        used_ = word;
         return true;
       }
     composer_.start(packed);
@@ -279,6 +452,7 @@ class HubRtf {
         return false;
       }
     const auto glyphs = composer_.finish();
+    used_ = composer_.learned();
     emit(glyphs.data(), glyphs.size());
     return true;
   }
@@ -309,11 +483,26 @@ class HubRtf {
     return name;
   }
 
+  const PieceTable& table_;
   TsendrelRtf<BlockOutput> rtf_;
   StackKeys keys_;
   WordComposer composer_;
   SyllableCache cache_;
+  const MemoWord* used_ = nullptr;  // the remembered word that compose() wrote last, if any
+  bool replaying_ = false;
+  MemoHistory history_{tsd::SyllableState{}};
   LayoutMarks marks_;
+  // The RTF text of the tsheg's glyphs and the shads' (in the order of kPunctuationMarks) where the
+  // document is plain.
+  struct PlainMark {
+    PlainMark() = default;
+    PlainMark(const PieceTable& table, const LayoutMark& mark)
+        : length(table.render_plain(mark.bytes.data(), mark.length, text.data(),
+                                    static_cast<int>(text.size()))) {}
+    std::array<char, 32> text{};  // a mark whose text is longer is written from its glyphs
+    int length = -1;              // -1: none
+  };
+  std::array<PlainMark, 5> marks_text_;
   ReaderReport* problems_;
   Utf8Decoder decoder_;
   std::uint64_t offset_ = 0;
@@ -350,6 +539,10 @@ HubRtfWriter::~HubRtfWriter() = default;
 
 void HubRtfWriter::take(const unsigned char* bytes, std::size_t n) {
   if (parts_) parts_->writer.run(bytes, n);
+}
+
+std::uint32_t HubRtfWriter::learn(std::string_view syllable) {
+  return parts_ ? parts_->writer.learn(syllable) : 0;
 }
 
 int HubRtfWriter::finish() {

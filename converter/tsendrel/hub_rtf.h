@@ -37,7 +37,10 @@ class HubRtfWriter {
   HubRtfWriter(const HubRtfWriter&) = delete;
   HubRtfWriter& operator=(const HubRtfWriter&) = delete;
 
+  // The hub's bytes, tokens among them (see HubSink).
   void take(const unsigned char* bytes, std::size_t n);
+  // A handle for a syllable's UTF-8 (see HubSink), or 0.
+  std::uint32_t learn(std::string_view syllable);
   HubSink sink() { return sink_of(*this); }
   bool failed() const { return out_.error(); }
   // The end of the document: 0, or -1 when a write to `out` failed.

@@ -152,6 +152,20 @@ class PieceTable {
     if (p.length > kPieceCopy) std::memcpy(to, text(p), p.length);
     return to + p.length;
   }
+  // Glyph codes as they are written outside passages and small text (table 0), into `to`: their length,
+  // or -1 when they would change the table or need more than `room` bytes.
+  template <typename Byte>
+  int render_plain(const unsigned char* glyphs, int n, Byte* to, int room) const {
+    int length = 0;
+    for (int i = 0; i < n; ++i) {
+      if (changes_table(glyphs[i])) return -1;
+      const Piece& p = piece(0, glyphs[i]);
+      if (length + p.length > room) return -1;
+      std::memcpy(to + length, text(p), p.length);
+      length += p.length;
+    }
+    return length;
+  }
   // The switch to font 0 of the family, and to the roman font.
   std::string_view family() const { return family_; }
   std::string_view roman() const { return roman_; }
@@ -227,8 +241,22 @@ class TsendrelRtf {
     out_.write(rtf_text.data(), rtf_text.size());
   }
 
-  // Outside passages and small text, after the first glyph: where a byte's text is always the same.
-  bool plain() const { return started_ && state_ == 0; }
+  // The first n of the `size` bytes of text at `text` that glyphs render to where plain() (render_plain),
+  // written as they stand; all `size` are copied where the output has room.
+  void plain_text(const char* text, std::size_t size, std::size_t n) {
+    if (size > kWidestPiece) {
+      out_.write(text, n);
+      return;
+    }
+    auto* to = out_.cursor();
+    if (to > out_.limit()) to = out_.spill(to);
+    std::memcpy(to, text, size);
+    out_.settle(to + n);
+  }
+
+  // Outside passages and small text, after the first glyph and in the family's font: where a byte's text
+  // is always the same.
+  bool plain() const { return started_ && state_ == 0 && !roman_; }
   bool small() const { return (state_ & PieceTable::kInSmall) != 0; }
 
  private:

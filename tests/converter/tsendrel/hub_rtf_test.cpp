@@ -1,6 +1,7 @@
 // The Tsendrel RTF of the hub, with the bundled tables: the vectors of tests/vectors/hub_rtf (a hub, the
 // document's body, the counts and the warnings at hub offsets); the examples' Unicode written as the Wylie
-// route writes the examples; repeated syllables, written from the writer's memory, told at each offset.
+// route writes the examples; repeated syllables, written from the writer's memory, told at each offset;
+// the writer fed by the EWTS reader, tokens and all, as it writes the reader's hub read as bytes.
 #include "hub_rtf.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 
 #include "convert_file.h"
 #include "driver_support.h"
+#include "ewts_reader.h"
 #include "routes.h"
 #include "tsv_vectors.h"
 
@@ -159,6 +161,59 @@ TEST(hub_rtf, repeated_syllables_write_the_same_and_are_told_at_each_offset) {
     ASSERT_EQ(w.report.warnings[i].offset, i * piece.size() + 24) << i;
   EXPECT_EQ(w.report.syllables, 2 * times);
   EXPECT_EQ(w.report.not_converted, times);
+}
+
+// The writer fed straight by the EWTS reader (which hands it syllables it knows as tokens) writes what it
+// writes from the reader's hub as bytes, with the same counts and warnings: tokens beside escapes, marks,
+// brackets, visargas, refused stacks and line breaks, and across the reader's runs.
+TEST(hub_rtf, tokens_from_the_ewts_reader_write_as_their_bytes) {
+  const struct {
+    const char* name;
+    std::string ewts;
+  } cases[] = {
+      {"words and shads", "bkra shis bde legs/_/ sangs rgyas kyi chos/_"},
+      {"an escape joined to a known word", "ka kha ka\\u0F71 kha\\u0F7C ka"},
+      {"an escape before a known word", "ka \\u0F40ka ka"},
+      {"brackets beside words", "ka[abc]ka ka [x] kha[y]"},
+      {"visargas", "kaH kaH ka:ka aHhUM aHhUM"},
+      {"refused stacks", "k+k+k ka k+k+k ka"},
+      {"mantras and marks", "oM ma Ni pad+me hUM/_@#/_/ 0123 ka"},
+      {"small text", "(bkra shis) bkra shis (ka)"},
+      {"line breaks", "ka\nka\n\nka kha\n\n\nkha"},
+      {"sanskrit", "bud+d+ha a ba tang sa ka nA ma ma hA bai pu l+yaM sU tra"},
+  };
+  const HubRtfRequest request{h2test::test_fonts(), kRtfFontCount, kEkorlamBase, kRomanSize, 56, 48};
+  for (const auto& c : cases) {
+    std::string ewts;
+    for (int i = 0; i < 2000; ++i) ewts += c.ewts + (i % 7 == 6 ? "\n" : " ");
+    for (const bool keep_cr : {false, true}) {
+      tsd::Stream in = h2test::stream_with(ewts);
+      tsd::Stream direct = tsd::Stream::temporary();
+      tsd::SyllableState direct_state;
+      ReaderReport direct_read, direct_written;
+      {
+        HubRtfWriter writer(direct, tables(), direct_state, request, &direct_written);
+        HubOut hub(writer.sink());
+        ASSERT_EQ(ewts_to_hub(in, hub, keep_cr, &direct_read), 0);
+        ASSERT_EQ(writer.finish(), 0);
+      }
+      ReaderReport read;
+      tsd::Stream again = h2test::stream_with(ewts);
+      tsd::Stream hub = tsd::Stream::temporary();
+      ASSERT_EQ(ewts_to_hub(again, hub, keep_cr, &read), 0);
+      hub.rewind();
+      tsd::Stream out = tsd::Stream::temporary();
+      tsd::SyllableState state;
+      ReaderReport report;
+      ASSERT_EQ(write_hub_rtf(hub, out, tables(), state, request, &report), 0);
+      const std::string where = std::string(c.name) + (keep_cr ? ", lines kept" : "");
+      EXPECT_TRUE(h2test::contents(direct) == h2test::contents(out)) << where;
+      EXPECT_EQ(warnings_of(direct_written), warnings_of(report)) << where;
+      EXPECT_EQ(warnings_of(direct_read), warnings_of(read)) << where;
+      EXPECT_EQ(direct_written.syllables, report.syllables) << where;
+      EXPECT_EQ(direct_written.not_converted, report.not_converted) << where;
+    }
+  }
 }
 
 }  // namespace
