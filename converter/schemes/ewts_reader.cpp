@@ -943,6 +943,7 @@ class Reader {
         out_(out),
         lines_(keep_cr),
         report_(report),
+        tracing_(report && report->tracing()),
         buf_(kBufferSize + tsd::Stream::kWindowSlack),
         cache_(kCacheSize) {}
   int run();
@@ -965,7 +966,22 @@ class Reader {
   void space_before(Before next) {
     if (pending_space_) write_space(next);
   }
-  void write_space(Before next);
+  // A pending run of spaces, now that what follows it is known: a tsheg after a syllable, a plain space
+  // after a mark or other text (and between digits), nothing at a line's start.
+  void write_space(Before next) {
+    pending_space_ = false;
+    switch (ewts_space_reading(before_, next)) {
+      case EwtsSpace::nothing:
+        return;
+      case EwtsSpace::tsheg:
+        put("\xE0\xBC\x8B", 3, 3);
+        break;
+      case EwtsSpace::plain:
+        put(" ", 1, 1);
+        break;
+    }
+    written(Before::start, HubTail::nothing);
+  }
   void write(const void* p, std::size_t n) {
     out_.write(static_cast<const char*>(p), n);
     lines_.text();
@@ -973,7 +989,7 @@ class Reader {
   void line_break() { lines_.line_break(out_, tail_); }
   // What is written next comes from the input at `at` (for a writer that traces its problems back).
   void trace(std::size_t at) {
-    if (report_ && report_->tracing()) report_->source(offset_at(at), out_.written());
+    if (tracing_) report_->source(offset_at(at), out_.written());
   }
   // Writes the first n of the `size` bytes at p, copying all `size` in place where the output has room.
   void put(const void* p, std::size_t size, std::size_t n) {
@@ -998,6 +1014,7 @@ class Reader {
   HubOut& out_;
   HubLines lines_;
   ReaderReport* report_;
+  const bool tracing_;  // the report asks where places of the hub come from
   std::vector<unsigned char> buf_;
   std::size_t len_ = 0;
   bool eof_ = false;
@@ -1082,33 +1099,21 @@ int Reader::run() {
   return out_.finish() == 0 && !in_.error() ? 0 : -1;
 }
 
-// A pending run of spaces, now that what follows it is known: a tsheg after a syllable, a plain space
-// after a mark or other text (and between digits), nothing at a line's start.
-void Reader::write_space(Before next) {
-  pending_space_ = false;
-  switch (ewts_space_reading(before_, next)) {
-    case EwtsSpace::nothing:
-      return;
-    case EwtsSpace::tsheg:
-      put("\xE0\xBC\x8B", 3, 3);
-      break;
-    case EwtsSpace::plain:
-      put(" ", 1, 1);
-      break;
-  }
-  written(Before::start, HubTail::nothing);
-}
-
 // Parses the buffer from `at` as far as it can without more input; returns where it stopped.
 std::size_t Reader::parse(std::size_t at) {
   const unsigned char* b = buf_.data();
-  while (at < len_) {
-    if (depth_ > 0 && b[at] != '\n') {
+  // Text inside brackets, from a "[" just read or where the last parse stopped in it; false when it needs
+  // more input. A line feed ends it (below).
+  const auto brackets = [&]() {
+    while (depth_ > 0 && at < len_ && b[at] != '\n') {
       const std::size_t next = bracket(at);
-      if (next == at) return at;
+      if (next == at) return false;
       at = next;
-      continue;
     }
+    return true;
+  };
+  if (!brackets()) return at;
+  while (at < len_) {
     const unsigned char c = b[at];
     switch (kClasses[c]) {
       case kWordByte:
@@ -1163,6 +1168,7 @@ std::size_t Reader::parse(std::size_t at) {
         bracket_offset_ = offset_at(at);
         text_ = true;
         ++at;
+        if (!brackets()) return at;
         break;
       case kBackslash: {
         const std::size_t next = escape(at);
