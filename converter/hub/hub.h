@@ -127,7 +127,7 @@ class HubLines {
 //
 // A writer that keeps what it made of recent syllables may also `learn` one: it returns a handle (0: none)
 // for the syllable's UTF-8, and the reader may then write a token in its place, which saves the writer
-// finding and looking up the syllable again. A token is kHubToken, the handle (4 bytes, little-endian),
+// finding and looking up the syllable again. A token is kHubToken, the handle (4 bytes, in memory order),
 // the length of the UTF-8 (1 byte) and the UTF-8 itself; it counts as that UTF-8 in the hub's offsets,
 // lies whole in one run, and is read exactly as its UTF-8 would be (where the handle no longer holds, or
 // the syllable runs on into its neighbours, the writer reads the UTF-8).
@@ -197,7 +197,7 @@ class HubOut {
   void token(std::uint32_t handle, const void* utf8, std::size_t size, std::size_t n) {
     char* to = room(kHubTokenHead + size);
     to[0] = static_cast<char>(kHubToken);
-    for (int i = 0; i < 4; ++i) to[1 + i] = static_cast<char>(handle >> (8 * i));
+    std::memcpy(to + 1, &handle, sizeof handle);
     to[5] = static_cast<char>(n);
     std::memcpy(to + kHubTokenHead, utf8, size);
     used_ += kHubTokenHead + n;

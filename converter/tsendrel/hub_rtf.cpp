@@ -179,17 +179,18 @@ class HubRtf {
   std::size_t token(const unsigned char* p, std::size_t i, std::size_t n) {
     const std::size_t from = i + kHubTokenHead;
     const std::size_t end = from + p[i + 5];
-    const bool alone = !decoder_.holding() && syllable_.empty() && end < n && p[end] != kHubToken &&
-                       !(p[end] == 0xE0 && (n - end < 3 || in_syllable(tibetan_at(p + end))));
     const std::string_view text(reinterpret_cast<const char*>(p + from), end - from);
-    if (alone) {
-      const std::uint32_t handle =
-          static_cast<std::uint32_t>(p[i + 1]) | static_cast<std::uint32_t>(p[i + 2]) << 8 |
-          static_cast<std::uint32_t>(p[i + 3]) << 16 | static_cast<std::uint32_t>(p[i + 4]) << 24;
+    // The commonest neighbour, a tsheg, ends the syllable; so does anything but a syllable's character.
+    const bool tsheg = n - end >= 3 && p[end] == 0xE0 && p[end + 1] == 0xBC && p[end + 2] == 0x8B;
+    const bool alone = !decoder_.holding() && syllable_.empty() && end < n &&
+                       (tsheg || (p[end] != kHubToken &&
+                                  !(p[end] == 0xE0 && (n - end < 3 || in_syllable(tibetan_at(p + end))))));
+    std::uint32_t handle;
+    std::memcpy(&handle, p + i + 1, sizeof handle);
+    if (alone)
       if (SyllableCache::Entry* e = cache_.held(handle, text)) {
-        // The commonest pair, a syllable and the tsheg after it, in one copy where it can be.
-        if (e->tsheg_length && n - end >= 3 && p[end] == 0xE0 && p[end + 1] == 0xBC && p[end + 2] == 0x8B &&
-            replay_text(*e, e->tsheg_length)) {
+        // The syllable and the tsheg after it in one copy where it can be.
+        if (tsheg && e->tsheg_length && replay_text(*e, e->tsheg_length)) {
           in_roman_ = false;
           if (problems_) ++problems_->syllables;
           offset_ += text.size() + 3;
@@ -199,7 +200,6 @@ class HubRtf {
         offset_ += text.size();
         return end;
       }
-    }
     for (std::size_t k = from; k < end; ++k) byte(p[k]);
     return end;
   }
