@@ -968,7 +968,7 @@ class Reader {
   }
   // A pending run of spaces, now that what follows it is known: a tsheg after a syllable, a plain space
   // after a mark or other text (and between digits), nothing at a line's start.
-  void write_space(Before next) {
+  [[gnu::always_inline]] void write_space(Before next) {
     pending_space_ = false;
     switch (ewts_space_reading(before_, next)) {
       case EwtsSpace::nothing:

@@ -35,12 +35,13 @@ class SyllableCache {
     bool whole = false;             // one word of the composer (no g.y break)
     std::uint8_t rtf_length = 0;    // 0: its RTF text not known
     std::uint8_t tsheg_length = 0;  // of its RTF text and a tsheg's after it in `rtf`; 0: not held
-    char text[36];
+    char text[35];
+    // What a syllable met again reads, above; what composing it reads, below.
+    HistoryEffect history;
+    char rtf[48];
     // Padded: a word's keys are packed from 16 readable bytes.
     std::array<unsigned char, 16> keys{};
     MemoKeys packed;
-    HistoryEffect history;
-    char rtf[48];
   };
   static constexpr std::size_t kLongest = sizeof(Entry::text);
 
