@@ -558,7 +558,8 @@ void tell_hub_problems(const ConversionContext& context, const char* input_name,
     trace.keep = 0;
     for (const ReaderWarning& w : findings.written.warnings) trace.wanted.push_back(w.offset);
     std::sort(trace.wanted.begin(), trace.wanted.end());
-    tsd::Stream nowhere = tsd::Stream::temporary();
+    // The hub itself is not wanted: it goes nowhere rather than into memory.
+    HubOut nowhere(HubSink{[](void*, const unsigned char*, std::size_t) { return true; }, nullptr});
     // Lines laid out as the conversion laid them out, so that the hub's offsets are the same.
     read_hub(context, reader, again, nowhere, keep_cr, &trace);
     // The writer found its problems in the order of the hub, so the origins come in the same order.
