@@ -1375,7 +1375,8 @@ class Scan {
       *kvts = read_all(*read);
       if (read->rewind() != 0) return nullptr;
     }
-    if (extract_syllables(*read, syllables, tables_, check_syllables_, report) != 0 || syllables.rewind() != 0)
+    if (extract_syllables(*read, syllables, tables_, check_syllables_, report, &extraction_cache_) != 0 ||
+        syllables.rewind() != 0)
       return nullptr;
     return &syllables;
   }
@@ -1551,6 +1552,7 @@ class Scan {
   const std::uint64_t starts_bit_ = wylie_ ? kStartsSyllable : 0;  // in the key of a word that starts a syllable
   const TranslitTables& tables_;
   const int check_syllables_;
+  ExtractionCache extraction_cache_;  // of these tables and check, for every batch and stretch
   Last& back_;
   ExtractionReport& found_;
   WordTable words_;
