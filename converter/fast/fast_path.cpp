@@ -926,6 +926,8 @@ class Scan {
   static constexpr std::size_t kQuietWords = 32;
   // Words too long for a key remembered at once, apart from the table.
   static constexpr std::size_t kLongWords = 1 << 12;
+  // The longest word learned ahead of where it is met.
+  static constexpr int kLongestAhead = 1 << 10;
 
   // Reads up to `room` bytes of the input, handing each run to `take`; `at` counts the first as the
   // buffer's bytes are counted. False when the input ended first.
@@ -1038,6 +1040,7 @@ class Scan {
         continue;
       }
       const unsigned char* const stretch_end = find_words(p, upto, have_end);
+      if (long_met_) meet_long_words(stretch_end, upto);
       if (!fresh_.empty() && !learn()) return nullptr;
       p = write_items<true>(p, stretch_end, have_end).at;
       words_.retire();
@@ -1051,6 +1054,7 @@ class Scan {
   const unsigned char* find_words(const unsigned char* p, const unsigned char* upto, const unsigned char* have_end) {
     token_count_ = 0;
     fresh_.clear();
+    long_met_ = false;
     if (long_words_.size() >= kLongWords) {
       for (const auto& [key, w] : long_words_) back_.forget(*w);
       long_words_.clear();
@@ -1095,7 +1099,48 @@ class Scan {
     fresh_.push_back(w);
     return *w.record;
   }
+  // Words too long for a key are mostly met once (mantras): when the stretch meets a new one, those in the
+  // rest of the buffer join its batch, found 64 bytes at a time from the bits of word ends, rather than
+  // each making a batch of its own when met.
+  [[gnu::noinline]] void meet_long_words(const unsigned char* from, const unsigned char* upto) {
+    const unsigned char* const start =
+        std::max<const unsigned char*>(from, long_ahead_ > consumed_ ? text_ + (long_ahead_ - consumed_) : text_);
+    const auto last = static_cast<std::size_t>(upto - text_);
+    std::size_t at = static_cast<std::size_t>(start - text_) / 64 * 64;
+    // Whether the byte before `at` lies in a word (the byte before the text is white space).
+    std::uint64_t before = at > 0 ? ~stops_[at / 8 - 1] >> 7 & 1 : 0;
+    for (; at < last && long_words_.size() < kLongWords / 2; at += 64) {
+      const unsigned char* const ends = stops_.get() + at / 8;
+      const std::uint64_t here = load_8(ends);
+      // 16 bytes in a word hold 8 that one byte of the ends marks, which is then 0.
+      constexpr std::uint64_t kOnes = 0x0101010101010101;
+      if (((here - kOnes) & ~here & kOnes << 7) == 0 && ends[8] != 0) {
+        before = ~here >> 63;
+        continue;
+      }
+      // Bit i: the byte at + i lies in a word; then, the 16 bytes from there do.
+      const std::uint64_t in_word = ~here;
+      std::uint64_t runs = in_word;
+      std::uint64_t past = ~load_8(ends + 8);
+      for (const int shift : {1, 2, 4, 8}) {
+        runs &= runs >> shift | past << (64 - shift);
+        past &= past >> shift;
+      }
+      std::uint64_t starts = runs & ~(in_word << 1 | before);
+      before = in_word >> 63;
+      for (; starts != 0; starts &= starts - 1) {
+        const unsigned char* const p = text_ + at + static_cast<std::size_t>(std::countr_zero(starts));
+        if (p < start || p >= upto || p[-1] == '@') continue;
+        const int n = run_length(p);
+        if (n <= kLongestPackedRun || n > kLongestAhead || long_words_.contains(long_key(p, n))) continue;
+        meet(NewWord{PackedRun{}, p, n, starts_syllable(p), false, &long_record(p, n)});
+      }
+    }
+    long_ahead_ = consumed_ + std::min(at, last);
+  }
+
   [[gnu::noinline]] Word& long_record(const unsigned char* p, int n) {
+    long_met_ = true;
     auto& record = long_words_[long_key(p, n)];
     record = std::make_unique<Word>();
     return *record;
@@ -1582,6 +1627,8 @@ class Scan {
   std::size_t token_count_ = 0;
   std::vector<NewWord> fresh_;
   std::unordered_map<std::string, std::unique_ptr<Word>> long_words_;
+  bool long_met_ = false;        // a new word too long for a key in the stretch
+  std::uint64_t long_ahead_ = 0;  // the index up to which long words ahead were met
 };
 
 }  // namespace
