@@ -140,7 +140,7 @@ int blank_after(const LayoutMarks& marks, int last_key, unsigned char* to) {
 int input_length(const Word& w) { return static_cast<int>((w.key.high & ~kStartsSyllable) >> 56); }
 
 // The first n bytes of a word's output.
-void copy_output(const Word& w, int n, unsigned char* to) {
+[[gnu::always_inline]] inline void copy_output(const Word& w, int n, unsigned char* to) {
   std::memcpy(to, w.output.data(), kOutputCopy);
   if (n > kOutputCopy) std::memcpy(to, w.output.data(), static_cast<std::size_t>(n));
 }
