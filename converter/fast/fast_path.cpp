@@ -1109,9 +1109,22 @@ class Scan {
     std::size_t at = static_cast<std::size_t>(start - text_) / 64 * 64;
     // Whether the byte before `at` lies in a word (the byte before the text is white space).
     std::uint64_t before = at > 0 ? ~stops_[at / 8 - 1] >> 7 & 1 : 0;
-    for (; at < last && long_words_.size() < kLongWords / 2; at += 64) {
+    while (at < last && long_words_.size() < kLongWords / 2) {
       const unsigned char* const ends = stops_.get() + at / 8;
+#ifdef TARVEX_SSE2
+      // Most 128 bytes of text (with the 8 after them) hold no 8 in a word that one byte marks: skipped.
+      if (at + 192 <= last &&
+          _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(ends)),
+                                           _mm_setzero_si128())) == 0 &&
+          ends[16] != 0) {
+        before = ~ends[15] >> 7 & 1;
+        at += 128;
+        continue;
+      }
+#endif
       const std::uint64_t here = load_8(ends);
+      const std::size_t from_at = at;
+      at += 64;
       // 16 bytes in a word hold 8 that one byte of the ends marks, which is then 0.
       constexpr std::uint64_t kOnes = 0x0101010101010101;
       if (((here - kOnes) & ~here & kOnes << 7) == 0 && ends[8] != 0) {
@@ -1129,7 +1142,7 @@ class Scan {
       std::uint64_t starts = runs & ~(in_word << 1 | before);
       before = in_word >> 63;
       for (; starts != 0; starts &= starts - 1) {
-        const unsigned char* const p = text_ + at + static_cast<std::size_t>(std::countr_zero(starts));
+        const unsigned char* const p = text_ + from_at + static_cast<std::size_t>(std::countr_zero(starts));
         if (p < start || p >= upto || p[-1] == '@') continue;
         const int n = run_length(p);
         if (n <= kLongestPackedRun || n > kLongestAhead || long_words_.contains(long_key(p, n))) continue;
