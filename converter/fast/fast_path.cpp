@@ -1014,7 +1014,7 @@ class Scan {
   [[gnu::noinline]] Word* long_word_at(const unsigned char* p, int& n) {
     n = run_length(p);
     const auto found = long_words_.find(long_key(p, n));
-    return found == long_words_.end() ? nullptr : found->second.get();
+    return found == long_words_.end() ? nullptr : found->second;
   }
   std::string long_key(const unsigned char* p, int n) const {
     std::string key(1, wylie_ && starts_syllable(p) ? 's' : '-');
@@ -1058,6 +1058,7 @@ class Scan {
     if (long_words_.size() >= kLongWords) {
       for (const auto& [key, w] : long_words_) back_.forget(*w);
       long_words_.clear();
+      long_used_ = 0;
     }
     std::size_t last_fresh = 0;
     while (p < upto && token_count_ < kStretchWords) {
@@ -1152,11 +1153,16 @@ class Scan {
     long_ahead_ = consumed_ + std::min(at, last);
   }
 
+  // A record for a new word too long for a key, from those kept for such words until they are forgotten.
   [[gnu::noinline]] Word& long_record(const unsigned char* p, int n) {
     long_met_ = true;
-    auto& record = long_words_[long_key(p, n)];
-    record = std::make_unique<Word>();
-    return *record;
+    if (long_used_ == long_records_.size() * kLongRecordsAtOnce)
+      long_records_.emplace_back(new Word[kLongRecordsAtOnce]);
+    Word& record = long_records_[long_used_ / kLongRecordsAtOnce][long_used_ % kLongRecordsAtOnce];
+    ++long_used_;
+    record = Word{};
+    long_words_[long_key(p, n)] = &record;
+    return record;
   }
 
   // Why write_items stopped: at the end, at a word not in the table, or at an item that the passes
@@ -1639,7 +1645,10 @@ class Scan {
   std::unique_ptr<Word*[]> tokens_{new Word*[kStretchWords]};
   std::size_t token_count_ = 0;
   std::vector<NewWord> fresh_;
-  std::unordered_map<std::string, std::unique_ptr<Word>> long_words_;
+  std::unordered_map<std::string, Word*> long_words_;
+  static constexpr std::size_t kLongRecordsAtOnce = 256;
+  std::vector<std::unique_ptr<Word[]>> long_records_;
+  std::size_t long_used_ = 0;
   bool long_met_ = false;        // a new word too long for a key in the stretch
   std::uint64_t long_ahead_ = 0;  // the index up to which long words ahead were met
 };
