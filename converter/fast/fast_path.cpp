@@ -922,8 +922,6 @@ class Scan {
   static constexpr std::size_t kSlack = 32;
   // Words found at once before they are written.
   static constexpr std::size_t kStretchWords = 1 << 16;
-  // A stretch ends this many words after its last new word, so that the words after it are read once.
-  static constexpr std::size_t kQuietWords = 32;
   // Words too long for a key remembered at once, apart from the table.
   static constexpr std::size_t kLongWords = 1 << 12;
   // The longest word learned ahead of where it is met.
@@ -1060,7 +1058,6 @@ class Scan {
       long_words_.clear();
       long_used_ = 0;
     }
-    std::size_t last_fresh = 0;
     while (p < upto && token_count_ < kStretchWords) {
       const Source kind = scheme_.kinds[*p];
       if (kind == Source::word || kind == Source::name) {
@@ -1070,12 +1067,7 @@ class Scan {
         if (n == 0 && name) return p;
         Word* w = n == 0 ? long_word_at(p, n) : words_.find(key);
         if (!name && scheme_.kinds[p[n]] == Source::odd) return p;
-        if (!w) {
-          w = &meet(NewWord{key, p, n, starts_syllable(p), name, key.length() == 0 ? &long_record(p, n) : nullptr});
-          last_fresh = token_count_;
-        } else if (token_count_ - last_fresh > kQuietWords) {
-          return p;
-        }
+        if (!w) w = &meet(NewWord{key, p, n, starts_syllable(p), name, key.length() == 0 ? &long_record(p, n) : nullptr});
         tokens_[token_count_++] = w;
         p += n;
         // A name swallows the byte that ends it.
