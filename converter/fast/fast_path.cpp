@@ -140,7 +140,7 @@ int blank_after(const LayoutMarks& marks, int last_key, unsigned char* to) {
 int input_length(const Word& w) { return static_cast<int>((w.key.high & ~kStartsSyllable) >> 56); }
 
 // The first n bytes of a word's output.
-void copy_output(const Word& w, int n, unsigned char* to) {
+[[gnu::always_inline]] inline void copy_output(const Word& w, int n, unsigned char* to) {
   std::memcpy(to, w.output.data(), kOutputCopy);
   if (n > kOutputCopy) std::memcpy(to, w.output.data(), static_cast<std::size_t>(n));
 }
@@ -916,6 +916,8 @@ class Scan {
   static constexpr std::size_t kStretchWords = 1 << 16;
   // Words too long for a key remembered at once, apart from the table.
   static constexpr std::size_t kLongWords = 1 << 12;
+  // The longest word learned ahead of where it is met.
+  static constexpr int kLongestAhead = 1 << 10;
 
   // Reads up to `room` bytes of the input, handing each run to `take`; `at` counts the first as the
   // buffer's bytes are counted. False when the input ended first.
@@ -1002,7 +1004,7 @@ class Scan {
   [[gnu::noinline]] Word* long_word_at(const unsigned char* p, int& n) {
     n = run_length(p);
     const auto found = long_words_.find(long_key(p, n));
-    return found == long_words_.end() ? nullptr : found->second.get();
+    return found == long_words_.end() ? nullptr : found->second;
   }
   std::string long_key(const unsigned char* p, int n) const {
     std::string key(1, wylie_ && starts_syllable(p) ? 's' : '-');
@@ -1028,6 +1030,7 @@ class Scan {
         continue;
       }
       const unsigned char* const stretch_end = find_words(p, upto, have_end);
+      if (long_met_) meet_long_words(stretch_end, upto);
       if (!fresh_.empty() && !learn()) return nullptr;
       p = write_items<true>(p, stretch_end, have_end).at;
       words_.retire();
@@ -1041,9 +1044,11 @@ class Scan {
   const unsigned char* find_words(const unsigned char* p, const unsigned char* upto, const unsigned char* have_end) {
     token_count_ = 0;
     fresh_.clear();
+    long_met_ = false;
     if (long_words_.size() >= kLongWords) {
       for (const auto& [key, w] : long_words_) back_.forget(*w);
       long_words_.clear();
+      long_used_ = 0;
     }
     while (p < upto && token_count_ < kStretchWords) {
       const Source kind = scheme_.kinds[*p];
@@ -1079,10 +1084,69 @@ class Scan {
     fresh_.push_back(w);
     return *w.record;
   }
+  // Words too long for a key are mostly met once (mantras): when the stretch meets a new one, those in the
+  // rest of the buffer join its batch, found 64 bytes at a time from the bits of word ends, rather than
+  // each making a batch of its own when met.
+  [[gnu::noinline]] void meet_long_words(const unsigned char* from, const unsigned char* upto) {
+    const unsigned char* const start =
+        std::max<const unsigned char*>(from, long_ahead_ > consumed_ ? text_ + (long_ahead_ - consumed_) : text_);
+    const auto last = static_cast<std::size_t>(upto - text_);
+    std::size_t at = static_cast<std::size_t>(start - text_) / 64 * 64;
+    // Whether the byte before `at` lies in a word (the byte before the text is white space).
+    std::uint64_t before = at > 0 ? ~stops_[at / 8 - 1] >> 7 & 1 : 0;
+    while (at < last && long_words_.size() < kLongWords / 2) {
+      const unsigned char* const ends = stops_.get() + at / 8;
+#ifdef TARVEX_SSE2
+      // Most 128 bytes of text (with the 8 after them) hold no 8 in a word that one byte marks: skipped.
+      if (at + 192 <= last &&
+          _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(ends)),
+                                           _mm_setzero_si128())) == 0 &&
+          ends[16] != 0) {
+        before = ~ends[15] >> 7 & 1;
+        at += 128;
+        continue;
+      }
+#endif
+      const std::uint64_t here = load_8(ends);
+      const std::size_t from_at = at;
+      at += 64;
+      // 16 bytes in a word hold 8 that one byte of the ends marks, which is then 0.
+      constexpr std::uint64_t kOnes = 0x0101010101010101;
+      if (((here - kOnes) & ~here & kOnes << 7) == 0 && ends[8] != 0) {
+        before = ~here >> 63;
+        continue;
+      }
+      // Bit i: the byte at + i lies in a word; then, the 16 bytes from there do.
+      const std::uint64_t in_word = ~here;
+      std::uint64_t runs = in_word;
+      std::uint64_t past = ~load_8(ends + 8);
+      for (const int shift : {1, 2, 4, 8}) {
+        runs &= runs >> shift | past << (64 - shift);
+        past &= past >> shift;
+      }
+      std::uint64_t starts = runs & ~(in_word << 1 | before);
+      before = in_word >> 63;
+      for (; starts != 0; starts &= starts - 1) {
+        const unsigned char* const p = text_ + from_at + static_cast<std::size_t>(std::countr_zero(starts));
+        if (p < start || p >= upto || p[-1] == '@') continue;
+        const int n = run_length(p);
+        if (n <= kLongestPackedRun || n > kLongestAhead || long_words_.contains(long_key(p, n))) continue;
+        meet(NewWord{PackedRun{}, p, n, starts_syllable(p), false, &long_record(p, n)});
+      }
+    }
+    long_ahead_ = consumed_ + std::min(at, last);
+  }
+
+  // A record for a new word too long for a key, from those kept for such words until they are forgotten.
   [[gnu::noinline]] Word& long_record(const unsigned char* p, int n) {
-    auto& record = long_words_[long_key(p, n)];
-    record = std::make_unique<Word>();
-    return *record;
+    long_met_ = true;
+    if (long_used_ == long_records_.size() * kLongRecordsAtOnce)
+      long_records_.emplace_back(new Word[kLongRecordsAtOnce]);
+    Word& record = long_records_[long_used_ / kLongRecordsAtOnce][long_used_ % kLongRecordsAtOnce];
+    ++long_used_;
+    record = Word{};
+    long_words_[long_key(p, n)] = &record;
+    return record;
   }
 
   // Why write_items stopped: at the end, at a word not in the table, or at an item that the passes
@@ -1367,7 +1431,8 @@ class Scan {
       *kvts = read_all(*read);
       if (read->rewind() != 0) return nullptr;
     }
-    if (extract_syllables(*read, syllables, tables_, check_syllables_, report) != 0 || syllables.rewind() != 0)
+    if (extract_syllables(*read, syllables, tables_, check_syllables_, report, &extraction_cache_) != 0 ||
+        syllables.rewind() != 0)
       return nullptr;
     return &syllables;
   }
@@ -1543,6 +1608,7 @@ class Scan {
   const std::uint64_t starts_bit_ = wylie_ ? kStartsSyllable : 0;  // in the key of a word that starts a syllable
   const TranslitTables& tables_;
   const int check_syllables_;
+  ExtractionCache extraction_cache_;  // of these tables and check, for every batch and stretch
   Last& back_;
   ExtractionReport& found_;
   WordTable words_;
@@ -1563,7 +1629,12 @@ class Scan {
   std::unique_ptr<Word*[]> tokens_{new Word*[kStretchWords]};
   std::size_t token_count_ = 0;
   std::vector<NewWord> fresh_;
-  std::unordered_map<std::string, std::unique_ptr<Word>> long_words_;
+  std::unordered_map<std::string, Word*> long_words_;
+  static constexpr std::size_t kLongRecordsAtOnce = 256;
+  std::vector<std::unique_ptr<Word[]>> long_records_;
+  std::size_t long_used_ = 0;
+  bool long_met_ = false;        // a new word too long for a key in the stretch
+  std::uint64_t long_ahead_ = 0;  // the index up to which long words ahead were met
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "Find_mat.h"
@@ -171,8 +172,8 @@ static_assert(kWordLimit + kChunk <= static_cast<int>(tsd::Stream::kWindowSlack)
 // Syllables recur: each recent syllable of up to kLongestPackedRun characters keeps its key string, or the
 // verdict that it is marked, so a repeated syllable is not converted again. The result depends on nothing
 // but the syllable's text.
-// Only the syllables' places are cleared for each pass: the fast path runs the pass on many small
-// batches of words, and clearing the key strings too cost more than converting them.
+// The fast path keeps one for all its small batches of words (ExtractionCache), which would otherwise
+// each clear it and convert their syllables anew.
 class SyllableCache {
  public:
   struct Slot {
@@ -288,7 +289,7 @@ int write_error_marker(Output& dst, int n, const char* word, int length) {
 struct Extraction {
   Output dst;
   Findings found;
-  SyllableCache cache;
+  SyllableCache& cache;
   const TranslitTables& tables;
   int check_syllables;
   char word[kPaddedWordSize];    // a syllable read a character at a time
@@ -386,9 +387,16 @@ int extract_in_place(tsd::Stream& src, Extraction& x, int n) {
 
 }  // namespace
 
+struct ExtractionCache::Syllables : SyllableCache {};
+
+ExtractionCache::ExtractionCache() : syllables_(std::make_unique<Syllables>()) {}
+ExtractionCache::~ExtractionCache() = default;
+
 int extract_syllables(tsd::Stream& src, tsd::Stream& destination, const TranslitTables& tables,
-                      int check_syllables, ExtractionReport* report) {
-  Extraction x{Output(destination), Findings{report}, SyllableCache(), tables, check_syllables, {}, {}};
+                      int check_syllables, ExtractionReport* report, ExtractionCache* cache) {
+  std::optional<SyllableCache> own;
+  SyllableCache& syllables = cache ? *cache->syllables_ : own.emplace();
+  Extraction x{Output(destination), Findings{report}, syllables, tables, check_syllables, {}, {}};
   int n = 0;
   for (;;) {
     n = extract_in_place(src, x, n);

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -92,10 +93,26 @@ struct ExtractionReport {
   }
 };
 
+// The syllables that extractions converted, kept from one to the next of the same tables and check, so
+// that many small extractions convert each syllable once.
+class ExtractionCache {
+ public:
+  ExtractionCache();
+  ~ExtractionCache();
+  ExtractionCache(const ExtractionCache&) = delete;
+  ExtractionCache& operator=(const ExtractionCache&) = delete;
+
+ private:
+  friend int extract_syllables(tsd::Stream&, tsd::Stream&, const TranslitTables&, int, ExtractionReport*,
+                               ExtractionCache*);
+  struct Syllables;
+  std::unique_ptr<Syllables> syllables_;
+};
+
 // Converts the whole source; 0, or -1 when reading the source or writing the syllable file failed (the
 // destination's error state stays set). `report`, when given, receives the counts and the problems.
 int extract_syllables(tsd::Stream& src, tsd::Stream& dst, const TranslitTables& tables, int check_syllables,
-                      ExtractionReport* report = nullptr);
+                      ExtractionReport* report = nullptr, ExtractionCache* cache = nullptr);
 
 // How many syllables the extraction counts in a text without white space, brackets, braces or "@": its
 // runs of two or more word characters.

@@ -158,6 +158,18 @@ struct Text {
   bool taken;  // the fast path converts it itself
 };
 
+// Long words learned with the first, before they are met, past words met before: in a bracket, after a
+// "@", in a brace, before a VT, at a line's start, after punctuation, met again.
+const std::string kKnownWords = [] {
+  std::string words;
+  for (int i = 0; i < 40; ++i) words += "ka ";
+  return words;
+}();
+const std::string kLongWordsAhead =
+    "ka shud+d+haHsar+b+ba " + kKnownWords +
+    "kha [phuHphuHphuHphuHphuH] @averyveryverylongname\nbsgrubsbsgrubsbsgrubs\vga {oMmaNipadmehU~M x} nyid "
+    "phuHphuHphuHphuHphuH/oMmaNipadmehU~Mhrih oMmaNipadmehU~Mhrih shud+d+haHsar+b+ba\n";
+
 // Every construct between and inside words, and those the fast path leaves to the passes.
 const Text kTexts[] = {
     {"plain", "bsod nams kyi rgya mtsho/ bkra shis bde legs/\n", true},
@@ -197,6 +209,7 @@ const Text kTexts[] = {
      "sangs.rgyas.sangs.rgyas.sangs.rgyas.sangs.rgyas.sangs.rgyas.sangs.rgyas.sangs.rgyas\n", true},
     {"long_word_with_problems", std::string_view("kakakakakakakakakakakaxyz\x80kakaka\0kakakakakakaka kha\n", 49), true},
     {"long_word_of_more_than_32_letters", "abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyz ka\n", true},
+    {"long_words_learned_ahead", kLongWordsAhead, true},
     // What the passes read on past white space, and odd white space, each through the passes alone.
     {"brace_across_lines", "ka {a note\nacross\n\nlines} kha\n{x}{y} ga\n", true},
     {"brace_never_closed", "ka kha {a note\nthat never ends\n", true},
@@ -338,6 +351,9 @@ TEST_F(FastPath, problems_are_placed_where_the_passes_place_them) {
       {"brace_after_crlf", crlf + "\r\nxyz \x80ka {kha} (ga\r\n"},
       {"long_words_and_braces_after_crlf",
        crlf + "\r\nxyz (shud+d+haHsar+b+ba\x80phuHphuHphuHphuH {kha\r\nxyz} \rga ka{x\r\n"},
+      {"long_words_with_problems_learned_ahead",
+       crlf + "\r\nka shud+d+haHsar+b+ba " + kKnownWords +
+           "kha xyzxyzxyzxyzxyz\x80kakaka\r\n(\x80phuHphuHphuHphuH ga\r\n"},
   };
   for (const auto& t : texts) {
     if (t.text.empty()) continue;
