@@ -544,9 +544,11 @@ class UnicodeWords {
     return true;
   }
 
-  // A run of n keys: returns n, or 0 when the Unicode pass cannot write it.
+  // A run of n keys: returns n, or 0 when the Unicode pass cannot write it (a run longer than it converts
+  // as one word goes through the pass itself).
   template <typename Sink>
   std::size_t key_word(const unsigned char* keys, std::size_t n, Layout& layout, Sink& out) {
+    if (n > static_cast<std::size_t>(kLongestUnicodeWord)) return 0;
     layout.key();
     layout.last_key = keys[n - 1];
     bool raw = false;
@@ -569,7 +571,7 @@ class UnicodeWords {
     return text.overflowed ? -1 : static_cast<int>(text.at - to);
   }
 
-  static constexpr int kScratch = 1024;
+  static constexpr int kScratch = kUnicodeWordRoom;  // the room the Unicode pass gives a word
   bool rtf_;
   LayoutMarks marks_;
   std::unique_ptr<char[]> scratch_{new char[kScratch]};

@@ -17,10 +17,6 @@ namespace {
 
 constexpr char kTsheg[] = "\xE0\xBC\x8B";
 
-// The longest word converted as one; a longer run of keys is written as its key texts.
-constexpr int kLongestWord = 1024;
-// The most UTF-8 bytes one key can give (the symbol `>`: four letters of three bytes).
-constexpr int kBytesPerKey = 12;
 
 // A word with no Unicode form: "~" and the text of each key between the marks of a raw passage (the stack
 // key has none); the bytes written, or -1 when they do not fit.
@@ -90,8 +86,8 @@ class UnicodePass {
   LayoutMarks marks_;
   Layout layout_;
   std::unique_ptr<CachedWord[]> cache_;
-  std::array<unsigned char, kLongestWord> word_{};
-  std::array<char, kLongestWord * kBytesPerKey> utf8_{};
+  std::array<unsigned char, kLongestUnicodeWord> word_{};
+  std::array<char, kUnicodeWordRoom> utf8_{};
 };
 
 int UnicodePass::run() {
@@ -218,7 +214,7 @@ bool UnicodePass::word(int c) {
   int n = 0;
   bool too_long = false;
   for (; c != tsd::Stream::end && kKinds[c] == Kind::key; c = in_.get()) {
-    if (n < kLongestWord)
+    if (n < kLongestUnicodeWord)
       word_[n++] = static_cast<unsigned char>(c);
     else
       too_long = true;

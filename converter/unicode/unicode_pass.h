@@ -28,6 +28,11 @@ int unicode_pass(tsd::Stream& syllables, tsd::Stream& out, int keep_cr, UnicodeP
 // the passages' texts or marker bytes.
 LayoutMarks unicode_marks(UnicodePassages passages);
 
+// The longest run of keys that the Unicode pass converts as one word (a longer one is written as its key
+// texts), and the room its UTF-8 may take (the symbol `>` gives four letters of three bytes).
+inline constexpr int kLongestUnicodeWord = 1024;
+inline constexpr int kUnicodeWordRoom = kLongestUnicodeWord * 12;
+
 // A run of keys as the Unicode pass writes it into out[0 .. capacity): its UTF-8, or, when it has no
 // Unicode form, "~" and each key's text between the marks of a raw passage (`raw` then true). Returns the
 // bytes written, or -1 when they do not fit.

@@ -165,6 +165,7 @@ const std::string kKnownWords = [] {
   for (int i = 0; i < 40; ++i) words += "ka ";
   return words;
 }();
+const std::string kLongSymbols = "ka -" + std::string(90, '>') + "-- kha\n";
 const std::string kLongWordsAhead =
     "ka shud+d+haHsar+b+ba " + kKnownWords +
     "kha [phuHphuHphuHphuHphuH] @averyveryverylongname\nbsgrubsbsgrubsbsgrubs\vga {oMmaNipadmehU~M x} nyid "
@@ -210,6 +211,8 @@ const Text kTexts[] = {
     {"long_word_with_problems", std::string_view("kakakakakakakakakakakaxyz\x80kakaka\0kakakakakakaka kha\n", 49), true},
     {"long_word_of_more_than_32_letters", "abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyz ka\n", true},
     {"long_words_learned_ahead", kLongWordsAhead, true},
+    // A run of symbols whose Unicode outgrows a kilobyte (each ">" gives four letters), written whole.
+    {"symbols_of_more_than_a_kilobyte_of_unicode", kLongSymbols, true},
     // What the passes read on past white space, and odd white space, each through the passes alone.
     {"brace_across_lines", "ka {a note\nacross\n\nlines} kha\n{x}{y} ga\n", true},
     {"brace_never_closed", "ka kha {a note\nthat never ends\n", true},
