@@ -673,9 +673,9 @@ class FontWords {
   // Returns how many of its bytes it took: none, or up to the key where it was given up, or all.
   std::size_t whole(Word& w, Layout& layout, RtfSink& out) {
     if (!w.composable || !out.plain()) return 0;
-    if (!replaying()) return 0;
-    if (w.output_length != kNotWhole && w.history.holds(history_.keys)) {
-      w.history.replay(history_);
+    if (!history_.ready()) return 0;
+    if (w.output_length != kNotWhole && history_.holds(w.history)) {
+      history_.replay(w.history);
       out.copy(w, w.output_length);
       layout.key();
       layout.last_key = w.last_key;
@@ -699,8 +699,9 @@ class FontWords {
   }
   // A remembered word and the blank after it, when the key history allows; nothing otherwise.
   [[gnu::always_inline]] bool whole_and_blank(Word& w, Layout& layout, RtfSink& out) {
-    if (w.blank_length == kNotWhole || !out.plain() || !replaying() || !w.history.holds(history_.keys)) return false;
-    w.history.replay(history_);
+    if (w.blank_length == kNotWhole || !out.plain() || !history_.ready() || !history_.holds(w.history))
+      return false;
+    history_.replay(w.history);
     out.copy(w, w.blank_length);
     layout.key_and_blank(w.last_key);
     return true;
@@ -712,17 +713,6 @@ class FontWords {
     if (!glyphs.is_open()) return false;
     for (const std::string_view word : learned) glyphs.write(word);
     return glyphs.flush() == 0 && !glyphs.error();
-  }
-
-  // Whether remembered words may replay: from a composer at rest, whose key history is then kept packed
-  // until finish().
-  bool replaying() {
-    if (!replaying_) {
-      if (!composer_at_rest(state_)) return false;
-      history_ = MemoHistory(state_);
-      replaying_ = true;
-    }
-    return true;
   }
 
   // The key history that replayed words moved on, back in the composer's state; a raw passage still open
@@ -793,10 +783,7 @@ class FontWords {
     raw_open_ = false;
   }
   // The key history that replayed words moved on, back in the composer's state.
-  void finish() {
-    if (replaying_) history_.store(state_);
-    replaying_ = false;
-  }
+  void finish() { history_.settle(); }
 
   tsd::SyllableState& state_;
   WordComposer composer_;
@@ -804,8 +791,7 @@ class FontWords {
   bool raw_open_ = false;
   const MemoWord* used_ = nullptr;  // the remembered word that key_word gave, if any
   // While whole words replay one after another, the key history is kept here, packed.
-  bool replaying_ = false;
-  MemoHistory history_{tsd::SyllableState{}};
+  ReplayedHistory history_{state_};
 };
 
 // A problem of a word, placed in the input's bytes of the word.

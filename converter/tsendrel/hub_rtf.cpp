@@ -169,7 +169,7 @@ class HubRtf {
 
   void finish() {
     syllable_end();
-    settle();
+    history_.settle();
     flush();
     rtf_.finish();
   }
@@ -310,13 +310,15 @@ class HubRtf {
   // A visarga ends a syllable (ཨཱཿཧཱུྃ is two): each part is written on its own.
   void syllable(std::string_view text, std::uint64_t start) {
     // Every character of a syllable is a Tibetan letter or sign: three bytes.
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     for (std::size_t i = 0; i + 3 < text.size();) {
-      if (text[i + 1] != '\xBD' || text[i + 2] != '\xBF') {
+      if (tibetan_at(p + i) != kVisarga) {
         i += 3;
         continue;
       }
       syllable_part(text.substr(0, i + 3), start);
       text.remove_prefix(i + 3);
+      p += i + 3;
       start += i + 3;
       i = 0;
     }
@@ -373,30 +375,17 @@ class HubRtf {
     return true;
   }
 
-  // A syllable's remembered RTF text, where the document is in plain text and the composer at rest with
-  // a key history that holds what the syllable read: the text copied and the history moved on as the
-  // word memo's replay moves it.
-  // While syllables replay one after another the history is kept packed, and stored back in the
-  // composer's state before anything else reads it (settle()).
+  // A syllable's remembered RTF text (its first `length` bytes), where the document is in plain text and
+  // the composer at rest with a key history that holds what the syllable read: the text copied and the
+  // history moved on as the word memo's replay moves it.
   bool replay_text(const SyllableCache::Entry& e) { return replay_text(e, e.rtf_length); }
-  // The same with the first `length` bytes of its text.
   bool replay_text(const SyllableCache::Entry& e, std::uint8_t length) {
     flush();
-    if (!rtf_.plain()) return false;
-    if (!replaying_) {
-      if (!composer_at_rest(composer_.state())) return false;
-      history_ = MemoHistory(composer_.state());
-      replaying_ = true;
-      composer_.replayed();
-    }
-    if (!e.history.holds(history_.keys)) return false;
-    e.history.replay(history_);
+    if (!rtf_.plain() || !history_.ready() || !history_.holds(e.history)) return false;
+    history_.replay(e.history);
+    composer_.replayed();
     rtf_.plain_text(e.rtf, sizeof e.rtf, length);
     return true;
-  }
-  void settle() {
-    if (replaying_) history_.store(composer_.state());
-    replaying_ = false;
   }
 
   // After a syllable composed as one word from the word memo: its RTF text, for replay_text.
@@ -428,7 +417,7 @@ class HubRtf {
   // The composer's glyphs for a word's keys, replayed from the word memo where the composer made them
   // before from the same history; false when it refused a key or the glyphs overflowed.
   bool compose(const unsigned char* keys, int n, const MemoKeys* known = nullptr) {
-    settle();
+    history_.settle();
     const bool memo = n <= kMemoKeys && composer_at_rest(composer_.state());
     MemoKeys packed;
     if (memo && known) {
@@ -490,8 +479,7 @@ class HubRtf {
   WordComposer composer_;
   SyllableCache cache_;
   const MemoWord* used_ = nullptr;  // the remembered word that compose() wrote last, if any
-  bool replaying_ = false;
-  MemoHistory history_{tsd::SyllableState{}};
+  ReplayedHistory history_{composer_.state()};
   LayoutMarks marks_;
   // The RTF text of the tsheg's glyphs and the shads' (in the order of kPunctuationMarks) where the
   // document is plain.

@@ -68,6 +68,35 @@ constexpr bool composer_at_rest(const tsd::SyllableState& st) {
   return st.depth == 0 && st.mode != 0 && st.mode == st.last_mode && (st.symbol1 | st.symbol2) == 0;
 }
 
+// The key history kept packed while remembered words replay one after another from a composer at rest,
+// and stored back in the composer's state (settle()) before anything else reads it.
+class ReplayedHistory {
+ public:
+  explicit ReplayedHistory(tsd::SyllableState& state) : state_(state) {}
+
+  // Whether remembered words may replay now: from a composer at rest, whose history is then packed.
+  bool ready() {
+    if (!packed_) {
+      if (!composer_at_rest(state_)) return false;
+      history_ = MemoHistory(state_);
+      packed_ = true;
+    }
+    return true;
+  }
+  // Whether a word replays as it did, and its replay.
+  bool holds(const HistoryEffect& effect) const { return effect.holds(history_.keys); }
+  void replay(const HistoryEffect& effect) { effect.replay(history_); }
+  void settle() {
+    if (packed_) history_.store(state_);
+    packed_ = false;
+  }
+
+ private:
+  tsd::SyllableState& state_;
+  bool packed_ = false;
+  MemoHistory history_{tsd::SyllableState{}};
+};
+
 class WordMemo {
  public:
   WordMemo();
