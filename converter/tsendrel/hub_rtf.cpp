@@ -45,23 +45,36 @@ class SyllableCache {
   };
   static constexpr std::size_t kLongest = sizeof(Entry::text);
 
-  // The place for `syllable` (1 to kLongest bytes): its entry when it holds it, else one to fill.
+  // The place for `syllable` (1 to kLongest bytes): its entry when it holds it, else one to fill. Each
+  // syllable has two places, the one used less recently refilled: syllables used often that share a
+  // place would otherwise push each other out and be read backwards again at every turn.
   Entry& place(std::string_view syllable, bool& found) {
-    const std::size_t slot = hub_run_key(syllable).hash >> (64 - kPlaceBits);
-    Entry& e = entries_[slot];
-    found = e.length == syllable.size() && same_text(e.text, syllable.data(), syllable.size());
-    return e;
+    const std::size_t pair = hub_run_key(syllable).hash >> (64 - kPairBits);
+    for (std::size_t way = 0; way < 2; ++way) {
+      Entry& e = entries_[2 * pair + way];
+      if (e.length == syllable.size() && same_text(e.text, syllable.data(), syllable.size())) {
+        found = true;
+        recent_[pair] = static_cast<std::uint8_t>(way);
+        return e;
+      }
+    }
+    found = false;
+    const std::size_t way = recent_[pair] ^ 1u;
+    recent_[pair] = static_cast<std::uint8_t>(way);
+    return entries_[2 * pair + way];
   }
   // The handle of an entry (never 0), and the entry of a handle when it still holds `syllable`.
   std::uint32_t handle(const Entry& e) const { return static_cast<std::uint32_t>(&e - entries_.data()) + 1; }
   Entry* held(std::uint32_t handle, std::string_view syllable) {
-    Entry& e = entries_[(handle - 1) & (entries_.size() - 1)];
-    const bool holds = e.length == syllable.size() && same_text(e.text, syllable.data(), syllable.size());
-    return holds ? &e : nullptr;
+    const std::size_t index = (handle - 1) & (entries_.size() - 1);
+    Entry& e = entries_[index];
+    if (e.length != syllable.size() || !same_text(e.text, syllable.data(), syllable.size())) return nullptr;
+    recent_[index / 2] = static_cast<std::uint8_t>(index & 1);
+    return &e;
   }
 
  private:
-  static constexpr int kPlaceBits = 12;
+  static constexpr int kPairBits = 11;
   // Equal runs of n bytes (1..kLongest), compared eight at a time, the last eight overlapping.
   static bool same_text(const char* a, const char* b, std::size_t n) {
     if (n < 4) return a[0] == b[0] && a[n / 2] == b[n / 2] && a[n - 1] == b[n - 1];
@@ -83,7 +96,8 @@ class SyllableCache {
     std::memcpy(&y, b + n - 8, 8);
     return (diff | (x ^ y)) == 0;
   }
-  std::vector<Entry> entries_{std::size_t{1} << kPlaceBits};
+  std::vector<Entry> entries_{std::size_t{2} << kPairBits};
+  std::vector<std::uint8_t> recent_ = std::vector<std::uint8_t>(std::size_t{1} << kPairBits);  // way used last
 };
 
 // The hub's punctuation, in the order of the layout's punctuation keys (". , : ? -").
@@ -188,19 +202,20 @@ class HubRtf {
                                   !(p[end] == 0xE0 && (n - end < 3 || in_syllable(tibetan_at(p + end))))));
     std::uint32_t handle;
     std::memcpy(&handle, p + i + 1, sizeof handle);
-    if (alone)
-      if (SyllableCache::Entry* e = cache_.held(handle, text)) {
-        // The syllable and the tsheg after it in one copy where it can be.
-        if (tsheg && e->tsheg_length && replay_text(*e, e->tsheg_length)) {
-          in_roman_ = false;
-          if (problems_) ++problems_->syllables;
-          offset_ += text.size() + 3;
-          return end + 3;
-        }
-        syllable_part(text, offset_, e);
-        offset_ += text.size();
-        return end;
+    if (alone) {
+      SyllableCache::Entry* e = cache_.held(handle, text);
+      // The syllable and the tsheg after it in one copy where it can be.
+      if (e && tsheg && e->tsheg_length && replay_text(*e, e->tsheg_length)) {
+        in_roman_ = false;
+        if (problems_) ++problems_->syllables;
+        offset_ += text.size() + 3;
+        return end + 3;
       }
+      // A handle that no longer holds: the syllable is looked up by its text, as whole as ever.
+      syllable_part(text, offset_, e);
+      offset_ += text.size();
+      return end;
+    }
     for (std::size_t k = from; k < end; ++k) byte(p[k]);
     return end;
   }
