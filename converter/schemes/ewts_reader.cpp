@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ewts_tables.h"
+#include "packed_keys.h"
 #include "tibetan.h"
 
 namespace tarvex {
@@ -866,6 +867,9 @@ constexpr std::array<Class, 256> kClasses = [] {
   return c;
 }();
 
+// Where a run of word bytes ends, eight bytes at a time.
+constexpr StopBits kWordStops = stop_bits([](int c) { return kClasses[static_cast<std::size_t>(c)] != kWordByte; });
+
 // The mark of each first byte, and the one of two bytes (`//`).
 constexpr std::array<unsigned char, 256> kMarkOf = [] {
   std::array<unsigned char, 256> m{};
@@ -955,6 +959,14 @@ class Reader {
   std::uint64_t offset_at(std::size_t i) const;
   std::size_t parse(std::size_t from);
   bool take_word(std::size_t& at);
+  // The end of the run of word bytes from `at`, at most `limit` (the buffer's slack is read past len_).
+  std::size_t word_end(std::size_t at, std::size_t limit) const {
+    for (;;) {
+      const int run = run_of_8(kWordStops, buf_.data() + at);
+      at += static_cast<std::size_t>(run);
+      if (run < 8 || at >= limit) return std::min(at, limit);
+    }
+  }
   [[gnu::always_inline]] inline void word(const unsigned char* p, std::size_t n, std::size_t at,
                                           const std::vector<std::pair<std::size_t, std::size_t>>* adjust);
   [[gnu::noinline]] void read_word(const unsigned char* p, std::size_t n, std::size_t at,
@@ -963,7 +975,7 @@ class Reader {
   std::size_t bracket(std::size_t at);
   std::size_t escape(std::size_t at);
   std::size_t high(std::size_t at, bool in_bracket);
-  void space_before(Before next) {
+  [[gnu::always_inline]] void space_before(Before next) {
     if (pending_space_) write_space(next);
   }
   // A pending run of spaces, now that what follows it is known: a tsheg after a syllable, a plain space
@@ -992,7 +1004,7 @@ class Reader {
     if (tracing_) report_->source(offset_at(at), out_.written());
   }
   // Writes the first n of the `size` bytes at p, copying all `size` in place where the output has room.
-  void put(const void* p, std::size_t size, std::size_t n) {
+  [[gnu::always_inline]] void put(const void* p, std::size_t size, std::size_t n) {
     std::memcpy(out_.room(size), p, size);
     out_.commit(n);
     lines_.text();
@@ -1216,8 +1228,7 @@ std::size_t Reader::parse(std::size_t at) {
 bool Reader::take_word(std::size_t& at) {
   const unsigned char* b = buf_.data();
   const std::size_t limit = std::min(len_, at + kMaxWord);
-  std::size_t q = at;
-  while (q < limit && kClasses[b[q]] == kWordByte) ++q;
+  std::size_t q = word_end(at, limit);
   bool curly = false;
   if (q < limit && kClasses[b[q]] == kHigh) {
     char32_t c;
