@@ -868,7 +868,8 @@ constexpr std::array<Class, 256> kClasses = [] {
 }();
 
 // Where a run of word bytes ends, eight bytes at a time.
-constexpr StopBits kWordStops = stop_bits([](int c) { return kClasses[static_cast<std::size_t>(c)] != kWordByte; });
+constexpr StopBits kWordStops =
+    stop_bits([](int c) { return kClasses[static_cast<std::size_t>(c)] != kWordByte; });
 
 // The mark of each first byte, and the one of two bytes (`//`).
 constexpr std::array<unsigned char, 256> kMarkOf = [] {

@@ -97,7 +97,8 @@ class SyllableCache {
     return (diff | (x ^ y)) == 0;
   }
   std::vector<Entry> entries_{std::size_t{2} << kPairBits};
-  std::vector<std::uint8_t> recent_ = std::vector<std::uint8_t>(std::size_t{1} << kPairBits);  // way used last
+  // Of each pair of places, the one used last.
+  std::vector<std::uint8_t> recent_ = std::vector<std::uint8_t>(std::size_t{1} << kPairBits);
 };
 
 // The hub's punctuation, in the order of the layout's punctuation keys (". , : ? -").
