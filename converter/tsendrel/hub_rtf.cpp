@@ -47,12 +47,16 @@ class SyllableCache {
 
   // The place for `syllable` (1 to kLongest bytes): its entry when it holds it, else one to fill. Each
   // syllable has two places, the one used less recently refilled: syllables used often that share a
-  // place would otherwise push each other out and be read backwards again at every turn.
+  // place would otherwise push each other out and be read backwards again at every turn. A byte of the
+  // hash beside each place saves loading the entry that cannot hold it.
   Entry& place(std::string_view syllable, bool& found) {
-    const std::size_t pair = hub_run_key(syllable).hash >> (64 - kPairBits);
+    const std::uint64_t hash = hub_run_key(syllable).hash;
+    const std::size_t pair = hash >> (64 - kPairBits);
+    const auto tag = static_cast<std::uint8_t>((hash >> 32) | 1);
     for (std::size_t way = 0; way < 2; ++way) {
       Entry& e = entries_[2 * pair + way];
-      if (e.length == syllable.size() && same_text(e.text, syllable.data(), syllable.size())) {
+      if (tags_[2 * pair + way] == tag && e.length == syllable.size() &&
+          same_text(e.text, syllable.data(), syllable.size())) {
         found = true;
         recent_[pair] = static_cast<std::uint8_t>(way);
         return e;
@@ -61,6 +65,7 @@ class SyllableCache {
     found = false;
     const std::size_t way = recent_[pair] ^ 1u;
     recent_[pair] = static_cast<std::uint8_t>(way);
+    tags_[2 * pair + way] = tag;
     return entries_[2 * pair + way];
   }
   // The handle of an entry (never 0), and the entry of a handle when it still holds `syllable`.
@@ -97,6 +102,7 @@ class SyllableCache {
     return (diff | (x ^ y)) == 0;
   }
   std::vector<Entry> entries_{std::size_t{2} << kPairBits};
+  std::vector<std::uint8_t> tags_ = std::vector<std::uint8_t>(entries_.size());  // 0: nothing kept
   // Of each pair of places, the one used last.
   std::vector<std::uint8_t> recent_ = std::vector<std::uint8_t>(std::size_t{1} << kPairBits);
 };
