@@ -904,7 +904,9 @@ class Scan {
   static constexpr std::size_t kStretchWords = 1 << 16;
   // Words too long for a key remembered at once, apart from the table.
   static constexpr std::size_t kLongWords = 1 << 12;
-  // The longest word learned ahead of where it is met.
+  // The words learned ahead of where they are met: those too long for a key, and those nearly as long,
+  // which prose rarely has but mantras do (in KVTS mostly 14 or 15 bytes).
+  static constexpr int kShortestAhead = 12;
   static constexpr int kLongestAhead = 1 << 10;
 
   // Reads up to `room` bytes of the input, handing each run to `take`; `at` counts the first as the
@@ -1018,7 +1020,7 @@ class Scan {
         continue;
       }
       const unsigned char* const stretch_end = find_words(p, upto, have_end);
-      if (long_met_) meet_long_words(stretch_end, upto);
+      if (ahead_due_) meet_words_ahead(stretch_end, upto);
       if (!fresh_.empty() && !learn()) return nullptr;
       p = write_items<true>(p, stretch_end, have_end).at;
       words_.retire();
@@ -1032,7 +1034,7 @@ class Scan {
   const unsigned char* find_words(const unsigned char* p, const unsigned char* upto, const unsigned char* have_end) {
     token_count_ = 0;
     fresh_.clear();
-    long_met_ = false;
+    ahead_due_ = false;
     if (long_words_.size() >= kLongWords) {
       for (const auto& [key, w] : long_words_) back_.forget(*w);
       long_words_.clear();
@@ -1069,65 +1071,88 @@ class Scan {
   // A word met for the first time: a record for it, learned before the stretch is written.
   [[gnu::noinline]] Word& meet(NewWord w) {
     if (!w.record) w.record = &words_.add(w.key);
+    if (w.length >= kShortestAhead) ahead_due_ = true;
     fresh_.push_back(w);
     return *w.record;
   }
-  // Words too long for a key are mostly met once (mantras): when the stretch meets a new one, those in the
-  // rest of the buffer join its batch, found 64 bytes at a time from the bits of word ends, rather than
-  // each making a batch of its own when met.
-  [[gnu::noinline]] void meet_long_words(const unsigned char* from, const unsigned char* upto) {
-    const unsigned char* const start =
-        std::max<const unsigned char*>(from, long_ahead_ > consumed_ ? text_ + (long_ahead_ - consumed_) : text_);
+  // Words of kShortestAhead bytes or more are mostly met once (mantras): when the stretch meets a new one,
+  // those in the rest of the buffer join its batch, found 64 bytes at a time from the bits of word ends,
+  // rather than each starting a stretch of its own when met.
+  [[gnu::noinline]] void meet_words_ahead(const unsigned char* from, const unsigned char* upto) {
+    const unsigned char* const start = std::max<const unsigned char*>(
+        from, ahead_until_ > consumed_ ? text_ + (ahead_until_ - consumed_) : text_);
     const auto last = static_cast<std::size_t>(upto - text_);
-    std::size_t at = static_cast<std::size_t>(start - text_) / 64 * 64;
-    // Whether the byte before `at` lies in a word (the byte before the text is white space).
-    std::uint64_t before = at > 0 ? ~stops_[at / 8 - 1] >> 7 & 1 : 0;
-    while (at < last && long_words_.size() < kLongWords / 2) {
+    // Words met at once: so few that those too long for a key are not forgotten before they are met, nor
+    // the others pushed out of the table.
+    std::size_t room = kLongWords / 2 - std::min(long_words_.size(), kLongWords / 2);
+    // The words of kShortestAhead bytes or more that start in the 64 bytes from `at`.
+    const auto meet_in = [&](std::size_t at) {
       const unsigned char* const ends = stops_.get() + at / 8;
-#ifdef TARVEX_SSE2
-      // Most 128 bytes of text (with the 8 after them) hold no 8 in a word that one byte marks: skipped.
-      if (at + 192 <= last &&
-          _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(ends)),
-                                           _mm_setzero_si128())) == 0 &&
-          ends[16] != 0) {
-        before = ~ends[15] >> 7 & 1;
-        at += 128;
-        continue;
-      }
-#endif
-      const std::uint64_t here = load_8(ends);
-      const std::size_t from_at = at;
-      at += 64;
-      // 16 bytes in a word hold 8 that one byte of the ends marks, which is then 0.
-      constexpr std::uint64_t kOnes = 0x0101010101010101;
-      if (((here - kOnes) & ~here & kOnes << 7) == 0 && ends[8] != 0) {
-        before = ~here >> 63;
-        continue;
-      }
-      // Bit i: the byte at + i lies in a word; then, the 16 bytes from there do.
-      const std::uint64_t in_word = ~here;
+      // Bit i: the byte at + i lies in a word; then, the kShortestAhead bytes from there do.
+      const std::uint64_t in_word = ~load_8(ends);
       std::uint64_t runs = in_word;
       std::uint64_t past = ~load_8(ends + 8);
-      for (const int shift : {1, 2, 4, 8}) {
+      // Runs of 2, 4, 8 and then 12 bytes.
+      static_assert(kShortestAhead == 12);
+      for (const int shift : {1, 2, 4, 4}) {
         runs &= runs >> shift | past << (64 - shift);
         past &= past >> shift;
       }
-      std::uint64_t starts = runs & ~(in_word << 1 | before);
-      before = in_word >> 63;
-      for (; starts != 0; starts &= starts - 1) {
-        const unsigned char* const p = text_ + from_at + static_cast<std::size_t>(std::countr_zero(starts));
-        if (p < start || p >= upto || p[-1] == '@') continue;
+      // Whether the byte before `at` lies in a word (the byte before the text is white space).
+      const std::uint64_t before = at > 0 ? ~ends[-1] >> 7 & 1 : 0;
+      for (std::uint64_t starts = runs & ~(in_word << 1 | before); starts != 0; starts &= starts - 1) {
+        const unsigned char* const p = text_ + at + static_cast<std::size_t>(std::countr_zero(starts));
+        if (p < start || p >= upto || p[-1] == '@' || room == 0) continue;
         const int n = run_length(p);
-        if (n <= kLongestPackedRun || n > kLongestAhead || long_words_.contains(long_key(p, n))) continue;
-        meet(NewWord{PackedRun{}, p, n, starts_syllable(p), false, &long_record(p, n)});
+        if (n > kLongestAhead) continue;
+        const bool starts_here = starts_syllable(p);
+        PackedRun key;
+        Word* record = nullptr;
+        if (n > kLongestPackedRun) {
+          if (long_words_.contains(long_key(p, n))) continue;
+          record = &long_record(p, n);
+        } else {
+          key = key_of(p, n, starts_here);
+          if (words_.find(key)) continue;
+        }
+        meet(NewWord{key, p, n, starts_here, false, record});
+        --room;
       }
+    };
+    // 12 bytes in a word hold 8 from the start of a half byte of the ends: a byte of them that is 0, or
+    // the high half of one with the low half of the next. Most blocks of text hold none.
+    const auto may_start = [](const unsigned char* ends) {
+      constexpr std::uint64_t kOnes = 0x0101010101010101;
+      const auto zero_byte = [](std::uint64_t x) { return ((x - kOnes) & ~x & kOnes << 7) != 0; };
+      const std::uint64_t here = load_8(ends);
+      return zero_byte(here) || zero_byte(here >> 4 | std::uint64_t{ends[8]} << 60) || ends[8] == 0;
+    };
+    std::size_t at = static_cast<std::size_t>(start - text_) / 64 * 64;
+    for (; at < last && room > 0; at += 64) {
+      const unsigned char* const ends = stops_.get() + at / 8;
+#ifdef TARVEX_SSE2
+      // 128 bytes at once: a bit for each byte of their ends, with the half after it.
+      if (at + 192 <= last) {
+        const __m128i bits = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ends));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ends + 1));
+        const __m128i halves = _mm_or_si128(_mm_and_si128(bits, _mm_set1_epi8(static_cast<char>(0xF0))),
+                                            _mm_and_si128(next, _mm_set1_epi8(0x0F)));
+        const __m128i zero = _mm_setzero_si128();
+        const auto found = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bits, zero), _mm_cmpeq_epi8(halves, zero))));
+        if ((found & 0x1FF) != 0) meet_in(at);
+        at += 64;
+        if ((found >> 8) != 0 || ends[16] == 0) meet_in(at);
+        continue;
+      }
+#endif
+      if (may_start(ends)) meet_in(at);
     }
-    long_ahead_ = consumed_ + std::min(at, last);
+    ahead_until_ = consumed_ + std::min(at, last);
   }
 
   // A record for a new word too long for a key, from those kept for such words until they are forgotten.
   [[gnu::noinline]] Word& long_record(const unsigned char* p, int n) {
-    long_met_ = true;
     if (long_used_ == long_records_.size() * kLongRecordsAtOnce)
       long_records_.emplace_back(new Word[kLongRecordsAtOnce]);
     Word& record = long_records_[long_used_ / kLongRecordsAtOnce][long_used_ % kLongRecordsAtOnce];
@@ -1621,8 +1646,8 @@ class Scan {
   static constexpr std::size_t kLongRecordsAtOnce = 256;
   std::vector<std::unique_ptr<Word[]>> long_records_;
   std::size_t long_used_ = 0;
-  bool long_met_ = false;        // a new word too long for a key in the stretch
-  std::uint64_t long_ahead_ = 0;  // the index up to which long words ahead were met
+  bool ahead_due_ = false;         // a new word of kShortestAhead bytes or more in the stretch
+  std::uint64_t ahead_until_ = 0;  // the index up to which words ahead were met
 };
 
 }  // namespace

@@ -170,6 +170,11 @@ const std::string kLongWordsAhead =
     "ka shud+d+haHsar+b+ba " + kKnownWords +
     "kha [phuHphuHphuHphuHphuH] @averyveryverylongname\nbsgrubsbsgrubsbsgrubs\vga {oMmaNipadmehU~M x} nyid "
     "phuHphuHphuHphuHphuH/oMmaNipadmehU~Mhrih oMmaNipadmehU~Mhrih shud+d+haHsar+b+ba\n";
+// The same with words of 12 to 15 bytes, which fit a key (mantras in KVTS), beside words of 11 and 16.
+const std::string kKeyedWordsAhead =
+    "ka SHUD+D+HAhTRA " + kKnownWords +
+    "kha\vga [BADZRASATTVA] @SARBBAMANGALAM\nSHUD+D+HAhTRANI\vga {SARBBAMANGALAM x} HUMPHATSVAH "
+    "BADZRASATTVAHUMA ka/oMmaNipadmehU~M oMmaNipadmehU~M,SHUD+D+HAhTRANI SARBBAMANGALAM\nSHUD+D+HAhTRA\n";
 
 // Every construct between and inside words, and those the fast path leaves to the passes.
 const Text kTexts[] = {
@@ -211,6 +216,7 @@ const Text kTexts[] = {
     {"long_word_with_problems", std::string_view("kakakakakakakakakakakaxyz\x80kakaka\0kakakakakakaka kha\n", 49), true},
     {"long_word_of_more_than_32_letters", "abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyz ka\n", true},
     {"long_words_learned_ahead", kLongWordsAhead, true},
+    {"words_nearly_too_long_for_a_key_learned_ahead", kKeyedWordsAhead, true},
     // A run of symbols whose Unicode outgrows a kilobyte (each ">" gives four letters), written whole.
     {"symbols_of_more_than_a_kilobyte_of_unicode", kLongSymbols, true},
     // What the passes read on past white space, and odd white space, each through the passes alone.
