@@ -191,7 +191,8 @@ void Stream::find_window_end() {
 
 bool Stream::refill() {
   reading_ = true;
-  const std::size_t n = error_ ? 0 : std::fread(buf_.get(), 1, kBufferSize, file_);
+  // Past its spooled bytes a spooled file has nothing to read.
+  const std::size_t n = error_ || spooled_ ? 0 : std::fread(buf_.get(), 1, kBufferSize, file_);
   block_offset_ += block_size_;
   block_start_ = buf_.get();
   block_size_ = n;
@@ -346,7 +347,8 @@ int Stream::rewind() {
   if (!file_) return -1;
   if (writing()) flush();
   forget_position();
-  if (std::fseek(file_, 0, SEEK_SET) != 0) error_ = true;
+  // A spooled file holds no byte yet and its position is its start: no seek, no system call.
+  if (!spooled_ && std::fseek(file_, 0, SEEK_SET) != 0) error_ = true;
   if (spooled_ && !error_) {
     // The spooled bytes are read where they lie; the empty file then reports the end.
     if (spool_) std::memset(spool_.get() + spool_size_, 0, kWindowSlack);
