@@ -212,11 +212,18 @@ const Text kTexts[] = {
     {"mantras", "oM shud+d+haHsar+b+ba phuHphuHphuHphuH hU~M/ shud+d+haHsar+b+ba/phuHphuHphuHphuH,\n", true},
     {"words_of_many_syllable_bytes",
      "bsgrubsbsgrubsbsgrubsbsgrubs brgyudbrgyudbrgyudbrgyudbrgyudbrgyudbrgyudbrgyud\n"
-     "sangs.rgyas.sangs.rgyas.sangs.rgyas.sangs.rgyas.sangs.rgyas.sangs.rgyas.sangs.rgyas\n", true},
-    {"long_word_with_problems", std::string_view("kakakakakakakakakakakaxyz\x80kakaka\0kakakakakakaka kha\n", 49), true},
+     "sangs.rgyas.sangs.rgyas.sangs.rgyas.sangs.rgyas.sangs.rgyas.sangs.rgyas.sangs.rgyas\n",
+     true},
+    {"long_word_with_problems",
+     std::string_view("kakakakakakakakakakakaxyz\x80kakaka\0kakakakakakaka kha\n", 49), true},
     {"long_word_of_more_than_32_letters", "abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyz ka\n", true},
     {"long_words_learned_ahead", kLongWordsAhead, true},
     {"words_nearly_too_long_for_a_key_learned_ahead", kKeyedWordsAhead, true},
+    // A long word first met after a stretch through the passes is a stretch of its own, then read on once.
+    {"new_long_word_after_the_passes",
+     "ka kha {x} SHUD+D+HAhTRANI ga SHUD+D+HAhTRANI BADZRASATTVAHUMA kha\n{y} shud+d+haHsar+b+ba ka "
+     "phuHphuHphuH/shud+d+haHsar+b+ba\n",
+     true},
     // A run of symbols whose Unicode outgrows a kilobyte (each ">" gives four letters), written whole.
     {"symbols_of_more_than_a_kilobyte_of_unicode", kLongSymbols, true},
     // What the passes read on past white space, and odd white space, each through the passes alone.
