@@ -1022,7 +1022,9 @@ class Scan {
       // A new word of kShortestAhead bytes or more is a stretch alone: the like words of the rest of the
       // buffer join its batch, and the words after it, mostly known, are read once.
       const unsigned char* const stretch_end =
-          find_words(p, upto, have_end, known.end == Ending::new_long_word ? 1 : kStretchWords);
+          scheme_.kinds[*p] == Source::word && run_length(p) >= kShortestAhead
+              ? find_words<true>(p, upto, have_end)
+              : find_words<false>(p, upto, have_end);
       if (ahead_due_) meet_words_ahead(stretch_end, upto);
       if (!fresh_.empty() && !learn()) return nullptr;
       p = write_items<true>(p, stretch_end, have_end).at;
@@ -1033,9 +1035,10 @@ class Scan {
 
   // The words of the stretch at p, in tokens_, as the scan meets them in write_items; those never met
   // before also in fresh_. Returns where the stretch ends: at most kStretchWords words on, or before an
-  // item that the passes convert, or `most` words on.
+  // item that the passes convert; with kAlone, after the first word.
+  template <bool kAlone>
   const unsigned char* find_words(const unsigned char* p, const unsigned char* upto,
-                                  const unsigned char* have_end, std::size_t most) {
+                                  const unsigned char* have_end) {
     token_count_ = 0;
     fresh_.clear();
     ahead_due_ = false;
@@ -1044,7 +1047,7 @@ class Scan {
       long_words_.clear();
       long_used_ = 0;
     }
-    while (p < upto && token_count_ < most) {
+    while (p < upto && token_count_ < (kAlone ? 1 : kStretchWords)) {
       const Source kind = scheme_.kinds[*p];
       if (kind == Source::word || kind == Source::name) {
         const bool name = kind == Source::name;
@@ -1168,7 +1171,7 @@ class Scan {
 
   // Why write_items stopped: at the end, at a word not in the table, or at an item that the passes
   // convert.
-  enum class Ending { end, new_word, new_long_word, passes };
+  enum class Ending { end, new_word, passes };
   struct Written {
     const unsigned char* at;
     Ending end;
@@ -1216,7 +1219,7 @@ class Scan {
         // scan cannot place.
         if (after != ' ' && scheme_.kinds[after] == Source::odd) [[unlikely]]
           return stop(p, Ending::passes);
-        if (!w) return stop(p, n >= kShortestAhead ? Ending::new_long_word : Ending::new_word);
+        if (!w) return stop(p, Ending::new_word);
         if (place_problems_ && w->problem_count != 0 && !place(*w, p)) return stop(p, Ending::passes);
         syllables += w->syllables;
         marked += w->marked;
