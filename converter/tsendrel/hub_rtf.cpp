@@ -218,7 +218,7 @@ class HubRtf {
         offset_ += text.size() + 3;
         return end + 3;
       }
-      // A handle that no longer holds: the syllable is looked up by its text, as whole as ever.
+      // Else through its entry, or by its text where the handle no longer holds: still whole.
       syllable_part(text, offset_, e);
       offset_ += text.size();
       return end;

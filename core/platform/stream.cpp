@@ -347,10 +347,11 @@ int Stream::rewind() {
   if (!file_) return -1;
   if (writing()) flush();
   forget_position();
-  // A spooled file holds no byte yet and its position is its start: no seek, no system call.
-  if (!spooled_ && std::fseek(file_, 0, SEEK_SET) != 0) error_ = true;
-  if (spooled_ && !error_) {
-    // The spooled bytes are read where they lie; the empty file then reports the end.
+  if (!spooled_) {
+    if (std::fseek(file_, 0, SEEK_SET) != 0) error_ = true;
+  } else if (!error_) {
+    // The spooled bytes are read where they lie, with no seek: the file holds no byte yet and its
+    // position is its start. Past them, the file reports the end.
     if (spool_) std::memset(spool_.get() + spool_size_, 0, kWindowSlack);
     read_ = block_start_ = spool_.get();
     read_end_ = read_ + spool_size_;
