@@ -18,6 +18,7 @@
 #include "batch.h"
 #include "conversion_context.h"
 #include "diagnostics.h"
+#include "option_rules.h"
 #include "platform/data_folder.h"
 #include "platform/path.h"
 #include "platform/stream.h"
@@ -197,13 +198,6 @@ std::string help_text() {
 constexpr std::pair<std::string_view, Stage> kStageNames[] = {
     {"kvts", Stage::pre_pass}, {"syllables", Stage::syllables}, {"glyphs", Stage::glyphs}};
 
-// The routes, for a message that refuses one.
-std::string every_route() {
-  std::vector<std::string_view> names;
-  for (const Route& route : routes()) names.push_back(route.name);
-  return "; the routes are " + listed(names) + " (-t FROM-TO, or --from SCHEME --to FORMAT)";
-}
-
 struct Options {
   BatchChoices choices;
   std::optional<std::string> type;  // -t, --from and --to as given
@@ -218,15 +212,6 @@ struct Options {
   bool stage_given = false;
   std::vector<std::string> files;
 };
-
-// A point size as the command line takes it: a whole number from 8 to 99, nothing else in the text, in
-// the two characters at most that the windows' size fields hold.
-bool valid_size(const std::string& text, int& size) {
-  long n = 0;
-  if (text.size() > 2 || !tsd::parse_whole_number(text, 99, n) || n < 8) return false;
-  size = static_cast<int>(n);
-  return true;
-}
 
 // Ends help and version: their output must have reached standard output.
 int printed(int status) {
@@ -255,32 +240,6 @@ constexpr option kOptions[] = {
     {"jobs", required_argument, nullptr, 'j'},
     {nullptr, 0, nullptr, 0},
 };
-
-// The route that -t names, or --from and --to (a part not given being the default route's); none, with
-// `why` told, when there is none or they name different routes.
-const Route* chosen_route(const Options& options, std::string& why) {
-  if (options.type) {
-    const Route* route = route_named(*options.type);
-    if (!route) {
-      why = "unknown conversion type '" + *options.type + "'" + every_route();
-      return nullptr;
-    }
-    if ((options.from && *options.from != scheme_name(route->from)) ||
-        (options.to && *options.to != format_name(route->to))) {
-      why = "--from and --to must name the route of -t " + *options.type;
-      return nullptr;
-    }
-    return route;
-  }
-  const Route& fallback = *route_by_id(kDefaultRouteId);
-  const std::string from = options.from.value_or(std::string(scheme_name(fallback.from)));
-  const std::string to = options.to.value_or(std::string(format_name(fallback.to)));
-  const std::optional<Scheme> scheme = scheme_named(from);
-  const std::optional<Format> format = format_named(to);
-  const Route* route = scheme && format ? route_between(*scheme, *format) : nullptr;
-  if (!route) why = "no route from '" + from + "' to '" + to + "'" + every_route();
-  return route;
-}
 
 // Why --stage cannot stop `route` after `stage`, or nothing when it can.
 std::optional<std::string> stage_refused(const Route& route, Stage stage) {
@@ -339,27 +298,27 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
         options.to = value;
         break;
       case 'f':
-        if (value == "ekorlam" || value == "Ekorlam" || value == "EKorlam")
-          options.choices.font_family = kEkorlam;
-        else if (value == "korlam" || value == "Korlam")
-          options.choices.font_family = kKorlam;
-        else
-          return usage_error("unknown font family '" + value + "'");
+      {
+        std::string why;
+        options.choices.font_family = font_family_named(value, why);
+        if (options.choices.font_family == kNoFamily) return usage_error(why);
         break;
+      }
       case kSize:
       case kSmallSize: {
         const bool normal = c == kSize;
-        if (!valid_size(value, normal ? tib_size : small_size))
-          return usage_error(std::string(normal ? "--size" : "--small-size") +
-                             " needs a whole number from 8 to 99, not '" + value + "'");
+        std::string why;
+        if (point_size(normal ? "--size" : "--small-size", value, normal ? tib_size : small_size, why) != 0)
+          return usage_error(why);
         (normal ? options.choices.tib_size_text : options.choices.small_tib_size_text) = value;
         break;
       }
-      case kUnicodeFont:
-        if (value.empty() || value.size() > kMaxUnicodeFontName)
-          return usage_error("--unicode-font needs a name of 1 to 63 characters");
+      case kUnicodeFont: {
+        std::string why;
+        if (unicode_font_named(value, why) != 0) return usage_error(why);
         options.choices.unicode_font = value;
         break;
+      }
       case 'd':
         options.data_dir = value;
         break;
@@ -385,12 +344,9 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
     }
   }
   for (int i = optind; i < argc; ++i) options.files.emplace_back(argv[i]);
-  if (small_size > tib_size)
-    return usage_error("the small size (" + std::to_string(small_size) +
-                       ") must not exceed the normal size (" + std::to_string(tib_size) + ")");
-
   std::string why;
-  const Route* route = chosen_route(options, why);
+  if (sizes_agree(tib_size, small_size, why) != 0) return usage_error(why);
+  const Route* route = chosen_route(options.type, options.from, options.to, why);
   if (!route) return usage_error(why);
   options.choices.conversion_type = route->id;
   if (options.files.empty()) return usage_error("no input FILE given");
