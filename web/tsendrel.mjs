@@ -36,48 +36,26 @@ engine.FS.mkdir(FOLDER);
 engine.FS.chdir(FOLDER);
 
 const ROUTES = Object.freeze(answer(engine._tsendrel_routes()).map((route) => Object.freeze(route)));
-const DEFAULT_ROUTE = ROUTES.find((route) => route.default);
 
-// Every route of the engine's table, in its order: { id, name, from, to, description, caption, extension }.
+// Every route of the engine's table, in its order: { id, name, from, to, description, caption, extension,
+// options: the options it reads { family, sizes, unicodeFont, keepCr }, default }.
 export function routes() {
   return ROUTES;
 }
 
-function listed(names) {
-  return names.length < 2 ? names.join('') : `${names.slice(0, -1).join(', ')} or ${names.at(-1)}`;
-}
-
-const EVERY_ROUTE = `; the routes are ${listed(ROUTES.map((route) => route.name))} (-t FROM-TO, or --from SCHEME --to FORMAT)`;
-
-// The route of --from and --to, either alone taking the other from the default route.
-function chosenRoute({ from = DEFAULT_ROUTE.from, to = DEFAULT_ROUTE.to }) {
-  const route = ROUTES.find((each) => each.from === from && each.to === to);
-  if (!route) throw new Error(`no route from '${from}' to '${to}'${EVERY_ROUTE}`);
-  return route;
-}
-
-const FAMILIES = { ekorlam: 1, Ekorlam: 1, EKorlam: 1, korlam: 0, Korlam: 0 };
-
-function pointSize(value, option) {
-  const text = String(value);
-  if (!/^[0-9]{1,2}$/.test(text) || Number(text) < 8)
-    throw new Error(`${option} needs a whole number from 8 to 99, not '${text}'`);
-  return Number(text);
-}
-
+// The options checked by the engine's option rules, as tarvex-cli checks them; a refusal throws its words.
 function checkedOptions(options) {
-  const route = chosenRoute(options);
-  const family = FAMILIES[options.family ?? 'ekorlam'];
-  if (family === undefined) throw new Error(`unknown font family '${options.family}'`);
-  const size = pointSize(options.size ?? 28, '--size');
-  const smallSize = pointSize(options.smallSize ?? 24, '--small-size');
-  if (smallSize > size)
-    throw new Error(`the small size (${smallSize}) must not exceed the normal size (${size})`);
-  const unicodeFont = options.unicodeFont ?? 'Tibetan Machine Uni';
-  if (unicodeFont.length < 1 || unicodeFont.length > 63)
-    throw new Error('--unicode-font needs a name of 1 to 63 characters');
+  const given = (value) => (value === undefined || value === null ? null : String(value));
+  const checked = answer(
+    engine.ccall('tsendrel_options', 'number', ['string', 'string', 'string', 'string', 'string', 'string'],
+      [given(options.from), given(options.to), String(options.family ?? 'ekorlam'), String(options.size ?? 28),
+        String(options.smallSize ?? 24), String(options.unicodeFont ?? 'Tibetan Machine Uni')]));
+  if (checked.error) throw new Error(checked.error);
+  const route = ROUTES.find((each) => each.id === checked.route);
+  const unicodeFont = String(options.unicodeFont ?? 'Tibetan Machine Uni');
   const name = options.name ?? DEFAULT_NAME;
   if (!name || name.includes('/') || name === '.' || name === '..') throw new Error(`'${name}' is no file name`);
+  const { family, size, smallSize } = checked;
   return { route, family, size, smallSize, keepCr: options.keepCr ? 1 : 0, unicodeFont, name };
 }
 

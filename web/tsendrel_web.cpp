@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "batch.h"
 #include "conversion_context.h"
 #include "diagnostics.h"
+#include "option_rules.h"
 #include "routes.h"
 #include "startup.h"
 
@@ -115,9 +117,36 @@ EMSCRIPTEN_KEEPALIVE const char* tsendrel_routes() {
     add_json_string(answer, route.caption);
     answer += ",\"extension\":";
     add_json_string(answer, route.extension);
+    const RouteOptions options = options_of(route);
+    answer += std::string(",\"options\":{\"family\":") + (options.font_family ? "true" : "false") +
+              ",\"sizes\":" + (options.sizes ? "true" : "false") +
+              ",\"unicodeFont\":" + (options.unicode_font ? "true" : "false") +
+              ",\"keepCr\":" + (options.keep_cr ? "true" : "false") + "}";
     answer += route.id == kDefaultRouteId ? ",\"default\":true}" : ",\"default\":false}";
   }
   answer += ']';
+  return answer.c_str();
+}
+
+// The options of a conversion checked by the engine's option rules (null for a route part not given): the
+// route's id, the family and the sizes, or the refusal in tarvex-cli's words.
+EMSCRIPTEN_KEEPALIVE const char* tsendrel_options(const char* from, const char* to, const char* family,
+                                                  const char* size, const char* small_size,
+                                                  const char* unicode_font) {
+  auto given = [](const char* text) { return text ? std::optional<std::string_view>(text) : std::nullopt; };
+  std::string why;
+  int normal = 0, small = 0;
+  const Route* route = chosen_route(std::nullopt, given(from), given(to), why);
+  const int chosen_family = route ? font_family_named(family, why) : kNoFamily;
+  const bool valid = route && chosen_family != kNoFamily && point_size("--size", size, normal, why) == 0 &&
+                     point_size("--small-size", small_size, small, why) == 0 &&
+                     sizes_agree(normal, small, why) == 0 && unicode_font_named(unicode_font, why) == 0;
+  answer = "{\"error\":";
+  add_json_string(answer, valid ? std::string_view() : std::string_view(why));
+  if (valid)
+    answer += ",\"route\":" + std::to_string(route->id) + ",\"family\":" + std::to_string(chosen_family) +
+              ",\"size\":" + std::to_string(normal) + ",\"smallSize\":" + std::to_string(small);
+  answer += '}';
   return answer.c_str();
 }
 

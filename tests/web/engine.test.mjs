@@ -126,6 +126,10 @@ const refusals = [
   { args: ['-f', 'arial'], options: { family: 'arial' } },
   { args: ['--from', 'kvts', '--to', 'kvts'], options: { from: 'kvts', to: 'kvts' } },
   { args: ['--unicode-font', 'x'.repeat(64)], options: { unicodeFont: 'x'.repeat(64) } },
+  { args: ['--size', '2x'], options: { size: '2x' } },
+  { args: ['--from', 'acip'], options: { from: 'acip' } },
+  { args: ['--to', 'pdf'], options: { to: 'pdf' } },
+  { args: ['--unicode-font', `${'x'.repeat(61)}ཀ`], options: { unicodeFont: `${'x'.repeat(61)}ཀ` } },
 ];
 
 describe('refused options', () => {
