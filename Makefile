@@ -45,6 +45,16 @@ test-web: web
 	npm ci --prefix tests/web --no-audit --no-fund --loglevel=error
 	node --test tests/web/
 
+# The Python module tsendrel (docs/python.md), the release build, into build/python:
+# PYTHONPATH=build/python /usr/bin/python3 -c "import tsendrel".
+.PHONY: python
+python: setup
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS) --target tsendrel_python
+	rm -rf build/python
+	cp -r build/release/python build/python
+	@echo "The module is in build/python/tsendrel: PYTHONPATH=build/python /usr/bin/python3 -c 'import tsendrel'"
+
 # The font kit, made by the dev build, into build/fonts; installed for this user where fontconfig looks.
 FONTS_DIR ?= $(HOME)/.local/share/fonts/tsendrel
 

@@ -17,7 +17,10 @@ std::string listed(const std::vector<std::string_view>& names) {
 }
 
 std::string quoted(std::string_view text) {
-  return "'" + std::string(text) + "'";
+  std::string out;
+  out.reserve(text.size() + 2);
+  out.append(1, '\'').append(text).append(1, '\'');
+  return out;
 }
 
 }  // namespace
