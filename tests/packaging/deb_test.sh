@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The Debian packages of make deb, installed for real (as root) with dpkg: tarvex-cli from the PATH
-# converts an example as the build's does, man finds the pages, fontconfig the fonts, the completion
-# loads and completes, wordhost loads the installed add-in; then purged, nothing of theirs is left.
+# converts an example as the build's does, and so does the Python module; man finds the pages, fontconfig
+# the fonts, the completion loads and completes, wordhost loads the installed add-in; then purged, nothing
+# of theirs is left.
 # Usage: deb_test.sh DEB_DIR VERSION SOURCE_DIR BUILD_DIR COMPLETION_TEST
 set -euo pipefail
 debs=$1 version=$2 source_dir=$3 build=$4 completion_test=$5
-packages=(tsendrel fonts-tsendrel)
+packages=(tsendrel fonts-tsendrel python3-tsendrel)
 
 if [ "$(id -u)" -ne 0 ]; then
   echo "SKIPPED: installing the packages needs root"
@@ -47,6 +48,14 @@ cp "$source_dir/examples/aspiration.txt" "$work/built/"
 (cd "$work/built" && "$build/converter/cli/tarvex-cli" -d "$source_dir/data" aspiration.txt 2>/dev/null)
 cmp -s "$work/here/aspiration.rtf" "$work/built/aspiration.rtf" ||
   fail "the installed tarvex-cli wrote other bytes than the build's"
+
+# Debian's python3 imports the module from its own path, and converts as the build's tarvex-cli.
+(cd "$work/here" && HOME=$work/home /usr/bin/python3 -c '
+import sys, tsendrel
+assert tsendrel.__file__.startswith("/usr/lib/python3/dist-packages/"), tsendrel.__file__
+sys.stdout.buffer.write(tsendrel.convert(open("aspiration.txt", "rb").read(), "wylie", "rtf").output)' \
+  >"$work/here/module.rtf") || fail "import tsendrel failed"
+cmp -s "$work/here/module.rtf" "$work/built/aspiration.rtf" || fail "the installed module wrote other bytes than the build's"
 
 for page in tarvex-cli tarvex tsendrel-compose wordhost tsendrel-keyfont; do
   man -w "$page" >/dev/null 2>&1 || fail "man -w $page finds no page"

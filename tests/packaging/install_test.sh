@@ -19,8 +19,13 @@ fail() {
 DESTDIR=$work/stage cmake --install "$build" --prefix "$prefix" --strip >"$work/install.log"
 root=$work/stage$prefix
 
-grep -v '^#' "$source_dir/tests/packaging/installed-files.txt" | sed "s|@LIBDIR@|$libdir|" | LC_ALL=C sort \
-  >"$work/expected"
+python=python$(/usr/bin/python3 -c 'import sys; print("%d.%d" % sys.version_info[:2])')
+suffix=$(/usr/bin/python3 -c 'import sysconfig; print(sysconfig.get_config_var("EXT_SUFFIX"))')
+python_module=yes
+[ -d "$build/python/tsendrel" ] || python_module=no
+grep -v '^#' "$source_dir/tests/packaging/installed-files.txt" | sed "s|@LIBDIR@|$libdir|" |
+  sed "s|@PYTHON@|$python|; s|@EXT_SUFFIX@|$suffix|" | { if [ $python_module = yes ]; then cat; else grep -v "/$python/"; fi; } |
+  LC_ALL=C sort >"$work/expected"
 (cd "$root" && find . -type f -o -type l) | sed 's|^\./||' | LC_ALL=C sort >"$work/installed"
 if ! diff -u "$work/expected" "$work/installed"; then
   fail "the installation does not hold the expected files (- expected, + installed)"
@@ -63,6 +68,18 @@ glossary.txt --keep-cr -t wylie-unicode-rtf
 greeting.kvt -t kvts-unicode
 CASES
 [ -z "$(ls -A "$work/home")" ] || fail "tarvex-cli wrote into HOME: $(ls -A "$work/home")"
+
+# The Python module, from the installation's Python path, converts as the build's tarvex-cli.
+if [ $python_module = yes ]; then
+  cp "$source_dir/examples/colophon.txt" "$work/built/colophon.txt"
+  (cd "$work/built" && "$build/converter/cli/tarvex-cli" -d "$source_dir/data" -f korlam -o out colophon.txt 2>/dev/null)
+  (cd "$work/here" && env -i HOME="$work/home" PYTHONPATH="$root/lib/$python/dist-packages" /usr/bin/python3 -c '
+import sys, tsendrel
+sys.stdout.buffer.write(tsendrel.convert(open(sys.argv[1], "rb").read(), "wylie", "rtf", font="korlam").output)' \
+    "$source_dir/examples/colophon.txt" >"$work/here/out") || fail "the installed module did not convert"
+  cmp -s "$work/here/out" "$work/built/out" || fail "the installed module: other bytes than the build's tarvex-cli"
+  rm -f "$work/here/out" "$work/built/out"
+fi
 
 # tsendrel-compose, with no --data-dir.
 printf 'fskre' >"$work/keys"

@@ -8,7 +8,7 @@ if ! command -v lintian >/dev/null; then
   exit 77
 fi
 files=()
-for package in tsendrel fonts-tsendrel; do
+for package in tsendrel fonts-tsendrel python3-tsendrel; do
   deb=$(ls "$debs/${package}_${version}_"*.deb 2>/dev/null | sed -n 1p)
   if [ -z "$deb" ]; then
     echo "SKIPPED: no $package $version package in $debs: run make deb (make test does)"
