@@ -120,7 +120,7 @@ windows-i686: setup
 	cmake --preset windows-i686 >/dev/null
 	cmake --build --preset windows-i686 -j $(JOBS)
 
-demo: build install-fonts
+demo: package install-fonts
 	@scripts/demo
 
 test: setup test-dev test-web test-asan test-fuzz test-windows test-windows-i686
