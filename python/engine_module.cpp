@@ -106,11 +106,14 @@ bool writes_text(const Route& route) {
   return route.to != Format::rtf && route.to != Format::unicode_rtf;
 }
 
-// The bytes of `data`: a str as UTF-8, or any object with a buffer of bytes.
+// The bytes of `data`: a str as UTF-8, or any object with a buffer of bytes. A str with lone surrogates
+// (bytes that were not UTF-8, read with surrogate escapes) goes in as those bytes, or as the surrogates'
+// own three bytes, which the readers replace: the input is the engine's to judge, never refused here.
 struct InputBytes {
   const char* data = nullptr;
   std::size_t size = 0;
   py::buffer_info buffer;  // holds a buffer's export while it is read
+  py::object encoded;      // holds the bytes of a str that is not plain UTF-8
 };
 
 InputBytes input_bytes(const py::handle& data) {
@@ -118,7 +121,18 @@ InputBytes input_bytes(const py::handle& data) {
   if (PyUnicode_Check(data.ptr())) {
     Py_ssize_t n = 0;
     in.data = PyUnicode_AsUTF8AndSize(data.ptr(), &n);
-    if (!in.data) throw py::error_already_set();
+    if (!in.data) {
+      PyErr_Clear();
+      PyObject* bytes = PyUnicode_AsEncodedString(data.ptr(), "utf-8", "surrogateescape");
+      if (!bytes) {
+        PyErr_Clear();
+        bytes = PyUnicode_AsEncodedString(data.ptr(), "utf-8", "surrogatepass");
+      }
+      if (!bytes) throw py::error_already_set();
+      in.encoded = py::reinterpret_steal<py::object>(bytes);
+      in.data = PyBytes_AS_STRING(bytes);
+      n = PyBytes_GET_SIZE(bytes);
+    }
     in.size = static_cast<std::size_t>(n);
     return in;
   }

@@ -156,6 +156,18 @@ def test_str_and_bytes_in_give_one_output_of_the_route_kind():
         tsendrel.convert(42, "ewts", "unicode")
 
 
+@pytest.mark.parametrize("text,expected", [
+    ("ka \udcff kha", b"ka \xff kha"),   # a byte that was not UTF-8, read with surrogate escapes
+    ("ka \ud800 kha", b"ka \xed\xa0\x80 kha"),  # a lone surrogate, as its own three bytes
+])
+def test_a_str_that_is_not_utf8_converts_as_its_bytes(text, expected):
+    assert tsendrel.convert(text, "ewts", "unicode") == tsendrel.convert(expected, "ewts", "unicode")
+    # Past the start that is checked for text, the reader replaces what is not UTF-8.
+    late = "ka " * 40 + text
+    result = tsendrel.convert(late, "ewts", "unicode")
+    assert result.ok and result.output.endswith("\ufffd ཁ")
+
+
 def test_a_document_converts_from_bytes(tmp_path):
     document = tmp_path / "aspiration.rtf"
     assert cli("-t", "wylie-rtf", "-o", document, EXAMPLES / "aspiration.txt").status == 0
