@@ -10,20 +10,17 @@
 
 #include "diagnostics.h"
 #include "document_reader.h"
-#include "ewts_reader.h"
-#include "ewts_writer.h"
 #include "extract.h"
 #include "fast_path.h"
 #include "font_code_pass.h"
 #include "hub.h"
-#include "hub_rtf.h"
+#include "hub_registry.h"
 #include "platform/file_identity.h"
 #include "platform/new_file.h"
 #include "rtf_writer.h"
 #include "scheme_passes.h"
 #include "tibetan.h"
 #include "unicode_pass.h"
-#include "unicode_reader.h"
 #include "unicode_rtf_writer.h"
 
 namespace tarvex {
@@ -122,6 +119,10 @@ const Route* usable_route(const ConversionContext& context, const ConversionRequ
     context.log_status("Unknown conversion type %d.", request.conversion_type);
     return nullptr;
   }
+  if (!input_row(route->passes.front())) {
+    context.log_status("Unknown conversion type %d: its first pass reads no input.", request.conversion_type);
+    return nullptr;
+  }
   if ((runs(*route, Pass::extract) && !context.translit_tables) ||
       ((runs(*route, Pass::font_codes) || runs(*route, Pass::tsendrel_read)) && !context.key_tables) ||
       (runs(*route, Pass::tsendrel_rtf) && !context.rtf_fonts)) {
@@ -173,20 +174,19 @@ Start check_document(const ConversionContext& context, const unsigned char* head
   return Start::not_text;
 }
 
-Start check_start(const ConversionContext& context, tsd::Stream& input, Scheme scheme, const char* name) {
+Start check_start(const ConversionContext& context, tsd::Stream& input, InputKind kind, const char* name) {
   unsigned char head[sizeof kByteOrderMark + kCheckedLength + 32];
   const std::size_t n = input.peek(head, sizeof head);
   // A path that opens but cannot be read (a directory) is no input file.
   if (input.error()) return Start::unreadable;
-  if (scheme == Scheme::tsendrel) return check_document(context, head, n, name);
+  if (kind == InputKind::document) return check_document(context, head, n, name);
   const bool mark =
       n >= sizeof kByteOrderMark && std::memcmp(head, kByteOrderMark, sizeof kByteOrderMark) == 0;
   const std::size_t first = mark ? sizeof kByteOrderMark : 0;
   const std::size_t checked = std::min(n, first + kCheckedLength) - std::min(n, first);
   const bool cut = n > first + kCheckedLength;
-  // Our Wylie and KVTS are ASCII; Extended Wylie and Unicode Tibetan are UTF-8.
   const bool text =
-      scheme == Scheme::ewts || scheme == Scheme::unicode
+      kind == InputKind::utf8
           ? utf8_text(head + first, checked, cut)
           : std::all_of(head + first, head + first + checked, [](unsigned char c) { return c <= 127; });
   if (!text) {
@@ -251,22 +251,21 @@ bool hub_keeps_lines(const ConversionRequest& request, const Findings& findings)
   return request.keep_cr != 0 || findings.extracted;
 }
 
-// The reader of a pass that writes the hub. A document that cannot be read is told here.
+// The reader of a pass that writes the hub (its row's), into `hub`. A document that cannot be read is
+// told by its reader.
 int read_hub(const ConversionContext& context, Pass pass, tsd::Stream& in, HubOut& hub, bool keep_cr,
              ReaderReport* report) {
-  if (pass == Pass::tsendrel_read) {
-    std::string why;
-    const int result = document_to_hub(in, hub, *context.key_tables, report, why);
-    if (result == -2) context.log_status("Error: %s.", why.c_str());
-    return result;
-  }
-  return pass == Pass::ewts_read ? ewts_to_hub(in, hub, keep_cr, report)
-                                 : unicode_to_hub(in, hub, keep_cr, report);
+  return input_row(pass)->read(context, in, hub, keep_cr, report);
 }
-int read_hub(const ConversionContext& context, Pass pass, tsd::Stream& in, tsd::Stream& out, bool keep_cr,
-             ReaderReport* report) {
-  HubOut hub(out);
-  return read_hub(context, pass, in, hub, keep_cr, report);
+
+// A writer of the hub once it finished: its failure logged as its row says.
+bool hub_written(const ConversionContext& context, const WriterRow& row, tsd::Stream& from, tsd::Stream& to,
+                 int result) {
+  if (result >= 0) return true;
+  if (row.failure.empty() || to.error() || from.error()) context.log_status("%s", kWriteFailed);
+  if (!row.failure.empty())
+    context.log_status("%.*s", static_cast<int>(row.failure.size()), row.failure.data());
+  return false;
 }
 
 // A reader and the writer after it, the hub going from one to the other a buffer at a time through no
@@ -274,37 +273,19 @@ int read_hub(const ConversionContext& context, Pass pass, tsd::Stream& in, tsd::
 bool run_hub_passes(ConversionContext& context, const ConversionRequest& request, Pass reader, Pass writer,
                     tsd::Stream& from, tsd::Stream& to, Findings& findings) {
   findings.hub = true;
-  const auto read = [&](HubSink sink) {
-    HubOut hub(sink);
-    return read_hub(context, reader, from, hub, hub_keeps_lines(request, findings), &findings.read);
-  };
-  int result;
-  if (writer == Pass::ewts_write) {
-    EwtsWriter ewts(to, &findings.written);
-    const int read_result = read(ewts.sink());
-    const int written = ewts.finish();
-    if (read_result == -2) return false;
-    if (written == 0) return true;
-    context.log_status("%s", kWriteFailed);
+  const WriterRow* row = writer_row(writer);
+  if (!row) {
+    context.log_status("Tsendrel text conversion failure.");
     return false;
   }
-  if (writer == Pass::hub_rtf) {
-    HubRtfWriter rtf(to, *context.key_tables, context.composer,
-                     HubRtfRequest{context.rtf_fonts, context.font_count, request.font_base,
-                                   request.roman_size, request.tib_size, request.small_tib_size},
-                     &findings.written);
-    const int read_result = read(rtf.sink());
-    result = rtf.finish();
-    if (read_result == -2) return false;
-  } else {
-    HubUnicodeRtfWriter rtf(to, request.unicode_font, request.roman_size, request.tib_size,
-                            request.small_tib_size);
-    const int read_result = read(rtf.sink());
-    result = rtf.finish();
-    if (read_result == -2) return false;
-  }
+  const std::unique_ptr<HubWriter> written = row->make(context, request, to, &findings.written);
+  HubOut hub(written->sink());
+  const int read_result =
+      read_hub(context, reader, from, hub, hub_keeps_lines(request, findings), &findings.read);
+  const int result = written->finish();
+  if (read_result == -2) return false;
   // A read error is told once the conversion ends, as for every route.
-  return rtf_written(context, from, to, result);
+  return hub_written(context, *row, from, to, result);
 }
 
 // One pass of a route from `from` into `to`; false once its failure is logged. The Unicode passes'
@@ -349,29 +330,20 @@ bool run_pass(Pass pass, ConversionContext& context, const ConversionRequest& re
     case Pass::unicode_read:
     case Pass::tsendrel_read: {
       findings.hub = true;
+      HubOut hub(to);
       // A read error is told once the conversion ends, as for every route.
       const int result =
-          read_hub(context, pass, from, to, hub_keeps_lines(request, findings), &findings.read);
+          read_hub(context, pass, from, hub, hub_keeps_lines(request, findings), &findings.read);
       if (result == -2) return false;
       if (result == 0 || !to.error()) return true;
       context.log_status("%s", kWriteFailed);
       return false;
     }
     case Pass::hub_rtf:
-      return rtf_written(
-          context, from, to,
-          write_hub_rtf(from, to, *context.key_tables, context.composer,
-                        HubRtfRequest{context.rtf_fonts, context.font_count, request.font_base,
-                                      request.roman_size, request.tib_size, request.small_tib_size},
-                        &findings.written));
     case Pass::hub_unicode_rtf:
-      return rtf_written(context, from, to,
-                         write_hub_unicode_rtf(from, to, request.unicode_font, request.roman_size,
-                                               request.tib_size, request.small_tib_size));
     case Pass::ewts_write:
-      if (write_hub_ewts(from, to, &findings.written) == 0) return true;
-      context.log_status("%s", kWriteFailed);
-      return false;
+      // A writer of the hub takes it straight from its reader (run_hub_passes).
+      break;
   }
   return false;
 }
@@ -546,11 +518,11 @@ void tell_problems(const ConversionContext& context, const char* input_name, con
 void tell_hub_problems(const ConversionContext& context, const char* input_name, const InputAgain& input,
                        Pass reader, bool keep_cr, Findings& findings) {
   std::vector<ReaderWarning> problems = std::move(findings.read.warnings);
-  if (!findings.written.warnings.empty() && reader == Pass::tsendrel_read) {
-    // A document is not read again to trace them: a writer's problems are told without a place.
+  if (!findings.written.warnings.empty() && !input_row(reader)->traces) {
+    // An input its reader cannot trace: a writer's problems are told without a place.
     for (const ReaderWarning& w : findings.written.warnings)
       context.diagnostics(Diagnostic{Diagnostic::Kind::warning, input_name, 0, 0, w.text.c_str()});
-  } else if (!findings.written.warnings.empty()) {
+  } else if (!findings.written.warnings.empty() && input.available()) {
     tsd::Stream again = input.open();
     if (!again.is_open()) return;
     skip_byte_order_mark(again);
@@ -576,16 +548,19 @@ void tell_hub_problems(const ConversionContext& context, const char* input_name,
     context.diagnostics(Diagnostic{Diagnostic::Kind::warning, input_name, static_cast<int>(w->paragraph),
                                    static_cast<int>(w->position), w->text.c_str()});
   problems.erase(problems.begin(), placed);
-  std::stable_sort(problems.begin(), problems.end(),
-                   [](const ReaderWarning& a, const ReaderWarning& b) { return a.offset < b.offset; });
-  PlaceReader places = input.places();
-  places.count_characters();
-  Place place{};
-  std::string bytes;
-  for (const ReaderWarning& problem : problems) {
-    if (places.find(problem.offset, problem.offset + problem.length - 1, place, bytes) != 0) return;
-    context.diagnostics(
-        Diagnostic{Diagnostic::Kind::warning, input_name, place.line, place.column, problem.text.c_str()});
+  if (!problems.empty()) {
+    if (!input.available()) return;
+    std::stable_sort(problems.begin(), problems.end(),
+                     [](const ReaderWarning& a, const ReaderWarning& b) { return a.offset < b.offset; });
+    PlaceReader places = input.places();
+    places.count_characters();
+    Place place{};
+    std::string bytes;
+    for (const ReaderWarning& problem : problems) {
+      if (places.find(problem.offset, problem.offset + problem.length - 1, place, bytes) != 0) return;
+      context.diagnostics(Diagnostic{Diagnostic::Kind::warning, input_name, place.line, place.column,
+                                     problem.text.c_str()});
+    }
   }
   const std::int64_t not_kept = findings.read.not_kept + findings.written.not_kept;
   if (not_kept > 0) {
@@ -641,9 +616,9 @@ int convert_checked(ConversionContext& context, const ConversionRequest& request
   if (findings.extracted && !findings.found.problems.empty() && context.diagnostics.active() &&
       again.available())
     tell_problems(context, in.shown(), again, wylie, findings.found);
-  const bool hub_first =
-      route.passes.front() == Pass::ewts_read || route.passes.front() == Pass::unicode_read;
-  if (findings.hub && context.diagnostics.active() && again.available() && hub_first &&
+  // A route that reads its input into the hub tells the reader's problems, and its writer's traced back.
+  const bool hub_first = input_row(route.passes.front())->read != nullptr;
+  if (findings.hub && context.diagnostics.active() && hub_first &&
       (!findings.read.warnings.empty() || !findings.written.warnings.empty() || findings.read.not_kept > 0))
     tell_hub_problems(context, in.shown(), again, route.passes.front(), request.keep_cr != 0, findings);
   if (result == 0 && input.error()) {
@@ -741,16 +716,15 @@ int convert(ConversionContext& context, const ConversionRequest& request, const 
   tsd::Stream opened;
   if (in.path) {
     errno = 0;
-    // A document is read as the bytes it is; text as text.
-    opened = tsd::Stream::open_read(
-        in.path, route->from == Scheme::tsendrel ? tsd::Stream::Mode::binary : tsd::Stream::Mode::text);
+    // A document is read as the bytes it is, text as text: the mode of its reader's row.
+    opened = tsd::Stream::open_read(in.path, input_row(route->passes.front())->mode);
     if (!opened.is_open()) {
       log_input_not_opened(context, in.path);
       return -1;
     }
   }
   tsd::Stream& input = in.path ? opened : *in.stream;
-  switch (check_start(context, input, route->from, in.shown())) {
+  switch (check_start(context, input, input_row(route->passes.front())->kind, in.shown())) {
     case Start::not_text:
       return -1;
     case Start::unreadable:

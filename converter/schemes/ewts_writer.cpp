@@ -803,15 +803,6 @@ int EwtsWriter::finish() {
   return out_.flush() == 0 && !out_.error() ? 0 : -1;
 }
 
-int write_hub_ewts(tsd::Stream& hub, tsd::Stream& out, ReaderReport* problems) {
-  EwtsWriter writer(out, problems);
-  tsd::read_rest(hub, [&writer](const unsigned char* p, std::size_t n) {
-    writer.take(p, n);
-    return true;
-  });
-  return writer.finish() == 0 && !hub.error() ? 0 : -1;
-}
-
 std::string hub_to_ewts(std::string_view hub, ReaderReport* problems) {
   HubEwts writer(problems);
   writer.run(reinterpret_cast<const unsigned char*>(hub.data()), hub.size());
