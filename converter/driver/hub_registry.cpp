@@ -19,8 +19,7 @@ int read_ewts(const ConversionContext&, tsd::Stream& in, HubOut& hub, bool keep_
   return ewts_to_hub(in, hub, keep_cr, report);
 }
 
-int read_unicode(const ConversionContext&, tsd::Stream& in, HubOut& hub, bool keep_cr,
-                 ReaderReport* report) {
+int read_unicode(const ConversionContext&, tsd::Stream& in, HubOut& hub, bool keep_cr, ReaderReport* report) {
   return unicode_to_hub(in, hub, keep_cr, report);
 }
 
