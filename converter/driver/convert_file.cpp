@@ -10,20 +10,18 @@
 
 #include "diagnostics.h"
 #include "document_reader.h"
-#include "ewts_reader.h"
-#include "ewts_writer.h"
 #include "extract.h"
 #include "fast_path.h"
 #include "font_code_pass.h"
 #include "hub.h"
-#include "hub_rtf.h"
+#include "hub_registry.h"
 #include "platform/file_identity.h"
 #include "platform/new_file.h"
+#include "problem_places.h"
 #include "rtf_writer.h"
 #include "scheme_passes.h"
 #include "tibetan.h"
 #include "unicode_pass.h"
-#include "unicode_reader.h"
 #include "unicode_rtf_writer.h"
 
 namespace tarvex {
@@ -31,7 +29,6 @@ namespace tarvex {
 namespace {
 
 constexpr int kCheckedLength = 64;
-constexpr unsigned char kByteOrderMark[] = {0xEF, 0xBB, 0xBF};
 
 // The temporary files of a conversion, one for each intermediate stage.
 struct Temporaries {
@@ -59,48 +56,6 @@ struct Findings {
   bool hub = false;
 };
 
-// The input read again, for placing its problems: the file reopened in text mode, or the bytes kept while
-// it was read (made once the conversion has read them all). Kept bytes are read back with each CR LF made one
-// line feed, as text mode read them, and `raw_offset` turns an offset in what is read back into one in the
-// input's own bytes.
-class InputAgain {
- public:
-  InputAgain(const char* path, const std::string* kept) : path_(path), kept_(kept) {
-    if (path_ || !kept_) return;
-    for (std::size_t at = kept_->find("\r\n"); at != std::string::npos; at = kept_->find("\r\n", at + 2))
-      pairs_.push_back(at - pairs_.size());
-  }
-  bool available() const { return path_ || kept_; }
-  tsd::Stream open() const {
-    if (path_) return tsd::Stream::open_read(path_, tsd::Stream::Mode::text);
-    // Written a run between CR LFs at a time, each LF starting the next run.
-    tsd::Stream copy = tsd::Stream::temporary();
-    const std::string_view bytes = *kept_;
-    std::size_t from = 0;
-    for (std::size_t at = bytes.find("\r\n"); at != std::string_view::npos; at = bytes.find("\r\n", at + 2)) {
-      if (at > from) copy.write(bytes.substr(from, at - from));
-      from = at + 1;
-    }
-    if (from < bytes.size()) copy.write(bytes.substr(from));
-    copy.rewind();
-    return copy;
-  }
-  // The input's own bytes, for placing offsets in them.
-  PlaceReader places() const {
-    return path_ ? PlaceReader(tsd::Stream::open_read(path_, tsd::Stream::Mode::binary))
-                 : PlaceReader(*kept_);
-  }
-  std::uint64_t raw_offset(std::uint64_t offset) const {
-    return offset + static_cast<std::uint64_t>(std::lower_bound(pairs_.begin(), pairs_.end(), offset) -
-                                               pairs_.begin());
-  }
-
- private:
-  const char* path_;
-  const std::string* kept_;
-  std::vector<std::uint64_t> pairs_;  // where each CR LF's line feed lies in what is read back
-};
-
 void log_output_not_opened(const ConversionContext& context, const char* output_path) {
   const int reason = errno;
   context.log_status("Program could not open output file %s", output_path);
@@ -120,6 +75,10 @@ const Route* usable_route(const ConversionContext& context, const ConversionRequ
   const Route* route = route_by_id(request.conversion_type);
   if (!route) {
     context.log_status("Unknown conversion type %d.", request.conversion_type);
+    return nullptr;
+  }
+  if (!input_row(route->passes.front())) {
+    context.log_status("Unknown conversion type %d: its first pass reads no input.", request.conversion_type);
     return nullptr;
   }
   if ((runs(*route, Pass::extract) && !context.translit_tables) ||
@@ -173,22 +132,20 @@ Start check_document(const ConversionContext& context, const unsigned char* head
   return Start::not_text;
 }
 
-Start check_start(const ConversionContext& context, tsd::Stream& input, Scheme scheme, const char* name) {
+Start check_start(const ConversionContext& context, tsd::Stream& input, InputKind kind, const char* name) {
   unsigned char head[sizeof kByteOrderMark + kCheckedLength + 32];
   const std::size_t n = input.peek(head, sizeof head);
   // A path that opens but cannot be read (a directory) is no input file.
   if (input.error()) return Start::unreadable;
-  if (scheme == Scheme::tsendrel) return check_document(context, head, n, name);
+  if (kind == InputKind::document) return check_document(context, head, n, name);
   const bool mark =
       n >= sizeof kByteOrderMark && std::memcmp(head, kByteOrderMark, sizeof kByteOrderMark) == 0;
   const std::size_t first = mark ? sizeof kByteOrderMark : 0;
   const std::size_t checked = std::min(n, first + kCheckedLength) - std::min(n, first);
   const bool cut = n > first + kCheckedLength;
-  // Our Wylie and KVTS are ASCII; Extended Wylie and Unicode Tibetan are UTF-8.
-  const bool text =
-      scheme == Scheme::ewts || scheme == Scheme::unicode
-          ? utf8_text(head + first, checked, cut)
-          : std::all_of(head + first, head + first + checked, [](unsigned char c) { return c <= 127; });
+  const bool text = kind == InputKind::utf8 ? utf8_text(head + first, checked, cut)
+                                            : std::all_of(head + first, head + first + checked,
+                                                          [](unsigned char c) { return c <= 127; });
   if (!text) {
     context.log_status("Error: File begins with non-text characters. Skipping file.");
     return Start::not_text;
@@ -196,13 +153,6 @@ Start check_start(const ConversionContext& context, tsd::Stream& input, Scheme s
   if (mark)
     for (std::size_t i = 0; i < sizeof kByteOrderMark; ++i) input.get();
   return Start::text;
-}
-
-// Steps over a byte-order mark at the start of a stream read again, as the conversion stepped over it.
-void skip_byte_order_mark(tsd::Stream& input) {
-  unsigned char head[sizeof kByteOrderMark];
-  if (input.peek(head, sizeof head) == sizeof head && std::memcmp(head, kByteOrderMark, sizeof head) == 0)
-    for (std::size_t i = 0; i < sizeof head; ++i) input.get();
 }
 
 // After its writer: flushed and back at its start, or a write failure logged.
@@ -251,22 +201,21 @@ bool hub_keeps_lines(const ConversionRequest& request, const Findings& findings)
   return request.keep_cr != 0 || findings.extracted;
 }
 
-// The reader of a pass that writes the hub. A document that cannot be read is told here.
+// The reader of a pass that writes the hub (its row's), into `hub`. A document that cannot be read is
+// told by its reader.
 int read_hub(const ConversionContext& context, Pass pass, tsd::Stream& in, HubOut& hub, bool keep_cr,
              ReaderReport* report) {
-  if (pass == Pass::tsendrel_read) {
-    std::string why;
-    const int result = document_to_hub(in, hub, *context.key_tables, report, why);
-    if (result == -2) context.log_status("Error: %s.", why.c_str());
-    return result;
-  }
-  return pass == Pass::ewts_read ? ewts_to_hub(in, hub, keep_cr, report)
-                                 : unicode_to_hub(in, hub, keep_cr, report);
+  return input_row(pass)->read(context, in, hub, keep_cr, report);
 }
-int read_hub(const ConversionContext& context, Pass pass, tsd::Stream& in, tsd::Stream& out, bool keep_cr,
-             ReaderReport* report) {
-  HubOut hub(out);
-  return read_hub(context, pass, in, hub, keep_cr, report);
+
+// A writer of the hub once it finished: its failure logged as its row says.
+bool hub_written(const ConversionContext& context, const WriterRow& row, tsd::Stream& from, tsd::Stream& to,
+                 int result) {
+  if (result >= 0) return true;
+  if (row.failure.empty() || to.error() || from.error()) context.log_status("%s", kWriteFailed);
+  if (!row.failure.empty())
+    context.log_status("%.*s", static_cast<int>(row.failure.size()), row.failure.data());
+  return false;
 }
 
 // A reader and the writer after it, the hub going from one to the other a buffer at a time through no
@@ -274,37 +223,19 @@ int read_hub(const ConversionContext& context, Pass pass, tsd::Stream& in, tsd::
 bool run_hub_passes(ConversionContext& context, const ConversionRequest& request, Pass reader, Pass writer,
                     tsd::Stream& from, tsd::Stream& to, Findings& findings) {
   findings.hub = true;
-  const auto read = [&](HubSink sink) {
-    HubOut hub(sink);
-    return read_hub(context, reader, from, hub, hub_keeps_lines(request, findings), &findings.read);
-  };
-  int result;
-  if (writer == Pass::ewts_write) {
-    EwtsWriter ewts(to, &findings.written);
-    const int read_result = read(ewts.sink());
-    const int written = ewts.finish();
-    if (read_result == -2) return false;
-    if (written == 0) return true;
-    context.log_status("%s", kWriteFailed);
+  const WriterRow* row = writer_row(writer);
+  if (!row) {
+    context.log_status("Tsendrel text conversion failure.");
     return false;
   }
-  if (writer == Pass::hub_rtf) {
-    HubRtfWriter rtf(to, *context.key_tables, context.composer,
-                     HubRtfRequest{context.rtf_fonts, context.font_count, request.font_base,
-                                   request.roman_size, request.tib_size, request.small_tib_size},
-                     &findings.written);
-    const int read_result = read(rtf.sink());
-    result = rtf.finish();
-    if (read_result == -2) return false;
-  } else {
-    HubUnicodeRtfWriter rtf(to, request.unicode_font, request.roman_size, request.tib_size,
-                            request.small_tib_size);
-    const int read_result = read(rtf.sink());
-    result = rtf.finish();
-    if (read_result == -2) return false;
-  }
+  const std::unique_ptr<HubWriter> written = row->make(context, request, to, &findings.written);
+  HubOut hub(written->sink());
+  const int read_result =
+      read_hub(context, reader, from, hub, hub_keeps_lines(request, findings), &findings.read);
+  const int result = written->finish();
+  if (read_result == -2) return false;
   // A read error is told once the conversion ends, as for every route.
-  return rtf_written(context, from, to, result);
+  return hub_written(context, *row, from, to, result);
 }
 
 // One pass of a route from `from` into `to`; false once its failure is logged. The Unicode passes'
@@ -349,29 +280,20 @@ bool run_pass(Pass pass, ConversionContext& context, const ConversionRequest& re
     case Pass::unicode_read:
     case Pass::tsendrel_read: {
       findings.hub = true;
+      HubOut hub(to);
       // A read error is told once the conversion ends, as for every route.
       const int result =
-          read_hub(context, pass, from, to, hub_keeps_lines(request, findings), &findings.read);
+          read_hub(context, pass, from, hub, hub_keeps_lines(request, findings), &findings.read);
       if (result == -2) return false;
       if (result == 0 || !to.error()) return true;
       context.log_status("%s", kWriteFailed);
       return false;
     }
     case Pass::hub_rtf:
-      return rtf_written(
-          context, from, to,
-          write_hub_rtf(from, to, *context.key_tables, context.composer,
-                        HubRtfRequest{context.rtf_fonts, context.font_count, request.font_base,
-                                      request.roman_size, request.tib_size, request.small_tib_size},
-                        &findings.written));
     case Pass::hub_unicode_rtf:
-      return rtf_written(context, from, to,
-                         write_hub_unicode_rtf(from, to, request.unicode_font, request.roman_size,
-                                               request.tib_size, request.small_tib_size));
     case Pass::ewts_write:
-      if (write_hub_ewts(from, to, &findings.written) == 0) return true;
-      context.log_status("%s", kWriteFailed);
-      return false;
+      // A writer of the hub takes it straight from its reader (run_hub_passes).
+      break;
   }
   return false;
 }
@@ -406,194 +328,6 @@ int run_passes(ConversionContext& context, const ConversionRequest& request, con
     source = &target;
   }
   return run_pass(route.passes.back(), context, request, *source, output, findings) ? 0 : -1;
-}
-
-// The words of a stream, one at a time from its start: runs of bytes between white space, a bracketed or
-// braced passage counting as part of its word whatever it holds. In the extraction's source (`names`), a
-// "@" name also takes the white byte after it, which the extraction swallows, and NUL bytes start no
-// word, since they leave nothing. So the n-th word of the syllable file comes from the n-th word of the
-// source.
-class WordReader {
- public:
-  WordReader(tsd::Stream& in, bool names) : in_(in), names_(names) {
-    if (names) skip_byte_order_mark(in);  // as the driver skipped it
-  }
-
-  // The next word's first and last offset; false after the last word.
-  bool next(std::uint64_t& first, std::uint64_t& last) {
-    bool in_word = false;
-    int close = 0;  // the end of the passage being read
-    bool name = false;
-    for (;;) {
-      const std::uint64_t at = in_.read_offset();
-      const int c = in_.get();
-      if (c == tsd::Stream::end) return in_word;
-      const bool white = c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-      if (close != 0 || name) {
-        if (c == close) close = 0;
-        if (name && white) name = false;
-        last = at;
-        continue;
-      }
-      if (white) {
-        if (in_word) return true;
-        continue;
-      }
-      if (!in_word) {
-        if (names_ && c == 0) continue;
-        first = at;
-        in_word = true;
-      }
-      last = at;
-      if (c == '[') close = ']';
-      if (c == '{') close = '}';
-      if (c == '@' && names_) name = true;
-    }
-  }
-
- private:
-  tsd::Stream& in_;
-  const bool names_;
-};
-
-// Places the words that the font-code pass wrote as text at their words in the extraction's source: the
-// pre-pass file, or else the input read again. The raw words come in the order of the syllable file, so
-// one pass over each file pairs them.
-void place_raw_words(const std::vector<RawWord>& raw, tsd::Stream& syllables, tsd::Stream* pre_pass,
-                     const InputAgain& input, ExtractionReport& found) {
-  tsd::Stream again;
-  if (pre_pass ? pre_pass->rewind() != 0 : !(again = input.open()).is_open()) return;
-  syllables.rewind();
-  WordReader written(syllables, false);
-  WordReader read(pre_pass ? *pre_pass : again, true);
-  std::uint64_t next_first = 0, next_last = 0;
-  bool more_written = written.next(next_first, next_last);
-  std::uint64_t counted = 0;  // the words of the syllable file that start at or before the raw word
-  std::uint64_t paired = 0;   // the words of the source read so far
-  std::uint64_t first = 0, last = 0;
-  for (const RawWord& word : raw) {
-    for (; more_written && next_first <= word.offset; ++counted)
-      more_written = written.next(next_first, next_last);
-    while (paired < counted && read.next(first, last)) ++paired;
-    if (counted == 0 || paired < counted) continue;
-    const std::uint64_t from = pre_pass ? first : input.raw_offset(first);
-    const std::uint64_t to = pre_pass ? last : input.raw_offset(last);
-    found.add({word.refused ? SourceProblem::word_refused : SourceProblem::word_overflowed, 0, from,
-               to - from + 1});
-  }
-}
-
-std::string problem_text(const SourceProblem& problem, const std::string& syllable) {
-  switch (problem.kind) {
-    case SourceProblem::syllable_marked:
-      return "cannot convert syllable \"" + syllable + "\"";
-    case SourceProblem::byte_dropped:
-      return problem.value == 0
-                 ? std::string("NUL byte dropped")
-                 : "byte " + std::to_string(problem.value) + " dropped: it is no character of the text";
-    case SourceProblem::bracket_open:
-      return "bracket '[' is never closed";
-    case SourceProblem::brace_closed:
-      return "brace '{' is never closed; the converter closes it at the end of the file";
-    case SourceProblem::parenthesis_open:
-      return "parenthesis '(' is never closed; the small size runs to the end of the file";
-    case SourceProblem::word_refused:
-      return "cannot compose word \"" + syllable + "\"; it is written as text";
-    case SourceProblem::word_overflowed:
-      return "word \"" + syllable + "\" has too many glyphs; it is written as text";
-  }
-  return {};
-}
-
-// Hands every problem of the extraction to the diagnostic sink with its place in the input. The offsets
-// are in the extraction's source: the input itself, or for Wylie the KVTS of the pre-pass, whose offsets
-// the Wylie pass maps back. Runs only when there are problems to tell; tells none when the input cannot be
-// read again. Those the conversion did not keep are told as their number.
-void tell_problems(const ConversionContext& context, const char* input_name, const InputAgain& input,
-                   bool wylie, ExtractionReport& found) {
-  std::vector<SourceProblem>& problems = found.problems;
-  std::stable_sort(problems.begin(), problems.end(),
-                   [](const SourceProblem& a, const SourceProblem& b) { return a.offset < b.offset; });
-  std::vector<std::uint64_t> ends = first_and_last_bytes(problems);
-  if (wylie) {
-    tsd::Stream again = input.open();
-    if (!again.is_open()) return;
-    skip_byte_order_mark(again);
-    wylie_places_in_any_order(again, ends);
-    for (std::uint64_t& end : ends) end = input.raw_offset(end);
-  }
-  PlaceReader places = input.places();
-  Place place{};
-  std::string bytes;
-  for (std::size_t i = 0; i < problems.size(); ++i) {
-    if (places.find(ends[2 * i], ends[2 * i + 1], place, bytes) != 0) return;
-    const std::string text = problem_text(problems[i], bytes);
-    context.diagnostics(
-        Diagnostic{Diagnostic::Kind::warning, input_name, place.line, place.column, text.c_str()});
-  }
-  if (found.not_kept > 0) {
-    const std::string text = std::to_string(found.not_kept) +
-                             " more problems, not placed: a conversion keeps the places of the first " +
-                             std::to_string(found.keep);
-    context.diagnostics(
-        Diagnostic{Diagnostic::Kind::warning, input_name, 0, 0, text.c_str(), found.not_kept});
-  }
-}
-
-// Hands the problems of a route from Extended Wylie or Unicode to the diagnostic sink with their places:
-// the reader's at their offsets in the input; a writer's at places of the hub, traced back to the input by
-// reading it again (the reader then keeps nothing but the origins asked for).
-void tell_hub_problems(const ConversionContext& context, const char* input_name, const InputAgain& input,
-                       Pass reader, bool keep_cr, Findings& findings) {
-  std::vector<ReaderWarning> problems = std::move(findings.read.warnings);
-  if (!findings.written.warnings.empty() && reader == Pass::tsendrel_read) {
-    // A document is not read again to trace them: a writer's problems are told without a place.
-    for (const ReaderWarning& w : findings.written.warnings)
-      context.diagnostics(Diagnostic{Diagnostic::Kind::warning, input_name, 0, 0, w.text.c_str()});
-  } else if (!findings.written.warnings.empty()) {
-    tsd::Stream again = input.open();
-    if (!again.is_open()) return;
-    skip_byte_order_mark(again);
-    ReaderReport trace;
-    trace.keep = 0;
-    for (const ReaderWarning& w : findings.written.warnings) trace.wanted.push_back(w.offset);
-    std::sort(trace.wanted.begin(), trace.wanted.end());
-    // The hub itself is not wanted: it goes nowhere rather than into memory.
-    HubOut nowhere(HubSink{[](void*, const unsigned char*, std::size_t) { return true; }, nullptr});
-    // Lines laid out as the conversion laid them out, so that the hub's offsets are the same.
-    read_hub(context, reader, again, nowhere, keep_cr, &trace);
-    // The writer found its problems in the order of the hub, so the origins come in the same order.
-    for (std::size_t i = 0; i < findings.written.warnings.size() && i < trace.origins.size(); ++i) {
-      ReaderWarning w = findings.written.warnings[i];
-      w.offset = input.raw_offset(trace.origins[i]);
-      problems.push_back(std::move(w));
-    }
-  }
-  // A document's reader placed its own by paragraph and character.
-  const auto placed = std::stable_partition(problems.begin(), problems.end(),
-                                            [](const ReaderWarning& w) { return w.paragraph != 0; });
-  for (auto w = problems.begin(); w != placed; ++w)
-    context.diagnostics(Diagnostic{Diagnostic::Kind::warning, input_name, static_cast<int>(w->paragraph),
-                                   static_cast<int>(w->position), w->text.c_str()});
-  problems.erase(problems.begin(), placed);
-  std::stable_sort(problems.begin(), problems.end(),
-                   [](const ReaderWarning& a, const ReaderWarning& b) { return a.offset < b.offset; });
-  PlaceReader places = input.places();
-  places.count_characters();
-  Place place{};
-  std::string bytes;
-  for (const ReaderWarning& problem : problems) {
-    if (places.find(problem.offset, problem.offset + problem.length - 1, place, bytes) != 0) return;
-    context.diagnostics(
-        Diagnostic{Diagnostic::Kind::warning, input_name, place.line, place.column, problem.text.c_str()});
-  }
-  const std::int64_t not_kept = findings.read.not_kept + findings.written.not_kept;
-  if (not_kept > 0) {
-    const std::string text = std::to_string(not_kept) +
-                             " more problems, not placed: a conversion keeps the places of the first " +
-                             std::to_string(findings.read.keep);
-    context.diagnostics(Diagnostic{Diagnostic::Kind::warning, input_name, 0, 0, text.c_str(), not_kept});
-  }
 }
 
 // The conversion proper, once the input's start has been checked: the temporary files, the passes, the
@@ -641,11 +375,12 @@ int convert_checked(ConversionContext& context, const ConversionRequest& request
   if (findings.extracted && !findings.found.problems.empty() && context.diagnostics.active() &&
       again.available())
     tell_problems(context, in.shown(), again, wylie, findings.found);
-  const bool hub_first =
-      route.passes.front() == Pass::ewts_read || route.passes.front() == Pass::unicode_read;
-  if (findings.hub && context.diagnostics.active() && again.available() && hub_first &&
+  // A route that reads its input into the hub tells the reader's problems, and its writer's traced back.
+  const bool hub_first = input_row(route.passes.front())->read != nullptr;
+  if (findings.hub && context.diagnostics.active() && hub_first &&
       (!findings.read.warnings.empty() || !findings.written.warnings.empty() || findings.read.not_kept > 0))
-    tell_hub_problems(context, in.shown(), again, route.passes.front(), request.keep_cr != 0, findings);
+    tell_hub_problems(context, in.shown(), again, route.passes.front(), request.keep_cr != 0, findings.read,
+                      findings.written);
   if (result == 0 && input.error()) {
     context.log_status("Could not read %s", in.shown());
     result = -1;
@@ -741,16 +476,15 @@ int convert(ConversionContext& context, const ConversionRequest& request, const 
   tsd::Stream opened;
   if (in.path) {
     errno = 0;
-    // A document is read as the bytes it is; text as text.
-    opened = tsd::Stream::open_read(
-        in.path, route->from == Scheme::tsendrel ? tsd::Stream::Mode::binary : tsd::Stream::Mode::text);
+    // A document is read as the bytes it is, text as text: the mode of its reader's row.
+    opened = tsd::Stream::open_read(in.path, input_row(route->passes.front())->mode);
     if (!opened.is_open()) {
       log_input_not_opened(context, in.path);
       return -1;
     }
   }
   tsd::Stream& input = in.path ? opened : *in.stream;
-  switch (check_start(context, input, route->from, in.shown())) {
+  switch (check_start(context, input, input_row(route->passes.front())->kind, in.shown())) {
     case Start::not_text:
       return -1;
     case Start::unreadable:

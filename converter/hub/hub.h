@@ -140,6 +140,21 @@ struct HubSink {
   std::uint32_t (*learn)(void* user, std::string_view syllable) = nullptr;
 };
 
+// A writer of the hub, as a row of the driver's registry makes it: it takes the hub a run of bytes at a
+// time and writes its format at `finish`; one that keeps what it made of recent syllables also has
+// `learn(syllable)` (see HubSink). Readers hand it the hub through `sink()`, which calls the writer's own
+// members, not these virtual ones, for every run and syllable.
+class HubWriter {
+ public:
+  virtual ~HubWriter() = default;
+  virtual void take(const unsigned char* bytes, std::size_t n) = 0;
+  // Its output failed: it takes no more.
+  virtual bool failed() const = 0;
+  // The end of the hub: 0, or -1 when a write failed.
+  virtual int finish() = 0;
+  virtual HubSink sink() = 0;
+};
+
 // The sink of a writer of the hub: its take(bytes, n), refused once its output has failed (failed()), and
 // its learn(syllable) where it has one.
 template <typename Writer>
@@ -229,5 +244,14 @@ class HubOut {
   std::uint64_t written_ = 0;
   bool ok_ = true;
 };
+
+// The whole of `hub` (a stream) through `writer`, finished: 0, or -1 when reading or writing failed.
+inline int write_hub(tsd::Stream& hub, HubWriter& writer) {
+  tsd::read_rest(hub, [&writer](const unsigned char* p, std::size_t n) {
+    writer.take(p, n);
+    return true;
+  });
+  return writer.finish() == 0 && !hub.error() ? 0 : -1;
+}
 
 }  // namespace tarvex

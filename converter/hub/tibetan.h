@@ -14,12 +14,20 @@ namespace tarvex {
 inline constexpr char32_t kReplacement = 0xFFFD;
 inline constexpr char32_t kTsheg = 0x0F0B;
 
-constexpr bool is_tibetan(char32_t c) { return c >= 0x0F00 && c <= 0x0FFF; }
+constexpr bool is_tibetan(char32_t c) {
+  return c >= 0x0F00 && c <= 0x0FFF;
+}
 // A letter that heads a stack (U+0F40..U+0F6C).
-constexpr bool is_tibetan_letter(char32_t c) { return c >= 0x0F40 && c <= 0x0F6C; }
+constexpr bool is_tibetan_letter(char32_t c) {
+  return c >= 0x0F40 && c <= 0x0F6C;
+}
 // A letter under another (U+0F90..U+0FBC).
-constexpr bool is_subjoined(char32_t c) { return c >= 0x0F90 && c <= 0x0FBC; }
-constexpr bool is_tibetan_digit(char32_t c) { return c >= 0x0F20 && c <= 0x0F33; }
+constexpr bool is_subjoined(char32_t c) {
+  return c >= 0x0F90 && c <= 0x0FBC;
+}
+constexpr bool is_tibetan_digit(char32_t c) {
+  return c >= 0x0F20 && c <= 0x0F33;
+}
 
 constexpr int combining_class(char32_t c) {
   return is_tibetan(c) ? kTibetanCombiningClass[c - 0x0F00] : 0;
@@ -74,8 +82,8 @@ inline void append_utf8(std::string& out, char32_t c) {
 // (as Unicode recommends replacing it), the byte that showed it fed again.
 class Utf8Decoder {
  public:
-  static constexpr int kMore = -1;  // the character goes on in the next byte
-  static constexpr int kBad = -2;   // the bytes held so far are no character; feed this byte again
+  static constexpr int kMore = -1;     // the character goes on in the next byte
+  static constexpr int kBad = -2;      // the bytes held so far are no character; feed this byte again
   static constexpr int kBadByte = -3;  // this byte is no character, nor the start of one
 
   // The character completed by `b`, or kMore, kBad or kBadByte.
@@ -83,10 +91,8 @@ class Utf8Decoder {
     if (need_ == 0) {
       if (b < 0x80) return b;
       if (b >= 0xC2 && b <= 0xDF) return start(b & 0x1F, 1, 0x80, 0xBF);
-      if (b >= 0xE0 && b <= 0xEF)
-        return start(b & 0x0F, 2, b == 0xE0 ? 0xA0 : 0x80, b == 0xED ? 0x9F : 0xBF);
-      if (b >= 0xF0 && b <= 0xF4)
-        return start(b & 0x07, 3, b == 0xF0 ? 0x90 : 0x80, b == 0xF4 ? 0x8F : 0xBF);
+      if (b >= 0xE0 && b <= 0xEF) return start(b & 0x0F, 2, b == 0xE0 ? 0xA0 : 0x80, b == 0xED ? 0x9F : 0xBF);
+      if (b >= 0xF0 && b <= 0xF4) return start(b & 0x07, 3, b == 0xF0 ? 0x90 : 0x80, b == 0xF4 ? 0x8F : 0xBF);
       return kBadByte;
     }
     if (b < low_ || b > high_) {
@@ -114,5 +120,20 @@ class Utf8Decoder {
   int need_ = 0;
   unsigned char low_ = 0x80, high_ = 0xBF;
 };
+
+// The character at p, of the `avail` bytes at hand (at least 1), by the decoder above: its length, 0 when the
+// bytes are no character, or -1 when the end of the bytes at hand cuts it.
+inline int decode_utf8(const unsigned char* p, std::size_t avail, char32_t& c) {
+  Utf8Decoder decoder;
+  for (std::size_t k = 0; k < avail && k < 4; ++k) {
+    const int r = decoder.feed(p[k]);
+    if (r >= 0) {
+      c = static_cast<char32_t>(r);
+      return static_cast<int>(k) + 1;
+    }
+    if (r != Utf8Decoder::kMore) return 0;
+  }
+  return -1;
+}
 
 }  // namespace tarvex

@@ -1,12 +1,14 @@
 // The Extended Wylie (EWTS) reader: EWTS text in, the hub out (Tibetan Unicode in canonical order, other
 // text as it stood, line breaks by the readers' line rule). It reads the input once, in bounded memory,
-// and tells every doubtful spelling in the report with its byte offset in the input.
+// and tells every doubtful spelling in the report with its byte offset in the input. Its lexing is its
+// own; the window, offsets, spacing, cache, brackets and escapes are the text readers' (text_reader.h) and
+// each word's syllables are the grammar's (`EwtsWordReader`, ewts_syllables.h).
 #pragma once
 
-#include <memory>
 #include <string>
 #include <string_view>
 
+#include "ewts_syllables.h"
 #include "hub.h"
 #include "platform/stream.h"
 
@@ -21,22 +23,5 @@ int ewts_to_hub(tsd::Stream& in, HubOut& out, bool keep_cr, ReaderReport* report
 
 // The hub of `ewts` read as a text file, by the same steps: for tests and round trips of a writer.
 std::string ewts_to_unicode(std::string_view ewts, ReaderReport* report = nullptr, bool keep_cr = true);
-
-// One word of EWTS (a run of letters, vowels, signs, "+" and "." with straight apostrophes) read as the
-// reader reads it in a text, for a writer that checks its spellings against the reader's own rules.
-class EwtsWordReader {
- public:
-  EwtsWordReader();
-  ~EwtsWordReader();
-  EwtsWordReader(const EwtsWordReader&) = delete;
-  EwtsWordReader& operator=(const EwtsWordReader&) = delete;
-
-  // Appends the Unicode of `word` to `out`; returns how many warnings reading it gave.
-  int read(std::string_view word, std::string& out);
-
- private:
-  struct Parts;
-  std::unique_ptr<Parts> parts_;
-};
 
 }  // namespace tarvex

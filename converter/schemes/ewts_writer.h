@@ -18,27 +18,24 @@ namespace tarvex {
 // Takes the hub a run of bytes at a time (straight from a reader, through sink()) and writes EWTS to
 // `out`. `problems`, when given, counts the syllables written with escapes because they are malformed
 // (`not_converted`), and receives a warning for each fault at its offset in the hub.
-class EwtsWriter {
+class EwtsWriter final : public HubWriter {
  public:
   EwtsWriter(tsd::Stream& out, ReaderReport* problems);
   ~EwtsWriter();
   EwtsWriter(const EwtsWriter&) = delete;
   EwtsWriter& operator=(const EwtsWriter&) = delete;
 
-  void take(const unsigned char* bytes, std::size_t n);
-  HubSink sink() { return sink_of(*this); }
-  bool failed() const { return out_.error(); }
+  void take(const unsigned char* bytes, std::size_t n) override;
+  HubSink sink() override { return sink_of(*this); }
+  bool failed() const override { return out_.error(); }
   // The end of the text: 0, or -1 when a write to `out` failed.
-  int finish();
+  int finish() override;
 
  private:
   struct Parts;
   tsd::Stream& out_;
   std::unique_ptr<Parts> parts_;
 };
-
-// The whole of `hub` into `out`: 0, or -1 when reading the hub or writing failed.
-int write_hub_ewts(tsd::Stream& hub, tsd::Stream& out, ReaderReport* problems);
 
 // The EWTS of a hub held in memory (for tests and round trips).
 std::string hub_to_ewts(std::string_view hub, ReaderReport* problems = nullptr);

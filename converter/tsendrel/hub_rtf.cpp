@@ -566,11 +566,7 @@ int HubRtfWriter::finish() {
 int write_hub_rtf(tsd::Stream& hub, tsd::Stream& out, const ConverterKeyTables& tables,
                   tsd::SyllableState& state, const HubRtfRequest& request, ReaderReport* problems) {
   HubRtfWriter writer(out, tables, state, request, problems);
-  tsd::read_rest(hub, [&writer](const unsigned char* p, std::size_t n) {
-    writer.take(p, n);
-    return true;
-  });
-  return writer.finish() == 0 && !hub.error() ? 0 : -1;
+  return write_hub(hub, writer);
 }
 
 }  // namespace tarvex

@@ -29,7 +29,7 @@ int write_hub_rtf(tsd::Stream& hub, tsd::Stream& out, const ConverterKeyTables& 
                   tsd::SyllableState& state, const HubRtfRequest& request, ReaderReport* problems);
 
 // The same writer taking the hub a run of bytes at a time, straight from a reader (its sink()).
-class HubRtfWriter {
+class HubRtfWriter final : public HubWriter {
  public:
   HubRtfWriter(tsd::Stream& out, const ConverterKeyTables& tables, tsd::SyllableState& state,
                const HubRtfRequest& request, ReaderReport* problems);
@@ -38,13 +38,13 @@ class HubRtfWriter {
   HubRtfWriter& operator=(const HubRtfWriter&) = delete;
 
   // The hub's bytes, tokens among them (see HubSink).
-  void take(const unsigned char* bytes, std::size_t n);
+  void take(const unsigned char* bytes, std::size_t n) override;
   // A handle for a syllable's UTF-8 (see HubSink), or 0.
   std::uint32_t learn(std::string_view syllable);
-  HubSink sink() { return sink_of(*this); }
-  bool failed() const { return out_.error(); }
+  HubSink sink() override { return sink_of(*this); }
+  bool failed() const override { return out_.error(); }
   // The end of the document: 0, or -1 when a write to `out` failed.
-  int finish();
+  int finish() override;
 
  private:
   struct Parts;

@@ -72,14 +72,4 @@ int HubUnicodeRtfWriter::finish() {
   return out_.flush() == 0 && !out_.error() ? 0 : -1;
 }
 
-int write_hub_unicode_rtf(tsd::Stream& hub, tsd::Stream& out, const char* unicode_font, int roman_size,
-                          int tib_size, int small_tib_size) {
-  HubUnicodeRtfWriter writer(out, unicode_font, roman_size, tib_size, small_tib_size);
-  tsd::read_rest(hub, [&writer](const unsigned char* p, std::size_t n) {
-    writer.take(p, n);
-    return true;
-  });
-  return writer.finish() == 0 && !hub.error() ? 0 : -1;
-}
-
 }  // namespace tarvex

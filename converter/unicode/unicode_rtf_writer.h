@@ -24,11 +24,6 @@ namespace tarvex {
 int write_unicode_rtf(tsd::Stream& text, tsd::Stream& out, const char* unicode_font, int roman_size,
                       int tib_size, int small_tib_size);
 
-// The same document from the hub, where every character outside the Tibetan block but white space is set
-// in the roman font, and Tibetan within parentheses in the small size.
-int write_hub_unicode_rtf(tsd::Stream& hub, tsd::Stream& out, const char* unicode_font, int roman_size,
-                          int tib_size, int small_tib_size);
-
 // "{\rtf1" up to the end of the font table, which names `unicode_font` (without what would end its entry).
 std::string unicode_rtf_start(const char* unicode_font);
 
@@ -174,16 +169,18 @@ class UnicodeRtf {
   bool started_ = false;
 };
 
-// The Unicode RTF of the hub taken a run of bytes at a time, straight from a reader (its sink()).
-class HubUnicodeRtfWriter {
+// The Unicode RTF of the hub taken a run of bytes at a time, straight from a reader (its sink()): every
+// character outside the Tibetan block but white space is set in the roman font, and Tibetan within
+// parentheses in the small size.
+class HubUnicodeRtfWriter final : public HubWriter {
  public:
   HubUnicodeRtfWriter(tsd::Stream& out, const char* unicode_font, int roman_size, int tib_size,
                       int small_tib_size);
-  void take(const unsigned char* bytes, std::size_t n);
-  HubSink sink() { return sink_of(*this); }
-  bool failed() const { return out_.error(); }
+  void take(const unsigned char* bytes, std::size_t n) override;
+  HubSink sink() override { return sink_of(*this); }
+  bool failed() const override { return out_.error(); }
   // The end of the document: 0, or -1 when a write to `out` failed.
-  int finish();
+  int finish() override;
 
  private:
   void character(char32_t c);

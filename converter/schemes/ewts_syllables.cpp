@@ -1,0 +1,293 @@
+#include "ewts_syllables.h"
+
+#include <cstdint>
+
+#include "ewts_letters.h"
+#include "tibetan.h"
+
+namespace tarvex {
+
+using namespace ewts;
+
+WordResult EwtsWordReader::read(std::string_view word, std::string& out, std::vector<WordWarning>& warnings) {
+  word_ = word;
+  out_ = &out;
+  warnings_ = &warnings;
+  result_ = {};
+  in_syllable_ = false;
+  syllable_bad_ = false;
+  tokenize();
+  classify();
+  std::size_t begin = 0;
+  for (std::size_t i = 0; i < tokens_.size(); ++i) {
+    const Token& t = tokens_[i];
+    if (t.kind == Kind::other) {
+      segment(begin, i);
+      std::size_t j = i;
+      while (j < tokens_.size() && (tokens_[j].kind == Kind::other || tokens_[j].kind == Kind::skip)) ++j;
+      std::size_t last = j;
+      while (tokens_[last - 1].kind != Kind::other) --last;
+      const std::size_t pos = t.pos, end = tokens_[last - 1].pos + tokens_[last - 1].len;
+      const std::string_view text = word_.substr(pos, end - pos);
+      out_->append(text);
+      warn(pos, end - pos, last - i > 1 ? ewts_warnings::kUnexpectedRun : text_warnings::kUnexpected, text);
+      syllable_bad_ = true;
+      result_.ends_tibetan = false;
+      begin = j;
+      i = j - 1;
+    } else if (t.kind == Kind::sign && ewts_signs[t.index].ends_syllable) {
+      segment(begin, i + 1);
+      if (in_syllable_ && syllable_bad_) ++result_.not_converted;
+      in_syllable_ = false;
+      syllable_bad_ = false;
+      begin = i + 1;
+    }
+  }
+  segment(begin, tokens_.size());
+  if (in_syllable_ && syllable_bad_) ++result_.not_converted;
+  return result_;
+}
+
+// Splits the word into letters, vowels, signs, "+", "." and characters that mean nothing.
+void EwtsWordReader::tokenize() {
+  tokens_.clear();
+  std::size_t i = 0;
+  bool after_plus = false;
+  while (i < word_.size()) {
+    const std::string_view rest = word_.substr(i);
+    const auto pos = static_cast<std::uint16_t>(i);
+    if (rest[0] == '+' || rest[0] == '.') {
+      tokens_.push_back({rest[0] == '+' ? Kind::plus : Kind::dot, 0, pos, 1});
+      after_plus = rest[0] == '+';
+      ++i;
+      continue;
+    }
+    if (after_plus && rest[0] == 'a') {
+      tokens_.push_back({Kind::letter, kAchenLetter, pos, 1});
+      after_plus = false;
+      ++i;
+      continue;
+    }
+    after_plus = false;
+    std::size_t letter_len, vowel_len, sign_len;
+    const unsigned char letter = longest(ewts_letters, rest, letter_len);
+    const unsigned char vowel = longest(ewts_vowels, rest, vowel_len);
+    const unsigned char sign = longest(ewts_signs, rest, sign_len);
+    if (letter_len == 0 && vowel_len == 0 && sign_len == 0) {
+      tokens_.push_back({Kind::other, 0, pos, 1});
+      ++i;
+    } else if (letter_len >= vowel_len && letter_len >= sign_len) {
+      const EwtsLetter& l = ewts_letters[letter];
+      if (l.spelling == EwtsSpelling::warned) {
+        // Read as the two letters joined by "+" that it stands for.
+        const std::size_t plus = l.plus_spelling.find('+');
+        const auto first = static_cast<std::uint16_t>(plus);
+        warn(i, letter_len, ewts_warnings::kAspirate, l.ewts, l.plus_spelling);
+        tokens_.push_back({Kind::letter, letter_index(l.plus_spelling.substr(0, plus)), pos, first});
+        tokens_.push_back({Kind::plus, 0, static_cast<std::uint16_t>(i + plus), 0});
+        tokens_.push_back({Kind::letter, letter_index(l.plus_spelling.substr(plus + 1)),
+                           static_cast<std::uint16_t>(i + plus),
+                           static_cast<std::uint16_t>(letter_len - plus)});
+      } else {
+        tokens_.push_back({Kind::letter, letter, pos, static_cast<std::uint16_t>(letter_len)});
+      }
+      i += letter_len;
+    } else if (vowel_len >= sign_len) {
+      tokens_.push_back({Kind::vowel, vowel, pos, static_cast<std::uint16_t>(vowel_len)});
+      i += vowel_len;
+    } else {
+      tokens_.push_back({Kind::sign, sign, pos, static_cast<std::uint16_t>(sign_len)});
+      i += sign_len;
+    }
+  }
+}
+
+// Marks what means nothing where it stands: "+" before anything but a letter or vowel (dropped), a sign
+// with no stack before it, "." that separates nothing (both copied).
+void EwtsWordReader::classify() {
+  const std::size_t n = tokens_.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    Token& t = tokens_[i];
+    if (t.kind != Kind::plus) continue;
+    const bool next_ok =
+        i + 1 < n && (tokens_[i + 1].kind == Kind::letter || tokens_[i + 1].kind == Kind::vowel);
+    if (!next_ok) {
+      warn(t.pos, 1, ewts_warnings::kLonePlus);
+      t.kind = Kind::skip;
+    }
+  }
+  bool base = false;  // a letter, vowel or sign of the current syllable comes before
+  for (std::size_t i = 0; i < n; ++i) {
+    Token& t = tokens_[i];
+    switch (t.kind) {
+      case Kind::letter:
+      case Kind::vowel:
+        base = true;
+        break;
+      case Kind::sign:
+        if (!base)
+          t.kind = Kind::other;
+        else if (ewts_signs[t.index].ends_syllable)
+          base = false;
+        break;
+      case Kind::dot: {
+        // Of a run of dots between letters, the first separates them and the others are copied.
+        std::size_t j = i;
+        while (j < n && tokens_[j].kind == Kind::dot) ++j;
+        const bool prev_ok = base && i > 0 && tokens_[i - 1].kind != Kind::plus;
+        const bool next_ok = j < n && (tokens_[j].kind == Kind::letter || tokens_[j].kind == Kind::vowel);
+        for (std::size_t k = i; k < j; ++k)
+          if (k > i || !prev_ok || !next_ok) tokens_[k].kind = Kind::other;
+        if (!prev_ok || !next_ok || j > i + 1) base = false;
+        i = j - 1;
+        break;
+      }
+      case Kind::other:
+        base = false;
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+// Reads tokens [begin, end): no other characters among them, at most one syllable.
+void EwtsWordReader::segment(std::size_t begin, std::size_t end) {
+  letters_.clear();
+  groups_.clear();
+  Join join = Join::none;
+  Group* g = nullptr;
+  bool vowel_joins = false;  // a letter was put under a stack after its vowel
+  for (std::size_t i = begin; i < end; ++i) {
+    const Token& t = tokens_[i];
+    const bool joins = vowel_joins;
+    vowel_joins = false;
+    switch (t.kind) {
+      case Kind::letter: {
+        const bool closed = g && (g->vowel_count > 0 || g->sign_count > 0);
+        if (closed && join == Join::plus) {
+          // Put under the stack all the same; a vowel right after it joins the stack's own.
+          warn(t.pos, t.len, ewts_warnings::kLetterAfterVowel, letter_ewts(t.index));
+          letters_.push_back({t.index, join, t.pos, t.len});
+          ++g->count;
+          join = Join::none;
+          vowel_joins = true;
+          break;
+        }
+        if (!g || closed) {
+          groups_.push_back({});
+          g = &groups_.back();
+          g->first = static_cast<int>(letters_.size());
+        }
+        letters_.push_back({t.index, join, t.pos, t.len});
+        ++g->count;
+        join = Join::none;
+        break;
+      }
+      case Kind::vowel: {
+        const bool stacked = g && g->vowel_count > 0 && (join == Join::plus || joins);
+        if (!stacked && (!g || g->vowel_count > 0 || g->sign_count > 0)) {
+          groups_.push_back({});
+          g = &groups_.back();
+          g->first = static_cast<int>(letters_.size());
+          // `a` heading a "+" stack is the a-chen letter (`a+ya`).
+          if (ewts_vowels[t.index].ewts == "a" && i + 2 < end && tokens_[i + 1].kind == Kind::plus &&
+              tokens_[i + 2].kind == Kind::letter) {
+            letters_.push_back({kAchenLetter, join, t.pos, t.len});
+            ++g->count;
+            join = Join::none;
+            break;
+          }
+        }
+        if (g->vowel_count < static_cast<int>(g->vowels.size())) g->vowels[g->vowel_count++] = t.index;
+        join = Join::none;
+        break;
+      }
+      case Kind::sign: {
+        const unsigned char group = ewts_signs[t.index].group;
+        bool repeated = false;
+        for (int k = 0; k < g->sign_count; ++k) repeated = repeated || ewts_signs[g->signs[k]].group == group;
+        if (repeated || g->sign_count == static_cast<int>(g->signs.size()))
+          warn(t.pos, t.len, ewts_warnings::kRepeatedSign, ewts_signs[t.index].ewts);
+        else
+          g->signs[g->sign_count++] = t.index;
+        break;
+      }
+      case Kind::plus:
+        join = Join::plus;
+        break;
+      case Kind::dot:
+        join = Join::dot;
+        break;
+      default:
+        break;
+    }
+  }
+  if (groups_.empty()) return;
+  analyse();
+  for (const Stack& s : stacks_) emit(s);
+  if (!stacks_.empty()) {
+    if (!in_syllable_) ++result_.syllables;
+    in_syllable_ = true;
+    result_.tibetan = true;
+    result_.ends_tibetan = true;
+  }
+}
+
+// Writes one stack: its letters (the first whole, the rest subjoined), the tsa-phru, the vowels and signs
+// of its group, in canonical order.
+void EwtsWordReader::emit(const Stack& s) {
+  // Room for the letters (a stack without "+" may run long), the tsa-phru, the vowels and signs.
+  std::vector<char32_t>& cps = code_points_;
+  cps.resize(static_cast<std::size_t>(s.count) + 32);
+  std::size_t n = 0;
+  const Group* g = s.group >= 0 ? &groups_[static_cast<std::size_t>(s.group)] : nullptr;
+  bool tsa_phru = false;
+  if (s.count == 0) {
+    const EwtsVowel* v = g && g->vowel_count > 0 ? &ewts_vowels[g->vowels[0]] : nullptr;
+    cps[n++] = v && v->alone ? v->alone : kEwtsAchen;
+  }
+  for (int k = 0; k < s.count; ++k) {
+    const unsigned char l = letters_[s.first + k].letter;
+    if (l == kAchenLetter) {
+      cps[n++] = k == 0 ? kEwtsAchen : kEwtsAchenSubjoined;
+    } else {
+      cps[n++] = k == 0 ? ewts_letters[l].whole : ewts_letters[l].subjoined;
+      tsa_phru = tsa_phru || ewts_letters[l].tsa_phru;
+    }
+  }
+  if (g) {
+    for (int k = 0; k < g->vowel_count; ++k) {
+      const EwtsVowel& v = ewts_vowels[g->vowels[k]];
+      if (v.subjoined && (s.count > 0 || k > 0)) cps[n++] = v.subjoined;
+    }
+  }
+  if (tsa_phru) cps[n++] = kEwtsTsaPhru;
+  if (g) {
+    for (int k = 0; k < g->vowel_count; ++k)
+      for (char32_t c : ewts_vowels[g->vowels[k]].signs)
+        if (c) cps[n++] = c;
+    for (int k = 0; k < g->sign_count; ++k) cps[n++] = ewts_signs[g->signs[k]].code;
+  }
+  // Canonical order: marks of a lower combining class before those of a higher one, across no class 0.
+  for (std::size_t i = 1; i < n; ++i) {
+    const char32_t c = cps[i];
+    const unsigned char cc = combining_class(c);
+    if (cc == 0) continue;
+    std::size_t j = i;
+    while (j > 0 && combining_class(cps[j - 1]) > cc) {
+      cps[j] = cps[j - 1];
+      --j;
+    }
+    cps[j] = c;
+  }
+  for (std::size_t i = 0; i < n; ++i) append_utf8(*out_, cps[i]);
+}
+
+int EwtsWordReader::read(std::string_view word, std::string& out) {
+  checked_.clear();
+  read(word, out, checked_);
+  return static_cast<int>(checked_.size());
+}
+
+}  // namespace tarvex
