@@ -108,6 +108,8 @@ MANIFEST = $(PACKAGE_BUILD)/install_manifest.txt
 uninstall:
 	@test -f $(MANIFEST) || { echo "Nothing to uninstall: no make install was run." >&2; exit 1; }
 	sed 's|^|$(DESTDIR)|' $(MANIFEST) | xargs -r -d '\n' rm -f
+	@# Python writes its compiled files beside the module's once it is imported.
+	@if [ -f $(FOLDERS) ]; then while read -r folder; do rm -rf "$$folder/__pycache__"; done <$(FOLDERS); fi
 	@if [ -f $(FOLDERS) ]; then LC_ALL=C sort -r $(FOLDERS) | while read -r folder; do \
 	  if [ -d "$$folder" ]; then rmdir --ignore-fail-on-non-empty "$$folder"; fi; done; rm $(FOLDERS); fi
 	@if [ -z "$(DESTDIR)" ] && command -v fc-cache >/dev/null; then fc-cache "$(PREFIX)/share/fonts" 2>/dev/null || true; fi

@@ -57,7 +57,8 @@ def main():
         engine = engine_figure(bench, step)
         shown = f"{engine:6.1f} MB/s" if engine else "    (none)"
         ratio = f"{module / engine:13.0%}" if engine else ""
-        print(f"{frm + "-" + to:34} {shown} {module:6.1f} MB/s {ratio}")
+        route = f"{frm}-{to}"
+        print(f"{route:34} {shown} {module:6.1f} MB/s {ratio}")
     try:
         ewts = open(f"{corpus}/kangyur-035.wylie.txt", encoding="utf-8").read()
     except OSError:

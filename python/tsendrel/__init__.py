@@ -189,7 +189,7 @@ def convert_files(paths: Iterable[Union[str, os.PathLike]], frm: str, to: str, *
 
 
 def __getattr__(name: str):
-    # tsendrel.dask and tsendrel.pyewts load when first used (Dask is large).
+    """tsendrel.dask and tsendrel.pyewts, loaded when first used (Dask is large)."""
     if name in ("dask", "pyewts"):
         import importlib
         return importlib.import_module(f".{name}", __name__)
