@@ -77,6 +77,28 @@ void report_peak_memory(const CliBench& bench, std::size_t megabytes, double tar
   for (const std::string& path : {wylie, kvts, output}) fs::remove(path, ignored);
 }
 
+void report_cli_route(const CliBench& bench, const std::string& route, const std::string& input,
+                      const std::string& output, int runs, double in_process) {
+  const std::string log = (fs::path(bench.dir) / "cli-output.txt").string();
+  std::vector<std::string> argv = command(bench, route.c_str(), {input}, output, 0);
+  argv.insert(argv.begin() + 1, "-q");
+  double best = 1e30;
+  for (int i = 0; i < runs; ++i) {
+    std::error_code ignored;
+    fs::remove(output, ignored);
+    ChildRun run;
+    if (run_child(argv, run, log.c_str()) != 0 || run.exit_status != 0) {
+      std::printf("  tarvex-cli -q -t %s: not available (exit status %d)\n", route.c_str(), run.exit_status);
+      return;
+    }
+    best = std::min(best, run.seconds);
+  }
+  const double megabytes = static_cast<double>(fs::file_size(input)) / 1e6;
+  std::printf("  through tarvex-cli -q -t %-20s %8.3f s %9.1f MB/s   %3.0f%% of in process\n", route.c_str(),
+              best, megabytes / best, 100 * in_process / best);
+}
+
+
 void report_batch_scaling(const CliBench& bench, int files, std::size_t megabytes, int runs, double target) {
   std::printf("\nA batch of %d files of %zu MB, Wylie to Tsendrel through tarvex-cli, best of %d\n", files,
               megabytes, runs);

@@ -17,6 +17,11 @@ struct CliBench {
 // Converts a generated Wylie file of `megabytes` (and its KVTS) with each conversion type.
 void report_peak_memory(const CliBench& bench, std::size_t megabytes, double target_mb);
 
+// `tarvex-cli -q -t ROUTE -o OUTPUT INPUT`, best of `runs`, as MB/s of the input and as a share of the
+// engine's own best time for the same conversion (`in_process` seconds).
+void report_cli_route(const CliBench& bench, const std::string& route, const std::string& input,
+                      const std::string& output, int runs, double in_process);
+
 // Converts `files` generated files of `megabytes` each with -j 1 and -j 2, best of `runs`.
 void report_batch_scaling(const CliBench& bench, int files, std::size_t megabytes, int runs, double target);
 

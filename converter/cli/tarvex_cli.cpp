@@ -403,7 +403,8 @@ int main(int argc, char** argv) {
   }
   ConversionContext context = make_context(tables);
   context.status = StatusSink{print_line, &options.shown};
-  context.diagnostics = DiagnosticSink{print_diagnostic, &options.shown};
+  // With -q no warning is shown, so none is placed: the input is not read again for them.
+  context.diagnostics = DiagnosticSink{print_diagnostic, &options.shown, !options.shown.quiet};
 
   ConversionRequest request;
   fill_request(request, options.choices, context);

@@ -209,7 +209,7 @@ std::vector<Outcome> convert_on_threads(const ConversionContext& context, const 
       ConversionContext own = context;
       own.status = StatusSink{&FileLines::status, &lines[index]};
       if (context.diagnostics.active())
-        own.diagnostics = DiagnosticSink{&FileLines::diagnostic, &lines[index]};
+        own.diagnostics = DiagnosticSink{&FileLines::diagnostic, &lines[index], context.diagnostics.warnings};
       // Files are taken in batch order, so the earlier files one waits for are already being converted.
       const Outcome outcome = convert_planned(own, request, plan, index, outcome_of, reports[index]);
       {

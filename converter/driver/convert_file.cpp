@@ -260,7 +260,7 @@ bool run_pass(Pass pass, ConversionContext& context, const ConversionRequest& re
       return syllables_read(
           context, from,
           font_code_pass(from, to, request.keep_cr, *context.key_tables, context.composer, context.status,
-                         true, context.diagnostics.active() ? &findings.raw_words : nullptr));
+                         true, context.diagnostics.places() ? &findings.raw_words : nullptr));
     case Pass::unicode_text:
     case Pass::unicode_marked:
       return syllables_read(
@@ -350,7 +350,7 @@ int convert_checked(ConversionContext& context, const ConversionRequest& request
 
   Findings findings;
   // Without a sink the problems are not told, and not kept.
-  if (!context.diagnostics.active()) findings.found.keep = findings.read.keep = findings.written.keep = 0;
+  if (!context.diagnostics.places()) findings.found.keep = findings.read.keep = findings.written.keep = 0;
   int result = run_passes(context, request, route, input, output, stage, files, findings);
   if (report)
     // A syllable is not converted once however many of its characters the reader replaced or the writer
@@ -372,12 +372,12 @@ int convert_checked(ConversionContext& context, const ConversionRequest& request
   if (!findings.raw_words.empty() && (wylie || again.available()))
     place_raw_words(findings.raw_words, files.syllables, wylie ? &files.pre_pass : nullptr, again,
                     findings.found);
-  if (findings.extracted && !findings.found.problems.empty() && context.diagnostics.active() &&
+  if (findings.extracted && !findings.found.problems.empty() && context.diagnostics.places() &&
       again.available())
     tell_problems(context, in.shown(), again, wylie, findings.found);
   // A route that reads its input into the hub tells the reader's problems, and its writer's traced back.
   const bool hub_first = input_row(route.passes.front())->read != nullptr;
-  if (findings.hub && context.diagnostics.active() && hub_first &&
+  if (findings.hub && context.diagnostics.places() && hub_first &&
       (!findings.read.warnings.empty() || !findings.written.warnings.empty() || findings.read.not_kept > 0))
     tell_hub_problems(context, in.shown(), again, route.passes.front(), request.keep_cr != 0, findings.read,
                       findings.written);
@@ -403,7 +403,7 @@ Fast fast_converted(ConversionContext& context, const ConversionRequest& request
                     tsd::Stream& read_again, ConversionReport* report) {
   context.composer = tsd::SyllableState{};
   ExtractionReport found;
-  const bool place = context.diagnostics.active();
+  const bool place = context.diagnostics.places();
   tsd::Stream spool;
   if (!out.path) spool = context.temporaries(2);
   tsd::Stream& target = out.path ? new_output.stream() : spool;

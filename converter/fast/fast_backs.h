@@ -6,6 +6,8 @@
 #include "fast_words.h"
 
 namespace tarvex::fast {
+// Internal to the fast path (fast_path.cpp alone includes these headers), as the compiler best inlines it.
+namespace {
 
 // Bytes in memory read as a stream reads them, for the Unicode RTF writer's rules.
 struct SpanBytes {
@@ -591,4 +593,5 @@ class FontWords {
   ReplayedHistory history_{state_};
 };
 
+}  // namespace
 }  // namespace tarvex::fast

@@ -6,6 +6,8 @@
 #include "fast_scan.h"
 
 namespace tarvex::fast {
+// Internal to the fast path (fast_path.cpp alone includes these headers), as the compiler best inlines it.
+namespace {
 
 template <typename Last>
 auto Scan<Last>::convert_stretch(std::string_view text, std::uint64_t at, bool starts_syllable,
@@ -213,4 +215,5 @@ auto Scan<Last>::problems_of_words(const std::vector<SourceProblem>& found, tsd:
   return words;
 }
 
+}  // namespace
 }  // namespace tarvex::fast

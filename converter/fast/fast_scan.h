@@ -6,6 +6,8 @@
 #include "fast_words.h"
 
 namespace tarvex::fast {
+// Internal to the fast path (fast_path.cpp alone includes these headers), as the compiler best inlines it.
+namespace {
 
 // Reads the input in blocks cut after white space (or before a bracket), and hands each item to the back:
 // words through the table of words met before, white space and marks as the syllable file has them.
@@ -668,4 +670,5 @@ class Scan {
   std::uint64_t ahead_until_ = 0;  // the index up to which words ahead were met
 };
 
+}  // namespace
 }  // namespace tarvex::fast

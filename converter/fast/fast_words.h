@@ -25,6 +25,8 @@
 #include "word_memo.h"
 
 namespace tarvex::fast {
+// Internal to the fast path (fast_path.cpp alone includes these headers), as the compiler best inlines it.
+namespace {
 
 // What a byte of the input is to the scan: part of a word, white space, the Wylie tsheg ".", a mark that
 // stands for one byte of the syllable file, the start of a bracketed passage or of a "@" name, or
@@ -252,4 +254,5 @@ inline std::vector<std::string_view> lines_of(const std::string& text) {
   return lines;
 }
 
+}  // namespace
 }  // namespace tarvex::fast

@@ -30,8 +30,12 @@ struct Diagnostic {
 struct DiagnosticSink {
   void (*tell)(void* user, const Diagnostic& diagnostic) = nullptr;
   void* user = nullptr;
+  // Whether the front end shows warnings: without, a conversion neither keeps nor places its problems
+  // (reading nothing again), and the sink gets only reasons.
+  bool warnings = true;
 
   bool active() const { return tell != nullptr; }
+  bool places() const { return tell != nullptr && warnings; }
   void operator()(const Diagnostic& diagnostic) const {
     if (tell) tell(user, diagnostic);
   }

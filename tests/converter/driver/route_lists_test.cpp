@@ -98,13 +98,20 @@ TEST(route_lists, the_readme_table_gives_each_route_its_caption_and_output) {
 
 TEST(route_lists, the_architecture_table_gives_each_route_as_the_table_has_it) {
   const std::map<Pass, std::string> pass_names = {
-      {Pass::wylie_to_kvts, "wylie_to_kvts"}, {Pass::kvts_to_wylie, "kvts_to_wylie"},
-      {Pass::extract, "extract"},             {Pass::font_codes, "font_codes"},
-      {Pass::tsendrel_rtf, "tsendrel_rtf"},   {Pass::unicode_text, "unicode_text"},
-      {Pass::unicode_marked, "unicode_marked"}, {Pass::unicode_rtf, "unicode_rtf"},
-      {Pass::ewts_read, "ewts_read"},         {Pass::unicode_read, "unicode_read"},
-      {Pass::tsendrel_read, "tsendrel_read"}, {Pass::hub_rtf, "hub_rtf"},
-      {Pass::hub_unicode_rtf, "hub_unicode_rtf"}, {Pass::ewts_write, "ewts_write"},
+      {Pass::wylie_to_kvts, "wylie_to_kvts"},
+      {Pass::kvts_to_wylie, "kvts_to_wylie"},
+      {Pass::extract, "extract"},
+      {Pass::font_codes, "font_codes"},
+      {Pass::tsendrel_rtf, "tsendrel_rtf"},
+      {Pass::unicode_text, "unicode_text"},
+      {Pass::unicode_marked, "unicode_marked"},
+      {Pass::unicode_rtf, "unicode_rtf"},
+      {Pass::ewts_read, "ewts_read"},
+      {Pass::unicode_read, "unicode_read"},
+      {Pass::tsendrel_read, "tsendrel_read"},
+      {Pass::hub_rtf, "hub_rtf"},
+      {Pass::hub_unicode_rtf, "hub_unicode_rtf"},
+      {Pass::ewts_write, "ewts_write"},
   };
   std::vector<std::string> names;
   for (const std::string& line : lines_of(source_file("docs/architecture.md"))) {
