@@ -13,8 +13,7 @@
 namespace tibet::writer {
 
 // The commands reachable as tsendrel:NAME.
-inline constexpr const char* kCommands[] = {"tibetan",        "alternate",  "tibfont",    "altfont",
-                                            "unicode-typing", "to-unicode", "to-tsendrel"};
+inline constexpr const char* kCommands[] = {"tibetan", "alternate", "tibfont", "altfont"};
 bool is_command(std::string_view name);
 
 class Session {

@@ -35,7 +35,8 @@ def tearDownModule():
 # Key scripts: text typed as it stands, "\b" is BackSpace. Korlam at 24 points unless a reply to
 # Tibetan Font says otherwise.
 CASES = [
-    ("greeting", None, "bkra shis bde legs "),
+    ("greeting", None, "bfkra.Sis.bde.legs,"),
+    ("blanks_between_syllables", None, "bkra shis bde legs "),
     ("stack_and_vowels", None, "rgyal po'i sku "),
     ("take_back_in_a_syllable", None, "bsgrubs\b\bs gsung\bs "),
     ("backspace_after_a_space", None, "sangs rgyas \b\b"),
