@@ -11,6 +11,29 @@ namespace tibet::writer {
 
 using css::uno::UNO_QUERY;
 
+namespace {
+
+// An Undo context left however the key's work ends.
+class UndoStep {
+ public:
+  explicit UndoStep(Reference<css::document::XUndoManager> undo) : undo_(std::move(undo)) {
+    if (undo_.is()) undo_->enterUndoContext("Tibetan typing");
+  }
+  ~UndoStep() {
+    try {
+      if (undo_.is()) undo_->leaveUndoContext();
+    } catch (const css::uno::Exception&) {
+    }
+  }
+  UndoStep(const UndoStep&) = delete;
+  UndoStep& operator=(const UndoStep&) = delete;
+
+ private:
+  Reference<css::document::XUndoManager> undo_;
+};
+
+}  // namespace
+
 bool is_command(std::string_view name) {
   for (const char* command : kCommands)
     if (name == command) return true;
@@ -74,8 +97,7 @@ bool Session::key_pressed(const css::awt::KeyEvent& event) {
   if (!view.is()) return false;
   // One key, one step of Undo: what the key typed, took back or replaced.
   Reference<css::document::XUndoManagerSupplier> undo_supplier(frame_->getController()->getModel(), UNO_QUERY);
-  const auto undo = undo_supplier.is() ? undo_supplier->getUndoManager() : nullptr;
-  if (undo.is()) undo->enterUndoContext("Tibetan typing");
+  const UndoStep step(undo_supplier.is() ? undo_supplier->getUndoManager() : nullptr);
   if (!view->isCollapsed()) {
     // Typing over a selection replaces it, and starts a new syllable.
     view->setString(OUString());
@@ -86,7 +108,6 @@ bool Session::key_pressed(const css::awt::KeyEvent& event) {
     forget_syllable();
   }
   addin_.on_key(key);
-  if (undo.is()) undo->leaveUndoContext();
   return true;
 }
 

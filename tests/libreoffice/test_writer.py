@@ -187,6 +187,39 @@ class Typing(unittest.TestCase):
         self.assertEqual(got, expected)
         OFFICE.dispatch(doc, "alternate")
 
+    def test_typing_in_a_header(self):
+        expected, _ = wordhost_document(self.folder, None, "ka ")
+        doc = self.new_document()
+        style = doc.getStyleFamilies().getByName("PageStyles").getByName("Standard")
+        style.HeaderIsOn = True
+        header = style.HeaderText
+        doc.getCurrentController().getViewCursor().gotoRange(header.getStart(), False)
+        OFFICE.focus(doc)
+        OFFICE.dispatch(doc, "tibetan")
+        type_keys("ka ")
+        self.assertEqual([(ch, font, round(height)) for ch, font, height in cell_runs(header)], expected)
+        self.assertEqual(doc.getText().getString(), "", "nothing went into the body")
+        OFFICE.dispatch(doc, "alternate")
+
+    def test_the_typing_aids_are_off_in_tibetan_mode_and_restored(self):
+        aids = [("/org.openoffice.Office.Common/AutoCorrect", "CapitalAtStartSentence"),
+                ("/org.openoffice.Office.Writer/AutoFunction/Completion", "Enable"),
+                ("/org.openoffice.Office.Writer/AutoFunction/Format/ByInput", "ChangeDash")]
+        before = [setting(node, name) for node, name in aids]
+        self.assertIn(True, before, "some typing aid is on to begin with")
+        first = self.new_document()
+        OFFICE.dispatch(first, "tibetan")
+        second = self.new_document()
+        OFFICE.dispatch(second, "tibetan")
+        self.assertEqual([setting(node, name) for node, name in aids], [False] * len(aids))
+        OFFICE.dispatch(first, "alternate")
+        self.assertEqual([setting(node, name) for node, name in aids], [False] * len(aids),
+                         "another window is still in Tibetan mode")
+        self.docs.remove(second)
+        second.close(True)
+        OFFICE.settle()
+        self.assertEqual([setting(node, name) for node, name in aids], before, "restored when the last closed")
+
     def test_the_mode_belongs_to_one_window(self):
         first = self.new_document()
         OFFICE.dispatch(first, "tibetan")
@@ -234,6 +267,13 @@ class Typing(unittest.TestCase):
         finally:
             os.rmdir(tmp)
         OFFICE.dispatch(doc, "alternate")
+
+
+def setting(node, name):
+    provider = OFFICE.smgr.createInstanceWithContext("com.sun.star.configuration.ConfigurationProvider", OFFICE.ctx)
+    access = provider.createInstanceWithArguments("com.sun.star.configuration.ConfigurationAccess",
+                                                  office.props(nodepath=node))
+    return access.getByName(name)
 
 
 def cell_runs(cell):
