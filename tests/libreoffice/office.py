@@ -3,7 +3,6 @@ profile into which `unopkg add` installed the extension; documents driven throug
 real keystrokes (xdotool)."""
 
 import os
-import shutil
 import subprocess
 import tempfile
 import time
