@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 60
 
 .PHONY: all setup build web test-web bench-web windows windows-i686 fonts install-fonts uninstall-fonts demo test test-dev \
   test-asan test-fuzz test-windows test-windows-i686 fuzz bench screenshots format clean \
-  package install uninstall deb
+  package install uninstall deb libreoffice
 
 all: build
 
@@ -122,7 +122,15 @@ windows-i686: setup
 	cmake --preset windows-i686 >/dev/null
 	cmake --build --preset windows-i686 -j $(JOBS)
 
-demo: package install-fonts
+# The LibreOffice Writer extension (docs/libreoffice.md), from the optimised build, into build/libreoffice.
+libreoffice: setup
+	cmake --preset package $(PACKAGE_FLAGS) >/dev/null
+	cmake --build --preset package -j $(JOBS) --target tsendrel_oxt
+	mkdir -p build/libreoffice
+	cp build/package/addin/writer/tsendrel.oxt build/libreoffice/
+	@echo "The Writer extension is build/libreoffice/tsendrel.oxt: unopkg add build/libreoffice/tsendrel.oxt"
+
+demo: package install-fonts libreoffice
 	@scripts/demo
 
 test: setup test-dev test-web test-asan test-fuzz test-windows test-windows-i686

@@ -1,22 +1,16 @@
-// The add-in's state and operations inside the word processor: start-up and registration, the key
-// commands that play composed glyph strings into the document, the two modes, the default fonts and
-// their file font.def, and the three option groups of the word processor that Tibetan mode clears.
+// The keyboard add-in, whatever word processor hosts it: the key tables and the composer's state, the two
+// modes, the default fonts and their file font.def, and the commands the user runs. Everything it does
+// in the document goes through its Host (host.h).
 // Reads keyfont, keymap and font.def from the add-in's folder; writes font.def through font.tmp.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
-#include "bridge.h"
 #include "composer.h"
 #include "font_names.h"
+#include "host.h"
 #include "text_input.h"
-
-#if defined(_WIN32)
-#define TIBET_EXPORT __declspec(dllexport)
-#else
-#define TIBET_EXPORT __attribute__((visibility("default")))
-#endif
 
 namespace tibet {
 
@@ -28,13 +22,6 @@ inline constexpr int kReplySize = 256;
 inline constexpr int kMinPointSize = 1;
 inline constexpr int kMaxPointSize = 1638;
 
-// Korlam fonts at 0..33, Ekorlam fonts at 34..67, each family in font-number order.
-extern std::array<std::array<char, kFontNameSize>, kFontNameCount> font_names;
-extern std::int16_t library_id;
-extern tsd::KeyTables<tsd::kAddinForms> key_tables;
-// The composer's one state: the host calls the add-in on its one thread, keystroke after keystroke.
-extern tsd::SyllableState syllable_state;
-
 struct FontDefaults {
   std::int16_t family_base = 0;  // 0 (Korlam) or 34 (Ekorlam)
   std::int16_t tibetan_size = 24;
@@ -43,11 +30,7 @@ struct FontDefaults {
 };
 // What a missing or bad font.def gives.
 inline constexpr FontDefaults kDefaultFonts{0, 24, "Times", 12};
-extern FontDefaults defaults;
 
-void fill_font_names();
-// Reads font.def into `defaults`; a missing file or a bad value gives kDefaultFonts.
-void load_font_defaults();
 // The defaults that the text of a font.def gives over `current` (what a value missing from the text
 // keeps): all the text's values, or kDefaultFonts when one of them is bad.
 FontDefaults read_font_defaults(tsd::Stream& in, const FontDefaults& current);
@@ -55,37 +38,69 @@ FontDefaults read_font_defaults(tsd::TextBytes in, const FontDefaults& current);
 // The text of a font.def holding `d`, as save_font_defaults writes it; returns its length.
 inline constexpr int kFontDefTextSize = kAltFontSize + 64;
 int format_font_defaults(const FontDefaults& d, char* text, int size);
-// Writes `defaults` to font.tmp and puts it in place of font.def in one step. 0, or -1 after showing
-// the save message (font.def is then untouched).
-int save_font_defaults();
 
-// The word processor's option groups, in the order they are read and applied.
-enum OptionGroupId { autocorrect_options, autoformat_options, edit_options, kOptionGroupCount };
-using OptionRecord = std::array<std::int16_t, 8>;
-extern std::array<OptionRecord, kOptionGroupCount> saved_options;
+// The add-in's four commands: name, description, toolbar button.
+struct ModeCommand {
+  const char* name;
+  const char* description;
+  const char* button;
+};
+inline constexpr ModeCommand kModeCommands[] = {
+    {"tibetan", "Turns on Tibetan keyboard.", "Tibetan On"},
+    {"alternate", "Turns off Tibetan keyboard.", "Tibetan Off"},
+    {"tibfont", "Select default Tibetan font.", "Tibetan Font"},
+    {"altfont", "Select default Alternate font.", "Alternate Font"},
+};
+inline constexpr const char* kToolbarName = "Tsendrel";
 
-// Mode 2 reads the word processor's values into `record`, mode 1 applies the record's values.
-std::int16_t exchange_options(OptionGroupId group, OptionRecord& record, int mode);
-void enter_tibetan_options();
-void restore_user_options();
+// How start() ended.
+enum class StartResult { started, no_keyfont, no_keymap, refused };
 
-std::int32_t register_command(std::int16_t id, const char* name, const char* description);
-int create_toolbar(std::int16_t id);
-int assign_keys(std::int16_t id);
-std::int32_t release_keys(std::int16_t id);
+class Addin {
+ public:
+  explicit Addin(Host& host);
+  Addin(const Addin&) = delete;
+  Addin& operator=(const Addin&) = delete;
 
-// Sets the font at the insertion point.
-std::int32_t set_font(const char* name, int size);
-std::int32_t play_glyphs(const unsigned char* glyphs);
-std::int32_t on_key(int key);
+  // Reads font.def, saves and clears the typing aids, loads the tables (a failure is shown), installs the
+  // toolbar and captures the keys: the add-in starts in Tibetan mode.
+  StartResult start();
+
+  // One key of Tibetan mode through the composer into the document; the last host result.
+  HostResult on_key(int key);
+  // Plays a glyph string: font switches, take-backs and characters; the last host result.
+  HostResult play_glyphs(const unsigned char* glyphs);
+
+  // The four commands.
+  void tibetan();
+  void alternate();
+  void tibfont();
+  void altfont();
+
+  // Reads font.def into `defaults`; a missing file or a bad value gives kDefaultFonts.
+  void load_font_defaults();
+  // Writes `defaults` to font.tmp and puts it in place of font.def in one step. 0, or -1 after showing
+  // the save message (font.def is then untouched).
+  int save_font_defaults();
+
+  void show_error(const char* text);
+  void show_error_code(HostResult code);
+
+  bool tibetan_mode() const { return syllable_state.mode != 0; }
+  Host& host() { return host_; }
+
+  // Korlam fonts at 0..33, Ekorlam fonts at 34..67, each family in font-number order.
+  std::array<std::array<char, kFontNameSize>, kFontNameCount> font_names{};
+  tsd::KeyTables<tsd::kAddinForms> key_tables;
+  tsd::SyllableState syllable_state;
+  FontDefaults defaults;
+
+ private:
+  HostResult set_tibetan_font(int font);
+  bool ask(const char* prompt, const char* title, const char* default_reply, char (&reply)[kReplySize]);
+  void report_table_failure(const char* file);
+
+  Host& host_;
+};
 
 }  // namespace tibet
-
-extern "C" {
-TIBET_EXPORT std::int16_t TIBET_CALL wdAutoOpen(std::int16_t library_id);
-TIBET_EXPORT std::int32_t TIBET_CALL wdAutoRemove();
-TIBET_EXPORT int TIBET_CALL tibetan();
-TIBET_EXPORT int TIBET_CALL alternate();
-TIBET_EXPORT int TIBET_CALL tibfont();
-TIBET_EXPORT int TIBET_CALL altfont();
-}

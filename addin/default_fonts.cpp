@@ -5,8 +5,7 @@
 #include "addin.h"
 #include "text_input.h"
 
-using namespace tibet;
-
+namespace tibet {
 namespace {
 
 constexpr const char* kNeedNameAndSize =
@@ -28,16 +27,6 @@ bool valid_point_size(long size) {
   return size >= kMinPointSize && size <= kMaxPointSize;
 }
 
-// Asks for a reply; false when the prompt was cancelled or failed.
-bool ask(const char* prompt, const char* title, const char* default_reply, char (&reply)[kReplySize]) {
-  command_block block;
-  reply[0] = '\0';
-  const std::int32_t result =
-      run_command(block, cmd::prompt, kind_string, reply, kReplySize, "sss", prompt, title, default_reply);
-  reply[kReplySize - 1] = '\0';
-  return !failed(result);
-}
-
 // The reply up to its first blank.
 std::string_view first_word(std::string_view reply) {
   std::size_t end = 0;
@@ -47,7 +36,15 @@ std::string_view first_word(std::string_view reply) {
 
 }  // namespace
 
-extern "C" int TIBET_CALL tibfont() {
+// Asks for a reply; false when the prompt was cancelled or failed.
+bool Addin::ask(const char* prompt, const char* title, const char* default_reply, char (&reply)[kReplySize]) {
+  reply[0] = '\0';
+  const bool answered = host_.prompt(prompt, title, default_reply, reply, kReplySize);
+  reply[kReplySize - 1] = '\0';
+  return answered;
+}
+
+void Addin::tibfont() {
   char default_reply[32];
   std::snprintf(default_reply, sizeof default_reply, "%c %d", font_names[defaults.family_base][0],
                 defaults.tibetan_size);
@@ -55,7 +52,7 @@ extern "C" int TIBET_CALL tibfont() {
   if (!ask("Enter K for Korlam and E for Ekorlam.  Follow the K or E with a blank space and then a point "
            "size.",
            "Default Tibetan Font", default_reply, reply)) {
-    return 0;
+    return;
   }
   const std::string_view text(reply);
   const std::string_view word = first_word(text);
@@ -63,12 +60,12 @@ extern "C" int TIBET_CALL tibfont() {
   while (at < text.size() && is_blank(text[at])) ++at;
   if (word.empty() || at == text.size()) {
     show_error(kNeedNameAndSize);
-    return 0;
+    return;
   }
   const long size = decimal_value(text.substr(at));
   if (!valid_point_size(size)) {
     show_error(kBadSize);
-    return 0;
+    return;
   }
   defaults.tibetan_size = static_cast<std::int16_t>(size);
   switch (word[0]) {
@@ -82,20 +79,19 @@ extern "C" int TIBET_CALL tibfont() {
       break;
     default:
       show_error("You must enter K or E.  Please check your spelling.");
-      return 0;
+      return;
   }
-  if (syllable_state.mode != 0) set_font(font_names[defaults.family_base].data(), defaults.tibetan_size);
+  if (syllable_state.mode != 0) host_.set_font(font_names[defaults.family_base].data(), defaults.tibetan_size);
   save_font_defaults();
-  return 0;
 }
 
-extern "C" int TIBET_CALL altfont() {
+void Addin::altfont() {
   char default_reply[kAltFontSize + 16];
   std::snprintf(default_reply, sizeof default_reply, "%s %d", defaults.alt_font, defaults.alt_size);
   char reply[kReplySize];
   if (!ask("Enter your default English font.  Follow the font name with a blank space and then a point size.",
            "Default English Font", default_reply, reply)) {
-    return 0;
+    return;
   }
   const std::string_view text(reply);
   // The last blank, not counting the first character, ends the name; names may hold blanks.
@@ -108,22 +104,23 @@ extern "C" int TIBET_CALL altfont() {
   }
   if (blank == text.size()) {
     show_error(kNeedNameAndSize);
-    return 0;
+    return;
   }
   const std::string_view name = text.substr(0, blank);
   if (name.size() >= static_cast<std::size_t>(kAltFontSize)) {
     show_error("The font name must be at most 63 characters.");
-    return 0;
+    return;
   }
   const long size = decimal_value(text.substr(blank + 1));
   if (!valid_point_size(size)) {
     show_error(kBadSize);
-    return 0;
+    return;
   }
   defaults.alt_size = static_cast<std::int16_t>(size);
   std::memcpy(defaults.alt_font, name.data(), name.size());
   defaults.alt_font[name.size()] = '\0';
-  if (syllable_state.mode == 0) set_font(defaults.alt_font, defaults.alt_size);
+  if (syllable_state.mode == 0) host_.set_font(defaults.alt_font, defaults.alt_size);
   save_font_defaults();
-  return 0;
 }
+
+}  // namespace tibet

@@ -11,9 +11,6 @@
 
 namespace tibet {
 
-std::array<std::array<char, kFontNameSize>, kFontNameCount> font_names{};
-FontDefaults defaults;
-
 namespace {
 
 // Larger than any accepted value, so an overlong number is rejected instead of wrapping.
@@ -49,11 +46,6 @@ FontDefaults read_defaults(In& in, const FontDefaults& current) {
 
 }  // namespace
 
-void fill_font_names() {
-  for (int i = 0; i < kFontNameCount; ++i)
-    std::memcpy(font_names[i].data(), tsd::kFontNames[i].data(), kFontNameSize);
-}
-
 FontDefaults read_font_defaults(tsd::Stream& in, const FontDefaults& current) {
   return read_defaults(in, current);
 }
@@ -62,7 +54,7 @@ FontDefaults read_font_defaults(tsd::TextBytes in, const FontDefaults& current) 
   return read_defaults(in, current);
 }
 
-void load_font_defaults() {
+void Addin::load_font_defaults() {
   const std::string path = tsd::join_path(tsd::addin_folder(), "font.def");
   tsd::Stream in = tsd::Stream::open_read(path.c_str(), tsd::Stream::Mode::text);
   defaults = in.is_open() ? read_font_defaults(in, defaults) : kDefaultFonts;
@@ -73,7 +65,7 @@ int format_font_defaults(const FontDefaults& d, char* text, int size) {
                        d.tibetan_size, d.alt_font, d.alt_size);
 }
 
-int save_font_defaults() {
+int Addin::save_font_defaults() {
   const std::string folder = tsd::addin_folder();
   const std::string tmp_path = tsd::join_path(folder, "font.tmp");
   const std::string def_path = tsd::join_path(folder, "font.def");

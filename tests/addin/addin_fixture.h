@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "addin.h"
+#include "word_host.h"
 #include "platform/addin_folder.h"
 #include "support/temp_dir.h"
 #include "trace.h"
@@ -21,6 +21,13 @@ namespace tibet::testing {
 inline const std::string kTablesDir = TSENDREL_SOURCE_DIR "/tests/vectors/wordhost/home";
 
 inline wordhost::WordModel* g_model = nullptr;
+
+// The library's one add-in and its Word host, by the names the tests use.
+inline FontDefaults& defaults = word_addin().defaults;
+inline tsd::SyllableState& syllable_state = word_addin().syllable_state;
+inline std::array<OptionRecord, kOptionGroupCount>& saved_options = word_host().saved_options;
+inline std::int16_t& library_id = word_host().library_id;
+inline auto& font_names = word_addin().font_names;
 
 inline std::int32_t TIBET_CALL model_dispatch(std::uint16_t id, std::uint16_t options, std::uint16_t count,
                                               command_arg* args, command_arg* ret) {
@@ -37,9 +44,8 @@ class AddinTest : public ::testing::Test {
     defaults = FontDefaults{};
     saved_options = {};
     library_id = 0;
-    tibet::syllable_state = tsd::SyllableState{};
+    syllable_state = tsd::SyllableState{};
     tsd::set_trace_sink(nullptr, 0);
-    fill_font_names();
   }
 
   void TearDown() override {

@@ -101,7 +101,7 @@ TEST_F(AddinTest, altfont_applies_only_in_alternate_mode) {
                 "0x80B1 0 \"Enter your default English font.  Follow the font name with a blank "
                 "space and then a point size.\" \"Default English Font\" \"Times 12\"",
             }));
-  tibet::syllable_state.mode = 0;
+  syllable_state.mode = 0;
   model_->queue_reply("Courier 9");
   altfont();
   EXPECT_EQ(model_->calls().back(), "0x807C 0 \"Courier\" 9");

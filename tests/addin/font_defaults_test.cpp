@@ -33,7 +33,7 @@ class FontDefLoad : public AddinTest, public ::testing::WithParamInterface<LoadC
 TEST_P(FontDefLoad, gives_the_file_values_or_all_defaults) {
   const LoadCase& c = GetParam();
   if (c.file != nullptr) home_.write("font.def", c.file);
-  load_font_defaults();
+  word_addin().load_font_defaults();
   EXPECT_EQ(defaults.family_base, c.family_base);
   EXPECT_EQ(defaults.tibetan_size, c.tibetan_size);
   EXPECT_STREQ(defaults.alt_font, c.alt_font);
@@ -70,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(AddinTest, a_long_font_line_is_cut_at_63_characters) {
   const std::string name(70, 'n');
   home_.write("font.def", "0\n24\n" + name + "\n14\n");
-  load_font_defaults();
+  word_addin().load_font_defaults();
   EXPECT_EQ(std::string(defaults.alt_font), name.substr(0, 63));
 }
 
@@ -97,11 +97,11 @@ TEST_F(AddinTest, values_missing_from_font_def_keep_the_current_ones) {
 
 TEST_F(AddinTest, saving_the_defaults_writes_four_lines) {
   defaults = kDefaultFonts;
-  EXPECT_EQ(save_font_defaults(), 0);
+  EXPECT_EQ(word_addin().save_font_defaults(), 0);
   EXPECT_EQ(read_file(home_.file("font.def")), "0\r\n24\r\nTimes\r\n12\r\n");
   EXPECT_FALSE(std::filesystem::exists(home_.file("font.tmp")));
   defaults = FontDefaults{};
-  load_font_defaults();
+  word_addin().load_font_defaults();
   EXPECT_STREQ(defaults.alt_font, "Times");
 }
 
@@ -115,7 +115,7 @@ TEST_F(AddinTest, a_failing_write_leaves_font_def_untouched) {
   std::filesystem::create_symlink("/dev/full", home_.file("font.tmp"), error);
   ASSERT_FALSE(error) << error.message();
   defaults = kDefaultFonts;
-  EXPECT_EQ(save_font_defaults(), -1);
+  EXPECT_EQ(word_addin().save_font_defaults(), -1);
   EXPECT_EQ(read_file(home_.file("font.def")), "34\n30\nArial\n10\n");
   EXPECT_EQ(message_lines(),
             (std::vector<std::string>{"Tsendrel Error: Error: Cannot save default font information in " +
@@ -127,7 +127,7 @@ TEST_F(AddinTest, a_failing_write_leaves_font_def_untouched) {
 TEST_F(AddinTest, an_uncreatable_temporary_file_shows_the_save_message) {
   home_.write("font.def", "34\n30\nArial\n10\n");
   ASSERT_TRUE(std::filesystem::create_directory(home_.file("font.tmp")));
-  EXPECT_EQ(save_font_defaults(), -1);
+  EXPECT_EQ(word_addin().save_font_defaults(), -1);
   EXPECT_EQ(read_file(home_.file("font.def")), "34\n30\nArial\n10\n");
   EXPECT_EQ(model_->messages().size(), 1u);
 }

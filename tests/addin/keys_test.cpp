@@ -31,7 +31,7 @@ TEST_P(PlayGlyphs, issues_one_command_per_byte_and_two_per_take_back_run) {
   std::vector<unsigned char> glyphs = GetParam().glyphs;
   glyphs.push_back(0);
   defaults.family_base = static_cast<std::int16_t>(GetParam().family_base);
-  play_glyphs(glyphs.data());
+  word_addin().play_glyphs(glyphs.data());
   EXPECT_EQ(model_->calls(), GetParam().calls);
 }
 
@@ -64,18 +64,18 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(KeysTest, play_glyphs_returns_the_last_result) {
   const unsigned char glyphs[] = {65, 66, 0};
   model_->fail_call(cmd::insert, 2);
-  EXPECT_EQ(play_glyphs(glyphs), 1);
+  EXPECT_EQ(word_addin().play_glyphs(glyphs), 1);
   EXPECT_EQ(model_->document().size(), 1u) << "a failing command does not stop the string";
   model_->fail_call(cmd::insert, 3);
-  EXPECT_EQ(play_glyphs(glyphs), 0);
+  EXPECT_EQ(word_addin().play_glyphs(glyphs), 0);
   const unsigned char empty[] = {0};
-  EXPECT_EQ(play_glyphs(empty), 0);
+  EXPECT_EQ(word_addin().play_glyphs(empty), 0);
 }
 
 TEST_F(KeysTest, the_default_size_applies_to_every_font_selection) {
   defaults.tibetan_size = 30;
   const unsigned char glyphs[] = {20, 0};
-  play_glyphs(glyphs);
+  word_addin().play_glyphs(glyphs);
   EXPECT_EQ(model_->calls().back(), "0x807C 0 \"Korlam-a\" 30");
 }
 

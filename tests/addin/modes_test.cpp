@@ -30,7 +30,7 @@ TEST_F(ModesTest, alternate_releases_the_keys_and_restores_the_options_once) {
   start();
   alternate();
   EXPECT_EQ(new_calls(), kReleaseAndRestore);
-  EXPECT_EQ(tibet::syllable_state.mode, 0);
+  EXPECT_EQ(syllable_state.mode, 0);
   EXPECT_TRUE(model_->bindings().empty());
   EXPECT_EQ(model_->option(cmd::autoformat_options, 1026), 1);
   alternate();
@@ -50,7 +50,7 @@ TEST_F(ModesTest, tibetan_from_alternate_binds_saves_clears_and_sets_the_font) {
   EXPECT_EQ(calls[101], "0x00E0 2 761=1/2 657=1/2 927=1/2");
   EXPECT_EQ(calls[104], "0x00E0 2 761=0/1 657=0/1 927=0/1");
   EXPECT_EQ(calls[105], "0x807C 0 \"Korlam-a\" 24");
-  EXPECT_EQ(tibet::syllable_state.mode, 1);
+  EXPECT_EQ(syllable_state.mode, 1);
   EXPECT_EQ(model_->bindings().size(), 99u);
 }
 
@@ -71,7 +71,7 @@ TEST_F(ModesTest, key_binding_failures_in_tibetan_show_but_do_not_stop_the_switc
   model_->fail_call(cmd::assign_key, 99 + 1 + 99);  // start-up's bindings, the release, then space
   tibetan();
   EXPECT_EQ(message_lines(), (std::vector<std::string>{"Tsendrel Error: error spacebar"}));
-  EXPECT_EQ(tibet::syllable_state.mode, 1);
+  EXPECT_EQ(syllable_state.mode, 1);
   EXPECT_EQ(model_->font(), "Korlam-a");
 }
 
@@ -92,7 +92,8 @@ std::int32_t TIBET_CALL leave_unfilled(std::uint16_t, std::uint16_t, std::uint16
 TEST(exchange_options, the_eighth_format_value_is_zeroed_before_each_read) {
   set_dispatcher(leave_unfilled);
   saved_options[autoformat_options] = {2, 2, 2, 2, 2, 2, 2, 2};
-  enter_tibetan_options();
+  word_host().save_typing_aids();
+  word_host().clear_typing_aids();
   EXPECT_EQ(saved_options[autoformat_options], (OptionRecord{2, 2, 2, 2, 2, 2, 2, 0}));
   set_dispatcher(nullptr);
 }

@@ -52,7 +52,7 @@ TEST_F(StartupTest, runs_its_steps_in_order) {
   EXPECT_EQ(calls.size(), 114u + 99u);
   EXPECT_EQ(calls.back(), "0x01B0 2 2=32/1 328=1/1 1=\"space\"/1 152=1/1 3=7/1");
   EXPECT_TRUE(model_->messages().empty());
-  EXPECT_EQ(tibet::syllable_state.mode, 1);
+  EXPECT_EQ(syllable_state.mode, 1);
   EXPECT_EQ(library_id, 7);
   // The user's options were saved, then cleared.
   EXPECT_EQ(saved_options[autocorrect_options], (OptionRecord{1, 1, 1}));
@@ -113,7 +113,6 @@ TEST_F(StartupTest, binds_every_key_to_its_command) {
 }
 
 TEST_F(StartupTest, fills_the_font_names_of_both_families) {
-  fill_font_names();
   EXPECT_STREQ(font_names[0].data(), "Korlam-a");
   EXPECT_STREQ(font_names[7].data(), "Korlam-big");
   EXPECT_STREQ(font_names[8].data(), "Korlam-a1");

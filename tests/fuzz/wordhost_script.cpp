@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "addin.h"
+#include "word_host.h"
 #include "fuzz_support.h"
 #include "platform/addin_folder.h"
 #include "platform/dynamic_library.h"
@@ -41,10 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::filesystem::remove(fuzz::folder().file("font.def"));
 
   // The add-in's state as the word processor's loading of the library leaves it.
-  tibet::defaults = tibet::FontDefaults{};
-  tibet::saved_options = {};
-  tibet::library_id = 0;
-  tibet::syllable_state = SyllableState{};
+  tibet::word_addin().defaults = tibet::FontDefaults{};
+  tibet::word_host().saved_options = {};
+  tibet::word_host().library_id = 0;
+  tibet::word_addin().syllable_state = SyllableState{};
   set_trace_sink(nullptr, 0);
 
   wordhost::WordModel word;

@@ -80,12 +80,22 @@ HOME=$work/home wordhost --dump "$source_dir/examples/wordhost/greeting.script" 
 desktop=/usr/share/applications/tarvex.desktop
 grep -qx 'Path=/usr/share/tsendrel' "$desktop" || fail "$desktop does not start tarvex in /usr/share/tsendrel"
 
+# The Writer extension is registered with LibreOffice for every user while the package is installed.
+unopkg=/usr/lib/libreoffice/program/unopkg
+if [ -x "$unopkg" ]; then
+  "$unopkg" list --shared 2>/dev/null | grep -q 'Identifier: org.tsendrel.writer' ||
+    fail "tsendrel.oxt is not registered with LibreOffice"
+fi
+
 # Purged, no file of either package is left, nor a folder of its own (folders shared with others stay).
 owned=$(dpkg -L "${packages[@]}" | grep -E '^/' | LC_ALL=C sort -u)
 purge || fail "dpkg --purge: $(cat "$work/purge.log")"
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q ' installed$' && fail "$package is still installed"
 done
+if [ -x "$unopkg" ] && "$unopkg" list --shared 2>/dev/null | grep -q 'Identifier: org.tsendrel.writer'; then
+  fail "tsendrel.oxt is still registered with LibreOffice after the purge"
+fi
 while read -r path; do
   if [ -f "$path" ] || [ -L "$path" ] || { [ -d "$path" ] && [[ $path == */tsendrel ]]; }; then
     fail "$path is left after the purge"

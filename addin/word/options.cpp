@@ -1,9 +1,7 @@
-#include "addin.h"
+#include "word_host.h"
 #include "trace.h"
 
 namespace tibet {
-
-std::array<OptionRecord, kOptionGroupCount> saved_options{};
 
 namespace {
 
@@ -35,24 +33,6 @@ std::int16_t exchange_options(OptionGroupId group, OptionRecord& record, int mod
   TSD_TRACE(0, g.trace_format, g.count, record[0], record[1], record[2], record[3], record[4], record[5],
             record[6], record[7]);
   return static_cast<std::int16_t>(result);
-}
-
-void enter_tibetan_options() {
-  exchange_options(autocorrect_options, saved_options[autocorrect_options], mode_read);
-  // Field 1026 is sent twice; a word processor that fills only one leaves the eighth value at 0.
-  saved_options[autoformat_options][7] = 0;
-  exchange_options(autoformat_options, saved_options[autoformat_options], mode_read);
-  exchange_options(edit_options, saved_options[edit_options], mode_read);
-  for (int group = 0; group < kOptionGroupCount; ++group) {
-    OptionRecord plain{};
-    exchange_options(static_cast<OptionGroupId>(group), plain, mode_apply);
-  }
-}
-
-void restore_user_options() {
-  for (int group = 0; group < kOptionGroupCount; ++group) {
-    exchange_options(static_cast<OptionGroupId>(group), saved_options[group], mode_apply);
-  }
 }
 
 }  // namespace tibet

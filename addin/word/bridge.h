@@ -9,6 +9,8 @@
 #include <initializer_list>
 #include <string_view>
 
+#include "host.h"
+
 namespace tibet {
 
 // Kinds of a record's value (flag bits 0-3).
@@ -102,9 +104,6 @@ void add_string_field(command_block& block, const char* text, std::uint16_t fiel
 // Calls the host. A result whose low 16 bits are not zero is a failure.
 std::int32_t call_host(std::uint16_t id, std::uint16_t dialog_options, std::uint16_t count, command_arg* args,
                        command_arg* ret);
-inline bool failed(std::int32_t result) {
-  return (result & 0xFFFF) != 0;
-}
 
 // Replaces the lookup of `wdCommandDispatch` in the program (null: look it up again); for tests.
 void set_dispatcher(DispatchFn dispatcher);

@@ -1,17 +1,12 @@
+#include "word_host.h"
+
 #include <cstring>
 #include <string>
 
-#include "addin.h"
 #include "key_commands.h"
-#include "platform/addin_folder.h"
-#include "platform/path.h"
 #include "trace.h"
 
 namespace tibet {
-
-std::int16_t library_id = 0;
-tsd::KeyTables<tsd::kAddinForms> key_tables;
-tsd::SyllableState syllable_state;
 
 namespace {
 
@@ -35,21 +30,6 @@ constexpr bool is_permutation(const std::array<int, kKeyCommandCount>& order) {
 constexpr std::array<int, kKeyCommandCount> kBindingOrder = make_binding_order();
 static_assert(is_permutation(kBindingOrder), "every key command is bound exactly once");
 
-constexpr const char* kToolbar = "Tsendrel";
-
-struct ModeCommand {
-  const char* name;
-  const char* description;
-  const char* button;
-};
-
-constexpr ModeCommand kModeCommands[] = {
-    {"tibetan", "Turns on Tibetan keyboard.", "Tibetan On"},
-    {"alternate", "Turns off Tibetan keyboard.", "Tibetan Off"},
-    {"tibfont", "Select default Tibetan font.", "Tibetan Font"},
-    {"altfont", "Select default Alternate font.", "Alternate Font"},
-};
-
 std::uint16_t buffer_size_of(const char* text) {
   return static_cast<std::uint16_t>(std::strlen(text) + 1);
 }
@@ -65,18 +45,6 @@ std::int32_t bind_key(std::int16_t id, int key_code, const char* command) {
   return call_host(cmd::assign_key, 2, block.count, block.args, nullptr);
 }
 
-void report_table_failure(const char* file) {
-  const std::string path = tsd::join_path(tsd::addin_folder(), file);
-  const std::string message = "Could not initialize character table from " + path +
-                              ".  Please make sure that the " + file + " file is located in " + path +
-                              ". Copy from installation diskettes if necessary.";
-  show_error(message.c_str());
-}
-
-void show_trace(int level, const char* text) {
-  trace(text, level);
-}
-
 }  // namespace
 
 std::int32_t register_command(std::int16_t id, const char* name, const char* description) {
@@ -88,17 +56,17 @@ std::int32_t register_command(std::int16_t id, const char* name, const char* des
 int create_toolbar(std::int16_t id) {
   command_block block;
   init_block(block, 0, nullptr, 0);
-  add_string_field(block, kToolbar, 1, mode_apply, buffer_size_of(kToolbar));
+  add_string_field(block, kToolbarName, 1, mode_apply, buffer_size_of(kToolbarName));
   add_short_field(block, id, 3, mode_apply);
   if (failed(call_host(cmd::new_toolbar, 2, block.count, block.args, nullptr))) return -1;
   int position = 1;
   for (const ModeCommand& command : kModeCommands) {
-    const std::int32_t result = run_command(block, cmd::add_button, 0, nullptr, 0, "siissi", kToolbar,
+    const std::int32_t result = run_command(block, cmd::add_button, 0, nullptr, 0, "siissi", kToolbarName,
                                             position++, 1, command.name, command.button, id);
     if (failed(result)) return -1;
   }
   TSD_TRACE(0, "Buttons added to toolbar");
-  run_command(block, cmd::size_toolbar, 0, nullptr, 0, "si", kToolbar, 600);
+  run_command(block, cmd::size_toolbar, 0, nullptr, 0, "si", kToolbarName, 600);
   TSD_TRACE(0, "Toolbar resized");
   return 0;
 }
@@ -127,58 +95,78 @@ std::int32_t release_keys(std::int16_t id) {
   return call_host(cmd::assign_key, 2, block.count, block.args, nullptr);
 }
 
-}  // namespace tibet
-
-using namespace tibet;
-
-extern "C" std::int16_t TIBET_CALL wdAutoOpen(std::int16_t id) {
-  fill_font_names();
-  tsd::set_trace_sink(show_trace, 0);
-  load_font_defaults();
-  enter_tibetan_options();
-
-  // load_key_tables clears tib_keys and tib_chars before it reads the files.
-  TSD_TRACE(0, "Entering main entry point");
-  const std::string folder = tsd::addin_folder();
-  const std::string keyfont_path = tsd::join_path(folder, "keyfont");
-  const std::string keymap_path = tsd::join_path(folder, "keymap");
-  const int loaded = tsd::load_key_tables(keyfont_path.c_str(), keymap_path.c_str(), key_tables, show_error);
-  if (loaded == -1) {
-    report_table_failure("keyfont");
-    return 0;
+HostResult WordHost::insert(std::string_view glyphs) {
+  // One command a character, as the word processor's insert takes them.
+  HostResult result = 0;
+  command_block block;
+  for (const char glyph : glyphs) {
+    const char text[2] = {glyph, '\0'};
+    result = run_command(block, cmd::insert, 0, nullptr, 0, "s", text);
   }
-  TSD_TRACE(0, "Finished initializing key table");
-  if (loaded < 0) {
-    report_table_failure("keymap");
-    return 0;
-  }
-  const auto& first = key_tables.tib_chars[0];
-  TSD_TRACE(0, "Finished initializing key map");
-  TSD_TRACE(0, "tib_chars[0]: string %s, font_slot %d, font_table %d", first.string, first.font_slot[0],
-            first.font_table[0]);
-  TSD_TRACE(0, "table_size %d, keymap ret %d", key_tables.table_size, 0);
+  return result;
+}
 
-  library_id = id;
+HostResult WordHost::take_back(int count) {
+  command_block block;
+  return run_command(block, cmd::delete_back, 0, nullptr, 0, "i", -count);
+}
+
+HostResult WordHost::set_font(const char* name, int size) {
+  command_block block;
+  return run_command(block, cmd::set_font, 0, nullptr, 0, "si", name, size);
+}
+
+bool WordHost::prompt(const char* text, const char* title, const char* default_reply, char* reply, int size) {
+  command_block block;
+  return !failed(run_command(block, cmd::prompt, kind_string, reply, size, "sss", text, title, default_reply));
+}
+
+void WordHost::message(const char* text, const char* title) {
+  command_block block;
+  run_command(block, cmd::message_box, 0, nullptr, 0, "ss", text, title);
+}
+
+int WordHost::install_toolbar() {
   TSD_TRACE(0, "Registering strings");
   for (const ModeCommand& command : kModeCommands) {
-    if (failed(register_command(library_id, command.name, command.description))) return 0;
+    if (failed(register_command(library_id, command.name, command.description))) return -1;
   }
   TSD_TRACE(0, "Registering lower case");
   for (const KeyCommand& command : key_commands) {
     const std::string name(command.name);
-    if (failed(register_command(library_id, name.c_str(), ""))) return 0;
+    if (failed(register_command(library_id, name.c_str(), ""))) return -1;
   }
   TSD_TRACE(0, "Creating Toolbar");
-  if (create_toolbar(library_id) < 0) return 0;
-  TSD_TRACE(0, "Assigning keyboard");
-  syllable_state.mode = 1;
-  if (assign_keys(library_id) < 0) {
-    show_error("Could not reassign keyboard.  Please contact Velmoran International.");
-    return 0;
-  }
-  return 1;
+  return create_toolbar(library_id);
 }
 
-extern "C" std::int32_t TIBET_CALL wdAutoRemove() {
-  return release_keys(library_id);
+int WordHost::capture_keys() {
+  return assign_keys(library_id);
 }
+
+HostResult WordHost::release_keys() {
+  return tibet::release_keys(library_id);
+}
+
+void WordHost::save_typing_aids() {
+  exchange_options(autocorrect_options, saved_options[autocorrect_options], mode_read);
+  // Field 1026 is sent twice; a word processor that fills only one leaves the eighth value at 0.
+  saved_options[autoformat_options][7] = 0;
+  exchange_options(autoformat_options, saved_options[autoformat_options], mode_read);
+  exchange_options(edit_options, saved_options[edit_options], mode_read);
+}
+
+void WordHost::clear_typing_aids() {
+  for (int group = 0; group < kOptionGroupCount; ++group) {
+    OptionRecord plain{};
+    exchange_options(static_cast<OptionGroupId>(group), plain, mode_apply);
+  }
+}
+
+void WordHost::restore_typing_aids() {
+  for (int group = 0; group < kOptionGroupCount; ++group) {
+    exchange_options(static_cast<OptionGroupId>(group), saved_options[group], mode_apply);
+  }
+}
+
+}  // namespace tibet

@@ -5,7 +5,7 @@
 #include <array>
 #include <string_view>
 
-#include "addin.h"
+#include "word_host.h"
 #include "key_table.h"
 
 namespace tibet {

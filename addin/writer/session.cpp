@@ -1,0 +1,114 @@
+#include "session.h"
+
+#include <com/sun/star/document/XUndoManagerSupplier.hpp>
+#include <com/sun/star/frame/XController.hpp>
+#include <com/sun/star/text/XTextViewCursor.hpp>
+
+#include "key_map.h"
+#include "tables_folder.h"
+
+namespace tibet::writer {
+
+using css::uno::UNO_QUERY;
+
+namespace {
+
+// An Undo context left however the key's work ends.
+class UndoStep {
+ public:
+  explicit UndoStep(Reference<css::document::XUndoManager> undo) : undo_(std::move(undo)) {
+    if (undo_.is()) undo_->enterUndoContext("Tibetan typing");
+  }
+  ~UndoStep() {
+    try {
+      if (undo_.is()) undo_->leaveUndoContext();
+    } catch (const css::uno::Exception&) {
+    }
+  }
+  UndoStep(const UndoStep&) = delete;
+  UndoStep& operator=(const UndoStep&) = delete;
+
+ private:
+  Reference<css::document::XUndoManager> undo_;
+};
+
+}  // namespace
+
+bool is_command(std::string_view name) {
+  for (const char* command : kCommands)
+    if (name == command) return true;
+  return false;
+}
+
+Session::Session(Reference<css::uno::XComponentContext> context, Reference<css::frame::XFrame> frame,
+                 Reference<css::awt::XKeyHandler> key_handler)
+    : context_(context), frame_(frame), host_(context, frame), addin_(host_) {
+  host_.set_key_handler(std::move(key_handler));
+  // Writer starts in its own typing: the add-in is off until Tibetan On.
+  addin_.syllable_state.mode = 0;
+  addin_.load_font_defaults();
+}
+
+Session::~Session() = default;
+
+bool Session::ensure_started() {
+  if (started_) return true;
+  if (!provide_tables(host_)) return false;
+  if (addin_.start() != StartResult::started) {
+    // The table messages have been shown: Writer goes on as it was.
+    addin_.syllable_state.mode = 0;
+    host_.release_keys();
+    host_.restore_typing_aids();
+    return false;
+  }
+  started_ = true;
+  return true;
+}
+
+void Session::run(std::string_view command, const css::uno::Sequence<css::beans::PropertyValue>& args) {
+  for (const auto& arg : args) {
+    OUString reply;
+    if (arg.Name == "Reply" && (arg.Value >>= reply))
+      host_.queue_reply(OUStringToOString(reply, RTL_TEXTENCODING_UTF8).getStr());
+  }
+  if (command == "tibetan") {
+    if (ensure_started()) addin_.tibetan();
+  } else if (command == "alternate") {
+    addin_.alternate();
+  } else if (command == "tibfont") {
+    addin_.tibfont();
+  } else if (command == "altfont") {
+    addin_.altfont();
+  }
+}
+
+void Session::forget_syllable() {
+  tsd::SyllableState fresh;
+  fresh.mode = addin_.syllable_state.mode;
+  fresh.last_mode = addin_.syllable_state.last_mode;
+  addin_.syllable_state = fresh;
+}
+
+bool Session::key_pressed(const css::awt::KeyEvent& event) {
+  if (!addin_.tibetan_mode()) return false;
+  const int key = addin_key(event.KeyCode, event.KeyChar, event.Modifiers);
+  if (key < 0) return false;
+  const Reference<css::text::XTextViewCursor> view = host_.view_cursor();
+  if (!view.is()) return false;
+  // One key, one step of Undo: what the key typed, took back or replaced.
+  Reference<css::document::XUndoManagerSupplier> undo_supplier(frame_->getController()->getModel(), UNO_QUERY);
+  const UndoStep step(undo_supplier.is() ? undo_supplier->getUndoManager() : nullptr);
+  if (!view->isCollapsed()) {
+    // Typing over a selection replaces it, and starts a new syllable.
+    view->setString(OUString());
+    view->collapseToEnd();
+    forget_syllable();
+  } else if (!host_.cursor_unmoved()) {
+    // The user moved: the syllable the composer was building is not before the cursor any more.
+    forget_syllable();
+  }
+  addin_.on_key(key);
+  return true;
+}
+
+}  // namespace tibet::writer

@@ -1,0 +1,40 @@
+// One Writer window's add-in: its host, its add-in (composer state, mode, font defaults) and the commands
+// that reach it by dispatch URL or by key. The mode belongs to the window.
+#pragma once
+
+#include <com/sun/star/awt/KeyEvent.hpp>
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/uno/Sequence.hxx>
+#include <string>
+
+#include "addin.h"
+#include "writer_host.h"
+
+namespace tibet::writer {
+
+// The commands reachable as tsendrel:NAME.
+inline constexpr const char* kCommands[] = {"tibetan", "alternate", "tibfont", "altfont"};
+bool is_command(std::string_view name);
+
+class Session {
+ public:
+  Session(Reference<css::uno::XComponentContext> context, Reference<css::frame::XFrame> frame,
+          Reference<css::awt::XKeyHandler> key_handler);
+  ~Session();
+
+  void run(std::string_view command, const css::uno::Sequence<css::beans::PropertyValue>& args);
+  // True when the add-in took the key.
+  bool key_pressed(const css::awt::KeyEvent& event);
+
+ private:
+  bool ensure_started();
+  void forget_syllable();
+
+  Reference<css::uno::XComponentContext> context_;
+  Reference<css::frame::XFrame> frame_;
+  WriterHost host_;
+  Addin addin_;
+  bool started_ = false;
+};
+
+}  // namespace tibet::writer

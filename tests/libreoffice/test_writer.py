@@ -1,0 +1,294 @@
+"""The Writer extension in a real LibreOffice: keys typed with xdotool into a Writer window in Tibetan mode
+give the characters, fonts and sizes that wordhost gives for the same keys, in the document and in what
+Writer stores (RTF, DOCX, ODT); the Unicode that tarvex-cli reads from Writer's RTF and DOCX is the
+Unicode it reads from wordhost's document. One office serves every case.
+
+Run: test_writer.py OXT WORDHOST TARVEX_CLI TABLES_DIR (TABLES_DIR holds keyfont and keymap)."""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import office  # noqa: E402
+
+OXT, WORDHOST, TARVEX, TABLES = (sys.argv[1:5] + [None] * 4)[:4]
+OFFICE = None
+
+
+def setUpModule():
+    global OFFICE
+    OFFICE = office.Office(OXT)
+    OFFICE.start()
+
+
+def tearDownModule():
+    if OFFICE is not None:
+        OFFICE.stop()
+        shutil.rmtree(OFFICE.dir, ignore_errors=True)
+
+
+# Key scripts: text typed as it stands, "\b" is BackSpace. Korlam at 24 points unless a reply to
+# Tibetan Font says otherwise.
+CASES = [
+    ("greeting", None, "bfkra.Sis.bde.legs,"),
+    ("blanks_between_syllables", None, "bkra shis bde legs "),
+    ("stack_and_vowels", None, "rgyal po'i sku "),
+    ("take_back_in_a_syllable", None, "bsgrubs\b\bs gsung\bs "),
+    ("backspace_after_a_space", None, "sangs rgyas \b\b"),
+    ("ekorlam_at_30", "E 30", "thugs rje chen po "),
+]
+
+
+def wordhost_script(reply, keys):
+    lines = ["button Tibetan On"]
+    if reply:
+        lines += ["reply " + reply, "button Tibetan Font"]
+    text = ""
+    for ch in keys:
+        if ch == "\b":
+            if text:
+                lines.append("type " + text)
+                text = ""
+            lines.append("key 8")
+        else:
+            text += ch
+    if text:
+        lines.append("type " + text)
+    return "\n".join(lines) + "\n"
+
+
+def wordhost_document(folder, reply, keys):
+    """wordhost's --dump of the keys as (character, font, size), and its RTF."""
+    home = os.path.join(folder, "wordhost-home")
+    os.makedirs(home, exist_ok=True)
+    for name in ("keyfont", "keymap"):
+        shutil.copy(os.path.join(TABLES, name), home)
+    script = os.path.join(folder, "keys.script")
+    with open(script, "w") as f:
+        f.write(wordhost_script(reply, keys))
+    rtf = os.path.join(folder, "wordhost.rtf")
+    out = subprocess.run([WORDHOST, "--home", home, "--dump", "--rtf", rtf, script], capture_output=True,
+                         text=True, check=True).stdout
+    chars = []
+    for line in out.splitlines():
+        if not line[:1].isdigit():
+            continue  # a prompt or a message
+        code, rest = line.split(" ", 1)
+        font, size = rest.rsplit(" ", 1)
+        chars.append((chr(int(code)) if int(code) != 13 else "\r", font, int(size)))
+    return chars, rtf
+
+
+def unicode_of(path):
+    out = path + ".txt"
+    subprocess.run([TARVEX, "-t", "tsendrel-unicode", "-d", TABLES, "-o", out, path], check=True,
+                   capture_output=True)
+    with open(out, encoding="utf-8") as f:
+        # Writer ends its last paragraph with a paragraph mark, which wordhost's document has not.
+        return f.read().rstrip("\n")
+
+
+def type_keys(keys):
+    text = ""
+    for ch in keys + "\0":
+        if ch in "\b\0":
+            if text:
+                OFFICE.type(text)
+                text = ""
+            if ch == "\b":
+                OFFICE.key("BackSpace")
+        else:
+            text += ch
+
+
+class Typing(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="case-", dir=OFFICE.dir)
+        self.docs = []
+        # Each case starts from the default fonts, as wordhost's fresh folder does.
+        font_def = os.path.join(OFFICE.addin_home, "font.def")
+        if os.path.exists(font_def):
+            os.remove(font_def)
+
+    def tearDown(self):
+        for doc in self.docs:
+            doc.close(True)
+
+    def new_document(self):
+        doc = OFFICE.new_document()
+        self.docs.append(doc)
+        return doc
+
+    def open(self, path):
+        doc = OFFICE.open(path)
+        self.docs.append(doc)
+        return doc
+
+    def test_keys_give_what_wordhost_gives(self):
+        for name, reply, keys in CASES:
+            with self.subTest(name):
+                self.check_case(reply, keys)
+
+    def check_case(self, reply, keys):
+        expected, wordhost_rtf = wordhost_document(self.folder, reply, keys)
+        doc = self.new_document()
+        OFFICE.dispatch(doc, "tibetan")
+        if reply:
+            OFFICE.dispatch(doc, "tibfont", Reply=reply)
+        type_keys(keys)
+        self.assertEqual(office.runs(doc), expected, "the document in Writer")
+        wanted_unicode = unicode_of(wordhost_rtf)
+        for suffix, filter_name in (("rtf", "Rich Text Format"), ("docx", "MS Word 2007 XML"), ("odt", "writer8")):
+            stored = os.path.join(self.folder, "writer." + suffix)
+            OFFICE.store(doc, stored, filter_name)
+            again = self.open(stored)
+            self.assertEqual(office.runs(again), expected, "the stored " + suffix)
+            if suffix != "odt":
+                self.assertEqual(unicode_of(stored), wanted_unicode, "the Unicode read from the " + suffix)
+        OFFICE.dispatch(doc, "alternate")
+
+    def test_typing_over_a_selection_replaces_it(self):
+        expected, _ = wordhost_document(self.folder, None, "ga ")
+        doc = self.new_document()
+        OFFICE.dispatch(doc, "tibetan")
+        type_keys("bkra ")
+        OFFICE.key("ctrl+a")
+        type_keys("ga ")
+        self.assertEqual(office.runs(doc), expected)
+        OFFICE.dispatch(doc, "alternate")
+
+    def test_one_undo_takes_back_one_key(self):
+        expected, _ = wordhost_document(self.folder, None, "ka")
+        doc = self.new_document()
+        OFFICE.dispatch(doc, "tibetan")
+        type_keys("kan")
+        OFFICE.dispatcher.executeDispatch(doc.getCurrentController().getFrame(), ".uno:Undo", "", 0, ())
+        OFFICE.settle()
+        self.assertEqual(office.runs(doc), expected)
+        OFFICE.dispatch(doc, "alternate")
+
+    def test_typing_in_a_table_cell(self):
+        expected, _ = wordhost_document(self.folder, None, "ka ")
+        doc = self.new_document()
+        table = doc.createInstance("com.sun.star.text.TextTable")
+        table.initialize(1, 2)
+        doc.getText().insertTextContent(doc.getText().getEnd(), table, False)
+        cell = table.getCellByName("B1")
+        doc.getCurrentController().getViewCursor().gotoRange(cell.getStart(), False)
+        OFFICE.focus(doc)
+        OFFICE.dispatch(doc, "tibetan")
+        type_keys("ka ")
+        got = [(ch, font, round(height)) for ch, font, height in cell_runs(cell)]
+        self.assertEqual(got, expected)
+        OFFICE.dispatch(doc, "alternate")
+
+    def test_typing_in_a_header(self):
+        expected, _ = wordhost_document(self.folder, None, "ka ")
+        doc = self.new_document()
+        style = doc.getStyleFamilies().getByName("PageStyles").getByName("Standard")
+        style.HeaderIsOn = True
+        header = style.HeaderText
+        doc.getCurrentController().getViewCursor().gotoRange(header.getStart(), False)
+        OFFICE.focus(doc)
+        OFFICE.dispatch(doc, "tibetan")
+        type_keys("ka ")
+        self.assertEqual([(ch, font, round(height)) for ch, font, height in cell_runs(header)], expected)
+        self.assertEqual(doc.getText().getString(), "", "nothing went into the body")
+        OFFICE.dispatch(doc, "alternate")
+
+    def test_the_typing_aids_are_off_in_tibetan_mode_and_restored(self):
+        aids = [("/org.openoffice.Office.Common/AutoCorrect", "CapitalAtStartSentence"),
+                ("/org.openoffice.Office.Writer/AutoFunction/Completion", "Enable"),
+                ("/org.openoffice.Office.Writer/AutoFunction/Format/ByInput", "ChangeDash")]
+        before = [setting(node, name) for node, name in aids]
+        self.assertIn(True, before, "some typing aid is on to begin with")
+        first = self.new_document()
+        OFFICE.dispatch(first, "tibetan")
+        second = self.new_document()
+        OFFICE.dispatch(second, "tibetan")
+        self.assertEqual([setting(node, name) for node, name in aids], [False] * len(aids))
+        OFFICE.dispatch(first, "alternate")
+        self.assertEqual([setting(node, name) for node, name in aids], [False] * len(aids),
+                         "another window is still in Tibetan mode")
+        self.docs.remove(second)
+        second.close(True)
+        OFFICE.settle()
+        self.assertEqual([setting(node, name) for node, name in aids], before, "restored when the last closed")
+
+    def test_the_mode_belongs_to_one_window(self):
+        first = self.new_document()
+        OFFICE.dispatch(first, "tibetan")
+        second = self.new_document()
+        type_keys("ka")
+        self.assertEqual([ch for ch, _, _ in office.runs(second)], ["k", "a"])
+        self.assertNotIn("Korlam-a", {font for _, font, _ in office.runs(second)})
+        OFFICE.focus(first)
+        type_keys("ka ")
+        expected, _ = wordhost_document(self.folder, None, "ka ")
+        self.assertEqual(office.runs(first), expected)
+        OFFICE.dispatch(first, "alternate")
+
+    def test_damaged_tables_say_so_and_leave_writer_typing(self):
+        keymap = os.path.join(OFFICE.addin_home, "keymap")
+        OFFICE.dispatch(self.new_document(), "tibetan")  # the tables are in place
+        saved = keymap + ".good"
+        shutil.copy(keymap, saved)
+        try:
+            with open(keymap, "w") as f:
+                f.write("k k\nr r\nk r\n")
+            doc = self.new_document()
+            OFFICE.dispatch(doc, "tibetan")
+            self.assertIn("Tsendrel Error: Could not initialize character table from " + keymap +
+                          ".  Please make sure that the keymap file is located in " + keymap +
+                          ". Copy from installation diskettes if necessary.", OFFICE.messages())
+            type_keys("ka")
+            self.assertEqual([ch for ch, _, _ in office.runs(doc)], ["k", "a"])
+            self.assertNotIn("Korlam-a", {font for _, font, _ in office.runs(doc)})
+        finally:
+            shutil.move(saved, keymap)
+
+    def test_an_unwritable_font_def_says_so(self):
+        tmp = os.path.join(OFFICE.addin_home, "font.tmp")
+        doc = self.new_document()
+        OFFICE.dispatch(doc, "tibetan")
+        os.makedirs(tmp, exist_ok=True)  # font.tmp cannot be opened for writing
+        try:
+            OFFICE.dispatch(doc, "tibfont", Reply="K 20")
+            self.assertIn("Tsendrel Error: Error: Cannot save default font information in " + tmp +
+                          ". Please check whether your disk is full.", OFFICE.messages())
+            type_keys("ka ")
+            expected, _ = wordhost_document(self.folder, "K 20", "ka ")
+            self.assertEqual(office.runs(doc), expected, "the new size holds for this session")
+        finally:
+            os.rmdir(tmp)
+        OFFICE.dispatch(doc, "alternate")
+
+
+def setting(node, name):
+    provider = OFFICE.smgr.createInstanceWithContext("com.sun.star.configuration.ConfigurationProvider", OFFICE.ctx)
+    access = provider.createInstanceWithArguments("com.sun.star.configuration.ConfigurationAccess",
+                                                  office.props(nodepath=node))
+    return access.getByName(name)
+
+
+def cell_runs(cell):
+    out = []
+    paragraphs = cell.createEnumeration()
+    while paragraphs.hasMoreElements():
+        portions = paragraphs.nextElement().createEnumeration()
+        while portions.hasMoreElements():
+            portion = portions.nextElement()
+            out += [(ch, portion.CharFontName, portion.CharHeight) for ch in portion.getString()]
+    return out
+
+
+if __name__ == "__main__":
+    started = time.time()
+    result = unittest.main(argv=[sys.argv[0], "-v"], exit=False).result
+    print("LibreOffice tests: %.1f s" % (time.time() - started))
+    sys.exit(0 if result.wasSuccessful() else 1)
