@@ -9,6 +9,11 @@
 // a (font, code) pair. The vowel-sign groups of the font kit (data/vowel_classes) move the signs of the
 // letters and stacks of a group other than 0 to a code of their own in "vowa", one per form and group,
 // so that each sign can be drawn where it sits on those letters.
+//
+// Added entries: the keys of the Unicode key table that the converter's tables never type (the signs,
+// marks and letters that only Unicode and Extended Wylie text bring) and the stacks of data/added_stacks.
+// They take their codes after every entry of the converter's tables has taken its own, from the codes
+// still free, so that adding them moves no code that documents already hold.
 #pragma once
 
 #include <algorithm>
@@ -24,6 +29,7 @@
 
 #include "composer.h"
 #include "translit_tables.h"
+#include "unicode_keys.h"
 
 namespace tarvex {
 
@@ -135,8 +141,44 @@ class CodeAllocator {
   std::map<int, std::pair<int, int>> cursors_;  // by first font: the next font and code to try
 };
 
+// Reads the added stacks: each line holds a stack in UTF-8 (a letter and the letters under it) and then,
+// after a blank, anything; "#" lines and empty lines are ignored. Gives the entry strings that type them.
+inline std::vector<std::string> parse_added_stacks(std::string_view text) {
+  std::vector<std::string> stacks;
+  while (!text.empty()) {
+    const std::size_t end = std::min(text.find('\n'), text.size());
+    const std::string_view line = text.substr(0, end);
+    text.remove_prefix(std::min(end + 1, text.size()));
+    if (line.empty() || line[0] == '#') continue;
+    const std::string_view utf8 = line.substr(0, line.find(' '));
+    std::string string;
+    bool ok = true;
+    for (std::size_t i = 0; ok && i + 2 < utf8.size(); i += 3) {
+      const auto b = [&](std::size_t k) { return static_cast<unsigned char>(utf8[i + k]); };
+      const char32_t c = static_cast<char32_t>((b(0) & 0x0F) << 12 | (b(1) & 0x3F) << 6 | (b(2) & 0x3F));
+      const char key = i == 0 ? whole_letter_key(c) : subjoined_letter_key(c);
+      ok = (b(0) & 0xF0) == 0xE0 && key != 0;
+      string += internal_char(key);
+    }
+    if (utf8.size() % 3 != 0 || utf8.size() < 6) throw std::invalid_argument("bad added stack line: " + std::string(line));
+    // A stack with a letter that no key types, or longer than an entry string, cannot be added.
+    if (ok && string.size() <= 7) stacks.push_back(string);
+  }
+  return stacks;
+}
+
+// The keys of the Unicode key table that the converter's tables do not type.
+inline std::set<char> added_keys(const TranslitTables& tables) {
+  const std::set<char> typed = all_keys(tables);
+  std::set<char> keys;
+  for (const UnicodeKey& k : unicode_keys)
+    if (!typed.contains(k.key)) keys.insert(k.key);
+  return keys;
+}
+
 // All entries of the sample keyfont, sorted by string in character-code order.
-inline std::vector<Entry> make_entries(const TranslitTables& tables, const VowelClasses& classes = {}) {
+inline std::vector<Entry> make_entries(const TranslitTables& tables, const VowelClasses& classes = {},
+                                       const std::vector<std::string>& added_stacks = {}) {
   std::set<std::string> strings;
   for (const char key : all_keys(tables)) strings.insert(std::string(1, internal_char(key)));
   for (const StringTable* table :
@@ -146,14 +188,18 @@ inline std::vector<Entry> make_entries(const TranslitTables& tables, const Vowel
       collect_stacks(table->keys[i], stacks);
       strings.insert(stacks.begin(), stacks.end());
     }
+  if (strings.size() > static_cast<std::size_t>(kMaxRecords)) throw std::length_error("too many entries");
+  // The added keys, then the added stacks in their order while the table has places.
+  std::set<std::string> added;
+  for (const char key : added_keys(tables)) added.insert(std::string(1, internal_char(key)));
+  for (const auto& s : strings) added.erase(s);
+  constexpr auto kPlaces = static_cast<std::size_t>(kMaxRecords);
+  for (auto s = added_stacks.begin(); s != added_stacks.end() && strings.size() + added.size() < kPlaces; ++s)
+    if (!strings.contains(*s)) added.insert(*s);
 
   std::vector<Entry> entries;
   for (const auto& s : strings) entries.push_back({s, {}});
-  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-    return std::lexicographical_compare(
-        a.string.begin(), a.string.end(), b.string.begin(), b.string.end(),
-        [](char x, char y) { return static_cast<unsigned char>(x) < static_cast<unsigned char>(y); });
-  });
+  for (const auto& s : added) entries.push_back({s, {}});
   if (entries.size() > static_cast<std::size_t>(kMaxRecords)) throw std::length_error("too many entries");
 
   CodeAllocator codes;
@@ -183,6 +229,7 @@ inline std::vector<Entry> make_entries(const TranslitTables& tables, const Vowel
       if (const auto found = classes.find({e.string, static_cast<int>(v)});
           found != classes.end() && found->second > 0)
         e.forms[v] = group_codes.at({static_cast<int>(v), found->second});
+  // The converter's entries first (in string order), then the added ones.
   for (auto& e : entries) {
     const bool symbol = is_symbol(e);
     for (const int form : kWholeForms) {
@@ -190,6 +237,11 @@ inline std::vector<Entry> make_entries(const TranslitTables& tables, const Vowel
       e.forms[form] = symbol ? codes.next(kSymbolFont, kSymbolFont) : codes.next(1, kVowelFont - 1);
     }
   }
+  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    return std::lexicographical_compare(
+        a.string.begin(), a.string.end(), b.string.begin(), b.string.end(),
+        [](char x, char y) { return static_cast<unsigned char>(x) < static_cast<unsigned char>(y); });
+  });
   return entries;
 }
 
@@ -218,8 +270,10 @@ inline std::string keyfont_text(const std::vector<Entry>& entries) {
 
 // One line per key: the key, a blank, its internal character.
 inline std::string keymap_text(const TranslitTables& tables) {
+  std::set<char> keys = all_keys(tables);
+  keys.merge(added_keys(tables));
   std::string text;
-  for (const char key : all_keys(tables)) {
+  for (const char key : keys) {
     text += key;
     text += ' ';
     text += internal_char(key);

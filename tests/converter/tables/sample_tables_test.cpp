@@ -73,7 +73,8 @@ void expect_composes(std::string_view keys) {
 TEST(sample_tables, data_files_match_their_generator) {
   EXPECT_EQ(read_file(kDataDir + "keyfont"),
             sample_tables::keyfont_text(sample_tables::make_entries(
-                translit(), sample_tables::parse_vowel_classes(read_file(kDataDir + "vowel_classes")))))
+                translit(), sample_tables::parse_vowel_classes(read_file(kDataDir + "vowel_classes")),
+                sample_tables::parse_added_stacks(read_file(kDataDir + "added_stacks")))))
       << "run make-key-tables data";
   EXPECT_EQ(read_file(kDataDir + "keymap"), sample_tables::keymap_text(translit()))
       << "run make-key-tables data";
