@@ -488,6 +488,51 @@ def vowel_classes(forms, families, max_codes=MAX_VOWEL_CODES):
     return classes
 
 
+def read_vowel_classes(text):
+    classes = {}
+    for line in text.splitlines():
+        if line and not line.startswith("#"):
+            string, form, group = line.split()
+            classes[(string, int(form))] = int(group)
+    return classes
+
+
+def added_entries(keyfont_text):
+    """The entry strings of a keyfont that make-key-tables added to the converter's own (last label "+")."""
+    return {t[0] for t in (line.split() for line in keyfont_text.splitlines()) if len(t) == 57 and t[-3] == "+"}
+
+
+def added_vowel_classes(forms, families, classes, added_strings):
+    """The groups of `classes` kept as they are (their codes are in documents), and each vowel sign of the
+    added entries put in the group of its vowel whose drawing sits best on it in every family."""
+    kits = [plan_family(forms, SOURCES[family].path) for family in families]
+    fits = [k.fit for k in kits]
+    strings = {f.entry: f.string for f in forms}
+    added = {f.entry for f in forms if f.string in added_strings}
+    members = collections.defaultdict(lambda: collections.defaultdict(list))  # form -> group -> members
+    new = []
+    for key in sorted(kits[0].own_sign):
+        own = {k.fit: k.own_sign.get(key) for k in kits}
+        member = (key, mark_weight(strings[key[0]]), own)
+        if key[0] in added:
+            new.append(member)
+        else:
+            members[key[1]][classes.get((strings[key[0]], key[1]), 0)].append(member)
+    drawings = {form: {g: choose_drawing(fits, m) for g, m in groups.items()} for form, groups in members.items()}
+
+    def fit_of(key, drawing):
+        return min(0.0 if drawing[f] is None else f.score(key, drawing[f]) for f in fits)
+
+    result = {k: g for k, g in classes.items() if k[0] not in {strings[e] for e in added}}
+    for key, _, _ in new:
+        groups = drawings.get(key[1], {})
+        if groups:
+            group = max(sorted(groups), key=lambda g: (fit_of(key, groups[g]), -g))
+            if group:
+                result[(strings[key[0]], key[1])] = group
+    return result
+
+
 def vowel_classes_text(classes):
     lines = ["# Vowel-sign groups of the font kit, written by fonts/make_kit.py --write-vowel-classes and read",
              "# by make-key-tables: entry string, form, group; each group of a form has its own code in \"vowa\".",
@@ -682,6 +727,10 @@ def main(argv):
     parser.add_argument("--stamp", help="file to touch once the kit is written")
     parser.add_argument("--write-vowel-classes", metavar="FILE",
                         help="write the vowel-sign groups for make-key-tables instead of the kit")
+    parser.add_argument("--add-to-vowel-classes", action="store_true",
+                        help="with --write-vowel-classes: keep the groups of that file as they are and put the "
+                             "signs of the entries that make-key-tables added (data-dir's keyfont) in the "
+                             "groups that fit them")
     parser.add_argument("--out", help="folder for the fonts")
     parser.add_argument("--family", action="append", choices=sorted(SOURCES),
                         help="make only this family (may be repeated)")
@@ -696,6 +745,15 @@ def main(argv):
             command = [args.forms_tool] + (["--data-dir", args.data_dir] if args.data_dir else [])
             forms = read_forms(subprocess.run(command, check=True, capture_output=True, text=True).stdout
                                .splitlines())
+        if args.write_vowel_classes and args.add_to_vowel_classes:
+            with open(args.write_vowel_classes, encoding="utf-8") as f:
+                kept = read_vowel_classes(f.read())
+            with open(os.path.join(args.data_dir or ".", "keyfont"), encoding="utf-8") as f:
+                strings = added_entries(f.read())
+            classes = added_vowel_classes(forms, args.family or sorted(SOURCES), kept, strings)
+            with open(args.write_vowel_classes, "w", encoding="utf-8") as f:
+                f.write(vowel_classes_text(classes))
+            return 0
         if args.write_vowel_classes:
             with open(args.write_vowel_classes, "w", encoding="utf-8") as f:
                 f.write(vowel_classes_text(vowel_classes(forms, args.family or sorted(SOURCES))))

@@ -92,6 +92,7 @@ struct Form {
 struct Entry {
   std::string string;
   std::array<Form, kGroups> forms{};
+  bool added = false;  // not typed by the converter's tables; its last label is "+" instead of "-"
 };
 
 // Every key that a key string, `letter_keys`, `key_text`, the punctuation glyphs or a whole-syllable
@@ -199,7 +200,7 @@ inline std::vector<Entry> make_entries(const TranslitTables& tables, const Vowel
 
   std::vector<Entry> entries;
   for (const auto& s : strings) entries.push_back({s, {}});
-  for (const auto& s : added) entries.push_back({s, {}});
+  for (const auto& s : added) entries.push_back({s, {}, true});
   if (entries.size() > static_cast<std::size_t>(kMaxRecords)) throw std::length_error("too many entries");
 
   CodeAllocator codes;
@@ -254,13 +255,14 @@ inline std::string group_label(int group) {
   return "-";
 }
 
-// One record per line: the entry string, its base form, then each labelled group.
+// One record per line: the entry string, its base form, then each labelled group; the last label tells
+// an added entry ("+") from one of the converter's tables ("-").
 inline std::string keyfont_text(const std::vector<Entry>& entries) {
   std::string text;
   for (const auto& e : entries) {
     for (int group = 0; group < kGroups; ++group) {
       if (group > 0) text += "  ";
-      text += group == 0 ? e.string : group_label(group);
+      text += group == 0 ? e.string : group == kGroups - 1 && e.added ? "+" : group_label(group);
       text += ' ' + std::to_string(e.forms[group].font) + ' ' + std::to_string(e.forms[group].code);
     }
     text += '\n';

@@ -81,6 +81,35 @@ TEST(documents_round_trip, a_small_passage_is_small_again_in_the_unicode_rtf) {
   EXPECT_NE(rtf.find("\\fs56\\rtlch\\af1\\afs56\\ltrch \\f0\\fs24 )"), std::string::npos);
 }
 
+// The head marks, signs and Sanskrit stacks that only Unicode and Extended Wylie text bring: set in the
+// Tsendrel fonts with no marker, and read back to the same Unicode, from Unicode and from the Extended Wylie
+// the converter writes for it.
+TEST(documents_round_trip, signs_marks_and_sanskrit_stacks_come_back) {
+  const char* const lines[] = {
+      "༄༅། །༆ ༉ ༊ ༈ ༑",                   // head marks
+      "ཨོྃ་ཧཱུྃ་ཀྂ་བྷྲཱུྃ",                     // the candrabindus
+      "ཀཿ་ཧྲཱིཿ་ཨོཾཿ",                          // the visarga
+      "ཏེ྅་ཀ྅",                               // the avagraha
+      "བཻ་ཌྰུཪྻ་བཻ་ཌཱུརྱ",                       // the a-chung under a letter, fixed-form ra and ya
+      "རྵ་ཪྡྷ་རྞྞ་ཊྭ་ཪ་རྱོ་རྵིཿ་རྞྞཱུ",              // Sanskrit stacks with their signs
+  };
+  tsd::testing::TempDir dir;
+  for (const char* text : lines) {
+    const std::string line = std::string(text) + "\n";
+    SCOPED_TRACE(line);
+    dir.write("line.bo.txt", line);
+    convert("unicode-ewts", dir.file("line.bo.txt"), dir.file("line.ewts.txt"), kEkorlamBase, 1);
+    for (const auto& [input, scheme] : {std::pair{"line.bo.txt", "unicode"}, {"line.ewts.txt", "ewts"}})
+      for (const Family& family : kFamilies) {
+        SCOPED_TRACE(std::string(scheme) + " " + family.name);
+        const auto [direct, read_back] = both_ways(dir.file(input), scheme, family.font_base, 1, dir);
+        EXPECT_EQ(direct, std::string(text) + "\r\n");
+        EXPECT_EQ(read_back, direct);
+        EXPECT_EQ(tsd::testing::read_file(dir.file("document.rtf")).find("[~"), std::string::npos);
+      }
+  }
+}
+
 TEST(documents_round_trip, the_kangyur_volume_comes_back_whole) {
   const std::string corpus = TSENDREL_SOURCE_DIR "/../shared/corpus/kangyur-035.wylie.txt";
   if (!std::filesystem::exists(corpus)) GTEST_SKIP() << "the shared corpus is not beside the checkout";
