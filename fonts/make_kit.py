@@ -208,8 +208,10 @@ def whole(glyphs):
     return tuple((gid, x, y, adv, None) for gid, x, y, adv in glyphs)
 
 
-def plan_family(forms, font_path):
-    """Decides what every (font, code) of a family draws."""
+def plan_family(forms, font_path, added=frozenset()):
+    """Decides what every (font, code) of a family draws. A sign's code that entries of the converter's
+    tables share with `added` ones (entry strings that make-key-tables added) is drawn for the former
+    alone, so that adding entries changes no glyph that documents already hold."""
     base_text = {}
     for f in forms:
         if f.form == 0 and f.kind == "base":
@@ -233,6 +235,7 @@ def plan_family(forms, font_path):
     raster = ink.Raster(font_path, PLACING_PX_PER_EM)
 
     fit = SignFit(outlines.font)
+    strings = {f.entry: f.string for f in forms}
     members = collections.defaultdict(list)  # (font, code) -> (key, weight, {fit: own drawing})
     own_sign = {}  # (entry, form) -> the sign's glyphs as they sit on that entry
     for f in marks:
@@ -245,6 +248,7 @@ def plan_family(forms, font_path):
         fit.target((f.entry, f.form), cluster, shaped[f.text])
         members[(f.font, f.code)].append(((f.entry, f.form), mark_weight(f.string), {fit: glyphs}))
     for (font, code), m in sorted(members.items()):
+        m = [member for member in m if strings[member[0][0]] not in added] or m
         glyphs = choose_drawing([fit], m)[fit]
         if glyphs is None:
             raise ValueError("font %d code %d: the source font draws this sign only in ligatures" % (font, code))
@@ -488,6 +492,10 @@ def vowel_classes(forms, families, max_codes=MAX_VOWEL_CODES):
     return classes
 
 
+ADDED_GROUP = 100  # the first group of a vowel sign drawn for added entries only, coded in "syma"
+MAX_ADDED_SIGN_CODES = 64  # of the 82 codes that "syma" has free
+
+
 def read_vowel_classes(text):
     classes = {}
     for line in text.splitlines():
@@ -524,12 +532,41 @@ def added_vowel_classes(forms, families, classes, added_strings):
         return min(0.0 if drawing[f] is None else f.score(key, drawing[f]) for f in fits)
 
     result = {k: g for k, g in classes.items() if k[0] not in {strings[e] for e in added}}
+    group_of, score, drawing_of = {}, {}, {}
     for key, _, _ in new:
         groups = drawings.get(key[1], {})
         if groups:
-            group = max(sorted(groups), key=lambda g: (fit_of(key, groups[g]), -g))
-            if group:
-                result[(strings[key[0]], key[1])] = group
+            group_of[key] = max(sorted(groups), key=lambda g: (fit_of(key, groups[g]), -g))
+            drawing_of[key] = groups[group_of[key]]
+            score[key] = fit_of(key, drawing_of[key])
+    # While codes are left in "syma", the added sign worst served gets a group of its own drawing, which
+    # every added sign of that vowel that it serves better joins (numbered from ADDED_GROUP, so that
+    # make-key-tables gives them codes after every other).
+    hopeless, codes = set(), 0
+    added_groups = collections.Counter()
+    while codes < MAX_ADDED_SIGN_CODES:
+        needy = [(w * (1 - score[key]), key) for key, w, _ in new
+                 if key in score and score[key] < FIT_ENOUGH and key not in hopeless]
+        if not needy:
+            break
+        _, worst = max(needy)
+        own = next(o for k, _, o in new if k == worst)
+        if fit_of(worst, own) <= score[worst]:
+            hopeless.add(worst)
+            continue
+        joined = [m for m in new if m[0][1] == worst[1] and m[0] in score and fit_of(m[0], own) > score[m[0]]]
+        drawing = choose_drawing(fits, joined)
+        group = ADDED_GROUP + added_groups[worst[1]]
+        added_groups[worst[1]] += 1
+        for key, _, _ in joined:
+            group_of[key], drawing_of[key] = group, drawing
+        for key, _, _ in new:
+            if key in score:
+                score[key] = fit_of(key, drawing_of[key])
+        codes += 1
+    for key, group in group_of.items():
+        if group:
+            result[(strings[key[0]], key[1])] = group
     return result
 
 
@@ -702,13 +739,13 @@ def licence_text(source):
         return "(the licence file %s was not found)" % source.copyright_file()
 
 
-def make_kit(forms, out_dir, families, version="1.0"):
+def make_kit(forms, out_dir, families, version="1.0", added=frozenset()):
     os.makedirs(out_dir, exist_ok=True)
     written = []
     for family in families:
         source = SOURCES[family]
         source_font = TTFont(source.path)
-        kit = plan_family(forms, source.path)
+        kit = plan_family(forms, source.path, added)
         kit.pairs = source_pairs(source_font)
         for font in range(len(SUFFIXES)):
             path = os.path.join(out_dir, font_name(family, font) + ".ttf")
@@ -758,7 +795,11 @@ def main(argv):
             with open(args.write_vowel_classes, "w", encoding="utf-8") as f:
                 f.write(vowel_classes_text(vowel_classes(forms, args.family or sorted(SOURCES))))
             return 0
-        written = make_kit(forms, args.out, args.family or sorted(SOURCES))
+        added = set()
+        if args.data_dir and os.path.exists(os.path.join(args.data_dir, "keyfont")):
+            with open(os.path.join(args.data_dir, "keyfont"), encoding="utf-8") as f:
+                added = added_entries(f.read())
+        written = make_kit(forms, args.out, args.family or sorted(SOURCES), added=added)
     except (ValueError, RuntimeError, OSError, subprocess.CalledProcessError) as e:
         print("make_kit: %s" % e, file=sys.stderr)
         return 1

@@ -8,7 +8,8 @@
 // other bare, joined-u and apostrophe form gets the next free code of fonts 1..31, so no two of them share
 // a (font, code) pair. The vowel-sign groups of the font kit (data/vowel_classes) move the signs of the
 // letters and stacks of a group other than 0 to a code of their own in "vowa", one per form and group,
-// so that each sign can be drawn where it sits on those letters.
+// so that each sign can be drawn where it sits on those letters; the groups drawn for added entries alone
+// (numbered from kAddedGroup) have their codes in "syma", given after every other code.
 //
 // Added entries: the keys of the Unicode key table that the converter's tables never type (the signs,
 // marks and letters that only Unicode and Extended Wylie text bring) and the stacks of data/added_stacks.
@@ -41,7 +42,9 @@ inline constexpr int kSymbolFont = 33;  // "syma"
 inline constexpr int kFirstCode = 33;
 inline constexpr int kLastCode = 126;
 inline constexpr int kMaxRecords = tsd::kTibCharsCapacity - 1;
-inline constexpr int kGroups = 19;  // forms 0..17 and a last group that is read but not kept
+inline constexpr int kGroups = 19;
+// Vowel-sign groups from this number on are drawn for added entries only; their codes are in "syma".
+inline constexpr int kAddedGroup = 100;  // forms 0..17 and a last group that is read but not kept
 // The composer writes the i sign two codes higher after "o" and an apostrophe.
 inline constexpr int kRaisedI = 'i' + 2;
 
@@ -224,12 +227,8 @@ inline std::vector<Entry> make_entries(const TranslitTables& tables, const Vowel
   std::map<std::pair<int, int>, Form> group_codes;
   for (const auto& [key, group] : classes)
     if (group > 0) group_codes.emplace(std::pair{key.second, group}, Form{});
-  for (auto& [key, form] : group_codes) form = codes.next(kVowelFont, kVowelFont);
-  for (auto& e : entries)
-    for (std::size_t v = 1; v < kVowelChars.size(); ++v)
-      if (const auto found = classes.find({e.string, static_cast<int>(v)});
-          found != classes.end() && found->second > 0)
-        e.forms[v] = group_codes.at({static_cast<int>(v), found->second});
+  for (auto& [key, form] : group_codes)
+    if (key.second < kAddedGroup) form = codes.next(kVowelFont, kVowelFont);
   // The converter's entries first (in string order), then the added ones.
   for (auto& e : entries) {
     const bool symbol = is_symbol(e);
@@ -238,6 +237,14 @@ inline std::vector<Entry> make_entries(const TranslitTables& tables, const Vowel
       e.forms[form] = symbol ? codes.next(kSymbolFont, kSymbolFont) : codes.next(1, kVowelFont - 1);
     }
   }
+  // The groups drawn for added entries only take codes of "syma" after everything else.
+  for (auto& [key, form] : group_codes)
+    if (key.second >= kAddedGroup) form = codes.next(kSymbolFont, kSymbolFont);
+  for (auto& e : entries)
+    for (std::size_t v = 1; v < kVowelChars.size(); ++v)
+      if (const auto found = classes.find({e.string, static_cast<int>(v)});
+          found != classes.end() && found->second > 0)
+        e.forms[v] = group_codes.at({static_cast<int>(v), found->second});
   std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
     return std::lexicographical_compare(
         a.string.begin(), a.string.end(), b.string.begin(), b.string.end(),

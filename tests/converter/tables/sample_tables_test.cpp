@@ -127,9 +127,15 @@ TEST(sample_tables, fit_the_table_and_the_codes) {
     for (const int form : sample_tables::kWholeForms)
       EXPECT_TRUE(whole_forms.insert({e.font_table[form], e.font_slot[form]}).second)
           << e.string << " form " << form << " shares its glyph";
+  }
+  // A vowel sign is in "vowa", or, drawn for added entries alone, in "syma", never where a whole form is.
+  for (int i = 0; i < t.table_size; ++i) {
+    const auto& e = t.tib_chars[i];
     for (int form = 1; form < tsd::kFormApostropheBase; ++form) {
       if (form == tsd::kFormJoinedU) continue;
-      EXPECT_EQ(e.font_table[form], sample_tables::kVowelFont) << e.string;
+      EXPECT_TRUE(e.font_table[form] == sample_tables::kVowelFont || e.font_table[form] == sample_tables::kSymbolFont)
+          << e.string << " form " << form;
+      EXPECT_FALSE(whole_forms.contains({e.font_table[form], e.font_slot[form]})) << e.string << " form " << form;
     }
   }
 }
@@ -222,6 +228,31 @@ TEST(sample_tables, added_entries_take_only_codes_that_were_free) {
     }
   }
   EXPECT_EQ(added, sample_tables::kMaxRecords - static_cast<int>(before.size()));
+}
+
+// Groups drawn for added entries alone take codes of "syma" after every other code, so that the codes of
+// the groups before them stay.
+TEST(sample_tables, groups_of_added_entries_take_codes_after_every_other) {
+  const auto before = sample_tables::make_entries(translit(), sample_tables::parse_vowel_classes("k 1 1\n"));
+  const auto after = sample_tables::make_entries(
+      translit(), sample_tables::parse_vowel_classes("k 1 1\nkr 1 100\nKr 1 100\ng 3 101\n"));
+  ASSERT_EQ(before.size(), after.size());
+  std::map<std::string, const sample_tables::Entry*> by_string;
+  for (const auto& e : after) by_string[e.string] = &e;
+  for (const auto& e : before) {
+    const auto& a = *by_string.at(e.string);
+    for (int form = 0; form < sample_tables::kGroups; ++form) {
+      if ((e.string == "kr" || e.string == "Kr") && form == 1) continue;
+      if (e.string == "g" && form == 3) continue;
+      EXPECT_EQ(a.forms[form].font, e.forms[form].font) << e.string << " form " << form;
+      EXPECT_EQ(a.forms[form].code, e.forms[form].code) << e.string << " form " << form;
+    }
+  }
+  const auto& kr = by_string.at("kr")->forms[1];
+  EXPECT_EQ(kr.font, sample_tables::kSymbolFont);
+  EXPECT_EQ(by_string.at("Kr")->forms[1].code, kr.code);
+  EXPECT_EQ(by_string.at("g")->forms[3].font, sample_tables::kSymbolFont);
+  EXPECT_NE(by_string.at("g")->forms[3].code, kr.code);
 }
 
 TEST(sample_tables, added_stacks_are_read_as_the_keys_that_type_them) {
