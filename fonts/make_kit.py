@@ -208,8 +208,10 @@ def whole(glyphs):
     return tuple((gid, x, y, adv, None) for gid, x, y, adv in glyphs)
 
 
-def plan_family(forms, font_path):
-    """Decides what every (font, code) of a family draws."""
+def plan_family(forms, font_path, added=frozenset()):
+    """Decides what every (font, code) of a family draws. A sign's code that entries of the converter's
+    tables share with `added` ones (entry strings that make-key-tables added) is drawn for the former
+    alone, so that adding entries changes no glyph that documents already hold."""
     base_text = {}
     for f in forms:
         if f.form == 0 and f.kind == "base":
@@ -233,6 +235,7 @@ def plan_family(forms, font_path):
     raster = ink.Raster(font_path, PLACING_PX_PER_EM)
 
     fit = SignFit(outlines.font)
+    strings = {f.entry: f.string for f in forms}
     members = collections.defaultdict(list)  # (font, code) -> (key, weight, {fit: own drawing})
     own_sign = {}  # (entry, form) -> the sign's glyphs as they sit on that entry
     for f in marks:
@@ -245,6 +248,7 @@ def plan_family(forms, font_path):
         fit.target((f.entry, f.form), cluster, shaped[f.text])
         members[(f.font, f.code)].append(((f.entry, f.form), mark_weight(f.string), {fit: glyphs}))
     for (font, code), m in sorted(members.items()):
+        m = [member for member in m if strings[member[0][0]] not in added] or m
         glyphs = choose_drawing([fit], m)[fit]
         if glyphs is None:
             raise ValueError("font %d code %d: the source font draws this sign only in ligatures" % (font, code))
@@ -488,6 +492,84 @@ def vowel_classes(forms, families, max_codes=MAX_VOWEL_CODES):
     return classes
 
 
+ADDED_GROUP = 100  # the first group of a vowel sign drawn for added entries only, coded in "syma"
+MAX_ADDED_SIGN_CODES = 64  # of the 82 codes that "syma" has free
+
+
+def read_vowel_classes(text):
+    classes = {}
+    for line in text.splitlines():
+        if line and not line.startswith("#"):
+            string, form, group = line.split()
+            classes[(string, int(form))] = int(group)
+    return classes
+
+
+def added_entries(keyfont_text):
+    """The entry strings of a keyfont that make-key-tables added to the converter's own (last label "+")."""
+    return {t[0] for t in (line.split() for line in keyfont_text.splitlines()) if len(t) == 57 and t[-3] == "+"}
+
+
+def added_vowel_classes(forms, families, classes, added_strings):
+    """The groups of `classes` kept as they are (their codes are in documents), and each vowel sign of the
+    added entries put in the group of its vowel whose drawing sits best on it in every family."""
+    kits = [plan_family(forms, SOURCES[family].path) for family in families]
+    fits = [k.fit for k in kits]
+    strings = {f.entry: f.string for f in forms}
+    added = {f.entry for f in forms if f.string in added_strings}
+    members = collections.defaultdict(lambda: collections.defaultdict(list))  # form -> group -> members
+    new = []
+    for key in sorted(kits[0].own_sign):
+        own = {k.fit: k.own_sign.get(key) for k in kits}
+        member = (key, mark_weight(strings[key[0]]), own)
+        if key[0] in added:
+            new.append(member)
+        else:
+            members[key[1]][classes.get((strings[key[0]], key[1]), 0)].append(member)
+    drawings = {form: {g: choose_drawing(fits, m) for g, m in groups.items()} for form, groups in members.items()}
+
+    def fit_of(key, drawing):
+        return min(0.0 if drawing[f] is None else f.score(key, drawing[f]) for f in fits)
+
+    result = {k: g for k, g in classes.items() if k[0] not in {strings[e] for e in added}}
+    group_of, score, drawing_of = {}, {}, {}
+    for key, _, _ in new:
+        groups = drawings.get(key[1], {})
+        if groups:
+            group_of[key] = max(sorted(groups), key=lambda g: (fit_of(key, groups[g]), -g))
+            drawing_of[key] = groups[group_of[key]]
+            score[key] = fit_of(key, drawing_of[key])
+    # While codes are left in "syma", the added sign worst served gets a group of its own drawing, which
+    # every added sign of that vowel that it serves better joins (numbered from ADDED_GROUP, so that
+    # make-key-tables gives them codes after every other).
+    hopeless, codes = set(), 0
+    added_groups = collections.Counter()
+    while codes < MAX_ADDED_SIGN_CODES:
+        needy = [(w * (1 - score[key]), key) for key, w, _ in new
+                 if key in score and score[key] < FIT_ENOUGH and key not in hopeless]
+        if not needy:
+            break
+        _, worst = max(needy)
+        own = next(o for k, _, o in new if k == worst)
+        if fit_of(worst, own) <= score[worst]:
+            hopeless.add(worst)
+            continue
+        joined = [m for m in new if m[0][1] == worst[1] and m[0] in score and fit_of(m[0], own) > score[m[0]]]
+        drawing = choose_drawing(fits, joined)
+        group = ADDED_GROUP + added_groups[worst[1]]
+        added_groups[worst[1]] += 1
+        for key, _, _ in joined:
+            group_of[key], drawing_of[key] = group, drawing
+        for key, _, _ in new:
+            if key in score:
+                score[key] = fit_of(key, drawing_of[key])
+        codes += 1
+    for key, group in group_of.items():
+        if group:
+            result[(strings[key[0]], key[1])] = group
+    return result
+
+
 def vowel_classes_text(classes):
     lines = ["# Vowel-sign groups of the font kit, written by fonts/make_kit.py --write-vowel-classes and read",
              "# by make-key-tables: entry string, form, group; each group of a form has its own code in \"vowa\".",
@@ -657,13 +739,13 @@ def licence_text(source):
         return "(the licence file %s was not found)" % source.copyright_file()
 
 
-def make_kit(forms, out_dir, families, version="1.0"):
+def make_kit(forms, out_dir, families, version="1.0", added=frozenset()):
     os.makedirs(out_dir, exist_ok=True)
     written = []
     for family in families:
         source = SOURCES[family]
         source_font = TTFont(source.path)
-        kit = plan_family(forms, source.path)
+        kit = plan_family(forms, source.path, added)
         kit.pairs = source_pairs(source_font)
         for font in range(len(SUFFIXES)):
             path = os.path.join(out_dir, font_name(family, font) + ".ttf")
@@ -682,6 +764,10 @@ def main(argv):
     parser.add_argument("--stamp", help="file to touch once the kit is written")
     parser.add_argument("--write-vowel-classes", metavar="FILE",
                         help="write the vowel-sign groups for make-key-tables instead of the kit")
+    parser.add_argument("--add-to-vowel-classes", action="store_true",
+                        help="with --write-vowel-classes: keep the groups of that file as they are and put the "
+                             "signs of the entries that make-key-tables added (data-dir's keyfont) in the "
+                             "groups that fit them")
     parser.add_argument("--out", help="folder for the fonts")
     parser.add_argument("--family", action="append", choices=sorted(SOURCES),
                         help="make only this family (may be repeated)")
@@ -696,11 +782,24 @@ def main(argv):
             command = [args.forms_tool] + (["--data-dir", args.data_dir] if args.data_dir else [])
             forms = read_forms(subprocess.run(command, check=True, capture_output=True, text=True).stdout
                                .splitlines())
+        if args.write_vowel_classes and args.add_to_vowel_classes:
+            with open(args.write_vowel_classes, encoding="utf-8") as f:
+                kept = read_vowel_classes(f.read())
+            with open(os.path.join(args.data_dir or ".", "keyfont"), encoding="utf-8") as f:
+                strings = added_entries(f.read())
+            classes = added_vowel_classes(forms, args.family or sorted(SOURCES), kept, strings)
+            with open(args.write_vowel_classes, "w", encoding="utf-8") as f:
+                f.write(vowel_classes_text(classes))
+            return 0
         if args.write_vowel_classes:
             with open(args.write_vowel_classes, "w", encoding="utf-8") as f:
                 f.write(vowel_classes_text(vowel_classes(forms, args.family or sorted(SOURCES))))
             return 0
-        written = make_kit(forms, args.out, args.family or sorted(SOURCES))
+        added = set()
+        if args.data_dir and os.path.exists(os.path.join(args.data_dir, "keyfont")):
+            with open(os.path.join(args.data_dir, "keyfont"), encoding="utf-8") as f:
+                added = added_entries(f.read())
+        written = make_kit(forms, args.out, args.family or sorted(SOURCES), added=added)
     except (ValueError, RuntimeError, OSError, subprocess.CalledProcessError) as e:
         print("make_kit: %s" % e, file=sys.stderr)
         return 1

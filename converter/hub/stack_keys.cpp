@@ -46,14 +46,22 @@ StackKeys::StackKeys(const ConverterKeyTables& tables) {
   // The first key of the table for each character: the plain ya and wa before their fixed forms.
   for (const UnicodeKey& key : unicode_keys) {
     const char32_t whole = key.text[0];
+    // A mark or sign whose key the loaded keymap leaves unmapped would be lost: it is not typed.
+    const bool mapped = tables.tib_keys[static_cast<unsigned char>(key.key)].ch != 0;
     if (key.role == KeyRole::letter && is_tibetan(whole)) {
       if (!letter_[whole - 0x0F00]) letter_[whole - 0x0F00] = key.key;
       if (key.subjoined && !subjoined_[key.subjoined - 0x0F00]) subjoined_[key.subjoined - 0x0F00] = key.key;
     }
     if (key.role == KeyRole::apostrophe) letter_[whole - 0x0F00] = key.key;
-    if ((key.role == KeyRole::mark || key.role == KeyRole::symbol) && key.text[1] == 0 &&
+    if ((key.role == KeyRole::mark || key.role == KeyRole::symbol) && key.text[1] == 0 && mapped &&
         !mark_[whole - 0x0F00])
       mark_[whole - 0x0F00] = key.key;
+    // A sign typed by a key of its own after the vowel: a vowel key of one sign, or a mark that sits in
+    // a syllable; never a vowel sign proper (classes 129 to 132), of which a stack takes one.
+    if ((key.role == KeyRole::vowel || (key.role == KeyRole::mark && is_tibetan_sign(whole))) &&
+        key.text[1] == 0 && (combining_class(whole) == 0 || combining_class(whole) >= 230) && mapped &&
+        !sign_[whole - 0x0F00])
+      sign_[whole - 0x0F00] = key.key;
     if (key.role == KeyRole::symbol && key.text[1] != 0) {
       auto& [text, symbol] = *std::find_if(symbols_.begin(), symbols_.end(), [](const auto& s) { return s.second == 0; });
       char bytes[4];
@@ -122,18 +130,25 @@ int StackKeys::syllable_keys(std::string_view syllable, char* out, int capacity,
         letters_end = i;
       } else if (c == 0x0F71 && !achung && signs.empty()) {
         achung = true;
-      } else if (is_vowel_sign(c)) {
+      } else if (is_vowel_sign(c) || sign_[c - 0x0F00]) {
         signs += c;
       } else {
         bad = true;
       }
     }
-    char vowel = signs.empty() ? 0 : vowel_key(signs);
-    // A vowel with the anusvara that no one key types (ཀུཾ) is typed as the vowel, then the anusvara.
-    const bool anusvara = !vowel && signs.size() > 1 && signs.back() == 0x0F7E;
-    if (anusvara) vowel = vowel_key(std::u32string_view(signs).substr(0, signs.size() - 1));
+    // The vowel key that types the longest run of the signs, then a key for each sign after it: the
+    // anusvara, candrabindu, visarga or avagraha that no vowel key holds (ཀུཾ, ཨོྃ, ཀཿ).
+    char vowel = 0;
+    std::size_t tail = signs.size() + 1;
+    for (std::size_t k = signs.size() + 1; k-- > 0 && tail > signs.size();) {
+      const std::u32string_view run = std::u32string_view(signs).substr(0, k);
+      if (!run.empty() && !(vowel = vowel_key(run))) continue;
+      if (std::all_of(signs.begin() + static_cast<std::ptrdiff_t>(k), signs.end(),
+                      [&](char32_t c) { return sign_[c - 0x0F00] != 0; }))
+        tail = k;
+    }
     bad_to = i;
-    if (bad || (!signs.empty() && !vowel) ||
+    if (bad || tail > signs.size() ||
         (letter_count > 1 && !stacks_.contains(std::string(syllable.substr(stack_start, letters_end - stack_start)))))
       return -1;
     const bool stacked = letter_count > 1 || achung;
@@ -145,7 +160,7 @@ int StackKeys::syllable_keys(std::string_view syllable, char* out, int capacity,
       put(vowel);
     else if (stacked)
       put(kInherent);
-    if (anusvara) put(vowel_key(U"\u0F7E"));
+    for (std::size_t k = tail; k < signs.size(); ++k) put(sign_[signs[k] - 0x0F00]);
     last_was_plain_ga = !stacked && !vowel && letters[0] == letter_[0x42];
   }
   if (n > capacity) {

@@ -35,6 +35,7 @@ class StackKeys {
   std::array<char, kBlock> letter_{};     // the key of each whole letter U+0F00 + i
   std::array<char, kBlock> subjoined_{};  // of each subjoined letter
   std::array<char, kBlock> mark_{};       // of each digit, mark and symbol that stands alone
+  std::array<char, kBlock> sign_{};       // of each sign typed after the vowel key (ཾ ྃ ཿ ...)
   std::array<std::pair<std::string, char>, 4> symbols_{};  // syllables typed with one key (ཧཱུྃ)
   std::unordered_set<std::string> stacks_;  // UTF-8 of every stack of several letters the table holds
 };

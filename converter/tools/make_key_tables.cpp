@@ -1,6 +1,6 @@
 // make-key-tables: writes the sample `keyfont` and `keymap` made from the converter's transliteration
 // tables into a folder (data/ in the source tree), with the vowel-sign groups of FOLDER/vowel_classes
-// when the folder holds that file.
+// and the stacks of FOLDER/added_stacks when the folder holds those files.
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
     std::fputs(
         "usage: make-key-tables FOLDER\nWrites FOLDER/keyfont and FOLDER/keymap, with the vowel-sign groups "
         "of "
-        "FOLDER/vowel_classes if it is there.\n",
+        "FOLDER/vowel_classes and the stacks of FOLDER/added_stacks if they are there.\n",
         stderr);
     return 2;
   }
@@ -44,7 +44,9 @@ int main(int argc, char** argv) {
   try {
     const auto classes =
         sample_tables::parse_vowel_classes(read_file(tsd::join_path(argv[1], "vowel_classes")));
-    const auto entries = sample_tables::make_entries(tables, classes);
+    const auto added =
+        sample_tables::parse_added_stacks(read_file(tsd::join_path(argv[1], "added_stacks")));
+    const auto entries = sample_tables::make_entries(tables, classes, added);
     for (const auto& [name, text] : {std::pair{"keyfont", sample_tables::keyfont_text(entries)},
                                      std::pair{"keymap", sample_tables::keymap_text(tables)}}) {
       const std::string path = tsd::join_path(argv[1], name);

@@ -8,7 +8,13 @@
 // other bare, joined-u and apostrophe form gets the next free code of fonts 1..31, so no two of them share
 // a (font, code) pair. The vowel-sign groups of the font kit (data/vowel_classes) move the signs of the
 // letters and stacks of a group other than 0 to a code of their own in "vowa", one per form and group,
-// so that each sign can be drawn where it sits on those letters.
+// so that each sign can be drawn where it sits on those letters; the groups drawn for added entries alone
+// (numbered from kAddedGroup) have their codes in "syma", given after every other code.
+//
+// Added entries: the keys of the Unicode key table that the converter's tables never type (the signs,
+// marks and letters that only Unicode and Extended Wylie text bring) and the stacks of data/added_stacks.
+// They take their codes after every entry of the converter's tables has taken its own, from the codes
+// still free, so that adding them moves no code that documents already hold.
 #pragma once
 
 #include <algorithm>
@@ -24,6 +30,7 @@
 
 #include "composer.h"
 #include "translit_tables.h"
+#include "unicode_keys.h"
 
 namespace tarvex {
 
@@ -35,7 +42,9 @@ inline constexpr int kSymbolFont = 33;  // "syma"
 inline constexpr int kFirstCode = 33;
 inline constexpr int kLastCode = 126;
 inline constexpr int kMaxRecords = tsd::kTibCharsCapacity - 1;
-inline constexpr int kGroups = 19;  // forms 0..17 and a last group that is read but not kept
+inline constexpr int kGroups = 19;
+// Vowel-sign groups from this number on are drawn for added entries only; their codes are in "syma".
+inline constexpr int kAddedGroup = 100;  // forms 0..17 and a last group that is read but not kept
 // The composer writes the i sign two codes higher after "o" and an apostrophe.
 inline constexpr int kRaisedI = 'i' + 2;
 
@@ -86,6 +95,7 @@ struct Form {
 struct Entry {
   std::string string;
   std::array<Form, kGroups> forms{};
+  bool added = false;  // not typed by the converter's tables; its last label is "+" instead of "-"
 };
 
 // Every key that a key string, `letter_keys`, `key_text`, the punctuation glyphs or a whole-syllable
@@ -135,8 +145,44 @@ class CodeAllocator {
   std::map<int, std::pair<int, int>> cursors_;  // by first font: the next font and code to try
 };
 
+// Reads the added stacks: each line holds a stack in UTF-8 (a letter and the letters under it) and then,
+// after a blank, anything; "#" lines and empty lines are ignored. Gives the entry strings that type them.
+inline std::vector<std::string> parse_added_stacks(std::string_view text) {
+  std::vector<std::string> stacks;
+  while (!text.empty()) {
+    const std::size_t end = std::min(text.find('\n'), text.size());
+    const std::string_view line = text.substr(0, end);
+    text.remove_prefix(std::min(end + 1, text.size()));
+    if (line.empty() || line[0] == '#') continue;
+    const std::string_view utf8 = line.substr(0, line.find(' '));
+    std::string string;
+    bool ok = true;
+    for (std::size_t i = 0; ok && i + 2 < utf8.size(); i += 3) {
+      const auto b = [&](std::size_t k) { return static_cast<unsigned char>(utf8[i + k]); };
+      const char32_t c = static_cast<char32_t>((b(0) & 0x0F) << 12 | (b(1) & 0x3F) << 6 | (b(2) & 0x3F));
+      const char key = i == 0 ? whole_letter_key(c) : subjoined_letter_key(c);
+      ok = (b(0) & 0xF0) == 0xE0 && key != 0;
+      string += internal_char(key);
+    }
+    if (utf8.size() % 3 != 0 || utf8.size() < 6) throw std::invalid_argument("bad added stack line: " + std::string(line));
+    // A stack with a letter that no key types, or longer than an entry string, cannot be added.
+    if (ok && string.size() <= 7) stacks.push_back(string);
+  }
+  return stacks;
+}
+
+// The keys of the Unicode key table that the converter's tables do not type.
+inline std::set<char> added_keys(const TranslitTables& tables) {
+  const std::set<char> typed = all_keys(tables);
+  std::set<char> keys;
+  for (const UnicodeKey& k : unicode_keys)
+    if (!typed.contains(k.key)) keys.insert(k.key);
+  return keys;
+}
+
 // All entries of the sample keyfont, sorted by string in character-code order.
-inline std::vector<Entry> make_entries(const TranslitTables& tables, const VowelClasses& classes = {}) {
+inline std::vector<Entry> make_entries(const TranslitTables& tables, const VowelClasses& classes = {},
+                                       const std::vector<std::string>& added_stacks = {}) {
   std::set<std::string> strings;
   for (const char key : all_keys(tables)) strings.insert(std::string(1, internal_char(key)));
   for (const StringTable* table :
@@ -146,14 +192,18 @@ inline std::vector<Entry> make_entries(const TranslitTables& tables, const Vowel
       collect_stacks(table->keys[i], stacks);
       strings.insert(stacks.begin(), stacks.end());
     }
+  if (strings.size() > static_cast<std::size_t>(kMaxRecords)) throw std::length_error("too many entries");
+  // The added keys, then the added stacks in their order while the table has places.
+  std::set<std::string> added;
+  for (const char key : added_keys(tables)) added.insert(std::string(1, internal_char(key)));
+  for (const auto& s : strings) added.erase(s);
+  constexpr auto kPlaces = static_cast<std::size_t>(kMaxRecords);
+  for (auto s = added_stacks.begin(); s != added_stacks.end() && strings.size() + added.size() < kPlaces; ++s)
+    if (!strings.contains(*s)) added.insert(*s);
 
   std::vector<Entry> entries;
   for (const auto& s : strings) entries.push_back({s, {}});
-  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-    return std::lexicographical_compare(
-        a.string.begin(), a.string.end(), b.string.begin(), b.string.end(),
-        [](char x, char y) { return static_cast<unsigned char>(x) < static_cast<unsigned char>(y); });
-  });
+  for (const auto& s : added) entries.push_back({s, {}, true});
   if (entries.size() > static_cast<std::size_t>(kMaxRecords)) throw std::length_error("too many entries");
 
   CodeAllocator codes;
@@ -177,12 +227,9 @@ inline std::vector<Entry> make_entries(const TranslitTables& tables, const Vowel
   std::map<std::pair<int, int>, Form> group_codes;
   for (const auto& [key, group] : classes)
     if (group > 0) group_codes.emplace(std::pair{key.second, group}, Form{});
-  for (auto& [key, form] : group_codes) form = codes.next(kVowelFont, kVowelFont);
-  for (auto& e : entries)
-    for (std::size_t v = 1; v < kVowelChars.size(); ++v)
-      if (const auto found = classes.find({e.string, static_cast<int>(v)});
-          found != classes.end() && found->second > 0)
-        e.forms[v] = group_codes.at({static_cast<int>(v), found->second});
+  for (auto& [key, form] : group_codes)
+    if (key.second < kAddedGroup) form = codes.next(kVowelFont, kVowelFont);
+  // The converter's entries first (in string order), then the added ones.
   for (auto& e : entries) {
     const bool symbol = is_symbol(e);
     for (const int form : kWholeForms) {
@@ -190,6 +237,19 @@ inline std::vector<Entry> make_entries(const TranslitTables& tables, const Vowel
       e.forms[form] = symbol ? codes.next(kSymbolFont, kSymbolFont) : codes.next(1, kVowelFont - 1);
     }
   }
+  // The groups drawn for added entries only take codes of "syma" after everything else.
+  for (auto& [key, form] : group_codes)
+    if (key.second >= kAddedGroup) form = codes.next(kSymbolFont, kSymbolFont);
+  for (auto& e : entries)
+    for (std::size_t v = 1; v < kVowelChars.size(); ++v)
+      if (const auto found = classes.find({e.string, static_cast<int>(v)});
+          found != classes.end() && found->second > 0)
+        e.forms[v] = group_codes.at({static_cast<int>(v), found->second});
+  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    return std::lexicographical_compare(
+        a.string.begin(), a.string.end(), b.string.begin(), b.string.end(),
+        [](char x, char y) { return static_cast<unsigned char>(x) < static_cast<unsigned char>(y); });
+  });
   return entries;
 }
 
@@ -202,13 +262,14 @@ inline std::string group_label(int group) {
   return "-";
 }
 
-// One record per line: the entry string, its base form, then each labelled group.
+// One record per line: the entry string, its base form, then each labelled group; the last label tells
+// an added entry ("+") from one of the converter's tables ("-").
 inline std::string keyfont_text(const std::vector<Entry>& entries) {
   std::string text;
   for (const auto& e : entries) {
     for (int group = 0; group < kGroups; ++group) {
       if (group > 0) text += "  ";
-      text += group == 0 ? e.string : group_label(group);
+      text += group == 0 ? e.string : group == kGroups - 1 && e.added ? "+" : group_label(group);
       text += ' ' + std::to_string(e.forms[group].font) + ' ' + std::to_string(e.forms[group].code);
     }
     text += '\n';
@@ -218,8 +279,10 @@ inline std::string keyfont_text(const std::vector<Entry>& entries) {
 
 // One line per key: the key, a blank, its internal character.
 inline std::string keymap_text(const TranslitTables& tables) {
+  std::set<char> keys = all_keys(tables);
+  keys.merge(added_keys(tables));
   std::string text;
-  for (const char key : all_keys(tables)) {
+  for (const char key : keys) {
     text += key;
     text += ' ';
     text += internal_char(key);

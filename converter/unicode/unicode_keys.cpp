@@ -23,6 +23,7 @@ enum State : unsigned char {
   kAfter129,      // outside, after the a-chung of a stack (class 129)
   kAfter130,      // outside, after a vowel sign of class 130
   kAfter132,      // outside, after the u sign (class 132)
+  kAfter230,      // outside, after a candrabindu (class 230)
   kStackEmpty,    // just after the stack key
   kStackLetters,  // in a stack after its first letter
   kStackAchung,   // in a stack after an apostrophe: its a-chung comes when the stack closes
@@ -61,6 +62,7 @@ constexpr unsigned char combining_class(char32_t c) {
       return 130;
     case 0x0F74:
       return 132;
+    case 0x0F82:
     case 0x0F83:
       return 230;
     default:
@@ -78,13 +80,19 @@ constexpr unsigned char class_after(State s) {
       return 130;
     case kAfter132:
       return 132;
+    case kAfter230:
+      return 230;
     default:
       return 0;
   }
 }
 
 constexpr State state_after_class(unsigned char cls) {
-  return cls == 129 ? kAfter129 : cls == 130 ? kAfter130 : cls == 132 ? kAfter132 : kAfterLetter;
+  return cls == 129   ? kAfter129
+         : cls == 130 ? kAfter130
+         : cls == 132 ? kAfter132
+         : cls == 230 ? kAfter230
+                      : kAfterLetter;
 }
 
 struct Step {
@@ -237,6 +245,22 @@ KeyRole role_of(char key) {
 const UnicodeKey* unicode_key(unsigned char key) {
   const std::size_t number = kKeyNumber[key];
   return number == 0 ? nullptr : &unicode_keys[number - 1];
+}
+
+char whole_letter_key(char32_t c) {
+  char first = 0;
+  for (const UnicodeKey& k : unicode_keys) {
+    if (k.text[0] != c) continue;
+    if (k.role == KeyRole::apostrophe) return k.key;
+    if (k.role == KeyRole::letter && !first) first = k.key;
+  }
+  return first;
+}
+
+char subjoined_letter_key(char32_t c) {
+  for (const UnicodeKey& k : unicode_keys)
+    if ((k.role == KeyRole::letter || k.role == KeyRole::apostrophe) && k.subjoined == c) return k.key;
+  return 0;
 }
 
 int syllable_to_unicode(std::string_view keys, char* out, int capacity) {

@@ -30,8 +30,10 @@ struct UnicodeKey {
   char32_t subjoined;            // a letter's form under another letter; 0 for the other roles
 };
 
-// Every key that the extraction can write into a syllable file and that means something in Unicode.
-// Keys not listed (among them the vowel keys `~`, `` ` `` and `%`, which no table types) have no meaning.
+// Every key that the extraction can write into a syllable file and that means something in Unicode, and
+// the keys of the signs, marks and letters that only Unicode and Extended Wylie text bring (`~`, `` ` ``,
+// `H`, `_`, `#`, `^`, `(`, `)`, `+`: keys that the extraction never writes). Keys not listed (among them
+// the vowel key `%`, which no table types) have no meaning.
 inline constexpr auto unicode_keys = std::to_array<UnicodeKey>({
     // Consonants, in the order of the alphabet.
     {'k', KeyRole::letter, {0x0F40}, 0x0F90},
@@ -74,6 +76,9 @@ inline constexpr auto unicode_keys = std::to_array<UnicodeKey>({
     {'R', KeyRole::letter, {0x0F6A}, 0x0FBC},
     {'Y', KeyRole::letter, {0x0F61}, 0x0FBB},
     {'W', KeyRole::letter, {0x0F5D}, 0x0FBA},
+    // The a-chung as a letter under another (ཌྰ), which Sanskrit spells apart from the long vowel ཱ; whole
+    // it is the plain a-chung, which the key `'` types.
+    {'+', KeyRole::letter, {0x0F60}, 0x0FB0},
     // Stack key, inherent vowel, vowel signs.
     {'f', KeyRole::stack, {}, 0},
     {'a', KeyRole::inherent, {}, 0},
@@ -89,6 +94,9 @@ inline constexpr auto unicode_keys = std::to_array<UnicodeKey>({
     {'L', KeyRole::vowel, {0x0F7C, 0x0F7E}, 0},
     {'U', KeyRole::vowel, {0x0F80, 0x0F7E}, 0},
     {'&', KeyRole::vowel, {0x0F7E}, 0},
+    // Signs typed after the vowel key, over the letter or stack and its vowel.
+    {'~', KeyRole::vowel, {0x0F83}, 0},  // sna ldan (candrabindu)
+    {'`', KeyRole::vowel, {0x0F82}, 0},  // nyi zla naa da (candrabindu with a drop)
     // Separator, digits, punctuation.
     {'.', KeyRole::separator, {0x0F0B}, 0},
     {'0', KeyRole::mark, {0x0F20}, 0},
@@ -113,6 +121,13 @@ inline constexpr auto unicode_keys = std::to_array<UnicodeKey>({
     {'/', KeyRole::mark, {0x0F34}, 0},   // bsdus rtags
     {'\\', KeyRole::mark, {0x0F08}, 0},  // sbrul shad
     {'*', KeyRole::mark, {0x0F08}, 0},   // the same mark: its KVTS text is "\" too
+    {'#', KeyRole::mark, {0x0F04}, 0},   // opening yig mgo (head mark)
+    {'^', KeyRole::mark, {0x0F06}, 0},   // yig mgo with the swastika
+    {'(', KeyRole::mark, {0x0F09}, 0},   // bskur yig mgo
+    {')', KeyRole::mark, {0x0F0A}, 0},   // bka' shog yig mgo
+    // Signs that end a syllable, written after it with their own advance.
+    {'H', KeyRole::mark, {0x0F7F}, 0},   // visarga (rnam bcad)
+    {'_', KeyRole::mark, {0x0F85}, 0},   // avagraha (paluta)
     // Whole-syllable symbols.
     {'<', KeyRole::symbol, {0x0F00}, 0},
     {'=', KeyRole::symbol, {0x0F68, 0x0F71, 0x0F7F}, 0},
@@ -121,6 +136,11 @@ inline constexpr auto unicode_keys = std::to_array<UnicodeKey>({
 
 // The table's record of `key`, or nullptr when the key has no meaning in Unicode.
 const UnicodeKey* unicode_key(unsigned char key);
+
+// The key that types `c` as the first letter of a stack (the first key of the table that writes it, the
+// a-chung's own key for U+0F60), or under another letter; 0 when none does.
+char whole_letter_key(char32_t c);
+char subjoined_letter_key(char32_t c);
 
 // One key string as the extraction writes it (a syllable, or a lone digit, mark or symbol key) as UTF-8
 // in out[0 .. capacity): letters outside a stack each whole; a stack's first letter whole and the rest

@@ -189,9 +189,9 @@ TEST(stack_keys, marks_have_their_keys) {
   } marks[] = {
       {0x0F20, '0'}, {0x0F21, '1'}, {0x0F29, '9'}, {0x0F0D, ','}, {0x0F0E, '?'}, {0x0F14, ':'},
       {0x0F0F, '-'}, {0x0F11, '|'}, {0x0F05, '!'}, {0x0F07, ';'}, {0x0F0C, '"'}, {0x0F34, '/'},
-      {0x0F08, '\\'}, {0x0F00, '<'},
+      {0x0F08, '\\'}, {0x0F00, '<'}, {0x0F04, '#'}, {0x0F06, '^'}, {0x0F09, '('}, {0x0F0A, ')'},
       // The tsheg is laid out by the writer; letters, signs and other text have no mark key.
-      {0x0F0B, 0}, {0x0F40, 0}, {0x0F72, 0}, {0x0F04, 0}, {0x0F2A, 0}, {'A', 0}, {0x4E2D, 0},
+      {0x0F0B, 0}, {0x0F40, 0}, {0x0F72, 0}, {0x0F2A, 0}, {'A', 0}, {0x4E2D, 0},
   };
   for (const auto& m : marks)
     EXPECT_EQ(stack_keys().mark_key(m.c), m.key) << std::hex << static_cast<unsigned>(m.c);

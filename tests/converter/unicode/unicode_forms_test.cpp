@@ -39,8 +39,12 @@ TEST(unicode_forms, prints_every_form_of_every_entry_with_its_place_kind_and_cod
   std::ifstream classes_file(kData + "/vowel_classes", std::ios::binary);
   std::ostringstream classes;
   classes << classes_file.rdbuf();
+  std::ifstream stacks_file(kData + "/added_stacks", std::ios::binary);
+  std::ostringstream stacks;
+  stacks << stacks_file.rdbuf();
   const auto entries = sample_tables::make_entries(shared_translit_tables(),
-                                                   sample_tables::parse_vowel_classes(classes.str()));
+                                                   sample_tables::parse_vowel_classes(classes.str()),
+                                                   sample_tables::parse_added_stacks(stacks.str()));
   ASSERT_EQ(lines.size(), entries.size() * tsd::kFormCount);
 
   auto line_of = [&](const std::string& entry, int form) {
@@ -62,7 +66,7 @@ TEST(unicode_forms, prints_every_form_of_every_entry_with_its_place_kind_and_cod
       {"k", 0, "base U+0F40"},
       {"k", 1, "mark U+0F40 U+0F72"},
       {"k", 2, "base U+0F40 U+0F74"},
-      {"k", 10, "mark -"},
+      {"k", 10, "mark U+0F40 U+0F83"},
       {"k", 16, "base U+0F40 U+0F71"},
       {"k", 17, "base U+0F40 U+0F71 U+0F74"},
       {"sgr", 0, "base U+0F66 U+0F92 U+0FB2"},

@@ -96,7 +96,7 @@ bool is_subjoined(char32_t c) {
 // The a-chung under a stack, the vowel signs and the anusvara: they follow a letter, a subjoined letter
 // or another of them.
 bool is_sign(char32_t c) {
-  return (c >= 0x0F71 && c <= 0x0F7E) || c == 0x0F80 || c == 0x0F83;
+  return (c >= 0x0F71 && c <= 0x0F7E) || c == 0x0F80 || c == 0x0F82 || c == 0x0F83;
 }
 
 // Empty when `utf8` is well-formed Tibetan; otherwise what is wrong with it.
@@ -171,9 +171,9 @@ TEST(unicode_keys, table_holds_each_key_once_and_fits_its_role) {
 }
 
 TEST(unicode_keys, keys_without_meaning_are_refused) {
-  for (const std::string_view keys : {"~", "ka%", "k`", "\x17", "ka\xC8"})
+  for (const std::string_view keys : {"%", "ka%", "k]", "\x17", "ka\xC8"})
     EXPECT_EQ(to_unicode(keys), "(no meaning)") << keys;
-  EXPECT_EQ(unicode_key('~'), nullptr);
+  EXPECT_EQ(unicode_key('%'), nullptr);
   EXPECT_EQ(unicode_key(200), nullptr);
 }
 
@@ -270,8 +270,19 @@ TEST(unicode_keys, entry_forms) {
       {".", tsd::kFormBase, "་"},
       {"<", tsd::kFormBase, "ༀ"},
       {"5", tsd::kFormBase, "༥"},
+      // The signs and marks that only Unicode and Extended Wylie text bring.
+      {"k", 10, "ཀྃ"},
+      {"k", 11, "ཀྂ"},
+      {"rVV", tsd::kFormBase, "རྞྞ"},
+      {"ry", tsd::kFormBase, "རྱ"},
+      {"Rdh", tsd::kFormBase, "ཪྡྷ"},
+      {"v+", tsd::kFormJoinedU, "ཌྰུ"},
+      {"H", tsd::kFormBase, "ཿ"},
+      {"_", tsd::kFormBase, "྅"},
+      {"#", tsd::kFormBase, "༄"},
+      {"^", tsd::kFormBase, "༆"},
+      {"R", tsd::kFormBase, "ཪ"},
       // Forms that mean nothing in Unicode.
-      {"k", 10, ""},
       {"k", 15, ""},
       {".", 1, ""},
       {"<", tsd::kFormJoinedU, ""},
