@@ -34,6 +34,7 @@ extern std::int16_t library_id;
 extern tsd::KeyTables<tsd::kAddinForms> key_tables;
 // The composer's one state: the host calls the add-in on its one thread, keystroke after keystroke.
 extern tsd::SyllableState syllable_state;
+extern tsd::TypedHistory typed_history;
 
 struct FontDefaults {
   std::int16_t family_base = 0;  // 0 (Korlam) or 34 (Ekorlam)

@@ -12,6 +12,7 @@ namespace tibet {
 std::int16_t library_id = 0;
 tsd::KeyTables<tsd::kAddinForms> key_tables;
 tsd::SyllableState syllable_state;
+tsd::TypedHistory typed_history;
 
 namespace {
 
