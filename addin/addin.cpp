@@ -117,7 +117,7 @@ HostResult Addin::play_glyphs(const unsigned char* glyphs) {
 
 HostResult Addin::on_key(int key) {
   unsigned char glyphs[tsd::kGlyphBufferSize];
-  const int composed = tsd::compose_key(key, glyphs, key_tables, syllable_state);
+  const int composed = tsd::type_key(key, glyphs, key_tables, syllable_state, typed_history);
   TSD_TRACE(0, "processing %c, ret %d, strlen(buf) %d", key, composed,
             static_cast<int>(std::strlen(reinterpret_cast<const char*>(glyphs))));
   for (int i = 0; glyphs[i] != 0; ++i) TSD_TRACE(0, "buf[%d] = %d ", i, glyphs[i]);

@@ -93,6 +93,8 @@ class Addin {
   std::array<std::array<char, kFontNameSize>, kFontNameCount> font_names{};
   tsd::KeyTables<tsd::kAddinForms> key_tables;
   tsd::SyllableState syllable_state;
+  // The key history behind each character typed, so that BackSpace sets the composer back with it.
+  tsd::TypedHistory typed_history;
   FontDefaults defaults;
 
  private:

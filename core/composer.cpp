@@ -33,12 +33,23 @@ bool is_vowel_key(unsigned char ch) {
   return ch != 'u' && vowel_code(ch) > 0;
 }
 
+// Whether `u` joins the key before it: a letter does; a mark, digit, vowel, the stack key or no key has no
+// joined form that means anything, so `u` after it is consumed rather than taking back what stands there.
+template <int Forms>
+bool joins_u(const KeyTables<Forms>& t, int key) {
+  if (key <= 0 || key >= 128) return false;
+  const auto ch = static_cast<unsigned char>(t.tib_keys[key].ch);
+  const bool letter = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || ch == '\'';
+  return letter && ch != 'a' && vowel_code(ch) == 0;
+}
+
 void close_match_stack(SyllableState& st) {
   st.depth = 0;
 }
 
-// The only two functions that touch key_history: the word memo replays a word wherever the history
-// entries it did not read differ, so every read of a rule goes through key_behind, which records it.
+// The only functions that touch key_history: the word memo replays a word wherever the history entries it
+// did not read differ, so every read of a rule goes through key_behind, which records it. A typist's
+// BackSpace sets the history back (set_history), on a path that no memo follows.
 void remember_key(SyllableState& st, int key) {
   st.key_history[0] = st.key_history[1];
   st.key_history[1] = st.key_history[2];
@@ -50,6 +61,14 @@ void remember_key(SyllableState& st, int key) {
 int key_behind(SyllableState& st, int back) {
   if (st.keys_remembered - back < st.oldest_key_read) st.oldest_key_read = st.keys_remembered - back;
   return st.key_history[3 - back];
+}
+
+std::array<int, 3> history_of(const SyllableState& st) {
+  return st.key_history;
+}
+
+void set_history(SyllableState& st, const std::array<int, 3>& keys) {
+  st.key_history = keys;
 }
 
 template <int Forms>
@@ -78,7 +97,9 @@ template <int Forms>
     out.put(k.font_slot[kFormBase]);
     out.put(' ');
   } else if (ch == 'u') {
-    const int p_index = t.tib_keys[key_behind(st, 1)].index;
+    const int previous = key_behind(st, 1);
+    if (!joins_u(t, previous)) return 0;
+    const int p_index = t.tib_keys[previous].index;
     const TibChar<Forms>& p = t.tib_chars[p_index];
     TSD_TRACE(0, "tib_chars[%d]: string %s, font_slot %d, font_table %d", p_index, p.string,
               p.font_slot[kFormJoinedU], p.font_table[kFormJoinedU]);
@@ -262,6 +283,30 @@ int compose_key(int key, unsigned char* buf, const KeyTables<Forms>& t, Syllable
 }
 
 template <int Forms>
+int type_key(int key, unsigned char* buf, const KeyTables<Forms>& t, SyllableState& st, TypedHistory& typed) {
+  const bool erases_outside_stack = key == 8 && st.mode != 0 && (st.depth == 0 || st.mode != st.last_mode);
+  GlyphWriter out{buf};
+  const int result = compose(key, out, t, st);
+  buf[out.length] = 0;
+  // The record follows the glyph string: a take-back drops a character, every code adds one.
+  for (int i = 0; i < out.length; ++i) {
+    if (buf[i] >= kFontBase) continue;
+    if (buf[i] == kTakeBack) {
+      if (typed.count > 0) --typed.count;
+      continue;
+    }
+    if (typed.count == TypedHistory::kCapacity) {
+      for (int k = 1; k < typed.count; ++k) typed.behind[k - 1] = typed.behind[k];
+      --typed.count;
+    }
+    typed.behind[typed.count++] = history_of(st);
+  }
+  if (erases_outside_stack)
+    set_history(st, typed.count > 0 ? typed.behind[typed.count - 1] : std::array<int, 3>{});
+  return result;
+}
+
+template <int Forms>
 int load_key_tables(const char* keyfont_path, const char* keymap_path, KeyTables<Forms>& tables,
                     ReportFn report, TableProblem* problem) {
   tables.tib_chars = {};
@@ -293,6 +338,10 @@ template int compose_key<kConverterForms>(int, unsigned char*, const KeyTables<k
 template int compose_key<kAddinForms>(int, unsigned char*, const KeyTables<kAddinForms>&, SyllableState&);
 template int compose_key<kConverterForms>(int, unsigned char*, const KeyTables<kConverterForms>&,
                                           SyllableState&, int&);
+template int type_key<kConverterForms>(int, unsigned char*, const KeyTables<kConverterForms>&, SyllableState&,
+                                       TypedHistory&);
+template int type_key<kAddinForms>(int, unsigned char*, const KeyTables<kAddinForms>&, SyllableState&,
+                                   TypedHistory&);
 template int load_key_tables<kConverterForms>(const char*, const char*, KeyTables<kConverterForms>&, ReportFn,
                                               TableProblem*);
 template int load_key_tables<kAddinForms>(const char*, const char*, KeyTables<kAddinForms>&, ReportFn,

@@ -66,6 +66,21 @@ template <int Forms>
 int compose_key(int key, unsigned char* buf, const KeyTables<Forms>& tables, SyllableState& state,
                 int& length);
 
+// What a typist's document holds before the caret, as far as the composer wrote it: for each character,
+// the key history in force after it was written, the newest last (the oldest drop off a full record).
+struct TypedHistory {
+  static constexpr int kCapacity = 64;
+  std::array<std::array<int, 3>, kCapacity> behind{};
+  int count = 0;
+};
+
+// compose_key for a typist, whose BackSpace (key 8) erases one character of the document: outside a stack
+// the key history goes back with it, to the key behind the character now before the caret (no key once
+// the record runs out), so that a `u` typed next joins that letter and not the key erased.
+template <int Forms>
+int type_key(int key, unsigned char* buf, const KeyTables<Forms>& tables, SyllableState& state,
+             TypedHistory& typed);
+
 // The vowel code of an internal character: its vowel sign's form index, 0 for every other character.
 inline constexpr auto kVowelCodes = [] {
   std::array<std::uint8_t, 256> codes{};

@@ -87,6 +87,7 @@ void Session::forget_syllable() {
   fresh.mode = addin_.syllable_state.mode;
   fresh.last_mode = addin_.syllable_state.last_mode;
   addin_.syllable_state = fresh;
+  addin_.typed_history = tsd::TypedHistory{};
 }
 
 bool Session::key_pressed(const css::awt::KeyEvent& event) {

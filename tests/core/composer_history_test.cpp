@@ -210,11 +210,21 @@ TEST(composer, only_remember_key_and_key_behind_touch_the_key_history) {
   const std::string source = without_comments(text.str());
   const std::string remember = function_body(source, "void remember_key(SyllableState& st, int key)");
   const std::string behind = function_body(source, "int key_behind(SyllableState& st, int back)");
+  // A typist's BackSpace takes the history back through these two; no memo follows that path.
+  const std::string history = function_body(source, "std::array<int, 3> history_of(const SyllableState& st)");
+  const std::string set =
+      function_body(source, "void set_history(SyllableState& st, const std::array<int, 3>& keys)");
   ASSERT_FALSE(remember.empty());
   ASSERT_FALSE(behind.empty());
+  ASSERT_FALSE(history.empty());
+  ASSERT_FALSE(set.empty());
   EXPECT_EQ(count_of(source, "key_history"),
-            count_of(remember, "key_history") + count_of(behind, "key_history"))
-      << "key_history is named in core/composer.cpp outside remember_key and key_behind";
+            count_of(remember, "key_history") + count_of(behind, "key_history") +
+                count_of(history, "key_history") + count_of(set, "key_history"))
+      << "key_history is named in core/composer.cpp outside remember_key, key_behind, history_of and "
+         "set_history";
+  // The rules never set the history back: only the typist's path does.
+  EXPECT_EQ(count_of(source, "set_history("), 2) << "set_history is called outside type_key";
 }
 
 }  // namespace

@@ -127,6 +127,13 @@ const Sequence sequences[] = {
      "fk'\bi",
      {"1: 39", "1: 75", "1: 96", "1: 20", "1: 20 20 75 161 101 129"}},
     {"backspace outside a stack", "\b", {"1: 20"}},
+    {"u with no key before is consumed", "u", {"0:"}},
+    {"u after the separator is consumed", "k.u", {"1: 75", "1: 46 32", "0:"}},
+    {"u after a vowel is consumed", "kiu", {"1: 75", "1: 161 101 129", "0:"}},
+    {"u after the stack key's stack is consumed",
+     "fkyau",
+     {"1: 39", "1: 75", "1: 89", "1: 20 20 20 83", "0:"}},
+    {"u after an apostrophe joins it", "'u", {"1: 96", "1: 20 131 96 129"}},
     {"control code closes a stack and leaves the echoes", "fk\rk", {"1: 39", "1: 75", "1: 13", "1: 75"}},
     {"ctrl x writes the next key from vowa", "\x18k", {"0:", "1: 161 107 129"}},
     {"ctrl x wins over alt x, which waits",
@@ -144,6 +151,55 @@ TEST(composer, typed_sequences_give_their_glyph_strings) {
   for (const auto& s : sequences) {
     tsd::SyllableState state;
     EXPECT_EQ(type(s.keys, state), s.glyphs) << s.name;
+  }
+}
+
+// A typist's keys: BackSpace outside a stack also takes the key history back with the character.
+std::vector<std::string> type_with_history(const std::string& keys) {
+  tsd::SyllableState state;
+  tsd::TypedHistory typed;
+  std::vector<std::string> lines;
+  for (unsigned char key : keys) {
+    unsigned char buf[tsd::kGlyphBufferSize];
+    const int result = tsd::type_key(key, buf, tables(), state, typed);
+    std::string line = std::to_string(result) + ":";
+    for (const unsigned char* g = buf; *g; ++g) line.append(" ").append(std::to_string(*g));
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+const Sequence typed_sequences[] = {
+    {"u after erasing the separator joins the letter",
+     "k.\b\bu",
+     {"1: 75", "1: 46 32", "1: 20", "1: 20", "1: 20 76"}},
+    {"u after erasing a letter joins the one before",
+     "gk\bu",
+     {"1: 71", "1: 75", "1: 20", "1: 20 131 71 129"}},
+    {"erasing a letter with u joined erases both", "ku\bu", {"1: 75", "1: 20 76", "1: 20", "0:"}},
+    {"u after erasing everything is consumed", "k\bu", {"1: 75", "1: 20", "0:"}},
+    {"u after erasing more than was typed is consumed",
+     "k\b\b\bu",
+     {"1: 75", "1: 20", "1: 20", "1: 20", "0:"}},
+    {"a vowel after erasing takes the letter's sign", "ky\bi", {"1: 75", "1: 89", "1: 20", "1: 161 101 129"}},
+    {"backspace in a stack pops it as before",
+     "fk'\bi",
+     {"1: 39", "1: 75", "1: 96", "1: 20", "1: 20 20 75 161 101 129"}},
+    {"a stack's glyph erased leaves the key before it",
+     "gfkya\bu",
+     {"1: 71", "1: 39", "1: 75", "1: 89", "1: 20 20 20 83", "1: 20", "1: 20 131 71 129"}},
+    {"without backspace the same as compose_key",
+     "fkrigu.",
+     {"1: 39", "1: 75", "1: 82", "1: 20 20 20 134 80 161 107 129", "1: 71", "1: 20 131 71 129", "1: 46 32"}},
+};
+
+TEST(composer, typed_keys_with_backspace_give_their_glyph_strings) {
+  for (const auto& s : typed_sequences) EXPECT_EQ(type_with_history(s.keys), s.glyphs) << s.name;
+  // Every sequence without BackSpace types as compose_key composes it.
+  for (const auto& s : sequences) {
+    if (s.keys.find('\b') != std::string::npos) continue;
+    tsd::SyllableState state;
+    EXPECT_EQ(type_with_history(s.keys), type(s.keys, state)) << s.name;
   }
 }
 

@@ -20,6 +20,14 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failed=0 compared=0
 
+# Shows what a program said on standard error, under the case that failed.
+said() {
+  if [ -s "$1" ]; then
+    echo "  $2 said:"
+    sed 's/^/    /' "$1"
+  fi
+}
+
 # Compares two files; names the case when they differ.
 same() {
   compared=$((compared + 1))
@@ -27,12 +35,13 @@ same() {
     echo "FAIL: $3: the outputs differ"
     cmp "$1" "$2" | head -1
     failed=1
+    return 1
   fi
 }
 
 "$cli" --help >"$work/help.linux"
-"$wine" "$cli_exe" --help >"$work/help.windows"
-same "$work/help.linux" "$work/help.windows" "tarvex-cli --help"
+"$wine" "$cli_exe" --help >"$work/help.windows" 2>"$work/stderr.windows"
+same "$work/help.linux" "$work/help.windows" "tarvex-cli --help" || said "$work/stderr.windows" "Windows"
 # The types are the first words of the indented lines under the --type option.
 types=$(awk '/--type/ {on = 1; next} on && /^         *[a-z]/ {print $1; next} on {exit}' "$work/help.linux")
 if [ -z "$types" ]; then
@@ -48,12 +57,15 @@ for example in "$source_dir"/examples/*.txt "$source_dir"/examples/*.kvt; do
     for options in "" "-f korlam --keep-cr"; do
       label="$name -t $type $options"
       out="$type${options:+-korlam}-$name.out"
-      (cd "$work/linux" && "$cli" -d "$source_dir/data" -t "$type" $options -o "$out" "$name" 2>/dev/null)
+      (cd "$work/linux" && "$cli" -d "$source_dir/data" -t "$type" $options -o "$out" "$name" 2>"$work/stderr.linux")
       linux_status=$?
-      (cd "$work/windows" && "$wine" "$cli_exe" -d "Z:$source_dir/data" -t "$type" $options -o "$out" "$name" 2>/dev/null)
+      (cd "$work/windows" && "$wine" "$cli_exe" -d "Z:$source_dir/data" -t "$type" $options -o "$out" "$name" \
+        2>"$work/stderr.windows")
       windows_status=$?
       if [ $linux_status -ne $windows_status ]; then
         echo "FAIL: $label: exit status $linux_status on Linux, $windows_status on Windows"
+        said "$work/stderr.linux" "Linux"
+        said "$work/stderr.windows" "Windows"
         failed=1
       fi
       [ -f "$work/linux/$out" ] || [ -f "$work/windows/$out" ] || continue
@@ -65,9 +77,20 @@ done
 # Standard input to standard output: bytes that pass the C library's own streams.
 for type in $types; do
   example=$source_dir/examples/aspiration.txt
-  "$cli" -d "$source_dir/data" -t "$type" - <"$example" >"$work/linux/$type.stdout" 2>/dev/null
-  "$wine" "$cli_exe" -d "Z:$source_dir/data" -t "$type" - <"$example" >"$work/windows/$type.stdout" 2>/dev/null
-  same "$work/linux/$type.stdout" "$work/windows/$type.stdout" "tarvex-cli -t $type - (standard output)"
+  "$cli" -d "$source_dir/data" -t "$type" - <"$example" >"$work/linux/$type.stdout" 2>"$work/stderr.linux"
+  linux_status=$?
+  "$wine" "$cli_exe" -d "Z:$source_dir/data" -t "$type" - <"$example" >"$work/windows/$type.stdout" \
+    2>"$work/stderr.windows"
+  windows_status=$?
+  if [ $linux_status -ne $windows_status ]; then
+    echo "FAIL: tarvex-cli -t $type -: exit status $linux_status on Linux, $windows_status on Windows"
+    failed=1
+  fi
+  if ! same "$work/linux/$type.stdout" "$work/windows/$type.stdout" "tarvex-cli -t $type - (standard output)" ||
+    [ $linux_status -ne $windows_status ]; then
+    said "$work/stderr.linux" "Linux"
+    said "$work/stderr.windows" "Windows"
+  fi
 done
 
 tables=$source_dir/data
@@ -85,6 +108,7 @@ for script in "$source_dir"/examples/wordhost/*.script; do
   windows_status=$?
   if [ $linux_status -ne $windows_status ]; then
     echo "FAIL: wordhost $name.script: exit status $linux_status on Linux, $windows_status on Windows"
+    said "$work/windows/$name.dump" "Windows (output and error)"
     failed=1
   fi
   same "$work/linux/$name.dump" "$work/windows/$name.dump" "wordhost $name.script --dump"
