@@ -29,6 +29,8 @@ namespace tarvex {
 namespace {
 
 constexpr int kCheckedLength = 64;
+// A UTF-8 text is refused only when it is not text at all, judged by this much of its start.
+constexpr std::size_t kUtf8CheckedLength = 4096;
 
 // The temporary files of a conversion, one for each intermediate stage.
 struct Temporaries {
@@ -92,19 +94,26 @@ const Route* usable_route(const ConversionContext& context, const ConversionRequ
 
 enum class Start { text, not_text, unreadable };
 
-// Looks at the first characters of the input without reading them away, so that a stream which cannot be
-// rewound is checked too; then steps over a UTF-8 byte-order mark at the very start, which editors such as
-// Notepad write before plain ASCII text.
-// Whether `bytes` (the start of a file, its last character perhaps cut off) are UTF-8 text: no invalid
-// sequence, no NUL and no control character but white space.
-bool utf8_text(const unsigned char* bytes, std::size_t n, bool cut) {
-  Utf8Decoder decoder;
-  for (std::size_t i = 0; i < n; ++i) {
-    const int c = decoder.feed(bytes[i]);
-    if (c == Utf8Decoder::kBad || c == Utf8Decoder::kBadByte) return false;
-    if (c >= 0 && ((c < 0x20 && !tsd::is_space(c)) || c == 0x7F)) return false;
+// Why `bytes` (the start of a file, its last character perhaps cut off) are not UTF-8 text, or null when
+// they are: a NUL byte, or more than half of them no UTF-8 or control characters (UTF-16 Tibetan is half
+// controls). A few such bytes are the reader's to mark and tell at their place.
+const char* not_utf8_text(const unsigned char* bytes, std::size_t n, bool cut) {
+  if (std::memchr(bytes, 0, n)) return "a NUL byte in its first 4 KB";
+  std::size_t bad = 0;
+  for (std::size_t i = 0; i < n;) {
+    char32_t c = bytes[i];
+    const int k = c < 0x80 ? 1 : decode_utf8(bytes + i, n - i, c);
+    if (k > 0) {
+      if ((c < 0x20 && !tsd::is_space(static_cast<int>(c))) || c == 0x7F) ++bad;
+      i += static_cast<std::size_t>(k);
+    } else if (k < 0 && cut) {
+      break;  // the check's end cuts a character
+    } else {
+      ++bad;
+      ++i;
+    }
   }
-  return cut || !decoder.holding();
+  return bad * 2 > n ? "more than half of its first 4 KB is not UTF-8 text" : nullptr;
 }
 
 // A document in the Tsendrel fonts: RTF, or DOCX where the build reads it. Word 97-2003 and OpenDocument
@@ -132,8 +141,11 @@ Start check_document(const ConversionContext& context, const unsigned char* head
   return Start::not_text;
 }
 
+// Looks at the first characters of the input without reading them away, so that a stream which cannot be
+// rewound is checked too; then steps over a UTF-8 byte-order mark at the very start, which editors such as
+// Notepad write before plain ASCII text.
 Start check_start(const ConversionContext& context, tsd::Stream& input, InputKind kind, const char* name) {
-  unsigned char head[sizeof kByteOrderMark + kCheckedLength + 32];
+  unsigned char head[sizeof kByteOrderMark + kUtf8CheckedLength + 32];
   const std::size_t n = input.peek(head, sizeof head);
   // A path that opens but cannot be read (a directory) is no input file.
   if (input.error()) return Start::unreadable;
@@ -141,12 +153,15 @@ Start check_start(const ConversionContext& context, tsd::Stream& input, InputKin
   const bool mark =
       n >= sizeof kByteOrderMark && std::memcmp(head, kByteOrderMark, sizeof kByteOrderMark) == 0;
   const std::size_t first = mark ? sizeof kByteOrderMark : 0;
-  const std::size_t checked = std::min(n, first + kCheckedLength) - std::min(n, first);
-  const bool cut = n > first + kCheckedLength;
-  const bool text = kind == InputKind::utf8 ? utf8_text(head + first, checked, cut)
-                                            : std::all_of(head + first, head + first + checked,
-                                                          [](unsigned char c) { return c <= 127; });
-  if (!text) {
+  const std::size_t length = kind == InputKind::utf8 ? kUtf8CheckedLength : kCheckedLength;
+  const std::size_t checked = std::min(n, first + length) - std::min(n, first);
+  const bool cut = n > first + length;
+  if (kind == InputKind::utf8) {
+    if (const char* why = not_utf8_text(head + first, checked, cut)) {
+      context.log_status("Error: File begins with non-text characters: %s. Skipping file.", why);
+      return Start::not_text;
+    }
+  } else if (!std::all_of(head + first, head + first + checked, [](unsigned char c) { return c <= 127; })) {
     context.log_status("Error: File begins with non-text characters. Skipping file.");
     return Start::not_text;
   }

@@ -62,6 +62,40 @@ constexpr auto kStandardStacks = [] {
   return stacks;
 }();
 
+// The roles a letter may take in a stack written without "+" (ewts_tables.h), by letter.
+struct LetterRoles {
+  std::array<bool, ewts_letters.size()> head{}, below{}, below_alone{};
+  // pair[a][b]: the letters a and b make a standard stack of two.
+  std::array<std::array<bool, ewts_letters.size()>, ewts_letters.size()> pair{};
+};
+
+constexpr LetterRoles kRoles = [] {
+  LetterRoles r;
+  for (std::size_t i = 0; i < ewts_letters.size(); ++i) {
+    if (ewts_letters[i].spelling != EwtsSpelling::standard) continue;
+    r.head[i] = ewts_list_has(ewts_head_letters, ewts_letters[i].ewts);
+    r.below[i] = ewts_list_has(ewts_below_letters, ewts_letters[i].ewts);
+    r.below_alone[i] = ewts_list_has(ewts_below_alone, ewts_letters[i].ewts);
+  }
+  for (const StackLetters& s : kStandardStacks)
+    if (s.count == 2) r.pair[s.letters[0]][s.letters[1]] = true;
+  return r;
+}();
+
+constexpr bool is_letter(unsigned char l) { return l < ewts_letters.size(); }
+// Whether `head` is the head letter of a stack whose main letter is `main` (r over k: rk).
+constexpr bool tops(unsigned char head, unsigned char main) {
+  return is_letter(head) && is_letter(main) && kRoles.head[head] && kRoles.pair[head][main] &&
+         !kRoles.below[main];
+}
+// Whether `letter` heads a standard stack of two over `next` (also r over l in rl), which it would
+// rather do than stand below the letter before it.
+constexpr bool heads_pair(unsigned char letter, unsigned char next) {
+  return is_letter(letter) && is_letter(next) && kRoles.head[letter] && kRoles.pair[letter][next];
+}
+constexpr bool is_below(unsigned char l) { return is_letter(l) && kRoles.below[l]; }
+constexpr bool is_below_alone(unsigned char l) { return is_letter(l) && kRoles.below_alone[l]; }
+
 constexpr unsigned char kApostrophe = letter_index("'");
 static_assert(kApostrophe != kNone && letter_index("h") != kNone);
 

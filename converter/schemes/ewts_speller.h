@@ -156,6 +156,16 @@ struct StackSpelling {
 // spelling for it (a letter or sign without one, a letter after a sign).
 inline bool spell_stack(std::u32string_view cps, StackSpelling& s) {
   s = StackSpelling{};
+  // pha or ba with the tsa-phru right after it, then letters under it: `f` or `v` and the letters joined
+  // by "+" (`f+ya`), the tsa-phru read as the letter's own.
+  std::u32string moved;
+  const bool f_or_v_over = cps.size() > 2 && cps[1] == kEwtsTsaPhru && (cps[0] == 0x0F55 || cps[0] == 0x0F56) &&
+                           is_subjoined(cps[2]);
+  if (f_or_v_over) {
+    moved.assign(cps);
+    moved.erase(1, 1);
+    cps = moved;
+  }
   std::size_t n = 1;
   while (n < cps.size() && is_subjoined(cps[n])) ++n;
   const std::u32string_view signs = cps.substr(n);
@@ -179,6 +189,10 @@ inline bool spell_stack(std::u32string_view cps, StackSpelling& s) {
     }
     if (key.count <= 4) s.key = key;
     s.letters = key.count <= 4 && (n == 1 || standard_stack(key)) ? plain : joined;
+    if (f_or_v_over) {
+      s.letters = (cps[0] == 0x0F55 ? "f" : "v") + joined.substr(letter_name(key.at[0]).size());
+      s.key = Letters{};
+    }
   }
   // Vowels bottom to top: those under the stack (u, the long ones), then those over it.
   int counts[0x20] = {};
@@ -252,11 +266,16 @@ class Speller {
       escape(0, end);
       from = end;
     }
-    // A visarga ends a syllable: what follows it is spelled on its own (the reader reads it so).
+    // A visarga ends a syllable, but for the signs that may still follow it on its stack: what follows
+    // them is spelled on its own (the reader reads it so).
     for (std::size_t i = from; i < cps_.size(); ++i)
       if (cps_[i] == 0x0F7F || i + 1 == cps_.size()) {
-        part(from, i + 1);
-        from = i + 1;
+        std::size_t end = i + 1;
+        while (cps_[i] == 0x0F7F && end < cps_.size() && sign_of(cps_[end]) && sign_of(cps_[end])->after_visarga)
+          ++end;
+        part(from, end);
+        from = end;
+        i = end - 1;
       }
   }
 

@@ -104,20 +104,19 @@ void EwtsWordReader::analyse() {
   for (std::size_t i = 1; i < groups_.size(); ++i) {
     const Group& g = groups_[i];
     const bool own_stack = g.vowel_count > 0 || g.sign_count > 0;
-    int j = g.count;
-    if (own_stack) {
-      // The longest stack that ends the run and splits no "+" is the group's own.
-      for (j = 0; j < g.count; ++j)
-        if ((j == 0 || letters_[g.first + j].join != Join::plus) && valid_stack(g.first + j, g.count - j))
-          break;
-    }
     const std::size_t before = stacks_.size();
-    push_singles(g.first, j);
-    for (int k = 0; k < j; ++k) after[i - 1].push_back(g.first + k);
     if (own_stack) {
-      push(g.first + j, g.count - j, static_cast<int>(i));
-      tibetan = tibetan && g.count - j == 1 && letters_[g.first + j].letter == kApostrophe;
+      // The group's letters by their roles: the last stack is its own, the others follow the group before.
+      if (g.count == 0)
+        push(g.first, 0, static_cast<int>(i));
+      else
+        push_stacks(g.first, g.count, static_cast<int>(i));
+      const Stack& own = stacks_.back();
+      for (int k = g.first; k < own.first; ++k) after[i - 1].push_back(k);
+      tibetan = tibetan && own.count == 1 && letters_[own.first].letter == kApostrophe;
     } else {
+      push_singles(g.first, g.count);
+      for (int k = 0; k < g.count; ++k) after[i - 1].push_back(g.first + k);
       for (std::size_t k = before; k < stacks_.size(); ++k) {
         const Stack& s = stacks_[k];
         if (s.count > 1)
@@ -127,6 +126,14 @@ void EwtsWordReader::analyse() {
     }
   }
   if (!tibetan) return;
+  // Before the root, one prefix at most; letters that a "." keeps apart are as the writer meant them.
+  for (int k = 0; k < root_stack; ++k) {
+    const Stack& st = stacks_[static_cast<std::size_t>(k)];
+    const Stack& next = stacks_[static_cast<std::size_t>(k + 1)];
+    if (k != prefix && (next.count == 0 || letters_[next.first].join != Join::dot))
+      warn(letters_[st.first].pos, spelled(st.first, st.count).size(), ewts_warnings::kNotPrefix,
+           spelled(st.first, st.count));
+  }
   validate_prefix(prefix, root_stack);
   validate_suffixes(after[0]);
   // After a group of the a-chung, one of its endings (`'am`, `'ang`, `'is`).
@@ -140,46 +147,55 @@ void EwtsWordReader::analyse() {
   }
 }
 
-// The stacks of the first group: a root stack, after a prefix where the letters read so.
+// The stacks of the first group: its letters by their roles, the last stack its root.
 void EwtsWordReader::head(int group) {
   const Group& g = groups_[static_cast<std::size_t>(group)];
-  const int f = g.first, m = g.count;
-  if (m == 0) {
-    push(f, 0, group);
-    return;
-  }
-  int dot = -1;
-  for (int k = 1; k < m; ++k)
-    if (letters_[f + k].join == Join::dot) dot = k;
-  if (dot >= 0) {
-    // Letters that a "." keeps apart are separate stacks; each piece stacks by its own letters.
-    int start = 0;
-    for (int k = 1; k <= m; ++k) {
-      if (k < m && letters_[f + k].join != Join::dot) continue;
-      if (!valid_stack(f + start, k - start))
-        warn(letters_[f + start].pos, spelled(f + start, k - start).size(), ewts_warnings::kNonstandardStack,
-             spelled(f + start, k - start), name(f + start, k - start, true));
-      push(f + start, k - start, k == m ? group : -1);
-      start = k;
+  if (g.count == 0)
+    push(g.first, 0, group);
+  else
+    push_stacks(g.first, g.count, group);
+}
+
+// How many of the letters from `first` (before `end`) make its stack: an optional head over a letter it
+// tops, the main letter, at most two letters below (one that may stand only under a letter alone, so);
+// a letter below that heads a standard stack with the next letter, which could not stand below here
+// after it, stays to head that stack (`prka`, `brla`). "+" always joins; "." always parts.
+int EwtsWordReader::stack_length(int first, int end) const {
+  const auto at = [&](int k) { return letters_[k].letter; };
+  int n = 1;
+  if (first + 1 < end && letters_[first + 1].join == Join::none && tops(at(first), at(first + 1))) n = 2;
+  int below = 0;
+  for (int k = first + n; k < end; ++k, ++n) {
+    const Letter& l = letters_[k];
+    if (l.join == Join::plus) {
+      ++below;
+      continue;
     }
-    return;
+    if (l.join == Join::dot || below == ewts_most_below || !is_below(l.letter) ||
+        (is_below_alone(l.letter) && n > 1))
+      break;
+    if (k + 1 < end && letters_[k + 1].join != Join::dot && heads_pair(l.letter, at(k + 1))) {
+      const unsigned char next = at(k + 1);
+      const bool fits_after = is_below(next) && !is_below_alone(next) && below + 1 < ewts_most_below;
+      if (!fits_after) break;
+    }
+    ++below;
   }
-  if (valid_stack(f, m)) {
-    push(f, m, group);
-    return;
+  return n;
+}
+
+// Letters [first, first + count) as stacks by their roles, the last carrying `group`; a stack that is not
+// standard is stacked all the same, with a warning.
+void EwtsWordReader::push_stacks(int first, int count, int group) {
+  const int end = first + count;
+  for (int k = first; k < end;) {
+    const int n = stack_length(k, end);
+    if (!valid_stack(k, n))
+      warn(letters_[k].pos, spelled(k, n).size(), ewts_warnings::kNonstandardStack, spelled(k, n),
+           name(k, n, true));
+    push(k, n, k + n == end ? group : -1);
+    k += n;
   }
-  const bool prefix = m > 1 && is_prefix(f) && letters_[f + 1].join != Join::plus;
-  if (prefix && valid_stack(f + 1, m - 1)) {
-    push(f, 1, -1);
-    push(f + 1, m - 1, group);
-    return;
-  }
-  // Not a standard stack: stacked anyway, after a prefix where there is one, with a warning.
-  const int from = prefix && m > 2 ? 1 : 0;
-  if (from == 1) push(f, 1, -1);
-  warn(letters_[f + from].pos, spelled(f + from, m - from).size(), ewts_warnings::kNonstandardStack,
-       spelled(f + from, m - from), name(f + from, m - from, true));
-  push(f + from, m - from, group);
 }
 
 // A syllable of letters alone: prefix, root and suffixes where its letters read so (a fixed reading where

@@ -36,6 +36,8 @@ WordResult EwtsWordReader::read(std::string_view word, std::string& out, std::ve
       begin = j;
       i = j - 1;
     } else if (t.kind == Kind::sign && ewts_signs[t.index].ends_syllable) {
+      // `X` and `~X` after the visarga still sit on its stack (`kaHX`).
+      while (i + 1 < tokens_.size() && tokens_[i + 1].kind == Kind::sign && after_visarga(tokens_[i + 1])) ++i;
       segment(begin, i + 1);
       if (in_syllable_ && syllable_bad_) ++result_.not_converted;
       in_syllable_ = false;
@@ -116,19 +118,23 @@ void EwtsWordReader::classify() {
       t.kind = Kind::skip;
     }
   }
-  bool base = false;  // a letter, vowel or sign of the current syllable comes before
+  bool base = false;     // a letter, vowel or sign of the current syllable comes before
+  bool visarga = false;  // the signs right after a visarga
   for (std::size_t i = 0; i < n; ++i) {
     Token& t = tokens_[i];
+    if (t.kind != Kind::sign) visarga = false;
     switch (t.kind) {
       case Kind::letter:
       case Kind::vowel:
         base = true;
         break;
       case Kind::sign:
-        if (!base)
+        if (!base && !(visarga && after_visarga(t))) {
           t.kind = Kind::other;
-        else if (ewts_signs[t.index].ends_syllable)
+        } else if (ewts_signs[t.index].ends_syllable) {
           base = false;
+          visarga = true;
+        }
         break;
       case Kind::dot: {
         // Of a run of dots between letters, the first separates them and the others are copied.
@@ -168,7 +174,7 @@ void EwtsWordReader::segment(std::size_t begin, std::size_t end) {
         if (closed && join == Join::plus) {
           // Put under the stack all the same; a vowel right after it joins the stack's own.
           warn(t.pos, t.len, ewts_warnings::kLetterAfterVowel, letter_ewts(t.index));
-          letters_.push_back({t.index, join, t.pos, t.len});
+          letters_.push_back({t.index, join, t.pos, t.len, true, static_cast<unsigned char>(g->vowel_count)});
           ++g->count;
           join = Join::none;
           vowel_joins = true;
@@ -204,6 +210,13 @@ void EwtsWordReader::segment(std::size_t begin, std::size_t end) {
         break;
       }
       case Kind::sign: {
+        if (ewts_signs[t.index].code == kEwtsTsaPhru) {
+          // Written once on the stack, wherever it is typed; twice after the vowel is a sign repeated.
+          if (g->tsa_phru && (g->vowel_count > 0 || g->sign_count > 0))
+            warn(t.pos, t.len, ewts_warnings::kRepeatedSign, ewts_signs[t.index].ewts);
+          g->tsa_phru = true;
+          break;
+        }
         const unsigned char group = ewts_signs[t.index].group;
         bool repeated = false;
         for (int k = 0; k < g->sign_count; ++k) repeated = repeated || ewts_signs[g->signs[k]].group == group;
@@ -234,12 +247,13 @@ void EwtsWordReader::segment(std::size_t begin, std::size_t end) {
   }
 }
 
-// Writes one stack: its letters (the first whole, the rest subjoined), the tsa-phru, the vowels and signs
-// of its group, in canonical order.
+// Writes one stack: its letters (the first whole, the rest subjoined; `f` and `v` with the tsa-phru right
+// after them), the tsa-phru typed as `^`, the vowels and signs of its group, letters joined after a vowel
+// where they were typed, in canonical order.
 void EwtsWordReader::emit(const Stack& s) {
   // Room for the letters (a stack without "+" may run long), the tsa-phru, the vowels and signs.
   std::vector<char32_t>& cps = code_points_;
-  cps.resize(static_cast<std::size_t>(s.count) + 32);
+  cps.resize(2 * static_cast<std::size_t>(s.count) + 32);
   std::size_t n = 0;
   const Group* g = s.group >= 0 ? &groups_[static_cast<std::size_t>(s.group)] : nullptr;
   bool tsa_phru = false;
@@ -247,26 +261,35 @@ void EwtsWordReader::emit(const Stack& s) {
     const EwtsVowel* v = g && g->vowel_count > 0 ? &ewts_vowels[g->vowels[0]] : nullptr;
     cps[n++] = v && v->alone ? v->alone : kEwtsAchen;
   }
-  for (int k = 0; k < s.count; ++k) {
+  const auto letter = [&](int k) {
     const unsigned char l = letters_[s.first + k].letter;
     if (l == kAchenLetter) {
       cps[n++] = k == 0 ? kEwtsAchen : kEwtsAchenSubjoined;
-    } else {
-      cps[n++] = k == 0 ? ewts_letters[l].whole : ewts_letters[l].subjoined;
-      tsa_phru = tsa_phru || ewts_letters[l].tsa_phru;
+      return;
     }
-  }
+    cps[n++] = k == 0 ? ewts_letters[l].whole : ewts_letters[l].subjoined;
+    if (ewts_letters[l].tsa_phru) cps[n++] = kEwtsTsaPhru;
+    tsa_phru = tsa_phru || ewts_letters[l].tsa_phru;
+  };
+  // Letters typed after `vowels` of the stack's vowels.
+  const auto late = [&](int vowels) {
+    for (int k = 1; k < s.count; ++k)
+      if (letters_[s.first + k].late && letters_[s.first + k].vowels_before == vowels) letter(k);
+  };
+  for (int k = 0; k < s.count; ++k)
+    if (!letters_[s.first + k].late) letter(k);
   if (g) {
     for (int k = 0; k < g->vowel_count; ++k) {
       const EwtsVowel& v = ewts_vowels[g->vowels[k]];
       if (v.subjoined && (s.count > 0 || k > 0)) cps[n++] = v.subjoined;
     }
-  }
-  if (tsa_phru) cps[n++] = kEwtsTsaPhru;
-  if (g) {
-    for (int k = 0; k < g->vowel_count; ++k)
+    if (g->tsa_phru && !tsa_phru) cps[n++] = kEwtsTsaPhru;
+    late(0);
+    for (int k = 0; k < g->vowel_count; ++k) {
       for (char32_t c : ewts_vowels[g->vowels[k]].signs)
         if (c) cps[n++] = c;
+      late(k + 1);
+    }
     for (int k = 0; k < g->sign_count; ++k) cps[n++] = ewts_signs[g->signs[k]].code;
   }
   // Canonical order: marks of a lower combining class before those of a higher one, across no class 0.

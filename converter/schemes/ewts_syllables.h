@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ewts_tables.h"
 #include "text_reader.h"
 
 namespace tarvex {
@@ -21,6 +22,7 @@ namespace ewts_warnings {
 inline constexpr std::string_view kUnexpectedRun = "unexpected characters \"%1\"";
 inline constexpr std::string_view kBadPrefix = "prefix \"%1\" cannot stand before \"%2\"";
 inline constexpr std::string_view kBadSuffix = "\"%1\" cannot be a suffix";
+inline constexpr std::string_view kNotPrefix = "\"%1\" cannot be a prefix";
 inline constexpr std::string_view kBadSecondSuffix = "\"%2\" cannot follow the suffix \"%1\"";
 inline constexpr std::string_view kAfterSecondSuffix = "letter \"%1\" after the second suffix";
 inline constexpr std::string_view kLonePlus = "\"+\" not followed by a letter or vowel";
@@ -55,6 +57,8 @@ class EwtsWordReader {
     Join join;  // what stands between it and the letter before
     std::uint16_t pos;
     std::uint16_t len;
+    bool late = false;             // joined by "+" after a vowel or sign: written after them, as typed
+    unsigned char vowels_before = 0;  // of its stack's vowels, how many were typed before it (`late`)
   };
 
   // A run of letters and what sits on its last stack.
@@ -65,6 +69,7 @@ class EwtsWordReader {
     int vowel_count = 0;
     std::array<unsigned char, 6> signs{};
     int sign_count = 0;
+    bool tsa_phru = false;  // `^`, once or more
   };
 
   // A stack to write: letters of the segment, and the group whose vowels and signs it carries (or none).
@@ -77,6 +82,7 @@ class EwtsWordReader {
   // Tokens to stacks (ewts_syllables.cpp).
   void tokenize();
   void classify();
+  static bool after_visarga(const Token& t) { return ewts_signs[t.index].after_visarga; }
   void segment(std::size_t begin, std::size_t end);
   void emit(const Stack& s);
   // The stacks of a syllable's letters: prefixes, roots, suffixes, the a-chung (ewts_stacks.cpp).
@@ -87,6 +93,8 @@ class EwtsWordReader {
   void validate_suffixes(const std::vector<int>& suffixes);
   void push(int first, int count, int group) { stacks_.push_back({first, count, group}); }
   void push_singles(int first, int count);
+  int stack_length(int first, int end) const;
+  void push_stacks(int first, int count, int group);
   bool standard(int first, int count) const;
   bool valid_stack(int first, int count) const;
   bool is_prefix(int letter) const;

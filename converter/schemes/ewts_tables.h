@@ -116,12 +116,14 @@ inline constexpr auto ewts_vowels = std::to_array<EwtsVowel>({
 });
 
 // A sign written after the vowel. One sign of each `group` per stack; `ends_syllable`: the visarga closes
-// its syllable, so that what follows starts another with no tsheg between.
+// its syllable, so that what follows starts another with no tsheg between; `after_visarga`: the sign may
+// still follow the visarga on its stack.
 struct EwtsSign {
   std::string_view ewts;
   char32_t code;
   unsigned char group;
   bool ends_syllable = false;
+  bool after_visarga = false;
 };
 
 inline constexpr auto ewts_signs = std::to_array<EwtsSign>({
@@ -129,8 +131,8 @@ inline constexpr auto ewts_signs = std::to_array<EwtsSign>({
     {"~M`", 0x0F82, 1},
     {"~M", 0x0F83, 1},
     {"H", 0x0F7F, 2, true},
-    {"X", 0x0F37, 3},
-    {"~X", 0x0F35, 3},
+    {"X", 0x0F37, 3, false, true},
+    {"~X", 0x0F35, 3, false, true},
     {"?", 0x0F84, 4},
     {"^", 0x0F39, 5},
     {"&", 0x0F85, 6},
@@ -164,16 +166,17 @@ inline constexpr auto ewts_marks = std::to_array<EwtsMark>({
     {"8", 0x0F28, EwtsMarkKind::digit}, {"9", 0x0F29, EwtsMarkKind::digit},
 });
 
-// What a space reads as depends on what stands before it and what follows: a tsheg after a syllable (but
-// before a shad's kind of mark or text that is not Tibetan), after a head mark or `=`, and after a digit
-// unless another digit follows; a plain space after a shad or other text; nothing at a line's start or after
-// white space. The reader reads spaces so, and a writer writes a tsheg as a space only where it reads back.
+// What a space reads as depends on what stands before it and what follows: a tsheg after a syllable, after
+// a head mark or `=`, after text that is not Tibetan (or before it), and after a digit unless another digit
+// follows; a plain space after a shad or other mark; nothing at a line's start or after white space. The
+// reader reads spaces so, and a writer writes a tsheg as a space only where it reads back.
 enum class EwtsBefore : unsigned char {
   start,     // the start of a line, or white space: a space adds nothing
   syllable,  // Tibetan letters or signs: a space is a tsheg
   digit,     // a space is a plain space before another digit, a tsheg before anything else
   tsheg,     // a head mark or the abbreviation sign: a space is a tsheg
-  space,     // a shad or other mark, text that is not Tibetan: a space is a plain space
+  space,     // a shad or other mark: a space is a plain space
+  text,      // text that is not Tibetan, in brackets or not: a space is a tsheg
 };
 
 // The kind of a Tibetan character (U+0F00..U+0FFF) as what stands before a space.
@@ -209,11 +212,11 @@ constexpr EwtsSpace ewts_space_reading(EwtsBefore before, EwtsBefore next) {
   switch (before) {
     case EwtsBefore::start:
       return EwtsSpace::nothing;
-    case EwtsBefore::syllable:
-      return next != EwtsBefore::space ? EwtsSpace::tsheg : EwtsSpace::plain;
     case EwtsBefore::digit:
       return next != EwtsBefore::digit ? EwtsSpace::tsheg : EwtsSpace::plain;
+    case EwtsBefore::syllable:
     case EwtsBefore::tsheg:
+    case EwtsBefore::text:
       return EwtsSpace::tsheg;
     case EwtsBefore::space:
       break;
@@ -324,6 +327,15 @@ inline constexpr auto ewts_standard_stacks = std::to_array<std::string_view>({
     "lw",
 });
 static_assert(ewts_standard_stacks.size() == 96);
+
+// How letters written without "+" group into stacks: a head letter (one of `ewts_head_letters`, over a
+// letter that it tops in a standard stack of two), one main letter, then at most two letters below (of
+// `ewts_below_letters`; those of `ewts_below_alone` only under a main letter alone). Every other letter
+// starts a new stack.
+inline constexpr std::string_view ewts_head_letters = "r l s";
+inline constexpr std::string_view ewts_below_letters = "y r l w";
+inline constexpr std::string_view ewts_below_alone = "l";
+inline constexpr int ewts_most_below = 2;
 
 // A prefix and the roots it may stand before: the stacks named in `roots` (separated by spaces) and every
 // standard stack topped by one of the letters of `tops` (`b` before rk, lt, sgr, sl ...).

@@ -150,7 +150,8 @@ class HubEwts {
     if (c == kTsheg) {
       close_bracket();
       begin(EwtsBefore::syllable);  // an earlier tsheg pending: this one is an escape
-      if (before_ == EwtsBefore::syllable || before_ == EwtsBefore::tsheg || before_ == EwtsBefore::digit) {
+      if (before_ == EwtsBefore::syllable || before_ == EwtsBefore::tsheg || before_ == EwtsBefore::digit ||
+          before_ == EwtsBefore::text) {
         pending_tsheg_ = true;  // a space, if what follows lets it read as a tsheg
       } else {
         append_escape(text_, c);
@@ -210,7 +211,7 @@ class HubEwts {
     }
     // Text that is not Tibetan, inside brackets up to the next Tibetan or line break.
     if (!bracket_open_) {
-      begin(EwtsBefore::space);
+      begin(EwtsBefore::text);
       text_ += '[';
       bracket_open_ = true;
     }
@@ -235,7 +236,7 @@ class HubEwts {
     if (!bracket_open_) return;
     text_ += ']';
     bracket_open_ = false;
-    before_ = EwtsBefore::space;
+    before_ = EwtsBefore::text;
     for (const char c : held_) text_ += c == ' ' ? '_' : '\t';
     if (!held_.empty()) before_ = EwtsBefore::start;
     held_.clear();

@@ -124,9 +124,9 @@ void TextReader::write_code(char32_t c) {
 }
 
 void TextReader::other_byte(std::size_t at, bool warned) {
-  space_before(Before::space);
+  space_before(Before::text);
   write(buf_.data() + at, 1);
-  written(Before::space, HubTail::other);
+  written(Before::text, HubTail::other);
   if (warned)
     warn(offset_at(at), 1,
          warning_text(text_warnings::kUnexpected,
@@ -135,9 +135,9 @@ void TextReader::other_byte(std::size_t at, bool warned) {
 }
 
 void TextReader::control(std::size_t at) {
-  space_before(Before::space);
+  space_before(Before::text);
   write("\xEF\xBF\xBD", 3);
-  written(Before::space, HubTail::other);
+  written(Before::text, HubTail::other);
   warn(offset_at(at), 1, warning_text(text_warnings::kControl, hex_byte(buf_[at])));
   text_ = true;
 }
@@ -151,7 +151,7 @@ void TextReader::read_word(const unsigned char* p, std::size_t n, std::size_t at
   const WordResult r =
       read_syllables(std::string_view(reinterpret_cast<const char*>(p), n), word_out_, word_warnings_);
   write(word_out_.data(), word_out_.size());
-  written(r.ends_tibetan ? Before::syllable : Before::space,
+  written(r.ends_tibetan ? Before::syllable : Before::text,
           r.ends_tibetan ? HubTail::tibetan : HubTail::other);
   tibetan_ = tibetan_ || r.tibetan;
   if (report_) {
@@ -189,31 +189,29 @@ void TextReader::read_word(const unsigned char* p, std::size_t n, std::size_t at
   }
 }
 
-// Text inside "[...]": copied as it stands up to the bracket that closes the first; brackets nest and
-// escapes work. Returns where it stopped (`at` when it needs more input).
+// Text inside "[...]": copied as it stands up to the bracket that closes the first; brackets inside nest
+// and are copied too, and escapes work. Returns where it stopped (`at` when it needs more input).
 std::size_t TextReader::bracket(std::size_t at) {
   const unsigned char* b = buf_.data();
   std::size_t run = at;
   const auto flush = [&](std::size_t to) {
     if (to > run) {
       write(b + run, to - run);
-      written(Before::space, HubTail::other);
+      written(Before::text, HubTail::other);
     }
   };
   while (at < len_) {
     const unsigned char c = b[at];
-    if (c == ']') {
+    if (c == ']' && depth_ == 1) {
       flush(at);
       ++at;
-      run = at;
-      if (--depth_ == 0) {
-        written(Before::space, HubTail::other);
-        return at;
-      }
-    } else if (c == '[') {
-      flush(at);
-      ++depth_;
-      run = ++at;
+      depth_ = 0;
+      written(Before::text, HubTail::other);
+      return at;
+    }
+    if (c == '[' || c == ']') {
+      depth_ += c == '[' ? 1 : -1;
+      ++at;
     } else if (c == '\n') {
       flush(at);
       return at;  // the scheme's lexing warns and breaks the line
@@ -232,7 +230,7 @@ std::size_t TextReader::bracket(std::size_t at) {
       if (next == at) return at;
       at = next;
       run = at;
-      written(Before::space, HubTail::other);
+      written(Before::text, HubTail::other);
     } else {
       ++at;
     }
@@ -285,11 +283,11 @@ std::size_t TextReader::escape(std::size_t at) {
   const bool tibetan = is_tibetan(code);
   Before kind = tibetan                       ? ewts_before_kind(code)
                 : code == '\t' || code == ' ' ? Before::start
-                                              : Before::space;
+                                              : Before::text;
   if (in_bracket)
-    kind = Before::space;
+    kind = Before::text;
   else
-    space_before(tibetan ? Before::syllable : Before::space);
+    space_before(tibetan ? Before::syllable : Before::text);
   write_code(code);
   written(kind, tail_after(kind));
   tibetan_ = tibetan_ || tibetan;
@@ -307,9 +305,9 @@ std::size_t TextReader::high(std::size_t at, bool in_bracket) {
   if (n < 0 && !eof_) return at;
   text_ = true;
   if (n <= 0) {
-    if (!in_bracket) space_before(Before::space);
+    if (!in_bracket) space_before(Before::text);
     write("\xEF\xBF\xBD", 3);
-    written(Before::space, HubTail::other);
+    written(Before::text, HubTail::other);
     warn(offset_at(at), 1, warning_text(text_warnings::kNotUtf8, hex_byte(b[at])));
     return at + 1;
   }
@@ -324,14 +322,14 @@ std::size_t TextReader::high(std::size_t at, bool in_bracket) {
     return next;
   }
   const bool tibetan = is_tibetan(c);
-  space_before(tibetan ? Before::syllable : Before::space);
+  space_before(tibetan ? Before::syllable : Before::text);
   write(b + at, len);
   if (tibetan) {
     const Before kind = ewts_before_kind(c);
     written(kind, tail_after(kind));
     tibetan_ = true;
   } else {
-    written(Before::space, HubTail::other);
+    written(Before::text, HubTail::other);
     warn(offset_at(at), len,
          warning_text(text_warnings::kUnexpected,
                       std::string_view(reinterpret_cast<const char*>(b + at), len)));

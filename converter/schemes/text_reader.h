@@ -101,7 +101,7 @@ class TextReader {
   }
   // A "[" at `at`: brackets open.
   void open_bracket(std::size_t at) {
-    space_before(Before::space);
+    space_before(Before::text);
     depth_ = 1;
     bracket_offset_ = offset_at(at);
     text_ = true;

@@ -103,6 +103,7 @@ const problemCases = [
   { name: 'null-byte.txt', bytes: Buffer.from([0, 1, 0x61, 0x62]), route: 'wylie-rtf' },
   { name: 'binary.txt', bytes: Buffer.from([0, 1, 2, 0xff]), route: 'ewts-unicode' },
   { name: 'broken.txt', bytes: Buffer.from([0x6b, 0x61, 0x20, 0xff, 0xfe]), route: 'unicode-unicode' },
+  { name: 'mostly-broken.txt', bytes: Buffer.from([0xff, 0xfe, 0xc3, 0x6b, 0x61]), route: 'unicode-unicode' },
   { name: 'empty.txt', bytes: Buffer.alloc(0), route: 'wylie-unicode' },
   { name: 'order.txt', bytes: Buffer.from('\u0f40\u0f74\u0f72 \u0f41', 'utf8'), route: 'unicode-rtf' },
   { name: 'notes.rtf', bytes: Buffer.from('ka'), route: 'wylie-rtf' },

@@ -137,8 +137,10 @@ describe('the page', { skip }, () => {
     const page = await openPage();
     const cases = [
       { name: 'binary.txt', bytes: Buffer.from([0, 1, 2, 3, 0xff, 0xfe]), route: 'ewts-unicode',
-        message: 'Error: File begins with non-text characters. Skipping file.' },
-      { name: 'broken.txt', bytes: Buffer.from([0x6b, 0x61, 0x20, 0xc3, 0x28]), route: 'unicode-rtf',
+        message: 'Error: File begins with non-text characters: a NUL byte in its first 4 KB. Skipping file.' },
+      { name: 'broken.txt', bytes: Buffer.from([0xff, 0xfe, 0xc3, 0x6b, 0x61]), route: 'unicode-rtf',
+        message: 'Error: File begins with non-text characters: more than half of its first 4 KB is not UTF-8 text. Skipping file.' },
+      { name: 'ascii.txt', bytes: Buffer.from([0x6b, 0x61, 0x20, 0xff]), route: 'wylie-rtf',
         message: 'Error: File begins with non-text characters. Skipping file.' },
     ];
     for (const { name, bytes, route, message } of cases) {

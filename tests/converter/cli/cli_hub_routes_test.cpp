@@ -37,7 +37,7 @@ class cli_hub_routes : public ::testing::Test {
   tsd::testing::TempDir dir;
 };
 
-// ཀ་ repeated: a first line long enough that the start check (64 bytes) reads only it.
+// ཀ་ repeated.
 std::string tibetan_line(int syllables) {
   std::string line;
   for (int i = 0; i < syllables; ++i) line += "\xE0\xBD\x80\xE0\xBC\x8B";
@@ -115,38 +115,87 @@ TEST_F(cli_hub_routes, text_output_has_crlf_line_ends_and_rtf_is_a_document) {
   }
 }
 
-// Input whose first bytes are not UTF-8 text is refused, and no output is written; a byte-order mark and
-// text that is UTF-8 are taken.
-TEST_F(cli_hub_routes, input_that_is_not_utf8_text_is_refused) {
+// A UTF-8 text file is refused only when it is not text: a NUL byte in its first 4 KB, or more than half of
+// its first 4 KB no UTF-8 (or control characters); no output is written and the message says why. Bytes
+// that are not UTF-8 in a text of any length are read as U+FFFD with a warning at their line and column.
+TEST_F(cli_hub_routes, input_is_refused_only_when_it_is_not_text) {
+  const std::string kilobytes_of_ka = [] {
+    std::string s;
+    while (s.size() < 4200) s += "ka\n";
+    return s;
+  }();
+  std::string high_bytes;
+  for (int i = 0; i < 3000; ++i) high_bytes += static_cast<char>(0x80 + (i * 37) % 0x80);
+  std::string utf16 = "\xFF\xFE";
+  for (int i = 0; i < 200; ++i) utf16 += "\x40\x0F\x0B\x0F";  // ཀ་ as UTF-16: no NUL, half controls
+  const char* const kNul = "Error: File begins with non-text characters: a NUL byte in its first 4 KB. Skipping file.\n";
+  const char* const kHalf =
+      "Error: File begins with non-text characters: more than half of its first 4 KB is not UTF-8 text. "
+      "Skipping file.\n";
   const struct {
     const char* name;
     std::string bytes;
-    bool refused;
+    const char* refused;     // the message, or null when the file is read
+    const char* broken_at;   // LINE:COLUMN of a warning of a byte that is not UTF-8, or null
   } inputs[] = {
-      {"latin1.txt", "caf\xE9 ka", true},
-      {"ff.txt", "\xFF\xFEka", true},
-      {"control.txt", "ka\x01kha", true},
-      {"null-byte.txt", std::string("ka\0", 3), true},  // not "nul": a device on Windows
-      {"cut.txt", "ka \xE0\xBD", true},
-      {"overlong.txt", "\xC0\xAFka", true},
-      {"bom.txt", "\xEF\xBB\xBFka", false},
-      {"tab.txt", "ka\tkha\r\n", false},
-      {"utf8.txt", "caf\xC3\xA9 ka", false},
+      {"short.txt", "ka kha\nga \xFF nga\nca\ncha\n", nullptr, "2:4"},
+      {"latin1.txt", "caf\xE9 ka", nullptr, "1:4"},
+      {"first.txt", "\xFFka\n", nullptr, "1:1"},
+      {"long.txt", kilobytes_of_ka + "ga \xFF nga\n", nullptr, "1401:4"},
+      {"cut.txt", "ka \xE0\xBD", nullptr, "1:4"},
+      {"overlong.txt", "\xC0\xAFka", nullptr, "1:1"},
+      {"control.txt", "ka\x01kha", nullptr, nullptr},
+      {"bom.txt", "\xEF\xBB\xBFka", nullptr, nullptr},
+      {"tab.txt", "ka\tkha\r\n", nullptr, nullptr},
+      {"utf8.txt", "caf\xC3\xA9 ka", nullptr, nullptr},
+      {"null-byte.txt", std::string("ka\0", 3), kNul, nullptr},  // not "nul": a device on Windows
+      {"late-null.txt", kilobytes_of_ka.substr(0, 4000) + std::string("\0", 1), kNul, nullptr},
+      {"null-past-4k.txt", kilobytes_of_ka + std::string("\0", 1), nullptr, nullptr},
+      {"binary.txt", high_bytes, kHalf, nullptr},
+      {"utf16.txt", utf16, kHalf, nullptr},
+      {"half-broken.txt", std::string(10, '\xFF') + "ka kha ga ", nullptr, "1:1"},
+      {"mostly-broken.txt", std::string(11, '\xFF') + "ka kha ga ", kHalf, nullptr},
   };
-  for (const char* route : {"ewts-rtf", "ewts-unicode", "ewts-unicode-rtf", "unicode-rtf", "unicode-unicode",
-                            "unicode-unicode-rtf"}) {
+  for (const char* route : {"ewts-rtf", "ewts-unicode", "ewts-unicode-rtf", "ewts-ewts", "unicode-rtf",
+                            "unicode-unicode", "unicode-unicode-rtf", "unicode-ewts"}) {
+    // None of these routes takes the fast path: what is checked here is all there is.
+    EXPECT_FALSE(route_named(route)->fast) << route;
     for (const auto& input : inputs) {
       dir.write(input.name, input.bytes);
+      const std::string_view r_name(route);
       const std::string output = dir.file(std::string(input.name, std::string_view(input.name).find('.')) +
-                                          (std::string_view(route).ends_with("-unicode") ? ".bo.txt" : ".rtf"));
+                                          (r_name.ends_with("-unicode") ? ".bo.txt"
+                                           : r_name.ends_with("-ewts")  ? ".ewts.txt"
+                                                                        : ".rtf"));
       fs::remove(output);
       const CliRun r = run(std::string("-t ") + route + " " + input.name);
-      const bool said = r.err.find("Error: File begins with non-text characters. Skipping file.\n") !=
-                        std::string::npos;
-      EXPECT_EQ(said, input.refused) << route << " " << input.name << "\n" << r.err;
+      const std::size_t said = r.err.find("Error: File begins with non-text characters");
+      if (input.refused)
+        EXPECT_NE(r.err.find(input.refused), std::string::npos) << route << " " << input.name << "\n" << r.err;
+      else
+        EXPECT_EQ(said, std::string::npos) << route << " " << input.name << "\n" << r.err;
       EXPECT_EQ(r.status, input.refused ? 1 : 0) << route << " " << input.name;
       EXPECT_EQ(fs::exists(output), !input.refused) << route << " " << input.name;
+      if (input.broken_at) {
+        const std::string place = std::string(input.name) + ":" + input.broken_at + ": warning: ";
+        EXPECT_NE(r.err.find(place), std::string::npos) << route << " " << input.name << "\n" << r.err;
+      }
     }
+  }
+}
+
+// Wylie and KVTS keep their check of the first 64 bytes: ASCII only.
+TEST_F(cli_hub_routes, wylie_and_kvts_refuse_a_start_that_is_not_ascii) {
+  dir.write("short.txt", "ka kha\nga \xFF nga\nca\ncha\n");
+  dir.write("late.txt", std::string(70, 'k') + "\xFF");
+  for (const char* route : {"wylie-rtf", "kvts-unicode", "wylie-ewts"}) {
+    const CliRun refused = run(std::string("-t ") + route + " short.txt");
+    EXPECT_NE(refused.err.find("Error: File begins with non-text characters. Skipping file.\n"),
+              std::string::npos)
+        << route << "\n" << refused.err;
+    EXPECT_EQ(refused.status, 1) << route;
+    const CliRun read = run(std::string("-t ") + route + " late.txt");
+    EXPECT_EQ(read.err.find("non-text"), std::string::npos) << route << "\n" << read.err;
   }
 }
 
