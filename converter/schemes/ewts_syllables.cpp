@@ -257,23 +257,26 @@ void EwtsWordReader::emit(const Stack& s) {
   std::size_t n = 0;
   const Group* g = s.group >= 0 ? &groups_[static_cast<std::size_t>(s.group)] : nullptr;
   bool tsa_phru = false;
-  if (s.count == 0) {
+  // A vowel with no letter before it sits on the a-chen, and letters joined after it go under that.
+  const bool on_achen = s.count == 0 || letters_[s.first].late;
+  if (on_achen) {
     const EwtsVowel* v = g && g->vowel_count > 0 ? &ewts_vowels[g->vowels[0]] : nullptr;
     cps[n++] = v && v->alone ? v->alone : kEwtsAchen;
   }
   const auto letter = [&](int k) {
     const unsigned char l = letters_[s.first + k].letter;
+    const bool whole = k == 0 && !on_achen;
     if (l == kAchenLetter) {
-      cps[n++] = k == 0 ? kEwtsAchen : kEwtsAchenSubjoined;
+      cps[n++] = whole ? kEwtsAchen : kEwtsAchenSubjoined;
       return;
     }
-    cps[n++] = k == 0 ? ewts_letters[l].whole : ewts_letters[l].subjoined;
+    cps[n++] = whole ? ewts_letters[l].whole : ewts_letters[l].subjoined;
     if (ewts_letters[l].tsa_phru) cps[n++] = kEwtsTsaPhru;
     tsa_phru = tsa_phru || ewts_letters[l].tsa_phru;
   };
   // Letters typed after `vowels` of the stack's vowels.
   const auto late = [&](int vowels) {
-    for (int k = 1; k < s.count; ++k)
+    for (int k = 0; k < s.count; ++k)
       if (letters_[s.first + k].late && letters_[s.first + k].vowels_before == vowels) letter(k);
   };
   for (int k = 0; k < s.count; ++k)
@@ -281,7 +284,7 @@ void EwtsWordReader::emit(const Stack& s) {
   if (g) {
     for (int k = 0; k < g->vowel_count; ++k) {
       const EwtsVowel& v = ewts_vowels[g->vowels[k]];
-      if (v.subjoined && (s.count > 0 || k > 0)) cps[n++] = v.subjoined;
+      if (v.subjoined && (!on_achen || k > 0)) cps[n++] = v.subjoined;
     }
     if (g->tsa_phru && !tsa_phru) cps[n++] = kEwtsTsaPhru;
     late(0);

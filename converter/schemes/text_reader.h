@@ -131,8 +131,8 @@ class TextReader {
   [[gnu::always_inline]] void space_before(Before next) {
     if (pending_space_) write_space(next);
   }
-  // A pending run of spaces, now that what follows it is known: a tsheg after a syllable, a plain space
-  // after a mark or other text (and between digits), nothing at a line's start.
+  // A pending run of spaces, now that what follows it is known: a tsheg after a syllable or beside text that
+  // is not Tibetan, a plain space after a shad or other mark (and between digits), nothing at a line's start.
   [[gnu::always_inline]] void write_space(Before next) {
     pending_space_ = false;
     switch (ewts_space_reading(before_, next)) {
