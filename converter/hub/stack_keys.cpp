@@ -142,7 +142,8 @@ int StackKeys::syllable_keys(std::string_view syllable, char* out, int capacity,
     std::size_t tail = signs.size() + 1;
     for (std::size_t k = signs.size() + 1; k-- > 0 && tail > signs.size();) {
       const std::u32string_view run = std::u32string_view(signs).substr(0, k);
-      if (!run.empty() && !(vowel = vowel_key(run))) continue;
+      vowel = run.empty() ? 0 : vowel_key(run);
+      if (!run.empty() && !vowel) continue;
       if (std::all_of(signs.begin() + static_cast<std::ptrdiff_t>(k), signs.end(),
                       [&](char32_t c) { return sign_[c - 0x0F00] != 0; }))
         tail = k;

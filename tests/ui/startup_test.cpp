@@ -33,7 +33,7 @@ class StartupTest : public QObject {
     QTest::newRow("no keymap") << keyfont << QByteArray() << table_message("keymap");
     QTest::newRow("keymap key above 127") << keyfont << QByteArray("\xe9 k\n") << table_message("keymap");
     QTest::newRow("keymap letter not in keyfont")
-        << keyfont << QByteArray("k #\n") << table_message("keymap");
+        << keyfont << QByteArray("k [\n") << table_message("keymap");
   }
   void failed_load_shows_error_and_exits_zero() {
     QFETCH(QByteArray, keyfont);
