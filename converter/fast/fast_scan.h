@@ -500,14 +500,15 @@ class Scan {
   }
 
   // The length of the "@" name at p up to the byte that ends it (white space, or the Wylie "." that the
-  // pre-pass makes a blank), or 0 when it is too long or holds what the scan leaves to the passes.
+  // pre-pass makes a blank), or 0 when it is too long or holds what the scan leaves to the passes: a "}"
+  // too, after which the passes read the rest of the name as keys of the word that follows it.
   int name_length(const unsigned char* p) const {
     for (int n = 1; n <= kLongestPackedRun; ++n) {
       const unsigned char c = p[n];
       const Source kind = scheme_.kinds[c];
       if (kind == Source::white) return n;
       if (kind == Source::dot && !tsheg_breaks_within(p[n - 1], p[n + 1])) return n;
-      if (kind == Source::odd || kind == Source::bracket) return 0;
+      if (kind == Source::odd || kind == Source::bracket || c == '}') return 0;
     }
     return 0;
   }
@@ -555,9 +556,13 @@ class Scan {
 
   // The first white space from p on outside a bracket (which the Wylie pre-pass copies as it stands, in
   // a brace too) and a brace, where the passes come to rest unless the extraction reads a passage
-  // otherwise; null when there is none before `end`.
+  // otherwise; null when there is none before `end`. The extraction takes the white space that ends a
+  // "@" name into the name's passage, which the name's first "}" closes: the rest of such a name, keys,
+  // runs on into the word after that white space, which is then no place of rest.
   const unsigned char* rest_after(const unsigned char* p, const unsigned char* end) const {
     bool brace = false;
+    bool name = false;
+    bool name_closed = false;
     for (; p < end; ++p) {
       const unsigned char c = *p;
       if (c == '[' && (wylie_ || !brace)) {
@@ -565,8 +570,14 @@ class Scan {
         if (!p) return nullptr;
       } else if (c == '{' || c == '}') {
         brace = c == '{';
+        name_closed = name_closed || (name && c == '}');
+      } else if (c == '@' && !brace && !name) {
+        name = true;
       } else if (!brace && scheme_.kinds[c] == Source::white) {
-        return p;
+        if (!name_closed) return p;
+        name = name_closed = false;
+      } else if (name && scheme_.kinds[c] == Source::white) {
+        name = false;  // ended inside a brace that the passes read on in
       }
     }
     return nullptr;

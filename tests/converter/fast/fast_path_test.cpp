@@ -236,6 +236,10 @@ const Text kTexts[] = {
     {"long_name_and_name_with_a_brace", "@averyveryverylongname ka @a{b c} kha @x\ry ga\n", true},
     {"open_parenthesis_before_a_brace", "ka (kha {ga} nga\n(ca {cha) ja} nya (ta\n", true},
     {"open_bracket_after_a_brace", "ka {kha} ga [nga\n", false},
+    // A "}" in a name closes its passage: the rest of the name, past the white space that the name takes,
+    // joins the word after it. At a line's end, after a tsheg, before two blanks, with a brace after it.
+    {"closing_brace_in_a_name", std::string_view("ksr@ss} khh\0\0\0\nb] 0k ?(nga\n", 27), true},
+    {"closing_brace_in_names", "ka @x}y\nkha @a}b  ga @}\tnga @a}b.ca cha @a}{b c} ja @a}}} nya @a}\n", true},
     // Words whose glyphs overflow a word, written as text up to the white space after them: that white
     // space taken with them, a line break too; again from memory; glued to punctuation and a bracket,
     // which go into the text; after an open parenthesis; at the end of the input. (The small tables also
