@@ -190,7 +190,8 @@ inline bool spell_stack(std::u32string_view cps, StackSpelling& s) {
     if (key.count <= 4) s.key = key;
     s.letters = key.count <= 4 && (n == 1 || standard_stack(key)) ? plain : joined;
     if (f_or_v_over) {
-      s.letters = (cps[0] == 0x0F55 ? "f" : "v") + joined.substr(letter_name(key.at[0]).size());
+      s.letters.assign(1, cps[0] == 0x0F55 ? 'f' : 'v');
+      s.letters.append(joined, letter_name(key.at[0]).size());
       s.key = Letters{};
     }
   }
