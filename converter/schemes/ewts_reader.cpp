@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ewts_tables.h"
+#include "lent_table.h"
 #include "packed_keys.h"
 #include "tibetan.h"
 
@@ -949,8 +950,7 @@ class Reader {
         lines_(keep_cr),
         report_(report),
         tracing_(report && report->tracing()),
-        buf_(kBufferSize + tsd::Stream::kWindowSlack),
-        cache_(kCacheSize) {}
+        buf_(kBufferSize + tsd::Stream::kWindowSlack) {}
   int run();
 
  private:
@@ -1035,7 +1035,7 @@ class Reader {
   std::vector<std::pair<std::size_t, std::uint64_t>> pieces_;
   std::uint64_t read_total_ = 0;
 
-  std::vector<CacheEntry> cache_;
+  LentTable<CacheEntry, kCacheSize> cache_;
   std::size_t cached_ = 0;
   SyllableReader syllables_;
   std::string word_text_;
