@@ -12,8 +12,7 @@ namespace tsd::fuzz {
 inline const tarvex::ConverterTables& converter_tables() {
   static const tarvex::ConverterTables* tables = [] {
     auto* loaded = new tarvex::ConverterTables;
-    if (tarvex::load_converter_tables(TSENDREL_SOURCE_DIR "/data", *loaded, nullptr) != 0)
-      fail("the tables load");
+    if (tarvex::load_converter_tables(TSENDREL_SOURCE_DIR "/data", *loaded, nullptr) != 0) fail("the tables load");
     return loaded;
   }();
   return *tables;

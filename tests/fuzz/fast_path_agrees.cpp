@@ -25,8 +25,8 @@ using namespace tsd;
 
 void collect_warning(void* warnings, const Diagnostic& d) {
   static_cast<std::vector<std::string>*>(warnings)->push_back(
-      std::to_string(static_cast<int>(d.kind)) + " " + std::to_string(d.line) + ":" +
-      std::to_string(d.column) + " " + std::to_string(d.count) + " " + (d.text ? d.text : ""));
+      std::to_string(static_cast<int>(d.kind)) + " " + std::to_string(d.line) + ":" + std::to_string(d.column) +
+      " " + std::to_string(d.count) + " " + (d.text ? d.text : ""));
 }
 
 // What one conversion leaves for the user to see.
@@ -48,8 +48,7 @@ Outcome convert_once(const std::string& input, const ConversionRequest& request,
   {
     fuzz::StatusLines status(context);
     if (warnings) context.diagnostics = DiagnosticSink{collect_warning, &o.warnings};
-    o.result =
-        convert_file_until(context, input.c_str(), output.c_str(), request, Stage::complete, &o.report);
+    o.result = convert_file_until(context, input.c_str(), output.c_str(), request, Stage::complete, &o.report);
     o.status = status.lines;
   }
   o.composer = context.composer;
@@ -67,8 +66,7 @@ void agree(const std::string& input, const ConversionRequest& request, bool warn
   fuzz::require(fast.output == passes.output, "the same output bytes");
   fuzz::require(fast.status == passes.status, "the same status lines");
   fuzz::require(fast.warnings == passes.warnings, "the same warnings in the same places");
-  fuzz::require(fast.report.counted == passes.report.counted &&
-                    fast.report.syllables == passes.report.syllables &&
+  fuzz::require(fast.report.counted == passes.report.counted && fast.report.syllables == passes.report.syllables &&
                     fast.report.not_converted == passes.report.not_converted,
                 "the same counts");
   fuzz::require(fast.composer.key_history == passes.composer.key_history &&
