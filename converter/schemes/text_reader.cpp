@@ -52,8 +52,7 @@ TextReader::TextReader(tsd::Stream& in, HubOut& out, bool keep_cr, ReaderReport*
       out_(out),
       lines_(keep_cr),
       report_(report),
-      tracing_(report && report->tracing()),
-      cache_(kCacheSize) {}
+      tracing_(report && report->tracing()) {}
 
 std::uint64_t TextReader::offset_at(std::size_t i) const {
   auto it = std::upper_bound(

@@ -14,6 +14,7 @@
 
 #include "ewts_tables.h"
 #include "hub.h"
+#include "lent_table.h"
 #include "platform/stream.h"
 
 namespace tarvex {
@@ -225,7 +226,7 @@ class TextReader {
   std::vector<std::pair<std::size_t, std::uint64_t>> pieces_;
   std::uint64_t read_total_ = 0;
 
-  std::vector<CacheEntry> cache_;
+  LentTable<CacheEntry, kCacheSize> cache_;
   std::size_t cached_ = 0;
   std::string word_out_;
   std::vector<WordWarning> word_warnings_;

@@ -12,7 +12,7 @@
 using namespace tarvex;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  tsd::Stream out = tsd::Stream::temporary();
+  tsd::Stream out = tsd::fuzz::memory_stream();
   ReaderReport report;
   std::string why;
   int read = 0;

@@ -21,13 +21,12 @@ struct Run {
 
 Run run(std::string_view ewts, bool keep_cr) {
   tsd::Stream in = tsd::fuzz::stream_of(ewts);
-  tsd::Stream out = tsd::Stream::temporary();
+  tsd::Stream out = tsd::fuzz::memory_stream();
   Run r;
   r.result = ewts_to_hub(in, out, keep_cr, &r.report);
   r.hub = tsd::fuzz::contents(out);
   return r;
 }
-
 
 }  // namespace
 

@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Written direct, through;
   {
     tsd::Stream in = tsd::fuzz::stream_of(ewts);
-    tsd::Stream out = tsd::Stream::temporary();
+    tsd::Stream out = tsd::fuzz::memory_stream();
     tsd::SyllableState state;
     HubRtfWriter writer(out, tables, state, request, &direct.written);
     HubOut hub(writer.sink());
@@ -47,10 +47,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   {
     tsd::Stream in = tsd::fuzz::stream_of(ewts);
-    tsd::Stream hub = tsd::Stream::temporary();
+    tsd::Stream hub = tsd::fuzz::memory_stream();
     tsd::fuzz::require(ewts_to_hub(in, hub, keep_cr, &through.read) == 0, "the reader succeeds");
     hub.rewind();
-    tsd::Stream out = tsd::Stream::temporary();
+    tsd::Stream out = tsd::fuzz::memory_stream();
     tsd::SyllableState state;
     tsd::fuzz::require(write_hub_rtf(hub, out, tables, state, request, &through.written) == 0,
                        "the writer succeeds");

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int check_syllables = data[0] & 1;
   const std::string path = fuzz::write_file("input.kvt", data + 1, size - 1);
   Stream in = Stream::open_read(path.c_str(), Stream::Mode::text);
-  Stream out = Stream::temporary();
+  Stream out = fuzz::memory_stream();
   fuzz::StatusLines status;
   ExtractionReport report;
   fuzz::require(extract_syllables(in, out, built_translit_tables(), check_syllables, &report) == 0,

@@ -22,7 +22,7 @@ struct Run {
 Run run(std::string_view syllables, int keep_cr, bool memoise) {
   using namespace tsd;
   Stream in = fuzz::stream_of(syllables);
-  Stream out = Stream::temporary();
+  Stream out = fuzz::memory_stream();
   SyllableState state;
   fuzz::StatusLines status;
   std::vector<RawWord> raw_words;

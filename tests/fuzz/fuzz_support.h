@@ -1,11 +1,13 @@
 // What the fuzz harnesses share: a private folder for the files that the loaders and the driver read,
-// the bundled key tables, streams filled with a harness's bytes, and the RTF structure check.
+// the bundled key tables, streams in memory filled with a harness's bytes, and the RTF structure check.
 // Reads the data folder of the source tree; writes only inside its own temporary folder.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -35,12 +37,57 @@ inline std::string write_file(std::string_view name, const std::uint8_t* data, s
   return folder().write(name, std::string_view(reinterpret_cast<const char*>(data), size));
 }
 
-// A binary temporary stream holding the bytes, at its start.
+// A read/write stream in memory, which frees its bytes when closed. A temporary file per stream (an inode
+// made and freed on every input) cost the targets more than the code they test.
+struct MemoryFile {
+  std::string bytes;
+  std::size_t at = 0;
+
+  static ssize_t read(void* cookie, char* buf, std::size_t n) {
+    auto& f = *static_cast<MemoryFile*>(cookie);
+    n = f.at < f.bytes.size() ? std::min(n, f.bytes.size() - f.at) : 0;
+    std::memcpy(buf, f.bytes.data() + f.at, n);
+    f.at += n;
+    return static_cast<ssize_t>(n);
+  }
+  static ssize_t write(void* cookie, const char* buf, std::size_t n) {
+    auto& f = *static_cast<MemoryFile*>(cookie);
+    if (f.bytes.size() < f.at + n) f.bytes.resize(f.at + n);
+    std::memcpy(f.bytes.data() + f.at, buf, n);
+    f.at += n;
+    return static_cast<ssize_t>(n);
+  }
+  static int seek(void* cookie, off64_t* offset, int whence) {
+    auto& f = *static_cast<MemoryFile*>(cookie);
+    const off64_t base = whence == SEEK_SET   ? 0
+                         : whence == SEEK_CUR ? static_cast<off64_t>(f.at)
+                                              : static_cast<off64_t>(f.bytes.size());
+    if (base + *offset < 0) return -1;
+    f.at = static_cast<std::size_t>(base + *offset);
+    *offset = static_cast<off64_t>(f.at);
+    return 0;
+  }
+  static int close(void* cookie) {
+    delete static_cast<MemoryFile*>(cookie);
+    return 0;
+  }
+};
+
+// A binary stream in memory holding the bytes, at its start.
 inline Stream stream_of(std::string_view bytes) {
-  Stream s = Stream::temporary();
-  s.write(bytes);
-  s.rewind();
-  return s;
+  auto* file = new MemoryFile{std::string(bytes)};
+  std::FILE* f =
+      fopencookie(file, "w+", {MemoryFile::read, MemoryFile::write, MemoryFile::seek, MemoryFile::close});
+  if (!f) {
+    delete file;
+    fail("no stream in memory");
+  }
+  return Stream::adopt(f, Stream::Mode::binary, true);
+}
+
+// An empty binary stream in memory, for a target's output.
+inline Stream memory_stream() {
+  return stream_of({});
 }
 
 // Everything a stream holds, from its start.

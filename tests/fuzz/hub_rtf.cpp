@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }();
   const std::string hub = unicode_to_hub(tsd::fuzz::text_of(data, size), nullptr, size % 2 == 0);
   tsd::Stream in = tsd::fuzz::stream_of(hub);
-  tsd::Stream out = tsd::Stream::temporary();
+  tsd::Stream out = tsd::fuzz::memory_stream();
   tsd::SyllableState state;
   ReaderReport problems;
   const HubRtfRequest request{fonts.data(), kRtfFontCount, kEkorlamBase, kRomanSize, 56, 48};
@@ -31,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   tsd::fuzz::require(rtf.rfind("{\\rtf1", 0) == 0, "the document starts with its header");
   tsd::fuzz::require(tsd::fuzz::groups_balanced(rtf), "the document's groups nest and close");
   for (const ReaderWarning& w : problems.warnings)
-    tsd::fuzz::require(w.length >= 1 && w.offset + w.length <= hub.size(), "every warning lies inside the hub");
+    tsd::fuzz::require(w.length >= 1 && w.offset + w.length <= hub.size(),
+                       "every warning lies inside the hub");
   tsd::fuzz::require(problems.not_converted <= problems.syllables + static_cast<std::int64_t>(hub.size()),
                      "no more markers than places");
   return 0;

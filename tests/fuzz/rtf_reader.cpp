@@ -21,7 +21,7 @@ struct Run {
 };
 
 Run run(std::string_view rtf, std::size_t cut) {
-  tsd::Stream out = tsd::Stream::temporary();
+  tsd::Stream out = tsd::fuzz::memory_stream();
   Run r;
   {
     HubOut hub(out);

@@ -21,7 +21,7 @@ struct Run {
 Run run(std::string_view syllables, int keep_cr, UnicodePassages passages, bool in_place) {
   using namespace tsd;
   Stream in = fuzz::stream_of(syllables);
-  Stream out = Stream::temporary();
+  Stream out = fuzz::memory_stream();
   fuzz::StatusLines status;
   const int result = unicode_pass(in, out, keep_cr, passages, status.sink(), in_place);
   return {result, fuzz::contents(out), status.lines};

@@ -24,7 +24,7 @@ struct Run {
 
 Run run(std::string_view text, bool keep_cr, bool whole_runs = true) {
   tsd::Stream in = tsd::fuzz::stream_of(text);
-  tsd::Stream out = tsd::Stream::temporary();
+  tsd::Stream out = tsd::fuzz::memory_stream();
   Run r;
   {
     HubOut hub(out);

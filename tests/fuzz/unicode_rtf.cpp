@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int tib_size = 2 * (8 + data[0] % 92);
   const int small_size = 2 * (8 + data[1] % 92);
   Stream text = fuzz::stream_of(fuzz::text_of(data + 2, size - 2));
-  Stream out = Stream::temporary();
+  Stream out = fuzz::memory_stream();
   fuzz::require(write_unicode_rtf(text, out, kDefaultUnicodeFont, kRomanSize, tib_size, small_size) == 0,
                 "the Unicode RTF writer succeeds");
   const std::string rtf = fuzz::contents(out);

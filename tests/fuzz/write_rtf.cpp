@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int tib_size = 2 * (8 + data[1] % 92);
   const int small_size = 2 * (8 + data[2] % 92);
   Stream glyphs = fuzz::stream_of(fuzz::text_of(data + 3, size - 3));
-  Stream out = Stream::temporary();
+  Stream out = fuzz::memory_stream();
   fuzz::require(
       write_rtf(glyphs, out, fonts.data(), kRtfFontCount, font_base, kRomanSize, tib_size, small_size) == 0,
       "the RTF writer succeeds");
