@@ -105,6 +105,7 @@ TEST(route_lists, the_architecture_table_gives_each_route_as_the_table_has_it) {
       {Pass::ewts_read, "ewts_read"},         {Pass::unicode_read, "unicode_read"},
       {Pass::tsendrel_read, "tsendrel_read"}, {Pass::hub_rtf, "hub_rtf"},
       {Pass::hub_unicode_rtf, "hub_unicode_rtf"}, {Pass::ewts_write, "ewts_write"},
+      {Pass::acip_read, "acip_read"},         {Pass::acip_write, "acip_write"},
   };
   std::vector<std::string> names;
   for (const std::string& line : lines_of(source_file("docs/architecture.md"))) {
