@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cctype>
 #include <cstring>
+#include <unordered_map>
 
 #include "acip_tables.h"
 #include "ewts_syllables.h"
@@ -62,9 +63,15 @@ class AcipWordReader {
   void group();
   std::string onset(const Syllable& s);
   std::string spelled(const Syllable& s);
+  // Whether the letters read as the start of a Tibetan syllable: the grammar reads them with `a` and no
+  // warning. Kept by the letters, the few a text has.
   bool tibetan_start(const std::string& letters) {
+    const auto found = starts_.find(letters);
+    if (found != starts_.end()) return found->second;
     probe_.clear();
-    return check_.read(letters + "a", probe_) == 0;
+    const bool start = check_.read(letters + "a", probe_) == 0;
+    if (starts_.size() < 4096) starts_.emplace(letters, start);
+    return start;
   }
 
   std::string_view word_;
@@ -73,6 +80,7 @@ class AcipWordReader {
   EwtsWordReader grammar_;
   EwtsWordReader check_;
   std::string probe_;
+  std::unordered_map<std::string, bool> starts_;
   std::vector<WordWarning> chunk_warnings_;
 };
 
@@ -319,6 +327,13 @@ constexpr std::array<Class, 256> kClasses = [] {
   return c;
 }();
 
+// The vowels and signs that may end a word, for the spacing before a shad.
+constexpr std::array<bool, 256> kVowelOrSign = [] {
+  std::array<bool, 256> v{};
+  for (char b : std::string_view("AIUEOi'm:")) v[static_cast<unsigned char>(b)] = true;
+  return v;
+}();
+
 constexpr StopBits kWordStops =
     stop_bits([](int c) { return kClasses[static_cast<std::size_t>(c)] != kWordByte; });
 
@@ -448,16 +463,20 @@ bool AcipReader::take_word(std::size_t& at) {
   const std::string_view w(reinterpret_cast<const char*>(b + at), q - at);
   word(b + at, q - at, at, nullptr);
   // What the spacing before a shad needs of the word (the cache gives only its text).
+  const char* t = w.data();
   std::size_t end = w.size();
-  while (end > 0 && std::string_view("AIUEOi'm:").find(w[end - 1]) != std::string_view::npos) --end;
-  const bool vowel = end < w.size();
-  const std::string_view letters = w.substr(0, end);
-  const bool g = letters.ends_with('G') && !letters.ends_with("NG");
-  const bool k = letters.ends_with('K');
-  keeps_space_ = vowel ? (g || k) && w.substr(end).find_first_not_of("AIUEOi'") == std::string_view::npos : g;
-  ends_nga_ = letters.ends_with("NG") && w.substr(end).find_first_not_of("A") == std::string_view::npos;
+  bool vowels_only = true, a_only = true;
+  for (; end > 0 && kVowelOrSign[static_cast<unsigned char>(t[end - 1])]; --end) {
+    vowels_only = vowels_only && t[end - 1] != 'm' && t[end - 1] != ':';
+    a_only = a_only && t[end - 1] == 'A';
+  }
+  const bool nga = end >= 2 && t[end - 2] == 'N' && t[end - 1] == 'G';
+  const bool g = end >= 1 && t[end - 1] == 'G' && !nga;
+  const bool k = end >= 1 && t[end - 1] == 'K';
+  keeps_space_ = end < w.size() ? (g || k) && vowels_only : g;
+  ends_nga_ = nga && a_only;
   // After a visarga a space is a plain space, as after a shad.
-  if (w.ends_with(':') && before() == Before::syllable) written(Before::space, HubTail::tibetan);
+  if (t[w.size() - 1] == ':' && before() == Before::syllable) written(Before::space, HubTail::tibetan);
   at = q;
   return true;
 }
