@@ -73,7 +73,7 @@ void set_history(SyllableState& st, const std::array<int, 3>& keys) {
 
 template <int Forms>
 [[gnu::always_inline]] inline int outside_stack(int key, unsigned char ch, GlyphWriter& out,
-                                                const KeyTables<Forms>& t, SyllableState& st) {
+                                                const KeyTables<Forms>& t, SyllableState& st, bool typist) {
   if (ch == 0) return 1;
   if (ch == 'a') return 0;
   const int k_index = t.tib_keys[key].index;
@@ -98,7 +98,8 @@ template <int Forms>
     out.put(' ');
   } else if (ch == 'u') {
     const int previous = key_behind(st, 1);
-    if (!joins_u(t, previous)) return 0;
+    // A typist's `u` joins only a letter: any other joined form is no glyph that a document can be read by.
+    if (typist && !joins_u(t, previous)) return 0;
     const int p_index = t.tib_keys[previous].index;
     const TibChar<Forms>& p = t.tib_chars[p_index];
     TSD_TRACE(0, "tib_chars[%d]: string %s, font_slot %d, font_table %d", p_index, p.string,
@@ -243,7 +244,7 @@ int symbol_key(int key, GlyphWriter& out, SyllableState& st) {
 // The rules in their order; the common case (Tibetan on, a printable key, no symbol flag) tests once.
 template <int Forms>
 [[gnu::always_inline]] inline int compose(int key, GlyphWriter& out, const KeyTables<Forms>& t,
-                                          SyllableState& st) {
+                                          SyllableState& st, bool typist = false) {
   if (st.mode == 0 || st.mode != st.last_mode) [[unlikely]] {
     if (st.mode == 0) {
       st.last_mode = 0;
@@ -260,7 +261,7 @@ template <int Forms>
   // Codes past the 128-entry keymap act as unmapped keys.
   const auto ch = static_cast<unsigned char>(key >= 0 && key < 128 ? t.tib_keys[key].ch : 0);
   TSD_TRACE(0, "%c", ch);
-  return st.depth == 0 ? outside_stack(key, ch, out, t, st) : inside_stack(key, ch, out, t, st);
+  return st.depth == 0 ? outside_stack(key, ch, out, t, st, typist) : inside_stack(key, ch, out, t, st);
 }
 
 }  // namespace
@@ -286,7 +287,7 @@ template <int Forms>
 int type_key(int key, unsigned char* buf, const KeyTables<Forms>& t, SyllableState& st, TypedHistory& typed) {
   const bool erases_outside_stack = key == 8 && st.mode != 0 && (st.depth == 0 || st.mode != st.last_mode);
   GlyphWriter out{buf};
-  const int result = compose(key, out, t, st);
+  const int result = compose(key, out, t, st, true);
   buf[out.length] = 0;
   // The record follows the glyph string: a take-back drops a character, every code adds one.
   for (int i = 0; i < out.length; ++i) {

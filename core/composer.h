@@ -76,7 +76,8 @@ struct TypedHistory {
 
 // compose_key for a typist, whose BackSpace (key 8) erases one character of the document: outside a stack
 // the key history goes back with it, to the key behind the character now before the caret (no key once
-// the record runs out), so that a `u` typed next joins that letter and not the key erased.
+// the record runs out), so that a `u` typed next joins that letter and not the key erased. A typist's `u`
+// after anything but a letter writes nothing (result 0): compose_key keeps the joined form of any key.
 template <int Forms>
 int type_key(int key, unsigned char* buf, const KeyTables<Forms>& tables, SyllableState& state,
              TypedHistory& typed);
