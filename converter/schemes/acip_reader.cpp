@@ -42,10 +42,12 @@ struct Syllable {
 template <typename Table>
 int longest_at(const Table& table, std::string_view text) {
   int best = -1;
+  if (text.empty()) return best;
   std::size_t length = 0;
   for (std::size_t i = 0; i < table.size(); ++i) {
     const std::string_view a = table[i].acip;
-    if (a.size() > length && text.substr(0, a.size()) == a) best = static_cast<int>(i), length = a.size();
+    if (a[0] != text[0] || a.size() <= length || a.size() > text.size()) continue;
+    if (a.size() == 1 || text.compare(0, a.size(), a) == 0) best = static_cast<int>(i), length = a.size();
   }
   return best;
 }
@@ -337,6 +339,39 @@ constexpr std::array<bool, 256> kVowelOrSign = [] {
 constexpr StopBits kWordStops =
     stop_bits([](int c) { return kClasses[static_cast<std::size_t>(c)] != kWordByte; });
 
+// Each mark's UTF-8, and the mark of each first byte (",," is found by its second).
+struct MarkText {
+  char bytes[12];
+  std::size_t length;
+};
+
+constexpr auto kMarkTexts = [] {
+  std::array<MarkText, acip_marks.size()> texts{};
+  for (std::size_t i = 0; i < acip_marks.size(); ++i)
+    for (const char32_t c : acip_marks[i].code) {
+      MarkText& t = texts[i];
+      t.bytes[t.length++] = static_cast<char>(0xE0 | (c >> 12));
+      t.bytes[t.length++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      t.bytes[t.length++] = static_cast<char>(0x80 | (c & 0x3F));
+    }
+  return texts;
+}();
+
+constexpr std::size_t mark_named(std::string_view acip) {
+  for (std::size_t i = 0; i < acip_marks.size(); ++i)
+    if (acip_marks[i].acip == acip) return i;
+  return acip_marks.size();
+}
+constexpr std::size_t kNyisShad = mark_named(",,");
+
+constexpr std::array<std::size_t, 256> kMarkOf = [] {
+  std::array<std::size_t, 256> m{};
+  for (std::size_t i = 0; i < acip_marks.size(); ++i)
+    if (acip_marks[i].acip.size() == 1) m[static_cast<unsigned char>(acip_marks[i].acip[0])] = i;
+  return m;
+}();
+static_assert(kNyisShad < acip_marks.size());
+
 class AcipReader final : public TextReader {
  public:
   AcipReader(tsd::Stream& in, HubOut& out, bool keep_cr, ReaderReport* report, AcipOptions options)
@@ -354,9 +389,6 @@ class AcipReader final : public TextReader {
   std::size_t digit(std::size_t at);
   std::size_t folio(std::size_t at);
   std::size_t brace(std::size_t at);
-  void write_marks(std::u32string_view codes) {
-    for (const char32_t c : codes) write_code(c);
-  }
   void put_tsheg() { put("\xE0\xBC\x8B", 3, 3); }
 
   AcipOptions options_;
@@ -487,14 +519,14 @@ std::size_t AcipReader::mark(std::size_t at) {
   if (at + 1 >= len_ && !eof_) return at;
   const bool shad = b[at] == ',';
   std::size_t n = 1;
-  std::u32string_view codes;
+  const MarkText* text = nullptr;
   if (b[at] == '*') {
     while (at + n < len_ && b[at + n] == '*') ++n;
     if (at + n == len_ && !eof_) return at;
   } else {
-    const int m = longest_at(acip_marks, std::string_view(reinterpret_cast<const char*>(b + at), std::min<std::size_t>(2, len_ - at)));
-    codes = acip_marks[static_cast<std::size_t>(m)].code;
-    n = acip_marks[static_cast<std::size_t>(m)].acip.size();
+    const std::size_t m = shad && at + 1 < len_ && b[at + 1] == ',' ? kNyisShad : kMarkOf[b[at]];
+    text = &kMarkTexts[m];
+    n = acip_marks[m].acip.size();
   }
   if (shad && pending_space_) {
     pending_space_ = false;
@@ -517,7 +549,7 @@ std::size_t AcipReader::mark(std::size_t at) {
     write_code(0x0F04);
     for (std::size_t i = 0; i < n; ++i) write_code(0x0F05);
   } else {
-    write_marks(codes);
+    write(text->bytes, text->length);
   }
   if (head)
     written(Before::tsheg, HubTail::other);
