@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdint>
 #include <cctype>
+#include <cstdint>
 #include <cstring>
 #include <unordered_map>
 
@@ -34,7 +34,7 @@ struct Syllable {
   bool implicit = false;  // a carrier with no vowel written: its own a
   int signs_begin = 0, signs_end = 0;
   int coda_begin = 0, coda_end = 0;
-  bool first = false;        // the word's first: its onset is read the Tibetan way where it can be
+  bool first = false;         // the word's first: its onset is read the Tibetan way where it can be
   bool after_prefix = false;  // `GA-Y`: the g before it stands as a prefix
   bool dropped = false;       // merged into the next
 };
@@ -90,7 +90,8 @@ bool AcipWordReader::tokenize(std::vector<WordWarning>& warnings) {
   tokens_.clear();
   const std::string_view w = word_;
   const auto after_letter = [&] {
-    return !tokens_.empty() && (tokens_.back().kind == Token::letter || tokens_.back().kind == Token::carrier);
+    return !tokens_.empty() &&
+           (tokens_.back().kind == Token::letter || tokens_.back().kind == Token::carrier);
   };
   for (std::size_t i = 0; i < w.size();) {
     const std::string_view rest = w.substr(i);
@@ -111,7 +112,8 @@ bool AcipWordReader::tokenize(std::vector<WordWarning>& warnings) {
     if (c == '\'' && after_letter()) {
       const int v = longest_at(acip_vowels, rest);
       if (v >= 0 && acip_vowels[static_cast<std::size_t>(v)].acip[0] == '\'') {
-        push(Token::vowel, acip_vowels[static_cast<std::size_t>(v)].ewts, acip_vowels[static_cast<std::size_t>(v)].acip.size());
+        push(Token::vowel, acip_vowels[static_cast<std::size_t>(v)].ewts,
+             acip_vowels[static_cast<std::size_t>(v)].acip.size());
         continue;
       }
       if (rest.size() > 1 && (rest[1] == 'E' || rest[1] == 'O'))
@@ -126,8 +128,10 @@ bool AcipWordReader::tokenize(std::vector<WordWarning>& warnings) {
     const int v = longest_at(acip_vowels, rest);
     const int l = longest_at(acip_letters, rest);
     if (v >= 0 && acip_vowels[static_cast<std::size_t>(v)].acip[0] != '\'' &&
-        (l < 0 || acip_vowels[static_cast<std::size_t>(v)].acip.size() >= acip_letters[static_cast<std::size_t>(l)].acip.size())) {
-      push(Token::vowel, acip_vowels[static_cast<std::size_t>(v)].ewts, acip_vowels[static_cast<std::size_t>(v)].acip.size());
+        (l < 0 || acip_vowels[static_cast<std::size_t>(v)].acip.size() >=
+                      acip_letters[static_cast<std::size_t>(l)].acip.size())) {
+      push(Token::vowel, acip_vowels[static_cast<std::size_t>(v)].ewts,
+           acip_vowels[static_cast<std::size_t>(v)].acip.size());
     } else if (l >= 0) {
       const AcipLetter& letter = acip_letters[static_cast<std::size_t>(l)];
       if (letter.acip == "H" && !tokens_.empty() && tokens_.back().kind == Token::letter &&
@@ -135,7 +139,8 @@ bool AcipWordReader::tokenize(std::vector<WordWarning>& warnings) {
         warnings.push_back({tokens_.back().pos, 3, std::string(acip_warnings::kTsh)});
       push(Token::letter, letter.ewts, letter.acip.size());
     } else if (s >= 0) {
-      push(Token::sign, acip_signs[static_cast<std::size_t>(s)].ewts, acip_signs[static_cast<std::size_t>(s)].acip.size());
+      push(Token::sign, acip_signs[static_cast<std::size_t>(s)].ewts,
+           acip_signs[static_cast<std::size_t>(s)].acip.size());
     } else {
       return false;
     }
@@ -174,7 +179,8 @@ void AcipWordReader::group() {
     // The run after it, up to the next vowel or carrier.
     const int run_begin = i;
     while (i < n && tokens_[static_cast<std::size_t>(i)].kind != Token::vowel &&
-           tokens_[static_cast<std::size_t>(i)].kind != Token::carrier && tokens_[static_cast<std::size_t>(i)].kind != Token::sign)
+           tokens_[static_cast<std::size_t>(i)].kind != Token::carrier &&
+           tokens_[static_cast<std::size_t>(i)].kind != Token::sign)
       ++i;
     const int run_end = i;
     const bool more = i < n;
@@ -229,7 +235,8 @@ std::string AcipWordReader::onset(const Syllable& s) {
     }
     if (letters == 0) first = t.ewts;
     if (letters == 1) second = t.ewts;
-    const Token::Kind before = i > s.onset_begin ? tokens_[static_cast<std::size_t>(i - 1)].kind : Token::hyphen;
+    const Token::Kind before =
+        i > s.onset_begin ? tokens_[static_cast<std::size_t>(i - 1)].kind : Token::hyphen;
     if (letters > 0 && before == Token::letter) stacked += '+';
     plain += t.ewts;
     stacked += t.ewts;
@@ -247,8 +254,10 @@ std::string AcipWordReader::onset(const Syllable& s) {
 
 std::string AcipWordReader::spelled(const Syllable& s) {
   std::string text = onset(s);
-  if (s.vowel >= 0) text += tokens_[static_cast<std::size_t>(s.vowel)].ewts;
-  else if (s.implicit) text += "a";
+  if (s.vowel >= 0)
+    text += tokens_[static_cast<std::size_t>(s.vowel)].ewts;
+  else if (s.implicit)
+    text += "a";
   for (int i = s.signs_begin; i < s.signs_end; ++i) text += tokens_[static_cast<std::size_t>(i)].ewts;
   for (int i = s.coda_begin; i < s.coda_end; ++i) text += tokens_[static_cast<std::size_t>(i)].ewts;
   return text;
@@ -277,9 +286,10 @@ WordResult AcipWordReader::read(std::string_view word, std::string& out, std::ve
                                  ? tokens_[static_cast<std::size_t>(s.onset_begin)].pos
                                  : word.size();
     const int last = std::max({s.onset_end, s.vowel + 1, s.signs_end, s.coda_end}) - 1;
-    const std::size_t to = last >= 0 && last < static_cast<int>(tokens_.size())
-                               ? tokens_[static_cast<std::size_t>(last)].pos + tokens_[static_cast<std::size_t>(last)].len
-                               : word.size();
+    const std::size_t to =
+        last >= 0 && last < static_cast<int>(tokens_.size())
+            ? tokens_[static_cast<std::size_t>(last)].pos + tokens_[static_cast<std::size_t>(last)].len
+            : word.size();
     for (WordWarning& w : chunk_warnings_)
       warnings.push_back({std::min(from, word.size()), std::max<std::size_t>(to > from ? to - from : 1, 1),
                           std::move(w.text)});
@@ -297,15 +307,15 @@ WordResult AcipWordReader::read(std::string_view word, std::string& out, std::ve
 enum Class : unsigned char {
   kWordByte,  // a letter, vowel or sign, "+", "-", "'"
   kSpace,
-  kMark,   // , ; ` # * ^
+  kMark,  // , ; ` # * ^
   kDigit,
   kLineFeed,
   kTab,
-  kOpen,       // [ editorial matter, copied as it stands
-  kBrace,      // { the same
-  kFolio,      // @
-  kSmall,      // ( ): copied; the writers of the hub set what is between them small
-  kStray,      // ASCII that ACIP gives no meaning: copied with a warning
+  kOpen,   // [ editorial matter, copied as it stands
+  kBrace,  // { the same
+  kFolio,  // @
+  kSmall,  // ( ): copied; the writers of the hub set what is between them small
+  kStray,  // ASCII that ACIP gives no meaning: copied with a warning
   kControl,
   kHigh,
 };
@@ -393,10 +403,11 @@ class AcipReader final : public TextReader {
 
   AcipOptions options_;
   AcipWordReader grammar_;
-  bool line_start_ = true;   // nothing but spaces read on this line
-  char closer_ = 0;          // inside "[...]" or "{...}" (copied as they stand): the bracket that ends it
-  bool keeps_space_ = false;  // the last word ends in G, or K or G with its vowel: a space before a shad stays
-  bool ends_nga_ = false;     // the last word ends in NG
+  bool line_start_ = true;  // nothing but spaces read on this line
+  char closer_ = 0;         // inside "[...]" or "{...}" (copied as they stand): the bracket that ends it
+  bool keeps_space_ =
+      false;               // the last word ends in G, or K or G with its vowel: a space before a shad stays
+  bool ends_nga_ = false;  // the last word ends in NG
 };
 
 std::size_t AcipReader::parse(std::size_t at) {
