@@ -560,7 +560,7 @@ std::size_t AcipReader::mark(std::size_t at) {
     write_code(0x0F04);
     for (std::size_t i = 0; i < n; ++i) write_code(0x0F05);
   } else {
-    write(text->bytes, text->length);
+    write(text->bytes, std::min(text->length, sizeof text->bytes));  // bounded, so the optimiser sees it fits
   }
   if (head)
     written(Before::tsheg, HubTail::other);
