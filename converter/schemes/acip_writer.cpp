@@ -112,7 +112,7 @@ bool stacks_of(std::u32string_view syl, std::vector<Stack>& stacks) {
       stack.signs += sign;
       ++i;
     }
-    if (!stack.signs.empty() && stack.vowel.empty()) stack.vowel.assign(1, 'A');  // assign, not = "A": GCC 12 misreads the latter as an overlapping copy
+    if (!stack.signs.empty() && stack.vowel.empty()) stack.vowel = "A";
     stacks.push_back(std::move(stack));
   }
   return !stacks.empty();
