@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstdint>
+#include <cctype>
 #include <cstring>
 #include <unordered_map>
 
@@ -34,7 +34,7 @@ struct Syllable {
   bool implicit = false;  // a carrier with no vowel written: its own a
   int signs_begin = 0, signs_end = 0;
   int coda_begin = 0, coda_end = 0;
-  bool first = false;         // the word's first: its onset is read the Tibetan way where it can be
+  bool first = false;        // the word's first: its onset is read the Tibetan way where it can be
   bool after_prefix = false;  // `GA-Y`: the g before it stands as a prefix
   bool dropped = false;       // merged into the next
 };
@@ -42,12 +42,10 @@ struct Syllable {
 template <typename Table>
 int longest_at(const Table& table, std::string_view text) {
   int best = -1;
-  if (text.empty()) return best;
   std::size_t length = 0;
   for (std::size_t i = 0; i < table.size(); ++i) {
     const std::string_view a = table[i].acip;
-    if (a[0] != text[0] || a.size() <= length || a.size() > text.size()) continue;
-    if (a.size() == 1 || text.compare(0, a.size(), a) == 0) best = static_cast<int>(i), length = a.size();
+    if (a.size() > length && text.substr(0, a.size()) == a) best = static_cast<int>(i), length = a.size();
   }
   return best;
 }
@@ -90,8 +88,7 @@ bool AcipWordReader::tokenize(std::vector<WordWarning>& warnings) {
   tokens_.clear();
   const std::string_view w = word_;
   const auto after_letter = [&] {
-    return !tokens_.empty() &&
-           (tokens_.back().kind == Token::letter || tokens_.back().kind == Token::carrier);
+    return !tokens_.empty() && (tokens_.back().kind == Token::letter || tokens_.back().kind == Token::carrier);
   };
   for (std::size_t i = 0; i < w.size();) {
     const std::string_view rest = w.substr(i);
@@ -112,8 +109,7 @@ bool AcipWordReader::tokenize(std::vector<WordWarning>& warnings) {
     if (c == '\'' && after_letter()) {
       const int v = longest_at(acip_vowels, rest);
       if (v >= 0 && acip_vowels[static_cast<std::size_t>(v)].acip[0] == '\'') {
-        push(Token::vowel, acip_vowels[static_cast<std::size_t>(v)].ewts,
-             acip_vowels[static_cast<std::size_t>(v)].acip.size());
+        push(Token::vowel, acip_vowels[static_cast<std::size_t>(v)].ewts, acip_vowels[static_cast<std::size_t>(v)].acip.size());
         continue;
       }
       if (rest.size() > 1 && (rest[1] == 'E' || rest[1] == 'O'))
@@ -128,10 +124,8 @@ bool AcipWordReader::tokenize(std::vector<WordWarning>& warnings) {
     const int v = longest_at(acip_vowels, rest);
     const int l = longest_at(acip_letters, rest);
     if (v >= 0 && acip_vowels[static_cast<std::size_t>(v)].acip[0] != '\'' &&
-        (l < 0 || acip_vowels[static_cast<std::size_t>(v)].acip.size() >=
-                      acip_letters[static_cast<std::size_t>(l)].acip.size())) {
-      push(Token::vowel, acip_vowels[static_cast<std::size_t>(v)].ewts,
-           acip_vowels[static_cast<std::size_t>(v)].acip.size());
+        (l < 0 || acip_vowels[static_cast<std::size_t>(v)].acip.size() >= acip_letters[static_cast<std::size_t>(l)].acip.size())) {
+      push(Token::vowel, acip_vowels[static_cast<std::size_t>(v)].ewts, acip_vowels[static_cast<std::size_t>(v)].acip.size());
     } else if (l >= 0) {
       const AcipLetter& letter = acip_letters[static_cast<std::size_t>(l)];
       if (letter.acip == "H" && !tokens_.empty() && tokens_.back().kind == Token::letter &&
@@ -139,8 +133,7 @@ bool AcipWordReader::tokenize(std::vector<WordWarning>& warnings) {
         warnings.push_back({tokens_.back().pos, 3, std::string(acip_warnings::kTsh)});
       push(Token::letter, letter.ewts, letter.acip.size());
     } else if (s >= 0) {
-      push(Token::sign, acip_signs[static_cast<std::size_t>(s)].ewts,
-           acip_signs[static_cast<std::size_t>(s)].acip.size());
+      push(Token::sign, acip_signs[static_cast<std::size_t>(s)].ewts, acip_signs[static_cast<std::size_t>(s)].acip.size());
     } else {
       return false;
     }
@@ -179,8 +172,7 @@ void AcipWordReader::group() {
     // The run after it, up to the next vowel or carrier.
     const int run_begin = i;
     while (i < n && tokens_[static_cast<std::size_t>(i)].kind != Token::vowel &&
-           tokens_[static_cast<std::size_t>(i)].kind != Token::carrier &&
-           tokens_[static_cast<std::size_t>(i)].kind != Token::sign)
+           tokens_[static_cast<std::size_t>(i)].kind != Token::carrier && tokens_[static_cast<std::size_t>(i)].kind != Token::sign)
       ++i;
     const int run_end = i;
     const bool more = i < n;
@@ -235,8 +227,7 @@ std::string AcipWordReader::onset(const Syllable& s) {
     }
     if (letters == 0) first = t.ewts;
     if (letters == 1) second = t.ewts;
-    const Token::Kind before =
-        i > s.onset_begin ? tokens_[static_cast<std::size_t>(i - 1)].kind : Token::hyphen;
+    const Token::Kind before = i > s.onset_begin ? tokens_[static_cast<std::size_t>(i - 1)].kind : Token::hyphen;
     if (letters > 0 && before == Token::letter) stacked += '+';
     plain += t.ewts;
     stacked += t.ewts;
@@ -254,10 +245,8 @@ std::string AcipWordReader::onset(const Syllable& s) {
 
 std::string AcipWordReader::spelled(const Syllable& s) {
   std::string text = onset(s);
-  if (s.vowel >= 0)
-    text += tokens_[static_cast<std::size_t>(s.vowel)].ewts;
-  else if (s.implicit)
-    text += "a";
+  if (s.vowel >= 0) text += tokens_[static_cast<std::size_t>(s.vowel)].ewts;
+  else if (s.implicit) text += "a";
   for (int i = s.signs_begin; i < s.signs_end; ++i) text += tokens_[static_cast<std::size_t>(i)].ewts;
   for (int i = s.coda_begin; i < s.coda_end; ++i) text += tokens_[static_cast<std::size_t>(i)].ewts;
   return text;
@@ -286,10 +275,9 @@ WordResult AcipWordReader::read(std::string_view word, std::string& out, std::ve
                                  ? tokens_[static_cast<std::size_t>(s.onset_begin)].pos
                                  : word.size();
     const int last = std::max({s.onset_end, s.vowel + 1, s.signs_end, s.coda_end}) - 1;
-    const std::size_t to =
-        last >= 0 && last < static_cast<int>(tokens_.size())
-            ? tokens_[static_cast<std::size_t>(last)].pos + tokens_[static_cast<std::size_t>(last)].len
-            : word.size();
+    const std::size_t to = last >= 0 && last < static_cast<int>(tokens_.size())
+                               ? tokens_[static_cast<std::size_t>(last)].pos + tokens_[static_cast<std::size_t>(last)].len
+                               : word.size();
     for (WordWarning& w : chunk_warnings_)
       warnings.push_back({std::min(from, word.size()), std::max<std::size_t>(to > from ? to - from : 1, 1),
                           std::move(w.text)});
@@ -307,15 +295,15 @@ WordResult AcipWordReader::read(std::string_view word, std::string& out, std::ve
 enum Class : unsigned char {
   kWordByte,  // a letter, vowel or sign, "+", "-", "'"
   kSpace,
-  kMark,  // , ; ` # * ^
+  kMark,   // , ; ` # * ^
   kDigit,
   kLineFeed,
   kTab,
-  kOpen,   // [ editorial matter, copied as it stands
-  kBrace,  // { the same
-  kFolio,  // @
-  kSmall,  // ( ): copied; the writers of the hub set what is between them small
-  kStray,  // ASCII that ACIP gives no meaning: copied with a warning
+  kOpen,       // [ editorial matter, copied as it stands
+  kBrace,      // { the same
+  kFolio,      // @
+  kSmall,      // ( ): copied; the writers of the hub set what is between them small
+  kStray,      // ASCII that ACIP gives no meaning: copied with a warning
   kControl,
   kHigh,
 };
@@ -349,39 +337,6 @@ constexpr std::array<bool, 256> kVowelOrSign = [] {
 constexpr StopBits kWordStops =
     stop_bits([](int c) { return kClasses[static_cast<std::size_t>(c)] != kWordByte; });
 
-// Each mark's UTF-8, and the mark of each first byte (",," is found by its second).
-struct MarkText {
-  char bytes[12];
-  std::size_t length;
-};
-
-constexpr auto kMarkTexts = [] {
-  std::array<MarkText, acip_marks.size()> texts{};
-  for (std::size_t i = 0; i < acip_marks.size(); ++i)
-    for (const char32_t c : acip_marks[i].code) {
-      MarkText& t = texts[i];
-      t.bytes[t.length++] = static_cast<char>(0xE0 | (c >> 12));
-      t.bytes[t.length++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      t.bytes[t.length++] = static_cast<char>(0x80 | (c & 0x3F));
-    }
-  return texts;
-}();
-
-constexpr std::size_t mark_named(std::string_view acip) {
-  for (std::size_t i = 0; i < acip_marks.size(); ++i)
-    if (acip_marks[i].acip == acip) return i;
-  return acip_marks.size();
-}
-constexpr std::size_t kNyisShad = mark_named(",,");
-
-constexpr std::array<std::size_t, 256> kMarkOf = [] {
-  std::array<std::size_t, 256> m{};
-  for (std::size_t i = 0; i < acip_marks.size(); ++i)
-    if (acip_marks[i].acip.size() == 1) m[static_cast<unsigned char>(acip_marks[i].acip[0])] = i;
-  return m;
-}();
-static_assert(kNyisShad < acip_marks.size());
-
 class AcipReader final : public TextReader {
  public:
   AcipReader(tsd::Stream& in, HubOut& out, bool keep_cr, ReaderReport* report, AcipOptions options)
@@ -399,15 +354,17 @@ class AcipReader final : public TextReader {
   std::size_t digit(std::size_t at);
   std::size_t folio(std::size_t at);
   std::size_t brace(std::size_t at);
+  void write_marks(std::u32string_view codes) {
+    for (const char32_t c : codes) write_code(c);
+  }
   void put_tsheg() { put("\xE0\xBC\x8B", 3, 3); }
 
   AcipOptions options_;
   AcipWordReader grammar_;
-  bool line_start_ = true;  // nothing but spaces read on this line
-  char closer_ = 0;         // inside "[...]" or "{...}" (copied as they stand): the bracket that ends it
-  bool keeps_space_ =
-      false;               // the last word ends in G, or K or G with its vowel: a space before a shad stays
-  bool ends_nga_ = false;  // the last word ends in NG
+  bool line_start_ = true;   // nothing but spaces read on this line
+  char closer_ = 0;          // inside "[...]" or "{...}" (copied as they stand): the bracket that ends it
+  bool keeps_space_ = false;  // the last word ends in G, or K or G with its vowel: a space before a shad stays
+  bool ends_nga_ = false;     // the last word ends in NG
 };
 
 std::size_t AcipReader::parse(std::size_t at) {
@@ -530,14 +487,14 @@ std::size_t AcipReader::mark(std::size_t at) {
   if (at + 1 >= len_ && !eof_) return at;
   const bool shad = b[at] == ',';
   std::size_t n = 1;
-  const MarkText* text = nullptr;
+  std::u32string_view codes;
   if (b[at] == '*') {
     while (at + n < len_ && b[at + n] == '*') ++n;
     if (at + n == len_ && !eof_) return at;
   } else {
-    const std::size_t m = shad && at + 1 < len_ && b[at + 1] == ',' ? kNyisShad : kMarkOf[b[at]];
-    text = &kMarkTexts[m];
-    n = acip_marks[m].acip.size();
+    const int m = longest_at(acip_marks, std::string_view(reinterpret_cast<const char*>(b + at), std::min<std::size_t>(2, len_ - at)));
+    codes = acip_marks[static_cast<std::size_t>(m)].code;
+    n = acip_marks[static_cast<std::size_t>(m)].acip.size();
   }
   if (shad && pending_space_) {
     pending_space_ = false;
@@ -560,7 +517,7 @@ std::size_t AcipReader::mark(std::size_t at) {
     write_code(0x0F04);
     for (std::size_t i = 0; i < n; ++i) write_code(0x0F05);
   } else {
-    write(text->bytes, text->length);
+    write_marks(codes);
   }
   if (head)
     written(Before::tsheg, HubTail::other);

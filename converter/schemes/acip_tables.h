@@ -18,11 +18,11 @@ struct AcipLetter {
 };
 
 inline constexpr auto acip_letters = std::to_array<AcipLetter>({
-    {"K", "k"},   {"KH", "kh"}, {"G", "g"},   {"NG", "ng"},  {"C", "c"},   {"CH", "ch"}, {"J", "j"},
-    {"NY", "ny"}, {"T", "t"},   {"TH", "th"}, {"D", "d"},    {"N", "n"},   {"P", "p"},   {"PH", "ph"},
-    {"B", "b"},   {"M", "m"},   {"TZ", "ts"}, {"TS", "tsh"}, {"DZ", "dz"}, {"V", "w"},   {"W", "w"},
-    {"ZH", "zh"}, {"Z", "z"},   {"'", "'"},   {"Y", "y"},    {"R", "r"},   {"L", "l"},   {"SH", "sh"},
-    {"S", "s"},   {"H", "h"},   {"t", "T"},   {"th", "Th"},  {"d", "D"},   {"n", "N"},   {"sh", "Sh"},
+    {"K", "k"},   {"KH", "kh"},  {"G", "g"},   {"NG", "ng"}, {"C", "c"},   {"CH", "ch"}, {"J", "j"},
+    {"NY", "ny"}, {"T", "t"},    {"TH", "th"}, {"D", "d"},   {"N", "n"},   {"P", "p"},   {"PH", "ph"},
+    {"B", "b"},   {"M", "m"},    {"TZ", "ts"}, {"TS", "tsh"}, {"DZ", "dz"}, {"V", "w"},   {"W", "w"},
+    {"ZH", "zh"}, {"Z", "z"},    {"'", "'"},   {"Y", "y"},   {"R", "r"},   {"L", "l"},   {"SH", "sh"},
+    {"S", "s"},   {"H", "h"},    {"t", "T"},   {"th", "Th"}, {"d", "D"},   {"n", "N"},   {"sh", "Sh"},
 });
 
 // A vowel after a letter (or after the carrier `A`). A leading `'` makes it long.
@@ -32,18 +32,8 @@ struct AcipVowel {
 };
 
 inline constexpr auto acip_vowels = std::to_array<AcipVowel>({
-    {"A", "a"},
-    {"'A", "A"},
-    {"I", "i"},
-    {"'I", "I"},
-    {"U", "u"},
-    {"'U", "U"},
-    {"EE", "ai"},
-    {"E", "e"},
-    {"OO", "au"},
-    {"O", "o"},
-    {"'i", "-I"},
-    {"i", "-i"},
+    {"A", "a"},   {"'A", "A"}, {"I", "i"},   {"'I", "I"}, {"U", "u"},  {"'U", "U"},
+    {"EE", "ai"}, {"E", "e"},  {"OO", "au"}, {"O", "o"},  {"'i", "-I"}, {"i", "-i"},
 });
 
 // A sign after the vowel. `x` and `o` are one mark, the small circle below; `o` is how it is written.
@@ -53,14 +43,7 @@ struct AcipSign {
 };
 
 inline constexpr auto acip_signs = std::to_array<AcipSign>({
-    {"m", "M"},
-    {"~m", "~M"},
-    {":", "H"},
-    {"\\", "?"},
-    {"&", "&"},
-    {"o", "X"},
-    {"x", "X"},
-    {"%", "~X"},
+    {"m", "M"}, {"~m", "~M"}, {":", "H"}, {"\\", "?"}, {"&", "&"}, {"o", "X"}, {"x", "X"}, {"%", "~X"},
 });
 
 // A mark standing alone between words, and its Unicode (a run of `*` adds one U+0F05 for each star).

@@ -38,9 +38,9 @@ const LetterSpellings& letter_spellings() {
 
 std::string_view vowel_spelling(std::u32string_view v) {
   static constexpr std::pair<std::u32string_view, std::string_view> kVowels[] = {
-      {U"\u0F71", "'A"},       {U"\u0F72", "I"}, {U"\u0F71\u0F72", "'I"}, {U"\u0F74", "U"},
-      {U"\u0F71\u0F74", "'U"}, {U"\u0F7A", "E"}, {U"\u0F7B", "EE"},       {U"\u0F7C", "O"},
-      {U"\u0F7D", "OO"},       {U"\u0F80", "i"}, {U"\u0F71\u0F80", "'i"},
+      {U"\u0F71", "'A"},  {U"\u0F72", "I"},  {U"\u0F71\u0F72", "'I"}, {U"\u0F74", "U"},
+      {U"\u0F71\u0F74", "'U"}, {U"\u0F7A", "E"}, {U"\u0F7B", "EE"}, {U"\u0F7C", "O"},
+      {U"\u0F7D", "OO"}, {U"\u0F80", "i"},  {U"\u0F71\u0F80", "'i"},
   };
   for (const auto& [code, acip] : kVowels)
     if (code == v) return acip;
@@ -49,22 +49,14 @@ std::string_view vowel_spelling(std::u32string_view v) {
 
 std::string_view sign_spelling(char32_t c) {
   switch (c) {
-    case 0x0F7E:
-      return "m";
-    case 0x0F7F:
-      return ":";
-    case 0x0F84:
-      return "\\";
-    case 0x0F85:
-      return "&";
-    case 0x0F37:
-      return "o";
-    case 0x0F35:
-      return "%";
-    case 0x0F83:
-      return "~m";
-    default:
-      return {};
+    case 0x0F7E: return "m";
+    case 0x0F7F: return ":";
+    case 0x0F84: return "\\";
+    case 0x0F85: return "&";
+    case 0x0F37: return "o";
+    case 0x0F35: return "%";
+    case 0x0F83: return "~m";
+    default: return {};
   }
 }
 
@@ -141,11 +133,10 @@ class SyllableSpeller {
         int join;
       };
       static constexpr Try kTries[] = {{false, 0}, {false, 1}, {false, 2}, {true, 0}, {true, 1}, {true, 2}};
-      const bool after_prefix =
-          stacks_[0].letters.size() == 1 && stacks_[0].vowel.empty() && n > 1 &&
-          std::string_view("GDBM'").find(stacks_[0].letters[0]) != std::string_view::npos &&
-          stacks_[0].letters[0].size() == 1 &&
-          std::string_view("YRLV").find(stacks_[1].letters[0]) != std::string_view::npos;
+      const bool after_prefix = stacks_[0].letters.size() == 1 && stacks_[0].vowel.empty() && n > 1 &&
+                                std::string_view("GDBM'").find(stacks_[0].letters[0]) != std::string_view::npos &&
+                                stacks_[0].letters[0].size() == 1 &&
+                                std::string_view("YRLV").find(stacks_[1].letters[0]) != std::string_view::npos;
       for (const Try& tr : kTries) {
         if (!acip.empty()) break;
         if (tr.join == 2 && !after_prefix) continue;
@@ -273,24 +264,12 @@ void HubAcip::flush_line() {
       continue;
     }
     switch (c) {
-      case 0x0F0B:
-        written_ += ' ';
-        break;
-      case 0x0F0D:
-        written_ += ',';
-        break;
-      case 0x0F0E:
-        written_ += ",,";
-        break;
-      case 0x0F11:
-        written_ += ';';
-        break;
-      case 0x0F08:
-        written_ += '`';
-        break;
-      case 0x0F38:
-        written_ += '^';
-        break;
+      case 0x0F0B: written_ += ' '; break;
+      case 0x0F0D: written_ += ','; break;
+      case 0x0F0E: written_ += ",,"; break;
+      case 0x0F11: written_ += ';'; break;
+      case 0x0F08: written_ += '`'; break;
+      case 0x0F38: written_ += '^'; break;
       default:
         if (c >= 0x0F20 && c <= 0x0F29) {
           written_ += static_cast<char>('0' + (c - 0x0F20));
@@ -298,8 +277,7 @@ void HubAcip::flush_line() {
           written_.append(line_, offsets_[i], offsets_[i + 1] - offsets_[i]);
           if (is_tibetan(c) && problems_)
             warn(line_offset_ + offsets_[i], offsets_[i + 1] - offsets_[i],
-                 warning_text(acip_problems::kNoSpelling,
-                              line_.substr(offsets_[i], offsets_[i + 1] - offsets_[i])));
+                 warning_text(acip_problems::kNoSpelling, line_.substr(offsets_[i], offsets_[i + 1] - offsets_[i])));
         }
     }
     ++i;
@@ -323,8 +301,7 @@ void HubAcip::check_batch() {
     const std::size_t end = text.find('\n', from);
     return text.substr(from, end == std::string_view::npos ? text.size() - from : end + 1 - from);
   };
-  const bool aligned =
-      std::count(back.begin(), back.end(), '\n') == std::count(batch_hub_.begin(), batch_hub_.end(), '\n');
+  const bool aligned = std::count(back.begin(), back.end(), '\n') == std::count(batch_hub_.begin(), batch_hub_.end(), '\n');
   while (h < batch_hub_.size()) {
     const std::string_view hub_line = line_at(batch_hub_, h);
     const std::string_view acip_line = line_at(batch_acip_, a);
@@ -366,10 +343,8 @@ void HubAcip::check_line(std::string_view hub, std::string_view acip, std::uint6
     i += static_cast<std::size_t>(n);
   }
   std::string theirs;
-  for (std::size_t i = k > 0 ? k - 1 : 0; i < std::min(k + 2, back_codes.size()); ++i)
-    append_utf8(theirs, back_codes[i]);
-  warn(offset + from, to - from,
-       warning_text(acip_problems::kLineDiffers, hub.substr(from, to - from), theirs));
+  for (std::size_t i = k > 0 ? k - 1 : 0; i < std::min(k + 2, back_codes.size()); ++i) append_utf8(theirs, back_codes[i]);
+  warn(offset + from, to - from, warning_text(acip_problems::kLineDiffers, hub.substr(from, to - from), theirs));
 }
 
 constexpr std::size_t kHandOn = std::size_t{1} << 15;

@@ -98,8 +98,7 @@ TEST_P(acip_vectors, gives_the_expected_hub_and_warnings) {
 }
 
 std::string case_name(const ::testing::TestParamInfo<AcipCase>& info) {
-  return "acip_" + info.param.file.substr(0, info.param.file.find('.')) + "_" +
-         std::to_string(info.param.line);
+  return "acip_" + info.param.file.substr(0, info.param.file.find('.')) + "_" + std::to_string(info.param.line);
 }
 
 INSTANTIATE_TEST_SUITE_P(cases, acip_vectors, ::testing::ValuesIn(read_cases()), case_name);

@@ -2,8 +2,8 @@
 // vector of tests/vectors/acip written back and read again, warnings for what ACIP cannot say, and the
 // Kangyur volume of the shared corpus written and read back line by line, with the lines ACIP cannot
 // carry counted by their reason.
-#include "acip_writer.h"
 #include "acip_reader.h"
+#include "acip_writer.h"
 #include "tibetan.h"
 #include "tsv_vectors.h"
 
@@ -27,50 +27,17 @@ struct WriteCase {
 
 TEST(acip_writer, writes_the_spellings_of_the_guide) {
   const WriteCase cases[] = {
-      {"ཀ", "KA"},
-      {"ཚ", "TSA"},
-      {"ཙ", "TZA"},
-      {"ཝ", "VA"},
-      {"ཞྭ", "ZHVA"},
-      {"ཀཻ", "KEE"},
-      {"ཀཽ", "KOO"},
-      {"ཀྀ", "Ki"},
-      {"ཀཱྀ", "K'i"},
-      {"པཱི", "P'I"},
-      {"པའི", "PA'I"},
-      {"འོད", "'OD"},
-      {"ཨོཾ", "AOm"},
-      {"ཨཱུ", "A'U"},
-      {"ཨ", "AA"},
-      {"ཋ", "thA"},
-      {"\u0F4C\u0FB7", "dHA"},
-      {"\u0F40\u0FB5", "KshA"},
-      {"བསྒྲུབས", "BSGRUBS"},
-      {"དམ", "DMA"},
-      {"དྨ", "D+MA"},
-      {"གཡས", "G-YAS"},
-      {"གྱས", "GYAS"},
-      {"པདྨ", "PADMA"},
-      {"ཨརྠ", "ARTHA"},
-      {"ཀ་ཁ", "KA KHA"},
-      {"ཀ། ཁ", "KA, KHA"},
-      {"ཀཿ ཁ", "KA: KHA"},
-      {"༄༅", "*"},
-      {"༄༅༅", "#"},
-      {"༄༅༅༅", "***"},
-      {"༡༢", "12"},
-      {"ཀཾ", "KAm"},
-      {"ཀ༷", "KAo"},
-      {"ཀ༵", "KA%"},
-      {"ཀྃ", "KA~m"},
-      {"ཀ྄", "KA\\"},
-      {"༸གོང", "^GONG"},
-      {"ཀ༑", "KA;"},
-      {"ཀ༈", "KA`"},
-      {"ཚྷ", "TS+HA"},
-      {"[DD] ཀ", "[DD] KA"},
-      {"(ཀ)", "(KA)"},
-      {"@001A\nཀ", "@001A\nKA"},
+      {"ཀ", "KA"},           {"ཚ", "TSA"},           {"ཙ", "TZA"},          {"ཝ", "VA"},
+      {"ཞྭ", "ZHVA"},         {"ཀཻ", "KEE"},           {"ཀཽ", "KOO"},          {"ཀྀ", "Ki"},
+      {"ཀཱྀ", "K'i"},          {"པཱི", "P'I"},           {"པའི", "PA'I"},         {"འོད", "'OD"},
+      {"ཨོཾ", "AOm"},         {"ཨཱུ", "A'U"},          {"ཨ", "AA"},           {"ཋ", "thA"},
+      {"\u0F4C\u0FB7", "dHA"}, {"\u0F40\u0FB5", "KshA"}, {"བསྒྲུབས", "BSGRUBS"}, {"དམ", "DMA"},
+      {"དྨ", "D+MA"},          {"གཡས", "G-YAS"},        {"གྱས", "GYAS"},        {"པདྨ", "PADMA"},
+      {"ཨརྠ", "ARTHA"},       {"ཀ་ཁ", "KA KHA"},       {"ཀ། ཁ", "KA, KHA"},    {"ཀཿ ཁ", "KA: KHA"},
+      {"༄༅", "*"},            {"༄༅༅", "#"},            {"༄༅༅༅", "***"},         {"༡༢", "12"},
+      {"ཀཾ", "KAm"},          {"ཀ༷", "KAo"},           {"ཀ༵", "KA%"},          {"ཀྃ", "KA~m"},
+      {"ཀ྄", "KA\\"},          {"༸གོང", "^GONG"},       {"ཀ༑", "KA;"},          {"ཀ༈", "KA`"},
+      {"ཚྷ", "TS+HA"},        {"[DD] ཀ", "[DD] KA"},  {"(ཀ)", "(KA)"},        {"@001A\nཀ", "@001A\nKA"},
   };
   for (const WriteCase& c : cases) {
     ReaderReport problems;
@@ -134,8 +101,8 @@ TEST(acip_writer, every_vector_written_back_reads_again) {
 
 // Every stack the tables spell, with every vowel, reads back.
 TEST(acip_writer, every_letter_with_every_vowel_reads_back) {
-  const char32_t vowels[][3] = {{0},      {0x0F71}, {0x0F72}, {0x0F71, 0x0F72}, {0x0F74}, {0x0F71, 0x0F74},
-                                {0x0F7A}, {0x0F7B}, {0x0F7C}, {0x0F7D},         {0x0F80}, {0x0F71, 0x0F80}};
+  const char32_t vowels[][3] = {{0}, {0x0F71}, {0x0F72}, {0x0F71, 0x0F72}, {0x0F74}, {0x0F71, 0x0F74},
+                                {0x0F7A}, {0x0F7B}, {0x0F7C}, {0x0F7D}, {0x0F80}, {0x0F71, 0x0F80}};
   for (char32_t c = 0x0F40; c <= 0x0F68; ++c) {
     if (c == 0x0F48 || c == 0x0F43 || c == 0x0F4D || c == 0x0F52 || c == 0x0F57 || c == 0x0F5C) continue;
     for (const auto& v : vowels) {
@@ -162,8 +129,7 @@ std::string reason_of(const std::string& warning) {
     return "two shads with nothing between: ACIP's \",,\" is the nyis shad";
   if (warning.find("\u0F0D") != std::string::npos)
     return "a tsheg or space before a shad that ACIP's spacing rule reads the other way";
-  if (warning.find('\n') != std::string::npos)
-    return "a space at the end of a line: ACIP reads it as a tsheg";
+  if (warning.find('\n') != std::string::npos) return "a space at the end of a line: ACIP reads it as a tsheg";
   if (warning.find(" ") != std::string::npos) return "a space between syllables: ACIP reads it as a tsheg";
   return "unexplained: " + warning;
 }
