@@ -167,7 +167,6 @@ class TextReader {
   void warn(std::uint64_t offset, std::uint64_t length, std::string_view text) {
     if (report_) report_->warn(offset, length, text);
   }
-  Before before() const { return before_; }
   void written(Before kind, HubTail tail) {
     before_ = kind;
     tail_ = tail;
