@@ -47,7 +47,7 @@ def test_a_folder_gives_the_bytes_of_tarvex_cli_and_reports_its_failure(on_clust
 
     assert (summary.files, summary.converted) == (40, 39)
     assert summary.bytes == sum(path.stat().st_size for path in paths)
-    assert summary.failures == [("d/text17.txt", ["Error: File begins with non-text characters. Skipping file."])]
+    assert summary.failures == [("d/text17.txt", ["Error: File begins with non-text characters: a NUL byte in its first 4 KB. Skipping file."])]
     written = sorted(path.relative_to(dst) for path in dst.rglob("*") if path.is_file())
     expected = sorted(path.relative_to(beside) for path in beside.rglob("*.bo.txt"))
     assert written == expected and len(written) == 39
