@@ -32,7 +32,8 @@ struct InputRow {
   tsd::Stream::Mode mode;  // how a path is opened
   HubRead read;            // the reader into the hub; none for a pass that writes a file of its own
   // Whether the reader can run again over the input to find where a writer's problem (at an offset of
-  // the hub) came from; a reader that cannot has its writer's problems told without a place.
+  // the hub) came from; a reader that cannot has its writer's problems left in the output and its
+  // counts, untold.
   bool traces;
 };
 

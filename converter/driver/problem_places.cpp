@@ -155,11 +155,10 @@ void tell_problems(const ConversionContext& context, const char* input_name, con
 void tell_hub_problems(const ConversionContext& context, const char* input_name, const InputAgain& input,
                        Pass reader, bool keep_cr, ReaderReport& read, ReaderReport& written) {
   std::vector<ReaderWarning> problems = std::move(read.warnings);
-  if (!written.warnings.empty() && !input_row(reader)->traces) {
-    // An input its reader cannot trace: a writer's problems are told without a place.
-    for (const ReaderWarning& w : written.warnings)
-      context.diagnostics(Diagnostic{Diagnostic::Kind::warning, input_name, 0, 0, w.text.c_str()});
-  } else if (!written.warnings.empty() && input.available()) {
+  // A writer's problems are told at their origin, found by reading the input again. A document cannot be
+  // read so: its writer's problems stay in the output (escapes, markers) and its counts, as they always
+  // did, and its reader's own warnings mark where the text went wrong; a warning without a place is none.
+  if (!written.warnings.empty() && input_row(reader)->traces && input.available()) {
     tsd::Stream again = input.open();
     if (!again.is_open()) return;
     skip_byte_order_mark(again);
