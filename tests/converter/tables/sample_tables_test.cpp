@@ -196,7 +196,7 @@ TEST(sample_tables, the_codes_documents_hold_stay_where_they_were) {
   };
   const std::string keyfont = read_file(kDataDir + "keyfont");
   for (const char* record : records)
-    EXPECT_NE(keyfont.find("\n" + std::string(record) + "\n"), std::string::npos) << record;
+    EXPECT_NE(keyfont.find(std::string("\n").append(record).append("\n")), std::string::npos) << record;
 }
 
 TEST(sample_tables, added_entries_take_only_codes_that_were_free) {
