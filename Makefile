@@ -157,13 +157,16 @@ fuzz: setup
 	cmake --build --preset fuzz -j $(JOBS)
 	FUZZ_SECONDS=$(FUZZ_SECONDS) ctest --preset fuzz -j $(JOBS) --timeout $$(( $(FUZZ_SECONDS) + 300 ))
 
-# After test-dev: the Windows suites compare their outputs with the Linux build's. A test that fails is
-# run once more: under load Wine now and then fails one of two test programs started together, which a
+# After test-dev: the Windows suites compare their outputs with the Linux build's. They run under one
+# Wine server held from the first test to the last (see the build's wine-run). A test that fails is run
+# once more: under load Wine now and then fails one of two test programs started together, which a
 # second run does not repeat; a real fault fails both runs.
 WINE_CTEST = ctest --output-on-failure -j $(JOBS) --repeat until-pass:2
+wine_suite = $(1)/wine-run --hold-server && { $(WINE_CTEST) --test-dir $(1); status=$$?; \
+  $(1)/wine-run --end-server; exit $$status; }
 
 test-windows: windows
-	$(WINE_CTEST) --test-dir build/windows
+	$(call wine_suite,build/windows)
 
 # Without Wine's 32-bit half (which setup may fail to install while a mirror syncs), or on a kernel that
 # runs no 32-bit programs (its loader then fails with "Exec format error"), the 32-bit suite cannot run:
@@ -175,7 +178,7 @@ test-windows-i686: setup
 	  echo "test-windows-i686: SKIPPED: this kernel does not run 32-bit programs (Wine's 32-bit loader fails)"; \
 	else \
 	  cmake --preset windows-i686 >/dev/null && cmake --build --preset windows-i686 -j $(JOBS) && \
-	  $(WINE_CTEST) --test-dir build/windows-i686; \
+	  $(call wine_suite,build/windows-i686); \
 	fi
 
 bench: setup
