@@ -186,6 +186,7 @@ int main(int argc, char** argv) {
   const std::string kangyur_unicode = TSENDREL_CORPUS_DIR "/kangyur-035.bo.txt";
   const std::string kangyur_kvts = (dir / "kangyur.kvt").string();
   const std::string kangyur_rtf = (dir / "kangyur.rtf").string();  // its Tsendrel RTF, to be read back
+  const std::string kangyur_acip = (dir / "kangyur.acip.txt").string();  // its ACIP, written from its Unicode
 
   // The corpus, and the same with long words, braces and brackets across lines among its words.
   for (const bool long_words : {false, true}) {
@@ -205,6 +206,11 @@ int main(int argc, char** argv) {
     request.conversion_type = route_id("ewts-rtf");
     if (convert_file(context, kangyur.c_str(), kangyur_rtf.c_str(), request) != 0)
       fail("could not write the Tsendrel RTF of the Kangyur volume");
+  }
+  if (fs::exists(kangyur_unicode)) {
+    request.conversion_type = route_id("unicode-acip");
+    if (convert_file(context, kangyur_unicode.c_str(), kangyur_acip.c_str(), request) != 0)
+      fail("could not write the ACIP of the Kangyur volume");
   }
   {
     Stream in = Stream::open_read(kvts.c_str(), Stream::Mode::text);
@@ -318,6 +324,9 @@ int main(int argc, char** argv) {
       {"Unicode to Unicode, Kangyur", route_id("unicode-unicode"), kangyur_unicode, 0},
       {"Tsendrel RTF to Unicode, Kangyur", route_id("tsendrel-unicode"), kangyur_rtf, 100},
       {"Unicode to EWTS, Kangyur", route_id("unicode-ewts"), kangyur_unicode, 100},
+      // ACIP is read at least as fast as EWTS: the same target.
+      {"ACIP to Unicode, Kangyur", route_id("acip-unicode"), kangyur_acip, 150},
+      {"Unicode to ACIP, Kangyur", route_id("unicode-acip"), kangyur_unicode, 0},
   };
   const bench::CliBench cli{TSENDREL_CLI, TSENDREL_DATA_DIR, dir.string()};
   for (const auto& t : types) {

@@ -293,7 +293,8 @@ bool run_pass(Pass pass, ConversionContext& context, const ConversionRequest& re
                                            request.tib_size, request.small_tib_size));
     case Pass::ewts_read:
     case Pass::unicode_read:
-    case Pass::tsendrel_read: {
+    case Pass::tsendrel_read:
+    case Pass::acip_read: {
       findings.hub = true;
       HubOut hub(to);
       // A read error is told once the conversion ends, as for every route.
@@ -307,6 +308,7 @@ bool run_pass(Pass pass, ConversionContext& context, const ConversionRequest& re
     case Pass::hub_rtf:
     case Pass::hub_unicode_rtf:
     case Pass::ewts_write:
+    case Pass::acip_write:
       // A writer of the hub takes it straight from its reader (run_hub_passes).
       break;
   }

@@ -4,6 +4,8 @@
 #include <array>
 #include <string>
 
+#include "acip_reader.h"
+#include "acip_writer.h"
 #include "document_reader.h"
 #include "ewts_reader.h"
 #include "ewts_writer.h"
@@ -17,6 +19,10 @@ namespace {
 
 int read_ewts(const ConversionContext&, tsd::Stream& in, HubOut& hub, bool keep_cr, ReaderReport* report) {
   return ewts_to_hub(in, hub, keep_cr, report);
+}
+
+int read_acip(const ConversionContext&, tsd::Stream& in, HubOut& hub, bool keep_cr, ReaderReport* report) {
+  return acip_to_hub(in, hub, keep_cr, report);
 }
 
 int read_unicode(const ConversionContext&, tsd::Stream& in, HubOut& hub, bool keep_cr, ReaderReport* report) {
@@ -35,6 +41,11 @@ int read_document(const ConversionContext& context, tsd::Stream& in, HubOut& hub
 std::unique_ptr<HubWriter> make_ewts(ConversionContext&, const ConversionRequest&, tsd::Stream& out,
                                      ReaderReport* problems) {
   return std::make_unique<EwtsWriter>(out, problems);
+}
+
+std::unique_ptr<HubWriter> make_acip(ConversionContext&, const ConversionRequest&, tsd::Stream& out,
+                                     ReaderReport* problems) {
+  return std::make_unique<AcipWriter>(out, problems);
 }
 
 std::unique_ptr<HubWriter> make_tsendrel_rtf(ConversionContext& context, const ConversionRequest& request,
@@ -61,6 +72,8 @@ constexpr std::array kInputs{
     InputRow{Pass::extract, InputKind::ascii, kText, nullptr, false},
     InputRow{Pass::ewts_read, InputKind::utf8, kText, read_ewts, true},
     InputRow{Pass::unicode_read, InputKind::utf8, kText, read_unicode, true},
+    // ACIP is ASCII, but a file may hold other bytes: they are copied and told.
+    InputRow{Pass::acip_read, InputKind::utf8, kText, read_acip, true},
     // A document's reader places its own problems by paragraph and character.
     InputRow{Pass::tsendrel_read, InputKind::document, kBinary, read_document, false},
 };
@@ -71,6 +84,7 @@ constexpr std::array kWriters{
     WriterRow{Pass::hub_rtf, make_tsendrel_rtf, kRtfFailure},
     WriterRow{Pass::hub_unicode_rtf, make_unicode_rtf, kRtfFailure},
     WriterRow{Pass::ewts_write, make_ewts, {}},
+    WriterRow{Pass::acip_write, make_acip, {}},
 };
 
 template <typename Row, std::size_t N>

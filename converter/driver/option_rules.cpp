@@ -91,7 +91,8 @@ RouteOptions options_of(const Route& route) {
   // The extraction and the text readers lay out lines; a document's paragraphs and the Wylie-KVTS scheme
   // passes keep them as they are.
   const bool laid_out =
-      runs(route, Pass::extract) || runs(route, Pass::ewts_read) || runs(route, Pass::unicode_read);
+      runs(route, Pass::extract) || runs(route, Pass::ewts_read) || runs(route, Pass::unicode_read) ||
+      runs(route, Pass::acip_read);
   return RouteOptions{tsendrel_rtf, tsendrel_rtf || unicode_rtf, unicode_rtf, laid_out};
 }
 

@@ -7,9 +7,9 @@ namespace tarvex {
 
 namespace {
 
-constexpr std::array<std::string_view, 5> kSchemeNames = {"wylie", "kvts", "ewts", "unicode", "tsendrel"};
-constexpr std::array<std::string_view, 6> kFormatNames = {"rtf",   "unicode", "unicode-rtf",
-                                                          "wylie", "kvts",    "ewts"};
+constexpr std::array<std::string_view, 6> kSchemeNames = {"wylie", "kvts", "ewts", "unicode", "tsendrel", "acip"};
+constexpr std::array<std::string_view, 7> kFormatNames = {"rtf",  "unicode", "unicode-rtf", "wylie",
+                                                          "kvts", "ewts",    "acip"};
 
 // The chains: the Wylie pre-pass where the input is Wylie, the extraction, then the writer of the format.
 constexpr Pass kWylieRtf[] = {Pass::wylie_to_kvts, Pass::extract, Pass::font_codes, Pass::tsendrel_rtf};
@@ -40,6 +40,14 @@ constexpr Pass kWylieEwts[] = {Pass::wylie_to_kvts, Pass::extract, Pass::unicode
 constexpr Pass kKvtsEwts[] = {Pass::extract, Pass::unicode_text, Pass::unicode_read, Pass::ewts_write};
 constexpr Pass kEwtsEwts[] = {Pass::ewts_read, Pass::ewts_write};
 constexpr Pass kTsendrelEwts[] = {Pass::tsendrel_read, Pass::ewts_write};
+// ACIP is read into the hub like Extended Wylie; every writer of the hub may follow.
+constexpr Pass kAcipRtf[] = {Pass::acip_read, Pass::hub_rtf};
+constexpr Pass kAcipUnicode[] = {Pass::acip_read};
+constexpr Pass kAcipUnicodeRtf[] = {Pass::acip_read, Pass::hub_unicode_rtf};
+constexpr Pass kAcipEwts[] = {Pass::acip_read, Pass::ewts_write};
+constexpr Pass kUnicodeAcip[] = {Pass::unicode_read, Pass::acip_write};
+constexpr Pass kEwtsAcip[] = {Pass::ewts_read, Pass::acip_write};
+constexpr Pass kTsendrelAcip[] = {Pass::tsendrel_read, Pass::acip_write};
 
 // The windows offer the Unicode RTF as "... to Unicode", every output of theirs being an RTF document; the
 // plain-text routes are named ".rtf" as the windows have always named them.
@@ -91,6 +99,19 @@ constexpr Route kRoutes[] = {
     {20, Scheme::tsendrel, Format::ewts, "tsendrel-ewts",
      "A Tsendrel document (RTF or DOCX) to Extended Wylie (EWTS)", "Tsendrel to EWTS", "ewts.txt",
      kTsendrelEwts, false},
+    {21, Scheme::acip, Format::rtf, "acip-rtf", "ACIP to Tsendrel", "ACIP to Tsendrel", "rtf", kAcipRtf, false},
+    {22, Scheme::acip, Format::unicode, "acip-unicode", "ACIP to Unicode Tibetan (UTF-8 text)",
+     "ACIP to Unicode text", "bo.txt", kAcipUnicode, false},
+    {23, Scheme::acip, Format::unicode_rtf, "acip-unicode-rtf", "ACIP to an RTF document in Unicode Tibetan",
+     "ACIP to Unicode", "rtf", kAcipUnicodeRtf, false},
+    {24, Scheme::acip, Format::ewts, "acip-ewts", "ACIP to Extended Wylie (EWTS)", "ACIP to EWTS", "ewts.txt",
+     kAcipEwts, false},
+    {25, Scheme::unicode, Format::acip, "unicode-acip", "Unicode Tibetan (UTF-8 text) to ACIP", "Unicode to ACIP",
+     "acip.txt", kUnicodeAcip, false},
+    {26, Scheme::ewts, Format::acip, "ewts-acip", "Extended Wylie (EWTS) to ACIP", "EWTS to ACIP", "acip.txt",
+     kEwtsAcip, false},
+    {27, Scheme::tsendrel, Format::acip, "tsendrel-acip", "A Tsendrel document (RTF or DOCX) to ACIP",
+     "Tsendrel to ACIP", "acip.txt", kTsendrelAcip, false},
 };
 
 constexpr bool ids_are_positions() {

@@ -11,11 +11,12 @@
 
 namespace tarvex {
 
-// What a conversion's input is written in: our Wylie, KVTS, Extended Wylie, Unicode Tibetan (UTF-8), or a
-// document (RTF or DOCX) set in the Tsendrel fonts.
-enum class Scheme : std::uint8_t { wylie, kvts, ewts, unicode, tsendrel };
-// What a conversion writes: the Tsendrel RTF, Unicode text, an RTF in a Unicode font, or a scheme's text.
-enum class Format : std::uint8_t { rtf, unicode, unicode_rtf, wylie, kvts, ewts };
+// What a conversion's input is written in: our Wylie, KVTS, Extended Wylie, Unicode Tibetan (UTF-8), a
+// document (RTF or DOCX) set in the Tsendrel fonts, or ACIP.
+enum class Scheme : std::uint8_t { wylie, kvts, ewts, unicode, tsendrel, acip };
+// What a conversion writes: the Tsendrel RTF, Unicode text, an RTF in a Unicode font, or a scheme's text
+// (Wylie, KVTS, EWTS, ACIP).
+enum class Format : std::uint8_t { rtf, unicode, unicode_rtf, wylie, kvts, ewts, acip };
 
 // Where a conversion stops when only an intermediate file is wanted: the bytes of that file are written to
 // the output unchanged (in binary mode).
@@ -37,6 +38,8 @@ enum class Pass : std::uint8_t {
   hub_rtf,          // the hub → the Tsendrel RTF
   hub_unicode_rtf,  // the hub → the Unicode RTF
   ewts_write,       // the hub → Extended Wylie
+  acip_read,        // ACIP → the hub
+  acip_write,       // the hub → ACIP
 };
 
 // The intermediate file that a pass writes when another pass follows it.
@@ -54,12 +57,14 @@ constexpr Stage stage_written(Pass pass) {
     case Pass::ewts_read:
     case Pass::unicode_read:
     case Pass::tsendrel_read:
+    case Pass::acip_read:
       return Stage::hub;
     case Pass::tsendrel_rtf:
     case Pass::unicode_rtf:
     case Pass::hub_rtf:
     case Pass::hub_unicode_rtf:
     case Pass::ewts_write:
+    case Pass::acip_write:
       break;
   }
   return Stage::complete;

@@ -46,13 +46,15 @@ std::string hex_byte(unsigned char b) {
   return {'0', 'x', digits[b >> 4], digits[b & 15]};
 }
 
-TextReader::TextReader(tsd::Stream& in, HubOut& out, bool keep_cr, ReaderReport* report)
+TextReader::TextReader(tsd::Stream& in, HubOut& out, bool keep_cr, ReaderReport* report,
+                       const SpaceTable& spacing)
     : buf_(kBufferSize + tsd::Stream::kWindowSlack),
       in_(in),
       out_(out),
       lines_(keep_cr),
       report_(report),
-      tracing_(report && report->tracing()) {}
+      tracing_(report && report->tracing()),
+      spacing_(spacing) {}
 
 std::uint64_t TextReader::offset_at(std::size_t i) const {
   auto it = std::upper_bound(

@@ -6,6 +6,7 @@
 // grammar (`read_syllables`). Reads the input stream; writes the hub and the report's warnings.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -57,9 +58,23 @@ inline constexpr std::size_t kMaxWord = 4096;
 // What was written last, for the spacing: the text schemes share Extended Wylie's rule (ewts_tables.h).
 using Before = EwtsBefore;
 
+// What a run of spaces reads as, by what stands before it and what follows ([before][next]). Extended
+// Wylie's rule is the default; a scheme with spacing of its own gives its reader its own table.
+inline constexpr std::size_t kBeforeKinds = static_cast<std::size_t>(Before::text) + 1;
+using SpaceTable = std::array<std::array<EwtsSpace, kBeforeKinds>, kBeforeKinds>;
+constexpr SpaceTable space_table(EwtsSpace (*reading)(Before, Before)) {
+  SpaceTable table{};
+  for (std::size_t b = 0; b < kBeforeKinds; ++b)
+    for (std::size_t n = 0; n < kBeforeKinds; ++n)
+      table[b][n] = reading(static_cast<Before>(b), static_cast<Before>(n));
+  return table;
+}
+inline constexpr SpaceTable ewts_spacing = space_table(ewts_space_reading);
+
 class TextReader {
  public:
-  TextReader(tsd::Stream& in, HubOut& out, bool keep_cr, ReaderReport* report);
+  TextReader(tsd::Stream& in, HubOut& out, bool keep_cr, ReaderReport* report,
+             const SpaceTable& spacing = ewts_spacing);
   virtual ~TextReader() = default;
   TextReader(const TextReader&) = delete;
   TextReader& operator=(const TextReader&) = delete;
@@ -136,7 +151,7 @@ class TextReader {
   // is not Tibetan, a plain space after a shad or other mark (and between digits), nothing at a line's start.
   [[gnu::always_inline]] void write_space(Before next) {
     pending_space_ = false;
-    switch (ewts_space_reading(before_, next)) {
+    switch (spacing_[static_cast<std::size_t>(before_)][static_cast<std::size_t>(next)]) {
       case EwtsSpace::nothing:
         return;
       case EwtsSpace::tsheg:
@@ -167,6 +182,7 @@ class TextReader {
   void warn(std::uint64_t offset, std::uint64_t length, std::string_view text) {
     if (report_) report_->warn(offset, length, text);
   }
+  Before before() const { return before_; }
   void written(Before kind, HubTail tail) {
     before_ = kind;
     tail_ = tail;
@@ -222,6 +238,7 @@ class TextReader {
   HubLines lines_;
   ReaderReport* report_;
   const bool tracing_;  // the report asks where places of the hub come from
+  const SpaceTable& spacing_;
   // Input offsets of the window's bytes: from each piece's first byte on they follow one another.
   std::vector<std::pair<std::size_t, std::uint64_t>> pieces_;
   std::uint64_t read_total_ = 0;

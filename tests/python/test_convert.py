@@ -96,7 +96,8 @@ def test_warnings_have_their_places(frm, to, text, warnings):
 # Options that tarvex-cli refuses: the module raises ValueError with its words (after "tarvex-cli: ").
 REFUSALS = [
     (["--from", "ewts", "--to", "pdf"], ("ewts", "pdf"), {}),
-    (["--from", "acip", "--to", "unicode"], ("acip", "unicode"), {}),
+    (["--from", "itrans", "--to", "unicode"], ("itrans", "unicode"), {}),
+    (["--from", "acip", "--to", "wylie"], ("acip", "wylie"), {}),
     (["--from", "tsendrel", "--to", "rtf"], ("tsendrel", "rtf"), {}),
     (["--from", "ewts", "--to", "unicode", "--size", "7"], ("ewts", "unicode"), {"size": 7}),
     (["--from", "ewts", "--to", "rtf", "--size", "100"], ("ewts", "rtf"), {"size": 100}),

@@ -106,7 +106,9 @@ class FormsTest : public QObject {
                           "EWTS to Unicode", "Unicode to Tsendrel", "Unicode text cleaned up",
                           "Unicode text to Unicode RTF", "Tsendrel to Unicode text",
                           "Tsendrel to Unicode RTF", "Unicode to EWTS", "Wylie to EWTS", "KVTS to EWTS",
-                          "EWTS cleaned up", "Tsendrel to EWTS"}));
+                          "EWTS cleaned up", "Tsendrel to EWTS", "ACIP to Tsendrel", "ACIP to Unicode text",
+                          "ACIP to Unicode", "ACIP to EWTS", "Unicode to ACIP", "EWTS to ACIP",
+                          "Tsendrel to ACIP"}));
     QVERIFY(form.ConversionListBox->selectedItems().isEmpty());
     QCOMPARE(form.tib_pt_size->text(), QStringLiteral("28"));
     QCOMPARE(form.small_tib_pt_size->text(), QStringLiteral("24"));

@@ -128,7 +128,8 @@ const refusals = [
   { args: ['--from', 'kvts', '--to', 'kvts'], options: { from: 'kvts', to: 'kvts' } },
   { args: ['--unicode-font', 'x'.repeat(64)], options: { unicodeFont: 'x'.repeat(64) } },
   { args: ['--size', '2x'], options: { size: '2x' } },
-  { args: ['--from', 'acip'], options: { from: 'acip' } },
+  { args: ['--from', 'itrans'], options: { from: 'itrans' } },
+  { args: ['--from', 'acip', '--to', 'wylie'], options: { from: 'acip', to: 'wylie' } },
   { args: ['--to', 'pdf'], options: { to: 'pdf' } },
   { args: ['--unicode-font', `${'x'.repeat(61)}ཀ`], options: { unicodeFont: `${'x'.repeat(61)}ཀ` } },
 ];

@@ -28,6 +28,7 @@ constexpr struct {
     {Scheme::ewts, InputKind::utf8, tsd::Stream::Mode::text},
     {Scheme::unicode, InputKind::utf8, tsd::Stream::Mode::text},
     {Scheme::tsendrel, InputKind::document, tsd::Stream::Mode::binary},
+    {Scheme::acip, InputKind::utf8, tsd::Stream::Mode::text},
 };
 
 TEST(hub_registry, every_route_finds_the_rows_of_its_passes) {
@@ -81,6 +82,7 @@ TEST(hub_registry, each_writer_row_makes_a_writer_that_writes) {
       {Pass::hub_rtf, "{\\rtf1"},
       {Pass::hub_unicode_rtf, "{\\rtf1"},
       {Pass::ewts_write, "ka_/"},
+      {Pass::acip_write, "KA ,"},
   };
   ASSERT_EQ(std::size(cases), writer_rows().size());
   for (const auto& c : cases) {

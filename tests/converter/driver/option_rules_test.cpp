@@ -32,7 +32,9 @@ TEST(option_rules, the_route_of_a_type_or_of_a_scheme_and_format) {
       {"ewts-unicode", "wylie", std::nullopt, nullptr, "--from and --to must name the route of -t ewts-unicode"},
       {"ewts-unicode", std::nullopt, "rtf", nullptr, "--from and --to must name the route of -t ewts-unicode"},
       {std::nullopt, "tsendrel", "rtf", nullptr, "no route from 'tsendrel' to 'rtf'" + kEveryRoute},
-      {std::nullopt, "acip", std::nullopt, nullptr, "no route from 'acip' to 'rtf'" + kEveryRoute},
+      {std::nullopt, "acip", std::nullopt, "acip-rtf", ""},
+      {std::nullopt, "acip", "wylie", nullptr, "no route from 'acip' to 'wylie'" + kEveryRoute},
+      {std::nullopt, "itrans", std::nullopt, nullptr, "no route from 'itrans' to 'rtf'" + kEveryRoute},
       {std::nullopt, std::nullopt, "pdf", nullptr, "no route from 'wylie' to 'pdf'" + kEveryRoute},
   };
   for (const RouteCase& c : cases) {
@@ -52,7 +54,7 @@ TEST(option_rules, the_route_of_a_type_or_of_a_scheme_and_format) {
 
 TEST(option_rules, every_route_lists_the_table_in_its_order) {
   EXPECT_EQ(kEveryRoute.rfind("; the routes are wylie-rtf, kvts-rtf, ", 0), 0u) << kEveryRoute;
-  EXPECT_NE(kEveryRoute.find(", ewts-ewts or tsendrel-ewts (-t FROM-TO, or --from SCHEME --to FORMAT)"),
+  EXPECT_NE(kEveryRoute.find(", ewts-acip or tsendrel-acip (-t FROM-TO, or --from SCHEME --to FORMAT)"),
             std::string::npos)
       << kEveryRoute;
 }

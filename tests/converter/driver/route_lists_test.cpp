@@ -112,6 +112,8 @@ TEST(route_lists, the_architecture_table_gives_each_route_as_the_table_has_it) {
       {Pass::hub_rtf, "hub_rtf"},
       {Pass::hub_unicode_rtf, "hub_unicode_rtf"},
       {Pass::ewts_write, "ewts_write"},
+      {Pass::acip_read, "acip_read"},
+      {Pass::acip_write, "acip_write"},
   };
   std::vector<std::string> names;
   for (const std::string& line : lines_of(source_file("docs/architecture.md"))) {

@@ -124,7 +124,14 @@ TEST(routes, the_windows_rows_are_the_captioned_routes_in_their_order) {
       {16, "kvts-ewts", "KVTS to EWTS"},
       {17, "ewts-ewts", "EWTS cleaned up"},
       {18, "tsendrel-ewts", "Tsendrel to EWTS"},
-      {19, nullptr, nullptr},
+      {19, "acip-rtf", "ACIP to Tsendrel"},
+      {20, "acip-unicode", "ACIP to Unicode text"},
+      {21, "acip-unicode-rtf", "ACIP to Unicode"},
+      {22, "acip-ewts", "ACIP to EWTS"},
+      {23, "unicode-acip", "Unicode to ACIP"},
+      {24, "ewts-acip", "EWTS to ACIP"},
+      {25, "tsendrel-acip", "Tsendrel to ACIP"},
+      {26, nullptr, nullptr},
       {-1, nullptr, nullptr},
   };
   for (const auto& r : rows) {
@@ -170,6 +177,13 @@ TEST(routes, outputs_are_named_by_their_route) {
       {"kvts-ewts", "d/notes.ewts.txt", "d/notes.ewts.txt", "d/notes.ewts.txt"},
       {"ewts-ewts", "d/notes.ewts.txt", "d/notes.ewts.txt", "d/notes.ewts.txt"},
       {"tsendrel-ewts", "d/notes.ewts.txt", "d/notes.ewts.txt", "d/notes.ewts.txt"},
+      {"acip-rtf", "d/notes.rtf", "d/notes.rtf", "d/notes.rtf"},
+      {"acip-unicode", "d/notes.bo.txt", "d/notes.bo.txt", "d/notes.bo.txt"},
+      {"acip-unicode-rtf", "d/notes.rtf", "d/notes.rtf", "d/notes.rtf"},
+      {"acip-ewts", "d/notes.ewts.txt", "d/notes.ewts.txt", "d/notes.ewts.txt"},
+      {"unicode-acip", "d/notes.acip.txt", "d/notes.acip.txt", "d/notes.acip.txt"},
+      {"ewts-acip", "d/notes.acip.txt", "d/notes.acip.txt", "d/notes.acip.txt"},
+      {"tsendrel-acip", "d/notes.acip.txt", "d/notes.acip.txt", "d/notes.acip.txt"},
   };
   ASSERT_EQ(std::size(cases), routes().size()) << "every route has its output name here";
   for (const auto& c : cases) {
