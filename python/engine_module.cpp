@@ -199,8 +199,9 @@ py::object counts(bool counted, std::int64_t n) {
 // One conversion in memory: (ok, output, warnings, syllables, not_converted).
 py::tuple convert_data(const py::handle& data, std::string_view from, std::string_view to, bool keep_cr,
                   std::string_view font, std::string_view size, std::string_view small_size,
-                  std::optional<std::string_view> unicode_font, const std::string& name) {
-  const Checked choice = checked(from, to, keep_cr, font, size, small_size, unicode_font);
+                  std::optional<std::string_view> unicode_font, const std::string& name, bool tell_sloppy) {
+  Checked choice = checked(from, to, keep_cr, font, size, small_size, unicode_font);
+  choice.request.tell_sloppy = tell_sloppy ? 1 : 0;
   const InputBytes in = input_bytes(data);
   const bool text = writes_text(*choice.route);
   std::unique_ptr<std::FILE, CloseFile> output_file(std::tmpfile());
@@ -314,7 +315,8 @@ PYBIND11_MODULE(_engine, module) {
   module.def("start", &start, py::arg("data_dir"));
   module.def("routes", &route_list);
   module.def("convert", &convert_data, py::arg("data"), py::arg("frm"), py::arg("to"), py::arg("keep_cr"),
-             py::arg("font"), py::arg("size"), py::arg("small_size"), py::arg("unicode_font"), py::arg("name"));
+             py::arg("font"), py::arg("size"), py::arg("small_size"), py::arg("unicode_font"), py::arg("name"),
+             py::arg("tell_sloppy") = false);
   module.def("convert_file", &convert_one_file, py::arg("input"), py::arg("output"), py::arg("frm"), py::arg("to"),
              py::arg("keep_cr"), py::arg("font"), py::arg("size"), py::arg("small_size"),
              py::arg("unicode_font"));

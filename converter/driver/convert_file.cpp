@@ -20,6 +20,7 @@
 #include "problem_places.h"
 #include "rtf_writer.h"
 #include "scheme_passes.h"
+#include "text_reader.h"
 #include "tibetan.h"
 #include "unicode_pass.h"
 #include "unicode_rtf_writer.h"
@@ -92,7 +93,7 @@ const Route* usable_route(const ConversionContext& context, const ConversionRequ
   return route;
 }
 
-enum class Start { text, not_text, unreadable };
+enum class Start { text, text_after_mark, not_text, unreadable };
 
 // Why `bytes` (the start of a file, its last character perhaps cut off) are not UTF-8 text, or null when
 // they are: a NUL byte, or more than half of them no UTF-8 or control characters (UTF-16 Tibetan is half
@@ -165,9 +166,9 @@ Start check_start(const ConversionContext& context, tsd::Stream& input, InputKin
     context.log_status("Error: File begins with non-text characters. Skipping file.");
     return Start::not_text;
   }
-  if (mark)
-    for (std::size_t i = 0; i < sizeof kByteOrderMark; ++i) input.get();
-  return Start::text;
+  if (!mark) return Start::text;
+  for (std::size_t i = 0; i < sizeof kByteOrderMark; ++i) input.get();
+  return Start::text_after_mark;
 }
 
 // After its writer: flushed and back at its start, or a write failure logged.
@@ -347,10 +348,11 @@ int run_passes(ConversionContext& context, const ConversionRequest& request, con
   return run_pass(route.passes.back(), context, request, *source, output, findings) ? 0 : -1;
 }
 
-// The conversion proper, once the input's start has been checked: the temporary files, the passes, the
-// problems told and the input's read errors. The output is flushed by the passes, not closed.
+// The conversion proper, once the input's start has been checked (`after_mark`: a byte-order mark stepped
+// over): the temporary files, the passes, the problems told and the input's read errors. The output is
+// flushed by the passes, not closed.
 int convert_checked(ConversionContext& context, const ConversionRequest& request, const Route& route,
-                    tsd::Stream& input, tsd::Stream& output, Stage stage, const Endpoint& in,
+                    tsd::Stream& input, tsd::Stream& output, Stage stage, const Endpoint& in, bool after_mark,
                     ConversionReport* report) {
   // A conversion never depends on what the context converted before.
   context.composer = tsd::SyllableState{};
@@ -368,6 +370,10 @@ int convert_checked(ConversionContext& context, const ConversionRequest& request
   Findings findings;
   // Without a sink the problems are not told, and not kept.
   if (!context.diagnostics.places()) findings.found.keep = findings.read.keep = findings.written.keep = 0;
+  findings.read.tell_sloppy = request.tell_sloppy != 0;
+  if (after_mark && findings.read.tell_sloppy)
+    findings.read.warn(0, sizeof kByteOrderMark,
+                       warning_text(text_warnings::kSloppy, text_warnings::kByteOrderMark));
   int result = run_passes(context, request, route, input, output, stage, files, findings);
   if (report)
     // A syllable is not converted once however many of its characters the reader replaced or the writer
@@ -501,7 +507,8 @@ int convert(ConversionContext& context, const ConversionRequest& request, const 
     }
   }
   tsd::Stream& input = in.path ? opened : *in.stream;
-  switch (check_start(context, input, input_row(route->passes.front())->kind, in.shown())) {
+  const Start start = check_start(context, input, input_row(route->passes.front())->kind, in.shown());
+  switch (start) {
     case Start::not_text:
       return -1;
     case Start::unreadable:
@@ -511,6 +518,7 @@ int convert(ConversionContext& context, const ConversionRequest& request, const 
         context.log_status("Could not read %s", in.name);
       return -1;
     case Start::text:
+    case Start::text_after_mark:
       break;
   }
 
@@ -524,8 +532,9 @@ int convert(ConversionContext& context, const ConversionRequest& request, const 
   tsd::Stream& output = out.path ? new_output.stream() : *out.stream;
   // The fast path tries first wherever the input can be read again: what it declines, the passes convert
   // from the start.
+  // It tells nothing that it reads silently, so a strict reading goes by the passes.
   const bool fast = context.fast_path && (in.path || in.kept) && stage == Stage::complete &&
-                    fast_path_takes(request.conversion_type);
+                    fast_path_takes(request.conversion_type) && request.tell_sloppy == 0;
   int result = 0;
   tsd::Stream read_again;
   switch (fast ? fast_converted(context, request, input, in, new_output, out, output, read_again, report)
@@ -536,7 +545,7 @@ int convert(ConversionContext& context, const ConversionRequest& request, const 
       return -1;
     case Fast::declined:
       result = convert_checked(context, request, *route, read_again.is_open() ? read_again : input, output,
-                               stage, in, report);
+                               stage, in, start == Start::text_after_mark, report);
       break;
   }
   opened.close();

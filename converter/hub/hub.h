@@ -34,6 +34,8 @@ struct ReaderReport {
   std::vector<ReaderWarning> warnings;
   std::size_t keep = std::size_t{1} << 16;
   std::int64_t not_kept = 0;
+  // Whether what reading takes silently (a curly apostrophe for "'", a byte-order mark) is told too.
+  bool tell_sloppy = false;
 
   void warn(std::uint64_t offset, std::uint64_t length, std::string_view text) {
     if (warnings.size() < keep)

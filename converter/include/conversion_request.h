@@ -19,6 +19,9 @@ struct ConversionRequest {
   std::int32_t small_tib_size = 48;       // half-points
   // The font of the Tibetan in a Unicode RTF.
   char unicode_font[kMaxUnicodeFontName + 1] = "Tibetan Machine Uni";
+  // Whether the readers also warn about what they take silently (curly apostrophes for "'", a byte-order
+  // mark): a pipeline's strict reading.
+  std::int32_t tell_sloppy = 0;
 };
 
 }  // namespace tarvex

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -244,6 +245,11 @@ bool EwtsReader::take_word(std::size_t& at) {
     const int n = decode_utf8(b + q, len_ - q, c);
     if (n < 0 && !eof_) return false;
     if (n <= 0 || !is_curly_apostrophe(c) || q + static_cast<std::size_t>(n) > limit) break;
+    if (tells_sloppy()) {
+      char name[32];
+      std::snprintf(name, sizeof name, "curly apostrophe U+%04X", static_cast<unsigned>(c));
+      warn(offset_at(q), static_cast<std::size_t>(n), warning_text(text_warnings::kSloppy, name));
+    }
     adjust_.push_back({word_text_.size() + 1, static_cast<std::size_t>(n - 1)});
     word_text_ += '\'';
     q += static_cast<std::size_t>(n);

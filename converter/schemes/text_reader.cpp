@@ -93,7 +93,11 @@ void TextReader::fill() {
 int TextReader::run() {
   std::size_t pos = 0;
   fill();
-  if (len_ >= 3 && buf_[0] == 0xEF && buf_[1] == 0xBB && buf_[2] == 0xBF) pos = 3;
+  if (len_ >= 3 && buf_[0] == 0xEF && buf_[1] == 0xBB && buf_[2] == 0xBF) {
+    pos = 3;
+    if (tells_sloppy())
+      warn(0, 3, warning_text(text_warnings::kSloppy, text_warnings::kByteOrderMark));
+  }
   for (;;) {
     const std::size_t from = pos;
     pos = parse(pos);

@@ -49,6 +49,8 @@ inline constexpr std::string_view kNoTibetan = "no Tibetan in the text";
 inline constexpr std::string_view kNotUtf8 = "byte %1 is not UTF-8";
 inline constexpr std::string_view kControl = "control character %1";
 inline constexpr std::string_view kCut = "syllable longer than 4096 bytes cut";
+inline constexpr std::string_view kSloppy = "%1 read as sloppy input";
+inline constexpr std::string_view kByteOrderMark = "byte-order mark U+FEFF";
 }  // namespace text_warnings
 
 // Letters, signs and the like that run on longer than this are cut into pieces of this size, so that the
@@ -137,6 +139,8 @@ class TextReader {
     write("\t", 1);
     written(Before::start, HubTail::nothing);
   }
+  // Whether the report asks for what reading takes silently to be told too.
+  bool tells_sloppy() const { return report_ && report_->tell_sloppy; }
   // A byte copied as text that is not Tibetan; with `warned`, told as unexpected.
   void other_byte(std::size_t at, bool warned);
   // A control character: U+FFFD, told.

@@ -125,19 +125,22 @@ def routes() -> list:
 
 
 def convert(data: Union[str, bytes], frm: str, to: str, *, keep_cr: bool = False, font: str = "ekorlam",
-            size: int = 28, small_size: int = 24, unicode_font: Optional[str] = None) -> Result:
+            size: int = 28, small_size: int = 24, unicode_font: Optional[str] = None,
+            sloppy: bool = True) -> Result:
     """Convert ``data`` from the scheme ``frm`` to the format ``to``, as ``tarvex-cli --from FRM --to TO``.
 
     ``data`` is str (converted as its UTF-8) or bytes; a document (``frm="tsendrel"``: RTF, DOCX)
     goes in as bytes. The options are tarvex-cli's: ``keep_cr`` (--keep-cr), ``font`` (-f: ekorlam
     or korlam), ``size`` and ``small_size`` (points, 8 to 99), ``unicode_font`` (the font of a
     Unicode RTF, default "Tibetan Machine Uni"); a route reads only its own (``routes()``).
+    ``sloppy=False`` also warns about what reading takes silently: curly apostrophes read as ``'``,
+    a byte-order mark. The output is the same either way.
 
     Raises ValueError, in tarvex-cli's words, for a route or option that it refuses; never for the
     input: an input it refuses gives ``ok=False`` and a warning saying why.
     """
     ok, output, warnings, syllables, not_converted = _engine.convert(
-        data, frm, to, *_options(keep_cr, font, size, small_size, unicode_font), "<input>")
+        data, frm, to, *_options(keep_cr, font, size, small_size, unicode_font), "<input>", not sloppy)
     return Result(ok, output, [_warning(("",) + tuple(w[1:])) for w in warnings], syllables, not_converted)
 
 

@@ -20,10 +20,6 @@ import tsendrel
 
 __all__ = ["pyewts"]
 
-# What sloppy reading takes silently: the curly apostrophes read as ' and a byte-order mark.
-_SLOPPY = {"\u2019": "curly apostrophe", "\u2018": "curly apostrophe", "\u02bc": "curly apostrophe",
-           "\ufeff": "byte-order mark"}
-
 
 def _syllable(line: str, column: int) -> str:
     """The run of the line around ``column`` (from 1) between spaces, tshegs and shads."""
@@ -46,14 +42,6 @@ def _told(text: str, warnings: list, warns: list) -> None:
             warns.append(f'line {warning.line}: "{syllable}": {warning.message}')
         else:
             warns.append(warning.message)
-
-
-def _strict(text: str, warns: list) -> None:
-    for number, line in enumerate(text.split("\n"), 1):
-        for column, character in enumerate(line, 1):
-            if character in _SLOPPY:
-                warns.append(f'line {number}: "{_syllable(line, column)}": {_SLOPPY[character]} '
-                             f'U+{ord(character):04X} read as sloppy input')
 
 
 def _unbracketed(ewts: str) -> str:
@@ -79,11 +67,9 @@ class pyewts:  # noqa: N801 - the library's own name
         """EWTS to Unicode Tibetan. With ``warns`` a list, the warnings are appended to it;
         ``sloppy=False`` also warns about what sloppy reading takes silently (curly apostrophes,
         a byte-order mark). The text is the same either way."""
-        result = tsendrel.convert(s, "ewts", "unicode")
+        result = tsendrel.convert(s, "ewts", "unicode", sloppy=sloppy)
         if warns is not None:
             _told(s, result.warnings, warns)
-            if not sloppy:
-                _strict(s, warns)
         return result.output if result.ok else ""
 
     def toWylie(self, s: str, warns: Optional[List[str]] = None, escape: bool = True) -> str:  # noqa: N802

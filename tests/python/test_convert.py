@@ -93,6 +93,20 @@ def test_warnings_have_their_places(frm, to, text, warnings):
     assert all(w.path is None for w in result.warnings)
 
 
+@pytest.mark.parametrize("frm,to,text,told", [
+    ("ewts", "unicode", "ka la\u2019i", [(1, 6, "curly apostrophe U+2019 read as sloppy input")]),
+    ("ewts", "rtf", "\ufeffka\nla\u2018i", [(1, 1, "byte-order mark U+FEFF read as sloppy input"),
+                                           (2, 3, "curly apostrophe U+2018 read as sloppy input")]),
+    ("unicode", "ewts", "\ufeff\u0f40", [(1, 1, "byte-order mark U+FEFF read as sloppy input")]),
+    ("ewts", "unicode", "la'i", []),
+])
+def test_sloppy_false_tells_what_reading_takes_silently_and_gives_the_same_output(frm, to, text, told):
+    sloppy, strict = tsendrel.convert(text, frm, to), tsendrel.convert(text, frm, to, sloppy=False)
+    assert strict.output == sloppy.output
+    assert [(w.line, w.column, w.message) for w in strict.warnings if "sloppy" in w.message] == told
+    assert not [w for w in sloppy.warnings if "sloppy" in w.message]
+
+
 # Options that tarvex-cli refuses: the module raises ValueError with its words (after "tarvex-cli: ").
 REFUSALS = [
     (["--from", "ewts", "--to", "pdf"], ("ewts", "pdf"), {}),

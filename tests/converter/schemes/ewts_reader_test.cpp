@@ -141,6 +141,30 @@ TEST(ewts_reader, counts_syllables_and_those_not_converted) {
   }
 }
 
+// Asked to, the reader also tells what it takes silently, where it stands; the text is the same.
+TEST(ewts_reader, tells_sloppy_input_when_asked_and_reads_it_the_same) {
+  struct Case {
+    const char* ewts;
+    std::vector<std::string> told;
+  };
+  const Case cases[] = {
+      {"la\u2019i", {"2:3 curly apostrophe U+2019 read as sloppy input"}},
+      {"\u2018a \u02BCa", {"0:3 curly apostrophe U+2018 read as sloppy input",
+                           "5:2 curly apostrophe U+02BC read as sloppy input"}},
+      {"\xEF\xBB\xBFka", {"0:3 byte-order mark U+FEFF read as sloppy input"}},
+      {"Mi la\u2019i", {"0:1 unexpected character \"M\"", "5:3 curly apostrophe U+2019 read as sloppy input"}},
+      {"la'i ka", {}},
+  };
+  for (const Case& c : cases) {
+    ReaderReport quiet, strict;
+    strict.tell_sloppy = true;
+    const std::string read = ewts_to_unicode(c.ewts, &quiet);
+    EXPECT_TRUE(ewts_to_unicode(c.ewts, &strict) == read) << c.ewts;
+    EXPECT_EQ(warnings_of(strict), c.told) << c.ewts;
+    for (const ReaderWarning& w : quiet.warnings) EXPECT_EQ(w.text.find("sloppy"), std::string::npos) << c.ewts;
+  }
+}
+
 // The cache of converted syllables: a syllable read again, after one that warned or among others that
 // share its bucket, gives the same text and the same warnings at its own offsets.
 TEST(ewts_reader, a_syllable_read_again_gives_the_same) {
