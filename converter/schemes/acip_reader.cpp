@@ -555,13 +555,7 @@ std::size_t AcipReader::parse_window(std::size_t at) {
 bool AcipReader::take_word(std::size_t& at) {
   const unsigned char* b = buf_.data();
   const std::size_t limit = std::min(len_, at + kMaxWord);
-  std::size_t q = at;
-  for (;;) {
-    const int run = run_of_8(kWordStops, b + q);
-    q += static_cast<std::size_t>(run);
-    if (run < 8 || q >= limit) break;
-  }
-  q = std::min(q, limit);
+  const std::size_t q = run_end(kWordStops, at, limit);
   if (q == len_ && !eof_ && q - at < kMaxWord) return false;
   if (q == at + kMaxWord) warn(offset_at(at), kMaxWord, warning_text(text_warnings::kCut));
   word(b + at, q - at, at, nullptr);

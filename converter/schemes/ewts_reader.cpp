@@ -116,14 +116,6 @@ class EwtsReader final : public TextReader {
   }
   bool starts_word(char32_t c) const override { return is_curly_apostrophe(c); }
   bool take_word(std::size_t& at) override;
-  // The end of the run of word bytes from `at`, at most `limit` (the window's slack is read past len_).
-  std::size_t word_end(std::size_t at, std::size_t limit) const {
-    for (;;) {
-      const int run = run_of_8(kWordStops, buf_.data() + at);
-      at += static_cast<std::size_t>(run);
-      if (run < 8 || at >= limit) return std::min(at, limit);
-    }
-  }
 
   EwtsWordReader syllables_;
   std::string word_text_;
@@ -214,7 +206,7 @@ std::size_t EwtsReader::parse(std::size_t at) {
 bool EwtsReader::take_word(std::size_t& at) {
   const unsigned char* b = buf_.data();
   const std::size_t limit = std::min(len_, at + kMaxWord);
-  std::size_t q = word_end(at, limit);
+  std::size_t q = run_end(kWordStops, at, limit);
   bool curly = false;
   if (q < limit && kClasses[b[q]] == kHigh) {
     char32_t c;

@@ -6,6 +6,7 @@
 // grammar (`read_syllables`). Reads the input stream; writes the hub and the report's warnings.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -16,6 +17,7 @@
 #include "ewts_tables.h"
 #include "hub.h"
 #include "lent_table.h"
+#include "packed_keys.h"
 #include "platform/stream.h"
 
 namespace tarvex {
@@ -102,6 +104,15 @@ class TextReader {
   virtual bool take_word(std::size_t& at) = 0;
 
   std::uint64_t offset_at(std::size_t i) const;
+  // The end of the run of bytes from `at` that `stops` lets through, at most `limit`, eight bytes at a
+  // time (the window's slack is read past len_).
+  std::size_t run_end(const StopBits& stops, std::size_t at, std::size_t limit) const {
+    for (;;) {
+      const int run = run_of_8(stops, buf_.data() + at);
+      at += static_cast<std::size_t>(run);
+      if (run < 8 || at >= limit) return std::min(at, limit);
+    }
+  }
 
   // One run of syllable characters p[0..n), read from the window at `at`: replayed from the cache, or read
   // by the grammar.
