@@ -330,7 +330,11 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
         break;
       case kStage: {
         const auto named = std::ranges::find(kStageNames, value, &std::pair<std::string_view, Stage>::first);
-        if (named == std::end(kStageNames)) return usage_error("unknown stage '" + value + "'");
+        if (named == std::end(kStageNames)) {
+          std::vector<std::string_view> names;
+          for (const auto& [name, stage] : kStageNames) names.push_back(name);
+          return usage_error("unknown stage '" + value + "'; the stages are " + listed(names));
+        }
         options.stage = named->second;
         options.stage_given = true;
         break;

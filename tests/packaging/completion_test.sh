@@ -2,7 +2,8 @@
 # tarvex-cli's bash completion, with bash-completion's helpers as an interactive shell loads them: what
 # it offers after each option, against the program it completes for. The routes expected are those the
 # program names when it refuses one, so the completion's reading of --help is checked against another
-# source; the schemes and formats are the routes' two halves.
+# source; the schemes and formats are the routes' two halves; the stages, which the completion keeps
+# itself, are those the program names when it refuses one, so that the two cannot drift apart.
 # Usage: completion_test.sh COMPLETION_FILE TARVEX_CLI
 set -euo pipefail
 completion=$1 cli=$2
@@ -19,6 +20,8 @@ sorted() { tr ' ' '\n' | sed '/^$/d' | LC_ALL=C sort -u | tr '\n' ' '; }
 schemes=$(for r in $routes; do echo "${r%%-*}"; done | sorted)
 formats=$(for r in $routes; do echo "${r#*-}"; done | sorted)
 unicode_routes=$(tr ' ' '\n' <<<"$routes" | grep '^wylie-u' | sorted)
+stages=$({ "$cli" --stage no-such-stage x 2>&1 || true; } | sed -n 's/.*the stages are \(.*\)$/\1/p' | sed 's/,//g; s/ or / /')
+[ -n "$stages" ] || { echo "FAIL: tarvex-cli names no stage"; exit 1; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -45,7 +48,7 @@ done <<'CASES'
 --to||$formats
 -f||ekorlam korlam
 --font|e|ekorlam
---stage||kvts syllables glyphs
+--stage||$stages
 |--da|--data-dir
 |--ke|--keep-cr
 -d|te|texts
