@@ -476,6 +476,13 @@ std::size_t AcipReader::parse_window(std::size_t at) {
       case kWordByte:
         line_start_ = false;
         if (!take_word(at)) return at;
+        // Most words are followed by one space and the next word: those are read here, without a turn of
+        // the loop for the space.
+        while (at + 1 < len_ && b[at] == ' ' && kClasses[b[at + 1]] == kWordByte) {
+          pending_space_ = true;
+          ++at;
+          if (!take_word(at)) return at;
+        }
         break;
       case kSpace:
         pending_space_ = true;
