@@ -11,7 +11,7 @@
 #include "ewts_writer.h"
 #include "hub_rtf.h"
 #include "unicode_reader.h"
-#include "unicode_rtf_writer.h"
+#include "hub_unicode_rtf.h"
 
 namespace tarvex {
 

@@ -12,11 +12,9 @@
 
 #include "char_class.h"
 #include "document.h"
-#include "hub.h"
 #include "layout.h"
 #include "platform/stream.h"
 #include "rtf_escape.h"
-#include "tibetan.h"
 
 namespace tarvex {
 
@@ -167,29 +165,6 @@ class UnicodeRtf {
   const int roman_size_, tib_size_, small_tib_size_;
   bool small_ = false;
   bool started_ = false;
-};
-
-// The Unicode RTF of the hub taken a run of bytes at a time, straight from a reader (its sink()): every
-// character outside the Tibetan block but white space is set in the roman font, and Tibetan within
-// parentheses in the small size.
-class HubUnicodeRtfWriter final : public HubWriter {
- public:
-  HubUnicodeRtfWriter(tsd::Stream& out, const char* unicode_font, int roman_size, int tib_size,
-                      int small_tib_size);
-  void take(const unsigned char* bytes, std::size_t n) override;
-  HubSink sink() override { return sink_of(*this); }
-  bool failed() const override { return out_.error(); }
-  // The end of the document: 0, or -1 when a write to `out` failed.
-  int finish() override;
-
- private:
-  void character(char32_t c);
-
-  tsd::Stream& out_;
-  UnicodeRtf<tsd::Stream> rtf_;
-  Utf8Decoder decoder_;
-  bool roman_ = false;
-  int parentheses_ = 0;  // open parentheses: their Tibetan is small
 };
 
 }  // namespace tarvex
