@@ -5,6 +5,8 @@
 #include <com/sun/star/text/XTextViewCursor.hpp>
 
 #include "key_map.h"
+#include "platform/addin_folder.h"
+#include "platform/path.h"
 #include "tables_folder.h"
 
 namespace tibet::writer {
@@ -79,7 +81,60 @@ void Session::run(std::string_view command, const css::uno::Sequence<css::beans:
     addin_.tibfont();
   } else if (command == "altfont") {
     addin_.altfont();
+  } else if (command == "unicode-typing") {
+    toggle_unicode_typing();
+  } else if (command == "unifont") {
+    unicode_font();
   }
+}
+
+const tarvex::ConverterKeyTables* Session::converter_tables() {
+  if (converter_tables_) return converter_tables_.get();
+  if (!provide_tables(host_)) return nullptr;
+  auto tables = std::make_unique<tarvex::ConverterKeyTables>();
+  const std::string folder = tsd::addin_folder();
+  const std::string keyfont = tsd::join_path(folder, "keyfont");
+  const std::string keymap = tsd::join_path(folder, "keymap");
+  tsd::TableProblem problem;
+  if (tsd::load_key_tables(keyfont.c_str(), keymap.c_str(), *tables, nullptr, &problem) < 0) {
+    const std::string text = "Could not read the tables for Unicode from " + folder + ".";
+    addin_.show_error(text.c_str());
+    return nullptr;
+  }
+  converter_tables_ = std::move(tables);
+  return converter_tables_.get();
+}
+
+void Session::toggle_unicode_typing() {
+  if (typing_) {
+    host_.set_unicode_typing(nullptr, {});
+    typing_.reset();
+    if (addin_.tibetan_mode()) addin_.tibetan();  // back to the glyphs, in the Tibetan font
+    return;
+  }
+  const tarvex::ConverterKeyTables* tables = converter_tables();
+  if (tables == nullptr) return;
+  // Unicode typing is Tibetan mode typing Unicode: it turns the mode on where it is off.
+  if (!addin_.tibetan_mode() && !ensure_started()) return;
+  typing_ = std::make_unique<UnicodeTyping>(*tables);
+  host_.set_unicode_typing(typing_.get(), read_unicode_font(tsd::addin_folder()));
+  addin_.tibetan();
+}
+
+void Session::unicode_font() {
+  const std::string folder = tsd::addin_folder();
+  const std::string current = read_unicode_font(folder);
+  char reply[kReplySize];
+  if (!host_.prompt("Enter the Unicode Tibetan font for Unicode typing and conversions.", "Unicode Font",
+                    current.c_str(), reply, sizeof reply))
+    return;
+  std::string why;
+  if (save_unicode_font(folder, reply, why) < 0) {
+    const std::string text = "Error: " + why;
+    addin_.show_error(text.c_str());
+    return;
+  }
+  if (typing_) host_.set_unicode_typing(typing_.get(), reply);
 }
 
 void Session::forget_syllable() {
@@ -88,6 +143,7 @@ void Session::forget_syllable() {
   fresh.last_mode = addin_.syllable_state.last_mode;
   addin_.syllable_state = fresh;
   addin_.typed_history = tsd::TypedHistory{};
+  if (typing_) typing_->reset();
 }
 
 bool Session::key_pressed(const css::awt::KeyEvent& event) {
@@ -109,6 +165,7 @@ bool Session::key_pressed(const css::awt::KeyEvent& event) {
     forget_syllable();
   }
   addin_.on_key(key);
+  host_.settle_unicode();
   return true;
 }
 

@@ -5,6 +5,7 @@
 #include <com/sun/star/awt/KeyEvent.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/uno/Sequence.hxx>
+#include <memory>
 #include <string>
 
 #include "addin.h"
@@ -13,7 +14,8 @@
 namespace tibet::writer {
 
 // The commands reachable as tsendrel:NAME.
-inline constexpr const char* kCommands[] = {"tibetan", "alternate", "tibfont", "altfont"};
+inline constexpr const char* kCommands[] = {"tibetan", "alternate", "tibfont", "altfont", "unicode-typing",
+                                            "unifont"};
 bool is_command(std::string_view name);
 
 class Session {
@@ -29,12 +31,18 @@ class Session {
  private:
   bool ensure_started();
   void forget_syllable();
+  // The converter's key tables, loaded from the add-in's folder on first need; null after saying why not.
+  const tarvex::ConverterKeyTables* converter_tables();
+  void toggle_unicode_typing();
+  void unicode_font();
 
   Reference<css::uno::XComponentContext> context_;
   Reference<css::frame::XFrame> frame_;
   WriterHost host_;
   Addin addin_;
   bool started_ = false;
+  std::unique_ptr<tarvex::ConverterKeyTables> converter_tables_;
+  std::unique_ptr<UnicodeTyping> typing_;  // while Unicode typing is on
 };
 
 }  // namespace tibet::writer

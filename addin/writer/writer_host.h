@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "host.h"
+#include "unicode_text.h"
 
 namespace tibet::writer {
 
@@ -40,8 +41,12 @@ class WriterHost final : public Host {
   void clear_typing_aids() override;
   void restore_typing_aids() override;
 
-  // Unicode text at the view cursor, in `font` at the current size; and its take-back by UTF-16 units.
+  // Unicode text at the view cursor, in `font` at the current size.
   HostResult insert_unicode(const std::u16string& text, const std::string& font);
+  // Unicode typing: while `typing` is given, the glyphs and take-backs the add-in plays in the Tsendrel
+  // fonts go to it, and settle_unicode() types the Unicode they make in `font`.
+  void set_unicode_typing(UnicodeTyping* typing, std::string font);
+  HostResult settle_unicode();
   // The view cursor, or null when the window shows no text document.
   Reference<css::text::XTextViewCursor> view_cursor() const;
   // The handler that receives the window's keys while they are captured.
@@ -54,6 +59,7 @@ class WriterHost final : public Host {
 
  private:
   HostResult put_text(const std::u16string& text, const std::string& font, int size);
+  HostResult delete_back(int units);
   void remember_cursor();
 
   Reference<css::uno::XComponentContext> context_;
@@ -64,6 +70,8 @@ class WriterHost final : public Host {
   std::string font_ = "Liberation Serif";
   int size_ = 12;
   std::optional<std::string> queued_reply_;
+  UnicodeTyping* typing_ = nullptr;
+  std::string unicode_font_;
   Reference<css::text::XTextRange> last_end_;
 };
 

@@ -111,9 +111,10 @@ class Typing(unittest.TestCase):
         self.folder = tempfile.mkdtemp(prefix="case-", dir=OFFICE.dir)
         self.docs = []
         # Each case starts from the default fonts, as wordhost's fresh folder does.
-        font_def = os.path.join(OFFICE.addin_home, "font.def")
-        if os.path.exists(font_def):
-            os.remove(font_def)
+        for name in ("font.def", "unifont.def"):
+            path = os.path.join(OFFICE.addin_home, name)
+            if os.path.exists(path):
+                os.remove(path)
 
     def tearDown(self):
         for doc in self.docs:
@@ -150,6 +151,61 @@ class Typing(unittest.TestCase):
             self.assertEqual(office.runs(again), expected, "the stored " + suffix)
             if suffix != "odt":
                 self.assertEqual(unicode_of(stored), wanted_unicode, "the Unicode read from the " + suffix)
+        OFFICE.dispatch(doc, "alternate")
+
+    def test_unicode_typing_gives_what_tsendrel_unicode_reads_from_wordhost(self):
+        for name, reply, keys in CASES:
+            if "\b" in keys:
+                continue
+            with self.subTest(name):
+                expected, wordhost_rtf = wordhost_document(self.folder, reply, keys)
+                doc = self.new_document()
+                OFFICE.dispatch(doc, "unicode-typing")
+                if reply:
+                    OFFICE.dispatch(doc, "tibfont", Reply=reply)
+                type_keys(keys)
+                got = office.runs(doc)
+                self.assertEqual("".join(ch for ch, _, _ in got), unicode_of(wordhost_rtf))
+                self.assertEqual({(font, size) for _, font, size in got},
+                                 {("Tibetan Machine Uni", expected[0][2])}, "the Unicode font at the size")
+                OFFICE.dispatch(doc, "unicode-typing")
+                glyphs, _ = wordhost_document(self.folder, reply, "ka")
+                type_keys("ka")
+                self.assertEqual(office.runs(doc)[-len(glyphs):], glyphs, "off again: glyphs in the Tsendrel fonts")
+                OFFICE.dispatch(doc, "alternate")
+
+    def test_unicode_typing_in_the_font_of_the_users_choice(self):
+        doc = self.new_document()
+        OFFICE.dispatch(doc, "unifont", Reply="DejaVu Sans")
+        with open(os.path.join(OFFICE.addin_home, "unifont.def")) as f:
+            self.assertEqual(f.read(), "DejaVu Sans\n")
+        _, wordhost_rtf = wordhost_document(self.folder, None, "bfkra.Sis.")
+        OFFICE.dispatch(doc, "unicode-typing")
+        type_keys("bfkra.Sis.")
+        self.assertEqual(doc.getText().getString(), unicode_of(wordhost_rtf))
+        self.assertEqual({font for _, font, _ in office.runs(doc)}, {"DejaVu Sans"})
+        OFFICE.dispatch(doc, "unicode-typing")
+        OFFICE.dispatch(doc, "alternate")
+
+    def test_unicode_typing_in_a_table_cell_and_a_header(self):
+        _, wordhost_rtf = wordhost_document(self.folder, None, "ka ")
+        wanted = unicode_of(wordhost_rtf)
+        doc = self.new_document()
+        table = doc.createInstance("com.sun.star.text.TextTable")
+        table.initialize(1, 2)
+        doc.getText().insertTextContent(doc.getText().getEnd(), table, False)
+        style = doc.getStyleFamilies().getByName("PageStyles").getByName("Standard")
+        style.HeaderIsOn = True
+        cell = table.getCellByName("B1")
+        for where in (cell, style.HeaderText):
+            doc.getCurrentController().getViewCursor().gotoRange(where.getStart(), False)
+            OFFICE.focus(doc)
+            if where is cell:
+                OFFICE.dispatch(doc, "unicode-typing")
+            type_keys("ka ")
+            self.assertEqual(where.getString(), wanted)
+        self.assertEqual(doc.getText().getString(), "", "nothing went into the body")
+        OFFICE.dispatch(doc, "unicode-typing")
         OFFICE.dispatch(doc, "alternate")
 
     def test_typing_over_a_selection_replaces_it(self):
