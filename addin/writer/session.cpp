@@ -4,6 +4,7 @@
 #include <com/sun/star/frame/XController.hpp>
 #include <com/sun/star/text/XTextViewCursor.hpp>
 
+#include "document_commands.h"
 #include "key_map.h"
 #include "platform/addin_folder.h"
 #include "platform/path.h"
@@ -85,24 +86,53 @@ void Session::run(std::string_view command, const css::uno::Sequence<css::beans:
     toggle_unicode_typing();
   } else if (command == "unifont") {
     unicode_font();
+  } else if (command == "to-unicode" || command == "to-tsendrel") {
+    convert_document(command == "to-unicode");
   }
 }
 
-const tarvex::ConverterKeyTables* Session::converter_tables() {
+const tarvex::ConverterTables* Session::converter_tables() {
   if (converter_tables_) return converter_tables_.get();
   if (!provide_tables(host_)) return nullptr;
-  auto tables = std::make_unique<tarvex::ConverterKeyTables>();
+  auto tables = std::make_unique<tarvex::ConverterTables>();
   const std::string folder = tsd::addin_folder();
-  const std::string keyfont = tsd::join_path(folder, "keyfont");
-  const std::string keymap = tsd::join_path(folder, "keymap");
   tsd::TableProblem problem;
-  if (tsd::load_key_tables(keyfont.c_str(), keymap.c_str(), *tables, nullptr, &problem) < 0) {
+  if (tarvex::load_converter_tables(folder.c_str(), *tables, nullptr, &problem) < 0) {
     const std::string text = "Could not read the tables for Unicode from " + folder + ".";
     addin_.show_error(text.c_str());
     return nullptr;
   }
   converter_tables_ = std::move(tables);
   return converter_tables_.get();
+}
+
+void Session::convert_document(bool to_unicode) {
+  const tarvex::ConverterTables* tables = converter_tables();
+  if (tables == nullptr) return;
+  // The stretch the composer was building is not before the cursor any more.
+  forget_syllable();
+  ConversionOutcome outcome;
+  try {
+    outcome = to_unicode ? document_to_unicode(frame_, *tables, read_unicode_font(tsd::addin_folder()))
+                         : document_to_tsendrel(context_, frame_, *tables,
+                                                addin_.defaults.family_base == 0 ? tarvex::kKorlamBase
+                                                                                 : tarvex::kEkorlamBase);
+  } catch (const css::uno::Exception& e) {
+    outcome.error = OUStringToOString(e.Message, RTL_TEXTENCODING_UTF8).getStr();
+  }
+  if (!outcome.error.empty()) {
+    const std::string text = "Error: The document could not be converted: " + outcome.error;
+    addin_.show_error(text.c_str());
+    return;
+  }
+  std::string text = (to_unicode ? "Converted to Unicode: " : "Converted to the Tsendrel fonts: ") +
+                     std::to_string(outcome.stretches) + (outcome.stretches == 1 ? " stretch" : " stretches") +
+                     " of Tibetan.";
+  if (outcome.not_converted > 0)
+    text += " " + std::to_string(outcome.not_converted) +
+            (to_unicode ? " glyphs could not be read and are written as U+FFFD."
+                        : " syllables could not be set in the fonts and are marked [~...].");
+  host_.message(text.c_str(), "Tsendrel");
 }
 
 void Session::toggle_unicode_typing() {
@@ -112,11 +142,11 @@ void Session::toggle_unicode_typing() {
     if (addin_.tibetan_mode()) addin_.tibetan();  // back to the glyphs, in the Tibetan font
     return;
   }
-  const tarvex::ConverterKeyTables* tables = converter_tables();
+  const tarvex::ConverterTables* tables = converter_tables();
   if (tables == nullptr) return;
   // Unicode typing is Tibetan mode typing Unicode: it turns the mode on where it is off.
   if (!addin_.tibetan_mode() && !ensure_started()) return;
-  typing_ = std::make_unique<UnicodeTyping>(*tables);
+  typing_ = std::make_unique<UnicodeTyping>(tables->key_tables);
   host_.set_unicode_typing(typing_.get(), read_unicode_font(tsd::addin_folder()));
   addin_.tibetan();
 }

@@ -126,18 +126,15 @@ void set_property(const Reference<css::beans::XPropertySet>& props, const char* 
   props->setPropertyValue(ascii(name), Any(value));
 }
 
-// The font and size on a range of text, for the Latin, Asian and complex scripts alike: the glyph codes
-// are Latin letters to Writer, Unicode Tibetan is a complex script.
-void apply_font(const Reference<css::beans::XPropertySet>& props, const std::string& font, int size) {
+}  // namespace
+
+void apply_font(const Reference<css::beans::XPropertySet>& props, const std::string& font, float height) {
   const OUString name = OUString::fromUtf8(font.c_str());
-  const float height = static_cast<float>(size);
   for (const char* suffix : {"", "Asian", "Complex"}) {
     set_property(props, (std::string("CharFontName") + suffix).c_str(), name);
     set_property(props, (std::string("CharHeight") + suffix).c_str(), height);
   }
 }
-
-}  // namespace
 
 WriterHost::WriterHost(Reference<css::uno::XComponentContext> context, Reference<css::frame::XFrame> frame)
     : context_(std::move(context)), frame_(std::move(frame)) {}
@@ -177,7 +174,7 @@ HostResult WriterHost::put_text(const std::u16string& text, const std::string& f
     const Reference<css::text::XTextCursor> cursor = where->createTextCursorByRange(view->getStart());
     where->insertString(Reference<css::text::XTextRange>(cursor, UNO_QUERY), OUString(reinterpret_cast<const sal_Unicode*>(text.data()), static_cast<sal_Int32>(text.size())), false);
     cursor->goLeft(static_cast<sal_Int16>(text.size()), true);
-    apply_font(Reference<css::beans::XPropertySet>(cursor, UNO_QUERY_THROW), font, size);
+    apply_font(Reference<css::beans::XPropertySet>(cursor, UNO_QUERY_THROW), font, static_cast<float>(size));
     view->gotoRange(cursor->getEnd(), false);
     remember_cursor();
     return 0;
@@ -259,7 +256,7 @@ HostResult WriterHost::set_font(const char* name, int size) {
   try {
     const Reference<css::text::XTextViewCursor> view = view_cursor();
     if (view.is() && view->isCollapsed())
-      apply_font(Reference<css::beans::XPropertySet>(view, UNO_QUERY_THROW), font_, size_);
+      apply_font(Reference<css::beans::XPropertySet>(view, UNO_QUERY_THROW), font_, static_cast<float>(size_));
   } catch (const Exception&) {
   }
   return 0;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <com/sun/star/awt/XKeyHandler.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/text/XTextViewCursor.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
@@ -23,6 +24,10 @@ namespace css = com::sun::star;
 using css::uno::Reference;
 using rtl::OString;
 using rtl::OUString;
+
+// The font and size (points) of a range of text, for the Latin, Asian and complex scripts alike: the glyph
+// codes are Latin letters to Writer, Unicode Tibetan is a complex script.
+void apply_font(const Reference<css::beans::XPropertySet>& props, const std::string& font, float height);
 
 class WriterHost final : public Host {
  public:

@@ -325,6 +325,145 @@ class Typing(unittest.TestCase):
         OFFICE.dispatch(doc, "alternate")
 
 
+CORPUS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "shared", "corpus",
+                      "kangyur-035.bo.txt")
+
+
+def paragraphs_of(runs):
+    """(character, font) of each paragraph of office.runs()."""
+    out = [[]]
+    for ch, font, _ in runs:
+        if ch == "\r":
+            out.append([])
+        else:
+            out[-1].append((ch, font))
+    return out
+
+
+def set_font(text_range, font, size, bold=False):
+    for suffix in ("", "Asian", "Complex"):
+        setattr(text_range, "CharFontName" + suffix, font)
+        setattr(text_range, "CharHeight" + suffix, size)
+    text_range.CharWeight = 150.0 if bold else 100.0
+
+
+@unittest.skipUnless(os.path.exists(CORPUS), "the shared Kangyur volume is not here")
+class DocumentCommands(unittest.TestCase):
+    """tsendrel:to-tsendrel and tsendrel:to-unicode on twenty lines of the Kangyur volume, in the body,
+    a table cell and a header, beside a paragraph of other text that stays as it was."""
+
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="case-", dir=OFFICE.dir)
+        with open(CORPUS, encoding="utf-8") as f:
+            self.lines = [next(f).rstrip("\n") for _ in range(21)][1:]
+        self.doc = OFFICE.new_document()
+        text = self.doc.getText()
+        cursor = text.createTextCursor()
+        for line in self.lines:
+            text.insertString(cursor, line, False)
+            text.insertControlCharacter(cursor, 0, False)  # a paragraph break
+        cursor.gotoStart(False)
+        cursor.gotoEnd(True)
+        set_font(cursor, "Tibetan Machine Uni", 14)
+        cursor.gotoEnd(False)
+        text.insertString(cursor, "Other text, kept.", False)
+        cursor.gotoStartOfParagraph(True)
+        set_font(cursor, "Liberation Serif", 12, bold=True)
+        table = self.doc.createInstance("com.sun.star.text.TextTable")
+        table.initialize(1, 2)
+        text.insertTextContent(text.getEnd(), table, False)
+        self.cell = table.getCellByName("A1")
+        self.cell.setString(self.lines[0])
+        set_font(self.cell.createTextCursorByRange(self.cell), "Tibetan Machine Uni", 14)
+        style = self.doc.getStyleFamilies().getByName("PageStyles").getByName("Standard")
+        style.HeaderIsOn = True
+        self.header = style.HeaderText
+        self.header.setString(self.lines[1])
+        set_font(self.header.createTextCursorByRange(self.header), "Tibetan Machine Uni", 14)
+        self.doc.getCurrentController().getViewCursor().gotoStart(False)
+        OFFICE.focus(self.doc)
+
+    def tearDown(self):
+        self.doc.close(True)
+
+    def unicode_rtf_glyphs(self):
+        """(character, font) of each line as `tarvex-cli -t unicode-rtf` sets it, and its not-converted count."""
+        source = os.path.join(self.folder, "lines.txt")
+        with open(source, "w", encoding="utf-8") as f:
+            f.write("\n".join(self.lines) + "\n")
+        rtf = os.path.join(self.folder, "lines.rtf")
+        told = subprocess.run([TARVEX, "-t", "unicode-rtf", "--keep-cr", "-f", "korlam", "-d", TABLES, "-o", rtf,
+                               source], check=True, capture_output=True, text=True).stderr
+        doc = OFFICE.open(rtf)
+        try:
+            return paragraphs_of(office.runs(doc))[:len(self.lines)], told
+        finally:
+            doc.close(True)
+
+    def test_to_tsendrel_and_back(self):
+        expected, told = self.unicode_rtf_glyphs()
+        OFFICE.dispatch(self.doc, "to-tsendrel")
+        body = paragraphs_of(office.runs(self.doc))
+        self.assertEqual(len(body), len(self.lines) + 2, "the paragraphs stay")
+        for number, (got, wanted) in enumerate(zip(body, expected)):
+            self.assertEqual(got, wanted, "line %d as unicode-rtf sets it" % (number + 1))
+        self.assertEqual({size for _, font, size in office.runs(self.doc) if font and font.startswith("Korlam")}, {14})
+        self.assertEqual([(ch, font) for ch, font, _ in cell_runs(self.cell)], expected[0], "the table cell")
+        self.assertEqual([(ch, font) for ch, font, _ in cell_runs(self.header)], expected[1], "the header")
+        self.assertEqual(body[len(self.lines)], [(ch, "Liberation Serif") for ch in "Other text, kept."])
+        self.assertTrue(all(p.CharWeight == 150.0 for p in portions(self.doc, len(self.lines))),
+                        "its formatting kept")
+        self.assertIn("not converted", told)
+        self.assertTrue([m for m in OFFICE.messages() if m.startswith("Tsendrel: Converted to the Tsendrel fonts: ")])
+
+        OFFICE.dispatch(self.doc, "to-unicode")
+        self.assertEqual(paragraph_texts(self.doc)[:len(self.lines)], self.lines, "back to the Unicode")
+        self.assertEqual(self.cell.getString(), self.lines[0])
+        self.assertEqual(self.header.getString(), self.lines[1])
+        tibetan_fonts = {font for ch, font, _ in office.runs(self.doc) if "\u0f00" <= ch <= "\u0fff"}
+        self.assertEqual(tibetan_fonts, {"Tibetan Machine Uni"})
+        self.assertEqual(paragraph_texts(self.doc)[len(self.lines)], "Other text, kept.")
+
+    def test_only_the_selection_is_converted(self):
+        text = self.doc.getText()
+        paragraphs = text.createEnumeration()
+        first = paragraphs.nextElement()
+        view = self.doc.getCurrentController().getViewCursor()
+        view.gotoRange(first.getStart(), False)
+        view.gotoRange(first.getEnd(), True)
+        OFFICE.dispatch(self.doc, "to-tsendrel")
+        fonts = [{font for _, font in p} for p in paragraphs_of(office.runs(self.doc))[:2]]
+        self.assertNotIn("Tibetan Machine Uni", fonts[0], "the selected line is in the Tsendrel fonts")
+        self.assertEqual(fonts[1], {"Tibetan Machine Uni"}, "the next line is as it was")
+        self.assertEqual(self.cell.getString(), self.lines[0], "the table is not selected")
+
+
+def paragraph_texts(doc):
+    out = []
+    items = doc.getText().createEnumeration()
+    while items.hasMoreElements():
+        item = items.nextElement()
+        if item.supportsService("com.sun.star.text.Paragraph"):
+            out.append(item.getString())
+    return out
+
+
+def portions(doc, index):
+    items = doc.getText().createEnumeration()
+    number = -1
+    while items.hasMoreElements():
+        item = items.nextElement()
+        if item.supportsService("com.sun.star.text.Paragraph"):
+            number += 1
+            if number == index:
+                found = item.createEnumeration()
+                out = []
+                while found.hasMoreElements():
+                    out.append(found.nextElement())
+                return out
+    return []
+
+
 def setting(node, name):
     provider = OFFICE.smgr.createInstanceWithContext("com.sun.star.configuration.ConfigurationProvider", OFFICE.ctx)
     access = provider.createInstanceWithArguments("com.sun.star.configuration.ConfigurationAccess",
