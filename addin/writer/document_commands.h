@@ -1,7 +1,7 @@
 // The Writer host's document commands: the Tibetan of a document turned in place between the Tsendrel
 // fonts and Unicode, on the selection or, when nothing is selected, on the whole document (body, tables,
 // frames, headers and footers). Each stretch of Tibetan (characters in the Tsendrel fonts; or Unicode
-// Tibetan with the blanks between it) is read by the converter as tsendrel-unicode or unicode-rtf reads
+// Tibetan with the blanks after it) is read by the converter as tsendrel-unicode or unicode-rtf reads
 // it and replaced by what it writes; other text, paragraphs and their formatting stay. Reads and writes
 // the document through UNO; unicode-rtf's RTF goes through a temporary folder and is read back by Writer.
 #pragma once

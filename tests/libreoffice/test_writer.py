@@ -6,6 +6,7 @@ Unicode it reads from wordhost's document. One office serves every case.
 Run: test_writer.py OXT WORDHOST TARVEX_CLI TABLES_DIR (TABLES_DIR holds keyfont and keymap)."""
 
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -413,8 +414,11 @@ class DocumentCommands(unittest.TestCase):
         self.assertEqual(body[len(self.lines)], [(ch, "Liberation Serif") for ch in "Other text, kept."])
         self.assertTrue(all(p.CharWeight == 150.0 for p in portions(self.doc, len(self.lines))),
                         "its formatting kept")
-        self.assertIn("not converted", told)
-        self.assertTrue([m for m in OFFICE.messages() if m.startswith("Tsendrel: Converted to the Tsendrel fonts: ")])
+        marked = int(re.search(r"(\d+) not converted", told).group(1))
+        said = [m for m in OFFICE.messages() if m.startswith("Tsendrel: Converted to the Tsendrel fonts: 22 stretches")]
+        self.assertTrue(said, "the message")
+        if marked:
+            self.assertIn(" %d syllables could not be set in the fonts and are marked [~...]." % marked, said[-1])
 
         OFFICE.dispatch(self.doc, "to-unicode")
         self.assertEqual(paragraph_texts(self.doc)[:len(self.lines)], self.lines, "back to the Unicode")
@@ -436,6 +440,10 @@ class DocumentCommands(unittest.TestCase):
         self.assertNotIn("Tibetan Machine Uni", fonts[0], "the selected line is in the Tsendrel fonts")
         self.assertEqual(fonts[1], {"Tibetan Machine Uni"}, "the next line is as it was")
         self.assertEqual(self.cell.getString(), self.lines[0], "the table is not selected")
+        OFFICE.dispatcher.executeDispatch(self.doc.getCurrentController().getFrame(), ".uno:Undo", "", 0, ())
+        OFFICE.settle()
+        self.assertEqual(paragraphs_of(office.runs(self.doc))[0], [(ch, "Tibetan Machine Uni") for ch in self.lines[0]],
+                         "one Undo takes the conversion back")
 
 
 def paragraph_texts(doc):
