@@ -121,17 +121,21 @@ void Session::convert_document(bool to_unicode) {
     outcome.error = OUStringToOString(e.Message, RTL_TEXTENCODING_UTF8).getStr();
   }
   if (!outcome.error.empty()) {
-    const std::string text = "Error: The document could not be converted: " + outcome.error;
+    std::string text = "Error: The document could not be converted: ";
+    text.append(outcome.error);
     addin_.show_error(text.c_str());
     return;
   }
-  std::string text = (to_unicode ? "Converted to Unicode: " : "Converted to the Tsendrel fonts: ") +
-                     std::to_string(outcome.stretches) + (outcome.stretches == 1 ? " stretch" : " stretches") +
-                     " of Tibetan.";
-  if (outcome.not_converted > 0)
-    text += " " + std::to_string(outcome.not_converted) +
-            (to_unicode ? " glyphs could not be read and are written as U+FFFD."
-                        : " syllables could not be set in the fonts and are marked [~...].");
+  // Built by append: GCC 12 at -O3 misreads a literal plus a string as an overlapping copy.
+  std::string text = to_unicode ? "Converted to Unicode: " : "Converted to the Tsendrel fonts: ";
+  text.append(std::to_string(outcome.stretches));
+  text.append(outcome.stretches == 1 ? " stretch of Tibetan." : " stretches of Tibetan.");
+  if (outcome.not_converted > 0) {
+    text.append(" ");
+    text.append(std::to_string(outcome.not_converted));
+    text.append(to_unicode ? " glyphs could not be read and are written as U+FFFD."
+                           : " syllables could not be set in the fonts and are marked [~...].");
+  }
   host_.message(text.c_str(), "Tsendrel");
 }
 
