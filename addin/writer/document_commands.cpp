@@ -164,8 +164,17 @@ class Collector {
 std::vector<Stretch> find_stretches(const Reference<css::frame::XFrame>& frame, Direction direction) {
   Collector collector(direction);
   const Reference<css::frame::XController> controller = frame->getController();
-  const Reference<css::container::XIndexAccess> selection(
+  const Reference<XInterface> chosen(
       Reference<css::view::XSelectionSupplier>(controller, UNO_QUERY_THROW)->getSelection(), UNO_QUERY);
+  const Reference<css::lang::XServiceInfo> kind(chosen, UNO_QUERY);
+  if (kind.is() && kind->supportsService("com.sun.star.text.TextFrame")) {
+    collector.text(Reference<css::container::XEnumerationAccess>(chosen, UNO_QUERY));
+    return std::move(collector.stretches());
+  }
+  const Reference<css::container::XIndexAccess> selection(chosen, UNO_QUERY);
+  // Cells selected as cells, a picture, a drawing: not text, and not nothing either.
+  if (chosen.is() && !selection.is())
+    throw css::uno::RuntimeException("the selection is not text: select text, or nothing for the whole document");
   bool selected = false;
   if (selection.is())
     for (sal_Int32 i = 0; i < selection->getCount(); ++i) {

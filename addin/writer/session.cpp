@@ -52,7 +52,9 @@ Session::Session(Reference<css::uno::XComponentContext> context, Reference<css::
   addin_.load_font_defaults();
 }
 
-Session::~Session() = default;
+Session::~Session() {
+  host_.set_unicode_typing(nullptr, {});
+}
 
 bool Session::ensure_started() {
   if (started_) return true;

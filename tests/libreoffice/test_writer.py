@@ -444,6 +444,18 @@ class DocumentCommands(unittest.TestCase):
                          "one Undo takes the conversion back")
 
 
+    def test_cells_selected_as_cells_are_refused_and_nothing_changes(self):
+        table = self.doc.getTextTables().getByIndex(0)
+        self.doc.getCurrentController().select(table.getCellRangeByName("A1:B1"))
+        OFFICE.settle()
+        before = paragraph_texts(self.doc)
+        OFFICE.dispatch(self.doc, "to-tsendrel")
+        self.assertIn("Tsendrel Error: Error: The document could not be converted: the selection is not text: "
+                      "select text, or nothing for the whole document", OFFICE.messages())
+        self.assertEqual(paragraph_texts(self.doc), before)
+        self.assertEqual(self.cell.getString(), self.lines[0])
+
+
 def paragraph_texts(doc):
     out = []
     items = doc.getText().createEnumeration()
