@@ -402,11 +402,12 @@ class DocumentCommands(unittest.TestCase):
     def test_to_tsendrel_and_back(self):
         expected, told = self.unicode_rtf_glyphs()
         OFFICE.dispatch(self.doc, "to-tsendrel")
-        body = paragraphs_of(office.runs(self.doc))
+        converted = office.runs(self.doc)
+        body = paragraphs_of(converted)
         self.assertEqual(len(body), len(self.lines) + 2, "the paragraphs stay")
         for number, (got, wanted) in enumerate(zip(body, expected)):
             self.assertEqual(got, wanted, "line %d as unicode-rtf sets it" % (number + 1))
-        self.assertEqual({size for _, font, size in office.runs(self.doc) if font and font.startswith("Korlam")}, {14})
+        self.assertEqual({size for _, font, size in converted if font and font.startswith("Korlam")}, {14})
         self.assertEqual([(ch, font) for ch, font, _ in cell_runs(self.cell)], expected[0], "the table cell")
         self.assertEqual([(ch, font) for ch, font, _ in cell_runs(self.header)], expected[1], "the header")
         self.assertEqual(body[len(self.lines)], [(ch, "Liberation Serif") for ch in "Other text, kept."])
