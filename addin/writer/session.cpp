@@ -100,7 +100,10 @@ const tarvex::ConverterTables* Session::converter_tables() {
   const std::string folder = tsd::addin_folder();
   tsd::TableProblem problem;
   if (tarvex::load_converter_tables(folder.c_str(), *tables, nullptr, &problem) < 0) {
-    const std::string text = "Could not read the tables for Unicode from " + folder + ".";
+    std::string text = "Could not read the tables for Unicode from ";
+    text.append(problem.path.empty() ? folder : problem.path);
+    if (!problem.why.empty()) text.append(": ").append(problem.why);
+    text.append(".");
     addin_.show_error(text.c_str());
     return nullptr;
   }

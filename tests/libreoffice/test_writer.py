@@ -304,6 +304,13 @@ class Typing(unittest.TestCase):
             type_keys("ka")
             self.assertEqual([ch for ch, _, _ in office.runs(doc)], ["k", "a"])
             self.assertNotIn("Korlam-a", {font for _, font, _ in office.runs(doc)})
+            unicode_doc = self.new_document()
+            OFFICE.dispatch(unicode_doc, "unicode-typing")
+            said = [m for m in OFFICE.messages() if m.startswith("Tsendrel Error: Could not read the tables for "
+                                                                  "Unicode from " + keymap + ": ")]
+            self.assertTrue(said, "Unicode typing says why it cannot start")
+            type_keys("ka")
+            self.assertEqual(unicode_doc.getText().getString(), "ka", "Writer types as before")
         finally:
             shutil.move(saved, keymap)
 
