@@ -1,5 +1,6 @@
 #include "document_commands.h"
 
+#include <algorithm>
 #include <cmath>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
@@ -66,6 +67,24 @@ bool is_blank(char16_t c) {
   return c == u' ' || c == u'\t' || c == 0x00A0;
 }
 
+// Writer's cursors move by characters: a surrogate pair is one.
+bool second_half(char16_t c) {
+  return c >= 0xDC00 && c <= 0xDFFF;
+}
+
+void move_right(const Cursor& cursor, sal_Int32 characters, bool expand) {
+  for (; characters > 0; characters -= 0x7FFF)
+    cursor->goRight(static_cast<sal_Int16>(std::min<sal_Int32>(characters, 0x7FFF)), expand);
+}
+
+// Selects the `text` just before the cursor.
+void select_back(const Cursor& cursor, const OUString& text) {
+  sal_Int32 characters = 0;
+  for (sal_Int32 k = 0; k < text.getLength(); ++k) characters += second_half(text[k]) ? 0 : 1;
+  for (; characters > 0; characters -= 0x7FFF)
+    cursor->goLeft(static_cast<sal_Int16>(std::min<sal_Int32>(characters, 0x7FFF)), true);
+}
+
 template <class T>
 T property(const Reference<XInterface>& object, const char* name) {
   T value{};
@@ -117,12 +136,12 @@ class Collector {
           if (tsendrel == tarvex::kOtherFont || c == u'\n') {
             end();
           } else {
-            take(portion, i, height);
+            take(portion, text, i, height);
             current_.glyphs.push_back({tsendrel, static_cast<int>(std::lround(height * 2)), c});
           }
         } else if (is_tibetan(c) || (is_blank(c) && open_)) {
           // Blanks after Tibetan are its own (after a shad, between syllables), as the readers take them.
-          take(portion, i, height);
+          take(portion, text, i, height);
           current_.text += c;
         } else {
           end();
@@ -132,24 +151,26 @@ class Collector {
     end();
   }
 
-  // The character at `i` of `portion` belongs to the stretch, which starts there when none is open.
-  void take(const Range& portion, sal_Int32 i, float height) {
+  // The character at `i` of `portion` (its `text`) belongs to the stretch, which starts there when none
+  // is open.
+  void take(const Range& portion, const OUString& text, sal_Int32 i, float height) {
     if (!open_) {
       open_ = true;
       current_ = Stretch{};
       current_.range = portion->getText()->createTextCursorByRange(portion->getStart());
-      current_.range->goRight(static_cast<sal_Int16>(i), false);
+      sal_Int32 before = 0;
+      for (sal_Int32 k = 0; k < i; ++k) before += second_half(text[k]) ? 0 : 1;
+      move_right(current_.range, before, false);
       length_ = 0;
     }
-    ++length_;
+    if (!second_half(text[i])) ++length_;
     if (height > current_.height) current_.height = height;
   }
 
   void end() {
     if (!open_) return;
     open_ = false;
-    for (sal_Int32 left = length_; left > 0; left -= 0x7FFF)
-      current_.range->goRight(static_cast<sal_Int16>(std::min<sal_Int32>(left, 0x7FFF)), true);
+    move_right(current_.range, length_, true);
     stretches_.push_back(std::move(current_));
   }
 
@@ -174,7 +195,8 @@ std::vector<Stretch> find_stretches(const Reference<css::frame::XFrame>& frame, 
   const Reference<css::container::XIndexAccess> selection(chosen, UNO_QUERY);
   // Cells selected as cells, a picture, a drawing: not text, and not nothing either.
   if (chosen.is() && !selection.is())
-    throw css::uno::RuntimeException("the selection is not text: select text, or nothing for the whole document");
+    throw css::uno::RuntimeException(
+        "the selection is not text: select text, or nothing for the whole document");
   bool selected = false;
   if (selection.is())
     for (sal_Int32 i = 0; i < selection->getCount(); ++i) {
@@ -234,7 +256,7 @@ void replace(Stretch& stretch, const std::vector<Run>& runs) {
   for (const Run& run : runs) {
     const Cursor at = text->createTextCursorByRange(stretch.range->getEnd());
     text->insertString(Range(at, UNO_QUERY), run.text, false);
-    at->goLeft(static_cast<sal_Int16>(run.text.getLength()), true);
+    select_back(at, run.text);
     apply_font(Reference<css::beans::XPropertySet>(at, UNO_QUERY_THROW), run.font, run.height);
     stretch.range->gotoRange(at->getEnd(), false);
   }

@@ -227,6 +227,17 @@ class Typing(unittest.TestCase):
         self.assertEqual(office.runs(doc), expected)
         OFFICE.dispatch(doc, "alternate")
 
+    def test_one_undo_takes_back_one_key_of_unicode_typing(self):
+        _, wordhost_rtf = wordhost_document(self.folder, None, "bfkra")
+        doc = self.new_document()
+        OFFICE.dispatch(doc, "unicode-typing")
+        type_keys("bfkra.")
+        OFFICE.dispatcher.executeDispatch(doc.getCurrentController().getFrame(), ".uno:Undo", "", 0, ())
+        OFFICE.settle()
+        self.assertEqual(doc.getText().getString(), unicode_of(wordhost_rtf))
+        OFFICE.dispatch(doc, "unicode-typing")
+        OFFICE.dispatch(doc, "alternate")
+
     def test_typing_in_a_table_cell(self):
         expected, _ = wordhost_document(self.folder, None, "ka ")
         doc = self.new_document()
