@@ -44,14 +44,11 @@ std::string tsendrel_to_unicode(const tarvex::ConverterKeyTables& tables, std::s
   return out;
 }
 
-int utf16_length(std::string_view utf8) {
-  int units = 0;
-  for (const char byte : utf8) {
-    const auto b = static_cast<unsigned char>(byte);
-    if ((b & 0xC0) != 0x80) ++units;  // a character's first byte
-    if (b >= 0xF0) ++units;           // beyond U+FFFF: two units
-  }
-  return units;
+int character_count(std::string_view utf8) {
+  int characters = 0;
+  for (const char byte : utf8)
+    if ((static_cast<unsigned char>(byte) & 0xC0) != 0x80) ++characters;  // a character's first byte
+  return characters;
 }
 
 void UnicodeTyping::set_font(std::string_view name, int points) {
@@ -78,7 +75,7 @@ UnicodeEdit UnicodeTyping::settle() {
   // The edit starts at a character's first byte.
   while (same > 0 && same < written_.size() && (static_cast<unsigned char>(written_[same]) & 0xC0) == 0x80)
     --same;
-  UnicodeEdit edit{utf16_length(std::string_view(written_).substr(same)), now.substr(same)};
+  UnicodeEdit edit{character_count(std::string_view(written_).substr(same)), now.substr(same)};
   written_ = std::move(now);
   if (glyphs_.size() > kHeld) let_go_of_oldest();
   return edit;

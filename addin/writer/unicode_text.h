@@ -30,10 +30,10 @@ struct StyledChar {
 std::string tsendrel_to_unicode(const tarvex::ConverterKeyTables& tables, std::span<const StyledChar> text,
                                 tarvex::ReaderReport* report = nullptr);
 
-// UTF-16 units in UTF-8 text.
-int utf16_length(std::string_view utf8);
+// The characters (code points) of UTF-8 text: what Writer's cursors count.
+int character_count(std::string_view utf8);
 
-// What brings the document's Unicode up to date after a key: delete `take_back` UTF-16 units before the
+// What brings the document's Unicode up to date after a key: delete `take_back` characters before the
 // cursor, then type `insert` (UTF-8).
 struct UnicodeEdit {
   int take_back = 0;

@@ -210,13 +210,13 @@ HostResult WriterHost::take_back(int count) {
   return delete_back(count);
 }
 
-HostResult WriterHost::delete_back(int units) {
+HostResult WriterHost::delete_back(int characters) {
   try {
     const Reference<css::text::XTextViewCursor> view = view_cursor();
     if (!view.is()) return kFailed;
     const Reference<css::text::XText> where = view->getText();
     const Reference<css::text::XTextCursor> cursor = where->createTextCursorByRange(view->getStart());
-    cursor->goLeft(static_cast<sal_Int16>(units), true);
+    cursor->goLeft(static_cast<sal_Int16>(characters), true);
     cursor->setString(OUString());
     view->gotoRange(cursor->getStart(), false);
     remember_cursor();

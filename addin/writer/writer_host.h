@@ -64,7 +64,7 @@ class WriterHost final : public Host {
 
  private:
   HostResult put_text(const std::u16string& text, const std::string& font, int size);
-  HostResult delete_back(int units);
+  HostResult delete_back(int characters);
   void remember_cursor();
 
   Reference<css::uno::XComponentContext> context_;

@@ -92,7 +92,7 @@ struct TypingCase {
   const char* name;
   const char* keys;
   std::u16string unicode;  // what tsendrel-unicode reads from wordhost's document of the keys
-  int last_take_back;      // UTF-16 units the last key's edit deletes
+  int last_take_back;      // characters the last key's edit deletes
 };
 
 const TypingCase kTypingCases[] = {
@@ -137,6 +137,12 @@ TEST(UnicodeTyping, TakeBackBeyondTheStretchIsLeftToTheDocument) {
   typing.reset();
   EXPECT_EQ(typing.take_back(1), 1);
   EXPECT_EQ(typing.settle().take_back, 0);
+}
+
+TEST(CharacterCount, CountsWhatWritersCursorsCount) {
+  const std::pair<std::string_view, int> cases[] = {
+      {"", 0}, {"ka", 2}, {"\u0F40\u0FB2\u0F72", 3}, {"\U0001F600a", 2}, {"\u00E9\u0F0B", 2}};
+  for (const auto& [text, count] : cases) EXPECT_EQ(character_count(text), count) << text;
 }
 
 struct FontFileCase {
