@@ -28,6 +28,7 @@ class Session {
   void run(std::string_view command, const css::uno::Sequence<css::beans::PropertyValue>& args);
   // True when the add-in took the key.
   bool key_pressed(const css::awt::KeyEvent& event);
+  bool unicode_typing() const { return typing_ != nullptr; }
 
  private:
   bool ensure_started();

@@ -16,6 +16,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import office  # noqa: E402
+import uno  # noqa: E402
 
 OXT, WORDHOST, TARVEX, TABLES = (sys.argv[1:5] + [None] * 4)[:4]
 OFFICE = None
@@ -172,6 +173,37 @@ class Typing(unittest.TestCase):
                 type_keys("ka")
                 self.assertEqual(office.runs(doc)[-len(glyphs):], glyphs, "off again: glyphs in the Tsendrel fonts")
                 OFFICE.dispatch(doc, "alternate")
+
+    def test_unicode_typing_shows_its_state(self):
+        import unohelper
+        from com.sun.star.frame import XStatusListener
+
+        class Listener(unohelper.Base, XStatusListener):
+            def __init__(self):
+                self.states = []
+
+            def statusChanged(self, event):
+                self.states.append(event.State)
+
+            def disposing(self, source):
+                pass
+
+        doc = self.new_document()
+        frame = doc.getCurrentController().getFrame()
+        url = OFFICE.smgr.createInstanceWithContext("com.sun.star.util.URLTransformer", OFFICE.ctx)
+        target = uno.createUnoStruct("com.sun.star.util.URL")
+        target.Complete = "tsendrel:unicode-typing"
+        _, target = url.parseStrict(target)
+        listener = Listener()
+        dispatch = frame.queryDispatch(target, "", 0)
+        dispatch.addStatusListener(listener, target)
+        OFFICE.dispatch(doc, "unicode-typing")
+        OFFICE.dispatch(doc, "unicode-typing")
+        dispatch.removeStatusListener(listener, target)
+        OFFICE.dispatch(doc, "unicode-typing")
+        self.assertEqual(listener.states, [False, True, False], "off, on, off; nothing once removed")
+        OFFICE.dispatch(doc, "unicode-typing")
+        OFFICE.dispatch(doc, "alternate")
 
     def test_unicode_typing_in_the_font_of_the_users_choice(self):
         doc = self.new_document()
