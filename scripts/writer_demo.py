@@ -1,5 +1,6 @@
 """make demo's Writer: LibreOffice with the extension and the font kit, Tibetan typed with real keys
-through the add-in in both families, and a screenshot of each window.
+through the add-in in both families and with Unicode typing (in Tibetan Machine Uni), and a screenshot of
+each window.
 
 Usage: writer_demo.py OXT FONT_KIT_DIR OUT_DIR"""
 
@@ -32,6 +33,16 @@ try:
         writer.screenshot(doc, picture)
         print("writer_demo: %s (%s typed with %s)" % (picture, keys, reply))
         doc.close(True)
+    doc = writer.new_document()
+    writer.dispatch(doc, "unicode-typing")
+    writer.dispatch(doc, "tibfont", Reply="K 28")
+    writer.type("bfkra.Sis.bde.legs,")
+    writer.key("Return")
+    writer.type("Tugs.frje.Cen.po,")
+    picture = os.path.join(out, "writer-unicode.png")
+    writer.screenshot(doc, picture)
+    print("writer_demo: %s (Unicode typing, in Tibetan Machine Uni)" % picture)
+    doc.close(True)
 finally:
     writer.stop()
     shutil.rmtree(writer.dir, ignore_errors=True)

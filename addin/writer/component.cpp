@@ -3,7 +3,9 @@
 // hands that window's keys to its session while Tibetan mode is on.
 #include <com/sun/star/awt/XKeyHandler.hpp>
 #include <com/sun/star/frame/XDispatch.hpp>
+#include <com/sun/star/frame/FeatureStateEvent.hpp>
 #include <com/sun/star/frame/XDispatchProvider.hpp>
+#include <com/sun/star/frame/XStatusListener.hpp>
 #include <com/sun/star/lang/XInitialization.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/lang/XSingleComponentFactory.hpp>
@@ -14,6 +16,7 @@
 #include <rtl/ref.hxx>
 #include <map>
 #include <memory>
+#include <vector>
 #include <uno/lbnames.h>
 
 #include "session.h"
@@ -37,10 +40,19 @@ Sequence<OUString> service_names() {
 
 class KeyHandler;
 
+// Who shows a command's state (a toolbar button, a menu entry): told whether Unicode typing is on.
+struct StateListener {
+  Reference<css::frame::XStatusListener> listener;
+  css::util::URL url;
+};
+
 struct Window {
   std::unique_ptr<Session> session;
   rtl::Reference<KeyHandler> handler;
+  std::vector<StateListener> listeners;
 };
+
+constexpr char kToggleUrl[] = "tsendrel:unicode-typing";
 
 // Every window that has used the add-in, by its frame. UNO calls these on the main thread, one at a time.
 std::map<css::uno::XInterface*, Window>& windows() {
@@ -86,6 +98,27 @@ void forget_window(css::uno::XInterface* key) {
   session.reset();
 }
 
+// Tells a window's listeners whether Unicode typing is on; a listener that has gone is dropped.
+void tell_state(css::uno::XInterface* key, const Reference<css::frame::XDispatch>& source) {
+  const auto found = windows().find(key);
+  if (found == windows().end()) return;
+  Window& window = found->second;
+  css::frame::FeatureStateEvent event;
+  event.IsEnabled = true;
+  event.Requery = false;
+  event.Source = source;
+  event.State <<= window.session != nullptr && window.session->unicode_typing();
+  for (auto it = window.listeners.begin(); it != window.listeners.end();) {
+    event.FeatureURL = it->url;
+    try {
+      it->listener->statusChanged(event);
+      ++it;
+    } catch (const css::uno::RuntimeException&) {
+      it = window.listeners.erase(it);
+    }
+  }
+}
+
 Session& session_for(const Reference<css::uno::XComponentContext>& context,
                      const Reference<css::frame::XFrame>& frame) {
   css::uno::XInterface* key = key_of(frame);
@@ -124,10 +157,28 @@ class Dispatcher : public cppu::WeakImplHelper4<css::frame::XDispatchProvider, c
     const std::string command = command_of(url);
     if (command.empty() || !frame_.is()) return;
     session_for(context_, frame_).run(command, args);
+    if (command == "unicode-typing") tell_state(key_of(frame_), this);
   }
-  void SAL_CALL addStatusListener(const Reference<css::frame::XStatusListener>&, const css::util::URL&) override {}
-  void SAL_CALL removeStatusListener(const Reference<css::frame::XStatusListener>&,
-                                     const css::util::URL&) override {}
+  void SAL_CALL addStatusListener(const Reference<css::frame::XStatusListener>& listener,
+                                  const css::util::URL& url) override {
+    if (!listener.is() || !frame_.is() || url.Complete != kToggleUrl) return;
+    // The window's session, which ends with the window, holds its listeners.
+    session_for(context_, frame_);
+    windows()[key_of(frame_)].listeners.push_back({listener, url});
+    tell_state(key_of(frame_), this);
+  }
+  void SAL_CALL removeStatusListener(const Reference<css::frame::XStatusListener>& listener,
+                                     const css::util::URL& url) override {
+    if (!frame_.is()) return;
+    const auto found = windows().find(key_of(frame_));
+    if (found == windows().end()) return;
+    auto& listeners = found->second.listeners;
+    for (auto it = listeners.begin(); it != listeners.end(); ++it)
+      if (it->listener == listener && it->url.Complete == url.Complete) {
+        listeners.erase(it);
+        break;
+      }
+  }
 
   OUString SAL_CALL getImplementationName() override { return kImplementation; }
   sal_Bool SAL_CALL supportsService(const OUString& name) override { return cppu::supportsService(this, name); }

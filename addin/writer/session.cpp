@@ -4,7 +4,10 @@
 #include <com/sun/star/frame/XController.hpp>
 #include <com/sun/star/text/XTextViewCursor.hpp>
 
+#include "document_commands.h"
 #include "key_map.h"
+#include "platform/addin_folder.h"
+#include "platform/path.h"
 #include "tables_folder.h"
 
 namespace tibet::writer {
@@ -49,7 +52,9 @@ Session::Session(Reference<css::uno::XComponentContext> context, Reference<css::
   addin_.load_font_defaults();
 }
 
-Session::~Session() = default;
+Session::~Session() {
+  host_.set_unicode_typing(nullptr, {});
+}
 
 bool Session::ensure_started() {
   if (started_) return true;
@@ -79,7 +84,96 @@ void Session::run(std::string_view command, const css::uno::Sequence<css::beans:
     addin_.tibfont();
   } else if (command == "altfont") {
     addin_.altfont();
+  } else if (command == "unicode-typing") {
+    toggle_unicode_typing();
+  } else if (command == "unifont") {
+    unicode_font();
+  } else if (command == "to-unicode" || command == "to-tsendrel") {
+    convert_document(command == "to-unicode");
   }
+}
+
+const tarvex::ConverterTables* Session::converter_tables() {
+  if (converter_tables_) return converter_tables_.get();
+  if (!provide_tables(host_)) return nullptr;
+  auto tables = std::make_unique<tarvex::ConverterTables>();
+  const std::string folder = tsd::addin_folder();
+  tsd::TableProblem problem;
+  if (tarvex::load_converter_tables(folder.c_str(), *tables, nullptr, &problem) < 0) {
+    std::string text = "Could not read the tables for Unicode from ";
+    text.append(problem.path.empty() ? folder : problem.path);
+    if (!problem.why.empty()) text.append(": ").append(problem.why);
+    text.append(".");
+    addin_.show_error(text.c_str());
+    return nullptr;
+  }
+  converter_tables_ = std::move(tables);
+  return converter_tables_.get();
+}
+
+void Session::convert_document(bool to_unicode) {
+  const tarvex::ConverterTables* tables = converter_tables();
+  if (tables == nullptr) return;
+  // The stretch the composer was building is not before the cursor any more.
+  forget_syllable();
+  ConversionOutcome outcome;
+  try {
+    outcome = to_unicode ? document_to_unicode(frame_, *tables, read_unicode_font(tsd::addin_folder()))
+                         : document_to_tsendrel(context_, frame_, *tables,
+                                                addin_.defaults.family_base == 0 ? tarvex::kKorlamBase
+                                                                                 : tarvex::kEkorlamBase);
+  } catch (const css::uno::Exception& e) {
+    outcome.error = OUStringToOString(e.Message, RTL_TEXTENCODING_UTF8).getStr();
+  }
+  if (!outcome.error.empty()) {
+    std::string text = "Error: The document could not be converted: ";
+    text.append(outcome.error);
+    addin_.show_error(text.c_str());
+    return;
+  }
+  // Built by append: GCC 12 at -O3 misreads a literal plus a string as an overlapping copy.
+  std::string text = to_unicode ? "Converted to Unicode: " : "Converted to the Tsendrel fonts: ";
+  text.append(std::to_string(outcome.stretches));
+  text.append(outcome.stretches == 1 ? " stretch of Tibetan." : " stretches of Tibetan.");
+  if (outcome.not_converted > 0) {
+    text.append(" ");
+    text.append(std::to_string(outcome.not_converted));
+    text.append(to_unicode ? " glyphs could not be read and are written as U+FFFD."
+                           : " syllables could not be set in the fonts and are marked [~...].");
+  }
+  host_.message(text.c_str(), "Tsendrel");
+}
+
+void Session::toggle_unicode_typing() {
+  if (typing_) {
+    host_.set_unicode_typing(nullptr, {});
+    typing_.reset();
+    if (addin_.tibetan_mode()) addin_.tibetan();  // back to the glyphs, in the Tibetan font
+    return;
+  }
+  const tarvex::ConverterTables* tables = converter_tables();
+  if (tables == nullptr) return;
+  // Unicode typing is Tibetan mode typing Unicode: it turns the mode on where it is off.
+  if (!addin_.tibetan_mode() && !ensure_started()) return;
+  typing_ = std::make_unique<UnicodeTyping>(tables->key_tables);
+  host_.set_unicode_typing(typing_.get(), read_unicode_font(tsd::addin_folder()));
+  addin_.tibetan();
+}
+
+void Session::unicode_font() {
+  const std::string folder = tsd::addin_folder();
+  const std::string current = read_unicode_font(folder);
+  char reply[kReplySize];
+  if (!host_.prompt("Enter the Unicode Tibetan font for Unicode typing and conversions.", "Unicode Font",
+                    current.c_str(), reply, sizeof reply))
+    return;
+  std::string why;
+  if (save_unicode_font(folder, reply, why) < 0) {
+    const std::string text = "Error: " + why;
+    addin_.show_error(text.c_str());
+    return;
+  }
+  if (typing_) host_.set_unicode_typing(typing_.get(), reply);
 }
 
 void Session::forget_syllable() {
@@ -88,6 +182,7 @@ void Session::forget_syllable() {
   fresh.last_mode = addin_.syllable_state.last_mode;
   addin_.syllable_state = fresh;
   addin_.typed_history = tsd::TypedHistory{};
+  if (typing_) typing_->reset();
 }
 
 bool Session::key_pressed(const css::awt::KeyEvent& event) {
@@ -109,6 +204,7 @@ bool Session::key_pressed(const css::awt::KeyEvent& event) {
     forget_syllable();
   }
   addin_.on_key(key);
+  host_.settle_unicode();
   return true;
 }
 

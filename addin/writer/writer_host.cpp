@@ -31,6 +31,8 @@
 #include <cstring>
 #include <rtl/ustring.hxx>
 
+#include "glyph_text.h"
+
 namespace tibet::writer {
 
 using css::uno::Any;
@@ -124,18 +126,15 @@ void set_property(const Reference<css::beans::XPropertySet>& props, const char* 
   props->setPropertyValue(ascii(name), Any(value));
 }
 
-// The font and size on a range of text, for the Latin, Asian and complex scripts alike: the glyph codes
-// are Latin letters to Writer, Unicode Tibetan is a complex script.
-void apply_font(const Reference<css::beans::XPropertySet>& props, const std::string& font, int size) {
+}  // namespace
+
+void apply_font(const Reference<css::beans::XPropertySet>& props, const std::string& font, float height) {
   const OUString name = OUString::fromUtf8(font.c_str());
-  const float height = static_cast<float>(size);
   for (const char* suffix : {"", "Asian", "Complex"}) {
     set_property(props, (std::string("CharFontName") + suffix).c_str(), name);
     set_property(props, (std::string("CharHeight") + suffix).c_str(), height);
   }
 }
-
-}  // namespace
 
 WriterHost::WriterHost(Reference<css::uno::XComponentContext> context, Reference<css::frame::XFrame> frame)
     : context_(std::move(context)), frame_(std::move(frame)) {}
@@ -175,7 +174,7 @@ HostResult WriterHost::put_text(const std::u16string& text, const std::string& f
     const Reference<css::text::XTextCursor> cursor = where->createTextCursorByRange(view->getStart());
     where->insertString(Reference<css::text::XTextRange>(cursor, UNO_QUERY), OUString(reinterpret_cast<const sal_Unicode*>(text.data()), static_cast<sal_Int32>(text.size())), false);
     cursor->goLeft(static_cast<sal_Int16>(text.size()), true);
-    apply_font(Reference<css::beans::XPropertySet>(cursor, UNO_QUERY_THROW), font, size);
+    apply_font(Reference<css::beans::XPropertySet>(cursor, UNO_QUERY_THROW), font, static_cast<float>(size));
     view->gotoRange(cursor->getEnd(), false);
     remember_cursor();
     return 0;
@@ -186,6 +185,10 @@ HostResult WriterHost::put_text(const std::u16string& text, const std::string& f
 }
 
 HostResult WriterHost::insert(std::string_view glyphs) {
+  if (typing_ != nullptr) {
+    typing_->insert(glyphs);
+    return 0;
+  }
   std::u16string text;
   for (const char glyph : glyphs) text += static_cast<char16_t>(static_cast<unsigned char>(glyph));
   return put_text(text, font_, size_);
@@ -196,12 +199,24 @@ HostResult WriterHost::insert_unicode(const std::u16string& text, const std::str
 }
 
 HostResult WriterHost::take_back(int count) {
+  if (typing_ != nullptr) {
+    const int before = typing_->take_back(count);
+    if (before == 0) return 0;
+    // What was typed before the cursor moved: the Unicode written since goes first.
+    const HostResult settled = settle_unicode();
+    if (failed(settled)) return settled;
+    count = before;
+  }
+  return delete_back(count);
+}
+
+HostResult WriterHost::delete_back(int characters) {
   try {
     const Reference<css::text::XTextViewCursor> view = view_cursor();
     if (!view.is()) return kFailed;
     const Reference<css::text::XText> where = view->getText();
     const Reference<css::text::XTextCursor> cursor = where->createTextCursorByRange(view->getStart());
-    cursor->goLeft(static_cast<sal_Int16>(count), true);
+    cursor->goLeft(static_cast<sal_Int16>(characters), true);
     cursor->setString(OUString());
     view->gotoRange(cursor->getStart(), false);
     remember_cursor();
@@ -211,14 +226,37 @@ HostResult WriterHost::take_back(int count) {
   }
 }
 
+void WriterHost::set_unicode_typing(UnicodeTyping* typing, std::string font) {
+  typing_ = typing;
+  unicode_font_ = std::move(font);
+}
+
+HostResult WriterHost::settle_unicode() {
+  if (typing_ == nullptr) return 0;
+  const UnicodeEdit edit = typing_->settle();
+  if (edit.take_back > 0) {
+    const HostResult result = delete_back(edit.take_back);
+    if (failed(result)) return result;
+  }
+  if (edit.insert.empty()) return 0;
+  const OUString text = OUString::fromUtf8(edit.insert.c_str());
+  return put_text(std::u16string(reinterpret_cast<const char16_t*>(text.getStr()), static_cast<std::size_t>(text.getLength())),
+                  unicode_font_, size_);
+}
+
 HostResult WriterHost::set_font(const char* name, int size) {
-  font_ = name;
   size_ = size;
+  if (typing_ != nullptr && tarvex::tsendrel_font_of(name) != tarvex::kOtherFont) {
+    // Unicode typing: the glyphs' font says how to read them; the text is set in the Unicode font.
+    typing_->set_font(name, size);
+    return 0;
+  }
+  font_ = name;
   // Also for what Writer itself types next at the cursor (after Tibetan Off).
   try {
     const Reference<css::text::XTextViewCursor> view = view_cursor();
     if (view.is() && view->isCollapsed())
-      apply_font(Reference<css::beans::XPropertySet>(view, UNO_QUERY_THROW), font_, size_);
+      apply_font(Reference<css::beans::XPropertySet>(view, UNO_QUERY_THROW), font_, static_cast<float>(size_));
   } catch (const Exception&) {
   }
   return 0;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <com/sun/star/awt/XKeyHandler.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/text/XTextViewCursor.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "host.h"
+#include "unicode_text.h"
 
 namespace tibet::writer {
 
@@ -22,6 +24,10 @@ namespace css = com::sun::star;
 using css::uno::Reference;
 using rtl::OString;
 using rtl::OUString;
+
+// The font and size (points) of a range of text, for the Latin, Asian and complex scripts alike: the glyph
+// codes are Latin letters to Writer, Unicode Tibetan is a complex script.
+void apply_font(const Reference<css::beans::XPropertySet>& props, const std::string& font, float height);
 
 class WriterHost final : public Host {
  public:
@@ -40,8 +46,12 @@ class WriterHost final : public Host {
   void clear_typing_aids() override;
   void restore_typing_aids() override;
 
-  // Unicode text at the view cursor, in `font` at the current size; and its take-back by UTF-16 units.
+  // Unicode text at the view cursor, in `font` at the current size.
   HostResult insert_unicode(const std::u16string& text, const std::string& font);
+  // Unicode typing: while `typing` is given, the glyphs and take-backs the add-in plays in the Tsendrel
+  // fonts go to it, and settle_unicode() types the Unicode they make in `font`.
+  void set_unicode_typing(UnicodeTyping* typing, std::string font);
+  HostResult settle_unicode();
   // The view cursor, or null when the window shows no text document.
   Reference<css::text::XTextViewCursor> view_cursor() const;
   // The handler that receives the window's keys while they are captured.
@@ -54,6 +64,7 @@ class WriterHost final : public Host {
 
  private:
   HostResult put_text(const std::u16string& text, const std::string& font, int size);
+  HostResult delete_back(int characters);
   void remember_cursor();
 
   Reference<css::uno::XComponentContext> context_;
@@ -64,6 +75,8 @@ class WriterHost final : public Host {
   std::string font_ = "Liberation Serif";
   int size_ = 12;
   std::optional<std::string> queued_reply_;
+  UnicodeTyping* typing_ = nullptr;
+  std::string unicode_font_;
   Reference<css::text::XTextRange> last_end_;
 };
 

@@ -6,6 +6,7 @@ Unicode it reads from wordhost's document. One office serves every case.
 Run: test_writer.py OXT WORDHOST TARVEX_CLI TABLES_DIR (TABLES_DIR holds keyfont and keymap)."""
 
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -15,6 +16,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import office  # noqa: E402
+import uno  # noqa: E402
 
 OXT, WORDHOST, TARVEX, TABLES = (sys.argv[1:5] + [None] * 4)[:4]
 OFFICE = None
@@ -111,9 +113,10 @@ class Typing(unittest.TestCase):
         self.folder = tempfile.mkdtemp(prefix="case-", dir=OFFICE.dir)
         self.docs = []
         # Each case starts from the default fonts, as wordhost's fresh folder does.
-        font_def = os.path.join(OFFICE.addin_home, "font.def")
-        if os.path.exists(font_def):
-            os.remove(font_def)
+        for name in ("font.def", "unifont.def"):
+            path = os.path.join(OFFICE.addin_home, name)
+            if os.path.exists(path):
+                os.remove(path)
 
     def tearDown(self):
         for doc in self.docs:
@@ -152,6 +155,90 @@ class Typing(unittest.TestCase):
                 self.assertEqual(unicode_of(stored), wanted_unicode, "the Unicode read from the " + suffix)
         OFFICE.dispatch(doc, "alternate")
 
+    def test_unicode_typing_gives_what_tsendrel_unicode_reads_from_wordhost(self):
+        for name, reply, keys in CASES:
+            with self.subTest(name):
+                expected, wordhost_rtf = wordhost_document(self.folder, reply, keys)
+                doc = self.new_document()
+                OFFICE.dispatch(doc, "unicode-typing")
+                if reply:
+                    OFFICE.dispatch(doc, "tibfont", Reply=reply)
+                type_keys(keys)
+                got = office.runs(doc)
+                self.assertEqual("".join(ch for ch, _, _ in got), unicode_of(wordhost_rtf))
+                self.assertEqual({(font, size) for _, font, size in got},
+                                 {("Tibetan Machine Uni", expected[0][2])}, "the Unicode font at the size")
+                OFFICE.dispatch(doc, "unicode-typing")
+                glyphs, _ = wordhost_document(self.folder, reply, "ka")
+                type_keys("ka")
+                self.assertEqual(office.runs(doc)[-len(glyphs):], glyphs, "off again: glyphs in the Tsendrel fonts")
+                OFFICE.dispatch(doc, "alternate")
+
+    def test_unicode_typing_shows_its_state(self):
+        import unohelper
+        from com.sun.star.frame import XStatusListener
+
+        class Listener(unohelper.Base, XStatusListener):
+            def __init__(self):
+                self.states = []
+
+            def statusChanged(self, event):
+                self.states.append(event.State)
+
+            def disposing(self, source):
+                pass
+
+        doc = self.new_document()
+        frame = doc.getCurrentController().getFrame()
+        url = OFFICE.smgr.createInstanceWithContext("com.sun.star.util.URLTransformer", OFFICE.ctx)
+        target = uno.createUnoStruct("com.sun.star.util.URL")
+        target.Complete = "tsendrel:unicode-typing"
+        _, target = url.parseStrict(target)
+        listener = Listener()
+        dispatch = frame.queryDispatch(target, "", 0)
+        dispatch.addStatusListener(listener, target)
+        OFFICE.dispatch(doc, "unicode-typing")
+        OFFICE.dispatch(doc, "unicode-typing")
+        dispatch.removeStatusListener(listener, target)
+        OFFICE.dispatch(doc, "unicode-typing")
+        self.assertEqual(listener.states, [False, True, False], "off, on, off; nothing once removed")
+        OFFICE.dispatch(doc, "unicode-typing")
+        OFFICE.dispatch(doc, "alternate")
+
+    def test_unicode_typing_in_the_font_of_the_users_choice(self):
+        doc = self.new_document()
+        OFFICE.dispatch(doc, "unifont", Reply="DejaVu Sans")
+        with open(os.path.join(OFFICE.addin_home, "unifont.def")) as f:
+            self.assertEqual(f.read(), "DejaVu Sans\n")
+        _, wordhost_rtf = wordhost_document(self.folder, None, "bfkra.Sis.")
+        OFFICE.dispatch(doc, "unicode-typing")
+        type_keys("bfkra.Sis.")
+        self.assertEqual(doc.getText().getString(), unicode_of(wordhost_rtf))
+        self.assertEqual({font for _, font, _ in office.runs(doc)}, {"DejaVu Sans"})
+        OFFICE.dispatch(doc, "unicode-typing")
+        OFFICE.dispatch(doc, "alternate")
+
+    def test_unicode_typing_in_a_table_cell_and_a_header(self):
+        _, wordhost_rtf = wordhost_document(self.folder, None, "ka ")
+        wanted = unicode_of(wordhost_rtf)
+        doc = self.new_document()
+        table = doc.createInstance("com.sun.star.text.TextTable")
+        table.initialize(1, 2)
+        doc.getText().insertTextContent(doc.getText().getEnd(), table, False)
+        style = doc.getStyleFamilies().getByName("PageStyles").getByName("Standard")
+        style.HeaderIsOn = True
+        cell = table.getCellByName("B1")
+        for where in (cell, style.HeaderText):
+            doc.getCurrentController().getViewCursor().gotoRange(where.getStart(), False)
+            OFFICE.focus(doc)
+            if where is cell:
+                OFFICE.dispatch(doc, "unicode-typing")
+            type_keys("ka ")
+            self.assertEqual(where.getString(), wanted)
+        self.assertEqual(doc.getText().getString(), "", "nothing went into the body")
+        OFFICE.dispatch(doc, "unicode-typing")
+        OFFICE.dispatch(doc, "alternate")
+
     def test_typing_over_a_selection_replaces_it(self):
         expected, _ = wordhost_document(self.folder, None, "ga ")
         doc = self.new_document()
@@ -170,6 +257,17 @@ class Typing(unittest.TestCase):
         OFFICE.dispatcher.executeDispatch(doc.getCurrentController().getFrame(), ".uno:Undo", "", 0, ())
         OFFICE.settle()
         self.assertEqual(office.runs(doc), expected)
+        OFFICE.dispatch(doc, "alternate")
+
+    def test_one_undo_takes_back_one_key_of_unicode_typing(self):
+        _, wordhost_rtf = wordhost_document(self.folder, None, "bfkra")
+        doc = self.new_document()
+        OFFICE.dispatch(doc, "unicode-typing")
+        type_keys("bfkra.")
+        OFFICE.dispatcher.executeDispatch(doc.getCurrentController().getFrame(), ".uno:Undo", "", 0, ())
+        OFFICE.settle()
+        self.assertEqual(doc.getText().getString(), unicode_of(wordhost_rtf))
+        OFFICE.dispatch(doc, "unicode-typing")
         OFFICE.dispatch(doc, "alternate")
 
     def test_typing_in_a_table_cell(self):
@@ -249,6 +347,13 @@ class Typing(unittest.TestCase):
             type_keys("ka")
             self.assertEqual([ch for ch, _, _ in office.runs(doc)], ["k", "a"])
             self.assertNotIn("Korlam-a", {font for _, font, _ in office.runs(doc)})
+            unicode_doc = self.new_document()
+            OFFICE.dispatch(unicode_doc, "unicode-typing")
+            said = [m for m in OFFICE.messages() if m.startswith("Tsendrel Error: Could not read the tables for "
+                                                                  "Unicode from " + keymap + ": ")]
+            self.assertTrue(said, "Unicode typing says why it cannot start")
+            type_keys("ka")
+            self.assertEqual(unicode_doc.getText().getString(), "ka", "Writer types as before")
         finally:
             shutil.move(saved, keymap)
 
@@ -267,6 +372,165 @@ class Typing(unittest.TestCase):
         finally:
             os.rmdir(tmp)
         OFFICE.dispatch(doc, "alternate")
+
+
+CORPUS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "shared", "corpus",
+                      "kangyur-035.bo.txt")
+
+
+def paragraphs_of(runs):
+    """(character, font) of each paragraph of office.runs()."""
+    out = [[]]
+    for ch, font, _ in runs:
+        if ch == "\r":
+            out.append([])
+        else:
+            out[-1].append((ch, font))
+    return out
+
+
+def set_font(text_range, font, size, bold=False):
+    for suffix in ("", "Asian", "Complex"):
+        setattr(text_range, "CharFontName" + suffix, font)
+        setattr(text_range, "CharHeight" + suffix, size)
+    text_range.CharWeight = 150.0 if bold else 100.0
+
+
+@unittest.skipUnless(os.path.exists(CORPUS), "the shared Kangyur volume is not here")
+class DocumentCommands(unittest.TestCase):
+    """tsendrel:to-tsendrel and tsendrel:to-unicode on twenty lines of the Kangyur volume, in the body,
+    a table cell and a header, beside a paragraph of other text that stays as it was."""
+
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="case-", dir=OFFICE.dir)
+        with open(CORPUS, encoding="utf-8") as f:
+            self.lines = [next(f).rstrip("\n") for _ in range(21)][1:]
+        self.doc = OFFICE.new_document()
+        text = self.doc.getText()
+        cursor = text.createTextCursor()
+        for line in self.lines:
+            text.insertString(cursor, line, False)
+            text.insertControlCharacter(cursor, 0, False)  # a paragraph break
+        cursor.gotoStart(False)
+        cursor.gotoEnd(True)
+        set_font(cursor, "Tibetan Machine Uni", 14)
+        cursor.gotoEnd(False)
+        text.insertString(cursor, "Other text, kept.", False)
+        cursor.gotoStartOfParagraph(True)
+        set_font(cursor, "Liberation Serif", 12, bold=True)
+        table = self.doc.createInstance("com.sun.star.text.TextTable")
+        table.initialize(1, 2)
+        text.insertTextContent(text.getEnd(), table, False)
+        self.cell = table.getCellByName("A1")
+        self.cell.setString(self.lines[0])
+        set_font(self.cell.createTextCursorByRange(self.cell), "Tibetan Machine Uni", 14)
+        style = self.doc.getStyleFamilies().getByName("PageStyles").getByName("Standard")
+        style.HeaderIsOn = True
+        self.header = style.HeaderText
+        self.header.setString(self.lines[1])
+        set_font(self.header.createTextCursorByRange(self.header), "Tibetan Machine Uni", 14)
+        self.doc.getCurrentController().getViewCursor().gotoStart(False)
+        OFFICE.focus(self.doc)
+
+    def tearDown(self):
+        self.doc.close(True)
+
+    def unicode_rtf_glyphs(self):
+        """(character, font) of each line as `tarvex-cli -t unicode-rtf` sets it, and its not-converted count."""
+        source = os.path.join(self.folder, "lines.txt")
+        with open(source, "w", encoding="utf-8") as f:
+            f.write("\n".join(self.lines) + "\n")
+        rtf = os.path.join(self.folder, "lines.rtf")
+        told = subprocess.run([TARVEX, "-t", "unicode-rtf", "--keep-cr", "-f", "korlam", "-d", TABLES, "-o", rtf,
+                               source], check=True, capture_output=True, text=True).stderr
+        doc = OFFICE.open(rtf)
+        try:
+            return paragraphs_of(office.runs(doc))[:len(self.lines)], told
+        finally:
+            doc.close(True)
+
+    def test_to_tsendrel_and_back(self):
+        expected, told = self.unicode_rtf_glyphs()
+        OFFICE.dispatch(self.doc, "to-tsendrel")
+        converted = office.runs(self.doc)
+        body = paragraphs_of(converted)
+        self.assertEqual(len(body), len(self.lines) + 2, "the paragraphs stay")
+        for number, (got, wanted) in enumerate(zip(body, expected)):
+            self.assertEqual(got, wanted, "line %d as unicode-rtf sets it" % (number + 1))
+        self.assertEqual({size for _, font, size in converted if font and font.startswith("Korlam")}, {14})
+        self.assertEqual([(ch, font) for ch, font, _ in cell_runs(self.cell)], expected[0], "the table cell")
+        self.assertEqual([(ch, font) for ch, font, _ in cell_runs(self.header)], expected[1], "the header")
+        self.assertEqual(body[len(self.lines)], [(ch, "Liberation Serif") for ch in "Other text, kept."])
+        self.assertTrue(all(p.CharWeight == 150.0 for p in portions(self.doc, len(self.lines))),
+                        "its formatting kept")
+        marked = int(re.search(r"(\d+) not converted", told).group(1))
+        said = [m for m in OFFICE.messages() if m.startswith("Tsendrel: Converted to the Tsendrel fonts: 22 stretches")]
+        self.assertTrue(said, "the message")
+        if marked:
+            self.assertIn(" %d syllables could not be set in the fonts and are marked [~...]." % marked, said[-1])
+
+        OFFICE.dispatch(self.doc, "to-unicode")
+        self.assertEqual(paragraph_texts(self.doc)[:len(self.lines)], self.lines, "back to the Unicode")
+        self.assertEqual(self.cell.getString(), self.lines[0])
+        self.assertEqual(self.header.getString(), self.lines[1])
+        tibetan_fonts = {font for ch, font, _ in office.runs(self.doc) if "\u0f00" <= ch <= "\u0fff"}
+        self.assertEqual(tibetan_fonts, {"Tibetan Machine Uni"})
+        self.assertEqual(paragraph_texts(self.doc)[len(self.lines)], "Other text, kept.")
+
+    def test_only_the_selection_is_converted(self):
+        text = self.doc.getText()
+        paragraphs = text.createEnumeration()
+        first = paragraphs.nextElement()
+        view = self.doc.getCurrentController().getViewCursor()
+        view.gotoRange(first.getStart(), False)
+        view.gotoRange(first.getEnd(), True)
+        OFFICE.dispatch(self.doc, "to-tsendrel")
+        fonts = [{font for _, font in p} for p in paragraphs_of(office.runs(self.doc))[:2]]
+        self.assertNotIn("Tibetan Machine Uni", fonts[0], "the selected line is in the Tsendrel fonts")
+        self.assertEqual(fonts[1], {"Tibetan Machine Uni"}, "the next line is as it was")
+        self.assertEqual(self.cell.getString(), self.lines[0], "the table is not selected")
+        OFFICE.dispatcher.executeDispatch(self.doc.getCurrentController().getFrame(), ".uno:Undo", "", 0, ())
+        OFFICE.settle()
+        self.assertEqual(paragraphs_of(office.runs(self.doc))[0], [(ch, "Tibetan Machine Uni") for ch in self.lines[0]],
+                         "one Undo takes the conversion back")
+
+
+    def test_cells_selected_as_cells_are_refused_and_nothing_changes(self):
+        table = self.doc.getTextTables().getByIndex(0)
+        self.doc.getCurrentController().select(table.getCellRangeByName("A1:B1"))
+        OFFICE.settle()
+        before = paragraph_texts(self.doc)
+        OFFICE.dispatch(self.doc, "to-tsendrel")
+        self.assertIn("Tsendrel Error: Error: The document could not be converted: the selection is not text: "
+                      "select text, or nothing for the whole document", OFFICE.messages())
+        self.assertEqual(paragraph_texts(self.doc), before)
+        self.assertEqual(self.cell.getString(), self.lines[0])
+
+
+def paragraph_texts(doc):
+    out = []
+    items = doc.getText().createEnumeration()
+    while items.hasMoreElements():
+        item = items.nextElement()
+        if item.supportsService("com.sun.star.text.Paragraph"):
+            out.append(item.getString())
+    return out
+
+
+def portions(doc, index):
+    items = doc.getText().createEnumeration()
+    number = -1
+    while items.hasMoreElements():
+        item = items.nextElement()
+        if item.supportsService("com.sun.star.text.Paragraph"):
+            number += 1
+            if number == index:
+                found = item.createEnumeration()
+                out = []
+                while found.hasMoreElements():
+                    out.append(found.nextElement())
+                return out
+    return []
 
 
 def setting(node, name):
