@@ -72,9 +72,9 @@ void EwtsWordReader::tokenize() {
     }
     after_plus = false;
     std::size_t letter_len, vowel_len, sign_len;
-    const unsigned char letter = longest(ewts_letters, rest, letter_len);
-    const unsigned char vowel = longest(ewts_vowels, rest, vowel_len);
-    const unsigned char sign = longest(ewts_signs, rest, sign_len);
+    const unsigned char letter = longest<ewts_letters>(rest, letter_len);
+    const unsigned char vowel = longest<ewts_vowels>(rest, vowel_len);
+    const unsigned char sign = longest<ewts_signs>(rest, sign_len);
     if (letter_len == 0 && vowel_len == 0 && sign_len == 0) {
       tokens_.push_back({Kind::other, 0, pos, 1});
       ++i;
