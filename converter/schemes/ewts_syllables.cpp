@@ -130,7 +130,9 @@ void EwtsWordReader::classify() {
         break;
       case Kind::sign:
         if (!base && !(visarga && after_visarga(t))) {
+          // Copied as it stands; a sign after it has no stack either (`kaHHX`).
           t.kind = Kind::other;
+          visarga = false;
         } else if (ewts_signs[t.index].ends_syllable) {
           base = false;
           visarga = true;
