@@ -15,6 +15,7 @@ ConversionContext make_context(const ConverterTables& tables) {
   ConversionContext context;
   context.key_tables = &tables.key_tables;
   context.translit_tables = &tables.translit_tables;
+  context.glyph_table = tables.glyph_table.get();
   context.rtf_fonts = tables.rtf_fonts.data();
   context.font_count = tables.font_count;
   return context;

@@ -27,7 +27,7 @@ int read_unicode(const ConversionContext&, tsd::Stream& in, HubOut& hub, bool ke
 int read_document(const ConversionContext& context, tsd::Stream& in, HubOut& hub, bool,
                   ReaderReport* report) {
   std::string why;
-  const int result = document_to_hub(in, hub, *context.key_tables, report, why);
+  const int result = document_to_hub(in, hub, *context.key_tables, context.glyph_table, report, why);
   if (result == -2) context.log_status("Error: %s.", why.c_str());
   return result;
 }

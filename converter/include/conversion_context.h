@@ -17,6 +17,7 @@ namespace tarvex {
 
 struct ConverterTables;
 struct TranslitTables;
+class GlyphTable;
 
 // Makes the temporary files of a conversion: `which` is 0 (pre-pass file), 1 (syllable file) or 2
 // (glyph-code file). A stream that is not open means the file could not be created. Tests give their own
@@ -32,6 +33,8 @@ struct ConversionContext {
   // Shared and read-only.
   const ConverterKeyTables* key_tables = nullptr;
   const TranslitTables* translit_tables = nullptr;
+  // What each glyph of key_tables is in Unicode, for the readers of documents; null: one per document.
+  const GlyphTable* glyph_table = nullptr;
   const FontEntry* rtf_fonts = nullptr;
   int font_count = 0;
   // The context's own.

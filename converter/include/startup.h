@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <string>
 
 #include "conversion_request.h"
@@ -12,9 +13,13 @@
 
 namespace tarvex {
 
+class GlyphTable;
+
 struct ConverterTables {
   ConverterKeyTables key_tables;
   TranslitTables translit_tables;
+  // What each glyph of the key tables is in Unicode, for the readers of documents.
+  std::shared_ptr<const GlyphTable> glyph_table;
   std::array<FontEntry, kRtfFontCount> rtf_fonts{};
   int font_count = 0;
   std::string help_path;  // tarvex.txt in the data folder

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "glyph_text.h"
 #include "platform/path.h"
 #include "rtf_writer.h"
 #include "trace.h"
@@ -38,6 +39,7 @@ int load_converter_tables(const char* directory, ConverterTables& tables, tsd::R
     if (show_error_box) show_error_box(table_load_message("keymap").c_str());
     return -1;
   }
+  tables.glyph_table = std::make_shared<const GlyphTable>(tables.key_tables);
   tables.font_count = build_font_table(tables.rtf_fonts.data());
   tables.loaded = true;
   return 0;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "bundled_glyphs.h"
 #include "docx_reader.h"
 #include "fuzz_support.h"
 #include "glyph_text.h"
@@ -18,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   int read = 0;
   {
     HubOut hub(out);
-    DocumentText text(tsd::fuzz::bundled_tables<tsd::kConverterForms>(), hub, &report);
+    DocumentText text(tsd::fuzz::bundled_tables<tsd::kConverterForms>(), &tsd::fuzz::bundled_glyphs(), hub,
+                      &report);
     read = docx_to_text(tsd::fuzz::text_of(data, size), text, why);
     tsd::fuzz::require(text.finish() == 0, "the hub is handed on");
   }

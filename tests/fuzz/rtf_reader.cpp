@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "bundled_glyphs.h"
 #include "fuzz_support.h"
 #include "glyph_text.h"
 #include "rtf_reader.h"
@@ -25,7 +26,8 @@ Run run(std::string_view rtf, std::size_t cut) {
   Run r;
   {
     HubOut hub(out);
-    DocumentText text(tsd::fuzz::bundled_tables<tsd::kConverterForms>(), hub, &r.report);
+    DocumentText text(tsd::fuzz::bundled_tables<tsd::kConverterForms>(), &tsd::fuzz::bundled_glyphs(), hub,
+                      &r.report);
     RtfReader reader(text);
     const auto* p = reinterpret_cast<const unsigned char*>(rtf.data());
     reader.feed(p, cut);
