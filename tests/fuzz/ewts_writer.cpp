@@ -5,21 +5,20 @@
 #include <cstdint>
 #include <string>
 
-#include "ewts_reader.h"
 #include "ewts_writer.h"
 #include "fuzz_support.h"
-#include "unicode_reader.h"
+#include "hub_of.h"
 
 using namespace tarvex;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string hub = unicode_to_hub(tsd::fuzz::text_of(data, size), nullptr, size % 2 == 0);
+  const std::string hub = tsd::fuzz::unicode_hub_of(tsd::fuzz::text_of(data, size), size % 2 == 0);
   ReaderReport written, read;
   const std::string ewts = hub_to_ewts(hub, &written);
   for (const ReaderWarning& w : written.warnings)
     tsd::fuzz::require(w.length >= 1 && w.offset + w.length <= hub.size(),
                        "every warning lies inside the hub");
-  tsd::fuzz::require(ewts_to_unicode(ewts, &read) == hub, "the EWTS reads back to the hub");
+  tsd::fuzz::require(tsd::fuzz::ewts_hub_of(ewts, &read) == hub, "the EWTS reads back to the hub");
   const bool tibetan = hub.find("\xE0\xBC") != std::string::npos ||
                        hub.find("\xE0\xBD") != std::string::npos ||
                        hub.find("\xE0\xBE") != std::string::npos || hub.find("\xE0\xBF") != std::string::npos;
