@@ -42,7 +42,7 @@ std::unique_ptr<HubWriter> make_tsendrel_rtf(ConversionContext& context, const C
   return std::make_unique<HubRtfWriter>(
       out, *context.key_tables, context.composer,
       HubRtfRequest{context.rtf_fonts, context.font_count, request.font_base, request.roman_size,
-                    request.tib_size, request.small_tib_size},
+                    request.tib_size, request.small_tib_size, context.stack_keys},
       problems);
 }
 

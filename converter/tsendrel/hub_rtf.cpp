@@ -118,7 +118,9 @@ class HubRtf {
          tsd::SyllableState& state, const HubRtfRequest& request, ReaderReport* problems)
       : table_(table),
         rtf_(doc, table, request.fonts, request.font_count),
-        keys_(tables),
+        own_keys_(request.stack_keys && request.stack_keys->reads(tables) ? nullptr
+                                                                          : std::make_unique<StackKeys>(tables)),
+        keys_(own_keys_ ? *own_keys_ : *request.stack_keys),
         composer_(tables, state),
         marks_(font_code_marks(tables, state)),
         problems_(problems) {
@@ -499,7 +501,8 @@ class HubRtf {
 
   const PieceTable& table_;
   TsendrelRtf<BlockOutput> rtf_;
-  StackKeys keys_;
+  std::unique_ptr<StackKeys> own_keys_;
+  const StackKeys& keys_;
   WordComposer composer_;
   SyllableCache cache_;
   const MemoWord* used_ = nullptr;  // the remembered word that compose() wrote last, if any

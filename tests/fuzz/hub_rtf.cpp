@@ -9,6 +9,7 @@
 #include "hub_of.h"
 #include "hub_rtf.h"
 #include "rtf_writer.h"
+#include "stack_keys.h"
 
 using namespace tarvex;
 
@@ -23,7 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   tsd::Stream out = tsd::fuzz::memory_stream();
   tsd::SyllableState state;
   ReaderReport problems;
-  const HubRtfRequest request{fonts.data(), kRtfFontCount, kEkorlamBase, kRomanSize, 56, 48};
+  // Built once, as the converter builds them when it loads its tables.
+  static const StackKeys keys(tsd::fuzz::bundled_tables<tsd::kConverterForms>());
+  const HubRtfRequest request{fonts.data(), kRtfFontCount, kEkorlamBase, kRomanSize, 56, 48, &keys};
   tsd::fuzz::require(write_hub_rtf(in, out, tsd::fuzz::bundled_tables<tsd::kConverterForms>(), state, request,
                                    &problems) == 0,
                      "the writer succeeds");
