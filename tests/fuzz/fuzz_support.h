@@ -90,11 +90,14 @@ inline Stream memory_stream() {
   return stream_of({});
 }
 
-// Everything a stream holds, from its start.
+// Everything a stream holds, from its start, a window at a time.
 inline std::string contents(Stream& s) {
   s.rewind();
   std::string out;
-  for (int c; (c = s.get()) != Stream::end;) out += static_cast<char>(c);
+  read_rest(s, [&out](const unsigned char* p, std::size_t n) {
+    out.append(reinterpret_cast<const char*>(p), n);
+    return true;
+  });
   return out;
 }
 
