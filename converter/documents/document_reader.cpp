@@ -27,12 +27,12 @@ bool reads_docx() {
   return TSENDREL_DOCX != 0;
 }
 
-int document_to_hub(tsd::Stream& in, HubOut& out, const ConverterKeyTables& tables, ReaderReport* report,
-                    std::string& why) {
+int document_to_hub(tsd::Stream& in, HubOut& out, const ConverterKeyTables& tables, const GlyphTable* glyphs,
+                    ReaderReport* report, std::string& why) {
   unsigned char head[96];
   const std::size_t n = in.peek(head, sizeof head);
   const DocumentKind kind = document_kind(head, n);
-  DocumentText text(tables, out, report);
+  DocumentText text(tables, glyphs, out, report);
   if (kind == DocumentKind::rtf) {
     RtfReader rtf(text);
     tsd::read_rest(in, [&rtf](const unsigned char* p, std::size_t size) {

@@ -13,6 +13,8 @@
 
 namespace tarvex {
 
+class GlyphTable;
+
 enum class DocumentKind { rtf, docx, odt, doc, other };
 
 // What a file starting with head[0 .. n) is: "{\rtf", a ZIP holding "mimetype" of an OpenDocument (odt) or
@@ -23,8 +25,8 @@ DocumentKind document_kind(const unsigned char* head, std::size_t n);
 bool reads_docx();
 
 // 0; -1 when reading or handing the hub on failed; -2 when the document cannot be read, `why` then
-// saying so in a sentence.
-int document_to_hub(tsd::Stream& in, HubOut& out, const ConverterKeyTables& tables, ReaderReport* report,
-                    std::string& why);
+// saying so in a sentence. `glyphs`: the glyph table filled once from `tables`, or null (see DocumentText).
+int document_to_hub(tsd::Stream& in, HubOut& out, const ConverterKeyTables& tables, const GlyphTable* glyphs,
+                    ReaderReport* report, std::string& why);
 
 }  // namespace tarvex

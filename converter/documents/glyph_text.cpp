@@ -28,7 +28,7 @@ std::string name_of(int font) {
 
 }  // namespace
 
-GlyphTable::GlyphTable(const ConverterKeyTables& tables) {
+GlyphTable::GlyphTable(const ConverterKeyTables& tables) : source_(&tables) {
   const auto& chars = tables.tib_chars;
   char full[64], base[64];
   for (int font = 0; font < tsd::kFamilySize; ++font)
@@ -79,19 +79,24 @@ int tsendrel_font_of(std::string_view name) {
 }
 
 struct DocumentText::Parts {
-  Parts(HubOut& out, const ConverterKeyTables& tables) : table(tables), feed(out, true, &found) {
+  Parts(HubOut& out, const ConverterKeyTables& tables, const GlyphTable* glyphs)
+      : own(glyphs && glyphs->reads(tables) ? nullptr : std::make_unique<GlyphTable>(tables)),
+        table(own ? *own : *glyphs),
+        feed(out, true, &found) {
     found.keep = 0;
   }
-  GlyphTable table;
+  std::unique_ptr<GlyphTable> own;
+  const GlyphTable& table;
   ReaderReport found;  // the Unicode reader's count of syllables; its places mean nothing here
   UnicodeFeed feed;
   char buffer[kBufferSize];
   std::size_t used = 0;
 };
 
-DocumentText::DocumentText(const ConverterKeyTables& tables, HubOut& out, ReaderReport* report)
+DocumentText::DocumentText(const ConverterKeyTables& tables, const GlyphTable* glyphs, HubOut& out,
+                           ReaderReport* report)
     : tables_(tables), report_(report) {
-  parts_ = std::make_unique<Parts>(out, tables);
+  parts_ = std::make_unique<Parts>(out, tables, glyphs);
 }
 
 DocumentText::~DocumentText() = default;

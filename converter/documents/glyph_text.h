@@ -16,7 +16,8 @@
 
 namespace tarvex {
 
-// What one glyph of a family is in Unicode: 34 fonts by 128 codes, filled once for a conversion.
+// What one glyph of a family is in Unicode: 34 fonts by 128 codes, filled once from the key tables as
+// they are loaded (ConverterTables) and handed to every document's reader.
 class GlyphTable {
  public:
   enum Kind : std::uint8_t {
@@ -38,8 +39,11 @@ class GlyphTable {
   const Cell& at(int font, int code) const {
     return cells_[static_cast<std::size_t>(font) * tsd::kGlyphCodes + static_cast<std::size_t>(code)];
   }
+  // Whether it was filled from these tables.
+  bool reads(const ConverterKeyTables& tables) const { return &tables == source_; }
 
  private:
+  const ConverterKeyTables* source_;
   std::array<Cell, tsd::kFamilySize * tsd::kGlyphCodes> cells_{};
 };
 
@@ -52,7 +56,9 @@ int tsendrel_font_of(std::string_view name);
 
 class DocumentText {
  public:
-  DocumentText(const ConverterKeyTables& tables, HubOut& out, ReaderReport* report);
+  // `glyphs`: the glyph table of `tables` filled once; without it (or when it was filled from other
+  // tables) the document fills one of its own.
+  DocumentText(const ConverterKeyTables& tables, const GlyphTable* glyphs, HubOut& out, ReaderReport* report);
   ~DocumentText();
   DocumentText(const DocumentText&) = delete;
   DocumentText& operator=(const DocumentText&) = delete;

@@ -15,6 +15,8 @@ ConversionContext make_context(const ConverterTables& tables) {
   ConversionContext context;
   context.key_tables = &tables.key_tables;
   context.translit_tables = &tables.translit_tables;
+  context.glyph_table = tables.glyph_table.get();
+  context.stack_keys = tables.stack_keys.get();
   context.rtf_fonts = tables.rtf_fonts.data();
   context.font_count = tables.font_count;
   return context;

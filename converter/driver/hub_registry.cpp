@@ -33,7 +33,7 @@ int read_unicode(const ConversionContext&, tsd::Stream& in, HubOut& hub, bool ke
 int read_document(const ConversionContext& context, tsd::Stream& in, HubOut& hub, bool,
                   ReaderReport* report) {
   std::string why;
-  const int result = document_to_hub(in, hub, *context.key_tables, report, why);
+  const int result = document_to_hub(in, hub, *context.key_tables, context.glyph_table, report, why);
   if (result == -2) context.log_status("Error: %s.", why.c_str());
   return result;
 }
@@ -53,7 +53,7 @@ std::unique_ptr<HubWriter> make_tsendrel_rtf(ConversionContext& context, const C
   return std::make_unique<HubRtfWriter>(
       out, *context.key_tables, context.composer,
       HubRtfRequest{context.rtf_fonts, context.font_count, request.font_base, request.roman_size,
-                    request.tib_size, request.small_tib_size},
+                    request.tib_size, request.small_tib_size, context.stack_keys},
       problems);
 }
 

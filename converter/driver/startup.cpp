@@ -2,8 +2,10 @@
 
 #include <cstdio>
 
+#include "glyph_text.h"
 #include "platform/path.h"
 #include "rtf_writer.h"
+#include "stack_keys.h"
 #include "trace.h"
 
 namespace tarvex {
@@ -38,6 +40,8 @@ int load_converter_tables(const char* directory, ConverterTables& tables, tsd::R
     if (show_error_box) show_error_box(table_load_message("keymap").c_str());
     return -1;
   }
+  tables.glyph_table = std::make_shared<const GlyphTable>(tables.key_tables);
+  tables.stack_keys = std::make_shared<const StackKeys>(tables.key_tables);
   tables.font_count = build_font_table(tables.rtf_fonts.data());
   tables.loaded = true;
   return 0;

@@ -42,7 +42,7 @@ char vowel_key(std::u32string_view signs) {
 
 }  // namespace
 
-StackKeys::StackKeys(const ConverterKeyTables& tables) {
+StackKeys::StackKeys(const ConverterKeyTables& tables) : source_(&tables) {
   // The first key of the table for each character: the plain ya and wa before their fixed forms.
   for (const UnicodeKey& key : unicode_keys) {
     const char32_t whole = key.text[0];

@@ -1,7 +1,7 @@
 // The Unicode key table read backwards: the composer keys of a syllable of the hub, as the extraction
 // writes a syllable of the same Tibetan (`bfsgrubs` for བསྒྲུབས), and the key of a digit or mark. Only
 // stacks that the loaded key-font table holds are written; what cannot be typed is refused with its place.
-// Built once for a conversion from its key tables; reads and writes no stream.
+// Built once from the key tables as they load (ConverterTables); reads and writes no stream.
 #pragma once
 
 #include <array>
@@ -30,7 +30,11 @@ class StackKeys {
   // The key of a digit, mark or symbol character standing alone, or 0.
   char mark_key(char32_t c) const;
 
+  // Whether it was built from these tables.
+  bool reads(const ConverterKeyTables& tables) const { return &tables == source_; }
+
  private:
+  const ConverterKeyTables* source_;
   static constexpr int kBlock = 256;
   std::array<char, kBlock> letter_{};     // the key of each whole letter U+0F00 + i
   std::array<char, kBlock> subjoined_{};  // of each subjoined letter

@@ -17,6 +17,8 @@ namespace tarvex {
 
 struct ConverterTables;
 struct TranslitTables;
+class GlyphTable;
+class StackKeys;
 
 // Makes the temporary files of a conversion: `which` is 0 (pre-pass file), 1 (syllable file) or 2
 // (glyph-code file). A stream that is not open means the file could not be created. Tests give their own
@@ -32,6 +34,10 @@ struct ConversionContext {
   // Shared and read-only.
   const ConverterKeyTables* key_tables = nullptr;
   const TranslitTables* translit_tables = nullptr;
+  // What each glyph of key_tables is in Unicode, for the readers of documents; null: one per document.
+  const GlyphTable* glyph_table = nullptr;
+  // The composer keys of the hub's stacks, for the writer of Tsendrel RTF; null: one per document.
+  const StackKeys* stack_keys = nullptr;
   const FontEntry* rtf_fonts = nullptr;
   int font_count = 0;
   // The context's own.

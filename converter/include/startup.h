@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <string>
 
 #include "conversion_request.h"
@@ -12,9 +13,16 @@
 
 namespace tarvex {
 
+class GlyphTable;
+class StackKeys;
+
 struct ConverterTables {
   ConverterKeyTables key_tables;
   TranslitTables translit_tables;
+  // What each glyph of the key tables is in Unicode, for the readers of documents.
+  std::shared_ptr<const GlyphTable> glyph_table;
+  // The composer keys of the hub's stacks, for the writer of Tsendrel RTF.
+  std::shared_ptr<const StackKeys> stack_keys;
   std::array<FontEntry, kRtfFontCount> rtf_fonts{};
   int font_count = 0;
   std::string help_path;  // tarvex.txt in the data folder

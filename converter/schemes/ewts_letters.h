@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <string_view>
+#include <tuple>
 
 #include "ewts_tables.h"
 
@@ -13,15 +14,47 @@ namespace tarvex::ewts {
 constexpr unsigned char kNone = 0xFF;
 constexpr unsigned char kAchenLetter = 0xFE;  // the a-chen as a letter, after "+" or heading a "+" stack
 
-// The longest entry of `table` that `text` starts with, or kNone.
+// The entries of a table grouped by the first byte of their spelling, each group in the table's order:
+// a text is compared only with the entries that start as it does.
+template <std::size_t Size>
+struct FirstByteIndex {
+  static_assert(Size < 256);
+  std::array<unsigned char, 257> start{};  // the group of byte b is order[start[b] .. start[b + 1])
+  std::array<unsigned char, Size> order{};
+};
+
 template <typename Table>
-constexpr unsigned char longest(const Table& table, std::string_view text, std::size_t& length) {
+constexpr auto index_by_first_byte(const Table& table) {
+  FirstByteIndex<std::tuple_size_v<Table>> index;
+  std::size_t n = 0;
+  for (std::size_t b = 0; b < 256; ++b) {
+    index.start[b] = static_cast<unsigned char>(n);
+    for (std::size_t i = 0; i < table.size(); ++i) {
+      if (table[i].ewts.empty()) throw "an entry has no spelling";
+      if (static_cast<unsigned char>(table[i].ewts[0]) == b) index.order[n++] = static_cast<unsigned char>(i);
+    }
+  }
+  index.start[256] = static_cast<unsigned char>(n);
+  return index;
+}
+
+template <const auto& Table>
+inline constexpr auto kByFirstByte = index_by_first_byte(Table);
+
+// The longest entry of `Table` that `text` starts with (the first of the table's order among equals), or
+// kNone.
+template <const auto& Table>
+constexpr unsigned char longest(std::string_view text, std::size_t& length) {
   unsigned char best = kNone;
   length = 0;
-  for (std::size_t i = 0; i < table.size(); ++i) {
-    const std::string_view e = table[i].ewts;
-    if (e.size() > length && text.substr(0, e.size()) == e) {
-      best = static_cast<unsigned char>(i);
+  if (text.empty()) return best;
+  constexpr const auto& index = kByFirstByte<Table>;
+  const auto first = static_cast<unsigned char>(text[0]);
+  for (std::size_t k = index.start[first]; k < index.start[first + 1u]; ++k) {
+    const unsigned char i = index.order[k];
+    const std::string_view e = Table[i].ewts;
+    if (e.size() > length && text.starts_with(e)) {
+      best = i;
       length = e.size();
     }
   }

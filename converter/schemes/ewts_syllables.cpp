@@ -72,9 +72,9 @@ void EwtsWordReader::tokenize() {
     }
     after_plus = false;
     std::size_t letter_len, vowel_len, sign_len;
-    const unsigned char letter = longest(ewts_letters, rest, letter_len);
-    const unsigned char vowel = longest(ewts_vowels, rest, vowel_len);
-    const unsigned char sign = longest(ewts_signs, rest, sign_len);
+    const unsigned char letter = longest<ewts_letters>(rest, letter_len);
+    const unsigned char vowel = longest<ewts_vowels>(rest, vowel_len);
+    const unsigned char sign = longest<ewts_signs>(rest, sign_len);
     if (letter_len == 0 && vowel_len == 0 && sign_len == 0) {
       tokens_.push_back({Kind::other, 0, pos, 1});
       ++i;
@@ -130,7 +130,9 @@ void EwtsWordReader::classify() {
         break;
       case Kind::sign:
         if (!base && !(visarga && after_visarga(t))) {
+          // Copied as it stands; a sign after it has no stack either (`kaHHX`).
           t.kind = Kind::other;
+          visarga = false;
         } else if (ewts_signs[t.index].ends_syllable) {
           base = false;
           visarga = true;

@@ -8,6 +8,7 @@
 
 #include "ewts_speller.h"
 #include "ewts_tables.h"
+#include "lent_table.h"
 #include "tibetan.h"
 
 namespace tarvex {
@@ -21,6 +22,7 @@ using namespace ewts_spelling;
 
 // Runs spelled before, by their UTF-8: each distinct syllable is spelled and checked once. Two places for
 // each hash, the one found last in front; a run of up to 16 bytes is compared as the two words it hashes.
+// The places are lent by the thread (lent_table.h): a writer made for each short text allocates none.
 class RunMemo {
  public:
   struct Entry {
@@ -55,7 +57,7 @@ class RunMemo {
 
  private:
   static constexpr int kPlaceBits = 13;
-  std::vector<Entry> entries_{std::size_t{1} << kPlaceBits};
+  LentTable<Entry, std::size_t{1} << kPlaceBits> entries_;
 };
 
 // The mark written for each character of U+0F00..U+0F3F, or none; `_` (the plain space) aside.

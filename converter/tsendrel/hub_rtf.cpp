@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "font_code_pass.h"
+#include "lent_table.h"
 #include "rtf_escape.h"
 #include "rtf_pieces.h"
 #include "stack_keys.h"
@@ -27,6 +27,7 @@ constexpr char32_t kVisarga = 0x0F7F;  // ends a syllable: what follows it is wr
 // The keys of recent syllables by their UTF-8, so that a syllable is read backwards once; its keys also
 // packed as the word memo finds them, and, once composed from a composer at rest outside passages and
 // small text, the RTF text of its glyphs with what it read of the key history and how it moved it on.
+// Its places are lent by the thread (lent_table.h), as the word memo's are.
 class SyllableCache {
  public:
   struct Entry {
@@ -71,7 +72,7 @@ class SyllableCache {
   // The handle of an entry (never 0), and the entry of a handle when it still holds `syllable`.
   std::uint32_t handle(const Entry& e) const { return static_cast<std::uint32_t>(&e - entries_.data()) + 1; }
   Entry* held(std::uint32_t handle, std::string_view syllable) {
-    const std::size_t index = (handle - 1) & (entries_.size() - 1);
+    const std::size_t index = (handle - 1) & (kPlaces - 1);
     Entry& e = entries_[index];
     if (e.length != syllable.size() || !same_text(e.text, syllable.data(), syllable.size())) return nullptr;
     recent_[index / 2] = static_cast<std::uint8_t>(index & 1);
@@ -101,10 +102,11 @@ class SyllableCache {
     std::memcpy(&y, b + n - 8, 8);
     return (diff | (x ^ y)) == 0;
   }
-  std::vector<Entry> entries_{std::size_t{2} << kPairBits};
-  std::vector<std::uint8_t> tags_ = std::vector<std::uint8_t>(entries_.size());  // 0: nothing kept
+  static constexpr std::size_t kPlaces = std::size_t{2} << kPairBits;
+  LentTable<Entry, kPlaces> entries_;
+  LentTable<std::uint8_t, kPlaces> tags_;  // 0: nothing kept
   // Of each pair of places, the one used last.
-  std::vector<std::uint8_t> recent_ = std::vector<std::uint8_t>(std::size_t{1} << kPairBits);
+  LentTable<std::uint8_t, kPlaces / 2> recent_;
 };
 
 // The hub's punctuation, in the order of the layout's punctuation keys (". , : ? -").
@@ -116,7 +118,9 @@ class HubRtf {
          tsd::SyllableState& state, const HubRtfRequest& request, ReaderReport* problems)
       : table_(table),
         rtf_(doc, table, request.fonts, request.font_count),
-        keys_(tables),
+        own_keys_(request.stack_keys && request.stack_keys->reads(tables) ? nullptr
+                                                                          : std::make_unique<StackKeys>(tables)),
+        keys_(own_keys_ ? *own_keys_ : *request.stack_keys),
         composer_(tables, state),
         marks_(font_code_marks(tables, state)),
         problems_(problems) {
@@ -497,7 +501,8 @@ class HubRtf {
 
   const PieceTable& table_;
   TsendrelRtf<BlockOutput> rtf_;
-  StackKeys keys_;
+  std::unique_ptr<StackKeys> own_keys_;
+  const StackKeys& keys_;
   WordComposer composer_;
   SyllableCache cache_;
   const MemoWord* used_ = nullptr;  // the remembered word that compose() wrote last, if any

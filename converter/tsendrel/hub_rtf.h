@@ -13,6 +13,8 @@
 
 namespace tarvex {
 
+class StackKeys;
+
 struct HubRtfRequest {
   const FontEntry* fonts;
   int font_count;
@@ -20,6 +22,9 @@ struct HubRtfRequest {
   int roman_size;
   int tib_size;
   int small_tib_size;
+  // The keys of the stacks built once from the tables; without them (or when they were built from other
+  // tables) the writer builds its own.
+  const StackKeys* stack_keys = nullptr;
 };
 
 // Returns 0, or -1 when a write to `out` or a read of `hub` failed (neither is closed). `problems`, when

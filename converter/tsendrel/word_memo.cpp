@@ -5,8 +5,6 @@
 
 namespace tarvex {
 
-WordMemo::WordMemo() : words_(new MemoWord[std::size_t{2} << kSetBits]) {}
-
 const MemoWord* WordMemo::add(const MemoWord& word) {
   MemoWord* pair = &words_[set_of(word.keys) * 2];
   pair[1] = pair[0];

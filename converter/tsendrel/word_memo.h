@@ -7,10 +7,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <span>
 
 #include "composer.h"
+#include "lent_table.h"
 #include "packed_keys.h"
 
 namespace tarvex {
@@ -97,10 +97,9 @@ class ReplayedHistory {
   MemoHistory history_{tsd::SyllableState{}};
 };
 
+// The places are lent by the thread (lent_table.h): a writer made for each short document allocates none.
 class WordMemo {
  public:
-  WordMemo();
-
   // The word as composed from a composer at rest with this history, or null.
   const MemoWord* find(const MemoKeys& keys, std::uint32_t history) const {
     const MemoWord* pair = &words_[set_of(keys) * 2];
@@ -122,7 +121,7 @@ class WordMemo {
   }
 
   // Pairs of places for the words whose keys fall in the same set.
-  std::unique_ptr<MemoWord[]> words_;
+  LentTable<MemoWord, std::size_t{2} << kSetBits> words_;
 };
 
 // Starts watching a word that the composer is about to make from `state` (at rest); `finish` then fills

@@ -8,6 +8,7 @@
 
 #include "ewts_reader.h"
 #include "fuzz_support.h"
+#include "hub_of.h"
 
 using namespace tarvex;
 
@@ -21,10 +22,11 @@ struct Run {
 
 Run run(std::string_view ewts, bool keep_cr) {
   tsd::Stream in = tsd::fuzz::stream_of(ewts);
-  tsd::Stream out = tsd::fuzz::memory_stream();
+  tsd::fuzz::HubText out;
   Run r;
-  r.result = ewts_to_hub(in, out, keep_cr, &r.report);
-  r.hub = tsd::fuzz::contents(out);
+  HubOut hub(out.sink());
+  r.result = ewts_to_hub(in, hub, keep_cr, &r.report);
+  r.hub = std::move(out.text);
   return r;
 }
 

@@ -73,8 +73,8 @@ struct MemoryFile {
   }
 };
 
-// A binary stream in memory holding the bytes, at its start.
-inline Stream stream_of(std::string_view bytes) {
+// A stream in memory holding the bytes, at its start: binary, or read as a text file is (CR LF as LF).
+inline Stream stream_of(std::string_view bytes, Stream::Mode mode = Stream::Mode::binary) {
   auto* file = new MemoryFile{std::string(bytes)};
   std::FILE* f =
       fopencookie(file, "w+", {MemoryFile::read, MemoryFile::write, MemoryFile::seek, MemoryFile::close});
@@ -82,7 +82,7 @@ inline Stream stream_of(std::string_view bytes) {
     delete file;
     fail("no stream in memory");
   }
-  return Stream::adopt(f, Stream::Mode::binary, true);
+  return Stream::adopt(f, mode, true);
 }
 
 // An empty binary stream in memory, for a target's output.
@@ -90,11 +90,14 @@ inline Stream memory_stream() {
   return stream_of({});
 }
 
-// Everything a stream holds, from its start.
+// Everything a stream holds, from its start, a window at a time.
 inline std::string contents(Stream& s) {
   s.rewind();
   std::string out;
-  for (int c; (c = s.get()) != Stream::end;) out += static_cast<char>(c);
+  read_rest(s, [&out](const unsigned char* p, std::size_t n) {
+    out.append(reinterpret_cast<const char*>(p), n);
+    return true;
+  });
   return out;
 }
 

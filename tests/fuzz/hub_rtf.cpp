@@ -6,9 +6,10 @@
 #include <string>
 
 #include "fuzz_support.h"
+#include "hub_of.h"
 #include "hub_rtf.h"
 #include "rtf_writer.h"
-#include "unicode_reader.h"
+#include "stack_keys.h"
 
 using namespace tarvex;
 
@@ -18,12 +19,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     build_font_table(f.data());
     return f;
   }();
-  const std::string hub = unicode_to_hub(tsd::fuzz::text_of(data, size), nullptr, size % 2 == 0);
+  const std::string hub = tsd::fuzz::unicode_hub_of(tsd::fuzz::text_of(data, size), size % 2 == 0);
   tsd::Stream in = tsd::fuzz::stream_of(hub);
   tsd::Stream out = tsd::fuzz::memory_stream();
   tsd::SyllableState state;
   ReaderReport problems;
-  const HubRtfRequest request{fonts.data(), kRtfFontCount, kEkorlamBase, kRomanSize, 56, 48};
+  // Built once, as the converter builds them when it loads its tables.
+  static const StackKeys keys(tsd::fuzz::bundled_tables<tsd::kConverterForms>());
+  const HubRtfRequest request{fonts.data(), kRtfFontCount, kEkorlamBase, kRomanSize, 56, 48, &keys};
   tsd::fuzz::require(write_hub_rtf(in, out, tsd::fuzz::bundled_tables<tsd::kConverterForms>(), state, request,
                                    &problems) == 0,
                      "the writer succeeds");

@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <string>
 
+#include "bundled_glyphs.h"
 #include "fuzz_support.h"
 #include "glyph_text.h"
+#include "hub_of.h"
 #include "rtf_reader.h"
 
 using namespace tarvex;
@@ -21,11 +23,12 @@ struct Run {
 };
 
 Run run(std::string_view rtf, std::size_t cut) {
-  tsd::Stream out = tsd::fuzz::memory_stream();
+  tsd::fuzz::HubText out;
   Run r;
   {
-    HubOut hub(out);
-    DocumentText text(tsd::fuzz::bundled_tables<tsd::kConverterForms>(), hub, &r.report);
+    HubOut hub(out.sink());
+    DocumentText text(tsd::fuzz::bundled_tables<tsd::kConverterForms>(), &tsd::fuzz::bundled_glyphs(), hub,
+                      &r.report);
     RtfReader reader(text);
     const auto* p = reinterpret_cast<const unsigned char*>(rtf.data());
     reader.feed(p, cut);
@@ -33,7 +36,7 @@ Run run(std::string_view rtf, std::size_t cut) {
     reader.finish();
     r.result = text.finish();
   }
-  r.hub = tsd::fuzz::contents(out);
+  r.hub = std::move(out.text);
   return r;
 }
 

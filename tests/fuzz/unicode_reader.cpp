@@ -9,6 +9,7 @@
 #include <string>
 
 #include "fuzz_support.h"
+#include "hub_of.h"
 #include "tibetan.h"
 #include "unicode_reader.h"
 
@@ -24,13 +25,13 @@ struct Run {
 
 Run run(std::string_view text, bool keep_cr, bool whole_runs = true) {
   tsd::Stream in = tsd::fuzz::stream_of(text);
-  tsd::Stream out = tsd::fuzz::memory_stream();
+  tsd::fuzz::HubText out;
   Run r;
   {
-    HubOut hub(out);
+    HubOut hub(out.sink());
     r.result = unicode_to_hub(in, hub, keep_cr, &r.report, whole_runs);
   }
-  r.hub = tsd::fuzz::contents(out);
+  r.hub = std::move(out.text);
   return r;
 }
 

@@ -1,5 +1,6 @@
 // The document readers against their vectors (tests/vectors/documents): each RTF read into the hub with
-// the bundled tables gives the Unicode and the warnings, placed by paragraph and character, of its line.
+// the bundled tables gives the Unicode and the warnings, placed by paragraph and character, of its line,
+// whether the glyph table is filled for the document or handed over filled once.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include "convert_file.h"
 #include "document_reader.h"
 #include "driver_support.h"
+#include "glyph_text.h"
 #include "support/escapes.h"
 #include "tsv_vectors.h"
 
@@ -18,33 +20,49 @@ namespace {
 constexpr std::string_view kFonts =
     "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fnil Courier;}{\\f5\\fnil Korlam-a;}{\\f9\\fnil Korlam-vowa;}}";
 
-std::string read_document(const std::string& bytes, ReaderReport& report, std::string& why, int& result) {
+std::string read_document(const std::string& bytes, ReaderReport& report, std::string& why, int& result,
+                          const GlyphTable* glyphs = nullptr) {
   tsd::Stream in = h2test::stream_with(bytes);
   tsd::Stream out = tsd::Stream::temporary();
   {
     HubOut hub(out);
-    result = document_to_hub(in, hub, h2test::bundled_key_tables(), &report, why);
+    result = document_to_hub(in, hub, h2test::bundled_key_tables(), glyphs, &report, why);
   }
   return h2test::contents(out);
 }
 
+// The glyph tables a reader may be handed: none, one filled once from the same tables, one filled from
+// other tables (which the reader must not use).
+struct GlyphSource {
+  const char* name;
+  const GlyphTable* glyphs;
+};
+
 TEST(document_vectors, rtf_documents_read_as_their_unicode) {
   const auto lines = h2test::read_tsv_vectors("documents");
   ASSERT_GT(lines.size(), 20u);
-  for (const h2test::TsvLine& line : lines) {
-    if (line.file != "rtf.tsv") continue;
-    SCOPED_TRACE(line.file + ":" + std::to_string(line.line));
-    std::string rtf = line.fields[0];  // RTF as it stands: its backslashes are its own
-    if (const std::size_t at = rtf.find("{FONTS}"); at != std::string::npos) rtf.replace(at, 7, kFonts);
-    ReaderReport report;
-    std::string why;
-    int result = 0;
-    EXPECT_EQ(read_document(rtf, report, why, result), tsd::testing::unescape(line.fields[1]));
-    EXPECT_EQ(result, 0) << why;
-    std::vector<std::string> warnings;
-    for (const ReaderWarning& w : report.warnings)
-      warnings.push_back(std::to_string(w.paragraph) + ":" + std::to_string(w.position) + " " + w.text);
-    EXPECT_EQ(warnings, std::vector<std::string>(line.fields.begin() + 2, line.fields.end()));
+  static const GlyphTable bundled(h2test::bundled_key_tables());
+  static const GlyphTable other(h2test::test_key_tables());
+  const GlyphSource sources[] = {
+      {"filled for the document", nullptr}, {"filled once", &bundled}, {"filled from other tables", &other}};
+  for (const GlyphSource& source : sources) {
+    for (const h2test::TsvLine& line : lines) {
+      if (line.file != "rtf.tsv") continue;
+      const std::string place = line.file + ":" + std::to_string(line.line);
+      SCOPED_TRACE(std::string(source.name).append(": ").append(place));
+      std::string rtf = line.fields[0];  // RTF as it stands: its backslashes are its own
+      if (const std::size_t at = rtf.find("{FONTS}"); at != std::string::npos) rtf.replace(at, 7, kFonts);
+      ReaderReport report;
+      std::string why;
+      int result = 0;
+      EXPECT_EQ(read_document(rtf, report, why, result, source.glyphs),
+                tsd::testing::unescape(line.fields[1]));
+      EXPECT_EQ(result, 0) << why;
+      std::vector<std::string> warnings;
+      for (const ReaderWarning& w : report.warnings)
+        warnings.push_back(std::to_string(w.paragraph) + ":" + std::to_string(w.position) + " " + w.text);
+      EXPECT_EQ(warnings, std::vector<std::string>(line.fields.begin() + 2, line.fields.end()));
+    }
   }
 }
 

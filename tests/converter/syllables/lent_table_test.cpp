@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -36,6 +37,36 @@ TEST(lent_table, every_borrower_finds_it_empty) {
     }
     Table t;
     EXPECT_TRUE(empty(t)) << c.name;
+  }
+}
+
+// A table of many blocks (the last one short), of which a borrower writes a few places: the next finds every
+// place empty, however the places it wrote lie among the blocks.
+using LargeTable = tarvex::LentTable<Entry, 1000>;
+
+TEST(lent_table, the_places_a_borrower_wrote_are_empty_for_the_next) {
+  const struct {
+    const char* name;
+    std::vector<std::size_t> places;
+    bool through_iteration;  // written by walking the table rather than by place
+  } cases[] = {
+      {"the first place", {0}, false},
+      {"the last place, in the short block", {999}, false},
+      {"the ends of two neighbouring blocks", {63, 64}, false},
+      {"places far apart", {5, 130, 517, 960}, false},
+      {"every place, walking the table", {}, true},
+  };
+  for (const auto& c : cases) {
+    {
+      LargeTable t;
+      for (const std::size_t i : c.places) t[i] = {7, static_cast<int>(i) + 1};
+      if (c.through_iteration)
+        for (Entry& e : t) e = {8, 9};
+    }
+    LargeTable t;
+    bool all_empty = true;
+    for (const Entry& e : t) all_empty = all_empty && e.key == 0 && e.value == 0;
+    EXPECT_TRUE(all_empty) << c.name;
   }
 }
 

@@ -1,5 +1,6 @@
 // The Tsendrel RTF of the hub, with the bundled tables: the vectors of tests/vectors/hub_rtf (a hub, the
-// document's body, the counts and the warnings at hub offsets); the examples' Unicode written as the Wylie
+// document's body, the counts and the warnings at hub offsets), whether the stack keys are built for the
+// document or handed over built once; the examples' Unicode written as the Wylie
 // route writes the examples; repeated syllables, written from the writer's memory, told at each offset;
 // the writer fed by the EWTS reader, tokens and all, as it writes the reader's hub read as bytes.
 #include "hub_rtf.h"
@@ -15,6 +16,7 @@
 #include "driver_support.h"
 #include "ewts_reader.h"
 #include "routes.h"
+#include "stack_keys.h"
 #include "tsv_vectors.h"
 
 using namespace tarvex;
@@ -28,12 +30,12 @@ struct Written {
   ReaderReport report;
 };
 
-Written written(const std::string& hub) {
+Written written(const std::string& hub, const StackKeys* keys = nullptr) {
   tsd::Stream in = h2test::stream_with(hub);
   tsd::Stream out = tsd::Stream::temporary();
   tsd::SyllableState state;
   Written w;
-  const HubRtfRequest request{h2test::test_fonts(), kRtfFontCount, kEkorlamBase, kRomanSize, 56, 48};
+  const HubRtfRequest request{h2test::test_fonts(), kRtfFontCount, kEkorlamBase, kRomanSize, 56, 48, keys};
   EXPECT_EQ(write_hub_rtf(in, out, tables(), state, request, &w.report), 0);
   const std::string rtf = h2test::contents(out);
   const std::size_t table_end = rtf.find("}}");
@@ -75,16 +77,30 @@ std::vector<HubCase> read_cases() {
   return cases;
 }
 
+// The stack keys a writer may be handed: none, keys built once from the same tables, keys built from other
+// tables (which the writer must not use).
+struct KeysSource {
+  const char* name;
+  const StackKeys* keys;
+};
+
 TEST(hub_rtf, vectors_give_the_expected_body_counts_and_warnings) {
   const std::vector<HubCase> cases = read_cases();
   ASSERT_GT(cases.size(), 10u);
-  for (const HubCase& c : cases) {
-    const Written w = written(c.hub);
-    EXPECT_EQ(h2test::escape(w.body), h2test::escape(c.body)) << c.where;
-    EXPECT_EQ(std::to_string(w.report.syllables) + "/" + std::to_string(w.report.not_converted), c.counts)
-        << c.where;
-    EXPECT_TRUE(warnings_of(w.report) == c.warnings)
-        << c.where << "\n  got" << listed(warnings_of(w.report)) << "\n  expected" << listed(c.warnings);
+  static const StackKeys bundled(tables());
+  static const StackKeys other(h2test::test_key_tables());
+  const KeysSource sources[] = {
+      {"built for the document", nullptr}, {"built once", &bundled}, {"built from other tables", &other}};
+  for (const KeysSource& source : sources) {
+    for (const HubCase& c : cases) {
+      const Written w = written(c.hub, source.keys);
+      const std::string where = std::string(source.name).append(": ").append(c.where);
+      EXPECT_EQ(h2test::escape(w.body), h2test::escape(c.body)) << where;
+      EXPECT_EQ(std::to_string(w.report.syllables) + "/" + std::to_string(w.report.not_converted), c.counts)
+          << where;
+      EXPECT_TRUE(warnings_of(w.report) == c.warnings)
+          << where << "\n  got" << listed(warnings_of(w.report)) << "\n  expected" << listed(c.warnings);
+    }
   }
 }
 
