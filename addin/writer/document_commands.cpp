@@ -296,7 +296,7 @@ ConversionOutcome document_to_unicode(const Reference<css::frame::XFrame>& frame
   const Editing editing(frame);
   for (Stretch& stretch : stretches) {
     tarvex::ReaderReport report;
-    const std::string unicode = tsendrel_to_unicode(tables.key_tables, stretch.glyphs, &report);
+    const std::string unicode = tsendrel_to_unicode(tables.key_tables, stretch.glyphs, &report, tables.glyph_table.get());
     outcome.not_converted += static_cast<int>(report.not_converted);
     replace(stretch, {{OUString::fromUtf8(unicode.c_str()), unicode_font, stretch.height}});
     ++outcome.stretches;

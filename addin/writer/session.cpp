@@ -155,7 +155,7 @@ void Session::toggle_unicode_typing() {
   if (tables == nullptr) return;
   // Unicode typing is Tibetan mode typing Unicode: it turns the mode on where it is off.
   if (!addin_.tibetan_mode() && !ensure_started()) return;
-  typing_ = std::make_unique<UnicodeTyping>(tables->key_tables);
+  typing_ = std::make_unique<UnicodeTyping>(tables->key_tables, tables->glyph_table.get());
   host_.set_unicode_typing(typing_.get(), read_unicode_font(tsd::addin_folder()));
   addin_.tibetan();
 }

@@ -13,7 +13,7 @@
 namespace tibet::writer {
 
 std::string tsendrel_to_unicode(const tarvex::ConverterKeyTables& tables, std::span<const StyledChar> text,
-                                tarvex::ReaderReport* report) {
+                                tarvex::ReaderReport* report, const tarvex::GlyphTable* glyphs) {
   std::string out;
   tarvex::HubSink sink{[](void* user, const unsigned char* bytes, std::size_t n) {
                          static_cast<std::string*>(user)->append(reinterpret_cast<const char*>(bytes), n);
@@ -22,7 +22,7 @@ std::string tsendrel_to_unicode(const tarvex::ConverterKeyTables& tables, std::s
                        &out};
   tarvex::HubOut hub(sink);
   {
-    tarvex::DocumentText reader(tables, hub, report);
+    tarvex::DocumentText reader(tables, glyphs, hub, report);
     int font = tarvex::kOtherFont - 1, size = -1;
     for (const StyledChar& ch : text) {
       if (ch.font != font || ch.size != size) {
@@ -69,7 +69,7 @@ int UnicodeTyping::take_back(int count) {
 }
 
 UnicodeEdit UnicodeTyping::settle() {
-  std::string now = tsendrel_to_unicode(tables_, glyphs_);
+  std::string now = tsendrel_to_unicode(tables_, glyphs_, nullptr, glyph_table_);
   std::size_t same = 0;
   while (same < now.size() && same < written_.size() && now[same] == written_[same]) ++same;
   // The edit starts at a character's first byte.
@@ -86,8 +86,8 @@ void UnicodeTyping::let_go_of_oldest() {
   // reads as the start of what is written and the rest as the rest, which a take-back never reaches.
   const std::size_t cut = glyphs_.size() / 2;
   const std::span<const StyledChar> all(glyphs_);
-  const std::string head = tsendrel_to_unicode(tables_, all.first(cut));
-  const std::string tail = tsendrel_to_unicode(tables_, all.subspan(cut));
+  const std::string head = tsendrel_to_unicode(tables_, all.first(cut), nullptr, glyph_table_);
+  const std::string tail = tsendrel_to_unicode(tables_, all.subspan(cut), nullptr, glyph_table_);
   if (head + tail != written_) return;
   glyphs_.erase(glyphs_.begin(), glyphs_.begin() + static_cast<std::ptrdiff_t>(cut));
   written_ = tail;

@@ -14,6 +14,10 @@
 #include "document.h"
 #include "hub.h"
 
+namespace tarvex {
+class GlyphTable;
+}  // namespace tarvex
+
 namespace tibet::writer {
 
 // A character of a document with its font (0..67: tsd::kFontNames; or tarvex::kOtherFont) and its size
@@ -26,9 +30,10 @@ struct StyledChar {
 
 // The Unicode (UTF-8, the hub) that tsendrel-unicode reads from these characters: Tibetan in canonical
 // order, other fonts' text copied, "\t" and "\n" as tabs and line breaks. `report` counts what could not
-// be read (written as U+FFFD).
+// be read (written as U+FFFD). `glyphs`, the glyph table built once with the tables, spares building it for
+// each call.
 std::string tsendrel_to_unicode(const tarvex::ConverterKeyTables& tables, std::span<const StyledChar> text,
-                                tarvex::ReaderReport* report = nullptr);
+                                tarvex::ReaderReport* report = nullptr, const tarvex::GlyphTable* glyphs = nullptr);
 
 // The characters (code points) of UTF-8 text: what Writer's cursors count.
 int character_count(std::string_view utf8);
@@ -43,7 +48,8 @@ struct UnicodeEdit {
 // The glyphs typed since the cursor last moved, and the Unicode written for them.
 class UnicodeTyping {
  public:
-  explicit UnicodeTyping(const tarvex::ConverterKeyTables& tables) : tables_(tables) {}
+  explicit UnicodeTyping(const tarvex::ConverterKeyTables& tables, const tarvex::GlyphTable* glyphs = nullptr)
+      : tables_(tables), glyph_table_(glyphs) {}
 
   // What the add-in plays: a font (its name, as the add-in selects it) and size in points, glyph codes,
   // and a take-back of glyphs. take_back returns how many it could not take back here (typed before the
@@ -64,6 +70,7 @@ class UnicodeTyping {
   void let_go_of_oldest();
 
   const tarvex::ConverterKeyTables& tables_;
+  const tarvex::GlyphTable* glyph_table_;
   int font_ = 0;
   int size_ = 48;
   std::vector<StyledChar> glyphs_;
