@@ -175,6 +175,9 @@ class UnicodeReader {
         report_->warn(offset, length, "sign " + code_point_name(typed) + " with no letter before it");
         if (report_->tracing()) report_->source(offset, out_.written());
       }
+      // Signs with no letter are joined to the next line as other text is, by a space: with nothing between,
+      // the signs of two lines would meet out of canonical order.
+      if (!base_) tail_ = HubTail::other;
       if (combining_class(c) != 0) {
         if (signs_count_ == signs_.size()) {
           // No letter carries this many: those held are written in order, then a combining grapheme joiner
