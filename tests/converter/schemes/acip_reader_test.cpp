@@ -3,6 +3,7 @@
 // the escapes `\n`, `\t`, `\\` and, in the expected text, `\uXXXX`), the readings a library's import adds
 // (options, off by default), word grammar on its own, and input cut at every place.
 #include "acip_reader.h"
+#include "reader_report_support.h"
 #include "tibetan.h"
 #include "tsv_vectors.h"
 
@@ -13,6 +14,9 @@
 #include <vector>
 
 using namespace tarvex;
+using h2test::code_points;
+using h2test::joined;
+using h2test::warnings_of;
 
 namespace {
 
@@ -53,34 +57,6 @@ std::vector<AcipCase> read_cases() {
     cases.push_back(c);
   }
   return cases;
-}
-
-std::string code_points(std::string_view utf8) {
-  std::string out;
-  char hex[16];
-  for (std::size_t i = 0; i < utf8.size();) {
-    const auto b = static_cast<unsigned char>(utf8[i]);
-    const std::size_t n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-    char32_t c = n == 1 ? b : n == 2 ? b & 0x1Fu : n == 3 ? b & 0x0Fu : b & 0x07u;
-    for (std::size_t k = 1; k < n && i + k < utf8.size(); ++k) c = (c << 6) | (utf8[i + k] & 0x3F);
-    std::snprintf(hex, sizeof hex, "%s%04X", out.empty() ? "" : " ", static_cast<unsigned>(c));
-    out += hex;
-    i += n;
-  }
-  return out;
-}
-
-std::vector<std::string> warnings_of(const ReaderReport& report) {
-  std::vector<std::string> out;
-  for (const ReaderWarning& w : report.warnings)
-    out.push_back(std::to_string(w.offset) + ":" + std::to_string(w.length) + " " + w.text);
-  return out;
-}
-
-std::string joined(const std::vector<std::string>& lines) {
-  std::string out;
-  for (const std::string& l : lines) out += "\n    " + l;
-  return out.empty() ? "\n    (none)" : out;
 }
 
 class acip_vectors : public ::testing::TestWithParam<AcipCase> {};

@@ -15,11 +15,13 @@
 #include "driver_support.h"
 #include "ewts_reader.h"
 #include "ewts_tables.h"
+#include "reader_report_support.h"
 #include "tibetan.h"
 #include "tsv_vectors.h"
 #include "unicode_reader.h"
 
 using namespace tarvex;
+using h2test::warnings_of;
 
 namespace {
 
@@ -45,13 +47,6 @@ std::string ewts_of(std::string field) {
   for (const auto& [from, to] : {std::pair{"\\n", "\n"}, std::pair{"\\t", "\t"}})
     for (std::size_t at; (at = field.find(from)) != std::string::npos;) field.replace(at, 2, to);
   return field;
-}
-
-std::vector<std::string> warnings_of(const ReaderReport& report) {
-  std::vector<std::string> out;
-  for (const ReaderWarning& w : report.warnings)
-    out.push_back(std::to_string(w.offset) + ":" + std::to_string(w.length) + " " + w.text);
-  return out;
 }
 
 // What the EWTS reads back as, with every line break kept; its warnings in `report`.

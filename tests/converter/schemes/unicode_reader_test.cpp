@@ -18,9 +18,13 @@
 #include <vector>
 
 #include "ewts_reader.h"
+#include "reader_report_support.h"
 #include "tsv_vectors.h"
 
 using namespace tarvex;
+using h2test::code_points;
+using h2test::joined;
+using h2test::warnings_of;
 
 namespace {
 
@@ -75,28 +79,6 @@ std::string unescape(std::string_view text) {
 }
 
 // UTF-8 as code points, "0F40 0F7A 0F74"; a byte that is not UTF-8 as "<FF>".
-std::string code_points(std::string_view utf8) {
-  std::string out;
-  char hex[16];
-  for (std::size_t i = 0; i < utf8.size();) {
-    const auto b = static_cast<unsigned char>(utf8[i]);
-    const std::size_t n = b < 0x80 ? 1 : b < 0xC2 ? 0 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : b < 0xF5 ? 4 : 0;
-    bool whole = n > 0 && i + n <= utf8.size();
-    char32_t c = n == 1 ? b : n == 2 ? b & 0x1Fu : n == 3 ? b & 0x0Fu : b & 0x07u;
-    for (std::size_t k = 1; whole && k < n; ++k) {
-      whole = (utf8[i + k] & 0xC0) == 0x80;
-      c = (c << 6) | (utf8[i + k] & 0x3F);
-    }
-    if (whole)
-      std::snprintf(hex, sizeof hex, "%s%04X", out.empty() ? "" : " ", static_cast<unsigned>(c));
-    else
-      std::snprintf(hex, sizeof hex, "%s<%02X>", out.empty() ? "" : " ", static_cast<unsigned>(b));
-    out += hex;
-    i += whole ? n : 1;
-  }
-  return out;
-}
-
 std::vector<UnicodeCase> read_cases() {
   std::vector<UnicodeCase> cases;
   for (const h2test::TsvLine& t : h2test::read_tsv_vectors("unicode_in")) {
@@ -111,19 +93,6 @@ std::vector<UnicodeCase> read_cases() {
     cases.push_back(c);
   }
   return cases;
-}
-
-std::vector<std::string> warnings_of(const ReaderReport& report) {
-  std::vector<std::string> out;
-  for (const ReaderWarning& w : report.warnings)
-    out.push_back(std::to_string(w.offset) + ":" + std::to_string(w.length) + " " + w.text);
-  return out;
-}
-
-std::string joined(const std::vector<std::string>& lines) {
-  std::string out;
-  for (const std::string& l : lines) out += "\n    " + l;
-  return out.empty() ? "\n    (none)" : out;
 }
 
 class unicode_in_vectors : public ::testing::TestWithParam<UnicodeCase> {};

@@ -15,11 +15,14 @@
 #include "convert_file.h"
 #include "driver_support.h"
 #include "ewts_reader.h"
+#include "reader_report_support.h"
 #include "routes.h"
 #include "stack_keys.h"
 #include "tsv_vectors.h"
 
 using namespace tarvex;
+using h2test::joined;
+using h2test::warnings_of;
 
 namespace {
 
@@ -42,19 +45,6 @@ Written written(const std::string& hub, const StackKeys* keys = nullptr) {
   EXPECT_NE(table_end, std::string::npos);
   w.body = rtf.substr(table_end + 2);
   return w;
-}
-
-std::vector<std::string> warnings_of(const ReaderReport& report) {
-  std::vector<std::string> out;
-  for (const ReaderWarning& w : report.warnings)
-    out.push_back(std::to_string(w.offset) + ":" + std::to_string(w.length) + " " + w.text);
-  return out;
-}
-
-std::string listed(const std::vector<std::string>& lines) {
-  std::string out;
-  for (const std::string& l : lines) out += "\n    " + l;
-  return out.empty() ? "\n    (none)" : out;
 }
 
 struct HubCase {
@@ -99,7 +89,7 @@ TEST(hub_rtf, vectors_give_the_expected_body_counts_and_warnings) {
       EXPECT_EQ(std::to_string(w.report.syllables) + "/" + std::to_string(w.report.not_converted), c.counts)
           << where;
       EXPECT_TRUE(warnings_of(w.report) == c.warnings)
-          << where << "\n  got" << listed(warnings_of(w.report)) << "\n  expected" << listed(c.warnings);
+          << where << "\n  got" << joined(warnings_of(w.report)) << "\n  expected" << joined(c.warnings);
     }
   }
 }
