@@ -161,8 +161,8 @@ fuzz: setup
 # Wine server held from the first test to the last (see the build's wine-run): a server that each program
 # started ended with the last one, and a program that connected as it ended failed at once (exit 1).
 WINE_CTEST = ctest --output-on-failure -j $(JOBS)
-wine_suite = $(1)/wine-run --hold-server && { $(WINE_CTEST) --test-dir $(1); status=$$?; \
-  $(1)/wine-run --end-server; exit $$status; }
+wine_suite = { $(1)/wine-run --hold-server || echo "warning: no lasting Wine server: the tests run without it"; \
+  $(WINE_CTEST) --test-dir $(1); status=$$?; $(1)/wine-run --end-server; exit $$status; }
 
 test-windows: windows
 	$(call wine_suite,build/windows)
