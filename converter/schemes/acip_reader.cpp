@@ -472,9 +472,9 @@ std::size_t AcipReader::parse_window(std::size_t at) {
   while (at < len_) {
     const unsigned char c = b[at];
     const Class k = kClasses[c];
+    if (k != kSpace && k != kLineFeed && k != kFolio) line_start_ = false;
     switch (k) {
       case kWordByte:
-        line_start_ = false;
         if (!take_word(at)) return at;
         // Most words are followed by one space and the next word: those are read here, without a turn of
         // the loop for the space.
@@ -490,14 +490,12 @@ std::size_t AcipReader::parse_window(std::size_t at) {
         while (at < len_ && b[at] == ' ') ++at;
         break;
       case kMark: {
-        line_start_ = false;
         const std::size_t next = mark(at);
         if (next == at) return at;
         at = next;
         break;
       }
       case kDigit: {
-        line_start_ = false;
         const std::size_t next = digit(at);
         if (next == at) return at;
         at = next;
@@ -514,13 +512,11 @@ std::size_t AcipReader::parse_window(std::size_t at) {
         ++at;
         break;
       case kTab:
-        line_start_ = false;
         tab();
         ++at;
         break;
       case kOpen:
       case kBrace:
-        line_start_ = false;
         space_before(Before::space);
         closer_ = c == '[' ? ']' : '}';
         at = brace(at);
@@ -533,22 +529,18 @@ std::size_t AcipReader::parse_window(std::size_t at) {
         break;
       }
       case kSmall:
-        line_start_ = false;
         other_byte(at, false);
         ++at;
         break;
       case kStray:
-        line_start_ = false;
         other_byte(at, true);
         ++at;
         break;
       case kControl:
-        line_start_ = false;
         control(at);
         ++at;
         break;
       case kHigh: {
-        line_start_ = false;
         const std::size_t next = high(at, false);
         if (next == at) return at;
         at = next;

@@ -160,6 +160,11 @@ class Office:
         self.dispatcher.executeDispatch(frame, "tsendrel:" + command, "", 0, props(**args))
         self.settle()
 
+    def undo(self, doc):
+        """Writer's own Undo in the window of `doc`."""
+        self.dispatcher.executeDispatch(doc.getCurrentController().getFrame(), ".uno:Undo", "", 0, ())
+        self.settle()
+
     def type(self, text):
         subprocess.run(["xdotool", "type", "--delay", "15", text], env=self.env, check=True)
         self.settle()

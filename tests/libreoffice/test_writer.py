@@ -254,8 +254,7 @@ class Typing(unittest.TestCase):
         doc = self.new_document()
         OFFICE.dispatch(doc, "tibetan")
         type_keys("kan")
-        OFFICE.dispatcher.executeDispatch(doc.getCurrentController().getFrame(), ".uno:Undo", "", 0, ())
-        OFFICE.settle()
+        OFFICE.undo(doc)
         self.assertEqual(office.runs(doc), expected)
         OFFICE.dispatch(doc, "alternate")
 
@@ -264,8 +263,7 @@ class Typing(unittest.TestCase):
         doc = self.new_document()
         OFFICE.dispatch(doc, "unicode-typing")
         type_keys("bfkra.")
-        OFFICE.dispatcher.executeDispatch(doc.getCurrentController().getFrame(), ".uno:Undo", "", 0, ())
-        OFFICE.settle()
+        OFFICE.undo(doc)
         self.assertEqual(doc.getText().getString(), unicode_of(wordhost_rtf))
         OFFICE.dispatch(doc, "unicode-typing")
         OFFICE.dispatch(doc, "alternate")
@@ -489,8 +487,7 @@ class DocumentCommands(unittest.TestCase):
         self.assertNotIn("Tibetan Machine Uni", fonts[0], "the selected line is in the Tsendrel fonts")
         self.assertEqual(fonts[1], {"Tibetan Machine Uni"}, "the next line is as it was")
         self.assertEqual(self.cell.getString(), self.lines[0], "the table is not selected")
-        OFFICE.dispatcher.executeDispatch(self.doc.getCurrentController().getFrame(), ".uno:Undo", "", 0, ())
-        OFFICE.settle()
+        OFFICE.undo(self.doc)
         self.assertEqual(paragraphs_of(office.runs(self.doc))[0], [(ch, "Tibetan Machine Uni") for ch in self.lines[0]],
                          "one Undo takes the conversion back")
 
