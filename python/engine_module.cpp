@@ -4,9 +4,6 @@
 // records that tsendrel/__init__.py turns into its types. Adds no rule of conversion of its own.
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <mutex>
@@ -24,6 +21,7 @@
 #include "platform/path.h"
 #include "routes.h"
 #include "startup.h"
+#include "text_output.h"
 
 namespace py = pybind11;
 using namespace tarvex;
@@ -144,44 +142,17 @@ InputBytes input_bytes(const py::handle& data) {
   return in;
 }
 
-// The output file's bytes as the result's output: str for text (invalid UTF-8 kept as surrogate escapes),
+// The output's bytes as the result's output: str for text (invalid UTF-8 kept as surrogate escapes),
 // else bytes.
-py::object output_of(std::FILE* file, bool text) {
-  struct stat status {};
-  if (std::fflush(file) != 0 || fstat(fileno(file), &status) != 0) throw std::runtime_error("tsendrel: the output was lost");
-  const auto size = static_cast<std::size_t>(status.st_size);
-  if (size == 0) return text ? py::object(py::str("")) : py::object(py::bytes(""));
-  if (text) {
-    void* mapped = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fileno(file), 0);
-    if (mapped == MAP_FAILED) throw std::runtime_error("tsendrel: the output could not be read");
-    PyObject* decoded = PyUnicode_DecodeUTF8(static_cast<const char*>(mapped), static_cast<Py_ssize_t>(size),
-                                             "surrogateescape");
-    munmap(mapped, size);
-    if (!decoded) throw py::error_already_set();
-    return py::reinterpret_steal<py::object>(decoded);
-  }
-  PyObject* bytes = PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(size));
-  if (!bytes) throw py::error_already_set();
-  py::object owned = py::reinterpret_steal<py::object>(bytes);
-  char* into = PyBytes_AS_STRING(bytes);
-  std::size_t done = 0;
-  {
-    py::gil_scoped_release release;
-    while (done < size) {
-      const ssize_t n = pread(fileno(file), into + done, size - done, static_cast<off_t>(done));
-      if (n <= 0) break;
-      done += static_cast<std::size_t>(n);
-    }
-  }
-  if (done != size) throw std::runtime_error("tsendrel: the output could not be read");
-  return owned;
+py::object output_of(tsd::Stream& output, bool text) {
+  std::string_view bytes;
+  std::string spill;
+  if (output.written_bytes(bytes, spill) != 0) throw std::runtime_error("tsendrel: the output was lost");
+  PyObject* made = text ? tsendrel_python::decoded_output(bytes)
+                        : PyBytes_FromStringAndSize(bytes.data(), static_cast<Py_ssize_t>(bytes.size()));
+  if (!made) throw py::error_already_set();
+  return py::reinterpret_steal<py::object>(made);
 }
-
-struct CloseFile {
-  void operator()(std::FILE* file) const {
-    if (file) std::fclose(file);
-  }
-};
 
 py::list warnings_of(const Told& told, bool with_lines) {
   py::list out;
@@ -204,8 +175,9 @@ py::tuple convert_data(const py::handle& data, std::string_view from, std::strin
   choice.request.tell_sloppy = tell_sloppy ? 1 : 0;
   const InputBytes in = input_bytes(data);
   const bool text = writes_text(*choice.route);
-  std::unique_ptr<std::FILE, CloseFile> output_file(std::tmpfile());
-  if (!output_file) throw std::runtime_error("tsendrel: no temporary file for the output");
+  // Text leaves with its line feeds as they are; an RTF document is written as its file is. The output
+  // stays in memory unless it is very large.
+  tsd::Stream output = tsd::Stream::temporary(text ? tsd::Stream::Mode::binary : tsd::Stream::Mode::text);
   Told told;
   ConversionReport report;
   int result = -1;
@@ -217,9 +189,6 @@ py::tuple convert_data(const py::handle& data, std::string_view from, std::strin
     const auto mode = choice.route->from == Scheme::tsendrel ? tsd::Stream::Mode::binary : tsd::Stream::Mode::text;
     tsd::Stream input = kept.empty() ? tsd::Stream::holding(kept, mode)
                                      : tsd::Stream::adopt(fmemopen(kept.data(), kept.size(), "r"), mode, true);
-    // Text leaves with its line feeds as they are; an RTF document is written as its file is.
-    tsd::Stream output = tsd::Stream::adopt(output_file.get(), text ? tsd::Stream::Mode::binary
-                                                                     : tsd::Stream::Mode::text, false);
     ConversionContext context = context_telling(told);
     if (input.is_open() && output.is_open())
       result = tarvex::convert(context, choice.request, Endpoint{nullptr, &input, name.c_str(), &kept},
@@ -228,7 +197,7 @@ py::tuple convert_data(const py::handle& data, std::string_view from, std::strin
       told.lines.emplace_back("Program could not open temporary file. Check for system problem.");
   }
   const bool ok = result == 0;
-  return py::make_tuple(ok, ok ? output_of(output_file.get(), text) : py::none(), warnings_of(told, true),
+  return py::make_tuple(ok, ok ? output_of(output, text) : py::none(), warnings_of(told, true),
                         counts(ok && report.counted, report.syllables),
                         counts(ok && report.counted, report.not_converted));
 }

@@ -35,7 +35,7 @@ class Stream {
   // An anonymous binary read/write file that is gone when closed. Its bytes stay in memory while they
   // are few enough (kSpoolLimit), so that a pass's intermediate file costs no disk traffic; the limit
   // keeps the three temporary files of a conversion under 50 MB of memory together.
-  static Stream temporary();
+  static Stream temporary(Mode mode = Mode::binary);
   static constexpr std::size_t kSpoolLimit = std::size_t{16} << 20;
   // A temporary file that holds `bytes`, read from its start in `mode`: the bytes of a stream that cannot
   // be read twice (kept while it was read), read again as the stream read them, offsets included.
@@ -123,6 +123,10 @@ class Stream {
 
   // Flushes pending output, then starts reading or writing again at the first byte.
   int rewind();
+  // The bytes written to a temporary file, as they lie in it (untranslated): in place while they are
+  // still all in memory, else read back from the disk into `spill`. 0, or -1 when the stream failed. The
+  // stream is then only closed.
+  int written_bytes(std::string_view& bytes, std::string& spill);
   // Empties a temporary file whose bytes are all still in memory, to be written again from its start:
   // 0, or -1 when it is no such file (its bytes went to the disk, or it failed).
   int empty();

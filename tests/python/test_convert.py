@@ -183,6 +183,34 @@ def test_a_str_that_is_not_utf8_converts_as_its_bytes(text, expected):
     assert result.ok and result.output.endswith("\ufffd་ཁ")  # the space beside other text reads as a tsheg
 
 
+# Long texts (the module decodes those of two-byte characters itself) whose characters sit at every offset
+# from the pairs of Tibetan it decodes at once: each is the str that CPython's decoder gives for the bytes
+# tarvex-cli writes.
+TIBETAN = "བཀྲ་ཤིས་བདེ་ལེགས། "
+
+
+@pytest.mark.parametrize("odd", [
+    "a",          # ASCII
+    "\u07ff",     # the last character of two bytes
+    "\u0800",     # the first of three, led by E0 as Tibetan is
+    "\u0100 Ж",   # two bytes, past Latin-1
+    "é",          # Latin-1 alone: a str of one-byte characters
+    "中文",        # three bytes, not led by E0
+    "\ufffd",     # what the readers put for a byte that is not UTF-8
+    "😀",         # four bytes: a str of four-byte characters
+])
+@pytest.mark.parametrize("shift", range(4))
+def test_long_text_decodes_as_python_decodes_the_bytes_of_tarvex_cli(odd, shift, tmp_path):
+    for text in (" " * shift + (TIBETAN + odd) * 20, " " * shift + odd * 300, odd + TIBETAN * 30 + odd):
+        source = tmp_path / "text.txt"
+        source.write_bytes(text.encode())
+        unicode = next(route for route in tsendrel.routes() if route.name == "unicode-unicode")
+        run, written = cli_output(unicode, source, tmp_path, "--keep-cr")
+        assert run.status == 0, run.stderr
+        result = tsendrel.convert(text, "unicode", "unicode", keep_cr=True)
+        assert result.output == written.decode("utf-8", "surrogateescape").replace("\r\n", "\n")
+
+
 def test_a_document_converts_from_bytes(tmp_path):
     document = tmp_path / "aspiration.rtf"
     assert cli("-t", "wylie-rtf", "-o", document, EXAMPLES / "aspiration.txt").status == 0
