@@ -160,10 +160,7 @@ fuzz: setup
 # After test-dev: the Windows suites compare their outputs with the Linux build's. They run under one
 # Wine server held from the first test to the last (see the build's wine-run): a server that each program
 # started ended with the last one, and a program that connected as it ended failed at once (exit 1).
-# Even so, about one in two thousand programs that a test starts through cmd ends under load with status
-# -1 after it printed its last line, its output file not there (Wine's process ending, not this build;
-# seen in the tests that run tarvex-cli hundreds of times): a test that fails is run once more.
-WINE_CTEST = ctest --output-on-failure -j $(JOBS) --repeat until-pass:2
+WINE_CTEST = ctest --output-on-failure -j $(JOBS)
 wine_suite = { $(1)/wine-run --hold-server || echo "warning: no lasting Wine server: the tests run without it"; \
   $(WINE_CTEST) --test-dir $(1); status=$$?; $(1)/wine-run --end-server; exit $$status; }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -179,11 +180,15 @@ void DocumentText::unusual_glyph(unsigned char code) {
   }
   const GlyphTable::Cell* cell = code < tsd::kGlyphCodes ? &parts_->table.at(font_, code) : nullptr;
   if (!cell || cell->kind == GlyphTable::none || cell->kind == GlyphTable::nothing) {
-    std::string why = "code " + std::to_string(code) + " of " + name_of(font_name_) + " " +
-                      (cell && cell->kind == GlyphTable::nothing ? "means nothing in Unicode"
-                                                                 : "is no glyph of the key-font table") +
-                      ": written as U+FFFD";
-    warn(why);
+    // Put together in place: a document of stray codes has thousands of them.
+    if (report_) {
+      char why[128];
+      std::snprintf(why, sizeof why, "code %d of %s %s: written as U+FFFD", code,
+                    tsd::kFontNames[static_cast<std::size_t>(font_name_)].data(),
+                    cell && cell->kind == GlyphTable::nothing ? "means nothing in Unicode"
+                                                              : "is no glyph of the key-font table");
+      warn(why);
+    }
     if (report_) ++report_->not_converted;
     put("\xEF\xBF\xBD", 3);
     after_letter_ = after_tsheg_ = false;

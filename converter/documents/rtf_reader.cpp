@@ -1,6 +1,7 @@
 #include "rtf_reader.h"
 
 #include <algorithm>
+#include <array>
 #include <string_view>
 
 namespace tarvex {
@@ -9,58 +10,119 @@ namespace {
 
 constexpr std::int8_t kUnnamed = 0;  // fonts_low_ holds kind + 2: 0 is a number the table never named
 
-// Destinations that hold no text of the document, skipped whole even without `\*`.
-constexpr std::string_view kSkipped[] = {
-    "colortbl",
-    "stylesheet",
-    "info",
-    "pict",
-    "header",
-    "headerl",
-    "headerr",
-    "headerf",
-    "footer",
-    "footerl",
-    "footerr",
-    "footerf",
-    "footnote",
-    "fldinst",
-    "object",
-    "listtable",
-    "listoverridetable",
-    "revtbl",
-    "rsidtbl",
-    "generator",
-    "xmlnstbl",
-    "themedata",
-    "latentstyles",
-    "colorschememapping",
-    "datastore",
-    "pgdsctbl",
-    "nonshppict",
-    "shpinst",
-    "filetbl",
-    "userprops",
-    "docvar",
-    "template",
-    "pn",
-    "annotation",
-    "atnid",
-    "atnauthor",
-    "bkmkstart",
-    "bkmkend",
+// The control words the reader acts on.
+enum class Word : std::uint8_t {
+  other,
+  bin,
+  unicode,
+  font,
+  font_size,
+  plain,
+  fallback_count,
+  default_font,
+  font_table,
+  skipped_destination,  // holds no text of the document: skipped whole, even without `\*`
+  paragraph,
+  tab,
+  character,  // stands for one character
 };
-
-// Control words that stand for one character.
-struct Named {
+struct KnownWord {
   std::string_view word;
-  char32_t c;
+  Word kind;
+  char32_t c = 0;
 };
-constexpr Named kNamedCharacters[] = {
-    {"emdash", 0x2014},    {"endash", 0x2013},    {"lquote", 0x2018}, {"rquote", 0x2019},
-    {"ldblquote", 0x201C}, {"rdblquote", 0x201D}, {"bullet", 0x2022}, {"emspace", 0x2003},
-    {"enspace", 0x2002},   {"qmspace", 0x2005},
+constexpr KnownWord kKnownWords[] = {
+    {"annotation", Word::skipped_destination},
+    {"atnauthor", Word::skipped_destination},
+    {"atnid", Word::skipped_destination},
+    {"bin", Word::bin},
+    {"bkmkend", Word::skipped_destination},
+    {"bkmkstart", Word::skipped_destination},
+    {"bullet", Word::character, 0x2022},
+    {"cell", Word::tab},
+    {"colorschememapping", Word::skipped_destination},
+    {"colortbl", Word::skipped_destination},
+    {"datastore", Word::skipped_destination},
+    {"deff", Word::default_font},
+    {"docvar", Word::skipped_destination},
+    {"emdash", Word::character, 0x2014},
+    {"emspace", Word::character, 0x2003},
+    {"endash", Word::character, 0x2013},
+    {"enspace", Word::character, 0x2002},
+    {"f", Word::font},
+    {"filetbl", Word::skipped_destination},
+    {"fldinst", Word::skipped_destination},
+    {"fonttbl", Word::font_table},
+    {"footer", Word::skipped_destination},
+    {"footerf", Word::skipped_destination},
+    {"footerl", Word::skipped_destination},
+    {"footerr", Word::skipped_destination},
+    {"footnote", Word::skipped_destination},
+    {"fs", Word::font_size},
+    {"generator", Word::skipped_destination},
+    {"header", Word::skipped_destination},
+    {"headerf", Word::skipped_destination},
+    {"headerl", Word::skipped_destination},
+    {"headerr", Word::skipped_destination},
+    {"info", Word::skipped_destination},
+    {"latentstyles", Word::skipped_destination},
+    {"ldblquote", Word::character, 0x201C},
+    {"line", Word::paragraph},
+    {"listoverridetable", Word::skipped_destination},
+    {"listtable", Word::skipped_destination},
+    {"lquote", Word::character, 0x2018},
+    {"nonshppict", Word::skipped_destination},
+    {"object", Word::skipped_destination},
+    {"page", Word::paragraph},
+    {"par", Word::paragraph},
+    {"pgdsctbl", Word::skipped_destination},
+    {"pict", Word::skipped_destination},
+    {"plain", Word::plain},
+    {"pn", Word::skipped_destination},
+    {"qmspace", Word::character, 0x2005},
+    {"rdblquote", Word::character, 0x201D},
+    {"revtbl", Word::skipped_destination},
+    {"row", Word::paragraph},
+    {"rquote", Word::character, 0x2019},
+    {"rsidtbl", Word::skipped_destination},
+    {"sect", Word::paragraph},
+    {"shpinst", Word::skipped_destination},
+    {"stylesheet", Word::skipped_destination},
+    {"tab", Word::tab},
+    {"template", Word::skipped_destination},
+    {"themedata", Word::skipped_destination},
+    {"u", Word::unicode},
+    {"uc", Word::fallback_count},
+    {"userprops", Word::skipped_destination},
+    {"xmlnstbl", Word::skipped_destination},
 };
+// The known words in open addressing by a hash of their letters: a word read is compared with one of them,
+// seldom two.
+constexpr std::uint32_t word_hash(std::string_view word) {
+  std::uint32_t h = static_cast<std::uint32_t>(word.size());
+  for (const char c : word) h = h * 31 + static_cast<unsigned char>(c);
+  return h;
+}
+constexpr std::size_t kWordSlots = 128;
+constexpr auto kWordSlotTable = [] {
+  std::array<std::uint8_t, kWordSlots> slots{};  // 1 + the place in kKnownWords; 0 for none
+  for (std::size_t i = 0; i < std::size(kKnownWords); ++i) {
+    std::size_t at = word_hash(kKnownWords[i].word) % kWordSlots;
+    while (slots[at] != 0) at = (at + 1) % kWordSlots;
+    slots[at] = static_cast<std::uint8_t>(i + 1);
+  }
+  return slots;
+}();
+static_assert(std::size(kKnownWords) < kWordSlots / 2);
+
+const KnownWord& known_word(std::string_view word) {
+  static constexpr KnownWord kOther{"", Word::other};
+  for (std::size_t at = word_hash(word) % kWordSlots; kWordSlotTable[at] != 0; at = (at + 1) % kWordSlots) {
+    const KnownWord& known = kKnownWords[kWordSlotTable[at] - 1];
+    if (known.word == word) return known;
+  }
+  return kOther;
+}
 
 int hex_value(unsigned char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -244,14 +306,15 @@ void RtfReader::control_word() {
       return;
     }
   }
-  if (word == "bin") {
+  const KnownWord& known = known_word(word);
+  if (known.kind == Word::bin) {
     if (value > 0) {
       binary_left_ = value;
       state_ = State::binary;
     }
     return;
   }
-  if (word == "u" && has_number) {
+  if (known.kind == Word::unicode && has_number) {
     if (skip_ > 0) --skip_;
     unicode(value);
     return;
@@ -261,39 +324,45 @@ void RtfReader::control_word() {
     --skip_;
     return;
   }
-  if (word == "f") {
-    if (g.dest == Dest::font_table) {
-      if (!name_.empty()) name_font();
-      entry_ = value;
-      name_.clear();
-    } else {
-      g.font = value;
-    }
-  } else if (word == "fs") {
-    g.size = has_number ? value : 24;
-  } else if (word == "plain") {
-    g.font = -1;
-    g.size = 24;
-  } else if (word == "uc") {
-    g.uc = std::clamp(value, 0, 16);
-  } else if (word == "deff") {
-    default_font_ = value;
-  } else if (word == "fonttbl") {
-    g.dest = Dest::font_table;
-  } else if (g.dest != Dest::text) {
-    // Within a skipped destination nothing else matters.
-  } else if (ignorable_ || std::find(std::begin(kSkipped), std::end(kSkipped), word) != std::end(kSkipped)) {
-    g.dest = Dest::skip;
-  } else if (word == "par" || word == "line" || word == "sect" || word == "page" || word == "row") {
-    text_.paragraph();
-  } else if (word == "tab" || word == "cell") {
-    styled();
-    text_.tab();
-  } else {
-    for (const Named& n : kNamedCharacters)
-      if (word == n.word) {
+  switch (known.kind) {
+    case Word::font:
+      if (g.dest == Dest::font_table) {
+        if (!name_.empty()) name_font();
+        entry_ = value;
+        name_.clear();
+      } else {
+        g.font = value;
+      }
+      break;
+    case Word::font_size:
+      g.size = has_number ? value : 24;
+      break;
+    case Word::plain:
+      g.font = -1;
+      g.size = 24;
+      break;
+    case Word::fallback_count:
+      g.uc = std::clamp(value, 0, 16);
+      break;
+    case Word::default_font:
+      default_font_ = value;
+      break;
+    case Word::font_table:
+      g.dest = Dest::font_table;
+      break;
+    default:
+      // Within a skipped destination nothing else matters.
+      if (g.dest != Dest::text) break;
+      if (ignorable_ || known.kind == Word::skipped_destination) {
+        g.dest = Dest::skip;
+      } else if (known.kind == Word::paragraph) {
+        text_.paragraph();
+      } else if (known.kind == Word::tab) {
         styled();
-        text_.character(n.c);
+        text_.tab();
+      } else if (known.kind == Word::character) {
+        styled();
+        text_.character(known.c);
       }
   }
   ignorable_ = false;

@@ -3,9 +3,12 @@
 // the null device, and a file whose writes fail as on a full disk.
 #pragma once
 
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #ifndef _WIN32
 #include <sys/wait.h>
@@ -66,9 +69,24 @@ inline int exit_status(int raw) {
 }
 #endif
 
+// Under Wine on a busy machine, about one start of the shell in four thousand fails (system() gives -1 with
+// errno set, _popen() null) and the command never runs: such a start is tried again. On Windows itself it
+// fails only for want of memory or handles, which a second try does not harm.
+template <typename Start, typename Failed>
+auto started(Start start, Failed failed) {
+  for (int attempt = 1;; ++attempt) {
+    errno = 0;
+    auto result = start();
+    if (!failed(result) || attempt == 5) return result;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100 * attempt));
+  }
+}
+
 // Runs `command` through the shell; its exit status, or -1 when it did not end normally.
 inline int run_status(const std::string& command) {
-  return exit_status(std::system(shell_line(command).c_str()));
+  const std::string line = shell_line(command);
+  return exit_status(
+      started([&] { return std::system(line.c_str()); }, [](int raw) { return raw == -1 && errno != 0; }));
 }
 
 struct Captured {
@@ -80,7 +98,8 @@ struct Captured {
 inline Captured run_captured(const std::string& command) {
   Captured result;
 #ifdef _WIN32
-  std::FILE* pipe = _popen(shell_line(command).c_str(), "rb");
+  const std::string line = shell_line(command);
+  std::FILE* pipe = started([&] { return _popen(line.c_str(), "rb"); }, [](std::FILE* f) { return f == nullptr; });
 #else
   std::FILE* pipe = popen(command.c_str(), "r");
 #endif
