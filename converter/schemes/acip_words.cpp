@@ -1,0 +1,337 @@
+// ACIP's word grammar (AcipWords): a word's tokens, grouped into syllables, each spelt in Extended Wylie and
+// read by the shared syllable grammar. Reads one word; writes its Unicode and its warnings.
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdint>
+#include <cstring>
+#include <unordered_map>
+
+#include "acip_reader.h"
+#include "acip_tables.h"
+#include "ewts_syllables.h"
+#include "packed_keys.h"
+#include "tibetan.h"
+
+namespace tarvex {
+
+namespace {
+
+struct Token {
+  enum Kind : unsigned char { letter, carrier, vowel, sign, plus, hyphen } kind;
+  std::string_view ewts;
+  std::uint16_t pos;
+  std::uint16_t len;
+};
+
+// A syllable of a word: the tokens of its onset, its vowel (or none), its signs and the letters after them.
+struct Syllable {
+  int onset_begin = 0, onset_end = 0;
+  int vowel = -1;
+  bool carrier = false;   // it starts with the carrier `A`
+  bool implicit = false;  // a carrier with no vowel written: its own a
+  int signs_begin = 0, signs_end = 0;
+  int coda_begin = 0, coda_end = 0;
+  bool first = false;         // the word's first: its onset is read the Tibetan way where it can be
+  bool after_prefix = false;  // `GA-Y`: the g before it stands as a prefix
+  bool dropped = false;       // merged into the next
+};
+
+// The rows of a table by their spelling's first byte, longest first (in table order among the same
+// length), so that a word's bytes are compared only with the rows that can match them.
+inline constexpr std::size_t kMaxRowsPerByte = 4;
+
+template <const auto& table>
+constexpr auto rows_by_first_byte() {
+  std::array<std::array<signed char, kMaxRowsPerByte + 1>, 128> rows{};
+  for (auto& r : rows) r.fill(-1);
+  for (std::size_t length = 3; length >= 1; --length)
+    for (std::size_t i = 0; i < table.size(); ++i) {
+      if (table[i].acip.size() != length) continue;
+      auto& r = rows[static_cast<unsigned char>(table[i].acip[0])];
+      std::size_t n = 0;
+      while (r[n] >= 0) ++n;
+      if (n == kMaxRowsPerByte) throw "more rows start with one byte than the index holds";
+      r[n] = static_cast<signed char>(i);
+    }
+  for (const auto& row : table)
+    if (row.acip.empty() || row.acip.size() > 3) throw "a spelling the index does not hold";
+  return rows;
+}
+
+// The longest row of `table` that `text` starts with, or -1.
+template <const auto& table>
+int longest_at(std::string_view text) {
+  static constexpr auto kRows = rows_by_first_byte<table>();
+  if (text.empty() || static_cast<unsigned char>(text[0]) >= 128) return -1;
+  for (const signed char i : kRows[static_cast<unsigned char>(text[0])]) {
+    if (i < 0) break;
+    const std::string_view a = table[static_cast<std::size_t>(i)].acip;
+    if (a.size() <= text.size() && text.compare(0, a.size(), a) == 0) return i;
+  }
+  return -1;
+}
+
+bool is_prefix(std::string_view ewts) {
+  return std::find(std::begin(acip_prefixes), std::end(acip_prefixes), ewts) != std::end(acip_prefixes);
+}
+
+class AcipWordReader {
+ public:
+  WordResult read(std::string_view word, std::string& out, std::vector<WordWarning>& warnings);
+
+ private:
+  bool tokenize(std::vector<WordWarning>& warnings);
+  void group();
+  std::string onset(const Syllable& s);
+  std::string spelled(const Syllable& s);
+  // Whether the letters read as the start of a Tibetan syllable: the grammar reads them with `a` and no
+  // warning. Kept by the letters, the few a text has.
+  bool tibetan_start(const std::string& letters) {
+    const auto found = starts_.find(letters);
+    if (found != starts_.end()) return found->second;
+    probe_.clear();
+    const bool start = check_.read(letters + "a", probe_) == 0;
+    if (starts_.size() < 4096) starts_.emplace(letters, start);
+    return start;
+  }
+
+  std::string_view word_;
+  std::vector<Token> tokens_;
+  std::vector<Syllable> syllables_;
+  EwtsWordReader grammar_;
+  EwtsWordReader check_;
+  std::string probe_;
+  std::unordered_map<std::string, bool> starts_;
+  std::vector<WordWarning> chunk_warnings_;
+};
+
+bool AcipWordReader::tokenize(std::vector<WordWarning>& warnings) {
+  tokens_.clear();
+  const std::string_view w = word_;
+  const auto after_letter = [&] {
+    return !tokens_.empty() &&
+           (tokens_.back().kind == Token::letter || tokens_.back().kind == Token::carrier);
+  };
+  for (std::size_t i = 0; i < w.size();) {
+    const std::string_view rest = w.substr(i);
+    const auto push = [&](Token::Kind kind, std::string_view ewts, std::size_t len) {
+      tokens_.push_back({kind, ewts, static_cast<std::uint16_t>(i), static_cast<std::uint16_t>(len)});
+      i += len;
+    };
+    const char c = w[i];
+    if (c == '+') {
+      push(Token::plus, "+", 1);
+      continue;
+    }
+    if (c == '-') {
+      push(Token::hyphen, ".", 1);
+      continue;
+    }
+    // The apostrophe: between a letter and a vowel the long vowel, anywhere else the letter a-chung.
+    if (c == '\'' && after_letter()) {
+      const int v = longest_at<acip_vowels>(rest);
+      if (v >= 0 && acip_vowels[static_cast<std::size_t>(v)].acip[0] == '\'') {
+        push(Token::vowel, acip_vowels[static_cast<std::size_t>(v)].ewts,
+             acip_vowels[static_cast<std::size_t>(v)].acip.size());
+        continue;
+      }
+      if (rest.size() > 1 && (rest[1] == 'E' || rest[1] == 'O'))
+        warnings.push_back({i, 2, warning_text(acip_warnings::kLongBeforeE, rest.substr(1, 1))});
+    }
+    if (c == 'A' && !after_letter()) {
+      // Heading a "+" stack the carrier is a letter like any other (`A+YA` ཨྱ).
+      push(rest.size() > 1 && rest[1] == '+' ? Token::letter : Token::carrier, "a", 1);
+      continue;
+    }
+    const int s = longest_at<acip_signs>(rest);
+    const int v = longest_at<acip_vowels>(rest);
+    const int l = longest_at<acip_letters>(rest);
+    if (v >= 0 && acip_vowels[static_cast<std::size_t>(v)].acip[0] != '\'' &&
+        (l < 0 || acip_vowels[static_cast<std::size_t>(v)].acip.size() >=
+                      acip_letters[static_cast<std::size_t>(l)].acip.size())) {
+      push(Token::vowel, acip_vowels[static_cast<std::size_t>(v)].ewts,
+           acip_vowels[static_cast<std::size_t>(v)].acip.size());
+    } else if (l >= 0) {
+      const AcipLetter& letter = acip_letters[static_cast<std::size_t>(l)];
+      if (letter.acip == "H" && !tokens_.empty() && tokens_.back().kind == Token::letter &&
+          tokens_.back().ewts == "tsh")
+        warnings.push_back({tokens_.back().pos, 3, std::string(acip_warnings::kTsh)});
+      push(Token::letter, letter.ewts, letter.acip.size());
+    } else if (s >= 0) {
+      push(Token::sign, acip_signs[static_cast<std::size_t>(s)].ewts,
+           acip_signs[static_cast<std::size_t>(s)].acip.size());
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Tokens to syllables. A run of letters between two vowels of one word starts the second syllable and is
+// stacked whole (`PADMA`); a "-" in it ends the first syllable's letters there (`KAR-KHA`).
+void AcipWordReader::group() {
+  syllables_.clear();
+  const int n = static_cast<int>(tokens_.size());
+  Syllable cur;
+  cur.first = true;
+  int i = 0;
+  while (i < n) {
+    // The onset: letters, "+" and "-" up to a vowel or sign; a carrier stands alone.
+    cur.onset_begin = i;
+    if (i < n && tokens_[static_cast<std::size_t>(i)].kind == Token::carrier) {
+      cur.carrier = true;
+      ++i;
+    } else {
+      while (i < n && (tokens_[static_cast<std::size_t>(i)].kind == Token::letter ||
+                       tokens_[static_cast<std::size_t>(i)].kind == Token::plus ||
+                       tokens_[static_cast<std::size_t>(i)].kind == Token::hyphen))
+        ++i;
+    }
+    cur.onset_end = i;
+    if (i < n && tokens_[static_cast<std::size_t>(i)].kind == Token::vowel)
+      cur.vowel = i++;
+    else if (cur.carrier)
+      cur.implicit = true;
+    cur.signs_begin = i;
+    while (i < n && tokens_[static_cast<std::size_t>(i)].kind == Token::sign) ++i;
+    cur.signs_end = i;
+    // The run after it, up to the next vowel or carrier.
+    const int run_begin = i;
+    while (i < n && tokens_[static_cast<std::size_t>(i)].kind != Token::vowel &&
+           tokens_[static_cast<std::size_t>(i)].kind != Token::carrier &&
+           tokens_[static_cast<std::size_t>(i)].kind != Token::sign)
+      ++i;
+    const int run_end = i;
+    const bool more = i < n;
+    if (!more || run_begin == run_end) {
+      cur.coda_begin = run_begin;
+      cur.coda_end = run_end;
+      syllables_.push_back(cur);
+      cur = Syllable{};
+      continue;
+    }
+    int hyphen = run_begin;
+    while (hyphen < run_end && tokens_[static_cast<std::size_t>(hyphen)].kind != Token::hyphen) ++hyphen;
+    Syllable next;
+    if (hyphen < run_end) {
+      cur.coda_begin = run_begin;
+      cur.coda_end = hyphen;
+      // `GA-Y`: a lone g with its a before a hyphen and y is the prefix of the syllable after it.
+      const Token& y = tokens_[static_cast<std::size_t>(std::min(hyphen + 1, n - 1))];
+      if (cur.first && cur.onset_end - cur.onset_begin == 1 && !cur.carrier && hyphen == run_begin &&
+          tokens_[static_cast<std::size_t>(cur.onset_begin)].ewts == "g" && cur.vowel >= 0 &&
+          tokens_[static_cast<std::size_t>(cur.vowel)].ewts == "a" && cur.signs_begin == cur.signs_end &&
+          y.kind == Token::letter && y.ewts == "y") {
+        cur.dropped = true;
+        next.after_prefix = true;
+      }
+      i = hyphen + 1;
+    } else {
+      cur.coda_begin = cur.coda_end = run_begin;
+      i = run_begin;
+    }
+    syllables_.push_back(cur);
+    cur = next;
+  }
+}
+
+// The Extended Wylie of a syllable's onset: the word's first read the Tibetan way when its letters make a
+// Tibetan syllable's start, else (and every later one) stacked whole; "+" stacks and "-" separates.
+std::string AcipWordReader::onset(const Syllable& s) {
+  if (s.carrier) return {};
+  std::string plain, stacked;
+  bool marked = false;
+  int letters = 0;
+  std::string_view first, second;
+  for (int i = s.onset_begin; i < s.onset_end; ++i) {
+    const Token& t = tokens_[static_cast<std::size_t>(i)];
+    if (t.kind == Token::hyphen && i == s.onset_begin) continue;
+    if (t.kind != Token::letter) {
+      marked = true;
+      plain += t.ewts;
+      stacked += t.ewts;
+      continue;
+    }
+    if (letters == 0) first = t.ewts;
+    if (letters == 1) second = t.ewts;
+    const Token::Kind before =
+        i > s.onset_begin ? tokens_[static_cast<std::size_t>(i - 1)].kind : Token::hyphen;
+    if (letters > 0 && before == Token::letter) stacked += '+';
+    plain += t.ewts;
+    stacked += t.ewts;
+    ++letters;
+  }
+  std::string prefix = s.after_prefix ? "g." : "";
+  if (marked || letters <= 1) return prefix + plain;
+  if (!s.first || s.after_prefix) return prefix + stacked;
+  if (tibetan_start(plain)) return plain;
+  // `DNGGUL`: a prefix that goes with the letter after it stays a prefix; the rest is stacked.
+  if (letters >= 3 && is_prefix(first) && tibetan_start(std::string(first) + std::string(second)))
+    return std::string(first) + "." + stacked.substr(first.size() + 1);
+  return stacked;
+}
+
+std::string AcipWordReader::spelled(const Syllable& s) {
+  std::string text = onset(s);
+  if (s.vowel >= 0)
+    text += tokens_[static_cast<std::size_t>(s.vowel)].ewts;
+  else if (s.implicit)
+    text += "a";
+  for (int i = s.signs_begin; i < s.signs_end; ++i) text += tokens_[static_cast<std::size_t>(i)].ewts;
+  for (int i = s.coda_begin; i < s.coda_end; ++i) text += tokens_[static_cast<std::size_t>(i)].ewts;
+  return text;
+}
+
+WordResult AcipWordReader::read(std::string_view word, std::string& out, std::vector<WordWarning>& warnings) {
+  word_ = word;
+  WordResult result;
+  const std::size_t first_warning = warnings.size();
+  if (!tokenize(warnings)) {
+    // Lowercase or a sign where ACIP gives it no meaning: the word is copied as it stands.
+    warnings.resize(first_warning);
+    out.append(word);
+    warnings.push_back({0, word.size(), warning_text(acip_warnings::kLowercase, word)});
+    return result;
+  }
+  group();
+  for (const Syllable& s : syllables_) {
+    if (s.dropped) continue;
+    const std::string text = spelled(s);
+    if (text.empty()) continue;
+    chunk_warnings_.clear();
+    const WordResult r = grammar_.read(text, out, chunk_warnings_);
+    // The grammar's warnings are placed on the syllable they are about.
+    const std::size_t from = s.onset_begin < static_cast<int>(tokens_.size())
+                                 ? tokens_[static_cast<std::size_t>(s.onset_begin)].pos
+                                 : word.size();
+    const int last = std::max({s.onset_end, s.vowel + 1, s.signs_end, s.coda_end}) - 1;
+    const std::size_t to =
+        last >= 0 && last < static_cast<int>(tokens_.size())
+            ? tokens_[static_cast<std::size_t>(last)].pos + tokens_[static_cast<std::size_t>(last)].len
+            : word.size();
+    for (WordWarning& w : chunk_warnings_)
+      warnings.push_back({std::min(from, word.size()), std::max<std::size_t>(to > from ? to - from : 1, 1),
+                          std::move(w.text)});
+    result.syllables += r.syllables;
+    result.not_converted += r.not_converted;
+    result.tibetan = result.tibetan || r.tibetan;
+    result.ends_tibetan = r.ends_tibetan;
+  }
+  return result;
+}
+
+}  // namespace
+
+struct AcipWords::Grammar {
+  AcipWordReader reader;
+};
+
+AcipWords::AcipWords() : grammar_(std::make_unique<Grammar>()) {}
+AcipWords::~AcipWords() = default;
+
+WordResult AcipWords::read(std::string_view word, std::string& out, std::vector<WordWarning>& warnings) {
+  return grammar_->reader.read(word, out, warnings);
+}
+
+}  // namespace tarvex
