@@ -159,7 +159,7 @@ std::size_t AcipReader::parse_window(std::size_t at) {
   while (at < len_) {
     const unsigned char c = b[at];
     const Class k = kClasses[c];
-    if (k != kSpace && k != kLineFeed && k != kFolio) line_start_ = false;
+    line_start_ = line_start_ & ((k == kSpace) | (k == kLineFeed) | (k == kFolio));
     switch (k) {
       case kWordByte:
         if (!take_word(at)) return at;
