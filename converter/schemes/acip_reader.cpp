@@ -276,7 +276,6 @@ std::size_t AcipReader::mark(std::size_t at) {
   const unsigned char* b = buf_.data();
   if (at + 1 >= len_ && !eof_) return at;
   const bool shad = b[at] == ',';
-  if (shad) read_word_ending();
   std::size_t n = 1;
   const MarkText* text = nullptr;
   if (b[at] == '*') {
@@ -287,9 +286,12 @@ std::size_t AcipReader::mark(std::size_t at) {
     text = &kMarkTexts[m];
     n = acip_marks[m].acip.size();
   }
+  // The last word's ending is read only where the space before a shad depends on it: most shads follow
+  // their word with no space.
   if (shad && pending_space_) {
     pending_space_ = false;
     if (before() == Before::syllable) {
+      read_word_ending();
       if (keeps_space_)
         put(" ", 1, 1);
       else
@@ -297,8 +299,9 @@ std::size_t AcipReader::mark(std::size_t at) {
     } else if (before() != Before::tsheg && before() != Before::start) {
       put(" ", 1, 1);
     }
-  } else if (shad && options_.tsheg_after_nga && ends_nga_ && before() == Before::syllable) {
-    put_tsheg();
+  } else if (shad && options_.tsheg_after_nga && before() == Before::syllable) {
+    read_word_ending();
+    if (ends_nga_) put_tsheg();
   }
   const bool head = b[at] == '*' || b[at] == '#';
   const bool che_mgo = b[at] == '^';
