@@ -11,6 +11,7 @@
 #include "Find_mat.h"
 #include "char_class.h"
 #include "check.h"
+#include "memo_table.h"
 #include "packed_keys.h"
 
 namespace tarvex {
@@ -174,31 +175,13 @@ static_assert(kWordLimit + kChunk <= static_cast<int>(tsd::Stream::kWindowSlack)
 // but the syllable's text.
 // The fast path keeps one for all its small batches of words (ExtractionCache), which would otherwise
 // each clear it and convert their syllables anew.
-class SyllableCache {
- public:
-  struct Slot {
-    bool converted;
-    std::uint8_t key_length;
-    char keys[kKeyBufferSize];
-  };
-
-  std::size_t place_of(const PackedRun& syllable) const {
-    return static_cast<std::size_t>(hash_of(syllable) >> (64 - kSlotBits));
-  }
-  // Whether the slot at `place` holds `syllable`; a syllable has at least two characters, an empty place
-  // the length 0.
-  bool holds(std::size_t place, const PackedRun& syllable) const { return syllables_[place] == syllable; }
-  Slot& slot(std::size_t place) { return slots_[place]; }
-  void remember(std::size_t place, const PackedRun& syllable) { syllables_[place] = syllable; }
-
- private:
-  static constexpr int kSlotBits = 12;
-  static constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;
-  std::unique_ptr<PackedRun[]> syllables_ = std::make_unique<PackedRun[]>(kSlots);
-  // Left uninitialised (new without "()"), as make_unique_for_overwrite would, which the browser build's
-  // standard library lacks.
-  std::unique_ptr<Slot[]> slots_{new Slot[kSlots]};
+struct Slot {
+  PackedRun syllable;  // a syllable has at least two characters, an empty place the length 0
+  bool converted;
+  std::uint8_t key_length;
+  char keys[kKeyBufferSize];
 };
+using SyllableCache = MemoTable<Slot, MemoShape{12}>;
 
 // Stores `c` and the word characters after it while at most `lim` are stored; returns how many were
 // stored and leaves in `next` the character read after them.
@@ -306,11 +289,13 @@ bool convert(Extraction& x, const char* text, int length, char* keys) {
 }
 
 // Converts a syllable not found in the cache into the slot where it will be found.
-[[gnu::noinline]] void learn(Extraction& x, std::size_t place, const PackedRun& syllable, const char* text) {
-  x.cache.remember(place, syllable);
-  SyllableCache::Slot& slot = x.cache.slot(place);
+[[gnu::noinline]] const Slot& learn(Extraction& x, std::uint64_t hash, const PackedRun& syllable,
+                                    const char* text) {
+  Slot& slot = x.cache.place(hash);
+  slot.syllable = syllable;
   slot.converted = convert(x, text, syllable.length(), slot.keys);
   slot.key_length = static_cast<std::uint8_t>(slot.converted ? std::strlen(slot.keys) : 0);
+  return slot;
 }
 
 // Writes a marked syllable found at `offset` and counts it.
@@ -334,11 +319,11 @@ inline int write_word(Extraction& x, int n, const char* text, int length, std::u
                                           : mark(x, n, text, length, offset);
   }
   const PackedRun syllable = pack_run(reinterpret_cast<const unsigned char*>(text), length);
-  const std::size_t place = x.cache.place_of(syllable);
-  if (!x.cache.holds(place, syllable)) [[unlikely]]
-    learn(x, place, syllable, text);
-  const SyllableCache::Slot& slot = x.cache.slot(place);
-  return slot.converted ? x.dst.write_keys(n, slot.keys, slot.key_length) : mark(x, n, text, length, offset);
+  const std::uint64_t hash = hash_of(syllable);
+  const Slot* slot = x.cache.find(hash, [&](const Slot& s) { return s.syllable == syllable; });
+  if (!slot) [[unlikely]]
+    slot = &learn(x, hash, syllable, text);
+  return slot->converted ? x.dst.write_keys(n, slot->keys, slot->key_length) : mark(x, n, text, length, offset);
 }
 
 constexpr StopBits kWordStops = stop_bits([](int c) { return (kClasses[c] & kWord) == 0; });
