@@ -158,15 +158,15 @@ class WordTable {
  public:
   // Forced inline, as the other steps that every word takes: the compiler weighs the whole scan as one.
   [[gnu::always_inline]] Word* find(const PackedRun& key) {
-    const Place* found = places_.find(hash_of(key), [&](const Place& p) { return p.key == key; });
-    return found ? found->word : nullptr;
+    return places_->find(
+        hash_of(key), [&](const Place& p) { return p.key == key; }, [](const Place& p) { return p.word; });
   }
   // A new record, not yet learned, for the word in the first place of its set; the others move down.
   Word& add(const PackedRun& key) {
     const std::uint64_t hash = hash_of(key);
-    if (Word* leaving = places_.leaving(hash).word) pushed_out_.push_back(leaving);
+    if (Word* leaving = places_->leaving(hash).word) pushed_out_.push_back(leaving);
     Word* record = new_record();
-    places_.place(hash) = {key, record};
+    places_->place(hash) = {key, record};
     *record = Word{};
     record->key = key;
     return *record;
@@ -197,7 +197,8 @@ class WordTable {
     return &records_.back()[used_++];
   }
 
-  MemoTable<Place, MemoShape{12, 8, MemoOrder::found_first}> places_;
+  using Places = MemoTable<Place, MemoShape{12, 8, MemoOrder::found_first}>;
+  std::unique_ptr<Places> places_ = std::make_unique<Places>();
   std::vector<std::unique_ptr<Word[]>> records_;
   std::size_t used_ = 0;
   std::vector<Word*> pushed_out_;

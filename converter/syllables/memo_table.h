@@ -55,22 +55,28 @@ class MemoTable {
   // changed in place.
   template <class Holds>
   [[gnu::always_inline]] Entry* find(std::uint64_t hash, Holds&& holds) {
+    return find(hash, holds, [](Entry& e) { return &e; });
+  }
+  // What take(entry) gives of that entry, or a value-initialised result when there is none: a look-up
+  // that wants one field of its entry reads it where it finds it.
+  template <class Holds, class Take>
+  [[gnu::always_inline]] auto find(std::uint64_t hash, Holds&& holds, Take&& take) {
     const std::size_t first = set_of(hash) * kWays;
     Entry* set = &entries_.written(first);
     if (tag_fits(first, hash) && holds(set[0])) {
       used(first);
-      return set;
+      return take(set[0]);
     }
     for (std::size_t i = 1; i < kWays; ++i)
       if (tag_fits(first + i, hash) && holds(set[i])) {
         if constexpr (Shape.order == MemoOrder::found_first) {
           to_front(first, i);
-          return set;
+          return take(set[0]);
         }
         used(first + i);
-        return set + i;
+        return take(set[i]);
       }
-    return nullptr;
+    return decltype(take(set[0])){};
   }
   // The same without a change to the order of the set.
   template <class Holds>

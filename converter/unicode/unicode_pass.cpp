@@ -70,6 +70,7 @@ class UnicodePass {
   bool word(int c);
   bool passage(bool bracket);
   const CachedWord* cached(const unsigned char* keys, int n);
+  [[gnu::noinline]] const CachedWord* learn(const unsigned char* keys, int n, const PackedRun& packed);
   bool put_raw(const unsigned char* keys, int n, StreamOut& out);
   int peek() {
     const int c = in_.get();
@@ -110,13 +111,18 @@ int UnicodePass::run() {
 // The word at `keys`, converted once and then remembered; null when it has no Unicode form or a long one.
 const CachedWord* UnicodePass::cached(const unsigned char* keys, int n) {
   const PackedRun packed = pack_run(keys, n);
-  const std::uint64_t hash = hash_of(packed);
-  if (const CachedWord* w = cache_.find(hash, [&](const CachedWord& w) { return w.keys == packed; })) return w;
+  if (const CachedWord* w = cache_.find(hash_of(packed), [&](const CachedWord& w) { return w.keys == packed; }))
+    return w;
+  return learn(keys, n, packed);
+}
+
+// A word not met before: converted, and remembered when it has a short Unicode form.
+const CachedWord* UnicodePass::learn(const unsigned char* keys, int n, const PackedRun& packed) {
   const int length =
       syllable_to_unicode(std::string_view(reinterpret_cast<const char*>(keys), static_cast<std::size_t>(n)),
                           utf8_.data(), static_cast<int>(utf8_.size()));
   if (length < 0 || length > static_cast<int>(sizeof CachedWord::utf8)) return nullptr;
-  CachedWord& w = cache_.place(hash);
+  CachedWord& w = cache_.place(hash_of(packed));
   w.keys = packed;
   w.length = static_cast<std::uint8_t>(length);
   std::memcpy(w.utf8.data(), utf8_.data(), static_cast<std::size_t>(length));
