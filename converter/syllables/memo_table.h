@@ -84,8 +84,9 @@ class MemoTable {
     requires(Shape.order != MemoOrder::found_first)
   {
     const std::size_t first = set_of(hash) * kWays;
+    const Entry* set = &entries_[first];
     for (std::size_t i = 0; i < kWays; ++i)
-      if (tag_fits(first + i, hash) && holds(entries_[first + i])) return &entries_[first + i];
+      if (tag_fits(first + i, hash) && holds(set[i])) return set + i;
     return nullptr;
   }
 
