@@ -337,14 +337,13 @@ int word_run(const unsigned char* p) {
   return length;
 }
 
-// Takes whitespace, syllables and the simple single characters where they lie whole in the read window,
-// and stops before anything else: "@", "[", "{" (which read on), an over-long run, a run that reaches
-// the window's end.
-int extract_in_place(tsd::Stream& src, Extraction& x, int n) {
-  const auto window = src.window();
-  const std::uint64_t base = src.read_offset();
-  const unsigned char* const start = window.data();
-  const unsigned char* const end = start + window.size();
+// Takes whitespace, syllables and the simple single characters where they lie whole in the read window
+// (`size` bytes at `start`, `base` in the source), and stops before anything else: "@", "[", "{" (which
+// read on), an over-long run, a run that reaches the window's end. Returns how many bytes it took.
+std::size_t extract_in_place(tsd::Stream& src, Extraction& x, int& count, const unsigned char* const start,
+                             std::size_t size, std::uint64_t base) {
+  int n = count;  // kept in a register through the loop
+  const unsigned char* const end = start + size;
   const unsigned char* p = start;
   while (p < end) {
     const unsigned char c = *p;
@@ -366,8 +365,8 @@ int extract_in_place(tsd::Stream& src, Extraction& x, int n) {
                    base + static_cast<std::uint64_t>(p - start));
     p += length;
   }
-  src.advance(static_cast<std::size_t>(p - start));
-  return n;
+  count = n;
+  return static_cast<std::size_t>(p - start);
 }
 
 }  // namespace
@@ -383,37 +382,40 @@ int extract_syllables(tsd::Stream& src, tsd::Stream& destination, const Translit
   SyllableCache& syllables = cache ? *cache->syllables_ : own.emplace();
   Extraction x{Output(destination), Findings{report}, syllables, tables, check_syllables, {}, {}};
   int n = 0;
-  for (;;) {
-    n = extract_in_place(src, x, n);
-    // One item the slow way; the character read after it is pushed back.
-    int c = src.get();
-    if (c == kEnd) break;
-    const std::uint64_t at = src.read_offset() - 1;
-    if (tsd::is_space(c)) {
-      n = x.dst.put(n, c);
-      continue;
-    }
-    if (!is_word_char(c)) {
-      n = write_single_character(src, x.dst, n, static_cast<unsigned char>(c), x.found, at);
-      continue;
-    }
-    int next = kEnd;
-    const int length = read_run(src, c, x.word, kWordLimit, next);
-    if (length > kWordLimit) {
-      // A run longer than a syllable is marked whole: the stored characters and the rest of the run.
-      n = x.dst.write(n, "[~");
-      n = x.dst.write(n, std::string_view(x.word, static_cast<std::size_t>(length)));
-      for (c = next; is_word_char(c); c = src.get()) n = x.dst.put(n, c);
-      n = x.dst.put(n, ']');
-      src.unget(c);
-      ++x.found.syllables;
-      ++x.found.marked;
-      x.found.add(SourceProblem::syllable_marked, at, src.read_offset() - at);
-      continue;
-    }
-    src.unget(next);
-    n = write_word(x, n, x.word, length, at);
-  }
+  tsd::run_windows(
+      src,
+      [&](const unsigned char* p, std::size_t size) {
+        return extract_in_place(src, x, n, p, size, src.read_offset());
+      },
+      [&](int c) {
+        // One item the slow way; the character read after it is pushed back.
+        const std::uint64_t at = src.read_offset() - 1;
+        if (tsd::is_space(c)) {
+          n = x.dst.put(n, c);
+          return true;
+        }
+        if (!is_word_char(c)) {
+          n = write_single_character(src, x.dst, n, static_cast<unsigned char>(c), x.found, at);
+          return true;
+        }
+        int next = kEnd;
+        const int length = read_run(src, c, x.word, kWordLimit, next);
+        if (length > kWordLimit) {
+          // A run longer than a syllable is marked whole: the stored characters and the rest of the run.
+          n = x.dst.write(n, "[~");
+          n = x.dst.write(n, std::string_view(x.word, static_cast<std::size_t>(length)));
+          for (c = next; is_word_char(c); c = src.get()) n = x.dst.put(n, c);
+          n = x.dst.put(n, ']');
+          src.unget(c);
+          ++x.found.syllables;
+          ++x.found.marked;
+          x.found.add(SourceProblem::syllable_marked, at, src.read_offset() - at);
+          return true;
+        }
+        src.unget(next);
+        n = write_word(x, n, x.word, length, at);
+        return true;
+      });
   if (x.found.open_parenthesis >= 0)
     x.found.add(SourceProblem::parenthesis_open, static_cast<std::uint64_t>(x.found.open_parenthesis), 1);
   if (report) {
