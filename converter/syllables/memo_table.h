@@ -39,7 +39,8 @@ struct MemoShape {
 template <class Entry, MemoShape Shape>
 class MemoTable {
   static_assert(Shape.key_bits > 0 && Shape.key_bits < 32);
-  static_assert(Shape.ways >= 1 && (Shape.ways & (Shape.ways - 1)) == 0, "whole sets in a lent table's blocks");
+  static_assert(Shape.ways >= 1 && Shape.ways <= 64 && (Shape.ways & (Shape.ways - 1)) == 0,
+                "whole sets in a lent table's blocks");
   static_assert(Shape.order != MemoOrder::fixed_places || Shape.ways == 2, "fixed places come in pairs");
 
  public:
@@ -81,8 +82,7 @@ class MemoTable {
   // The same without a change to the order of the set.
   template <class Holds>
   [[gnu::always_inline]] const Entry* find(std::uint64_t hash, Holds&& holds) const
-    requires(Shape.order != MemoOrder::found_first)
-  {
+      requires(Shape.order != MemoOrder::found_first) {
     const std::size_t first = set_of(hash) * kWays;
     const Entry* set = &entries_[first];
     for (std::size_t i = 0; i < kWays; ++i)

@@ -20,7 +20,9 @@ struct Entry {
   int value = 0;
 };
 constexpr int kBits = 4;
-constexpr std::uint64_t key_in(std::uint64_t set, std::uint64_t low) { return set << (64 - kBits) | low; }
+constexpr std::uint64_t key_in(std::uint64_t set, std::uint64_t low) {
+  return set << (64 - kBits) | low;
+}
 
 enum class Op {
   learn,         // the key placed with `value`
@@ -75,7 +77,8 @@ std::string play(const std::vector<Step>& steps) {
         break;
     }
     if (got != s.value)
-      wrong += "step " + std::to_string(i) + ": " + std::to_string(got) + ", not " + std::to_string(s.value) + "\n";
+      wrong += "step " + std::to_string(i) + ": " + std::to_string(got) + ", not " + std::to_string(s.value) +
+               "\n";
   }
   return wrong;
 }
@@ -93,27 +96,35 @@ enum class Shape { direct, newest, found, found8, fixed, newest_tagged, found_ta
 
 std::string play_as(Shape shape, const std::vector<Step>& steps) {
   switch (shape) {
-    case Shape::direct: return play<kDirect>(steps);
-    case Shape::newest: return play<kNewest>(steps);
-    case Shape::found: return play<kFound>(steps);
-    case Shape::found8: return play<kFound8>(steps);
-    case Shape::fixed: return play<kFixed>(steps);
-    case Shape::newest_tagged: return play<kNewestTagged>(steps);
-    case Shape::found_tagged: return play<kFoundTagged>(steps);
-    case Shape::fixed_tagged: return play<kFixedTagged>(steps);
+    case Shape::direct:
+      return play<kDirect>(steps);
+    case Shape::newest:
+      return play<kNewest>(steps);
+    case Shape::found:
+      return play<kFound>(steps);
+    case Shape::found8:
+      return play<kFound8>(steps);
+    case Shape::fixed:
+      return play<kFixed>(steps);
+    case Shape::newest_tagged:
+      return play<kNewestTagged>(steps);
+    case Shape::found_tagged:
+      return play<kFoundTagged>(steps);
+    case Shape::fixed_tagged:
+      return play<kFixedTagged>(steps);
   }
   return "no such shape";
 }
 
-const std::vector<Shape> kEveryShape = {Shape::direct, Shape::newest,        Shape::found,
-                                        Shape::found8, Shape::fixed,         Shape::newest_tagged,
+const std::vector<Shape> kEveryShape = {Shape::direct,       Shape::newest,      Shape::found,
+                                        Shape::found8,       Shape::fixed,       Shape::newest_tagged,
                                         Shape::found_tagged, Shape::fixed_tagged};
 
 constexpr std::uint64_t A = key_in(3, 0x11);
-constexpr std::uint64_t B = key_in(3, 0x22);  // A's set
-constexpr std::uint64_t C = key_in(3, 0x33);  // A's set
-constexpr std::uint64_t D = key_in(3, 0x44);  // A's set
-constexpr std::uint64_t E = key_in(3, 0x55);  // A's set
+constexpr std::uint64_t B = key_in(3, 0x22);      // A's set
+constexpr std::uint64_t C = key_in(3, 0x33);      // A's set
+constexpr std::uint64_t D = key_in(3, 0x44);      // A's set
+constexpr std::uint64_t E = key_in(3, 0x55);      // A's set
 constexpr std::uint64_t Other = key_in(9, 0x11);  // A's low bits in another set
 constexpr std::uint64_t Largest = ~std::uint64_t{0};
 constexpr std::uint64_t Smallest = 1;
@@ -133,7 +144,10 @@ TEST(memo_table, finds_what_it_learned_and_nothing_else) {
       {"keys alike in their low bits, in other sets",
        {{Op::learn, A, 1}, {Op::learn, Other, 2}, {Op::find, A, 1}, {Op::find, Other, 2}}},
       {"the largest and smallest keys, in the last and first sets",
-       {{Op::learn, Largest, 5}, {Op::learn, Smallest, 6}, {Op::find, Largest, 5}, {Op::find, Smallest, 6},
+       {{Op::learn, Largest, 5},
+        {Op::learn, Smallest, 6},
+        {Op::find, Largest, 5},
+        {Op::find, Smallest, 6},
         {Op::find, key_in(15, 0), 0}}},
       {"an entry changed in place", {{Op::learn, A, 1}, {Op::learn, A, 2}, {Op::find, A, 2}}},
   };
@@ -149,15 +163,31 @@ TEST(memo_table, a_full_set_replaces_by_its_order) {
     Shape shape;
     std::vector<Step> steps;
   } cases[] = {
-      {"one way: the newest stays", Shape::direct,
+      {"one way: the newest stays",
+       Shape::direct,
        {{Op::learn, A, 1}, {Op::leaving, B, 1}, {Op::learn, B, 2}, {Op::find, A, 0}, {Op::find, B, 2}}},
-      {"newest first: the oldest goes, though found", Shape::newest,
-       {{Op::learn, A, 1}, {Op::learn, B, 2}, {Op::find, A, 1}, {Op::leaving, C, 1}, {Op::learn, C, 3},
-        {Op::find, A, 0}, {Op::find, B, 2}, {Op::find, C, 3}}},
-      {"found first: the one found longest ago goes", Shape::found,
-       {{Op::learn, A, 1}, {Op::learn, B, 2}, {Op::find, A, 1}, {Op::leaving, C, 2}, {Op::learn, C, 3},
-        {Op::find, B, 0}, {Op::find, A, 1}, {Op::find, C, 3}}},
-      {"found first, eight ways: the ninth pushes out the one not found", Shape::found8,
+      {"newest first: the oldest goes, though found",
+       Shape::newest,
+       {{Op::learn, A, 1},
+        {Op::learn, B, 2},
+        {Op::find, A, 1},
+        {Op::leaving, C, 1},
+        {Op::learn, C, 3},
+        {Op::find, A, 0},
+        {Op::find, B, 2},
+        {Op::find, C, 3}}},
+      {"found first: the one found longest ago goes",
+       Shape::found,
+       {{Op::learn, A, 1},
+        {Op::learn, B, 2},
+        {Op::find, A, 1},
+        {Op::leaving, C, 2},
+        {Op::learn, C, 3},
+        {Op::find, B, 0},
+        {Op::find, A, 1},
+        {Op::find, C, 3}}},
+      {"found first, eight ways: the ninth pushes out the one not found",
+       Shape::found8,
        {{Op::learn, A, 1},
         {Op::learn, B, 2},
         {Op::learn, C, 3},
@@ -173,19 +203,44 @@ TEST(memo_table, a_full_set_replaces_by_its_order) {
         {Op::find, A, 1},
         {Op::find, C, 3},
         {Op::find, key_in(3, 0x99), 9}}},
-      {"fixed places: the one used less recently goes, and nothing moves", Shape::fixed,
-       {{Op::learn, A, 1}, {Op::learn, B, 2}, {Op::find, A, 1}, {Op::leaving, C, 2}, {Op::learn, C, 3},
-        {Op::find, B, 0}, {Op::kept_in_place, A, 1}, {Op::find, A, 1}, {Op::find, C, 3},
-        {Op::kept_in_place, C, 1}, {Op::kept_in_place, B, 0}}},
-      {"fixed places: a look-up that changes nothing leaves the order", Shape::fixed,
-       {{Op::learn, A, 1}, {Op::learn, B, 2}, {Op::find_const, A, 1}, {Op::learn, C, 3}, {Op::find, A, 0},
+      {"fixed places: the one used less recently goes, and nothing moves",
+       Shape::fixed,
+       {{Op::learn, A, 1},
+        {Op::learn, B, 2},
+        {Op::find, A, 1},
+        {Op::leaving, C, 2},
+        {Op::learn, C, 3},
+        {Op::find, B, 0},
+        {Op::kept_in_place, A, 1},
+        {Op::find, A, 1},
+        {Op::find, C, 3},
+        {Op::kept_in_place, C, 1},
+        {Op::kept_in_place, B, 0}}},
+      {"fixed places: a look-up that changes nothing leaves the order",
+       Shape::fixed,
+       {{Op::learn, A, 1},
+        {Op::learn, B, 2},
+        {Op::find_const, A, 1},
+        {Op::learn, C, 3},
+        {Op::find, A, 0},
         {Op::find, B, 2}}},
-      {"newest first, tagged: tags move with their entries", Shape::newest_tagged,
-       {{Op::learn, Tag1, 1}, {Op::learn, Tag2, 2}, {Op::find, Tag1, 1}, {Op::find, Tag2, 2},
-        {Op::find_any, Tag1, 1}, {Op::find_any, Tag2, 2}}},
-      {"found first, tagged: tags move with their entries", Shape::found_tagged,
-       {{Op::learn, Tag1, 1}, {Op::learn, Tag2, 2}, {Op::learn, A, 3}, {Op::find, Tag1, 1},
-        {Op::find_any, Tag2, 2}, {Op::find_any, Tag1, 1}, {Op::find, A, 3}}},
+      {"newest first, tagged: tags move with their entries",
+       Shape::newest_tagged,
+       {{Op::learn, Tag1, 1},
+        {Op::learn, Tag2, 2},
+        {Op::find, Tag1, 1},
+        {Op::find, Tag2, 2},
+        {Op::find_any, Tag1, 1},
+        {Op::find_any, Tag2, 2}}},
+      {"found first, tagged: tags move with their entries",
+       Shape::found_tagged,
+       {{Op::learn, Tag1, 1},
+        {Op::learn, Tag2, 2},
+        {Op::learn, A, 3},
+        {Op::find, Tag1, 1},
+        {Op::find_any, Tag2, 2},
+        {Op::find_any, Tag1, 1},
+        {Op::find, A, 3}}},
   };
   for (const auto& c : cases) EXPECT_EQ(play_as(c.shape, c.steps), "") << c.name;
 }
