@@ -16,6 +16,7 @@
 
 #include "font_code_pass.h"
 #include "layout.h"
+#include "memo_table.h"
 #include "packed_keys.h"
 #include "rtf_pieces.h"
 #include "scheme_passes.h"
@@ -157,25 +158,15 @@ class WordTable {
  public:
   // Forced inline, as the other steps that every word takes: the compiler weighs the whole scan as one.
   [[gnu::always_inline]] Word* find(const PackedRun& key) {
-    Place* set = &places_[set_of(key) * kWays];
-    if (set[0].key == key) return set[0].word;
-    for (int i = 1; i < kWays; ++i) {
-      if (set[i].key == key) {
-        const Place found = set[i];
-        for (int k = i; k > 0; --k) set[k] = set[k - 1];
-        set[0] = found;
-        return found.word;
-      }
-    }
-    return nullptr;
+    return places_->find(
+        hash_of(key), [&](const Place& p) { return p.key == key; }, [](const Place& p) { return p.word; });
   }
   // A new record, not yet learned, for the word in the first place of its set; the others move down.
   Word& add(const PackedRun& key) {
-    Place* set = &places_[set_of(key) * kWays];
-    if (set[kWays - 1].word) pushed_out_.push_back(set[kWays - 1].word);
+    const std::uint64_t hash = hash_of(key);
+    if (Word* leaving = places_->leaving(hash).word) pushed_out_.push_back(leaving);
     Word* record = new_record();
-    for (int i = kWays - 1; i > 0; --i) set[i] = set[i - 1];
-    set[0] = {key, record};
+    places_->place(hash) = {key, record};
     *record = Word{};
     record->key = key;
     return *record;
@@ -191,13 +182,8 @@ class WordTable {
     PackedRun key;  // a word's key never has the length 0 of an empty place
     Word* word = nullptr;
   };
-  static constexpr int kSetBits = 12;
-  static constexpr int kWays = 8;
   static constexpr std::size_t kRecordsAtOnce = 256;
 
-  static std::size_t set_of(const PackedRun& key) {
-    return static_cast<std::size_t>(hash_of(key) >> (64 - kSetBits));
-  }
   Word* new_record() {
     if (!spare_.empty()) {
       Word* record = spare_.back();
@@ -211,7 +197,8 @@ class WordTable {
     return &records_.back()[used_++];
   }
 
-  std::unique_ptr<Place[]> places_{new Place[std::size_t{kWays} << kSetBits]};
+  using Places = MemoTable<Place, MemoShape{12, 8, MemoOrder::found_first}>;
+  std::unique_ptr<Places> places_ = std::make_unique<Places>();
   std::vector<std::unique_ptr<Word[]>> records_;
   std::size_t used_ = 0;
   std::vector<Word*> pushed_out_;

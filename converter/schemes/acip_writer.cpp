@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <array>
-#include <unordered_map>
 #include <vector>
 
 #include "acip_reader.h"
 #include "acip_tables.h"
 #include "ewts_tables.h"
+#include "run_memo.h"
 #include "text_reader.h"
 #include "tibetan.h"
 
@@ -123,10 +123,14 @@ bool stacks_of(std::u32string_view syl, std::vector<Stack>& stacks) {
 class SyllableSpeller {
  public:
   bool spell(std::u32string_view syl, const std::string& utf8, std::string& acip) {
-    const auto found = memo_.find(utf8);
-    if (found != memo_.end()) {
-      acip = found->second;
-      return !acip.empty();
+    SpelledRuns::Entry* entry = nullptr;
+    if (!utf8.empty() && utf8.size() <= SpelledRuns::kLongest) {
+      bool found = false;
+      entry = &memo_.place(utf8, found);
+      if (found) {
+        acip = entry->spelling();
+        return !acip.empty();
+      }
     }
     acip.clear();
     if (stacks_of(syl, stacks_)) {
@@ -180,13 +184,15 @@ class SyllableSpeller {
         }
       }
     }
-    if (memo_.size() > 65536) memo_.clear();
-    memo_.emplace(utf8, acip);
+    if (entry && acip.size() <= SpelledRuns::kLongestSpelled) SpelledRuns::fill(*entry, utf8, acip);
     return !acip.empty();
   }
 
  private:
-  std::unordered_map<std::string, std::string> memo_;
+  // Syllables spelled before (run_memo.h), with room for the ACIP of a syllable; a spelling of none kept
+  // as well.
+  using SpelledRuns = RunMemo<80>;
+  SpelledRuns memo_;
   AcipWords words_;
   std::vector<Stack> stacks_;
   std::string candidate_, back_;

@@ -8,7 +8,7 @@
 
 #include "ewts_speller.h"
 #include "ewts_tables.h"
-#include "lent_table.h"
+#include "run_memo.h"
 #include "tibetan.h"
 
 namespace tarvex {
@@ -20,45 +20,8 @@ using namespace ewts_spelling;
 // ---------------------------------------------------------------------------------------------------------
 // The hub, a character at a time (a syllable's letters and signs gathered into a run).
 
-// Runs spelled before, by their UTF-8: each distinct syllable is spelled and checked once. Two places for
-// each hash, the one found last in front; a run of up to 16 bytes is compared as the two words it hashes.
-// The places are lent by the thread (lent_table.h): a writer made for each short text allocates none.
-class RunMemo {
- public:
-  struct Entry {
-    std::uint64_t head = 0, tail = 0;
-    std::uint8_t length = 0;  // of the UTF-8; 0: an empty place
-    std::uint8_t ewts_length = 0;
-    char text[38];
-    char ewts[80];
-  };
-  static constexpr std::size_t kLongest = sizeof(Entry::text);
-  static constexpr std::size_t kLongestEwts = sizeof(Entry::ewts);
-
-  // The place for `run` (1 to kLongest bytes): its entry when it holds it, else one to fill.
-  Entry& place(std::string_view run, bool& found) {
-    const std::size_t n = run.size();
-    const HubRunKey key = hub_run_key(run);
-    Entry* first = &entries_[(key.hash >> (64 - kPlaceBits)) & ~std::size_t{1}];
-    const auto holds = [&](const Entry& e) {
-      return e.length == n && e.head == key.head && e.tail == key.tail &&
-             (n <= 16 || std::memcmp(e.text, run.data(), n) == 0);
-    };
-    found = true;
-    if (holds(first[0])) return first[0];
-    if (holds(first[1])) return first[1];
-    found = false;
-    first[1] = first[0];
-    first[0].head = key.head;
-    first[0].tail = key.tail;
-    first[0].length = 0;
-    return first[0];
-  }
-
- private:
-  static constexpr int kPlaceBits = 13;
-  LentTable<Entry, std::size_t{1} << kPlaceBits> entries_;
-};
+// Runs spelled before (run_memo.h), with room for the EWTS of a syllable.
+using SpelledRuns = RunMemo<80>;
 
 // The mark written for each character of U+0F00..U+0F3F, or none; `_` (the plain space) aside.
 constexpr auto kMarks = [] {
@@ -258,12 +221,12 @@ class HubEwts {
     begin(EwtsBefore::syllable);
     before_ = EwtsBefore::syllable;
     after_slash_ = false;
-    RunMemo::Entry* entry = nullptr;
-    if (!continued && run.size() <= RunMemo::kLongest) {
+    SpelledRuns::Entry* entry = nullptr;
+    if (!continued && run.size() <= SpelledRuns::kLongest) {
       bool found = false;
       entry = &memo_.place(run, found);
       if (found) {
-        text_.append(entry->ewts, entry->ewts_length);
+        text_.append(entry->spelled, entry->spelled_length);
         return;
       }
     }
@@ -274,12 +237,8 @@ class HubEwts {
       ++problems_->not_converted;
       for (const SpelledWarning& w : warnings_) problems_->warn(start + w.at, 1, w.text);
     }
-    if (entry && warnings_.empty() && text_.size() - mark <= RunMemo::kLongestEwts) {
-      entry->length = static_cast<std::uint8_t>(run.size());
-      std::memcpy(entry->text, run.data(), run.size());
-      entry->ewts_length = static_cast<std::uint8_t>(text_.size() - mark);
-      std::memcpy(entry->ewts, text_.data() + mark, text_.size() - mark);
-    }
+    if (entry && warnings_.empty() && text_.size() - mark <= SpelledRuns::kLongestSpelled)
+      SpelledRuns::fill(*entry, run, std::string_view(text_).substr(mark));
   }
 
   ReaderReport* problems_;
@@ -295,7 +254,7 @@ class HubEwts {
   bool after_slash_ = false;
   bool bracket_open_ = false;
   std::string held_;  // spaces and tabs after text in brackets
-  RunMemo memo_;
+  SpelledRuns memo_;
   Speller speller_;
   std::vector<SpelledWarning> warnings_;
 };

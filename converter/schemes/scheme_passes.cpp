@@ -225,28 +225,33 @@ template <std::size_t States>
 int run_pass(tsd::Stream& src, tsd::Stream& destination, const Machine<States>& m) {
   Sink dst(destination);
   std::uint64_t state = 0;  // the start of the source is a syllable start
-  for (;;) {
-    if (dst.room() < Sink::kLeastRoom) dst.flush();
-    const std::span<const unsigned char> window = src.window();
-    if (!window.empty()) {
-      const std::size_t n = std::min(window.size(), dst.room() / kLongestText);
-      const void* bracket = std::memchr(window.data(), '[', n);
-      const std::size_t run =
-          bracket ? static_cast<std::size_t>(static_cast<const unsigned char*>(bracket) - window.data()) : n;
-      dst.wrote_to(run_block(m, window.data(), window.data() + run, state, dst.at()));
-      src.advance(run);
-      if (run == n) continue;
-    }
-    const int c = src.get();
-    if (c == kEnd) break;
-    dst.append(m.entries[row_of(state) + static_cast<unsigned>(c)]);
-    if (c != '[') {
-      state = m.next_state(state, static_cast<unsigned>(c));
-      continue;
-    }
-    dst.flush();
-    state = m.after_passage[static_cast<unsigned char>(copy_passage(src, destination))];
-  }
+  tsd::run_windows(
+      src,
+      [&](const unsigned char* p, std::size_t size) {
+        // Block by block as the sink has room, up to the next "[".
+        std::size_t taken = 0;
+        for (;;) {
+          if (dst.room() < Sink::kLeastRoom) dst.flush();
+          const std::size_t n = std::min(size - taken, dst.room() / kLongestText);
+          const void* bracket = std::memchr(p + taken, '[', n);
+          const std::size_t run =
+              bracket ? static_cast<std::size_t>(static_cast<const unsigned char*>(bracket) - (p + taken)) : n;
+          dst.wrote_to(run_block(m, p + taken, p + taken + run, state, dst.at()));
+          taken += run;
+          if (run < n || taken == size) return taken;
+        }
+      },
+      [&](int c) {
+        if (dst.room() < Sink::kLeastRoom) dst.flush();
+        dst.append(m.entries[row_of(state) + static_cast<unsigned>(c)]);
+        if (c != '[') {
+          state = m.next_state(state, static_cast<unsigned>(c));
+          return true;
+        }
+        dst.flush();
+        state = m.after_passage[static_cast<unsigned char>(copy_passage(src, destination))];
+        return true;
+      });
   dst.append(m.end_entry(state));
   return dst.finish(src);
 }

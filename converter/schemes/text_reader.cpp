@@ -147,10 +147,10 @@ void TextReader::control(std::size_t at) {
   text_ = true;
 }
 
-// A word not found among those converted before: read, written, and kept when it can be (in `slot`, the
-// place its search ended, by `key`).
+// A word not found among those converted before: read, written, and kept when it can be (by `key` and its
+// `hash`).
 void TextReader::read_word(const unsigned char* p, std::size_t n, std::size_t at, const Adjust* adjust,
-                           const std::uint64_t key[2], std::size_t slot) {
+                           const std::uint64_t key[2], std::uint64_t hash) {
   word_out_.clear();
   word_warnings_.clear();
   const WordResult r =
@@ -177,12 +177,7 @@ void TextReader::read_word(const unsigned char* p, std::size_t n, std::size_t at
   }
   if (word_warnings_.empty() && r.ends_tibetan && n <= kCachedWord &&
       word_out_.size() <= sizeof(CacheEntry::out) && r.syllables < 256) {
-    if (cached_ == kCacheFull) {
-      std::fill(cache_.begin(), cache_.end(), CacheEntry{});
-      cached_ = 0;
-      slot = cache_slot(key, n);
-    }
-    CacheEntry& e = cache_[slot];
+    CacheEntry& e = cache_.place(hash);
     e.key[0] = key[0];
     e.key[1] = key[1];
     e.key_len = static_cast<unsigned char>(n);
@@ -190,7 +185,6 @@ void TextReader::read_word(const unsigned char* p, std::size_t n, std::size_t at
     std::memcpy(e.out, word_out_.data(), word_out_.size());
     e.syllables = static_cast<unsigned char>(r.syllables);
     e.handle = out_.learn(word_out_);
-    ++cached_;
   }
 }
 

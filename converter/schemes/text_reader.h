@@ -16,7 +16,7 @@
 
 #include "ewts_tables.h"
 #include "hub.h"
-#include "lent_table.h"
+#include "memo_table.h"
 #include "packed_keys.h"
 #include "platform/stream.h"
 
@@ -212,8 +212,8 @@ class TextReader {
   int depth_ = 0;      // of "[" brackets open
 
  private:
-  // Converted syllables by their text: the words of at most 16 bytes that gave no warning, in a table of
-  // open addressing that is emptied when half full. Keys are compared, and texts copied, in whole words.
+  // Converted syllables by their text: the words of at most 16 bytes that gave no warning, in sets of four
+  // places, the one learned longest ago pushed out. Keys are compared, and texts copied, in whole words.
   struct CacheEntry {
     std::uint64_t key[2];   // the text, zero-padded
     std::uint32_t handle;   // the hub writer's for `out`, written as its token (0: none)
@@ -223,8 +223,6 @@ class TextReader {
     char out[41];
   };
   static_assert(sizeof(CacheEntry) == 64);
-  static constexpr std::size_t kCacheSize = 8192;
-  static constexpr std::size_t kCacheFull = kCacheSize / 2;
   static constexpr std::size_t kCachedWord = sizeof(CacheEntry::key);
 
   // The first n (1..16) bytes at p as two zero-padded words; the 16 bytes at p may all be read.
@@ -238,15 +236,14 @@ class TextReader {
     key[0] = a & mask(n);
     key[1] = n > 8 ? b & mask(n - 8) : 0;
   }
-  static std::size_t cache_slot(const std::uint64_t key[2], std::size_t n) {
-    const std::uint64_t h = (key[0] * 0x9E3779B97F4A7C15u) ^ (key[1] * 0xC2B2AE3D27D4EB4Fu) ^ n;
-    return static_cast<std::size_t>(h >> 40) & (kCacheSize - 1);
+  static std::uint64_t cache_hash(const std::uint64_t key[2], std::size_t n) {
+    return (key[0] * 0x9E3779B97F4A7C15u) ^ (key[1] * 0xC2B2AE3D27D4EB4Fu) ^ n;
   }
 
   void fill();
   std::size_t bracket(std::size_t at);
   [[gnu::noinline]] void read_word(const unsigned char* p, std::size_t n, std::size_t at,
-                                   const Adjust* adjust, const std::uint64_t key[2], std::size_t slot);
+                                   const Adjust* adjust, const std::uint64_t key[2], std::uint64_t hash);
 
   tsd::Stream& in_;
   HubOut& out_;
@@ -258,8 +255,7 @@ class TextReader {
   std::vector<std::pair<std::size_t, std::uint64_t>> pieces_;
   std::uint64_t read_total_ = 0;
 
-  LentTable<CacheEntry, kCacheSize> cache_;
-  std::size_t cached_ = 0;
+  MemoTable<CacheEntry, MemoShape{11, 4}> cache_;
   std::string word_out_;
   std::vector<WordWarning> word_warnings_;
   std::string scratch_;
@@ -274,7 +270,7 @@ inline void TextReader::word(const unsigned char* p, std::size_t n, std::size_t 
   trace(at);
   text_ = true;
   std::uint64_t key[2] = {0, 0};
-  std::size_t slot = 0;
+  std::uint64_t hash = 0;
   if (n <= kCachedWord) {
     if (adjust) {
       unsigned char padded[kCachedWord] = {};
@@ -283,24 +279,23 @@ inline void TextReader::word(const unsigned char* p, std::size_t n, std::size_t 
     } else {
       load_key(p, n, key);
     }
-    for (slot = cache_slot(key, n);; slot = (slot + 1) & (kCacheSize - 1)) {
-      const CacheEntry& e = cache_[slot];
-      if (e.key_len == 0) break;
-      if (e.key_len == n && e.key[0] == key[0] && e.key[1] == key[1]) {
-        if (e.handle) {
-          out_.token(e.handle, e.out, sizeof e.out, e.out_len);
-          lines_.text();
-        } else {
-          put(e.out, sizeof e.out, e.out_len);
-        }
-        written(Before::syllable, HubTail::tibetan);
-        tibetan_ = true;
-        if (report_) report_->syllables += e.syllables;
-        return;
+    hash = cache_hash(key, n);
+    if (const CacheEntry* e = cache_.find(hash, [&](const CacheEntry& e) {
+          return e.key_len == n && e.key[0] == key[0] && e.key[1] == key[1];
+        })) {
+      if (e->handle) {
+        out_.token(e->handle, e->out, sizeof e->out, e->out_len);
+        lines_.text();
+      } else {
+        put(e->out, sizeof e->out, e->out_len);
       }
+      written(Before::syllable, HubTail::tibetan);
+      tibetan_ = true;
+      if (report_) report_->syllables += e->syllables;
+      return;
     }
   }
-  read_word(p, n, at, adjust, key, slot);
+  read_word(p, n, at, adjust, key, hash);
 }
 
 }  // namespace tarvex

@@ -272,22 +272,21 @@ int unicode_to_hub(tsd::Stream& in, HubOut& hub, bool keep_cr, ReaderReport* rep
   unsigned char head[3];
   if (in.read_offset() == 0 && in.peek(head, 3) == 3 && std::equal(head, head + 3, kMark))
     for (int i = 0; i < 3; ++i) in.get();
-  for (;;) {
-    const auto window = in.window();
-    if (!window.empty()) {
-      const std::uint64_t base = in.read_offset();
-      for (std::size_t i = 0; i < window.size();) {
-        if (whole_runs) i += reader.plain_run(window.data() + i, window.size() - i);
-        if (i < window.size()) reader.byte(window[i], base + i), ++i;
-      }
-      in.advance(window.size());
-      continue;
-    }
-    const std::uint64_t at = in.read_offset();
-    const int c = in.get();
-    if (c == tsd::Stream::end) break;
-    reader.byte(static_cast<unsigned char>(c), c == '\n' && in.read_offset() > at + 1 ? at + 1 : at);
-  }
+  tsd::run_windows(
+      in,
+      [&](const unsigned char* p, std::size_t n) {
+        const std::uint64_t base = in.read_offset();
+        for (std::size_t i = 0; i < n;) {
+          if (whole_runs) i += reader.plain_run(p + i, n - i);
+          if (i < n) reader.byte(p[i], base + i), ++i;
+        }
+        return n;
+      },
+      [&](int c) {
+        // The offset of the byte read last: a line feed's, where a CR LF was read as one.
+        reader.byte(static_cast<unsigned char>(c), in.read_offset() - 1);
+        return true;
+      });
   reader.finish(in.read_offset());
   const int written = hub.finish();
   return written == 0 && !in.error() ? 0 : -1;

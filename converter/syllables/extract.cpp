@@ -11,6 +11,7 @@
 #include "Find_mat.h"
 #include "char_class.h"
 #include "check.h"
+#include "memo_table.h"
 #include "packed_keys.h"
 
 namespace tarvex {
@@ -174,31 +175,13 @@ static_assert(kWordLimit + kChunk <= static_cast<int>(tsd::Stream::kWindowSlack)
 // but the syllable's text.
 // The fast path keeps one for all its small batches of words (ExtractionCache), which would otherwise
 // each clear it and convert their syllables anew.
-class SyllableCache {
- public:
-  struct Slot {
-    bool converted;
-    std::uint8_t key_length;
-    char keys[kKeyBufferSize];
-  };
-
-  std::size_t place_of(const PackedRun& syllable) const {
-    return static_cast<std::size_t>(hash_of(syllable) >> (64 - kSlotBits));
-  }
-  // Whether the slot at `place` holds `syllable`; a syllable has at least two characters, an empty place
-  // the length 0.
-  bool holds(std::size_t place, const PackedRun& syllable) const { return syllables_[place] == syllable; }
-  Slot& slot(std::size_t place) { return slots_[place]; }
-  void remember(std::size_t place, const PackedRun& syllable) { syllables_[place] = syllable; }
-
- private:
-  static constexpr int kSlotBits = 12;
-  static constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;
-  std::unique_ptr<PackedRun[]> syllables_ = std::make_unique<PackedRun[]>(kSlots);
-  // Left uninitialised (new without "()"), as make_unique_for_overwrite would, which the browser build's
-  // standard library lacks.
-  std::unique_ptr<Slot[]> slots_{new Slot[kSlots]};
+struct Slot {
+  PackedRun syllable;  // a syllable has at least two characters, an empty place the length 0
+  bool converted;
+  std::uint8_t key_length;
+  char keys[kKeyBufferSize];
 };
+using SyllableCache = MemoTable<Slot, MemoShape{12}>;
 
 // Stores `c` and the word characters after it while at most `lim` are stored; returns how many were
 // stored and leaves in `next` the character read after them.
@@ -306,11 +289,13 @@ bool convert(Extraction& x, const char* text, int length, char* keys) {
 }
 
 // Converts a syllable not found in the cache into the slot where it will be found.
-[[gnu::noinline]] void learn(Extraction& x, std::size_t place, const PackedRun& syllable, const char* text) {
-  x.cache.remember(place, syllable);
-  SyllableCache::Slot& slot = x.cache.slot(place);
+[[gnu::noinline]] const Slot& learn(Extraction& x, std::uint64_t hash, const PackedRun& syllable,
+                                    const char* text) {
+  Slot& slot = x.cache.place(hash);
+  slot.syllable = syllable;
   slot.converted = convert(x, text, syllable.length(), slot.keys);
   slot.key_length = static_cast<std::uint8_t>(slot.converted ? std::strlen(slot.keys) : 0);
+  return slot;
 }
 
 // Writes a marked syllable found at `offset` and counts it.
@@ -334,11 +319,11 @@ inline int write_word(Extraction& x, int n, const char* text, int length, std::u
                                           : mark(x, n, text, length, offset);
   }
   const PackedRun syllable = pack_run(reinterpret_cast<const unsigned char*>(text), length);
-  const std::size_t place = x.cache.place_of(syllable);
-  if (!x.cache.holds(place, syllable)) [[unlikely]]
-    learn(x, place, syllable, text);
-  const SyllableCache::Slot& slot = x.cache.slot(place);
-  return slot.converted ? x.dst.write_keys(n, slot.keys, slot.key_length) : mark(x, n, text, length, offset);
+  const std::uint64_t hash = hash_of(syllable);
+  const Slot* slot = x.cache.find(hash, [&](const Slot& s) { return s.syllable == syllable; });
+  if (!slot) [[unlikely]]
+    slot = &learn(x, hash, syllable, text);
+  return slot->converted ? x.dst.write_keys(n, slot->keys, slot->key_length) : mark(x, n, text, length, offset);
 }
 
 constexpr StopBits kWordStops = stop_bits([](int c) { return (kClasses[c] & kWord) == 0; });
@@ -352,14 +337,13 @@ int word_run(const unsigned char* p) {
   return length;
 }
 
-// Takes whitespace, syllables and the simple single characters where they lie whole in the read window,
-// and stops before anything else: "@", "[", "{" (which read on), an over-long run, a run that reaches
-// the window's end.
-int extract_in_place(tsd::Stream& src, Extraction& x, int n) {
-  const auto window = src.window();
-  const std::uint64_t base = src.read_offset();
-  const unsigned char* const start = window.data();
-  const unsigned char* const end = start + window.size();
+// Takes whitespace, syllables and the simple single characters where they lie whole in the read window
+// (`size` bytes at `start`, `base` in the source), and stops before anything else: "@", "[", "{" (which
+// read on), an over-long run, a run that reaches the window's end. Returns how many bytes it took.
+std::size_t extract_in_place(tsd::Stream& src, Extraction& x, int& count, const unsigned char* const start,
+                             std::size_t size, std::uint64_t base) {
+  int n = count;  // kept in a register through the loop
+  const unsigned char* const end = start + size;
   const unsigned char* p = start;
   while (p < end) {
     const unsigned char c = *p;
@@ -381,8 +365,8 @@ int extract_in_place(tsd::Stream& src, Extraction& x, int n) {
                    base + static_cast<std::uint64_t>(p - start));
     p += length;
   }
-  src.advance(static_cast<std::size_t>(p - start));
-  return n;
+  count = n;
+  return static_cast<std::size_t>(p - start);
 }
 
 }  // namespace
@@ -398,37 +382,40 @@ int extract_syllables(tsd::Stream& src, tsd::Stream& destination, const Translit
   SyllableCache& syllables = cache ? *cache->syllables_ : own.emplace();
   Extraction x{Output(destination), Findings{report}, syllables, tables, check_syllables, {}, {}};
   int n = 0;
-  for (;;) {
-    n = extract_in_place(src, x, n);
-    // One item the slow way; the character read after it is pushed back.
-    int c = src.get();
-    if (c == kEnd) break;
-    const std::uint64_t at = src.read_offset() - 1;
-    if (tsd::is_space(c)) {
-      n = x.dst.put(n, c);
-      continue;
-    }
-    if (!is_word_char(c)) {
-      n = write_single_character(src, x.dst, n, static_cast<unsigned char>(c), x.found, at);
-      continue;
-    }
-    int next = kEnd;
-    const int length = read_run(src, c, x.word, kWordLimit, next);
-    if (length > kWordLimit) {
-      // A run longer than a syllable is marked whole: the stored characters and the rest of the run.
-      n = x.dst.write(n, "[~");
-      n = x.dst.write(n, std::string_view(x.word, static_cast<std::size_t>(length)));
-      for (c = next; is_word_char(c); c = src.get()) n = x.dst.put(n, c);
-      n = x.dst.put(n, ']');
-      src.unget(c);
-      ++x.found.syllables;
-      ++x.found.marked;
-      x.found.add(SourceProblem::syllable_marked, at, src.read_offset() - at);
-      continue;
-    }
-    src.unget(next);
-    n = write_word(x, n, x.word, length, at);
-  }
+  tsd::run_windows(
+      src,
+      [&](const unsigned char* p, std::size_t size) {
+        return extract_in_place(src, x, n, p, size, src.read_offset());
+      },
+      [&](int c) {
+        // One item the slow way; the character read after it is pushed back.
+        const std::uint64_t at = src.read_offset() - 1;
+        if (tsd::is_space(c)) {
+          n = x.dst.put(n, c);
+          return true;
+        }
+        if (!is_word_char(c)) {
+          n = write_single_character(src, x.dst, n, static_cast<unsigned char>(c), x.found, at);
+          return true;
+        }
+        int next = kEnd;
+        const int length = read_run(src, c, x.word, kWordLimit, next);
+        if (length > kWordLimit) {
+          // A run longer than a syllable is marked whole: the stored characters and the rest of the run.
+          n = x.dst.write(n, "[~");
+          n = x.dst.write(n, std::string_view(x.word, static_cast<std::size_t>(length)));
+          for (c = next; is_word_char(c); c = src.get()) n = x.dst.put(n, c);
+          n = x.dst.put(n, ']');
+          src.unget(c);
+          ++x.found.syllables;
+          ++x.found.marked;
+          x.found.add(SourceProblem::syllable_marked, at, src.read_offset() - at);
+          return true;
+        }
+        src.unget(next);
+        n = write_word(x, n, x.word, length, at);
+        return true;
+      });
   if (x.found.open_parenthesis >= 0)
     x.found.add(SourceProblem::parenthesis_open, static_cast<std::uint64_t>(x.found.open_parenthesis), 1);
   if (report) {

@@ -46,6 +46,9 @@ class LentTable {
     return entries_[i];
   }
   const Entry& operator[](std::size_t i) const { return entries_[i]; }
+  // The entry at i, for reading or for changing an entry written before through operator[] (its block is
+  // marked already): no mark to store on a path taken for every look-up.
+  Entry& written(std::size_t i) { return entries_[i]; }
   Entry* begin() {
     reached_.fill(true);
     return entries_.get();

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "font_code_pass.h"
-#include "lent_table.h"
+#include "memo_table.h"
 #include "rtf_escape.h"
 #include "rtf_pieces.h"
 #include "stack_keys.h"
@@ -27,7 +27,7 @@ constexpr char32_t kVisarga = 0x0F7F;  // ends a syllable: what follows it is wr
 // The keys of recent syllables by their UTF-8, so that a syllable is read backwards once; its keys also
 // packed as the word memo finds them, and, once composed from a composer at rest outside passages and
 // small text, the RTF text of its glyphs with what it read of the key history and how it moved it on.
-// Its places are lent by the thread (lent_table.h), as the word memo's are.
+// Its places are lent by the thread (memo_table.h), as the word memo's are.
 class SyllableCache {
  public:
   struct Entry {
@@ -52,35 +52,23 @@ class SyllableCache {
   // hash beside each place saves loading the entry that cannot hold it.
   Entry& place(std::string_view syllable, bool& found) {
     const std::uint64_t hash = hub_run_key(syllable).hash;
-    const std::size_t pair = hash >> (64 - kPairBits);
-    const auto tag = static_cast<std::uint8_t>((hash >> 32) | 1);
-    for (std::size_t way = 0; way < 2; ++way) {
-      Entry& e = entries_[2 * pair + way];
-      if (tags_[2 * pair + way] == tag && e.length == syllable.size() &&
-          same_text(e.text, syllable.data(), syllable.size())) {
-        found = true;
-        recent_[pair] = static_cast<std::uint8_t>(way);
-        return e;
-      }
-    }
-    found = false;
-    const std::size_t way = recent_[pair] ^ 1u;
-    recent_[pair] = static_cast<std::uint8_t>(way);
-    tags_[2 * pair + way] = tag;
-    return entries_[2 * pair + way];
+    Entry* e = entries_.find(hash, [&](const Entry& e) {
+      return e.length == syllable.size() && same_text(e.text, syllable.data(), syllable.size());
+    });
+    found = e != nullptr;
+    return found ? *e : entries_.place(hash);
   }
   // The handle of an entry (never 0), and the entry of a handle when it still holds `syllable`.
-  std::uint32_t handle(const Entry& e) const { return static_cast<std::uint32_t>(&e - entries_.data()) + 1; }
+  std::uint32_t handle(const Entry& e) const { return static_cast<std::uint32_t>(entries_.index_of(e)) + 1; }
   Entry* held(std::uint32_t handle, std::string_view syllable) {
-    const std::size_t index = (handle - 1) & (kPlaces - 1);
-    Entry& e = entries_[index];
+    const std::size_t index = (handle - 1) & (Places::kPlaces - 1);
+    Entry& e = entries_.at(index);
     if (e.length != syllable.size() || !same_text(e.text, syllable.data(), syllable.size())) return nullptr;
-    recent_[index / 2] = static_cast<std::uint8_t>(index & 1);
+    entries_.use(index);
     return &e;
   }
 
  private:
-  static constexpr int kPairBits = 11;
   // Equal runs of n bytes (1..kLongest), compared eight at a time, the last eight overlapping.
   static bool same_text(const char* a, const char* b, std::size_t n) {
     if (n < 4) return a[0] == b[0] && a[n / 2] == b[n / 2] && a[n - 1] == b[n - 1];
@@ -102,11 +90,8 @@ class SyllableCache {
     std::memcpy(&y, b + n - 8, 8);
     return (diff | (x ^ y)) == 0;
   }
-  static constexpr std::size_t kPlaces = std::size_t{2} << kPairBits;
-  LentTable<Entry, kPlaces> entries_;
-  LentTable<std::uint8_t, kPlaces> tags_;  // 0: nothing kept
-  // Of each pair of places, the one used last.
-  LentTable<std::uint8_t, kPlaces / 2> recent_;
+  using Places = MemoTable<Entry, MemoShape{11, 2, MemoOrder::fixed_places, true}>;
+  Places entries_;
 };
 
 // The hub's punctuation, in the order of the layout's punctuation keys (". , : ? -").

@@ -6,10 +6,9 @@
 namespace tarvex {
 
 const MemoWord* WordMemo::add(const MemoWord& word) {
-  MemoWord* pair = &words_[set_of(word.keys) * 2];
-  pair[1] = pair[0];
-  pair[0] = word;
-  return pair;
+  MemoWord& place = words_.place(hash_of(word.keys));
+  place = word;
+  return &place;
 }
 
 void WordWatch::start(tsd::SyllableState& st) {

@@ -10,7 +10,7 @@
 #include <span>
 
 #include "composer.h"
-#include "lent_table.h"
+#include "memo_table.h"
 #include "packed_keys.h"
 
 namespace tarvex {
@@ -97,31 +97,21 @@ class ReplayedHistory {
   MemoHistory history_{tsd::SyllableState{}};
 };
 
-// The places are lent by the thread (lent_table.h): a writer made for each short document allocates none.
+// The same keys may be kept twice, composed from two histories. A new word goes first in its pair of
+// places, pushing out the one learned longest ago. The places are lent by the thread (memo_table.h): a
+// writer made for each short document allocates none.
 class WordMemo {
  public:
   // The word as composed from a composer at rest with this history, or null.
   const MemoWord* find(const MemoKeys& keys, std::uint32_t history) const {
-    const MemoWord* pair = &words_[set_of(keys) * 2];
-    for (int i = 0; i < 2; ++i) {
-      const MemoWord& w = pair[i];
-      if (w.keys == keys && w.effect.holds(history)) return &w;
-    }
-    return nullptr;
+    return words_.find(hash_of(keys),
+                       [&](const MemoWord& w) { return w.keys == keys && w.effect.holds(history); });
   }
-  // Remembers a word in the first place of its pair; the word there before moves to the second. Returns
-  // where it is kept.
+  // Remembers a word; returns where it is kept.
   const MemoWord* add(const MemoWord& word);
 
  private:
-  static constexpr int kSetBits = 12;
-
-  static std::size_t set_of(const MemoKeys& keys) {
-    return static_cast<std::size_t>(hash_of(keys) >> (64 - kSetBits));
-  }
-
-  // Pairs of places for the words whose keys fall in the same set.
-  LentTable<MemoWord, std::size_t{2} << kSetBits> words_;
+  MemoTable<MemoWord, MemoShape{12, 2}> words_;
 };
 
 // Starts watching a word that the composer is about to make from `state` (at rest); `finish` then fills

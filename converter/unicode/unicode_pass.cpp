@@ -3,11 +3,11 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <string_view>
 
 #include "layout.h"
 #include "log_status.h"
+#include "memo_table.h"
 #include "translit_tables.h"
 #include "unicode_keys.h"
 
@@ -44,11 +44,11 @@ int raw_word(const unsigned char* keys, int n, const LayoutMarks& marks, char* o
 
 // The Unicode of words met before, by their packed keys; running text repeats its syllables.
 struct alignas(64) CachedWord {
-  PackedRun keys;
+  PackedRun keys;  // a word has at least one key
   std::uint8_t length = 0;
   std::array<char, 47> utf8{};
 };
-constexpr int kCacheBits = 11;
+using WordCache = MemoTable<CachedWord, MemoShape{11}>;
 
 class UnicodePass {
  public:
@@ -58,8 +58,7 @@ class UnicodePass {
         out_(out),
         status_(status),
         in_place_(in_place),
-        layout_(marks_, keep_cr != 0),
-        cache_(new CachedWord[std::size_t{1} << kCacheBits]) {
+        layout_(marks_, keep_cr != 0) {
     marks_ = unicode_marks(passages);
   }
 
@@ -71,6 +70,7 @@ class UnicodePass {
   bool word(int c);
   bool passage(bool bracket);
   const CachedWord* cached(const unsigned char* keys, int n);
+  [[gnu::noinline]] const CachedWord* learn(const unsigned char* keys, int n, const PackedRun& packed);
   bool put_raw(const unsigned char* keys, int n, StreamOut& out);
   int peek() {
     const int c = in_.get();
@@ -85,7 +85,7 @@ class UnicodePass {
   StreamOut stream_out_{out_};
   LayoutMarks marks_;
   Layout layout_;
-  std::unique_ptr<CachedWord[]> cache_;
+  WordCache cache_;
   std::array<unsigned char, kLongestUnicodeWord> word_{};
   std::array<char, kUnicodeWordRoom> utf8_{};
 };
@@ -111,12 +111,18 @@ int UnicodePass::run() {
 // The word at `keys`, converted once and then remembered; null when it has no Unicode form or a long one.
 const CachedWord* UnicodePass::cached(const unsigned char* keys, int n) {
   const PackedRun packed = pack_run(keys, n);
-  CachedWord& w = cache_[static_cast<std::size_t>(hash_of(packed) >> (64 - kCacheBits))];
-  if (w.keys == packed) return &w;
+  if (const CachedWord* w = cache_.find(hash_of(packed), [&](const CachedWord& w) { return w.keys == packed; }))
+    return w;
+  return learn(keys, n, packed);
+}
+
+// A word not met before: converted, and remembered when it has a short Unicode form.
+const CachedWord* UnicodePass::learn(const unsigned char* keys, int n, const PackedRun& packed) {
   const int length =
       syllable_to_unicode(std::string_view(reinterpret_cast<const char*>(keys), static_cast<std::size_t>(n)),
                           utf8_.data(), static_cast<int>(utf8_.size()));
-  if (length < 0 || length > static_cast<int>(w.utf8.size())) return nullptr;
+  if (length < 0 || length > static_cast<int>(sizeof CachedWord::utf8)) return nullptr;
+  CachedWord& w = cache_.place(hash_of(packed));
   w.keys = packed;
   w.length = static_cast<std::uint8_t>(length);
   std::memcpy(w.utf8.data(), utf8_.data(), static_cast<std::size_t>(length));

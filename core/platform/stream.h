@@ -194,6 +194,24 @@ class Stream {
 // program prints or reads differ by platform.
 void binary_stdio();
 
+// Runs a pass over the rest of `from`: `in_place(p, n)` takes what it can of each read window, the
+// kWindowSlack bytes after it readable, and returns how many bytes it took; where it took less than the
+// whole window, or none is open, `one(c)` takes the next byte that get() reads, and may read on with get()
+// and unget(). Returns true at the end of the input, false when `one` returned false.
+template <typename InPlace, typename One>
+bool run_windows(Stream& from, InPlace in_place, One one) {
+  for (;;) {
+    if (const auto window = from.window(); !window.empty()) {
+      const std::size_t taken = in_place(window.data(), window.size());
+      from.advance(taken);
+      if (taken == window.size()) continue;
+    }
+    const int c = from.get();
+    if (c == Stream::end) return true;
+    if (!one(c)) return false;
+  }
+}
+
 // Reads the rest of `from` a window at a time (a byte at a time where no window is open), handing each run
 // of bytes to `take`, which returns false to stop; false when it stopped, with the run it refused still to
 // be read.

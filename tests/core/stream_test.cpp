@@ -122,6 +122,61 @@ TEST(stream, read_rest_hands_over_the_bytes_get_reads_and_stops_where_asked) {
   }
 }
 
+// A pass run by run_windows sees every byte once, in order, whatever it takes in place; the bytes it takes
+// one at a time may read on; it stops where `one` says.
+TEST(stream, run_windows_hands_each_byte_to_one_of_its_takers) {
+  std::string bytes;
+  for (int i = 0; i < 100000; ++i) bytes += (i % 7 == 0) ? "\r\n" : (i % 11 == 0) ? "\r" : (i % 13 == 0) ? "[ab]" : "ab";
+  const struct {
+    const char* name;
+    Stream::Mode mode;
+    std::size_t in_place_at_most;  // of each window; 0 takes every byte one at a time
+    bool bracket_read_on;          // "[" read by `one` with the rest of its passage, by get()
+    std::size_t stop_after;        // bytes taken before `one` says stop; npos for none
+  } cases[] = {
+      {"every window whole, text", Stream::Mode::text, std::string::npos, false, std::string::npos},
+      {"every window whole, binary", Stream::Mode::binary, std::string::npos, false, std::string::npos},
+      {"a few bytes of each window", Stream::Mode::text, 5, false, std::string::npos},
+      {"no window used", Stream::Mode::text, 0, false, std::string::npos},
+      {"passages read on", Stream::Mode::text, std::string::npos, true, std::string::npos},
+      {"stopped by one", Stream::Mode::binary, 3, false, 5000},
+  };
+  for (const auto& c : cases) {
+    const std::string expected = read_back(bytes, c.mode);
+    TempDir dir;
+    Stream s = Stream::open_read(dir.write("in", bytes).c_str(), c.mode);
+    std::string taken;
+    const bool to_end = tsd::run_windows(
+        s,
+        [&](const unsigned char* p, std::size_t n) {
+          std::size_t k = 0;
+          while (k < n && k < c.in_place_at_most && !(c.bracket_read_on && p[k] == '[')) ++k;
+          taken.append(reinterpret_cast<const char*>(p), k);
+          return k;
+        },
+        [&](int b) {
+          taken.push_back(static_cast<char>(b));
+          if (b == '[' && c.bracket_read_on)
+            for (int next = s.get(); next != Stream::end; next = s.get()) {
+              if (next == '[') {
+                s.unget(next);
+                break;
+              }
+              taken.push_back(static_cast<char>(next));
+            }
+          return taken.size() < c.stop_after;
+        });
+    if (c.stop_after == std::string::npos) {
+      EXPECT_TRUE(to_end) << c.name;
+      EXPECT_EQ(taken, expected) << c.name;
+    } else {
+      EXPECT_FALSE(to_end) << c.name;
+      EXPECT_EQ(taken, expected.substr(0, taken.size())) << c.name;
+      EXPECT_EQ(s.get(), static_cast<unsigned char>(expected[taken.size()])) << c.name;
+    }
+  }
+}
+
 // Applies one pseudo-random operation to a stream and logs what it gave.
 void operate(Stream& s, unsigned kind, unsigned arg, std::string& log) {
   switch (kind) {
