@@ -221,6 +221,7 @@ class TextReader {
     unsigned char out_len;
     unsigned char syllables;
     char out[41];
+    bool empty() const { return key_len == 0; }
   };
   static_assert(sizeof(CacheEntry) == 64);
   static constexpr std::size_t kCachedWord = sizeof(CacheEntry::key);
@@ -255,7 +256,7 @@ class TextReader {
   std::vector<std::pair<std::size_t, std::uint64_t>> pieces_;
   std::uint64_t read_total_ = 0;
 
-  MemoTable<CacheEntry, MemoShape{11, 4}> cache_;
+  MemoTable<CacheEntry, MemoShape{11, 4, MemoOrder::first_free}> cache_;
   std::string word_out_;
   std::vector<WordWarning> word_warnings_;
   std::string scratch_;

@@ -25,6 +25,11 @@ enum class MemoOrder : unsigned char {
   // Entries never move, so that a place can stand for its entry (a handle); a new entry replaces the one
   // of its pair used less recently. Two ways.
   fixed_places,
+  // A new entry takes the first empty place of its set, or the last place of a full one; nothing moves.
+  // The words met first, in most texts the commonest, are then found at the first place tried, and a
+  // look-up does not turn on which way holds them. The entry tells an empty place (`empty()`); a key is
+  // placed only once it was not found (placed again, it would stand behind itself).
+  first_free,
 };
 
 struct MemoShape {
@@ -92,18 +97,23 @@ class MemoTable {
 
   // The entry that place(hash) would replace.
   const Entry& leaving(std::uint64_t hash) const {
+    const std::size_t first = first_of(set_of(hash));
     if constexpr (Shape.order == MemoOrder::fixed_places)
-      return entries_[first_of(set_of(hash)) + victim(hash)];
+      return entries_[first + victim(hash)];
+    else if constexpr (Shape.order == MemoOrder::first_free)
+      return entries_[first + free_way(first)];
     else
-      return entries_[first_of(set_of(hash)) + kWays - 1];
+      return entries_[first + kWays - 1];
   }
   // The place for a new entry of `hash`, holding what it held before (the caller fills it whole, or
   // leaves it holding no key).
   Entry& place(std::uint64_t hash) {
     const std::size_t first = first_of(set_of(hash));
-    const std::size_t way = victim(hash);
+    std::size_t way = victim(hash);
     if constexpr (Shape.order == MemoOrder::fixed_places) {
       recent_[set_of(hash)] = static_cast<std::uint8_t>(way);
+    } else if constexpr (Shape.order == MemoOrder::first_free) {
+      way = free_way(first);
     } else {
       for (std::size_t i = kWays - 1; i > 0; --i) {
         entries_[first + i] = entries_.written(first + i - 1);
@@ -141,6 +151,12 @@ class MemoTable {
       return recent_[set_of(hash)] ^ 1u;
     else
       return 0;  // the others moved down to make room
+  }
+  // The first empty way of the set at `first`, or its last way.
+  std::size_t free_way(std::size_t first) const {
+    for (std::size_t i = 0; i + 1 < kWays; ++i)
+      if (entries_[first + i].empty()) return i;
+    return kWays - 1;
   }
   // Moves the entry found at way i of the set at `first` to its front.
   void to_front(std::size_t first, std::size_t i) {
