@@ -592,27 +592,32 @@ class Scan {
   // in a passage (the stretch must run further), or a failure.
   enum class Stretch { at_rest, reads_on, failed };
 
+  // Where the Wylie pre-pass starts a word or stretch: after white space, or after punctuation.
+  WylieStart wylie_start(bool starts_syllable) const {
+    return wylie_ && !starts_syllable ? WylieStart::after_punctuation : WylieStart::syllable;
+  }
+
   // Converts `text`, whose first byte is the byte at index `at`, through the Wylie pre-pass and the
-  // extraction, with their state before it: the pre-pass's syllable start, and an open "(" before it,
-  // carried in as text before it whose syllable-file bytes are left out. Counts and places what the
-  // extraction found, and hands the syllable-file bytes to the back. Unless it runs to the end of the
-  // input, a passage that the extraction reads on in leaves everything as it was.
+  // extraction, from their state before it: the pre-pass's syllable start, and an open "(" before it.
+  // Counts and places what the extraction found, and hands the syllable-file bytes to the back. Unless
+  // it runs to the end of the input, a passage that the extraction reads on in leaves everything as it
+  // was.
   Stretch convert_stretch(std::string_view text, std::uint64_t at, bool starts_syllable, bool to_the_end);
 
-  // `text` through the Wylie pre-pass (for Wylie) and the extraction, by the batch files 0 to 2: the
-  // syllable file, rewound, or null when a file failed. `kvts`, when given, gets the text the extraction
-  // read. `batch_files_[0]` keeps `text` to be read again (batch_file() would empty it).
-  tsd::Stream* extract(std::string_view text, ExtractionReport* report, std::string* kvts);
+  // `text` through the Wylie pre-pass (for Wylie, from `start`) and the extraction (from `state`, left
+  // as the extraction ends), in memory: the syllable-file bytes, valid until the next call, or nothing
+  // when a pass or a temporary file failed. `kvts`, when given, gets the text the extraction read.
+  std::optional<std::string_view> extract(std::string_view text, WylieStart start, ExtractionState& state,
+                                          ExtractionReport* report, std::string_view* kvts);
 
-  // The first and last byte of each problem in `source`, the text that the batch files were written
-  // from (for Wylie through the pre-pass's steps, read again); false when it cannot be read again.
-  bool ends_in_source(const std::vector<SourceProblem>& problems, tsd::Stream& source,
-                      std::vector<std::uint64_t>& ends) const;
+  // Offsets in the KVTS of the last text extracted made offsets in that text (for Wylie through the
+  // pre-pass's steps, read again from `start`).
+  void places_in_source(WylieStart start, std::vector<std::uint64_t>& ends);
 
-  // The extraction's problems in a stretch whose source, `prefix` bytes of state before the stretch's
-  // own, is `source`: each placed in the input, the first open "(" kept for the end.
-  bool place_stretch_problems(const std::vector<SourceProblem>& problems, tsd::Stream& source,
-                              std::size_t prefix, std::uint64_t at);
+  // The extraction's problems in a stretch that started at index `at` and ended in `state`: each placed in
+  // the input, and the first open "(" kept for the end.
+  bool place_stretch_problems(const std::vector<SourceProblem>& problems, const ExtractionState& state,
+                              WylieStart start, std::uint64_t at);
 
   // The words met for the first time in the stretch, through the passes; false when the passes did not
   // give what the scan expects.
@@ -621,31 +626,38 @@ class Scan {
            std::all_of(fresh_.begin(), fresh_.end(), [](const NewWord& w) { return w.record->learned; });
   }
 
-  // A temporary file of the learning batches, empty: `slot` 0 the words, 1 their pre-pass, 2 their
-  // syllables, 3 what the last passes make of them, each made as the passes make file `which`. Made once
-  // (one that cannot be made fails here as it fails the passes) and emptied for each batch after.
-  tsd::Stream& batch_file(int slot, int which);
+  // `bytes` written to temporary file `which` as the passes make it: false when it failed. Made once (one
+  // that cannot be made fails here as it fails the passes) and emptied each time after.
+  bool written_to(int which, std::string_view bytes);
 
-  // Each word on a line of its own, after "/" when it starts no syllable, through the Wylie pre-pass and
-  // the extraction.
+  // The words through the passes: those that start a syllable together, and in Wylie each that starts
+  // none alone.
   bool convert_words(const std::vector<NewWord>& fresh);
+  // Each word on a line of its own through the Wylie pre-pass (the first from `start`, the others at the
+  // line starts) and the extraction.
+  bool convert_batch(const std::vector<NewWord>& fresh, WylieStart start);
 
   // The problems that the extraction found in the text of new words, each word's placed in its own input
-  // bytes (for Wylie through the pre-pass's steps, read again from `source`).
+  // bytes (for Wylie through the pre-pass's steps, read again from `start`).
   struct ProblemsOfWords {
     std::vector<WordProblem> list;                            // by word
     std::vector<std::pair<std::size_t, std::size_t>> ranges;  // each word's part of the list
     std::vector<bool> unplaced;                               // a problem outside the word's bytes
   };
-  std::optional<ProblemsOfWords> problems_of_words(const std::vector<SourceProblem>& found,
-                                                   tsd::Stream& source,
+  std::optional<ProblemsOfWords> problems_of_words(const std::vector<SourceProblem>& found, WylieStart start,
                                                    const std::vector<std::uint64_t>& word_starts,
-                                                   const std::vector<NewWord>& fresh) const;
+                                                   const std::vector<NewWord>& fresh);
 
   const bool place_problems_;
   tsd::Stream& in_;
   const TemporaryFiles& temporaries_;
-  std::array<tsd::Stream, 4> batch_files_;
+  // The temporary files 0 to 2 that the passes would write, written as they would be.
+  std::array<tsd::Stream, 3> checks_;
+  // The passes' streams in memory, and what they were last given and gave.
+  tsd::MemoryPass pre_pass_;
+  tsd::MemoryPass extraction_;
+  std::string stretch_bytes_;
+  std::vector<NewWord> batch_;
   const Scheme& scheme_;
   const bool wylie_;
   const std::uint64_t starts_bit_ =

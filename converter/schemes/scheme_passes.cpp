@@ -222,9 +222,8 @@ int copy_passage(tsd::Stream& src, tsd::Stream& dst) {
 // Runs a pass over the whole source: the bytes in the source's read window block by block up to the
 // next "[", the rest (a CR of text mode, a block's last bytes, the passages) one at a time.
 template <std::size_t States>
-int run_pass(tsd::Stream& src, tsd::Stream& destination, const Machine<States>& m) {
+int run_pass(tsd::Stream& src, tsd::Stream& destination, const Machine<States>& m, std::uint64_t state = 0) {
   Sink dst(destination);
-  std::uint64_t state = 0;  // the start of the source is a syllable start
   for (;;) {
     if (dst.room() < Sink::kLeastRoom) dst.flush();
     const std::span<const unsigned char> window = src.window();
@@ -331,13 +330,27 @@ constexpr EndTexts<kWylieStates> kWylieEndTexts = {"", "", "", "", "", "Z", " "}
 static_assert(runnable(kWylieSteps, kWylieEndTexts));
 constexpr auto kWylieMachine = machine_of(kWylieSteps, kWylieEndTexts, wylie_state_after);
 
+// The pass's state at `start`: after white space, or after punctuation, such as "/".
+constexpr std::uint64_t wylie_state_at(WylieStart start) {
+  return (start == WylieStart::syllable ? kAfterSpace : kAfterNone) * std::uint64_t{kField};
+}
+
 }  // namespace
 
 int wylie_to_kvts(tsd::Stream& src, tsd::Stream& dst) {
-  return run_pass(src, dst, kWylieMachine);
+  return wylie_to_kvts(src, dst, WylieStart::syllable);
 }
 
-void wylie_places(tsd::Stream& src, std::span<std::uint64_t> offsets) {
+int wylie_to_kvts(tsd::Stream& src, tsd::Stream& dst, WylieStart start) {
+  return run_pass(src, dst, kWylieMachine, wylie_state_at(start));
+}
+
+int wylie_to_kvts(std::string_view wylie, WylieStart start, tsd::MemoryPass& memory, std::string_view& kvts) {
+  return memory.run(wylie, kvts,
+                    [start](tsd::Stream& in, tsd::Stream& out) { return wylie_to_kvts(in, out, start); });
+}
+
+void wylie_places(tsd::Stream& src, std::span<std::uint64_t> offsets, WylieStart start) {
   const auto& m = kWylieMachine;
   std::uint64_t written = 0;  // KVTS bytes written so far
   std::uint64_t at = 0;       // where the character being stepped lies in the Wylie
@@ -345,7 +358,7 @@ void wylie_places(tsd::Stream& src, std::span<std::uint64_t> offsets) {
   const auto written_by_this = [&] {
     while (q < offsets.size() && offsets[q] < written) offsets[q++] = at;
   };
-  std::uint64_t state = 0;
+  std::uint64_t state = wylie_state_at(start);
   for (;;) {
     const std::uint64_t here = src.read_offset();
     int c = src.get();
@@ -487,14 +500,14 @@ int kvts_to_wylie(tsd::Stream& src, tsd::Stream& dst) {
   return run_pass(src, dst, kKvtsMachine);
 }
 
-void wylie_places_in_any_order(tsd::Stream& src, std::span<std::uint64_t> offsets) {
+void wylie_places_in_any_order(tsd::Stream& src, std::span<std::uint64_t> offsets, WylieStart start) {
   std::vector<std::size_t> order(offsets.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return offsets[a] < offsets[b]; });
   std::vector<std::uint64_t> sorted;
   sorted.reserve(order.size());
   for (const std::size_t i : order) sorted.push_back(offsets[i]);
-  wylie_places(src, sorted);
+  wylie_places(src, sorted, start);
   for (std::size_t k = 0; k < order.size(); ++k) offsets[order[k]] = sorted[k];
 }
 

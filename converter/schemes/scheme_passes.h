@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "platform/stream.h"
 
@@ -18,16 +19,27 @@ inline constexpr char kShadInKvts[] = ",";
 inline constexpr unsigned char kWylieTsheg = '.';
 constexpr bool tsheg_breaks_within(int before, int after) { return before == 'g' && after == 'y'; }
 
+// Where the Wylie pre-pass starts a piece of text converted apart from what came before it: at a
+// syllable start (the start of the text, or after white space), or after punctuation, where a vowel
+// letter starts no syllable of its own.
+enum class WylieStart : unsigned char { syllable, after_punctuation };
+
 // Each returns 0, or -1 when reading the source or writing the destination failed; a failed write leaves
 // the destination's error state set.
 int wylie_to_kvts(tsd::Stream& src, tsd::Stream& dst);
+int wylie_to_kvts(tsd::Stream& src, tsd::Stream& dst, WylieStart start);
 int kvts_to_wylie(tsd::Stream& src, tsd::Stream& dst);
 
-// Places in the Wylie of the KVTS that wylie_to_kvts writes from `src`: each of `offsets` (ascending
-// offsets in that KVTS text) becomes the file offset in `src` of the Wylie character whose step wrote
-// that byte. Runs the same steps as the pass, writing nothing.
-void wylie_places(tsd::Stream& src, std::span<std::uint64_t> offsets);
+// The pre-pass on Wylie held in memory, through `memory`'s streams: 0 with `kvts` viewing the KVTS (valid
+// until `memory` runs again), or -1.
+int wylie_to_kvts(std::string_view wylie, WylieStart start, tsd::MemoryPass& memory, std::string_view& kvts);
+
+// Places in the Wylie of the KVTS that wylie_to_kvts writes from `src` (from `start`): each of `offsets`
+// (ascending offsets in that KVTS text) becomes the file offset in `src` of the Wylie character whose
+// step wrote that byte. Runs the same steps as the pass, writing nothing.
+void wylie_places(tsd::Stream& src, std::span<std::uint64_t> offsets, WylieStart start = WylieStart::syllable);
 // The same for offsets in any order, each replaced where it stands.
-void wylie_places_in_any_order(tsd::Stream& src, std::span<std::uint64_t> offsets);
+void wylie_places_in_any_order(tsd::Stream& src, std::span<std::uint64_t> offsets,
+                               WylieStart start = WylieStart::syllable);
 
 }  // namespace tarvex
