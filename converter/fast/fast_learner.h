@@ -16,7 +16,8 @@ auto Scan<Last>::convert_stretch(std::string_view text, std::uint64_t at, bool s
   ExtractionState state;
   if (place_problems_ && open_parenthesis_ >= 0) state.open_parenthesis = ExtractionState::kBefore;
   ExtractionReport report;
-  const std::optional<std::string_view> syllables = extract(text, start, state, &report, nullptr);
+  pieces_.assign(1, WyliePiece{text, start});
+  const std::optional<std::string_view> syllables = extract(text, state, &report, nullptr);
   if (!syllables) return Stretch::failed;
   const auto reads_on = [](const SourceProblem& problem) {
     return problem.kind == SourceProblem::bracket_open || problem.kind == SourceProblem::brace_closed;
@@ -27,7 +28,7 @@ auto Scan<Last>::convert_stretch(std::string_view text, std::uint64_t at, bool s
   if (place_problems_ && report.not_kept > 0) return Stretch::failed;
   found_.syllables += report.syllables;
   found_.marked += report.marked;
-  if (place_problems_ && !place_stretch_problems(report.problems, state, start, at)) return Stretch::failed;
+  if (place_problems_ && !place_stretch_problems(report.problems, state, at)) return Stretch::failed;
   stretch_bytes_.assign(*syllables);
   stretch_bytes_.append(kReadPast, ' ');
   back_.bytes(reinterpret_cast<const unsigned char*>(stretch_bytes_.data()), syllables->size());
@@ -35,10 +36,10 @@ auto Scan<Last>::convert_stretch(std::string_view text, std::uint64_t at, bool s
 }
 
 template <typename Last>
-auto Scan<Last>::extract(std::string_view text, WylieStart start, ExtractionState& state,
-                         ExtractionReport* report, std::string_view* kvts) -> std::optional<std::string_view> {
+auto Scan<Last>::extract(std::string_view text, ExtractionState& state, ExtractionReport* report,
+                         std::string_view* kvts) -> std::optional<std::string_view> {
   std::string_view read = text;
-  if (wylie_ && wylie_to_kvts(text, start, pre_pass_, read) != 0) return std::nullopt;
+  if (wylie_ && wylie_to_kvts(pieces_, pre_pass_, read, &piece_starts_) != 0) return std::nullopt;
   if (kvts) *kvts = read;
   std::string_view syllables;
   if (extract_syllables(read, state, tables_, check_syllables_, report, &extraction_cache_, extraction_,
@@ -51,18 +52,18 @@ auto Scan<Last>::extract(std::string_view text, WylieStart start, ExtractionStat
 }
 
 template <typename Last>
-auto Scan<Last>::places_in_source(WylieStart start, std::vector<std::uint64_t>& ends) -> void {
-  if (wylie_) wylie_places_in_any_order(pre_pass_.input(), ends, start);
+auto Scan<Last>::places_in_source(std::vector<std::uint64_t>& ends) const -> void {
+  if (wylie_) wylie_places_in_pieces(pieces_, piece_starts_, ends);
 }
 
 template <typename Last>
 auto Scan<Last>::place_stretch_problems(const std::vector<SourceProblem>& problems, const ExtractionState& state,
-                                        WylieStart start, std::uint64_t at) -> bool {
+                                        std::uint64_t at) -> bool {
   std::vector<std::uint64_t> ends = first_and_last_bytes(problems);
   // The "(" that the stretch left open, placed with the problems.
   const bool opened = state.open_parenthesis >= 0;
   if (opened) ends.insert(ends.end(), 2, static_cast<std::uint64_t>(state.open_parenthesis));
-  places_in_source(start, ends);
+  places_in_source(ends);
   for (std::size_t i = 0; i < problems.size(); ++i) {
     const std::uint64_t first = ends[2 * i];
     const std::uint64_t last = ends[2 * i + 1];
@@ -89,37 +90,33 @@ auto Scan<Last>::written_to(int which, std::string_view bytes) -> bool {
 
 template <typename Last>
 auto Scan<Last>::convert_words(const std::vector<NewWord>& fresh) -> bool {
-  // The words that start a syllable go through the passes together; in Wylie one after punctuation, which
-  // the pre-pass starts otherwise, alone.
-  batch_.clear();
-  for (const NewWord& w : fresh)
-    if (!wylie_ || w.starts_syllable) batch_.push_back(w);
-  if (!batch_.empty() && !convert_batch(batch_, WylieStart::syllable)) return false;
-  for (const NewWord& w : fresh) {
-    if (!wylie_ || w.starts_syllable) continue;
-    batch_.assign(1, w);
-    if (!convert_batch(batch_, WylieStart::after_punctuation)) return false;
-  }
-  return true;
-}
-
-template <typename Last>
-auto Scan<Last>::convert_batch(const std::vector<NewWord>& fresh, WylieStart start) -> bool {
+  // In Wylie a word that starts no syllable is a piece of the pre-pass's text of its own, from after
+  // punctuation; the words that start one around it, each on a line of its own, go together.
   std::string text;
   std::vector<std::uint64_t> word_starts;  // where each word's own bytes start in the text
+  std::vector<std::pair<std::size_t, WylieStart>> starts;  // where each piece starts
   for (const NewWord& w : fresh) {
+    const WylieStart start = wylie_start(w.starts_syllable);
+    if (starts.empty() || start == WylieStart::after_punctuation || starts.back().second != start)
+      starts.push_back({text.size(), start});
     word_starts.push_back(text.size());
     text.append(reinterpret_cast<const char*>(w.text), static_cast<std::size_t>(w.length));
     text += w.name ? "\n\n" : "\n";
   }
+  pieces_.clear();
+  for (std::size_t i = 0; i < starts.size(); ++i) {
+    const std::size_t end = i + 1 < starts.size() ? starts[i + 1].first : text.size();
+    pieces_.push_back({std::string_view(text).substr(starts[i].first, end - starts[i].first), starts[i].second});
+  }
   ExtractionReport report;
   ExtractionState state;
   std::string_view kvts;
-  const std::optional<std::string_view> extracted = extract(text, start, state, place_problems_ ? &report : nullptr, &kvts);
+  const std::optional<std::string_view> extracted =
+      extract(text, state, place_problems_ ? &report : nullptr, &kvts);
   if (!extracted) return false;
   // Every problem of the new words is placed in its word, or the fast path declines.
   if (report.not_kept > 0) return false;
-  const auto problems = problems_of_words(report.problems, start, word_starts, fresh);
+  const auto problems = problems_of_words(report.problems, word_starts, fresh);
   if (!problems) return false;
   const auto kvts_lines = lines_of(kvts);
   const auto syllable_lines = lines_of(*extracted);
@@ -162,15 +159,15 @@ auto Scan<Last>::convert_batch(const std::vector<NewWord>& fresh, WylieStart sta
 }
 
 template <typename Last>
-auto Scan<Last>::problems_of_words(const std::vector<SourceProblem>& found, WylieStart start,
+auto Scan<Last>::problems_of_words(const std::vector<SourceProblem>& found,
                                    const std::vector<std::uint64_t>& word_starts,
-                                   const std::vector<NewWord>& fresh) -> std::optional<ProblemsOfWords> {
+                                   const std::vector<NewWord>& fresh) const -> std::optional<ProblemsOfWords> {
   ProblemsOfWords words;
   words.ranges.assign(fresh.size(), {0, 0});
   words.unplaced.assign(fresh.size(), false);
   if (found.empty()) return words;
   std::vector<std::uint64_t> ends = first_and_last_bytes(found);
-  places_in_source(start, ends);
+  places_in_source(ends);
   std::vector<std::pair<std::size_t, WordProblem>> placed;
   for (std::size_t i = 0; i < found.size(); ++i) {
     const std::uint64_t first = ends[2 * i];

@@ -604,20 +604,21 @@ class Scan {
   // was.
   Stretch convert_stretch(std::string_view text, std::uint64_t at, bool starts_syllable, bool to_the_end);
 
-  // `text` through the Wylie pre-pass (for Wylie, from `start`) and the extraction (from `state`, left
-  // as the extraction ends), in memory: the syllable-file bytes, valid until the next call, or nothing
-  // when a pass or a temporary file failed. `kvts`, when given, gets the text the extraction read.
-  std::optional<std::string_view> extract(std::string_view text, WylieStart start, ExtractionState& state,
+  // `text` through the Wylie pre-pass (for Wylie, `pieces_` of it, each from its start) and the extraction
+  // (from `state`, left as the extraction ends), in memory: the syllable-file bytes, valid until the next
+  // call, or nothing when a pass or a temporary file failed. `kvts`, when given, gets the text the
+  // extraction read.
+  std::optional<std::string_view> extract(std::string_view text, ExtractionState& state,
                                           ExtractionReport* report, std::string_view* kvts);
 
   // Offsets in the KVTS of the last text extracted made offsets in that text (for Wylie through the
-  // pre-pass's steps, read again from `start`).
-  void places_in_source(WylieStart start, std::vector<std::uint64_t>& ends);
+  // pre-pass's steps, read again).
+  void places_in_source(std::vector<std::uint64_t>& ends) const;
 
   // The extraction's problems in a stretch that started at index `at` and ended in `state`: each placed in
   // the input, and the first open "(" kept for the end.
   bool place_stretch_problems(const std::vector<SourceProblem>& problems, const ExtractionState& state,
-                              WylieStart start, std::uint64_t at);
+                              std::uint64_t at);
 
   // The words met for the first time in the stretch, through the passes; false when the passes did not
   // give what the scan expects.
@@ -630,23 +631,20 @@ class Scan {
   // that cannot be made fails here as it fails the passes) and emptied each time after.
   bool written_to(int which, std::string_view bytes);
 
-  // The words through the passes: those that start a syllable together, and in Wylie each that starts
-  // none alone.
+  // Each word on a line of its own through the Wylie pre-pass (from after punctuation where it starts no
+  // syllable) and the extraction.
   bool convert_words(const std::vector<NewWord>& fresh);
-  // Each word on a line of its own through the Wylie pre-pass (the first from `start`, the others at the
-  // line starts) and the extraction.
-  bool convert_batch(const std::vector<NewWord>& fresh, WylieStart start);
 
   // The problems that the extraction found in the text of new words, each word's placed in its own input
-  // bytes (for Wylie through the pre-pass's steps, read again from `start`).
+  // bytes (for Wylie through the pre-pass's steps, read again).
   struct ProblemsOfWords {
     std::vector<WordProblem> list;                            // by word
     std::vector<std::pair<std::size_t, std::size_t>> ranges;  // each word's part of the list
     std::vector<bool> unplaced;                               // a problem outside the word's bytes
   };
-  std::optional<ProblemsOfWords> problems_of_words(const std::vector<SourceProblem>& found, WylieStart start,
+  std::optional<ProblemsOfWords> problems_of_words(const std::vector<SourceProblem>& found,
                                                    const std::vector<std::uint64_t>& word_starts,
-                                                   const std::vector<NewWord>& fresh);
+                                                   const std::vector<NewWord>& fresh) const;
 
   const bool place_problems_;
   tsd::Stream& in_;
@@ -656,8 +654,9 @@ class Scan {
   // The passes' streams in memory, and what they were last given and gave.
   tsd::MemoryPass pre_pass_;
   tsd::MemoryPass extraction_;
+  std::vector<WyliePiece> pieces_;
+  std::vector<std::size_t> piece_starts_;  // where each piece's KVTS starts
   std::string stretch_bytes_;
-  std::vector<NewWord> batch_;
   const Scheme& scheme_;
   const bool wylie_;
   const std::uint64_t starts_bit_ =

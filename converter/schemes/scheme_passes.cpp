@@ -345,9 +345,25 @@ int wylie_to_kvts(tsd::Stream& src, tsd::Stream& dst, WylieStart start) {
   return run_pass(src, dst, kWylieMachine, wylie_state_at(start));
 }
 
+int wylie_to_kvts(std::span<const WyliePiece> pieces, tsd::MemoryPass& memory, std::string_view& kvts,
+                  std::vector<std::size_t>* starts) {
+  kvts = {};
+  if (starts) starts->clear();
+  if (memory.clear() != 0) return -1;
+  for (const WyliePiece& piece : pieces) {
+    if (starts) starts->push_back(memory.output().size());
+    const auto pass = [start = piece.start](tsd::Stream& in, tsd::Stream& out) {
+      return wylie_to_kvts(in, out, start);
+    };
+    if (memory.append(piece.text, pass) != 0) return -1;
+  }
+  kvts = memory.output();
+  return 0;
+}
+
 int wylie_to_kvts(std::string_view wylie, WylieStart start, tsd::MemoryPass& memory, std::string_view& kvts) {
-  return memory.run(wylie, kvts,
-                    [start](tsd::Stream& in, tsd::Stream& out) { return wylie_to_kvts(in, out, start); });
+  const WyliePiece piece{wylie, start};
+  return wylie_to_kvts(std::span(&piece, 1), memory, kvts);
 }
 
 void wylie_places(tsd::Stream& src, std::span<std::uint64_t> offsets, WylieStart start) {
@@ -509,6 +525,34 @@ void wylie_places_in_any_order(tsd::Stream& src, std::span<std::uint64_t> offset
   for (const std::size_t i : order) sorted.push_back(offsets[i]);
   wylie_places(src, sorted, start);
   for (std::size_t k = 0; k < order.size(); ++k) offsets[order[k]] = sorted[k];
+}
+
+void wylie_places_in_pieces(std::span<const WyliePiece> pieces, std::span<const std::size_t> starts,
+                            std::span<std::uint64_t> offsets) {
+  if (pieces.empty() || starts.size() != pieces.size()) return;
+  // Each piece's offsets, placed in its own Wylie and moved to where that lies among the pieces'.
+  std::vector<std::size_t> piece_of(offsets.size());
+  for (std::size_t i = 0; i < offsets.size(); ++i) {
+    const auto after = std::upper_bound(starts.begin(), starts.end(), offsets[i]);
+    piece_of[i] = after == starts.begin() ? 0 : static_cast<std::size_t>(after - starts.begin() - 1);
+  }
+  std::uint64_t wylie_at = 0;
+  std::vector<std::uint64_t> own;
+  for (std::size_t p = 0; p < pieces.size(); ++p) {
+    own.clear();
+    for (std::size_t i = 0; i < offsets.size(); ++i)
+      if (piece_of[i] == p) own.push_back(offsets[i] - starts[p]);
+    if (!own.empty()) {
+      tsd::Stream src = tsd::Stream::memory();
+      src.write(pieces[p].text);
+      src.rewind();
+      wylie_places_in_any_order(src, own, pieces[p].start);
+      std::size_t k = 0;
+      for (std::size_t i = 0; i < offsets.size(); ++i)
+        if (piece_of[i] == p) offsets[i] = wylie_at + own[k++];
+    }
+    wylie_at += pieces[p].text.size();
+  }
 }
 
 }  // namespace tarvex

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "platform/stream.h"
 
@@ -30,8 +31,18 @@ int wylie_to_kvts(tsd::Stream& src, tsd::Stream& dst);
 int wylie_to_kvts(tsd::Stream& src, tsd::Stream& dst, WylieStart start);
 int kvts_to_wylie(tsd::Stream& src, tsd::Stream& dst);
 
-// The pre-pass on Wylie held in memory, through `memory`'s streams: 0 with `kvts` viewing the KVTS (valid
-// until `memory` runs again), or -1.
+// A piece of Wylie held in memory, converted from its own start.
+struct WyliePiece {
+  std::string_view text;
+  WylieStart start;
+};
+
+// The pre-pass on pieces of Wylie held in memory, through `memory`'s streams: 0 with `kvts` viewing their
+// KVTS one after the other (valid until `memory` runs again) and, when given, `starts` where each piece's
+// begins there; or -1.
+int wylie_to_kvts(std::span<const WyliePiece> pieces, tsd::MemoryPass& memory, std::string_view& kvts,
+                  std::vector<std::size_t>* starts = nullptr);
+// The same of one piece.
 int wylie_to_kvts(std::string_view wylie, WylieStart start, tsd::MemoryPass& memory, std::string_view& kvts);
 
 // Places in the Wylie of the KVTS that wylie_to_kvts writes from `src` (from `start`): each of `offsets`
@@ -41,5 +52,9 @@ void wylie_places(tsd::Stream& src, std::span<std::uint64_t> offsets, WylieStart
 // The same for offsets in any order, each replaced where it stands.
 void wylie_places_in_any_order(tsd::Stream& src, std::span<std::uint64_t> offsets,
                                WylieStart start = WylieStart::syllable);
+// The same for offsets in the KVTS of `pieces` (each piece's beginning there in `starts`, as
+// wylie_to_kvts gives them): offsets in the pieces' Wylie one after the other.
+void wylie_places_in_pieces(std::span<const WyliePiece> pieces, std::span<const std::size_t> starts,
+                            std::span<std::uint64_t> offsets);
 
 }  // namespace tarvex

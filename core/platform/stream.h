@@ -207,12 +207,20 @@ class MemoryPass {
   template <typename Pass>
   int run(std::string_view bytes, std::string_view& output, Pass pass) {
     output = {};
-    if (in_.empty() != 0 || out_.empty() != 0) return -1;
-    in_.write(bytes);
-    if (in_.rewind() != 0 || pass(in_, out_) != 0 || out_.error()) return -1;
+    if (clear() != 0 || append(bytes, pass) != 0) return -1;
     output = out_.held();
     return out_.error() ? -1 : 0;
   }
+  // Piece by piece: clear(), then `pass` on each piece's bytes, what it writes after what it wrote
+  // before, and output() all of it. 0, or -1 as run() fails.
+  int clear() { return out_.empty(); }
+  template <typename Pass>
+  int append(std::string_view bytes, Pass pass) {
+    if (in_.empty() != 0) return -1;
+    in_.write(bytes);
+    return in_.rewind() != 0 || pass(in_, out_) != 0 || out_.error() ? -1 : 0;
+  }
+  std::string_view output() { return out_.held(); }
   // The bytes of the last run, to be read again from their start.
   Stream& input() {
     in_.rewind();
