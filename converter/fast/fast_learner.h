@@ -46,7 +46,7 @@ auto Scan<Last>::extract(std::string_view text, ExtractionState& state, Extracti
                         syllables) != 0)
     return std::nullopt;
   // What the passes write to their temporary files is written to such files too, so that one that fails
-  // fails here as it fails the passes.
+  // fails the scan as it fails the passes.
   if (!written_to(0, read) || !written_to(1, syllables)) return std::nullopt;
   return syllables;
 }
@@ -82,10 +82,19 @@ auto Scan<Last>::place_stretch_problems(const std::vector<SourceProblem>& proble
 template <typename Last>
 auto Scan<Last>::written_to(int which, std::string_view bytes) -> bool {
   tsd::Stream& file = checks_[static_cast<std::size_t>(which)];
-  if (!file.is_open() || file.empty() != 0) file = temporaries_(which);
+  // Emptied where its bytes are all in memory, else written on; flushed at the end (checks_flushed).
+  if (!file.is_open()) file = temporaries_(which);
+  else file.empty();
   if (!file.is_open()) return false;
   file.write(bytes);
-  return file.flush() == 0 && !file.error();
+  return !file.error();
+}
+
+template <typename Last>
+auto Scan<Last>::checks_flushed() -> bool {
+  for (tsd::Stream& file : checks_)
+    if (file.is_open() && (file.flush() != 0 || file.error())) return false;
+  return true;
 }
 
 template <typename Last>

@@ -70,6 +70,7 @@ class Scan {
       crlf_counted_ = 0;
       if (eof && have == 0) break;
     }
+    if (!checks_flushed()) return false;
     back_.finish();
     if (place_problems_ && open_parenthesis_ >= 0)
       found_.add({SourceProblem::parenthesis_open, 0, static_cast<std::uint64_t>(open_parenthesis_), 1});
@@ -628,8 +629,10 @@ class Scan {
   }
 
   // `bytes` written to temporary file `which` as the passes make it: false when it failed. Made once (one
-  // that cannot be made fails here as it fails the passes) and emptied each time after.
+  // that cannot be made fails here as it fails the passes) and emptied each time after where it can be.
   bool written_to(int which, std::string_view bytes);
+  // Whether every temporary file written took its bytes.
+  bool checks_flushed();
 
   // Each word on a line of its own through the Wylie pre-pass (from after punctuation where it starts no
   // syllable) and the extraction.

@@ -179,8 +179,13 @@ class Sink {
   }
   void flush() {
     if (at_ > buf_) dst_.write(buf_, static_cast<std::size_t>(at_ - buf_));
+    flushed_ += static_cast<std::uint64_t>(at_ - buf_);
     at_ = buf_;
   }
+  // n bytes written to the destination past the sink.
+  void copied(std::uint64_t n) { flushed_ += n; }
+  // The bytes written so far.
+  std::uint64_t total() const { return flushed_ + static_cast<std::uint64_t>(at_ - buf_); }
   // 0 when the source was read and everything reached the destination, else -1.
   int finish(const tsd::Stream& src) {
     flush();
@@ -192,6 +197,7 @@ class Sink {
   tsd::Stream& dst_;
   char buf_[kSize + sizeof(std::uint32_t)];
   char* at_ = buf_;
+  std::uint64_t flushed_ = 0;
 };
 
 // Copies the passage after a "[" up to and including the closing "]", or to the end of the source;
@@ -219,16 +225,39 @@ int copy_passage(tsd::Stream& src, tsd::Stream& dst) {
   }
 }
 
-// Runs a pass over the whole source: the bytes in the source's read window block by block up to the
-// next "[", the rest (a CR of text mode, a block's last bytes, the passages) one at a time.
+// Where a pass starts again from a state of its own: at a piece of the source converted as if alone, the
+// source's offset where it starts.
+struct Restart {
+  std::uint64_t at;
+  std::uint64_t state;
+};
+
+// Runs a pass over the whole source from `state`: the bytes in the source's read window block by block up
+// to the next "[", the rest (a CR of text mode, a block's last bytes, the passages) one at a time. At each
+// of `restarts` (ascending; one inside a passage is taken after it) the state before it ends as the
+// source's end ends it and the restart's state follows; `written_at` gets how many bytes were written
+// before each.
 template <std::size_t States>
-int run_pass(tsd::Stream& src, tsd::Stream& destination, const Machine<States>& m, std::uint64_t state = 0) {
+int run_pass(tsd::Stream& src, tsd::Stream& destination, const Machine<States>& m, std::uint64_t state = 0,
+             std::span<const Restart> restarts = {}, std::vector<std::size_t>* written_at = nullptr) {
   Sink dst(destination);
+  std::size_t next = 0;
   for (;;) {
     if (dst.room() < Sink::kLeastRoom) dst.flush();
+    std::size_t until = SIZE_MAX;  // bytes before the next restart
+    if (next < restarts.size()) [[unlikely]] {
+      const std::uint64_t here = src.read_offset();
+      if (here >= restarts[next].at) {
+        dst.append(m.end_entry(state));
+        state = restarts[next++].state;
+        if (written_at) written_at->push_back(static_cast<std::size_t>(dst.total()));
+        continue;
+      }
+      until = static_cast<std::size_t>(restarts[next].at - here);
+    }
     const std::span<const unsigned char> window = src.window();
     if (!window.empty()) {
-      const std::size_t n = std::min(window.size(), dst.room() / kLongestText);
+      const std::size_t n = std::min({window.size(), dst.room() / kLongestText, until});
       const void* bracket = std::memchr(window.data(), '[', n);
       const std::size_t run =
           bracket ? static_cast<std::size_t>(static_cast<const unsigned char*>(bracket) - window.data()) : n;
@@ -244,7 +273,16 @@ int run_pass(tsd::Stream& src, tsd::Stream& destination, const Machine<States>& 
       continue;
     }
     dst.flush();
+    const std::uint64_t passage = src.read_offset();
     state = m.after_passage[static_cast<unsigned char>(copy_passage(src, destination))];
+    // Copied byte for byte past the sink (a source read with restarts is read untranslated).
+    if (written_at) dst.copied(src.read_offset() - passage);
+  }
+  // Restarts at the end: pieces with nothing in them.
+  for (; next < restarts.size(); ++next) {
+    dst.append(m.end_entry(state));
+    state = restarts[next].state;
+    if (written_at) written_at->push_back(static_cast<std::size_t>(dst.total()));
   }
   dst.append(m.end_entry(state));
   return dst.finish(src);
@@ -347,18 +385,18 @@ int wylie_to_kvts(tsd::Stream& src, tsd::Stream& dst, WylieStart start) {
 
 int wylie_to_kvts(std::span<const WyliePiece> pieces, tsd::MemoryPass& memory, std::string_view& kvts,
                   std::vector<std::size_t>* starts) {
-  kvts = {};
-  if (starts) starts->clear();
-  if (memory.clear() != 0) return -1;
-  for (const WyliePiece& piece : pieces) {
-    if (starts) starts->push_back(memory.output().size());
-    const auto pass = [start = piece.start](tsd::Stream& in, tsd::Stream& out) {
-      return wylie_to_kvts(in, out, start);
-    };
-    if (memory.append(piece.text, pass) != 0) return -1;
+  // One run over the pieces one after the other, starting again at each.
+  std::string text;
+  std::vector<Restart> restarts;
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    if (i > 0) restarts.push_back({text.size(), wylie_state_at(pieces[i].start)});
+    text.append(pieces[i].text);
   }
-  kvts = memory.output();
-  return 0;
+  if (starts) starts->assign(pieces.empty() ? 0 : 1, 0);
+  const std::uint64_t first = pieces.empty() ? 0 : wylie_state_at(pieces.front().start);
+  return memory.run(text, kvts, [&](tsd::Stream& in, tsd::Stream& out) {
+    return run_pass(in, out, kWylieMachine, first, restarts, starts);
+  });
 }
 
 int wylie_to_kvts(std::string_view wylie, WylieStart start, tsd::MemoryPass& memory, std::string_view& kvts) {

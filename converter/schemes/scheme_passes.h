@@ -37,9 +37,10 @@ struct WyliePiece {
   WylieStart start;
 };
 
-// The pre-pass on pieces of Wylie held in memory, through `memory`'s streams: 0 with `kvts` viewing their
-// KVTS one after the other (valid until `memory` runs again) and, when given, `starts` where each piece's
-// begins there; or -1.
+// The pre-pass on pieces of Wylie held in memory, in one run that starts again at each piece, through
+// `memory`'s streams: 0 with `kvts` viewing their KVTS one after the other, each piece's as it gives alone
+// (valid until `memory` runs again), and, when given, `starts` where each piece's begins there; or -1. A
+// "[" passage left open reads on into the pieces after it, which then start after it.
 int wylie_to_kvts(std::span<const WyliePiece> pieces, tsd::MemoryPass& memory, std::string_view& kvts,
                   std::vector<std::size_t>* starts = nullptr);
 // The same of one piece.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -70,6 +71,48 @@ TEST(wylie_start, places_from_a_start_are_those_of_the_whole_text) {
       for (std::uint64_t& at : whole) at -= before.size();
       EXPECT_EQ(own, whole) << "after \"" << before << "\": " << piece;
     }
+  }
+}
+
+// Pieces run one after the other each give what they give alone, and each of their KVTS bytes is placed
+// in its own piece's Wylie, after the pieces before it.
+TEST(wylie_start, pieces_give_what_each_gives_alone) {
+  constexpr auto kSyllable = WylieStart::syllable;
+  constexpr auto kAfter = WylieStart::after_punctuation;
+  const std::vector<std::vector<WyliePiece>> rows = {
+      {{"a\n", kSyllable}, {"e\n", kAfter}, {"o rgyan\n", kSyllable}},
+      {{"Ang\n", kAfter}, {"I\n", kAfter}},
+      {{"", kAfter}, {"tsha\n", kSyllable}, {"", kSyllable}, {"g.yag", kAfter}},
+      {{"[a]e\n", kAfter}, {"a", kAfter}, {"[x] o", kSyllable}},
+  };
+  tsd::MemoryPass memory, alone;
+  for (const auto& pieces : rows) {
+    std::string_view kvts;
+    std::vector<std::size_t> starts;
+    ASSERT_EQ(wylie_to_kvts(pieces, memory, kvts, &starts), 0);
+    std::string expected;
+    std::vector<std::uint64_t> offsets, places;
+    std::uint64_t wylie_at = 0;
+    for (std::size_t p = 0; p < pieces.size(); ++p) {
+      std::string_view own;
+      ASSERT_EQ(wylie_to_kvts(pieces[p].text, pieces[p].start, alone, own), 0);
+      EXPECT_EQ(starts[p], expected.size()) << p;
+      std::vector<std::uint64_t> own_places;
+      for (std::uint64_t at = 0; at < own.size(); ++at) {
+        offsets.push_back(expected.size() + at);
+        own_places.push_back(at);
+      }
+      wylie_places(alone.input(), own_places, pieces[p].start);
+      for (const std::uint64_t at : own_places) places.push_back(wylie_at + at);
+      expected += own;
+      wylie_at += pieces[p].text.size();
+    }
+    EXPECT_EQ(std::string(kvts), expected);
+    // Placed in any order.
+    std::reverse(offsets.begin(), offsets.end());
+    std::reverse(places.begin(), places.end());
+    wylie_places_in_pieces(pieces, starts, offsets);
+    EXPECT_EQ(offsets, places) << expected;
   }
 }
 
