@@ -68,12 +68,12 @@ auto Scan<Last>::place_stretch_problems(const std::vector<SourceProblem>& proble
     const std::uint64_t first = ends[2 * i];
     const std::uint64_t last = ends[2 * i + 1];
     if (last < first) return false;
-    const std::uint64_t from = input_offset_at(at + first);
-    found_.add({problems[i].kind, problems[i].value, from, input_offset_at(at + last) - from + 1});
+    const std::uint64_t from = window_.input_offset_at(at + first);
+    found_.add({problems[i].kind, problems[i].value, from, window_.input_offset_at(at + last) - from + 1});
   }
   // The "(" before the stretch stays the first open one, unless the stretch closed it.
   if (opened)
-    open_parenthesis_ = static_cast<std::int64_t>(input_offset_at(at + ends.back()));
+    open_parenthesis_ = static_cast<std::int64_t>(window_.input_offset_at(at + ends.back()));
   else if (state.open_parenthesis == ExtractionState::kNone)
     open_parenthesis_ = -1;
   return true;
