@@ -23,6 +23,9 @@ class WordLexer {
   WordLexer(const unsigned char* text, bool wylie)
       : scheme_(wylie ? kWylieScheme : kKvtsScheme), wylie_(wylie), text_(text) {}
 
+  // The text, and what each byte of it is to the scan: the scan's one copy of both.
+  const unsigned char* text() const { return text_; }
+  const Scheme& scheme() const { return scheme_; }
   // The bits of word ends, 8 bytes of them a byte, the text's first byte lowest.
   const unsigned char* stops() const { return stops_.get(); }
 

@@ -20,7 +20,6 @@ class Scan {
        ExtractionReport& found, bool place_problems, const TemporaryFiles& temporaries)
       : place_problems_(place_problems),
         temporaries_(temporaries),
-        scheme_(wylie ? kWylieScheme : kKvtsScheme),
         wylie_(wylie),
         tables_(tables),
         check_syllables_(check_syllables),
@@ -38,17 +37,17 @@ class Scan {
     for (;;) {
       if (have < kChunk && !eof)
         eof = !window_.read(kChunk - have, window_.consumed() + have, [&](const unsigned char* p, std::size_t n) {
-          std::memcpy(text_ + have, p, n);
+          std::memcpy(window_.text() + have, p, n);
           have += n;
         });
       if (window_.error()) return false;
       // White space past the bytes ends any word there.
-      std::memset(text_ + have, ' ', kSlack);
+      std::memset(window_.text() + have, ' ', kSlack);
       lexer_.mark_word_ends(have + kSlack);
-      const unsigned char* const start = text_;
+      const unsigned char* const start = lexer_.text();
       const unsigned char* upto = start + have;
       if (!eof)
-        while (upto > start && scheme_.kinds[upto[-1]] != Source::white) --upto;
+        while (upto > start && lexer_.scheme().kinds[upto[-1]] != Source::white) --upto;
       // A buffer without white space goes through the passes with the rest of the input.
       const unsigned char* stop = upto == start && !eof ? to_the_end(start, start + have, false).at
                                                         : items(start, upto, start + have, eof);
@@ -119,7 +118,7 @@ class Scan {
       // A new word of kShortestAhead bytes or more is a stretch alone: the like words of the rest of the
       // buffer join its batch, and the words after it, mostly known, are read once.
       const unsigned char* const stretch_end =
-          scheme_.kinds[*p] == Source::word && lexer_.run_length(p) >= kShortestAhead
+          lexer_.scheme().kinds[*p] == Source::word && lexer_.run_length(p) >= kShortestAhead
               ? find_words<true>(p, upto, have_end)
               : find_words<false>(p, upto, have_end);
       if (ahead_due_) meet_words_ahead(stretch_end, upto);
@@ -145,14 +144,14 @@ class Scan {
       long_used_ = 0;
     }
     while (p < upto && token_count_ < (kAlone ? 1 : kStretchWords)) {
-      const Source kind = scheme_.kinds[*p];
+      const Source kind = lexer_.scheme().kinds[*p];
       if (kind == Source::word || kind == Source::name) {
         const bool name = kind == Source::name;
         PackedRun key;
         int n = lexer_.key_at(p, name, key);
         if (n == 0 && name) return p;
         Word* w = n == 0 ? long_word_at(p, n) : words_.find(key);
-        if (!name && scheme_.kinds[p[n]] == Source::odd) return p;
+        if (!name && lexer_.scheme().kinds[p[n]] == Source::odd) return p;
         if (!w)
           w = &meet(
               NewWord{key, p, n, lexer_.starts_syllable(p), name, key.length() == 0 ? &long_record(p, n) : nullptr});
@@ -186,8 +185,8 @@ class Scan {
   // rather than each starting a stretch of its own when met.
   [[gnu::noinline]] void meet_words_ahead(const unsigned char* from, const unsigned char* upto) {
     const unsigned char* const start = std::max<const unsigned char*>(
-        from, ahead_until_ > window_.consumed() ? window_.at_index(ahead_until_) : text_);
-    const auto last = static_cast<std::size_t>(upto - text_);
+        from, ahead_until_ > window_.consumed() ? window_.at_index(ahead_until_) : lexer_.text());
+    const auto last = static_cast<std::size_t>(upto - lexer_.text());
     // Words met at once: so few that those too long for a key are not forgotten before they are met, nor
     // the others pushed out of the table.
     std::size_t room = kLongWords / 2 - std::min(long_words_.size(), kLongWords / 2);
@@ -207,7 +206,7 @@ class Scan {
       // Whether the byte before `at` lies in a word (the byte before the text is white space).
       const std::uint64_t before = at > 0 ? ~ends[-1] >> 7 & 1 : 0;
       for (std::uint64_t starts = runs & ~(in_word << 1 | before); starts != 0; starts &= starts - 1) {
-        const unsigned char* const p = text_ + at + static_cast<std::size_t>(std::countr_zero(starts));
+        const unsigned char* const p = lexer_.text() + at + static_cast<std::size_t>(std::countr_zero(starts));
         if (p < start || p >= upto || p[-1] == '@' || room == 0) continue;
         const int n = lexer_.run_length(p);
         if (n > kLongestAhead) continue;
@@ -233,7 +232,7 @@ class Scan {
       const std::uint64_t here = load_8(ends);
       return zero_byte(here) || zero_byte(here >> 4 | std::uint64_t{ends[8]} << 60) || ends[8] == 0;
     };
-    std::size_t at = static_cast<std::size_t>(start - text_) / 64 * 64;
+    std::size_t at = static_cast<std::size_t>(start - lexer_.text()) / 64 * 64;
     for (; at < last && room > 0; at += 64) {
       const unsigned char* const ends = lexer_.stops() + at / 8;
 #ifdef TARVEX_SSE2
@@ -309,14 +308,14 @@ class Scan {
     };
     while (p < end) {
       const int c = *p;
-      const Source kind = scheme_.kinds[c];
+      const Source kind = lexer_.scheme().kinds[c];
       if (kind == Source::word) [[likely]] {
         int n = 0;
         Word* w = word_at(p, n, false);
         const unsigned char after = p[n];
         // A word glued to a byte that the passes convert goes with it; so does one whose problems the
         // scan cannot place.
-        if (after != ' ' && scheme_.kinds[after] == Source::odd) [[unlikely]]
+        if (after != ' ' && lexer_.scheme().kinds[after] == Source::odd) [[unlikely]]
           return stop(p, Ending::passes);
         if (!w) return stop(p, Ending::new_word);
         if (place_problems_ && w->problem_count != 0 && !place(*w, p)) return stop(p, Ending::passes);
@@ -346,7 +345,7 @@ class Scan {
           // The extraction tells of the first "(" that no ")" closes.
           if (place_problems_ && c == '(' && open_parenthesis_ < 0) open_parenthesis(p);
           if (c == ')') open_parenthesis_ = -1;
-          back_.byte(scheme_.marks[c]);
+          back_.byte(lexer_.scheme().marks[c]);
           break;
         case Source::bracket: {
           const auto* close = static_cast<const unsigned char*>(
@@ -413,7 +412,7 @@ class Scan {
         case Stretch::reads_on:
           break;
       }
-    } else if (!eof && p > text_) {
+    } else if (!eof && p > lexer_.text()) {
       return {p, true};
     }
     return to_the_end(p, have_end, eof);
@@ -505,7 +504,6 @@ class Scan {
   std::vector<WyliePiece> pieces_;
   std::vector<std::size_t> piece_starts_;  // where each piece's KVTS starts
   std::string stretch_bytes_;
-  const Scheme& scheme_;
   const bool wylie_;
   const TranslitTables& tables_;
   const int check_syllables_;
@@ -514,7 +512,6 @@ class Scan {
   ExtractionReport& found_;
   WordTable words_;
   InputWindow window_;
-  unsigned char* const text_ = window_.text();  // the text read, after the byte before it
   WordLexer lexer_;
   std::int64_t open_parenthesis_ = -1;
   std::vector<WordProblem> word_problems_;
