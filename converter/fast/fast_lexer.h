@@ -150,7 +150,8 @@ class WordLexer {
 
   const Scheme& scheme_;
   const bool wylie_;
-  const std::uint64_t starts_bit_ = wylie_ ? kStartsSyllable : 0;  // in the key of a word that starts a syllable
+  // In the key of a word that starts a syllable.
+  const std::uint64_t starts_bit_ = wylie_ ? kStartsSyllable : 0;
   const unsigned char* const text_;
   // A bit for each byte of the text that ends a word, with 8 bytes of slack to load a word of them anywhere.
   std::unique_ptr<unsigned char[]> stops_{new unsigned char[(kChunk + kSlack) / 8 + 8]()};

@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "fast_backs.h"
-#include "fast_learner.h"
 #include "fast_scan.h"
 
 namespace tarvex {

@@ -49,7 +49,8 @@ int wylie_to_kvts(std::string_view wylie, WylieStart start, tsd::MemoryPass& mem
 // Places in the Wylie of the KVTS that wylie_to_kvts writes from `src` (from `start`): each of `offsets`
 // (ascending offsets in that KVTS text) becomes the file offset in `src` of the Wylie character whose
 // step wrote that byte. Runs the same steps as the pass, writing nothing.
-void wylie_places(tsd::Stream& src, std::span<std::uint64_t> offsets, WylieStart start = WylieStart::syllable);
+void wylie_places(tsd::Stream& src, std::span<std::uint64_t> offsets,
+                  WylieStart start = WylieStart::syllable);
 // The same for offsets in any order, each replaced where it stands.
 void wylie_places_in_any_order(tsd::Stream& src, std::span<std::uint64_t> offsets,
                                WylieStart start = WylieStart::syllable);

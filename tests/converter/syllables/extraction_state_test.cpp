@@ -32,9 +32,9 @@ Extracted from_a_file(const std::string& kvts) {
 // open, where it lies, or none). The same with nothing open before it.
 TEST(extraction_state, a_piece_in_memory_from_its_state_gives_what_the_whole_text_gives) {
   const char* const pieces[] = {
-      "BSGRUBS KA",  "KA)",          "KA) (KHA",     "(KA",           "((KA) GA",  ")(",
-      "[KA",         "{KA",          "@name KA (",   "KA\x80 GA",     "",          "KAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA",
-      "[KA (] GA",   "KA\n\nGA (",   "OM AOm",       "\t-,(",
+      "BSGRUBS KA", "KA)",       "KA) (KHA", "(KA",    "((KA) GA", ")(",         "[KA", "{KA",
+      "@name KA (", "KA\x80 GA", "",         "[KA (] GA", "OM AOm", "KA\n\nGA (", "\t-,(",
+      "KAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA",
   };
   // What the text before the piece was, and the state it leaves.
   const struct {
@@ -50,9 +50,11 @@ TEST(extraction_state, a_piece_in_memory_from_its_state_gives_what_the_whole_tex
       ExtractionState at{state.open};
       ExtractionReport report;
       std::string_view syllables;
-      ASSERT_EQ(extract_syllables(piece, at, shared_translit_tables(), 1, &report, &cache, memory, syllables), 0);
+      ASSERT_EQ(extract_syllables(piece, at, shared_translit_tables(), 1, &report, &cache, memory, syllables),
+                0);
       const std::string label = "after \"" + before + "\": " + piece;
-      const std::string before_bytes = before.empty() ? "" : std::string{static_cast<char>(kOpenParenMarker), '\n'};
+      const std::string before_bytes =
+          before.empty() ? "" : std::string{static_cast<char>(kOpenParenMarker), '\n'};
       ASSERT_EQ(whole.syllables.substr(0, before_bytes.size()), before_bytes) << label;
       EXPECT_EQ(std::string(syllables), whole.syllables.substr(before_bytes.size())) << label;
       EXPECT_EQ(report.syllables, whole.report.syllables) << label;
@@ -69,8 +71,8 @@ TEST(extraction_state, a_piece_in_memory_from_its_state_gives_what_the_whole_tex
                            std::to_string(p.length) + "=" + std::to_string(p.value));
       }
       for (const SourceProblem& p : report.problems)
-        got.push_back(std::to_string(p.kind) + "@" + std::to_string(p.offset) + "+" + std::to_string(p.length) +
-                      "=" + std::to_string(p.value));
+        got.push_back(std::to_string(p.kind) + "@" + std::to_string(p.offset) + "+" +
+                      std::to_string(p.length) + "=" + std::to_string(p.value));
       EXPECT_EQ(got, expected) << label;
       EXPECT_EQ(at.open_parenthesis, open) << label;
     }
