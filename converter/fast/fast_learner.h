@@ -1,127 +1,23 @@
-// The fast path's word learner: runs what the scan leaves to the passes (a stretch, or the words met for
-// the first time) through the Wylie pre-pass and the extraction, in memory from the passes' state where
-// it starts; fills in the new words' records with their syllable-file bytes, counts and problems; places
-// a stretch's problems in the input. Reads the text the scan hands it; writes the words' records, the
-// stretch's bytes to the back, the problems found, and temporary files that take what the passes' would.
+// The fast path's word learner, the members of the scan (fast_scan.h) that go through the passes: runs
+// what the scan leaves to them (a stretch, or the words met for the first time) through the Wylie pre-pass
+// and the extraction, in memory from the passes' state where it starts; fills in the new words' records
+// with their syllable-file bytes, counts and problems; places a stretch's problems in the input. Reads
+// the text the scan hands it; writes the words' records, the stretch's bytes to the back, the problems
+// found, and temporary files that take what the passes' would.
 #pragma once
 
-#include "fast_input.h"
-#include "fast_words.h"
+#include "fast_scan.h"
 
 namespace tarvex::fast {
 // Internal to the fast path (fast_path.cpp alone includes these headers), as the compiler best inlines it.
 namespace {
 
 template <typename Last>
-class WordLearner {
- public:
-  WordLearner(const InputWindow& window, bool wylie, const TranslitTables& tables, int check_syllables,
-              Last& back, ExtractionReport& found, bool place_problems, const TemporaryFiles& temporaries)
-      : window_(window),
-        wylie_(wylie),
-        tables_(tables),
-        check_syllables_(check_syllables),
-        back_(back),
-        found_(found),
-        place_problems_(place_problems),
-        temporaries_(temporaries) {}
-
-  // What a stretch through the passes came to: the passes at rest after it, the extraction reading on
-  // in a passage (the stretch must run further), or a failure.
-  enum class Stretch { at_rest, reads_on, failed };
-
-  // Converts `text`, whose first byte is the byte at index `at`, through the Wylie pre-pass and the
-  // extraction, from their state before it: the pre-pass's syllable start, and (when the problems are
-  // placed) `open_parenthesis`, the input offset of the first "(" not closed before it or -1, left as the
-  // stretch leaves it. Counts and places what the extraction found, and hands the syllable-file bytes to
-  // the back. Unless it runs to the end of the input, a passage that the extraction reads on in leaves
-  // everything as it was.
-  Stretch convert_stretch(std::string_view text, std::uint64_t at, bool starts_syllable, bool to_the_end,
-                          std::int64_t& open_parenthesis);
-
-  // The words met for the first time in a stretch, through the passes; false when the passes did not
-  // give what the scan expects.
-  bool learn(const std::vector<NewWord>& fresh) {
-    return convert_words(fresh) &&
-           std::all_of(fresh.begin(), fresh.end(), [](const NewWord& w) { return w.record->learned; });
-  }
-
-  // The problems of a learned word, placed in its own bytes.
-  const WordProblem& problem(const Word& w, int i) const {
-    return word_problems_[w.problems_at + static_cast<std::uint32_t>(i)];
-  }
-
-  // Whether every temporary file written took its bytes.
-  bool checks_flushed();
-
- private:
-  // Where the Wylie pre-pass starts a word or stretch: after white space, or after punctuation.
-  WylieStart wylie_start(bool starts_syllable) const {
-    return wylie_ && !starts_syllable ? WylieStart::after_punctuation : WylieStart::syllable;
-  }
-
-  // `text` through the Wylie pre-pass (for Wylie, `pieces_` of it, each from its start) and the extraction
-  // (from `state`, left as the extraction ends), in memory: the syllable-file bytes, valid until the next
-  // call, or nothing when a pass or a temporary file failed. `kvts`, when given, gets the text the
-  // extraction read.
-  std::optional<std::string_view> extract(std::string_view text, ExtractionState& state,
-                                          ExtractionReport* report, std::string_view* kvts);
-
-  // Offsets in the KVTS of the last text extracted made offsets in that text (for Wylie through the
-  // pre-pass's steps, read again).
-  void places_in_source(std::vector<std::uint64_t>& ends) const;
-
-  // The extraction's problems in a stretch that started at index `at` and ended in `state`: each placed in
-  // the input, and the first open "(" kept for the end.
-  bool place_stretch_problems(const std::vector<SourceProblem>& problems, const ExtractionState& state,
-                              std::uint64_t at, std::int64_t& open_parenthesis);
-
-  // `bytes` written to temporary file `which` as the passes make it: false when it failed. Made once (one
-  // that cannot be made fails here as it fails the passes) and emptied each time after where it can be.
-  bool written_to(int which, std::string_view bytes);
-
-  // Each word on a line of its own through the Wylie pre-pass (from after punctuation where it starts no
-  // syllable) and the extraction.
-  bool convert_words(const std::vector<NewWord>& fresh);
-
-  // The problems that the extraction found in the text of new words, each word's placed in its own input
-  // bytes (for Wylie through the pre-pass's steps, read again).
-  struct ProblemsOfWords {
-    std::vector<WordProblem> list;                            // by word
-    std::vector<std::pair<std::size_t, std::size_t>> ranges;  // each word's part of the list
-    std::vector<bool> unplaced;                               // a problem outside the word's bytes
-  };
-  std::optional<ProblemsOfWords> problems_of_words(const std::vector<SourceProblem>& found,
-                                                   const std::vector<std::uint64_t>& word_starts,
-                                                   const std::vector<NewWord>& fresh) const;
-
-
-  const InputWindow& window_;
-  const bool wylie_;
-  const TranslitTables& tables_;
-  const int check_syllables_;
-  Last& back_;
-  ExtractionReport& found_;
-  const bool place_problems_;
-  const TemporaryFiles& temporaries_;
-  // The temporary files 0 to 2 that the passes would write, written as they would be.
-  std::array<tsd::Stream, 3> checks_;
-  // The passes' streams in memory, and what they were last given and gave.
-  tsd::MemoryPass pre_pass_;
-  tsd::MemoryPass extraction_;
-  std::vector<WyliePiece> pieces_;
-  std::vector<std::size_t> piece_starts_;  // where each piece's KVTS starts
-  std::string stretch_bytes_;
-  ExtractionCache extraction_cache_;  // of these tables and check, for every batch and stretch
-  std::vector<WordProblem> word_problems_;
-};
-
-template <typename Last>
-auto WordLearner<Last>::convert_stretch(std::string_view text, std::uint64_t at, bool starts_syllable,
-                                        bool to_the_end, std::int64_t& open_parenthesis) -> Stretch {
+auto Scan<Last>::convert_stretch(std::string_view text, std::uint64_t at, bool starts_syllable,
+                                 bool to_the_end) -> Stretch {
   const WylieStart start = wylie_start(starts_syllable);
   ExtractionState state;
-  if (place_problems_ && open_parenthesis >= 0) state.open_parenthesis = ExtractionState::kBefore;
+  if (place_problems_ && open_parenthesis_ >= 0) state.open_parenthesis = ExtractionState::kBefore;
   ExtractionReport report;
   pieces_.assign(1, WyliePiece{text, start});
   const std::optional<std::string_view> syllables = extract(text, state, &report, nullptr);
@@ -135,8 +31,7 @@ auto WordLearner<Last>::convert_stretch(std::string_view text, std::uint64_t at,
   if (place_problems_ && report.not_kept > 0) return Stretch::failed;
   found_.syllables += report.syllables;
   found_.marked += report.marked;
-  if (place_problems_ && !place_stretch_problems(report.problems, state, at, open_parenthesis))
-    return Stretch::failed;
+  if (place_problems_ && !place_stretch_problems(report.problems, state, at)) return Stretch::failed;
   stretch_bytes_.assign(*syllables);
   stretch_bytes_.append(kReadPast, ' ');
   back_.bytes(reinterpret_cast<const unsigned char*>(stretch_bytes_.data()), syllables->size());
@@ -144,7 +39,7 @@ auto WordLearner<Last>::convert_stretch(std::string_view text, std::uint64_t at,
 }
 
 template <typename Last>
-auto WordLearner<Last>::extract(std::string_view text, ExtractionState& state, ExtractionReport* report,
+auto Scan<Last>::extract(std::string_view text, ExtractionState& state, ExtractionReport* report,
                          std::string_view* kvts) -> std::optional<std::string_view> {
   std::string_view read = text;
   if (wylie_ && wylie_to_kvts(pieces_, pre_pass_, read, &piece_starts_) != 0) return std::nullopt;
@@ -160,14 +55,13 @@ auto WordLearner<Last>::extract(std::string_view text, ExtractionState& state, E
 }
 
 template <typename Last>
-auto WordLearner<Last>::places_in_source(std::vector<std::uint64_t>& ends) const -> void {
+auto Scan<Last>::places_in_source(std::vector<std::uint64_t>& ends) const -> void {
   if (wylie_) wylie_places_in_pieces(pieces_, piece_starts_, ends);
 }
 
 template <typename Last>
-auto WordLearner<Last>::place_stretch_problems(const std::vector<SourceProblem>& problems,
-                                               const ExtractionState& state, std::uint64_t at,
-                                               std::int64_t& open_parenthesis) -> bool {
+auto Scan<Last>::place_stretch_problems(const std::vector<SourceProblem>& problems,
+                                        const ExtractionState& state, std::uint64_t at) -> bool {
   std::vector<std::uint64_t> ends = first_and_last_bytes(problems);
   // The "(" that the stretch left open, placed with the problems.
   const bool opened = state.open_parenthesis >= 0;
@@ -182,14 +76,14 @@ auto WordLearner<Last>::place_stretch_problems(const std::vector<SourceProblem>&
   }
   // The "(" before the stretch stays the first open one, unless the stretch closed it.
   if (opened)
-    open_parenthesis = static_cast<std::int64_t>(window_.input_offset_at(at + ends.back()));
+    open_parenthesis_ = static_cast<std::int64_t>(window_.input_offset_at(at + ends.back()));
   else if (state.open_parenthesis == ExtractionState::kNone)
-    open_parenthesis = -1;
+    open_parenthesis_ = -1;
   return true;
 }
 
 template <typename Last>
-auto WordLearner<Last>::written_to(int which, std::string_view bytes) -> bool {
+auto Scan<Last>::written_to(int which, std::string_view bytes) -> bool {
   tsd::Stream& file = checks_[static_cast<std::size_t>(which)];
   // Emptied where its bytes are all in memory, else written on; flushed at the end (checks_flushed).
   if (!file.is_open()) file = temporaries_(which);
@@ -200,14 +94,14 @@ auto WordLearner<Last>::written_to(int which, std::string_view bytes) -> bool {
 }
 
 template <typename Last>
-auto WordLearner<Last>::checks_flushed() -> bool {
+auto Scan<Last>::checks_flushed() -> bool {
   for (tsd::Stream& file : checks_)
     if (file.is_open() && (file.flush() != 0 || file.error())) return false;
   return true;
 }
 
 template <typename Last>
-auto WordLearner<Last>::convert_words(const std::vector<NewWord>& fresh) -> bool {
+auto Scan<Last>::convert_words(const std::vector<NewWord>& fresh) -> bool {
   // In Wylie a word that starts no syllable is a piece of the pre-pass's text of its own, from after
   // punctuation; the words that start one around it, each on a line of its own, go together.
   std::string text;
@@ -278,9 +172,9 @@ auto WordLearner<Last>::convert_words(const std::vector<NewWord>& fresh) -> bool
 }
 
 template <typename Last>
-auto WordLearner<Last>::problems_of_words(const std::vector<SourceProblem>& found,
+auto Scan<Last>::problems_of_words(const std::vector<SourceProblem>& found,
                                    const std::vector<std::uint64_t>& word_starts,
-                                          const std::vector<NewWord>& fresh) const
+                                   const std::vector<NewWord>& fresh) const
     -> std::optional<ProblemsOfWords> {
   ProblemsOfWords words;
   words.ranges.assign(fresh.size(), {0, 0});

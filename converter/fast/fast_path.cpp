@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "fast_backs.h"
+#include "fast_learner.h"
 #include "fast_scan.h"
 
 namespace tarvex {
