@@ -62,12 +62,13 @@ void binary_stdio() {
   untranslated(stderr);
 }
 
-Stream::Stream(std::FILE* file, Mode mode, bool owned)
+Stream::Stream(std::FILE* file, Mode mode, bool owned, bool cleared)
     : file_(file),
       owned_(owned),
       cr_(mode == Mode::text ? '\r' : -1),
       lf_(mode == Mode::text ? '\n' : -1),
-      buf_(new unsigned char[kBufferSize + kWindowSlack]()) {}
+      buf_(cleared ? new unsigned char[kBufferSize + kWindowSlack]()
+                   : new unsigned char[kBufferSize + kWindowSlack]) {}
 
 Stream::Stream(Stream&& other) noexcept {
   *this = std::move(other);
@@ -138,7 +139,7 @@ Stream Stream::holding(std::string_view bytes, Mode mode) {
 }
 
 Stream Stream::memory() {
-  Stream s(nullptr, Mode::binary, true);
+  Stream s(nullptr, Mode::binary, true, false);
   s.spooled_ = s.memory_ = true;
   return s;
 }

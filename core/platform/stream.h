@@ -141,7 +141,8 @@ class Stream {
  private:
   static constexpr std::size_t kBufferSize = 1 << 16;
 
-  Stream(std::FILE* file, Mode mode, bool owned);
+  // `cleared`: the buffer and its slack zeroed, for windows read from it (a memory stream reads its spool).
+  Stream(std::FILE* file, Mode mode, bool owned, bool cleared = true);
   int get_slow();
   int put_slow(int c);
   int write_slow(const void* data, std::size_t n);
