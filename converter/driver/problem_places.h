@@ -15,6 +15,7 @@
 #include "extract.h"
 #include "font_code_pass.h"
 #include "hub.h"
+#include "platform/crlf_offsets.h"
 #include "platform/stream.h"
 #include "routes.h"
 
@@ -36,9 +37,7 @@ inline void skip_byte_order_mark(tsd::Stream& input) {
 class InputAgain {
  public:
   InputAgain(const char* path, const std::string* kept) : path_(path), kept_(kept) {
-    if (path_ || !kept_) return;
-    for (std::size_t at = kept_->find("\r\n"); at != std::string::npos; at = kept_->find("\r\n", at + 2))
-      pairs_.push_back(at - pairs_.size());
+    if (!path_ && kept_) pairs_ = tsd::CrLfOffsets::of(*kept_);
   }
   bool available() const { return path_ || kept_; }
   tsd::Stream open() const {
@@ -60,15 +59,12 @@ class InputAgain {
     return path_ ? PlaceReader(tsd::Stream::open_read(path_, tsd::Stream::Mode::binary))
                  : PlaceReader(*kept_);
   }
-  std::uint64_t raw_offset(std::uint64_t offset) const {
-    return offset + static_cast<std::uint64_t>(std::lower_bound(pairs_.begin(), pairs_.end(), offset) -
-                                               pairs_.begin());
-  }
+  std::uint64_t raw_offset(std::uint64_t offset) const { return pairs_.raw(offset); }
 
  private:
   const char* path_;
   const std::string* kept_;
-  std::vector<std::uint64_t> pairs_;  // where each CR LF's line feed lies in what is read back
+  tsd::CrLfOffsets pairs_;  // where each CR LF's line feed lies in what is read back
 };
 
 // Places the words that the font-code pass wrote as text at their words in the extraction's source: the

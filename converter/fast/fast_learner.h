@@ -1,6 +1,9 @@
-// The scan's way through the passes (see fast_scan.h): a stretch the scan leaves to them, the extraction
-// of a batch of text, the new words of a stretch learned through the temporary batch files, and the
-// problems the extraction found placed in the input.
+// The fast path's word learner, the members of the scan (fast_scan.h) that go through the passes: runs
+// what the scan leaves to them (a stretch, or the words met for the first time) through the Wylie pre-pass
+// and the extraction, in memory from the passes' state where it starts; fills in the new words' records
+// with their syllable-file bytes, counts and problems; places a stretch's problems in the input. Reads
+// the text the scan hands it; writes the words' records, the stretch's bytes to the back, the problems
+// found, and temporary files that take what the passes' would.
 #pragma once
 
 #include "fast_scan.h"
@@ -12,21 +15,13 @@ namespace {
 template <typename Last>
 auto Scan<Last>::convert_stretch(std::string_view text, std::uint64_t at, bool starts_syllable,
                                  bool to_the_end) -> Stretch {
-  const bool open = place_problems_ && open_parenthesis_ >= 0;
-  const bool slash = wylie_ && !starts_syllable;
-  std::string source = open ? "(\n" : "";
-  std::string before = open ? std::string{static_cast<char>(kSmallStart), '\n'} : std::string();
-  if (slash) {
-    source += '/';
-    before += ',';
-  }
-  const std::size_t prefix = source.size();
-  source.append(text);
+  const WylieStart start = wylie_start(starts_syllable);
+  ExtractionState state;
+  if (place_problems_ && open_parenthesis_ >= 0) state.open_parenthesis = ExtractionState::kBefore;
   ExtractionReport report;
-  tsd::Stream* const extracted = extract(source, &report, nullptr);
-  if (!extracted) return Stretch::failed;
-  tsd::Stream& syllables = *extracted;
-  tsd::Stream& file = batch_files_[0];
+  pieces_.assign(1, WyliePiece{text, start});
+  const std::optional<std::string_view> syllables = extract(text, state, &report, nullptr);
+  if (!syllables) return Stretch::failed;
   const auto reads_on = [](const SourceProblem& problem) {
     return problem.kind == SourceProblem::bracket_open || problem.kind == SourceProblem::brace_closed;
   };
@@ -34,116 +29,118 @@ auto Scan<Last>::convert_stretch(std::string_view text, std::uint64_t at, bool s
       (report.not_kept > 0 || std::any_of(report.problems.begin(), report.problems.end(), reads_on)))
     return Stretch::reads_on;
   if (place_problems_ && report.not_kept > 0) return Stretch::failed;
-  std::string converted = read_all(syllables);
-  if (converted.compare(0, before.size(), before) != 0) return Stretch::failed;
-  const std::size_t length = converted.size() - before.size();
-  converted.append(kReadPast, ' ');
   found_.syllables += report.syllables;
   found_.marked += report.marked;
-  if (place_problems_ && !place_stretch_problems(report.problems, file, prefix, at)) return Stretch::failed;
-  back_.bytes(reinterpret_cast<const unsigned char*>(converted.data()) + before.size(), length);
+  if (place_problems_ && !place_stretch_problems(report.problems, state, at)) return Stretch::failed;
+  stretch_bytes_.assign(*syllables);
+  stretch_bytes_.append(kReadPast, ' ');
+  back_.bytes(reinterpret_cast<const unsigned char*>(stretch_bytes_.data()), syllables->size());
   return Stretch::at_rest;
 }
 
 template <typename Last>
-auto Scan<Last>::extract(std::string_view text, ExtractionReport* report, std::string* kvts) -> tsd::Stream* {
-  tsd::Stream& source = batch_file(0, 0);
-  tsd::Stream& syllables = batch_file(2, 1);
-  if (!source.is_open() || !syllables.is_open()) return nullptr;
-  source.write(text);
-  if (source.rewind() != 0 || source.error()) return nullptr;
-  tsd::Stream* read = &source;
-  if (wylie_) {
-    tsd::Stream& pre_pass = batch_file(1, 0);
-    if (!pre_pass.is_open() || wylie_to_kvts(source, pre_pass) != 0 || pre_pass.rewind() != 0) return nullptr;
-    read = &pre_pass;
-  }
-  if (kvts) {
-    *kvts = read_all(*read);
-    if (read->rewind() != 0) return nullptr;
-  }
-  if (extract_syllables(*read, syllables, tables_, check_syllables_, report, &extraction_cache_) != 0 ||
-      syllables.rewind() != 0)
-    return nullptr;
-  return &syllables;
+auto Scan<Last>::extract(std::string_view text, ExtractionState& state, ExtractionReport* report,
+                         std::string_view* kvts) -> std::optional<std::string_view> {
+  std::string_view read = text;
+  if (wylie_ && wylie_to_kvts(pieces_, pre_pass_, read, &piece_starts_) != 0) return std::nullopt;
+  if (kvts) *kvts = read;
+  std::string_view syllables;
+  if (extract_syllables(read, state, tables_, check_syllables_, report, &extraction_cache_, extraction_,
+                        syllables) != 0)
+    return std::nullopt;
+  // What the passes write to their temporary files is written to such files too, so that one that fails
+  // fails the scan as it fails the passes.
+  if (!written_to(0, read) || !written_to(1, syllables)) return std::nullopt;
+  return syllables;
 }
 
 template <typename Last>
-auto Scan<Last>::ends_in_source(const std::vector<SourceProblem>& problems, tsd::Stream& source,
-                                std::vector<std::uint64_t>& ends) const -> bool {
-  ends = first_and_last_bytes(problems);
-  if (!wylie_) return true;
-  if (source.rewind() != 0) return false;
-  wylie_places_in_any_order(source, ends);
-  return true;
+auto Scan<Last>::places_in_source(std::vector<std::uint64_t>& ends) const -> void {
+  if (wylie_) wylie_places_in_pieces(pieces_, piece_starts_, ends);
 }
 
 template <typename Last>
-auto Scan<Last>::place_stretch_problems(const std::vector<SourceProblem>& problems, tsd::Stream& source,
-                                        std::size_t prefix, std::uint64_t at) -> bool {
-  std::vector<std::uint64_t> ends;
-  if (!ends_in_source(problems, source, ends)) return false;
-  bool parenthesis = false;
+auto Scan<Last>::place_stretch_problems(const std::vector<SourceProblem>& problems,
+                                        const ExtractionState& state, std::uint64_t at) -> bool {
+  std::vector<std::uint64_t> ends = first_and_last_bytes(problems);
+  // The "(" that the stretch left open, placed with the problems.
+  const bool opened = state.open_parenthesis >= 0;
+  if (opened) ends.insert(ends.end(), 2, static_cast<std::uint64_t>(state.open_parenthesis));
+  places_in_source(ends);
   for (std::size_t i = 0; i < problems.size(); ++i) {
     const std::uint64_t first = ends[2 * i];
     const std::uint64_t last = ends[2 * i + 1];
-    if (problems[i].kind == SourceProblem::parenthesis_open) {
-      // The "(" before the stretch stays the first open one, unless the stretch closed it.
-      parenthesis = true;
-      if (first >= prefix)
-        open_parenthesis_ = static_cast<std::int64_t>(input_offset_at(at + first - prefix));
-      continue;
-    }
-    if (first < prefix || last < first) return false;
-    const std::uint64_t from = input_offset_at(at + first - prefix);
-    found_.add({problems[i].kind, problems[i].value, from, input_offset_at(at + last - prefix) - from + 1});
+    if (last < first) return false;
+    const std::uint64_t from = window_.input_offset_at(at + first);
+    found_.add({problems[i].kind, problems[i].value, from, window_.input_offset_at(at + last) - from + 1});
   }
-  if (!parenthesis) open_parenthesis_ = -1;
+  // The "(" before the stretch stays the first open one, unless the stretch closed it.
+  if (opened)
+    open_parenthesis_ = static_cast<std::int64_t>(window_.input_offset_at(at + ends.back()));
+  else if (state.open_parenthesis == ExtractionState::kNone)
+    open_parenthesis_ = -1;
   return true;
 }
 
 template <typename Last>
-auto Scan<Last>::batch_file(int slot, int which) -> tsd::Stream& {
-  tsd::Stream& file = batch_files_[static_cast<std::size_t>(slot)];
-  if (!file.is_open() || file.empty() != 0) file = temporaries_(which);
-  return file;
+auto Scan<Last>::written_to(int which, std::string_view bytes) -> bool {
+  tsd::Stream& file = checks_[static_cast<std::size_t>(which)];
+  // Emptied where its bytes are all in memory, else written on; flushed at the end (checks_flushed).
+  if (!file.is_open()) file = temporaries_(which);
+  else file.empty();
+  if (!file.is_open()) return false;
+  file.write(bytes);
+  return !file.error();
+}
+
+template <typename Last>
+auto Scan<Last>::checks_flushed() -> bool {
+  for (tsd::Stream& file : checks_)
+    if (file.is_open() && (file.flush() != 0 || file.error())) return false;
+  return true;
 }
 
 template <typename Last>
 auto Scan<Last>::convert_words(const std::vector<NewWord>& fresh) -> bool {
+  // In Wylie a word that starts no syllable is a piece of the pre-pass's text of its own, from after
+  // punctuation; the words that start one around it, each on a line of its own, go together.
   std::string text;
   std::vector<std::uint64_t> word_starts;  // where each word's own bytes start in the text
+  std::vector<std::pair<std::size_t, WylieStart>> starts;  // where each piece starts
   for (const NewWord& w : fresh) {
-    if (wylie_ && !w.starts_syllable) text += '/';
+    const WylieStart start = wylie_start(w.starts_syllable);
+    if (starts.empty() || start == WylieStart::after_punctuation || starts.back().second != start)
+      starts.push_back({text.size(), start});
     word_starts.push_back(text.size());
     text.append(reinterpret_cast<const char*>(w.text), static_cast<std::size_t>(w.length));
     text += w.name ? "\n\n" : "\n";
   }
+  pieces_.clear();
+  for (std::size_t i = 0; i < starts.size(); ++i) {
+    const std::size_t end = i + 1 < starts.size() ? starts[i + 1].first : text.size();
+    const std::string_view piece = std::string_view(text).substr(starts[i].first, end - starts[i].first);
+    pieces_.push_back({piece, starts[i].second});
+  }
   ExtractionReport report;
-  std::string kvts;
-  tsd::Stream* const extracted = extract(text, place_problems_ ? &report : nullptr, &kvts);
+  ExtractionState state;
+  std::string_view kvts;
+  const std::optional<std::string_view> extracted =
+      extract(text, state, place_problems_ ? &report : nullptr, &kvts);
   if (!extracted) return false;
   // Every problem of the new words is placed in its word, or the fast path declines.
   if (report.not_kept > 0) return false;
-  const auto problems = problems_of_words(report.problems, batch_files_[0], word_starts, fresh);
+  const auto problems = problems_of_words(report.problems, word_starts, fresh);
   if (!problems) return false;
-  tsd::Stream& syllables = *extracted;
-  const std::string converted = read_all(syllables);
   const auto kvts_lines = lines_of(kvts);
-  const auto syllable_lines = lines_of(converted);
+  const auto syllable_lines = lines_of(*extracted);
   if (syllable_lines.size() != fresh.size()) return false;
   std::size_t line = 0;
   std::vector<std::string_view> learned;
   for (std::size_t i = 0; i < fresh.size(); ++i) {
     if (line >= kvts_lines.size()) return false;
-    std::string_view from = kvts_lines[line];
+    const std::string_view from = kvts_lines[line];
     line += fresh[i].name ? 2 : 1;
-    std::string_view to = syllable_lines[i];
-    if (wylie_ && !fresh[i].starts_syllable) {
-      if (from.empty() || from[0] != ',' || to.empty() || to[0] != ',') return false;
-      from.remove_prefix(1);
-      to.remove_prefix(1);
-    }
+    const std::string_view to = syllable_lines[i];
     Word& w = *fresh[i].record;
     if (to.size() > static_cast<std::size_t>(kSyllableRoom)) {
       back_.spill(w, to);
@@ -169,11 +166,13 @@ auto Scan<Last>::convert_words(const std::vector<NewWord>& fresh) -> bool {
     back_.prepare(w);
     learned.push_back(to);
   }
-  return back_.check(learned, batch_file(3, 2));
+  tsd::Stream& check = checks_[2];
+  if (!check.is_open() || check.empty() != 0) check = temporaries_(2);
+  return back_.check(learned, check);
 }
 
 template <typename Last>
-auto Scan<Last>::problems_of_words(const std::vector<SourceProblem>& found, tsd::Stream& source,
+auto Scan<Last>::problems_of_words(const std::vector<SourceProblem>& found,
                                    const std::vector<std::uint64_t>& word_starts,
                                    const std::vector<NewWord>& fresh) const
     -> std::optional<ProblemsOfWords> {
@@ -181,8 +180,8 @@ auto Scan<Last>::problems_of_words(const std::vector<SourceProblem>& found, tsd:
   words.ranges.assign(fresh.size(), {0, 0});
   words.unplaced.assign(fresh.size(), false);
   if (found.empty()) return words;
-  std::vector<std::uint64_t> ends;
-  if (!ends_in_source(found, source, ends)) return std::nullopt;
+  std::vector<std::uint64_t> ends = first_and_last_bytes(found);
+  places_in_source(ends);
   std::vector<std::pair<std::size_t, WordProblem>> placed;
   for (std::size_t i = 0; i < found.size(); ++i) {
     const std::uint64_t first = ends[2 * i];

@@ -21,8 +21,9 @@ namespace tarvex {
 // Whether the fast path takes the route with this id (the route table says so).
 bool fast_path_takes(int conversion_type);
 
-// Converts with the context's tables. New words go through the context's temporary files: 0 (the words
-// and their pre-pass), 1 (their syllables) and 2 (their glyph codes), as the driver numbers its own.
+// Converts with the context's tables. New words go through the passes in memory; the context's temporary
+// files 0 (their pre-pass), 1 (their syllables) and 2 (their glyph codes), numbered as the driver numbers
+// its own, take the same bytes, so that one that fails fails the fast path as it fails the passes.
 // Returns 0 when the whole input was converted, with the output written and flushed, the extraction's
 // counts in `found` and the context's composer left as the font-code pass leaves it; or kFastDeclined,
 // when the output holds nothing of use and must be started again (the input is left wherever the scan

@@ -1,8 +1,12 @@
-// The scan of the fast path: reads the input in blocks cut after white space, finds each word in the table
-// of words met before, learns new words a stretch at a time through the passes, places their problems, and
-// hands every item to the back. The members that go through the passes are defined in fast_learner.h.
+// The scan of the fast path: reads the input through the input window (fast_input.h) in blocks cut after
+// white space, cuts them into words with the word lexer (fast_lexer.h), finds each word in the table of
+// words met before, learns new words a stretch at a time through the passes (the word learner, whose
+// members are defined in fast_learner.h), places the problems of the words it knows, and hands every item
+// to the back. Reads the input; writes the back and the problems found.
 #pragma once
 
+#include "fast_input.h"
+#include "fast_lexer.h"
 #include "fast_words.h"
 
 namespace tarvex::fast {
@@ -17,39 +21,36 @@ class Scan {
   Scan(tsd::Stream& in, bool wylie, const TranslitTables& tables, int check_syllables, Last& back,
        ExtractionReport& found, bool place_problems, const TemporaryFiles& temporaries)
       : place_problems_(place_problems),
-        in_(in),
         temporaries_(temporaries),
-        scheme_(wylie ? kWylieScheme : kKvtsScheme),
         wylie_(wylie),
         tables_(tables),
         check_syllables_(check_syllables),
         back_(back),
         found_(found),
-        // The byte before the text, the text and its slack, and what marking word ends reads past them.
-        buf_(new unsigned char[1 + kChunk + kSlack + 16]) {
-    buf_[0] = '\n';  // the start of the input is a syllable start, after no "g"
-  }
+        window_(in, place_problems),
+        lexer_(window_.text(), wylie) {}
 
   // False when the input holds something that the scan declines.
   // Out of line: inlined into its one caller, the scan's loop has fewer registers (5% more instructions).
   [[gnu::noinline]] bool run() {
     std::size_t have = 0;
     bool eof = false;
-    raw_start_ = in_.read_offset();
+    window_.start();
     for (;;) {
       if (have < kChunk && !eof)
-        eof = !read_input(kChunk - have, consumed_ + have, [&](const unsigned char* p, std::size_t n) {
-          std::memcpy(text_ + have, p, n);
-          have += n;
-        });
-      if (in_.error()) return false;
+        eof = !window_.read(kChunk - have, window_.consumed() + have,
+                            [&](const unsigned char* p, std::size_t n) {
+                              std::memcpy(window_.text() + have, p, n);
+                              have += n;
+                            });
+      if (window_.error()) return false;
       // White space past the bytes ends any word there.
-      std::memset(text_ + have, ' ', kSlack);
-      mark_word_ends(have + kSlack);
-      const unsigned char* const start = text_;
+      std::memset(window_.text() + have, ' ', kSlack);
+      lexer_.mark_word_ends(have + kSlack);
+      const unsigned char* const start = lexer_.text();
       const unsigned char* upto = start + have;
       if (!eof)
-        while (upto > start && scheme_.kinds[upto[-1]] != Source::white) --upto;
+        while (upto > start && lexer_.scheme().kinds[upto[-1]] != Source::white) --upto;
       // A buffer without white space goes through the passes with the rest of the input.
       const unsigned char* stop = upto == start && !eof ? to_the_end(start, start + have, false).at
                                                         : items(start, upto, start + have, eof);
@@ -59,17 +60,12 @@ class Scan {
         if (have != 0) return false;
         break;
       }
-      // The byte before the text, which tells whether a syllable starts at its first word.
-      if (used > 0) text_[-1] = stop[-1];
-      std::memmove(text_, stop, have - used);
+      // The byte before the text tells whether a syllable starts at its first word.
+      window_.drop(used, have);
       have -= used;
-      consumed_ += used;
-      const auto before = std::lower_bound(crlf_.begin(), crlf_.end(), consumed_);
-      crlf_before_ += static_cast<std::uint64_t>(before - crlf_.begin());
-      crlf_.erase(crlf_.begin(), before);
-      crlf_counted_ = 0;
       if (eof && have == 0) break;
     }
+    if (!checks_flushed()) return false;
     back_.finish();
     if (place_problems_ && open_parenthesis_ >= 0)
       found_.add({SourceProblem::parenthesis_open, 0, static_cast<std::uint64_t>(open_parenthesis_), 1});
@@ -77,8 +73,8 @@ class Scan {
   }
 
  private:
-  static constexpr std::size_t kChunk = 1 << 20;
-  static constexpr std::size_t kSlack = 32;
+  static constexpr std::size_t kChunk = InputWindow::kChunk;
+  static constexpr std::size_t kSlack = InputWindow::kSlack;
   // Words found at once before they are written.
   static constexpr std::size_t kStretchWords = 1 << 16;
   // Words too long for a key remembered at once, apart from the table.
@@ -88,96 +84,19 @@ class Scan {
   static constexpr int kShortestAhead = 12;
   static constexpr int kLongestAhead = 1 << 10;
 
-  // Reads up to `room` bytes of the input, handing each run to `take`; `at` counts the first as the
-  // buffer's bytes are counted. False when the input ended first.
-  template <typename Take>
-  bool read_input(std::size_t room, std::uint64_t at, Take take) {
-    std::size_t got = 0;
-    while (got < room) {
-      const auto window = in_.window();
-      if (window.empty()) {
-        const std::uint64_t before = in_.read_offset();
-        const int c = in_.get();
-        if (c == tsd::Stream::end) return false;
-        // Text mode reads a CR LF as one line feed: the input's offsets after it are one more.
-        if (place_problems_ && c == '\n' && in_.read_offset() - before == 2) crlf_.push_back(at + got);
-        const auto byte = static_cast<unsigned char>(c);
-        take(&byte, 1);
-        ++got;
-        continue;
-      }
-      const std::size_t n = std::min(window.size(), room - got);
-      take(window.data(), n);
-      in_.advance(n);
-      got += n;
-    }
-    return true;
-  }
 
-  // The word of n bytes at p, as the table knows it.
-  PackedRun key_of(const unsigned char* p, int n, bool starts_syllable) const {
-    PackedRun key = pack_run_in_place(p, n);
-    key.high |= starts_bit_ & (std::uint64_t{0} - starts_syllable);
-    return key;
-  }
-  // Marks in stops_ which of the n bytes of the text end a word, a bit for each, the first byte lowest.
-  void mark_word_ends(std::size_t n) {
-    unsigned char* bits = stops_.get();
-    std::size_t i = 0;
-#ifdef TARVEX_SSE2
-    const auto byte = [](int c) { return _mm_set1_epi8(static_cast<char>(c)); };
-    const __m128i pair = byte(0xFE), comma_to = byte(wylie_ ? 0xFC : 0xFE);
-    for (; i + 16 <= n; i += 16) {
-      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text_ + i));
-      const __m128i from_tab = _mm_sub_epi8(x, byte(0x09));
-      __m128i ends = _mm_cmpeq_epi8(_mm_min_epu8(from_tab, byte(4)), from_tab);
-      ends = _mm_or_si128(ends, _mm_cmpeq_epi8(x, byte(0x20)));
-      ends = _mm_or_si128(ends, _mm_cmpeq_epi8(_mm_and_si128(x, pair), byte(0x28)));
-      ends = _mm_or_si128(ends, _mm_cmpeq_epi8(_mm_and_si128(x, comma_to), byte(0x2C)));
-      ends = _mm_or_si128(ends, _mm_cmpeq_epi8(x, byte('@')));
-      ends = _mm_or_si128(ends, _mm_cmpeq_epi8(x, byte('[')));
-      ends = _mm_or_si128(ends, _mm_cmpeq_epi8(x, byte('{')));
-      const auto mask = static_cast<unsigned>(_mm_movemask_epi8(ends));
-      bits[i / 8] = static_cast<unsigned char>(mask);
-      bits[i / 8 + 1] = static_cast<unsigned char>(mask >> 8);
-    }
-#endif
-    for (; i < n; i += 8) {
-      unsigned mask = 0;
-      for (std::size_t k = 0; k < 8; ++k) mask |= unsigned{scheme_.kinds[text_[i + k]] != Source::word} << k;
-      bits[i / 8] = static_cast<unsigned char>(mask);
-    }
-  }
 
-  // The length of the word at p and its key, or 0 when it is too long for a key.
-  [[gnu::always_inline]] int measure_word(const unsigned char* p, bool starts_syllable,
-                                          PackedRun& key) const {
-    const auto at = static_cast<std::size_t>(p - text_);
-    // A word ends within the next 57 bytes, or is too long anyway.
-    const int n = std::countr_zero((load_8(stops_.get() + at / 8) >> (at % 8)) | std::uint64_t{1} << 56);
-    if (n > kLongestPackedRun) return 0;
-    key = key_of(p, n, starts_syllable);
-    return n;
-  }
 
-  // The length of the word at p, however long: the white space past the text ends it there.
-  int run_length(const unsigned char* p) const {
-    const auto from = static_cast<std::size_t>(p - text_);
-    for (std::size_t at = from;; at = at / 8 * 8 + 64) {
-      const std::uint64_t ends = load_8(stops_.get() + at / 8) >> (at % 8);
-      if (ends != 0) return static_cast<int>(at + static_cast<std::size_t>(std::countr_zero(ends)) - from);
-    }
-  }
 
   // A word too long for a key, remembered by its bytes apart from the table: its record, or null, and
   // its length in n.
   [[gnu::noinline]] Word* long_word_at(const unsigned char* p, int& n) {
-    n = run_length(p);
+    n = lexer_.run_length(p);
     const auto found = long_words_.find(long_key(p, n));
     return found == long_words_.end() ? nullptr : found->second;
   }
   std::string long_key(const unsigned char* p, int n) const {
-    std::string key(1, wylie_ && starts_syllable(p) ? 's' : '-');
+    std::string key(1, wylie_ && lexer_.starts_syllable(p) ? 's' : '-');
     key.append(reinterpret_cast<const char*>(p), static_cast<std::size_t>(n));
     return key;
   }
@@ -202,7 +121,7 @@ class Scan {
       // A new word of kShortestAhead bytes or more is a stretch alone: the like words of the rest of the
       // buffer join its batch, and the words after it, mostly known, are read once.
       const unsigned char* const stretch_end =
-          scheme_.kinds[*p] == Source::word && run_length(p) >= kShortestAhead
+          lexer_.scheme().kinds[*p] == Source::word && lexer_.run_length(p) >= kShortestAhead
               ? find_words<true>(p, upto, have_end)
               : find_words<false>(p, upto, have_end);
       if (ahead_due_) meet_words_ahead(stretch_end, upto);
@@ -228,17 +147,18 @@ class Scan {
       long_used_ = 0;
     }
     while (p < upto && token_count_ < (kAlone ? 1 : kStretchWords)) {
-      const Source kind = scheme_.kinds[*p];
+      const Source kind = lexer_.scheme().kinds[*p];
       if (kind == Source::word || kind == Source::name) {
         const bool name = kind == Source::name;
         PackedRun key;
-        int n = key_at(p, name, key);
+        int n = lexer_.key_at(p, name, key);
         if (n == 0 && name) return p;
         Word* w = n == 0 ? long_word_at(p, n) : words_.find(key);
-        if (!name && scheme_.kinds[p[n]] == Source::odd) return p;
+        if (!name && lexer_.scheme().kinds[p[n]] == Source::odd) return p;
         if (!w)
           w = &meet(
-              NewWord{key, p, n, starts_syllable(p), name, key.length() == 0 ? &long_record(p, n) : nullptr});
+              NewWord{key, p, n, lexer_.starts_syllable(p), name,
+                      key.length() == 0 ? &long_record(p, n) : nullptr});
         tokens_[token_count_++] = w;
         p += n;
         // A name swallows the byte that ends it.
@@ -269,14 +189,14 @@ class Scan {
   // rather than each starting a stretch of its own when met.
   [[gnu::noinline]] void meet_words_ahead(const unsigned char* from, const unsigned char* upto) {
     const unsigned char* const start = std::max<const unsigned char*>(
-        from, ahead_until_ > consumed_ ? text_ + (ahead_until_ - consumed_) : text_);
-    const auto last = static_cast<std::size_t>(upto - text_);
+        from, ahead_until_ > window_.consumed() ? window_.at_index(ahead_until_) : lexer_.text());
+    const auto last = static_cast<std::size_t>(upto - lexer_.text());
     // Words met at once: so few that those too long for a key are not forgotten before they are met, nor
     // the others pushed out of the table.
     std::size_t room = kLongWords / 2 - std::min(long_words_.size(), kLongWords / 2);
     // The words of kShortestAhead bytes or more that start in the 64 bytes from `at`.
     const auto meet_in = [&](std::size_t at) {
-      const unsigned char* const ends = stops_.get() + at / 8;
+      const unsigned char* const ends = lexer_.stops() + at / 8;
       // Bit i: the byte at + i lies in a word; then, the kShortestAhead bytes from there do.
       const std::uint64_t in_word = ~load_8(ends);
       std::uint64_t runs = in_word;
@@ -290,18 +210,19 @@ class Scan {
       // Whether the byte before `at` lies in a word (the byte before the text is white space).
       const std::uint64_t before = at > 0 ? ~ends[-1] >> 7 & 1 : 0;
       for (std::uint64_t starts = runs & ~(in_word << 1 | before); starts != 0; starts &= starts - 1) {
-        const unsigned char* const p = text_ + at + static_cast<std::size_t>(std::countr_zero(starts));
+        const unsigned char* const p =
+            lexer_.text() + at + static_cast<std::size_t>(std::countr_zero(starts));
         if (p < start || p >= upto || p[-1] == '@' || room == 0) continue;
-        const int n = run_length(p);
+        const int n = lexer_.run_length(p);
         if (n > kLongestAhead) continue;
-        const bool starts_here = starts_syllable(p);
+        const bool starts_here = lexer_.starts_syllable(p);
         PackedRun key;
         Word* record = nullptr;
         if (n > kLongestPackedRun) {
           if (long_words_.contains(long_key(p, n))) continue;
           record = &long_record(p, n);
         } else {
-          key = key_of(p, n, starts_here);
+          key = lexer_.key_of(p, n, starts_here);
           if (words_.find(key)) continue;
         }
         meet(NewWord{key, p, n, starts_here, false, record});
@@ -316,9 +237,9 @@ class Scan {
       const std::uint64_t here = load_8(ends);
       return zero_byte(here) || zero_byte(here >> 4 | std::uint64_t{ends[8]} << 60) || ends[8] == 0;
     };
-    std::size_t at = static_cast<std::size_t>(start - text_) / 64 * 64;
+    std::size_t at = static_cast<std::size_t>(start - lexer_.text()) / 64 * 64;
     for (; at < last && room > 0; at += 64) {
-      const unsigned char* const ends = stops_.get() + at / 8;
+      const unsigned char* const ends = lexer_.stops() + at / 8;
 #ifdef TARVEX_SSE2
       // 128 bytes at once: a bit for each byte of their ends, with the half after it.
       if (at + 192 <= last) {
@@ -337,7 +258,7 @@ class Scan {
 #endif
       if (may_start(ends)) meet_in(at);
     }
-    ahead_until_ = consumed_ + std::min(at, last);
+    ahead_until_ = window_.consumed() + std::min(at, last);
   }
 
   // A record for a new word too long for a key, from those kept for such words until they are forgotten.
@@ -372,11 +293,11 @@ class Scan {
         Word* w = *token++;
         n = input_length(*w);
         if (n == 0) [[unlikely]]
-          n = run_length(at);
+          n = lexer_.run_length(at);
         return w;
       } else {
         PackedRun key;
-        n = key_at(at, name, key);
+        n = lexer_.key_at(at, name, key);
         if (n == 0) [[unlikely]]
           return name ? nullptr : long_word_at(at, n);
         return words_.find(key);
@@ -392,14 +313,14 @@ class Scan {
     };
     while (p < end) {
       const int c = *p;
-      const Source kind = scheme_.kinds[c];
+      const Source kind = lexer_.scheme().kinds[c];
       if (kind == Source::word) [[likely]] {
         int n = 0;
         Word* w = word_at(p, n, false);
         const unsigned char after = p[n];
         // A word glued to a byte that the passes convert goes with it; so does one whose problems the
         // scan cannot place.
-        if (after != ' ' && scheme_.kinds[after] == Source::odd) [[unlikely]]
+        if (after != ' ' && lexer_.scheme().kinds[after] == Source::odd) [[unlikely]]
           return stop(p, Ending::passes);
         if (!w) return stop(p, Ending::new_word);
         if (place_problems_ && w->problem_count != 0 && !place(*w, p)) return stop(p, Ending::passes);
@@ -429,7 +350,7 @@ class Scan {
           // The extraction tells of the first "(" that no ")" closes.
           if (place_problems_ && c == '(' && open_parenthesis_ < 0) open_parenthesis(p);
           if (c == ')') open_parenthesis_ = -1;
-          back_.byte(scheme_.marks[c]);
+          back_.byte(lexer_.scheme().marks[c]);
           break;
         case Source::bracket: {
           const auto* close = static_cast<const unsigned char*>(
@@ -456,42 +377,17 @@ class Scan {
     return stop(p, Ending::end);
   }
 
-  // Whether a Wylie syllable starts at the word at p: after white space, not after punctuation. The
-  // buffer keeps the byte before its text.
-  bool starts_syllable(const unsigned char* p) const {
-    return scheme_.kinds[p[-1]] == Source::white;
-  }
 
-  // The length of the word or "@" name at p and its key, or 0 when it is too long for a key or (a name)
-  // holds what the scan leaves to the passes.
-  [[gnu::always_inline]] int key_at(const unsigned char* p, bool name, PackedRun& key) const {
-    const bool starts = starts_syllable(p);
-    if (!name) return measure_word(p, starts, key);
-    const int n = name_length(p);
-    if (n > 0) key = key_of(p, n, starts);
-    return n;
-  }
 
   [[gnu::noinline]] void open_parenthesis(const unsigned char* p) {
-    open_parenthesis_ = static_cast<std::int64_t>(input_offset(p));
+    open_parenthesis_ = static_cast<std::int64_t>(window_.input_offset(p));
   }
 
-  // The input's own offset of the byte at p in the buffer.
-  std::uint64_t input_offset(const unsigned char* p) {
-    const std::uint64_t at = consumed_ + static_cast<std::uint64_t>(p - text_);
-    while (crlf_counted_ < crlf_.size() && crlf_[crlf_counted_] < at) ++crlf_counted_;
-    return raw_start_ + at + crlf_before_ + crlf_counted_;
-  }
-  // The same of the byte at `at`, counted as the buffer's bytes are, in any order.
-  std::uint64_t input_offset_at(std::uint64_t at) const {
-    const auto crlf = std::lower_bound(crlf_.begin(), crlf_.end(), at) - crlf_.begin();
-    return raw_start_ + at + crlf_before_ + static_cast<std::uint64_t>(crlf);
-  }
 
   // The word's problems at the word at p; false when they cannot be placed there.
   [[gnu::noinline]] bool place(const Word& w, const unsigned char* p) {
     if (w.problem_count == kUnplaced) return false;
-    const std::uint64_t at = input_offset(p);
+    const std::uint64_t at = window_.input_offset(p);
     for (int i = 0; i < w.problem_count; ++i) {
       const WordProblem& problem = word_problems_[w.problems_at + static_cast<std::uint32_t>(i)];
       found_.add({problem.kind, problem.value, at + problem.offset, problem.length});
@@ -499,19 +395,6 @@ class Scan {
     return true;
   }
 
-  // The length of the "@" name at p up to the byte that ends it (white space, or the Wylie "." that the
-  // pre-pass makes a blank), or 0 when it is too long or holds what the scan leaves to the passes: a "}"
-  // too, after which the passes read the rest of the name as keys of the word that follows it.
-  int name_length(const unsigned char* p) const {
-    for (int n = 1; n <= kLongestPackedRun; ++n) {
-      const unsigned char c = p[n];
-      const Source kind = scheme_.kinds[c];
-      if (kind == Source::white) return n;
-      if (kind == Source::dot && !tsheg_breaks_within(p[n - 1], p[n + 1])) return n;
-      if (kind == Source::odd || kind == Source::bracket || c == '}') return 0;
-    }
-    return 0;
-  }
 
   // Where a stretch through the passes left the scan: after it, or before it (`stopped`) to read more
   // of the input first; null when the scan declines.
@@ -524,9 +407,9 @@ class Scan {
   // passes are at rest, through the passes; where they read on past the bytes read, with the rest of the
   // input.
   [[gnu::noinline]] Passed through_passes(const unsigned char* p, const unsigned char* have_end, bool eof) {
-    if (const unsigned char* cut = rest_after(p, have_end)) {
+    if (const unsigned char* cut = lexer_.rest_after(p, have_end)) {
       const std::string_view text(reinterpret_cast<const char*>(p), static_cast<std::size_t>(cut - p + 1));
-      switch (convert_stretch(text, index_of(p), starts_syllable(p), false)) {
+      switch (convert_stretch(text, window_.index_of(p), lexer_.starts_syllable(p), false)) {
         case Stretch::at_rest:
           return {cut + 1, false};
         case Stretch::failed:
@@ -534,7 +417,7 @@ class Scan {
         case Stretch::reads_on:
           break;
       }
-    } else if (!eof && p > text_) {
+    } else if (!eof && p > lexer_.text()) {
       return {p, true};
     }
     return to_the_end(p, have_end, eof);
@@ -544,75 +427,49 @@ class Scan {
   Passed to_the_end(const unsigned char* p, const unsigned char* have_end, bool eof) {
     std::string text(reinterpret_cast<const char*>(p), static_cast<std::size_t>(have_end - p));
     if (!eof) {
-      read_input(SIZE_MAX, index_of(have_end), [&text](const unsigned char* bytes, std::size_t n) {
+      window_.read(SIZE_MAX, window_.index_of(have_end), [&text](const unsigned char* bytes, std::size_t n) {
         text.append(reinterpret_cast<const char*>(bytes), n);
       });
-      if (in_.error()) return {nullptr, false};
+      if (window_.error()) return {nullptr, false};
     }
-    if (convert_stretch(text, index_of(p), starts_syllable(p), true) != Stretch::at_rest)
+    if (convert_stretch(text, window_.index_of(p), lexer_.starts_syllable(p), true) != Stretch::at_rest)
       return {nullptr, false};
     return {have_end, false};
   }
 
-  // The first white space from p on outside a bracket (which the Wylie pre-pass copies as it stands, in
-  // a brace too) and a brace, where the passes come to rest unless the extraction reads a passage
-  // otherwise; null when there is none before `end`. The extraction takes the white space that ends a
-  // "@" name into the name's passage, which the name's first "}" closes: the rest of such a name, keys,
-  // runs on into the word after that white space, which is then no place of rest.
-  const unsigned char* rest_after(const unsigned char* p, const unsigned char* end) const {
-    bool brace = false;
-    bool name = false;
-    bool name_closed = false;
-    for (; p < end; ++p) {
-      const unsigned char c = *p;
-      if (c == '[' && (wylie_ || !brace)) {
-        p = static_cast<const unsigned char*>(std::memchr(p + 1, ']', static_cast<std::size_t>(end - p - 1)));
-        if (!p) return nullptr;
-      } else if (c == '{' || c == '}') {
-        brace = c == '{';
-        name_closed = name_closed || (name && c == '}');
-      } else if (c == '@' && !brace && !name) {
-        name = true;
-      } else if (!brace && scheme_.kinds[c] == Source::white) {
-        if (!name_closed) return p;
-        name = name_closed = false;
-      } else if (name && scheme_.kinds[c] == Source::white) {
-        name = false;  // ended inside a brace that the passes read on in
-      }
-    }
-    return nullptr;
-  }
 
-  // The byte at p counted as the buffer's bytes are.
-  std::uint64_t index_of(const unsigned char* p) const {
-    return consumed_ + static_cast<std::uint64_t>(p - text_);
-  }
 
   // What a stretch through the passes came to: the passes at rest after it, the extraction reading on
   // in a passage (the stretch must run further), or a failure.
   enum class Stretch { at_rest, reads_on, failed };
 
+  // Where the Wylie pre-pass starts a word or stretch: after white space, or after punctuation.
+  WylieStart wylie_start(bool starts_syllable) const {
+    return wylie_ && !starts_syllable ? WylieStart::after_punctuation : WylieStart::syllable;
+  }
+
   // Converts `text`, whose first byte is the byte at index `at`, through the Wylie pre-pass and the
-  // extraction, with their state before it: the pre-pass's syllable start, and an open "(" before it,
-  // carried in as text before it whose syllable-file bytes are left out. Counts and places what the
-  // extraction found, and hands the syllable-file bytes to the back. Unless it runs to the end of the
-  // input, a passage that the extraction reads on in leaves everything as it was.
+  // extraction, from their state before it: the pre-pass's syllable start, and an open "(" before it.
+  // Counts and places what the extraction found, and hands the syllable-file bytes to the back. Unless
+  // it runs to the end of the input, a passage that the extraction reads on in leaves everything as it
+  // was.
   Stretch convert_stretch(std::string_view text, std::uint64_t at, bool starts_syllable, bool to_the_end);
 
-  // `text` through the Wylie pre-pass (for Wylie) and the extraction, by the batch files 0 to 2: the
-  // syllable file, rewound, or null when a file failed. `kvts`, when given, gets the text the extraction
-  // read. `batch_files_[0]` keeps `text` to be read again (batch_file() would empty it).
-  tsd::Stream* extract(std::string_view text, ExtractionReport* report, std::string* kvts);
+  // `text` through the Wylie pre-pass (for Wylie, `pieces_` of it, each from its start) and the extraction
+  // (from `state`, left as the extraction ends), in memory: the syllable-file bytes, valid until the next
+  // call, or nothing when a pass or a temporary file failed. `kvts`, when given, gets the text the
+  // extraction read.
+  std::optional<std::string_view> extract(std::string_view text, ExtractionState& state,
+                                          ExtractionReport* report, std::string_view* kvts);
 
-  // The first and last byte of each problem in `source`, the text that the batch files were written
-  // from (for Wylie through the pre-pass's steps, read again); false when it cannot be read again.
-  bool ends_in_source(const std::vector<SourceProblem>& problems, tsd::Stream& source,
-                      std::vector<std::uint64_t>& ends) const;
+  // Offsets in the KVTS of the last text extracted made offsets in that text (for Wylie through the
+  // pre-pass's steps, read again).
+  void places_in_source(std::vector<std::uint64_t>& ends) const;
 
-  // The extraction's problems in a stretch whose source, `prefix` bytes of state before the stretch's
-  // own, is `source`: each placed in the input, the first open "(" kept for the end.
-  bool place_stretch_problems(const std::vector<SourceProblem>& problems, tsd::Stream& source,
-                              std::size_t prefix, std::uint64_t at);
+  // The extraction's problems in a stretch that started at index `at` and ended in `state`: each placed in
+  // the input, and the first open "(" kept for the end.
+  bool place_stretch_problems(const std::vector<SourceProblem>& problems, const ExtractionState& state,
+                              std::uint64_t at);
 
   // The words met for the first time in the stretch, through the passes; false when the passes did not
   // give what the scan expects.
@@ -621,52 +478,46 @@ class Scan {
            std::all_of(fresh_.begin(), fresh_.end(), [](const NewWord& w) { return w.record->learned; });
   }
 
-  // A temporary file of the learning batches, empty: `slot` 0 the words, 1 their pre-pass, 2 their
-  // syllables, 3 what the last passes make of them, each made as the passes make file `which`. Made once
-  // (one that cannot be made fails here as it fails the passes) and emptied for each batch after.
-  tsd::Stream& batch_file(int slot, int which);
+  // `bytes` written to temporary file `which` as the passes make it: false when it failed. Made once (one
+  // that cannot be made fails here as it fails the passes) and emptied each time after where it can be.
+  bool written_to(int which, std::string_view bytes);
+  // Whether every temporary file written took its bytes.
+  bool checks_flushed();
 
-  // Each word on a line of its own, after "/" when it starts no syllable, through the Wylie pre-pass and
-  // the extraction.
+  // Each word on a line of its own through the Wylie pre-pass (from after punctuation where it starts no
+  // syllable) and the extraction.
   bool convert_words(const std::vector<NewWord>& fresh);
 
   // The problems that the extraction found in the text of new words, each word's placed in its own input
-  // bytes (for Wylie through the pre-pass's steps, read again from `source`).
+  // bytes (for Wylie through the pre-pass's steps, read again).
   struct ProblemsOfWords {
     std::vector<WordProblem> list;                            // by word
     std::vector<std::pair<std::size_t, std::size_t>> ranges;  // each word's part of the list
     std::vector<bool> unplaced;                               // a problem outside the word's bytes
   };
   std::optional<ProblemsOfWords> problems_of_words(const std::vector<SourceProblem>& found,
-                                                   tsd::Stream& source,
                                                    const std::vector<std::uint64_t>& word_starts,
                                                    const std::vector<NewWord>& fresh) const;
 
   const bool place_problems_;
-  tsd::Stream& in_;
   const TemporaryFiles& temporaries_;
-  std::array<tsd::Stream, 4> batch_files_;
-  const Scheme& scheme_;
+  // The temporary files 0 to 2 that the passes would write, written as they would be.
+  std::array<tsd::Stream, 3> checks_;
+  // The passes' streams in memory, and what they were last given and gave.
+  tsd::MemoryPass pre_pass_;
+  tsd::MemoryPass extraction_;
+  std::vector<WyliePiece> pieces_;
+  std::vector<std::size_t> piece_starts_;  // where each piece's KVTS starts
+  std::string stretch_bytes_;
   const bool wylie_;
-  const std::uint64_t starts_bit_ =
-      wylie_ ? kStartsSyllable : 0;  // in the key of a word that starts a syllable
   const TranslitTables& tables_;
   const int check_syllables_;
   ExtractionCache extraction_cache_;  // of these tables and check, for every batch and stretch
   Last& back_;
   ExtractionReport& found_;
   WordTable words_;
-  std::unique_ptr<unsigned char[]> buf_;
-  unsigned char* const text_ = buf_.get() + 1;  // the text read, after the byte before it
-  // A bit for each byte of the text that ends a word, with 8 bytes of slack to load a word of them anywhere.
-  std::unique_ptr<unsigned char[]> stops_{new unsigned char[(kChunk + kSlack) / 8 + 8]()};
-  // Where the buffer's bytes lie in the input: how many were read into it before, where the first was,
-  // and where text mode made a CR LF one line feed.
-  std::uint64_t consumed_ = 0;
-  std::uint64_t raw_start_ = 0;
-  std::vector<std::uint64_t> crlf_;  // the line feeds of CR LFs in the buffer
-  std::uint64_t crlf_before_ = 0;    // and before it
-  std::size_t crlf_counted_ = 0;     // those before the last offset asked for
+  InputWindow window_;
+  WordLexer lexer_;
   std::int64_t open_parenthesis_ = -1;
   std::vector<WordProblem> word_problems_;
   // The words of the stretch being written, and those of them met for the first time.

@@ -233,7 +233,7 @@ inline std::string read_all(tsd::Stream& stream) {
   return bytes;
 }
 
-inline std::vector<std::string_view> lines_of(const std::string& text) {
+inline std::vector<std::string_view> lines_of(std::string_view text) {
   std::vector<std::string_view> lines;
   std::size_t from = 0;
   for (std::size_t at; (at = text.find('\n', from)) != std::string::npos; from = at + 1)

@@ -179,8 +179,13 @@ class Sink {
   }
   void flush() {
     if (at_ > buf_) dst_.write(buf_, static_cast<std::size_t>(at_ - buf_));
+    flushed_ += static_cast<std::uint64_t>(at_ - buf_);
     at_ = buf_;
   }
+  // n bytes written to the destination past the sink.
+  void copied(std::uint64_t n) { flushed_ += n; }
+  // The bytes written so far.
+  std::uint64_t total() const { return flushed_ + static_cast<std::uint64_t>(at_ - buf_); }
   // 0 when the source was read and everything reached the destination, else -1.
   int finish(const tsd::Stream& src) {
     flush();
@@ -192,6 +197,7 @@ class Sink {
   tsd::Stream& dst_;
   char buf_[kSize + sizeof(std::uint32_t)];
   char* at_ = buf_;
+  std::uint64_t flushed_ = 0;
 };
 
 // Copies the passage after a "[" up to and including the closing "]", or to the end of the source;
@@ -219,39 +225,65 @@ int copy_passage(tsd::Stream& src, tsd::Stream& dst) {
   }
 }
 
-// Runs a pass over the whole source: the bytes in the source's read window block by block up to the
-// next "[", the rest (a CR of text mode, a block's last bytes, the passages) one at a time.
+// Where a pass starts again from a state of its own: at a piece of the source converted as if alone, the
+// source's offset where it starts.
+struct Restart {
+  std::uint64_t at;
+  std::uint64_t state;
+};
+
+// Runs a pass over the whole source from `state`: the bytes in the source's read window block by block up
+// to the next "[", the rest (a CR of text mode, a block's last bytes, the passages) one at a time. At each
+// of `restarts` (ascending; one inside a passage is taken after it) the state before it ends as the
+// source's end ends it and the restart's state follows; `written_at` gets how many bytes were written
+// before each.
 template <std::size_t States>
-int run_pass(tsd::Stream& src, tsd::Stream& destination, const Machine<States>& m) {
+int run_pass(tsd::Stream& src, tsd::Stream& destination, const Machine<States>& m, std::uint64_t state = 0,
+             std::span<const Restart> restarts = {}, std::vector<std::size_t>* written_at = nullptr) {
   Sink dst(destination);
-  std::uint64_t state = 0;  // the start of the source is a syllable start
-  tsd::run_windows(
-      src,
-      [&](const unsigned char* p, std::size_t size) {
-        // Block by block as the sink has room, up to the next "[".
-        std::size_t taken = 0;
-        for (;;) {
-          if (dst.room() < Sink::kLeastRoom) dst.flush();
-          const std::size_t n = std::min(size - taken, dst.room() / kLongestText);
-          const void* bracket = std::memchr(p + taken, '[', n);
-          const std::size_t run =
-              bracket ? static_cast<std::size_t>(static_cast<const unsigned char*>(bracket) - (p + taken)) : n;
-          dst.wrote_to(run_block(m, p + taken, p + taken + run, state, dst.at()));
-          taken += run;
-          if (run < n || taken == size) return taken;
-        }
-      },
-      [&](int c) {
-        if (dst.room() < Sink::kLeastRoom) dst.flush();
-        dst.append(m.entries[row_of(state) + static_cast<unsigned>(c)]);
-        if (c != '[') {
-          state = m.next_state(state, static_cast<unsigned>(c));
-          return true;
-        }
-        dst.flush();
-        state = m.after_passage[static_cast<unsigned char>(copy_passage(src, destination))];
-        return true;
-      });
+  std::size_t next = 0;
+  for (;;) {
+    if (dst.room() < Sink::kLeastRoom) dst.flush();
+    std::size_t until = SIZE_MAX;  // bytes before the next restart
+    if (next < restarts.size()) [[unlikely]] {
+      const std::uint64_t here = src.read_offset();
+      if (here >= restarts[next].at) {
+        dst.append(m.end_entry(state));
+        state = restarts[next++].state;
+        if (written_at) written_at->push_back(static_cast<std::size_t>(dst.total()));
+        continue;
+      }
+      until = static_cast<std::size_t>(restarts[next].at - here);
+    }
+    const std::span<const unsigned char> window = src.window();
+    if (!window.empty()) {
+      const std::size_t n = std::min({window.size(), dst.room() / kLongestText, until});
+      const void* bracket = std::memchr(window.data(), '[', n);
+      const std::size_t run =
+          bracket ? static_cast<std::size_t>(static_cast<const unsigned char*>(bracket) - window.data()) : n;
+      dst.wrote_to(run_block(m, window.data(), window.data() + run, state, dst.at()));
+      src.advance(run);
+      if (run == n) continue;
+    }
+    const int c = src.get();
+    if (c == kEnd) break;
+    dst.append(m.entries[row_of(state) + static_cast<unsigned>(c)]);
+    if (c != '[') {
+      state = m.next_state(state, static_cast<unsigned>(c));
+      continue;
+    }
+    dst.flush();
+    const std::uint64_t passage = src.read_offset();
+    state = m.after_passage[static_cast<unsigned char>(copy_passage(src, destination))];
+    // Copied byte for byte past the sink (a source read with restarts is read untranslated).
+    if (written_at) dst.copied(src.read_offset() - passage);
+  }
+  // Restarts at the end: pieces with nothing in them.
+  for (; next < restarts.size(); ++next) {
+    dst.append(m.end_entry(state));
+    state = restarts[next].state;
+    if (written_at) written_at->push_back(static_cast<std::size_t>(dst.total()));
+  }
   dst.append(m.end_entry(state));
   return dst.finish(src);
 }
@@ -336,13 +368,43 @@ constexpr EndTexts<kWylieStates> kWylieEndTexts = {"", "", "", "", "", "Z", " "}
 static_assert(runnable(kWylieSteps, kWylieEndTexts));
 constexpr auto kWylieMachine = machine_of(kWylieSteps, kWylieEndTexts, wylie_state_after);
 
+// The pass's state at `start`: after white space, or after punctuation, such as "/".
+constexpr std::uint64_t wylie_state_at(WylieStart start) {
+  return (start == WylieStart::syllable ? kAfterSpace : kAfterNone) * std::uint64_t{kField};
+}
+
 }  // namespace
 
 int wylie_to_kvts(tsd::Stream& src, tsd::Stream& dst) {
-  return run_pass(src, dst, kWylieMachine);
+  return wylie_to_kvts(src, dst, WylieStart::syllable);
 }
 
-void wylie_places(tsd::Stream& src, std::span<std::uint64_t> offsets) {
+int wylie_to_kvts(tsd::Stream& src, tsd::Stream& dst, WylieStart start) {
+  return run_pass(src, dst, kWylieMachine, wylie_state_at(start));
+}
+
+int wylie_to_kvts(std::span<const WyliePiece> pieces, tsd::MemoryPass& memory, std::string_view& kvts,
+                  std::vector<std::size_t>* starts) {
+  // One run over the pieces one after the other, starting again at each.
+  std::string text;
+  std::vector<Restart> restarts;
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    if (i > 0) restarts.push_back({text.size(), wylie_state_at(pieces[i].start)});
+    text.append(pieces[i].text);
+  }
+  if (starts) starts->assign(pieces.empty() ? 0 : 1, 0);
+  const std::uint64_t first = pieces.empty() ? 0 : wylie_state_at(pieces.front().start);
+  return memory.run(text, kvts, [&](tsd::Stream& in, tsd::Stream& out) {
+    return run_pass(in, out, kWylieMachine, first, restarts, starts);
+  });
+}
+
+int wylie_to_kvts(std::string_view wylie, WylieStart start, tsd::MemoryPass& memory, std::string_view& kvts) {
+  const WyliePiece piece{wylie, start};
+  return wylie_to_kvts(std::span(&piece, 1), memory, kvts);
+}
+
+void wylie_places(tsd::Stream& src, std::span<std::uint64_t> offsets, WylieStart start) {
   const auto& m = kWylieMachine;
   std::uint64_t written = 0;  // KVTS bytes written so far
   std::uint64_t at = 0;       // where the character being stepped lies in the Wylie
@@ -350,7 +412,7 @@ void wylie_places(tsd::Stream& src, std::span<std::uint64_t> offsets) {
   const auto written_by_this = [&] {
     while (q < offsets.size() && offsets[q] < written) offsets[q++] = at;
   };
-  std::uint64_t state = 0;
+  std::uint64_t state = wylie_state_at(start);
   for (;;) {
     const std::uint64_t here = src.read_offset();
     int c = src.get();
@@ -492,15 +554,43 @@ int kvts_to_wylie(tsd::Stream& src, tsd::Stream& dst) {
   return run_pass(src, dst, kKvtsMachine);
 }
 
-void wylie_places_in_any_order(tsd::Stream& src, std::span<std::uint64_t> offsets) {
+void wylie_places_in_any_order(tsd::Stream& src, std::span<std::uint64_t> offsets, WylieStart start) {
   std::vector<std::size_t> order(offsets.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return offsets[a] < offsets[b]; });
   std::vector<std::uint64_t> sorted;
   sorted.reserve(order.size());
   for (const std::size_t i : order) sorted.push_back(offsets[i]);
-  wylie_places(src, sorted);
+  wylie_places(src, sorted, start);
   for (std::size_t k = 0; k < order.size(); ++k) offsets[order[k]] = sorted[k];
+}
+
+void wylie_places_in_pieces(std::span<const WyliePiece> pieces, std::span<const std::size_t> starts,
+                            std::span<std::uint64_t> offsets) {
+  if (pieces.empty() || starts.size() != pieces.size()) return;
+  // Each piece's offsets, placed in its own Wylie and moved to where that lies among the pieces'.
+  std::vector<std::size_t> piece_of(offsets.size());
+  for (std::size_t i = 0; i < offsets.size(); ++i) {
+    const auto after = std::upper_bound(starts.begin(), starts.end(), offsets[i]);
+    piece_of[i] = after == starts.begin() ? 0 : static_cast<std::size_t>(after - starts.begin() - 1);
+  }
+  std::uint64_t wylie_at = 0;
+  std::vector<std::uint64_t> own;
+  for (std::size_t p = 0; p < pieces.size(); ++p) {
+    own.clear();
+    for (std::size_t i = 0; i < offsets.size(); ++i)
+      if (piece_of[i] == p) own.push_back(offsets[i] - starts[p]);
+    if (!own.empty()) {
+      tsd::Stream src = tsd::Stream::memory();
+      src.write(pieces[p].text);
+      src.rewind();
+      wylie_places_in_any_order(src, own, pieces[p].start);
+      std::size_t k = 0;
+      for (std::size_t i = 0; i < offsets.size(); ++i)
+        if (piece_of[i] == p) offsets[i] = wylie_at + own[k++];
+    }
+    wylie_at += pieces[p].text.size();
+  }
 }
 
 }  // namespace tarvex

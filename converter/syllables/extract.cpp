@@ -214,7 +214,7 @@ struct Findings {
   ExtractionReport* report;
   std::int64_t syllables = 0;
   std::int64_t marked = 0;
-  std::int64_t open_parenthesis = -1;  // the offset of a "(" not closed yet
+  std::int64_t open_parenthesis = ExtractionState::kNone;  // the first "(" not closed yet
 
   void add(SourceProblem::Kind kind, std::uint64_t offset, std::uint64_t length, int value = 0) {
     if (report) report->add({kind, value, offset, length});
@@ -228,10 +228,11 @@ int write_single_character(tsd::Stream& src, Output& dst, int n, unsigned char c
   bool closed = false;
   switch (c) {
     case '(':
-      if (found.open_parenthesis < 0) found.open_parenthesis = static_cast<std::int64_t>(offset);
+      if (found.open_parenthesis == ExtractionState::kNone)
+        found.open_parenthesis = static_cast<std::int64_t>(offset);
       return dst.put(n, kOpenParenMarker);
     case ')':
-      found.open_parenthesis = -1;
+      found.open_parenthesis = ExtractionState::kNone;
       return dst.put(n, kCloseParenMarker);
     case '-':
       return dst.put(n, kHyphenMarker);
@@ -377,10 +378,12 @@ ExtractionCache::ExtractionCache() : syllables_(std::make_unique<Syllables>()) {
 ExtractionCache::~ExtractionCache() = default;
 
 int extract_syllables(tsd::Stream& src, tsd::Stream& destination, const TranslitTables& tables,
-                      int check_syllables, ExtractionReport* report, ExtractionCache* cache) {
+                      int check_syllables, ExtractionReport* report, ExtractionCache* cache,
+                      ExtractionState* state) {
   std::optional<SyllableCache> own;
   SyllableCache& syllables = cache ? *cache->syllables_ : own.emplace();
   Extraction x{Output(destination), Findings{report}, syllables, tables, check_syllables, {}, {}};
+  if (state) x.found.open_parenthesis = state->open_parenthesis;
   int n = 0;
   tsd::run_windows(
       src,
@@ -416,7 +419,9 @@ int extract_syllables(tsd::Stream& src, tsd::Stream& destination, const Translit
         n = write_word(x, n, x.word, length, at);
         return true;
       });
-  if (x.found.open_parenthesis >= 0)
+  if (state)
+    state->open_parenthesis = x.found.open_parenthesis;
+  else if (x.found.open_parenthesis >= 0)
     x.found.add(SourceProblem::parenthesis_open, static_cast<std::uint64_t>(x.found.open_parenthesis), 1);
   if (report) {
     report->syllables = x.found.syllables;
@@ -425,6 +430,14 @@ int extract_syllables(tsd::Stream& src, tsd::Stream& destination, const Translit
   x.dst.flush(n);
   const bool written = destination.flush() == 0 && !destination.error();
   return written && !src.error() ? 0 : -1;
+}
+
+int extract_syllables(std::string_view kvts, ExtractionState& state, const TranslitTables& tables,
+                      int check_syllables, ExtractionReport* report, ExtractionCache* cache,
+                      tsd::MemoryPass& memory, std::string_view& syllables) {
+  return memory.run(kvts, syllables, [&](tsd::Stream& in, tsd::Stream& out) {
+    return extract_syllables(in, out, tables, check_syllables, report, cache, &state);
+  });
 }
 
 std::vector<std::uint64_t> first_and_last_bytes(const std::vector<SourceProblem>& problems) {

@@ -93,6 +93,14 @@ struct ExtractionReport {
   }
 };
 
+// What the extraction carries from one piece of a text into the next, when the pieces are converted
+// apart: the first "(" that no ")" has closed yet, which it tells of at the end of the text.
+struct ExtractionState {
+  static constexpr std::int64_t kNone = -1;
+  static constexpr std::int64_t kBefore = -2;  // in a piece before this one
+  std::int64_t open_parenthesis = kNone;        // or its offset in this piece
+};
+
 // The syllables that extractions converted, kept from one to the next of the same tables and check, so
 // that many small extractions convert each syllable once.
 class ExtractionCache {
@@ -104,15 +112,25 @@ class ExtractionCache {
 
  private:
   friend int extract_syllables(tsd::Stream&, tsd::Stream&, const TranslitTables&, int, ExtractionReport*,
-                               ExtractionCache*);
+                               ExtractionCache*, ExtractionState*);
   struct Syllables;
   std::unique_ptr<Syllables> syllables_;
 };
 
 // Converts the whole source; 0, or -1 when reading the source or writing the syllable file failed (the
 // destination's error state stays set). `report`, when given, receives the counts and the problems.
+// With `state`, the source is a piece of a text: the extraction starts from the state given and leaves
+// there the state after the piece, with no problem told of a "(" still open.
 int extract_syllables(tsd::Stream& src, tsd::Stream& dst, const TranslitTables& tables, int check_syllables,
-                      ExtractionReport* report = nullptr, ExtractionCache* cache = nullptr);
+                      ExtractionReport* report = nullptr, ExtractionCache* cache = nullptr,
+                      ExtractionState* state = nullptr);
+
+// The extraction of a piece of KVTS held in memory, from `state` and leaving the state after it there,
+// through `memory`'s streams: 0 with `syllables` viewing the syllable-file bytes (valid until `memory` runs
+// again), or -1.
+int extract_syllables(std::string_view kvts, ExtractionState& state, const TranslitTables& tables,
+                      int check_syllables, ExtractionReport* report, ExtractionCache* cache,
+                      tsd::MemoryPass& memory, std::string_view& syllables);
 
 // How many syllables the extraction counts in a text without white space, brackets, braces or "@": its
 // runs of two or more word characters.

@@ -62,12 +62,13 @@ void binary_stdio() {
   untranslated(stderr);
 }
 
-Stream::Stream(std::FILE* file, Mode mode, bool owned)
+Stream::Stream(std::FILE* file, Mode mode, bool owned, bool cleared)
     : file_(file),
       owned_(owned),
       cr_(mode == Mode::text ? '\r' : -1),
       lf_(mode == Mode::text ? '\n' : -1),
-      buf_(new unsigned char[kBufferSize + kWindowSlack]()) {}
+      buf_(cleared ? new unsigned char[kBufferSize + kWindowSlack]()
+                   : new unsigned char[kBufferSize + kWindowSlack]) {}
 
 Stream::Stream(Stream&& other) noexcept {
   *this = std::move(other);
@@ -96,6 +97,7 @@ Stream& Stream::operator=(Stream&& other) noexcept {
     at_end_ = std::exchange(other.at_end_, false);
     kept_ = std::exchange(other.kept_, nullptr);
     spooled_ = std::exchange(other.spooled_, false);
+    memory_ = std::exchange(other.memory_, false);
     spool_ = std::move(other.spool_);
     spool_size_ = std::exchange(other.spool_size_, 0);
     spool_capacity_ = std::exchange(other.spool_capacity_, 0);
@@ -136,6 +138,17 @@ Stream Stream::holding(std::string_view bytes, Mode mode) {
   return s;
 }
 
+Stream Stream::memory() {
+  Stream s(nullptr, Mode::binary, true, false);
+  s.spooled_ = s.memory_ = true;
+  return s;
+}
+
+std::string_view Stream::held() {
+  if (!memory_ || flush() != 0 || !spool_) return {};
+  return {reinterpret_cast<const char*>(spool_.get()), spool_size_};
+}
+
 // Keeps written bytes in memory, or moves everything to the file once memory would hold too many.
 bool Stream::spool(const unsigned char* bytes, std::size_t n) {
   if (spool_size_ + n > spool_capacity_ && !grow_spool(spool_size_ + n)) {
@@ -149,7 +162,7 @@ bool Stream::spool(const unsigned char* bytes, std::size_t n) {
 }
 
 bool Stream::grow_spool(std::size_t needed) {
-  if (needed > kSpoolLimit) return false;
+  if (needed > kSpoolLimit && !memory_) return false;
   // realloc moves large blocks by remapping their pages, not by copying them.
   const std::size_t capacity = std::max({spool_capacity_ * 2, needed, kBufferSize});
   void* grown = std::realloc(spool_.get(), capacity + kWindowSlack);
@@ -164,6 +177,10 @@ bool Stream::grow_spool(std::size_t needed) {
 // after them.
 bool Stream::unspool() {
   if (!spooled_) return true;
+  if (memory_) {
+    error_ = true;
+    return false;
+  }
   spooled_ = false;
   if (!error_ && spool_size_ > 0 && std::fwrite(spool_.get(), 1, spool_size_, file_) != spool_size_)
     error_ = true;
@@ -201,7 +218,7 @@ bool Stream::refill() {
   window_end_ = nullptr;
   if (kept_) kept_->append(reinterpret_cast<const char*>(buf_.get()), n);
   if (n == 0) {
-    if (std::ferror(file_)) error_ = true;
+    if (file_ && std::ferror(file_)) error_ = true;
     at_end_ = true;
     return false;
   }
@@ -209,7 +226,7 @@ bool Stream::refill() {
 }
 
 std::size_t Stream::peek(unsigned char* into, std::size_t n) {
-  if (!file_ || writing()) return 0;
+  if (!is_open() || writing()) return 0;
   std::size_t count = 0;
   if (pushed_ >= 0 && n > 0) into[count++] = static_cast<unsigned char>(pushed_);
   const unsigned char* at = read_;
@@ -226,7 +243,7 @@ std::size_t Stream::peek(unsigned char* into, std::size_t n) {
 }
 
 int Stream::get_slow() {
-  if (!file_) return end;
+  if (!is_open()) return end;
   if (pushed_ >= 0) {
     read_end_ = held_end_;
     return std::exchange(pushed_, -1);
@@ -255,7 +272,7 @@ void Stream::stop_reading() {
 }
 
 bool Stream::start_writing() {
-  if (!file_ || error_) return false;
+  if (!is_open() || error_) return false;
   if (writing()) return true;
   if (reading_) {
     // Writing after reading: the file position is past the buffered bytes not yet read. Spooled bytes
@@ -314,10 +331,10 @@ int Stream::write_slow(const void* data, std::size_t n) {
 }
 
 int Stream::flush() {
-  if (!file_) return -1;
+  if (!is_open()) return -1;
   if (writing()) {
     deliver(buf_.get(), static_cast<std::size_t>(write_ - buf_.get()));
-    if (!error_ && std::fflush(file_) != 0) error_ = true;
+    if (!error_ && file_ && std::fflush(file_) != 0) error_ = true;
     write_ = buf_.get();
     // A failed stream takes no more bytes: put() then goes the slow way and refuses them.
     if (error_) write_ = write_end_ = nullptr;
@@ -344,7 +361,7 @@ void Stream::forget_position() {
 }
 
 int Stream::rewind() {
-  if (!file_) return -1;
+  if (!is_open()) return -1;
   if (writing()) flush();
   forget_position();
   if (!spooled_) {
@@ -378,17 +395,18 @@ int Stream::written_bytes(std::string_view& bytes, std::string& spill) {
 }
 
 int Stream::empty() {
-  if (!file_ || !spooled_ || error_) return -1;
+  if (!is_open() || !spooled_ || error_) return -1;
   forget_position();
   spool_size_ = 0;
   return 0;
 }
 
 int Stream::close() {
-  if (!file_) return 0;
+  if (!is_open()) return 0;
   if (writing()) flush();
-  if (owned_ && std::fclose(file_) != 0) error_ = true;
+  if (file_ && owned_ && std::fclose(file_) != 0) error_ = true;
   file_ = nullptr;
+  memory_ = false;
   reset_window();
   buf_.reset();
   spool_.reset();

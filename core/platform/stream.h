@@ -40,11 +40,15 @@ class Stream {
   // A temporary file that holds `bytes`, read from its start in `mode`: the bytes of a stream that cannot
   // be read twice (kept while it was read), read again as the stream read them, offsets included.
   static Stream holding(std::string_view bytes, Mode mode);
+  // A binary read/write stream whose bytes live in memory only, however many, with no file behind it:
+  // for running a pass on bytes held in memory. Written, rewound and read as a temporary file is, and
+  // emptied to be written again; writing after reading (without empty()) fails it. held() gives its bytes.
+  static Stream memory();
   // Takes ownership of an already open stdio file (standard input or output, a test's special file),
   // switching it to untranslated bytes where the C library has a text mode of its own.
   static Stream adopt(std::FILE* file, Mode mode, bool close_on_destroy);
 
-  bool is_open() const { return file_ != nullptr; }
+  bool is_open() const { return file_ != nullptr || memory_; }
   // Where the next get() reads, in bytes of the file from its start (a CR LF counts two), while the
   // stream is being read from its start; for placing what a pass found, not for seeking.
   std::uint64_t read_offset() const {
@@ -68,7 +72,7 @@ class Stream {
   }
   // Pushes one byte back: the next get() returns it. Pushing `end` does nothing.
   void unget(int c) {
-    if (c == end || !file_) return;
+    if (c == end || !is_open()) return;
     if (pushed_ < 0) {
       held_end_ = read_end_;
       read_end_ = read_;  // sends the next get() to the slow path, which hands out the pushed byte
@@ -132,13 +136,17 @@ class Stream {
   int empty();
   // Flushes pending output to the operating system; 0, or -1 when a write failed.
   int flush();
+  // The bytes of a memory stream, pending output included (valid until it is written or emptied again);
+  // empty for any other stream.
+  std::string_view held();
   // Flushes and closes; 0, or -1 when any write failed or the close itself failed.
   int close();
 
  private:
   static constexpr std::size_t kBufferSize = 1 << 16;
 
-  Stream(std::FILE* file, Mode mode, bool owned);
+  // `cleared`: the buffer and its slack zeroed, for windows read from it (a memory stream reads its spool).
+  Stream(std::FILE* file, Mode mode, bool owned, bool cleared = true);
   int get_slow();
   int put_slow(int c);
   int write_slow(const void* data, std::size_t n);
@@ -181,6 +189,7 @@ class Stream {
   // A temporary file whose bytes are all in spool_ (the file itself still empty); a window slack past
   // its capacity.
   bool spooled_ = false;
+  bool memory_ = false;  // spooled with no file: the spool never goes to one
   struct Free {
     void operator()(unsigned char* bytes) const { std::free(bytes); }
   };
@@ -211,6 +220,40 @@ bool run_windows(Stream& from, InPlace in_place, One one) {
     if (!one(c)) return false;
   }
 }
+
+// Two memory streams for running a pass on bytes held in memory again and again: the bytes go in, the
+// pass reads them and writes, and what it wrote comes back in memory.
+class MemoryPass {
+ public:
+  // Runs `pass(in, out)` on `bytes`: 0 with `output` viewing what it wrote (valid until the next run), or
+  // -1 when the pass failed or memory ran out.
+  template <typename Pass>
+  int run(std::string_view bytes, std::string_view& output, Pass pass) {
+    output = {};
+    if (clear() != 0 || append(bytes, pass) != 0) return -1;
+    output = out_.held();
+    return out_.error() ? -1 : 0;
+  }
+  // Piece by piece: clear(), then `pass` on each piece's bytes, what it writes after what it wrote
+  // before, and output() all of it. 0, or -1 as run() fails.
+  int clear() { return out_.empty(); }
+  template <typename Pass>
+  int append(std::string_view bytes, Pass pass) {
+    if (in_.empty() != 0) return -1;
+    in_.write(bytes);
+    return in_.rewind() != 0 || pass(in_, out_) != 0 || out_.error() ? -1 : 0;
+  }
+  std::string_view output() { return out_.held(); }
+  // The bytes of the last run, to be read again from their start.
+  Stream& input() {
+    in_.rewind();
+    return in_;
+  }
+
+ private:
+  Stream in_ = Stream::memory();
+  Stream out_ = Stream::memory();
+};
 
 // Reads the rest of `from` a window at a time (a byte at a time where no window is open), handing each run
 // of bytes to `take`, which returns false to stop; false when it stopped, with the run it refused still to

@@ -519,3 +519,55 @@ TEST(stream, read_offset_is_the_file_offset_of_the_next_byte) {
 }
 
 }  // namespace
+
+namespace {
+
+// A stream in memory is written, rewound, read and emptied as a temporary file is, and gives its bytes in
+// place; it has no limit where they would go to a file, and writing after reading fails it.
+TEST(stream, memory_streams_hold_their_bytes_without_a_file) {
+  const std::string big(Stream::kSpoolLimit + 10, 'm');
+  const std::string rows[] = {"", "a", "a\r\nb\n", big};
+  for (const std::string& bytes : rows) {
+    Stream s = Stream::memory();
+    ASSERT_TRUE(s.is_open());
+    s.write(bytes);
+    EXPECT_TRUE(s.held() == bytes) << bytes.size();
+    ASSERT_EQ(s.rewind(), 0);
+    EXPECT_TRUE(read_all(s) == bytes) << bytes.size();
+    ASSERT_EQ(s.empty(), 0);
+    s.write("again");
+    EXPECT_EQ(s.held(), "again");
+    EXPECT_EQ(s.close(), 0);
+    EXPECT_FALSE(s.is_open());
+  }
+  Stream read = Stream::memory();
+  read.write("ab");
+  read.rewind();
+  read.get();
+  EXPECT_EQ(read.put('c'), Stream::end);
+  EXPECT_TRUE(read.error());
+  Stream file = Stream::temporary();
+  file.write("x");
+  EXPECT_EQ(file.held(), "");
+}
+
+// A pass run in memory again and again gives each time what it gives on those bytes alone.
+TEST(stream, memory_passes_give_each_run_its_own_output) {
+  const auto upper = [](Stream& in, Stream& out) {
+    for (int c; (c = in.get()) != Stream::end;) out.put(c >= 'a' && c <= 'z' ? c - 32 : c);
+    return 0;
+  };
+  tsd::MemoryPass memory;
+  const std::pair<std::string, std::string> rows[] = {{"abc", "ABC"}, {"", ""}, {"x\ny", "X\nY"}, {"q", "Q"}};
+  for (const auto& [in, out] : rows) {
+    std::string_view got;
+    ASSERT_EQ(memory.run(in, got, upper), 0);
+    EXPECT_EQ(got, out);
+    EXPECT_EQ(read_all(memory.input()), in);
+  }
+  std::string_view got = "left";
+  EXPECT_EQ(memory.run("abc", got, [](Stream&, Stream&) { return -1; }), -1);
+  EXPECT_TRUE(got.empty());
+}
+
+}  // namespace
