@@ -66,8 +66,12 @@ int longest_at(std::string_view text) {
   if (text.empty() || static_cast<unsigned char>(text[0]) >= 128) return -1;
   for (const signed char i : kRows[static_cast<unsigned char>(text[0])]) {
     if (i < 0) break;
+    // Rows of one to three bytes whose first is text's: the rest compared in place, not by a call.
     const std::string_view a = table[static_cast<std::size_t>(i)].acip;
-    if (a.size() <= text.size() && text.compare(0, a.size(), a) == 0) return i;
+    if (a.size() > text.size()) continue;
+    std::size_t k = 1;
+    while (k < a.size() && a[k] == text[k]) ++k;
+    if (k == a.size()) return i;
   }
   return -1;
 }
