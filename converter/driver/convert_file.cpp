@@ -427,12 +427,15 @@ Fast fast_converted(ConversionContext& context, const ConversionRequest& request
   context.composer = tsd::SyllableState{};
   ExtractionReport found;
   const bool place = context.diagnostics.places();
+  // An output stream held in memory alone, with nothing in it yet, is written in place and emptied again
+  // should the fast path decline; any other is written once the fast path succeeded.
+  const bool in_place = !out.path && output.in_memory_only() && output.held().empty();
   tsd::Stream spool;
-  if (!out.path) spool = context.temporaries(2);
-  tsd::Stream& target = out.path ? new_output.stream() : spool;
+  if (!out.path && !in_place) spool = context.temporaries(2);
+  tsd::Stream& target = out.path ? new_output.stream() : in_place ? output : spool;
   bool converted = target.is_open() && fast_convert(input, target, request, context, found, place) == 0;
   // An output stream that failed takes no more bytes: the passes then fail on it as they would have.
-  if (converted && !out.path &&
+  if (converted && !out.path && !in_place &&
       (spool.rewind() != 0 || !copy_rest(spool, output) || spool.error() || output.flush() != 0)) {
     if (!output.error()) {
       context.log_status("%s", kWriteFailed);
@@ -445,6 +448,10 @@ Fast fast_converted(ConversionContext& context, const ConversionRequest& request
     if (place && !found.problems.empty())
       tell_problems(context, in.shown(), InputAgain(in.path, in.kept), false, found);
     return Fast::converted;
+  }
+  if (in_place && output.empty() != 0) {
+    context.log_status("%s", kWriteFailed);
+    return Fast::failed;
   }
   if (in.path) {
     input.rewind();

@@ -119,10 +119,10 @@ Stream Stream::open_write(const char* path, Mode mode) {
   return f ? Stream(f, mode, true) : Stream();
 }
 
-Stream Stream::temporary(Mode mode) {
+Stream Stream::temporary() {
   std::FILE* f = anonymous_file();
   if (!f) return Stream();
-  Stream s(f, mode, true);
+  Stream s(f, Mode::binary, true);
   s.spooled_ = true;
   return s;
 }
@@ -138,8 +138,8 @@ Stream Stream::holding(std::string_view bytes, Mode mode) {
   return s;
 }
 
-Stream Stream::memory() {
-  Stream s(nullptr, Mode::binary, true, false);
+Stream Stream::memory(Mode mode) {
+  Stream s(nullptr, mode, true, false);
   s.spooled_ = s.memory_ = true;
   return s;
 }
@@ -376,22 +376,6 @@ int Stream::rewind() {
     reading_ = true;
   }
   return error_ ? -1 : 0;
-}
-
-int Stream::written_bytes(std::string_view& bytes, std::string& spill) {
-  if (!file_ || flush() != 0) return -1;
-  forget_position();
-  if (spooled_) {
-    bytes = std::string_view(reinterpret_cast<const char*>(spool_.get()), spool_size_);
-    return 0;
-  }
-  spill.clear();
-  if (std::fseek(file_, 0, SEEK_SET) != 0) return -1;
-  char block[1 << 16];
-  for (std::size_t n; (n = std::fread(block, 1, sizeof block, file_)) > 0;) spill.append(block, n);
-  if (std::ferror(file_)) return -1;
-  bytes = spill;
-  return 0;
 }
 
 int Stream::empty() {

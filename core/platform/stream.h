@@ -35,20 +35,23 @@ class Stream {
   // An anonymous binary read/write file that is gone when closed. Its bytes stay in memory while they
   // are few enough (kSpoolLimit), so that a pass's intermediate file costs no disk traffic; the limit
   // keeps the three temporary files of a conversion under 50 MB of memory together.
-  static Stream temporary(Mode mode = Mode::binary);
+  static Stream temporary();
   static constexpr std::size_t kSpoolLimit = std::size_t{16} << 20;
   // A temporary file that holds `bytes`, read from its start in `mode`: the bytes of a stream that cannot
   // be read twice (kept while it was read), read again as the stream read them, offsets included.
   static Stream holding(std::string_view bytes, Mode mode);
-  // A binary read/write stream whose bytes live in memory only, however many, with no file behind it:
-  // for running a pass on bytes held in memory. Written, rewound and read as a temporary file is, and
-  // emptied to be written again; writing after reading (without empty()) fails it. held() gives its bytes.
-  static Stream memory();
+  // A read/write stream whose bytes live in memory only, however many, with no file behind it: for
+  // running a pass on bytes held in memory, or an output wanted in memory. Written (in `mode`), rewound
+  // and read as a temporary file is, and emptied to be written again, its memory kept; writing after
+  // reading (without empty()) fails it. held() gives its bytes as written.
+  static Stream memory(Mode mode = Mode::binary);
   // Takes ownership of an already open stdio file (standard input or output, a test's special file),
   // switching it to untranslated bytes where the C library has a text mode of its own.
   static Stream adopt(std::FILE* file, Mode mode, bool close_on_destroy);
 
   bool is_open() const { return file_ != nullptr || memory_; }
+  // A stream made by memory().
+  bool in_memory_only() const { return memory_; }
   // Where the next get() reads, in bytes of the file from its start (a CR LF counts two), while the
   // stream is being read from its start; for placing what a pass found, not for seeking.
   std::uint64_t read_offset() const {
@@ -127,10 +130,6 @@ class Stream {
 
   // Flushes pending output, then starts reading or writing again at the first byte.
   int rewind();
-  // The bytes written to a temporary file, as they lie in it (untranslated): in place while they are
-  // still all in memory, else read back from the disk into `spill`. 0, or -1 when the stream failed. The
-  // stream is then only closed.
-  int written_bytes(std::string_view& bytes, std::string& spill);
   // Empties a temporary file whose bytes are all still in memory, to be written again from its start:
   // 0, or -1 when it is no such file (its bytes went to the disk, or it failed).
   int empty();

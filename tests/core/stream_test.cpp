@@ -266,36 +266,6 @@ TEST(stream, temporary_file_past_the_memory_limit_keeps_every_byte) {
   EXPECT_EQ(at, blocks * block.size());
 }
 
-// The bytes written to a temporary file come back as the file holds them (LF written as CR LF in text
-// mode), in place while in memory and from the disk past the memory limit.
-TEST(stream, written_bytes_are_the_bytes_of_the_file) {
-  struct Case {
-    Stream::Mode mode;
-    std::size_t repeats;  // of the line below
-    const char* per_line;
-  } cases[] = {
-      {Stream::Mode::binary, 0, ""},
-      {Stream::Mode::binary, 3, "ka\n"},
-      {Stream::Mode::text, 3, "ka\r\n"},
-      {Stream::Mode::text, Stream::kSpoolLimit / 3 + 10, "ka\r\n"},
-      {Stream::Mode::binary, Stream::kSpoolLimit / 3 + 10, "ka\n"},
-  };
-  for (const Case& c : cases) {
-    Stream s = Stream::temporary(c.mode);
-    std::string expected;
-    for (std::size_t i = 0; i < c.repeats; ++i) {
-      ASSERT_EQ(s.write("ka\n", 3), 3);
-      expected += c.per_line;
-    }
-    std::string_view bytes;
-    std::string spill;
-    ASSERT_EQ(s.written_bytes(bytes, spill), 0);
-    EXPECT_EQ(bytes.size(), expected.size()) << c.repeats;
-    EXPECT_TRUE(bytes == expected) << c.repeats;
-    EXPECT_EQ(spill.empty(), expected.size() <= Stream::kSpoolLimit) << c.repeats;
-  }
-}
-
 // Bytes held to be read again read as their file reads: translated alike and at the same offsets, while
 // in memory and once past the memory limit.
 TEST(stream, held_bytes_read_as_their_file_reads) {
