@@ -313,7 +313,8 @@ void collect_warning(void* lines, const Diagnostic& d) {
 }
 
 // The warnings and output of a file converted by the driver, which tries the fast path first, or of the
-// same bytes as standard input into a stream, through the fast path first or the passes alone; for a
+// same bytes as standard input into a stream, through the fast path first or the passes alone, or into a
+// stream held in memory (which the fast path writes in place, emptied again where it declines); for a
 // file, whether the fast path takes it without placing problems and while placing them.
 struct Warned {
   std::vector<std::string> warnings;
@@ -321,7 +322,7 @@ struct Warned {
   bool taken = false;
   bool taken_placing = false;
 };
-enum class Way { file, stream, stream_through_passes };
+enum class Way { file, stream, stream_through_passes, memory };
 Warned converted_with_warnings(const std::string& path, int type, Way way) {
   ConversionContext context = test_context();
   context.fast_path = way != Way::stream_through_passes;
@@ -340,6 +341,14 @@ Warned converted_with_warnings(const std::string& path, int type, Way way) {
       ExtractionReport found;
       (placing ? w.taken_placing : w.taken) = fast_convert(in, scratch, request, context, found, placing) == 0;
     }
+  } else if (way == Way::memory) {
+    Stream in = Stream::open_read(path.c_str(), Stream::Mode::text);
+    std::string kept;
+    in.keep_bytes_read(&kept);
+    Stream output = Stream::memory(Stream::Mode::text);
+    convert(context, request, Endpoint{nullptr, &in, "<stdin>", &kept}, Endpoint{nullptr, &output, "<memory>"});
+    w.output = std::string(output.held());
+    return w;
   } else {
     Stream in = Stream::open_read(path.c_str(), Stream::Mode::text);
     std::string kept;
@@ -382,6 +391,7 @@ TEST_F(FastPath, problems_are_placed_where_the_passes_place_them) {
       const Warned fast = converted_with_warnings(input, type, Way::file);
       const Warned passes = converted_with_warnings(input, type, Way::stream_through_passes);
       const Warned stream = converted_with_warnings(input, type, Way::stream);
+      const Warned memory = converted_with_warnings(input, type, Way::memory);
       EXPECT_TRUE(fast.taken) << t.name << ", type " << type;
       EXPECT_EQ(fast.taken_placing, fast.taken) << t.name << ", type " << type;
       EXPECT_GT(fast.warnings.size(), 0u) << t.name << ", type " << type;
@@ -389,6 +399,8 @@ TEST_F(FastPath, problems_are_placed_where_the_passes_place_them) {
       EXPECT_TRUE(fast.output == passes.output) << t.name << ", type " << type;
       EXPECT_EQ(stream.warnings, passes.warnings) << t.name << ", type " << type;
       EXPECT_TRUE(stream.output == passes.output) << t.name << ", type " << type;
+      EXPECT_EQ(memory.warnings, passes.warnings) << t.name << ", type " << type;
+      EXPECT_TRUE(memory.output == passes.output) << t.name << ", type " << type;
     }
   }
 }
@@ -406,10 +418,14 @@ TEST_F(FastPath, words_given_up_are_taken_unless_their_warnings_are_placed) {
       const std::string input = dir.write("given_up.txt", text);
       const Warned fast = converted_with_warnings(input, type, Way::file);
       const Warned passes = converted_with_warnings(input, type, Way::stream_through_passes);
+      // Declined after writing, in memory: emptied, then the passes' output alone.
+      const Warned memory = converted_with_warnings(input, type, Way::memory);
       EXPECT_TRUE(fast.taken) << escape(text) << ", type " << type;
       EXPECT_FALSE(fast.taken_placing) << escape(text) << ", type " << type;
       EXPECT_EQ(fast.warnings, passes.warnings) << escape(text) << ", type " << type;
       EXPECT_TRUE(fast.output == passes.output) << escape(text) << ", type " << type;
+      EXPECT_EQ(memory.warnings, passes.warnings) << escape(text) << ", type " << type;
+      EXPECT_TRUE(memory.output == passes.output) << escape(text) << ", type " << type;
     }
   }
 }
