@@ -417,7 +417,8 @@ enum class Fast { converted, declined, failed };
 
 // The fast path, where what it declines can be converted again from the start: on a file or on standard
 // input whose bytes are kept, into a new file or, through a temporary file copied once it succeeded, into
-// a stream. Converted, its problems are told, placed in the input's own bytes. Declined, the passes read
+// a stream (one held in memory alone is written in place, and emptied again where it declines). Converted,
+// its problems are told, placed in the input's own bytes. Declined, the passes read
 // `input` again from its start, or for standard input `read_again` (the rest read, then all its bytes);
 // a new output file is a new file again. It fails when the output could not be opened again, standard
 // input could not be read, or the temporary file could not be read back (each logged).
