@@ -84,7 +84,7 @@ grep -qx 'Path=/usr/share/tsendrel' "$desktop" || fail "$desktop does not start 
 unopkg=/usr/lib/libreoffice/program/unopkg
 if [ -x "$unopkg" ]; then
   "$unopkg" list --shared 2>/dev/null | grep -q 'Identifier: org.tsendrel.writer' ||
-    fail "tsendrel.oxt is not registered with LibreOffice"
+    fail "tsendrel.oxt is not registered with LibreOffice; dpkg -i said: $(cat "$work/install.log")"
 fi
 
 # Purged, no file of either package is left, nor a folder of its own (folders shared with others stay).
