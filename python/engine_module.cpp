@@ -148,13 +148,15 @@ InputBytes input_bytes(const py::handle& data) {
 struct ThreadBuffers {
   static constexpr std::size_t kKept = std::size_t{64} << 20;
   std::string input;
-  tsd::Stream outputs[2] = {tsd::Stream::memory(tsd::Stream::Mode::binary),
-                            tsd::Stream::memory(tsd::Stream::Mode::text)};
+  tsd::Stream outputs[2] = {fresh(true), fresh(false)};  // text, then RTF
 
+  // Text leaves with its line feeds as they are; an RTF document is written as its file is.
+  static tsd::Stream fresh(bool text) {
+    return tsd::Stream::memory(text ? tsd::Stream::Mode::binary : tsd::Stream::Mode::text);
+  }
   tsd::Stream& output(bool text) {
-    // Text leaves with its line feeds as they are; an RTF document is written as its file is.
     tsd::Stream& out = outputs[text ? 0 : 1];
-    if (out.empty() != 0) out = tsd::Stream::memory(text ? tsd::Stream::Mode::binary : tsd::Stream::Mode::text);
+    if (out.empty() != 0) out = fresh(text);
     return out;
   }
   // Once converted, before the output is made an object: a large input is not held beside it.
@@ -163,7 +165,7 @@ struct ThreadBuffers {
   }
   void give_back_output(bool text) {
     tsd::Stream& out = outputs[text ? 0 : 1];
-    if (out.held().size() > kKept) out = tsd::Stream::memory(text ? tsd::Stream::Mode::binary : tsd::Stream::Mode::text);
+    if (out.held().size() > kKept) out = fresh(text);
   }
 };
 thread_local ThreadBuffers buffers;
