@@ -5,11 +5,12 @@
 #include <cctype>
 #include <cstdint>
 #include <cstring>
-#include <unordered_map>
+#include <utility>
 
 #include "acip_reader.h"
 #include "acip_tables.h"
 #include "ewts_syllables.h"
+#include "memo_table.h"
 #include "packed_keys.h"
 #include "tibetan.h"
 
@@ -87,26 +88,32 @@ class AcipWordReader {
  private:
   bool tokenize(std::vector<WordWarning>& warnings);
   void group();
-  std::string onset(const Syllable& s);
-  std::string spelled(const Syllable& s);
-  // Whether the letters read as the start of a Tibetan syllable: the grammar reads them with `a` and no
-  // warning. Kept by the letters, the few a text has.
-  bool tibetan_start(const std::string& letters) {
-    const auto found = starts_.find(letters);
-    if (found != starts_.end()) return found->second;
-    probe_.clear();
-    const bool start = check_.read(letters + "a", probe_) == 0;
-    if (starts_.size() < 4096) starts_.emplace(letters, start);
-    return start;
+  void onset(const Syllable& s, std::string& text);
+  void spell(const Syllable& s, std::string& text);
+  bool tibetan_start(std::string_view letters);
+  std::string_view joined(std::string_view a, std::string_view b) {
+    pair_.clear();
+    pair_ += a;
+    pair_ += b;
+    return pair_;
   }
+
+  // Whether letters read as a Tibetan syllable's start, kept by the letters (zero-padded), the few a text has.
+  struct Start {
+    std::uint64_t key[2];
+    unsigned char length;  // 0: empty
+    bool start;
+    bool empty() const { return length == 0; }
+  };
 
   std::string_view word_;
   std::vector<Token> tokens_;
   std::vector<Syllable> syllables_;
   EwtsWordReader grammar_;
   EwtsWordReader check_;
-  std::string probe_;
-  std::unordered_map<std::string, bool> starts_;
+  std::string probe_, probe_out_, pair_;
+  MemoTable<Start, MemoShape{8, 4, MemoOrder::first_free}> starts_;
+  std::string plain_, stacked_, spelling_;
   std::vector<WordWarning> chunk_warnings_;
 };
 
@@ -177,10 +184,14 @@ bool AcipWordReader::tokenize(std::vector<WordWarning>& warnings) {
 void AcipWordReader::group() {
   syllables_.clear();
   const int n = static_cast<int>(tokens_.size());
-  Syllable cur;
-  cur.first = true;
+  bool after_prefix = false;
   int i = 0;
   while (i < n) {
+    // Each syllable is built in its place: copied whole after its flags were written a byte at a time, it
+    // cost the processor a stall on every new word.
+    Syllable& cur = syllables_.emplace_back();
+    cur.first = syllables_.size() == 1;
+    cur.after_prefix = std::exchange(after_prefix, false);
     // The onset: letters, "+" and "-" up to a vowel or sign; a carrier stands alone.
     cur.onset_begin = i;
     if (i < n && tokens_[static_cast<std::size_t>(i)].kind == Token::carrier) {
@@ -211,13 +222,10 @@ void AcipWordReader::group() {
     if (!more || run_begin == run_end) {
       cur.coda_begin = run_begin;
       cur.coda_end = run_end;
-      syllables_.push_back(cur);
-      cur = Syllable{};
       continue;
     }
     int hyphen = run_begin;
     while (hyphen < run_end && tokens_[static_cast<std::size_t>(hyphen)].kind != Token::hyphen) ++hyphen;
-    Syllable next;
     if (hyphen < run_end) {
       cur.coda_begin = run_begin;
       cur.coda_end = hyphen;
@@ -228,23 +236,22 @@ void AcipWordReader::group() {
           tokens_[static_cast<std::size_t>(cur.vowel)].ewts == "a" && cur.signs_begin == cur.signs_end &&
           y.kind == Token::letter && y.ewts == "y") {
         cur.dropped = true;
-        next.after_prefix = true;
+        after_prefix = true;
       }
       i = hyphen + 1;
     } else {
       cur.coda_begin = cur.coda_end = run_begin;
       i = run_begin;
     }
-    syllables_.push_back(cur);
-    cur = next;
   }
 }
 
 // The Extended Wylie of a syllable's onset: the word's first read the Tibetan way when its letters make a
 // Tibetan syllable's start, else (and every later one) stacked whole; "+" stacks and "-" separates.
-std::string AcipWordReader::onset(const Syllable& s) {
-  if (s.carrier) return {};
-  std::string plain, stacked;
+void AcipWordReader::onset(const Syllable& s, std::string& text) {
+  if (s.carrier) return;
+  plain_.clear();
+  stacked_.clear();
   bool marked = false;
   int letters = 0;
   std::string_view first, second;
@@ -253,38 +260,65 @@ std::string AcipWordReader::onset(const Syllable& s) {
     if (t.kind == Token::hyphen && i == s.onset_begin) continue;
     if (t.kind != Token::letter) {
       marked = true;
-      plain += t.ewts;
-      stacked += t.ewts;
+      plain_ += t.ewts;
+      stacked_ += t.ewts;
       continue;
     }
     if (letters == 0) first = t.ewts;
     if (letters == 1) second = t.ewts;
     const Token::Kind before =
         i > s.onset_begin ? tokens_[static_cast<std::size_t>(i - 1)].kind : Token::hyphen;
-    if (letters > 0 && before == Token::letter) stacked += '+';
-    plain += t.ewts;
-    stacked += t.ewts;
+    if (letters > 0 && before == Token::letter) stacked_ += '+';
+    plain_ += t.ewts;
+    stacked_ += t.ewts;
     ++letters;
   }
-  std::string prefix = s.after_prefix ? "g." : "";
-  if (marked || letters <= 1) return prefix + plain;
-  if (!s.first || s.after_prefix) return prefix + stacked;
-  if (tibetan_start(plain)) return plain;
-  // `DNGGUL`: a prefix that goes with the letter after it stays a prefix; the rest is stacked.
-  if (letters >= 3 && is_prefix(first) && tibetan_start(std::string(first) + std::string(second)))
-    return std::string(first) + "." + stacked.substr(first.size() + 1);
-  return stacked;
+  if (s.after_prefix) text += "g.";
+  if (marked || letters <= 1) {
+    text += plain_;
+  } else if (!s.first || s.after_prefix) {
+    text += stacked_;
+  } else if (tibetan_start(plain_)) {
+    text += plain_;
+  } else if (letters >= 3 && is_prefix(first) && tibetan_start(joined(first, second))) {
+    // `DNGGUL`: a prefix that goes with the letter after it stays a prefix; the rest is stacked.
+    text += first;
+    text += '.';
+    text += std::string_view(stacked_).substr(first.size() + 1);
+  } else {
+    text += stacked_;
+  }
 }
 
-std::string AcipWordReader::spelled(const Syllable& s) {
-  std::string text = onset(s);
+void AcipWordReader::spell(const Syllable& s, std::string& text) {
+  onset(s, text);
   if (s.vowel >= 0)
     text += tokens_[static_cast<std::size_t>(s.vowel)].ewts;
   else if (s.implicit)
     text += "a";
   for (int i = s.signs_begin; i < s.signs_end; ++i) text += tokens_[static_cast<std::size_t>(i)].ewts;
   for (int i = s.coda_begin; i < s.coda_end; ++i) text += tokens_[static_cast<std::size_t>(i)].ewts;
-  return text;
+}
+
+// Whether the letters read as the start of a Tibetan syllable: the grammar reads them with `a` and no
+// warning.
+bool AcipWordReader::tibetan_start(std::string_view letters) {
+  std::uint64_t key[2] = {0, 0};
+  const bool kept = letters.size() <= sizeof key;
+  std::uint64_t hash = 0;
+  if (kept) {
+    std::memcpy(key, letters.data(), letters.size());
+    hash = (key[0] * 0x9E3779B97F4A7C15u) ^ (key[1] * 0xC2B2AE3D27D4EB4Fu) ^ letters.size();
+    if (const Start* found = starts_.find(hash, [&](const Start& e) {
+          return e.length == letters.size() && e.key[0] == key[0] && e.key[1] == key[1];
+        }))
+      return found->start;
+  }
+  probe_.assign(letters).append("a");
+  probe_out_.clear();
+  const bool start = check_.read(probe_, probe_out_) == 0;
+  if (kept) starts_.place(hash) = {{key[0], key[1]}, static_cast<unsigned char>(letters.size()), start};
+  return start;
 }
 
 WordResult AcipWordReader::read(std::string_view word, std::string& out, std::vector<WordWarning>& warnings) {
@@ -301,7 +335,9 @@ WordResult AcipWordReader::read(std::string_view word, std::string& out, std::ve
   group();
   for (const Syllable& s : syllables_) {
     if (s.dropped) continue;
-    const std::string text = spelled(s);
+    spelling_.clear();
+    spell(s, spelling_);
+    const std::string& text = spelling_;
     if (text.empty()) continue;
     chunk_warnings_.clear();
     const WordResult r = grammar_.read(text, out, chunk_warnings_);
