@@ -38,25 +38,31 @@ struct Syllable {
   bool dropped = false;       // merged into the next
 };
 
-// The rows of a table by their spelling's first byte, longest first (in table order among the same
-// length), so that a word's bytes are compared only with the rows that can match them.
+// The rows of a table by their spelling's first byte, two-byte spellings first (in table order among the
+// same length), each with its second byte (0 for a spelling of one), so that a word's bytes are compared
+// only with the rows that can match them, and without reading the rows' text.
 inline constexpr std::size_t kMaxRowsPerByte = 4;
+
+struct RowAt {
+  signed char index = -1;
+  char second = 0;
+};
 
 template <const auto& table>
 constexpr auto rows_by_first_byte() {
-  std::array<std::array<signed char, kMaxRowsPerByte + 1>, 128> rows{};
-  for (auto& r : rows) r.fill(-1);
-  for (std::size_t length = 3; length >= 1; --length)
+  std::array<std::array<RowAt, kMaxRowsPerByte + 1>, 128> rows{};
+  for (std::size_t length = 2; length >= 1; --length)
     for (std::size_t i = 0; i < table.size(); ++i) {
       if (table[i].acip.size() != length) continue;
       auto& r = rows[static_cast<unsigned char>(table[i].acip[0])];
       std::size_t n = 0;
-      while (r[n] >= 0) ++n;
+      while (r[n].index >= 0) ++n;
       if (n == kMaxRowsPerByte) throw "more rows start with one byte than the index holds";
-      r[n] = static_cast<signed char>(i);
+      r[n] = {static_cast<signed char>(i), length == 2 ? table[i].acip[1] : '\0'};
     }
   for (const auto& row : table)
-    if (row.acip.empty() || row.acip.size() > 3) throw "a spelling the index does not hold";
+    if (row.acip.empty() || row.acip.size() > 2 || static_cast<unsigned char>(row.acip[0]) >= 128)
+      throw "a spelling the index does not hold";
   return rows;
 }
 
@@ -65,14 +71,10 @@ template <const auto& table>
 int longest_at(std::string_view text) {
   static constexpr auto kRows = rows_by_first_byte<table>();
   if (text.empty() || static_cast<unsigned char>(text[0]) >= 128) return -1;
-  for (const signed char i : kRows[static_cast<unsigned char>(text[0])]) {
-    if (i < 0) break;
-    // Rows of one to three bytes whose first is text's: the rest compared in place, not by a call.
-    const std::string_view a = table[static_cast<std::size_t>(i)].acip;
-    if (a.size() > text.size()) continue;
-    std::size_t k = 1;
-    while (k < a.size() && a[k] == text[k]) ++k;
-    if (k == a.size()) return i;
+  const char next = text.size() > 1 ? text[1] : '\0';
+  for (const RowAt& row : kRows[static_cast<unsigned char>(text[0])]) {
+    if (row.index < 0) break;
+    if (row.second == 0 || row.second == next) return row.index;
   }
   return -1;
 }
