@@ -5,6 +5,11 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define TSENDREL_WIDE_DECODER 1
+#endif
+
 namespace tsendrel_python {
 namespace {
 
@@ -19,6 +24,46 @@ std::uint64_t little_endian_word(const unsigned char* p) {
   return w;
 }
 
+#ifdef TSENDREL_WIDE_DECODER
+// Three-byte characters (U+0800..U+FFFF, no surrogates, as a Tibetan text is made), eight at a time for
+// as long as they last, on a processor with AVX2; how many it wrote. It reads 28 bytes past `p`.
+[[gnu::target("avx2")]] std::size_t decode_three_byte_runs(const unsigned char* p, const unsigned char* end,
+                                                            Py_UCS2* out, std::size_t room) {
+  // Each character of a 12-byte half as b2 | b1 << 8 | b0 << 16 in a 32-bit lane.
+  const __m256i order = _mm256_setr_epi8(2, 1, 0, -128, 5, 4, 3, -128, 8, 7, 6, -128, 11, 10, 9, -128,  //
+                                         2, 1, 0, -128, 5, 4, 3, -128, 8, 7, 6, -128, 11, 10, 9, -128);
+  std::size_t done = 0;
+  while (end - p >= 28 && room - done >= 8) {
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 12));
+    const __m256i v = _mm256_shuffle_epi8(_mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1), order);
+    const __m256i c =
+        _mm256_or_si256(_mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(v, 4), _mm256_set1_epi32(0xF000)),
+                                        _mm256_and_si256(_mm256_srli_epi32(v, 2), _mm256_set1_epi32(0x0FC0))),
+                        _mm256_and_si256(v, _mm256_set1_epi32(0x003F)));
+    // 1110xxxx 10xxxxxx 10xxxxxx, not overlong, not a surrogate.
+    const __m256i shaped =
+        _mm256_cmpeq_epi32(_mm256_and_si256(v, _mm256_set1_epi32(0x00F0C0C0)), _mm256_set1_epi32(0x00E08080));
+    const __m256i surrogate = _mm256_and_si256(_mm256_cmpgt_epi32(c, _mm256_set1_epi32(0xD7FF)),
+                                               _mm256_cmpgt_epi32(_mm256_set1_epi32(0xE000), c));
+    const __m256i good =
+        _mm256_andnot_si256(surrogate, _mm256_and_si256(shaped, _mm256_cmpgt_epi32(c, _mm256_set1_epi32(0x7FF))));
+    if (_mm256_movemask_epi8(good) != -1) break;
+    // Each half's four characters to 16 bits, then the two halves side by side.
+    const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(c, c), 0x08);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done), _mm256_castsi256_si128(packed));
+    p += 24;
+    done += 8;
+  }
+  return done;
+}
+
+bool has_wide_decoder() {
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  return avx2;
+}
+#endif
+
 // Decodes into `out` (room for `room` characters); the count of characters, or -1 where the text holds a
 // character past U+FFFF, bytes that are not UTF-8, more characters than `room`, or no character past
 // U+00FF (a str of one-byte characters).
@@ -29,7 +74,20 @@ Py_ssize_t decode_two_byte_text(const unsigned char* p, const unsigned char* end
   bool wide = false;
   // Two characters of U+0800..U+0FFF (Tibetan's block among them): E0, A0..BF, 80..BF, twice.
   constexpr std::uint64_t kPairMask = 0xC0E0FFC0E0FFull, kPair = 0x80A0E080A0E0ull;
+#ifdef TSENDREL_WIDE_DECODER
+  const bool eight = has_wide_decoder();
+#endif
   while (p < end) {
+#ifdef TSENDREL_WIDE_DECODER
+    if (eight && (*p & 0xF0) == 0xE0 && end - p >= 28) {
+      if (const std::size_t n = decode_three_byte_runs(p, end, out, static_cast<std::size_t>(last - out))) {
+        p += 3 * n;
+        out += n;
+        wide = true;
+        continue;
+      }
+    }
+#endif
     // Four characters at once where they are (most of a Tibetan text), else two, else one.
     if (end - p >= 14 && last - out >= 4) {
       const std::uint64_t w = little_endian_word(p), v = little_endian_word(p + 6);

@@ -184,8 +184,8 @@ def test_a_str_that_is_not_utf8_converts_as_its_bytes(text, expected):
 
 
 # Long texts (the module decodes those of two-byte characters itself) whose characters sit at every offset
-# from the pairs of Tibetan it decodes at once: each is the str that CPython's decoder gives for the bytes
-# tarvex-cli writes.
+# from the runs of Tibetan it decodes at once (two, four or eight characters): each is the str that
+# CPython's decoder gives for the bytes tarvex-cli writes.
 TIBETAN = "བཀྲ་ཤིས་བདེ་ལེགས། "
 
 
@@ -199,7 +199,7 @@ TIBETAN = "བཀྲ་ཤིས་བདེ་ལེགས། "
     "\ufffd",     # what the readers put for a byte that is not UTF-8
     "😀",         # four bytes: a str of four-byte characters
 ])
-@pytest.mark.parametrize("shift", range(4))
+@pytest.mark.parametrize("shift", range(9))
 def test_long_text_decodes_as_python_decodes_the_bytes_of_tarvex_cli(odd, shift, tmp_path):
     for text in (" " * shift + (TIBETAN + odd) * 20, " " * shift + odd * 300, odd + TIBETAN * 30 + odd):
         source = tmp_path / "text.txt"
