@@ -286,8 +286,22 @@ bool Stream::start_writing() {
   }
   stop_reading();
   at_end_ = false;
+  if (memory_) return open_spool_room();
   write_ = buf_.get();
   write_end_ = write_ + kBufferSize;
+  return true;
+}
+
+// A memory stream is written in place at the end of its spool, a buffer's worth of room at least: its
+// bytes are then copied once, not through the buffer.
+bool Stream::open_spool_room() {
+  if (spool_capacity_ - spool_size_ < kBufferSize && !grow_spool(spool_size_ + kBufferSize)) {
+    error_ = true;
+    write_ = write_end_ = nullptr;
+    return false;
+  }
+  write_ = spool_.get() + spool_size_;
+  write_end_ = spool_.get() + spool_capacity_;
   return true;
 }
 
@@ -305,8 +319,9 @@ int Stream::put_slow(int c) {
 
 int Stream::write_slow(const void* data, std::size_t n) {
   const auto* bytes = static_cast<const unsigned char*>(data);
-  // A block as large as the buffer goes past it, saving a copy; text mode must look at every byte.
-  if (lf_ < 0 && n >= kBufferSize) {
+  // A block as large as the buffer goes past it, saving a copy; text mode must look at every byte, and a
+  // memory stream takes it in place below.
+  if (lf_ < 0 && n >= kBufferSize && !memory_) {
     if (!start_writing() || flush() != 0) return end;
     deliver(bytes, n);
     return flush() == 0 ? static_cast<int>(n) : end;
@@ -332,7 +347,10 @@ int Stream::write_slow(const void* data, std::size_t n) {
 
 int Stream::flush() {
   if (!is_open()) return -1;
-  if (writing()) {
+  if (writing() && memory_) {
+    spool_size_ = static_cast<std::size_t>(write_ - spool_.get());
+    open_spool_room();
+  } else if (writing()) {
     deliver(buf_.get(), static_cast<std::size_t>(write_ - buf_.get()));
     if (!error_ && file_ && std::fflush(file_) != 0) error_ = true;
     write_ = buf_.get();

@@ -160,6 +160,7 @@ class Stream {
   // Hands n bytes past the buffer to the file, or to the spool of a temporary file in memory.
   void deliver(const unsigned char* bytes, std::size_t n);
   bool grow_spool(std::size_t needed);
+  bool open_spool_room();
   bool unspool();
 
   std::FILE* file_ = nullptr;

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "platform/path.h"
 #include "support/process.h"
@@ -519,6 +521,61 @@ TEST(stream, memory_streams_hold_their_bytes_without_a_file) {
   Stream file = Stream::temporary();
   file.write("x");
   EXPECT_EQ(file.held(), "");
+}
+
+// A stream in memory is written in place at the end of its bytes, which grow as it is written: pieces of
+// every size, one byte at a time, through its write window, and its bytes looked at between them, give
+// the bytes written, line feeds as CR LF in text mode.
+TEST(stream, memory_streams_written_in_place_keep_every_piece_across_growth) {
+  enum class Way { put, write, window, held };
+  struct Piece {
+    Way way;
+    std::size_t size;
+  };
+  const std::size_t buffer = std::size_t{1} << 16;  // the size of a stream's buffer
+  const std::vector<Piece> rows[] = {
+      {{Way::write, 10}, {Way::put, 1}, {Way::write, 3 * buffer + 7}, {Way::put, 1}},
+      {{Way::window, 100}, {Way::held, 0}, {Way::write, buffer - 100}, {Way::window, 5}, {Way::write, 1}},
+      {{Way::put, 1}, {Way::held, 0}, {Way::write, buffer}, {Way::held, 0}, {Way::write, 2 * buffer + 1}},
+  };
+  for (const Stream::Mode mode : {Stream::Mode::binary, Stream::Mode::text})
+    for (std::size_t r = 0; r < std::size(rows); ++r) {
+      Stream s = Stream::memory(mode);
+      std::string expected;
+      char next = 'a';
+      for (const Piece& piece : rows[r]) {
+        std::string bytes;
+        for (std::size_t i = 0; i < piece.size; ++i) bytes += (i % 61 == 60) ? '\n' : next;
+        next = next == 'z' ? 'a' : static_cast<char>(next + 1);
+        switch (piece.way) {
+          case Way::put:
+            for (const char c : bytes) s.put(static_cast<unsigned char>(c));
+            break;
+          case Way::write:
+            s.write(bytes);
+            break;
+          case Way::window: {
+            const auto room = s.write_window();
+            if (room.size() < bytes.size()) {
+              s.write(bytes);  // no window before the first write, nor in text mode
+            } else {
+              std::memcpy(room.data(), bytes.data(), bytes.size());
+              s.commit(bytes.size());
+            }
+            break;
+          }
+          case Way::held:
+            EXPECT_EQ(s.held().size(), expected.size()) << r;
+            break;
+        }
+        for (const char c : bytes)
+          expected += mode == Stream::Mode::text && c == '\n' ? "\r\n" : std::string(1, c);
+      }
+      EXPECT_TRUE(s.held() == expected) << "row " << r << (mode == Stream::Mode::text ? ", text" : "");
+      ASSERT_EQ(s.rewind(), 0);
+      const auto returns = mode == Stream::Mode::text ? std::count(expected.begin(), expected.end(), '\r') : 0;
+      EXPECT_EQ(read_all(s).size(), expected.size() - static_cast<std::size_t>(returns)) << r;
+    }
 }
 
 // A pass run in memory again and again gives each time what it gives on those bytes alone.
