@@ -39,26 +39,23 @@ class InputWindow {
   // buffer's bytes are counted. False when the input ended first.
   template <typename Take>
   bool read(std::size_t room, std::uint64_t at, Take take) {
+    if (room == 0) return true;
     std::size_t got = 0;
-    while (got < room) {
-      const auto window = in_.window();
-      if (window.empty()) {
-        const std::uint64_t before = in_.read_offset();
-        const int c = in_.get();
-        if (c == tsd::Stream::end) return false;
-        // Text mode reads a CR LF as one line feed: the input's offsets after it are one more.
-        if (places_ && c == '\n' && in_.read_offset() - before == 2) crlf_.note(at + got);
-        const auto byte = static_cast<unsigned char>(c);
-        take(&byte, 1);
-        ++got;
-        continue;
-      }
-      const std::size_t n = std::min(window.size(), room - got);
-      take(window.data(), n);
-      in_.advance(n);
-      got += n;
-    }
-    return true;
+    return !tsd::run_windows(
+        in_,
+        [&](const unsigned char* p, std::size_t size) {
+          const std::size_t n = std::min(size, room - got);
+          take(p, n);
+          got += n;
+          return tsd::WindowUse{n, got < room ? tsd::WindowUse::Next::again : tsd::WindowUse::Next::stop};
+        },
+        [&](int c, std::uint64_t before) {
+          // Text mode reads a CR LF as one line feed: the input's offsets after it are one more.
+          if (places_ && c == '\n' && in_.read_offset() - before == 2) crlf_.note(at + got);
+          const auto byte = static_cast<unsigned char>(c);
+          take(&byte, 1);
+          return ++got < room;
+        });
   }
 
   // The first `used` of the `have` bytes of the text are done with: the rest moves to the front, after

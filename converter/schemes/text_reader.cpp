@@ -67,27 +67,29 @@ std::uint64_t TextReader::offset_at(std::size_t i) const {
 
 // Moves the unread bytes to the window's start and reads after them until it is full or the input ends.
 void TextReader::fill() {
-  while (len_ < kBufferSize && !eof_) {
-    const auto window = in_.window();
-    const std::uint64_t offset = in_.read_offset();
-    std::size_t n;
-    if (!window.empty()) {
-      n = std::min(window.size(), kBufferSize - len_);
-      std::memcpy(buf_.data() + len_, window.data(), n);
-      in_.advance(n);
-    } else {
-      const int c = in_.get();
-      if (c == tsd::Stream::end) {
-        eof_ = true;
-        break;
-      }
-      buf_[len_] = static_cast<unsigned char>(c);
-      n = 1;
-    }
+  if (len_ >= kBufferSize || eof_) return;
+  // Each run read goes after the bytes before it, with the input's offset of its first where that is not
+  // the next after them (a CR LF read as one line feed).
+  const auto append = [this](const unsigned char* p, std::size_t n, std::uint64_t offset) {
+    std::memcpy(buf_.data() + len_, p, n);
     if (pieces_.empty() || offset_at(len_) != offset) pieces_.push_back({len_, offset});
     len_ += n;
-    read_total_ = in_.read_offset();
-  }
+    read_total_ = offset + n;
+  };
+  eof_ = tsd::run_windows(
+      in_,
+      [&](const unsigned char* p, std::size_t size) {
+        const std::size_t n = std::min(size, kBufferSize - len_);
+        append(p, n, in_.read_offset());
+        return tsd::WindowUse{n,
+                              len_ < kBufferSize ? tsd::WindowUse::Next::again : tsd::WindowUse::Next::stop};
+      },
+      [&](int c, std::uint64_t at) {
+        const auto byte = static_cast<unsigned char>(c);
+        append(&byte, 1, at);
+        read_total_ = in_.read_offset();
+        return len_ < kBufferSize;
+      });
 }
 
 int TextReader::run() {
@@ -95,8 +97,7 @@ int TextReader::run() {
   fill();
   if (len_ >= 3 && buf_[0] == 0xEF && buf_[1] == 0xBB && buf_[2] == 0xBF) {
     pos = 3;
-    if (tells_sloppy())
-      warn(0, 3, warning_text(text_warnings::kSloppy, text_warnings::kByteOrderMark));
+    if (tells_sloppy()) warn(0, 3, warning_text(text_warnings::kSloppy, text_warnings::kByteOrderMark));
   }
   for (;;) {
     const std::size_t from = pos;
@@ -280,9 +281,7 @@ std::size_t TextReader::escape(std::size_t at) {
     n = 1 + static_cast<std::size_t>(k);
   }
   const bool tibetan = is_tibetan(code);
-  Before kind = tibetan                       ? ewts_before_kind(code)
-                : code == '\t' || code == ' ' ? Before::start
-                                              : Before::text;
+  Before kind = tibetan ? ewts_before_kind(code) : code == '\t' || code == ' ' ? Before::start : Before::text;
   if (in_bracket)
     kind = Before::text;
   else
