@@ -118,7 +118,7 @@ class WordLearner {
 
   // Offsets in the KVTS of the last text extracted made offsets in that text (for Wylie through the
   // pre-pass's steps, read again).
-  void places_in_source(std::vector<std::uint64_t>& ends) const {
+  void places_in_source(std::span<std::uint64_t> ends) const {
     if (wylie_) wylie_places_in_pieces(pieces_, piece_starts_, ends);
   }
 
@@ -126,21 +126,22 @@ class WordLearner {
   // the input, and the first open "(" kept for the end.
   bool place_stretch_problems(const std::vector<SourceProblem>& problems, const ExtractionState& state,
                               std::uint64_t at, std::int64_t& open_parenthesis) {
-    std::vector<std::uint64_t> ends = first_and_last_bytes(problems);
     // The "(" that the stretch left open, placed with the problems.
     const bool opened = state.open_parenthesis >= 0;
-    if (opened) ends.insert(ends.end(), 2, static_cast<std::uint64_t>(state.open_parenthesis));
-    places_in_source(ends);
+    const std::uint64_t open_at[] = {static_cast<std::uint64_t>(state.open_parenthesis)};
+    const std::vector<std::uint64_t> ends = ends_in_input(
+        problems, opened ? open_at : std::span<const std::uint64_t>{},
+        [this](std::span<std::uint64_t> offsets) { places_in_source(offsets); },
+        [this, at](std::uint64_t offset) { return window_.input_offset_at(at + offset); });
     for (std::size_t i = 0; i < problems.size(); ++i) {
       const std::uint64_t first = ends[2 * i];
       const std::uint64_t last = ends[2 * i + 1];
       if (last < first) return false;
-      const std::uint64_t from = window_.input_offset_at(at + first);
-      found_.add({problems[i].kind, problems[i].value, from, window_.input_offset_at(at + last) - from + 1});
+      found_.add({problems[i].kind, problems[i].value, first, last - first + 1});
     }
     // The "(" before the stretch stays the first open one, unless the stretch closed it.
     if (opened)
-      open_parenthesis = static_cast<std::int64_t>(window_.input_offset_at(at + ends.back()));
+      open_parenthesis = static_cast<std::int64_t>(ends.back());
     else if (state.open_parenthesis == ExtractionState::kNone)
       open_parenthesis = -1;
     return true;
