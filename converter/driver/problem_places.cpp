@@ -20,7 +20,8 @@ class WordReader {
     if (names) skip_byte_order_mark(in);  // as the driver skipped it
   }
 
-  // The next word's first and last offset; false after the last word.
+  // The next word's first and last offset; false after the last word. Pulled a word at a time beside
+  // another reader, so a get() loop rather than run_windows.
   bool next(std::uint64_t& first, std::uint64_t& last) {
     bool in_word = false;
     int close = 0;  // the end of the passage being read

@@ -83,10 +83,6 @@ class Scan {
   static constexpr int kShortestAhead = 12;
   static constexpr int kLongestAhead = 1 << 10;
 
-
-
-
-
   // A word too long for a key, remembered by its bytes apart from the table: its record, or null, and
   // its length in n.
   [[gnu::noinline]] Word* long_word_at(const unsigned char* p, int& n) {
@@ -376,12 +372,9 @@ class Scan {
     return stop(p, Ending::end);
   }
 
-
-
   [[gnu::noinline]] void open_parenthesis(const unsigned char* p) {
     open_parenthesis_ = static_cast<std::int64_t>(window_.input_offset(p));
   }
-
 
   // The word's problems at the word at p; false when they cannot be placed there.
   [[gnu::noinline]] bool place(const Word& w, const unsigned char* p) {
@@ -393,7 +386,6 @@ class Scan {
     }
     return true;
   }
-
 
   // Where a stretch through the passes left the scan: after it, or before it (`stopped`) to read more
   // of the input first; null when the scan declines.
@@ -437,8 +429,6 @@ class Scan {
       return {nullptr, false};
     return {have_end, false};
   }
-
-
 
   using Stretch = typename WordLearner<Last>::Stretch;
 

@@ -410,6 +410,8 @@ int wylie_to_kvts(std::string_view wylie, WylieStart start, tsd::MemoryPass& mem
   return wylie_to_kvts(std::span(&piece, 1), memory, kvts);
 }
 
+// Byte by byte through get(), not run_windows: it runs only to place problems, and each step needs the
+// offset of its own byte.
 void wylie_places(tsd::Stream& src, std::span<std::uint64_t> offsets, WylieStart start) {
   const auto& m = kWylieMachine;
   std::uint64_t written = 0;  // KVTS bytes written so far
