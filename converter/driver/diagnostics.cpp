@@ -17,7 +17,8 @@ PlaceReader::PlaceReader(tsd::Stream bytes) : stream_(std::move(bytes)), from_st
 
 PlaceReader::PlaceReader(std::string_view bytes) : held_(bytes) {}
 
-// The next bytes of the source, not yet consumed; none at its end or after a read error.
+// The next bytes of the source, not yet consumed; none at its end or after a read error. Pulled by callers
+// that read bytes held in memory the same way, a stretch at a time: no loop of its own for run_windows.
 std::span<const unsigned char> PlaceReader::chunk() {
   if (!from_stream_) {
     if (read_ >= held_.size()) return {};

@@ -20,7 +20,8 @@ class WordReader {
     if (names) skip_byte_order_mark(in);  // as the driver skipped it
   }
 
-  // The next word's first and last offset; false after the last word.
+  // The next word's first and last offset; false after the last word. Pulled a word at a time beside
+  // another reader, so a get() loop rather than run_windows.
   bool next(std::uint64_t& first, std::uint64_t& last) {
     bool in_word = false;
     int close = 0;  // the end of the passage being read
@@ -123,13 +124,18 @@ void tell_problems(const ConversionContext& context, const char* input_name, con
   std::vector<SourceProblem>& problems = found.problems;
   std::stable_sort(problems.begin(), problems.end(),
                    [](const SourceProblem& a, const SourceProblem& b) { return a.offset < b.offset; });
-  std::vector<std::uint64_t> ends = first_and_last_bytes(problems);
+  std::vector<std::uint64_t> ends;
   if (wylie) {
     tsd::Stream again = input.open();
     if (!again.is_open()) return;
     skip_byte_order_mark(again);
-    wylie_places_in_any_order(again, ends);
-    for (std::uint64_t& end : ends) end = input.raw_offset(end);
+    ends = ends_in_input(
+        problems, {}, [&again](std::span<std::uint64_t> at) { wylie_places_in_any_order(again, at); },
+        [&input](std::uint64_t at) { return input.raw_offset(at); });
+  } else {
+    // The extraction read the input itself, whose offsets it counted as the input's own bytes.
+    ends = ends_in_input(
+        problems, {}, [](std::span<std::uint64_t>) {}, [](std::uint64_t at) { return at; });
   }
   PlaceReader places = input.places();
   Place place{};

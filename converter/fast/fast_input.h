@@ -33,32 +33,29 @@ class InputWindow {
   unsigned char* text() const { return text_; }
   bool error() const { return in_.error(); }
   // The input's offset where the scan starts (after a byte-order mark the driver stepped over).
-  void start() { raw_start_ = in_.read_offset(); }
+  void start() { offsets_.start(in_.read_offset()); }
 
   // Reads up to `room` bytes of the input, handing each run to `take`; `at` counts the first as the
   // buffer's bytes are counted. False when the input ended first.
   template <typename Take>
   bool read(std::size_t room, std::uint64_t at, Take take) {
+    if (room == 0) return true;
     std::size_t got = 0;
-    while (got < room) {
-      const auto window = in_.window();
-      if (window.empty()) {
-        const std::uint64_t before = in_.read_offset();
-        const int c = in_.get();
-        if (c == tsd::Stream::end) return false;
-        // Text mode reads a CR LF as one line feed: the input's offsets after it are one more.
-        if (places_ && c == '\n' && in_.read_offset() - before == 2) crlf_.note(at + got);
-        const auto byte = static_cast<unsigned char>(c);
-        take(&byte, 1);
-        ++got;
-        continue;
-      }
-      const std::size_t n = std::min(window.size(), room - got);
-      take(window.data(), n);
-      in_.advance(n);
-      got += n;
-    }
-    return true;
+    return !tsd::run_windows(
+        in_,
+        [&](const unsigned char* p, std::size_t size) {
+          const std::size_t n = std::min(size, room - got);
+          take(p, n);
+          got += n;
+          return tsd::WindowUse{n, got < room ? tsd::WindowUse::Next::again : tsd::WindowUse::Next::stop};
+        },
+        [&](int c, std::uint64_t before) {
+          // Text mode reads a CR LF as one line feed: the input's offsets after it are one more.
+          if (places_ && c == '\n' && in_.read_offset() - before == 2) offsets_.crlf_at(at + got);
+          const auto byte = static_cast<unsigned char>(c);
+          take(&byte, 1);
+          return ++got < room;
+        });
   }
 
   // The first `used` of the `have` bytes of the text are done with: the rest moves to the front, after
@@ -66,31 +63,28 @@ class InputWindow {
   void drop(std::size_t used, std::size_t have) {
     if (used > 0) text_[-1] = text_[used - 1];
     std::memmove(text_, text_ + used, have - used);
-    consumed_ += used;
-    crlf_.forget_before(consumed_);
+    offsets_.drop(used);
   }
 
   // The byte at p counted as the buffer's bytes are: from the scan's start on.
   std::uint64_t index_of(const unsigned char* p) const {
-    return consumed_ + static_cast<std::uint64_t>(p - text_);
+    return offsets_.consumed() + static_cast<std::uint64_t>(p - text_);
   }
   // Where an index lies in the buffer.
-  const unsigned char* at_index(std::uint64_t at) const { return text_ + (at - consumed_); }
-  std::uint64_t consumed() const { return consumed_; }
+  const unsigned char* at_index(std::uint64_t at) const { return text_ + (at - offsets_.consumed()); }
+  std::uint64_t consumed() const { return offsets_.consumed(); }
   // The input's own offset of the byte at p, asked in ascending order within a buffer.
-  std::uint64_t input_offset(const unsigned char* p) { return raw_start_ + crlf_.raw_ascending(index_of(p)); }
+  std::uint64_t input_offset(const unsigned char* p) { return offsets_.raw_ascending(index_of(p)); }
   // The same of the byte at index `at`, in any order.
-  std::uint64_t input_offset_at(std::uint64_t at) const { return raw_start_ + crlf_.raw(at); }
+  std::uint64_t input_offset_at(std::uint64_t at) const { return offsets_.raw(at); }
 
  private:
   tsd::Stream& in_;
   const bool places_;
   std::unique_ptr<unsigned char[]> buf_;
   unsigned char* const text_ = buf_.get() + 1;
-  // How many bytes were read into the buffer before its text, and where the first lay in the input.
-  std::uint64_t consumed_ = 0;
-  std::uint64_t raw_start_ = 0;
-  tsd::CrLfOffsets crlf_;
+  // Where the buffer's bytes lie in the input; those read before its text were consumed.
+  tsd::WindowOffsets offsets_;
 };
 
 }  // namespace

@@ -1,11 +1,12 @@
 // The scan of the fast path: reads the input through the input window (fast_input.h) in blocks cut after
 // white space, cuts them into words with the word lexer (fast_lexer.h), finds each word in the table of
-// words met before, learns new words a stretch at a time through the passes (the word learner, whose
-// members are defined in fast_learner.h), places the problems of the words it knows, and hands every item
-// to the back. Reads the input; writes the back and the problems found.
+// words met before, learns new words a stretch at a time through the passes (the word learner,
+// fast_learner.h), places the problems of the words it knows, and hands every item to the back. Reads the
+// input; writes the back and the problems found.
 #pragma once
 
 #include "fast_input.h"
+#include "fast_learner.h"
 #include "fast_lexer.h"
 #include "fast_words.h"
 
@@ -21,10 +22,8 @@ class Scan {
   Scan(tsd::Stream& in, bool wylie, const TranslitTables& tables, int check_syllables, Last& back,
        ExtractionReport& found, bool place_problems, const TemporaryFiles& temporaries)
       : place_problems_(place_problems),
-        temporaries_(temporaries),
+        learner_(window_, wylie, tables, check_syllables, back, found, place_problems, temporaries),
         wylie_(wylie),
-        tables_(tables),
-        check_syllables_(check_syllables),
         back_(back),
         found_(found),
         window_(in, place_problems),
@@ -65,7 +64,7 @@ class Scan {
       have -= used;
       if (eof && have == 0) break;
     }
-    if (!checks_flushed()) return false;
+    if (!learner_.checks_flushed()) return false;
     back_.finish();
     if (place_problems_ && open_parenthesis_ >= 0)
       found_.add({SourceProblem::parenthesis_open, 0, static_cast<std::uint64_t>(open_parenthesis_), 1});
@@ -83,10 +82,6 @@ class Scan {
   // which prose rarely has but mantras do (in KVTS mostly 14 or 15 bytes).
   static constexpr int kShortestAhead = 12;
   static constexpr int kLongestAhead = 1 << 10;
-
-
-
-
 
   // A word too long for a key, remembered by its bytes apart from the table: its record, or null, and
   // its length in n.
@@ -125,7 +120,7 @@ class Scan {
               ? find_words<true>(p, upto, have_end)
               : find_words<false>(p, upto, have_end);
       if (ahead_due_) meet_words_ahead(stretch_end, upto);
-      if (!fresh_.empty() && !learn()) return nullptr;
+      if (!fresh_.empty() && !learner_.learn(fresh_)) return nullptr;
       p = write_items<true>(p, stretch_end, have_end).at;
       words_.retire();
     }
@@ -377,24 +372,20 @@ class Scan {
     return stop(p, Ending::end);
   }
 
-
-
   [[gnu::noinline]] void open_parenthesis(const unsigned char* p) {
     open_parenthesis_ = static_cast<std::int64_t>(window_.input_offset(p));
   }
-
 
   // The word's problems at the word at p; false when they cannot be placed there.
   [[gnu::noinline]] bool place(const Word& w, const unsigned char* p) {
     if (w.problem_count == kUnplaced) return false;
     const std::uint64_t at = window_.input_offset(p);
     for (int i = 0; i < w.problem_count; ++i) {
-      const WordProblem& problem = word_problems_[w.problems_at + static_cast<std::uint32_t>(i)];
+      const WordProblem& problem = learner_.problem(w.problems_at + static_cast<std::uint32_t>(i));
       found_.add({problem.kind, problem.value, at + problem.offset, problem.length});
     }
     return true;
   }
-
 
   // Where a stretch through the passes left the scan: after it, or before it (`stopped`) to read more
   // of the input first; null when the scan declines.
@@ -409,7 +400,8 @@ class Scan {
   [[gnu::noinline]] Passed through_passes(const unsigned char* p, const unsigned char* have_end, bool eof) {
     if (const unsigned char* cut = lexer_.rest_after(p, have_end)) {
       const std::string_view text(reinterpret_cast<const char*>(p), static_cast<std::size_t>(cut - p + 1));
-      switch (convert_stretch(text, window_.index_of(p), lexer_.starts_syllable(p), false)) {
+      switch (learner_.convert_stretch(text, window_.index_of(p), lexer_.starts_syllable(p), false,
+                                       open_parenthesis_)) {
         case Stretch::at_rest:
           return {cut + 1, false};
         case Stretch::failed:
@@ -432,94 +424,24 @@ class Scan {
       });
       if (window_.error()) return {nullptr, false};
     }
-    if (convert_stretch(text, window_.index_of(p), lexer_.starts_syllable(p), true) != Stretch::at_rest)
+    if (learner_.convert_stretch(text, window_.index_of(p), lexer_.starts_syllable(p), true,
+                                 open_parenthesis_) != Stretch::at_rest)
       return {nullptr, false};
     return {have_end, false};
   }
 
-
-
-  // What a stretch through the passes came to: the passes at rest after it, the extraction reading on
-  // in a passage (the stretch must run further), or a failure.
-  enum class Stretch { at_rest, reads_on, failed };
-
-  // Where the Wylie pre-pass starts a word or stretch: after white space, or after punctuation.
-  WylieStart wylie_start(bool starts_syllable) const {
-    return wylie_ && !starts_syllable ? WylieStart::after_punctuation : WylieStart::syllable;
-  }
-
-  // Converts `text`, whose first byte is the byte at index `at`, through the Wylie pre-pass and the
-  // extraction, from their state before it: the pre-pass's syllable start, and an open "(" before it.
-  // Counts and places what the extraction found, and hands the syllable-file bytes to the back. Unless
-  // it runs to the end of the input, a passage that the extraction reads on in leaves everything as it
-  // was.
-  Stretch convert_stretch(std::string_view text, std::uint64_t at, bool starts_syllable, bool to_the_end);
-
-  // `text` through the Wylie pre-pass (for Wylie, `pieces_` of it, each from its start) and the extraction
-  // (from `state`, left as the extraction ends), in memory: the syllable-file bytes, valid until the next
-  // call, or nothing when a pass or a temporary file failed. `kvts`, when given, gets the text the
-  // extraction read.
-  std::optional<std::string_view> extract(std::string_view text, ExtractionState& state,
-                                          ExtractionReport* report, std::string_view* kvts);
-
-  // Offsets in the KVTS of the last text extracted made offsets in that text (for Wylie through the
-  // pre-pass's steps, read again).
-  void places_in_source(std::vector<std::uint64_t>& ends) const;
-
-  // The extraction's problems in a stretch that started at index `at` and ended in `state`: each placed in
-  // the input, and the first open "(" kept for the end.
-  bool place_stretch_problems(const std::vector<SourceProblem>& problems, const ExtractionState& state,
-                              std::uint64_t at);
-
-  // The words met for the first time in the stretch, through the passes; false when the passes did not
-  // give what the scan expects.
-  [[gnu::noinline]] bool learn() {
-    return convert_words(fresh_) &&
-           std::all_of(fresh_.begin(), fresh_.end(), [](const NewWord& w) { return w.record->learned; });
-  }
-
-  // `bytes` written to temporary file `which` as the passes make it: false when it failed. Made once (one
-  // that cannot be made fails here as it fails the passes) and emptied each time after where it can be.
-  bool written_to(int which, std::string_view bytes);
-  // Whether every temporary file written took its bytes.
-  bool checks_flushed();
-
-  // Each word on a line of its own through the Wylie pre-pass (from after punctuation where it starts no
-  // syllable) and the extraction.
-  bool convert_words(const std::vector<NewWord>& fresh);
-
-  // The problems that the extraction found in the text of new words, each word's placed in its own input
-  // bytes (for Wylie through the pre-pass's steps, read again).
-  struct ProblemsOfWords {
-    std::vector<WordProblem> list;                            // by word
-    std::vector<std::pair<std::size_t, std::size_t>> ranges;  // each word's part of the list
-    std::vector<bool> unplaced;                               // a problem outside the word's bytes
-  };
-  std::optional<ProblemsOfWords> problems_of_words(const std::vector<SourceProblem>& found,
-                                                   const std::vector<std::uint64_t>& word_starts,
-                                                   const std::vector<NewWord>& fresh) const;
+  using Stretch = typename WordLearner<Last>::Stretch;
 
   const bool place_problems_;
-  const TemporaryFiles& temporaries_;
-  // The temporary files 0 to 2 that the passes would write, written as they would be.
-  std::array<tsd::Stream, 3> checks_;
-  // The passes' streams in memory, and what they were last given and gave.
-  tsd::MemoryPass pre_pass_;
-  tsd::MemoryPass extraction_;
-  std::vector<WyliePiece> pieces_;
-  std::vector<std::size_t> piece_starts_;  // where each piece's KVTS starts
-  std::string stretch_bytes_;
+  // What learns new words; its data lies apart from the scan's.
+  WordLearner<Last> learner_;
   const bool wylie_;
-  const TranslitTables& tables_;
-  const int check_syllables_;
-  ExtractionCache extraction_cache_;  // of these tables and check, for every batch and stretch
   Last& back_;
   ExtractionReport& found_;
   WordTable words_;
   InputWindow window_;
   WordLexer lexer_;
   std::int64_t open_parenthesis_ = -1;
-  std::vector<WordProblem> word_problems_;
   // The words of the stretch being written, and those of them met for the first time.
   std::unique_ptr<Word* []> tokens_ { new Word*[kStretchWords] };
   std::size_t token_count_ = 0;

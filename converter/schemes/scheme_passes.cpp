@@ -204,25 +204,22 @@ class Sink {
 // returns the last byte copied ("[" when none was).
 int copy_passage(tsd::Stream& src, tsd::Stream& dst) {
   int last = '[';
-  for (;;) {
-    const std::span<const unsigned char> window = src.window();
-    if (window.empty()) {
-      const int c = src.get();
-      if (c == kEnd) return last;
-      dst.put(c);
-      last = c;
-      if (c == ']') return last;
-      continue;
-    }
-    const void* close = std::memchr(window.data(), ']', window.size());
-    const std::size_t n =
-        close ? static_cast<std::size_t>(static_cast<const unsigned char*>(close) - window.data()) + 1
-              : window.size();
-    dst.write(window.data(), n);
-    src.advance(n);
-    last = window[n - 1];
-    if (close) return last;
-  }
+  tsd::run_windows(
+      src,
+      [&](const unsigned char* p, std::size_t size) {
+        const void* close = std::memchr(p, ']', size);
+        const std::size_t n =
+            close ? static_cast<std::size_t>(static_cast<const unsigned char*>(close) - p) + 1 : size;
+        dst.write(p, n);
+        last = p[n - 1];
+        return tsd::WindowUse{n, close ? tsd::WindowUse::Next::stop : tsd::WindowUse::Next::again};
+      },
+      [&](int c) {
+        dst.put(c);
+        last = c;
+        return c != ']';
+      });
+  return last;
 }
 
 // Where a pass starts again from a state of its own: at a piece of the source converted as if alone, the
@@ -242,42 +239,51 @@ int run_pass(tsd::Stream& src, tsd::Stream& destination, const Machine<States>& 
              std::span<const Restart> restarts = {}, std::vector<std::size_t>* written_at = nullptr) {
   Sink dst(destination);
   std::size_t next = 0;
-  for (;;) {
-    if (dst.room() < Sink::kLeastRoom) dst.flush();
-    std::size_t until = SIZE_MAX;  // bytes before the next restart
-    if (next < restarts.size()) [[unlikely]] {
-      const std::uint64_t here = src.read_offset();
-      if (here >= restarts[next].at) {
-        dst.append(m.end_entry(state));
-        state = restarts[next++].state;
-        if (written_at) written_at->push_back(static_cast<std::size_t>(dst.total()));
-        continue;
-      }
-      until = static_cast<std::size_t>(restarts[next].at - here);
+  // Takes the restarts at or before `here`; returns how many bytes lie before the next one.
+  const auto restart_at = [&](std::uint64_t here) {
+    for (; next < restarts.size() && restarts[next].at <= here; ++next) {
+      if (dst.room() < Sink::kLeastRoom) dst.flush();
+      dst.append(m.end_entry(state));
+      state = restarts[next].state;
+      if (written_at) written_at->push_back(static_cast<std::size_t>(dst.total()));
     }
-    const std::span<const unsigned char> window = src.window();
-    if (!window.empty()) {
-      const std::size_t n = std::min({window.size(), dst.room() / kLongestText, until});
-      const void* bracket = std::memchr(window.data(), '[', n);
-      const std::size_t run =
-          bracket ? static_cast<std::size_t>(static_cast<const unsigned char*>(bracket) - window.data()) : n;
-      dst.wrote_to(run_block(m, window.data(), window.data() + run, state, dst.at()));
-      src.advance(run);
-      if (run == n) continue;
-    }
-    const int c = src.get();
-    if (c == kEnd) break;
-    dst.append(m.entries[row_of(state) + static_cast<unsigned>(c)]);
-    if (c != '[') {
-      state = m.next_state(state, static_cast<unsigned>(c));
-      continue;
-    }
-    dst.flush();
-    const std::uint64_t passage = src.read_offset();
-    state = m.after_passage[static_cast<unsigned char>(copy_passage(src, destination))];
-    // Copied byte for byte past the sink (a source read with restarts is read untranslated).
-    if (written_at) dst.copied(src.read_offset() - passage);
-  }
+    return next < restarts.size() ? static_cast<std::size_t>(restarts[next].at - here) : SIZE_MAX;
+  };
+  tsd::run_windows(
+      src,
+      [&](const unsigned char* p, std::size_t size) {
+        if (dst.room() < Sink::kLeastRoom) dst.flush();
+        std::size_t until = SIZE_MAX;
+        if (next < restarts.size()) [[unlikely]] {
+          until = restart_at(src.read_offset());
+          if (dst.room() < Sink::kLeastRoom) dst.flush();
+        }
+        const std::size_t n = std::min({size, dst.room() / kLongestText, until});
+        const void* bracket = std::memchr(p, '[', n);
+        const std::size_t run =
+            bracket ? static_cast<std::size_t>(static_cast<const unsigned char*>(bracket) - p) : n;
+        dst.wrote_to(run_block(m, p, p + run, state, dst.at()));
+        // Up to a restart or the sink's room, the window again; at a "[", the passage a byte at a time.
+        return tsd::WindowUse{run, run == n ? tsd::WindowUse::Next::again : tsd::WindowUse::Next::byte};
+      },
+      [&](int c, std::uint64_t at) {
+        if (dst.room() < Sink::kLeastRoom) dst.flush();
+        if (next < restarts.size()) [[unlikely]] {
+          restart_at(at);
+          if (dst.room() < Sink::kLeastRoom) dst.flush();
+        }
+        dst.append(m.entries[row_of(state) + static_cast<unsigned>(c)]);
+        if (c != '[') {
+          state = m.next_state(state, static_cast<unsigned>(c));
+          return true;
+        }
+        dst.flush();
+        const std::uint64_t passage = src.read_offset();
+        state = m.after_passage[static_cast<unsigned char>(copy_passage(src, destination))];
+        // Copied byte for byte past the sink (a source read with restarts is read untranslated).
+        if (written_at) dst.copied(src.read_offset() - passage);
+        return true;
+      });
   // Restarts at the end: pieces with nothing in them.
   for (; next < restarts.size(); ++next) {
     dst.append(m.end_entry(state));
@@ -287,7 +293,6 @@ int run_pass(tsd::Stream& src, tsd::Stream& destination, const Machine<States>& 
   dst.append(m.end_entry(state));
   return dst.finish(src);
 }
-
 
 // Wylie to KVTS, by the previous character: a blank (a syllable start), "A", "t", "g", or anything else;
 // then the two waiting states of "s" after "t" (for "tsh") and "." after "g" (for "g.y").
@@ -357,7 +362,8 @@ constexpr auto kWylieSteps = [] {
     // the character after it follows as after any other character.
     const Step after_other = wylie_plain_step(kAfterNone, c);
     steps[kWaitingTs][c] = c == 'h' ? step_of("S", kAfterNone) : prefixed("Z", after_other);
-    steps[kWaitingGDot][c] = tsheg_breaks_within('g', c) ? step_of("-Y", kAfterNone) : prefixed(" ", after_other);
+    steps[kWaitingGDot][c] =
+        tsheg_breaks_within('g', c) ? step_of("-Y", kAfterNone) : prefixed(" ", after_other);
   }
   return steps;
 }();
@@ -404,6 +410,8 @@ int wylie_to_kvts(std::string_view wylie, WylieStart start, tsd::MemoryPass& mem
   return wylie_to_kvts(std::span(&piece, 1), memory, kvts);
 }
 
+// Byte by byte through get(), not run_windows: it runs only to place problems, and each step needs the
+// offset of its own byte.
 void wylie_places(tsd::Stream& src, std::span<std::uint64_t> offsets, WylieStart start) {
   const auto& m = kWylieMachine;
   std::uint64_t written = 0;  // KVTS bytes written so far
@@ -557,7 +565,8 @@ int kvts_to_wylie(tsd::Stream& src, tsd::Stream& dst) {
 void wylie_places_in_any_order(tsd::Stream& src, std::span<std::uint64_t> offsets, WylieStart start) {
   std::vector<std::size_t> order(offsets.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return offsets[a] < offsets[b]; });
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t a, std::size_t b) { return offsets[a] < offsets[b]; });
   std::vector<std::uint64_t> sorted;
   sorted.reserve(order.size());
   for (const std::size_t i : order) sorted.push_back(offsets[i]);

@@ -56,58 +56,42 @@ TextReader::TextReader(tsd::Stream& in, HubOut& out, bool keep_cr, ReaderReport*
       tracing_(report && report->tracing()),
       spacing_(spacing) {}
 
-std::uint64_t TextReader::offset_at(std::size_t i) const {
-  auto it = std::upper_bound(
-      pieces_.begin(), pieces_.end(), i,
-      [](std::size_t v, const std::pair<std::size_t, std::uint64_t>& p) { return v < p.first; });
-  if (it == pieces_.begin()) return i;
-  --it;
-  return it->second + (i - it->first);
-}
-
 // Moves the unread bytes to the window's start and reads after them until it is full or the input ends.
 void TextReader::fill() {
-  while (len_ < kBufferSize && !eof_) {
-    const auto window = in_.window();
-    const std::uint64_t offset = in_.read_offset();
-    std::size_t n;
-    if (!window.empty()) {
-      n = std::min(window.size(), kBufferSize - len_);
-      std::memcpy(buf_.data() + len_, window.data(), n);
-      in_.advance(n);
-    } else {
-      const int c = in_.get();
-      if (c == tsd::Stream::end) {
-        eof_ = true;
-        break;
-      }
-      buf_[len_] = static_cast<unsigned char>(c);
-      n = 1;
-    }
-    if (pieces_.empty() || offset_at(len_) != offset) pieces_.push_back({len_, offset});
-    len_ += n;
-    read_total_ = in_.read_offset();
-  }
+  if (len_ >= kBufferSize || eof_) return;
+  eof_ = tsd::run_windows(
+      in_,
+      [&](const unsigned char* p, std::size_t size) {
+        const std::size_t n = std::min(size, kBufferSize - len_);
+        std::memcpy(buf_.data() + len_, p, n);
+        len_ += n;
+        read_total_ = in_.read_offset() + n;
+        return tsd::WindowUse{n,
+                              len_ < kBufferSize ? tsd::WindowUse::Next::again : tsd::WindowUse::Next::stop};
+      },
+      [&](int c, std::uint64_t at) {
+        read_total_ = in_.read_offset();
+        // Text mode reads a CR LF as one line feed: the input's offsets after it are one more.
+        if (c == '\n' && read_total_ - at == 2) offsets_.crlf_at(offsets_.consumed() + len_);
+        buf_[len_++] = static_cast<unsigned char>(c);
+        return len_ < kBufferSize;
+      });
 }
 
 int TextReader::run() {
   std::size_t pos = 0;
+  offsets_.start(in_.read_offset());
   fill();
   if (len_ >= 3 && buf_[0] == 0xEF && buf_[1] == 0xBB && buf_[2] == 0xBF) {
     pos = 3;
-    if (tells_sloppy())
-      warn(0, 3, warning_text(text_warnings::kSloppy, text_warnings::kByteOrderMark));
+    if (tells_sloppy()) warn(0, 3, warning_text(text_warnings::kSloppy, text_warnings::kByteOrderMark));
   }
   for (;;) {
     const std::size_t from = pos;
     pos = parse(pos);
     if (eof_ && (pos >= len_ || pos == from)) break;
-    // Keep the unread bytes, rebasing their offsets, and read more.
-    const std::uint64_t first = offset_at(pos);
-    std::vector<std::pair<std::size_t, std::uint64_t>> kept{{0, first}};
-    for (const auto& p : pieces_)
-      if (p.first > pos) kept.push_back({p.first - pos, p.second});
-    pieces_.swap(kept);
+    // Keep the unread bytes, with their offsets, and read more.
+    offsets_.drop(pos);
     std::memmove(buf_.data(), buf_.data() + pos, len_ - pos);
     len_ -= pos;
     pos = 0;
@@ -280,9 +264,7 @@ std::size_t TextReader::escape(std::size_t at) {
     n = 1 + static_cast<std::size_t>(k);
   }
   const bool tibetan = is_tibetan(code);
-  Before kind = tibetan                       ? ewts_before_kind(code)
-                : code == '\t' || code == ' ' ? Before::start
-                                              : Before::text;
+  Before kind = tibetan ? ewts_before_kind(code) : code == '\t' || code == ' ' ? Before::start : Before::text;
   if (in_bracket)
     kind = Before::text;
   else

@@ -18,6 +18,7 @@
 #include "hub.h"
 #include "memo_table.h"
 #include "packed_keys.h"
+#include "platform/crlf_offsets.h"
 #include "platform/stream.h"
 
 namespace tarvex {
@@ -103,7 +104,7 @@ class TextReader {
   virtual bool starts_word(char32_t c) const = 0;
   virtual bool take_word(std::size_t& at) = 0;
 
-  std::uint64_t offset_at(std::size_t i) const;
+  std::uint64_t offset_at(std::size_t i) const { return offsets_.raw(offsets_.consumed() + i); }
   // The end of the run of bytes from `at` that `stops` lets through, at most `limit`, eight bytes at a
   // time (the window's slack is read past len_).
   std::size_t run_end(const StopBits& stops, std::size_t at, std::size_t limit) const {
@@ -252,8 +253,8 @@ class TextReader {
   ReaderReport* report_;
   const bool tracing_;  // the report asks where places of the hub come from
   const SpaceTable& spacing_;
-  // Input offsets of the window's bytes: from each piece's first byte on they follow one another.
-  std::vector<std::pair<std::size_t, std::uint64_t>> pieces_;
+  // Input offsets of the window's bytes, as the fast path's input window has them.
+  tsd::WindowOffsets offsets_;
   std::uint64_t read_total_ = 0;
 
   MemoTable<CacheEntry, MemoShape{11, 4, MemoOrder::first_free}> cache_;

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -75,6 +76,21 @@ struct SourceProblem {
 // The offsets of the first and the last byte of each problem, two a problem in the problems' order: what
 // is placed in the user's input (through the Wylie pre-pass's steps, for Wylie).
 std::vector<std::uint64_t> first_and_last_bytes(const std::vector<SourceProblem>& problems);
+
+// Where the problems lie in the user's input, the one mapping of every place the extraction finds: the
+// first and last byte of each problem (two to a problem), then each of `more` (a byte of its own), taken
+// back through the pass that wrote the extraction's source (`back`, mapping the list in place: the Wylie
+// pre-pass's steps read again; nothing for KVTS), then made offsets of the input's own bytes (`raw`, where
+// what was read took a CR LF as one line feed or started later in the input).
+template <typename Back, typename Raw>
+std::vector<std::uint64_t> ends_in_input(const std::vector<SourceProblem>& problems,
+                                         std::span<const std::uint64_t> more, Back back, Raw raw) {
+  std::vector<std::uint64_t> ends = first_and_last_bytes(problems);
+  ends.insert(ends.end(), more.begin(), more.end());
+  back(std::span<std::uint64_t>(ends));
+  for (std::uint64_t& end : ends) end = raw(end);
+  return ends;
+}
 
 struct ExtractionReport {
   std::int64_t syllables = 0;  // runs of two or more word characters

@@ -160,7 +160,8 @@ bool FontCodePass::passage(int close, const char* missing) {
 // the same rules as the main loop. A `g` before a blank or a line break whose next character lies beyond
 // the window, and every other character, go back to the main loop. Returns the character that ended the
 // replay, or kCompose when the word at `c` must go through the composer (`watched` then holds its keys if
-// the memo may learn it).
+// the memo may learn it). Not run by run_windows: it starts at a key already read by get() and hands the
+// byte after it back, the composer's word open between, where run_windows hands bytes one way.
 int FontCodePass::replay_words(int& c, MemoKeys& watched) {
   const auto window = in_.window();
   const unsigned char* const start = window.data();

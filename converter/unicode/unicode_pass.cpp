@@ -17,7 +17,6 @@ namespace {
 
 constexpr char kTsheg[] = "\xE0\xBC\x8B";
 
-
 // A word with no Unicode form: "~" and the text of each key between the marks of a raw passage (the stack
 // key has none); the bytes written, or -1 when they do not fit.
 int raw_word(const unsigned char* keys, int n, const LayoutMarks& marks, char* out, int capacity) {
@@ -54,18 +53,14 @@ class UnicodePass {
  public:
   UnicodePass(tsd::Stream& in, tsd::Stream& out, int keep_cr, UnicodePassages passages,
               const StatusSink& status, bool in_place)
-      : in_(in),
-        out_(out),
-        status_(status),
-        in_place_(in_place),
-        layout_(marks_, keep_cr != 0) {
+      : in_(in), out_(out), status_(status), in_place_(in_place), layout_(marks_, keep_cr != 0) {
     marks_ = unicode_marks(passages);
   }
 
   int run();
 
  private:
-  bool fast_run();
+  tsd::WindowUse fast_run(const unsigned char* start, std::size_t size);
   bool step(int c);
   bool word(int c);
   bool passage(bool bracket);
@@ -92,15 +87,18 @@ class UnicodePass {
 
 int UnicodePass::run() {
   layout_.clear();
-  for (;;) {
-    if (in_place_ && !fast_run()) {
-      status_.log_status("%s", kWriteFailed);
-      return -1;
-    }
-    const int c = in_.get();
-    if (c == tsd::Stream::end) break;
-    if (!step(c)) return -1;
-  }
+  bool window_failed = false;
+  const bool to_end = tsd::run_windows(
+      in_,
+      [this, &window_failed](const unsigned char* p, std::size_t n) {
+        if (!in_place_) return tsd::WindowUse{0};
+        const tsd::WindowUse use = fast_run(p, n);
+        window_failed = use.next == tsd::WindowUse::Next::stop;
+        return use;
+      },
+      [this](int c) { return step(c); });
+  if (window_failed) status_.log_status("%s", kWriteFailed);
+  if (!to_end) return -1;
   if (out_.flush() != 0 || out_.error()) {
     status_.log_status("%s", kWriteFailed);
     return -1;
@@ -111,7 +109,8 @@ int UnicodePass::run() {
 // The word at `keys`, converted once and then remembered; null when it has no Unicode form or a long one.
 const CachedWord* UnicodePass::cached(const unsigned char* keys, int n) {
   const PackedRun packed = pack_run(keys, n);
-  if (const CachedWord* w = cache_.find(hash_of(packed), [&](const CachedWord& w) { return w.keys == packed; }))
+  if (const CachedWord* w =
+          cache_.find(hash_of(packed), [&](const CachedWord& w) { return w.keys == packed; }))
     return w;
   return learn(keys, n, packed);
 }
@@ -130,13 +129,12 @@ const CachedWord* UnicodePass::learn(const unsigned char* keys, int n, const Pac
 }
 
 // Converts words and what lies between them in place, for as long as they lie whole in the read window
-// and fit the write window; everything else is left to step(). False when the output has failed.
-bool UnicodePass::fast_run() {
-  const auto window = in_.window();
+// and fit the write window; everything else is left to step(). Stops when the output has failed.
+tsd::WindowUse UnicodePass::fast_run(const unsigned char* const start, std::size_t size) {
   const auto room = out_.write_window();
-  if (window.size() <= kLongestPackedRun + 1 || room.empty()) return !out_.error();
-  const unsigned char* const start = window.data();
-  const unsigned char* const end = start + window.size();
+  if (size <= kLongestPackedRun + 1 || room.empty())
+    return {0, out_.error() ? tsd::WindowUse::Next::stop : tsd::WindowUse::Next::byte};
+  const unsigned char* const end = start + size;
   const unsigned char* p = start;
   unsigned char* const write_start = room.data();
   unsigned char* const write_end = write_start + room.size();
@@ -190,9 +188,8 @@ bool UnicodePass::fast_run() {
     if (!done) break;
     ++p;
   }
-  in_.advance(static_cast<std::size_t>(p - start));
   out_.commit(static_cast<std::size_t>(out.at - write_start));
-  return true;
+  return {static_cast<std::size_t>(p - start)};
 }
 
 // One word or one character between words, read from the stream; false after logging a failure.
@@ -287,7 +284,8 @@ LayoutMarks unicode_marks(UnicodePassages passages) {
   const unsigned char markers[] = {kRawStart, kRawEnd, kBracedStart, kBracedEnd, kSmallStart, kSmallEnd};
   const char* texts[] = {"[", "]", "{", "}", "(", ")"};
   for (int i = 0; i < 6; ++i)
-    marks.passage[i / 2][i % 2] = passages == UnicodePassages::text ? mark_of(texts[i]) : mark_of(&markers[i], 1);
+    marks.passage[i / 2][i % 2] =
+        passages == UnicodePassages::text ? mark_of(texts[i]) : mark_of(&markers[i], 1);
   return marks;
 }
 
@@ -295,8 +293,8 @@ int unicode_word(std::string_view keys, const LayoutMarks& marks, char* out, int
   const int length = syllable_to_unicode(keys, out, capacity);
   raw = length < 0;
   if (!raw) return length;
-  return raw_word(reinterpret_cast<const unsigned char*>(keys.data()), static_cast<int>(keys.size()), marks, out,
-                  capacity);
+  return raw_word(reinterpret_cast<const unsigned char*>(keys.data()), static_cast<int>(keys.size()), marks,
+                  out, capacity);
 }
 
 int unicode_pass(tsd::Stream& syllables, tsd::Stream& out, int keep_cr, UnicodePassages passages,

@@ -14,6 +14,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace tsd {
 
@@ -203,21 +204,45 @@ class Stream {
 // program prints or reads differ by platform.
 void binary_stdio();
 
-// Runs a pass over the rest of `from`: `in_place(p, n)` takes what it can of each read window, the
-// kWindowSlack bytes after it readable, and returns how many bytes it took; where it took less than the
-// whole window, or none is open, `one(c)` takes the next byte that get() reads, and may read on with get()
-// and unget(). Returns true at the end of the input, false when `one` returned false.
+// What a pass did with a read window (run_windows): it took the first `taken` bytes, and then wants the
+// next byte through get() (`byte`), the rest of the window again (`again`: it stopped at a point of its
+// own inside it), or to stop reading (`stop`).
+struct WindowUse {
+  enum class Next : unsigned char { byte, again, stop };
+  std::size_t taken;
+  Next next = Next::byte;
+};
+
+// Runs a pass over the rest of `from`, the one loop of every pass that reads in place: `in_place(p, n)`
+// takes what it can of each read window, the kWindowSlack bytes after it readable, and returns how many
+// bytes it took (a WindowUse, or a count: the whole window goes on to the next one, less to get()); where
+// it wants a byte, or none is open, `one(c)` takes the next byte that get() reads (with `one(c, at)`, also
+// the offset at which get() read it, a CR LF's CR), and may read on with get() and unget(). Returns true
+// at the end of the input, false when either stopped. Inlined whole, so that a pass pays nothing for it.
 template <typename InPlace, typename One>
-bool run_windows(Stream& from, InPlace in_place, One one) {
+[[gnu::always_inline]] inline bool run_windows(Stream& from, InPlace in_place, One one) {
   for (;;) {
     if (const auto window = from.window(); !window.empty()) {
-      const std::size_t taken = in_place(window.data(), window.size());
-      from.advance(taken);
-      if (taken == window.size()) continue;
+      const auto use = in_place(window.data(), window.size());
+      if constexpr (std::is_same_v<decltype(use), const WindowUse>) {
+        from.advance(use.taken);
+        if (use.next == WindowUse::Next::stop) return false;
+        if (use.next == WindowUse::Next::again || use.taken == window.size()) continue;
+      } else {
+        from.advance(use);
+        if (use == window.size()) continue;
+      }
     }
-    const int c = from.get();
-    if (c == Stream::end) return true;
-    if (!one(c)) return false;
+    if constexpr (std::is_invocable_v<One, int, std::uint64_t>) {
+      const std::uint64_t at = from.read_offset();
+      const int c = from.get();
+      if (c == Stream::end) return true;
+      if (!one(c, at)) return false;
+    } else {
+      const int c = from.get();
+      if (c == Stream::end) return true;
+      if (!one(c)) return false;
+    }
   }
 }
 
@@ -260,21 +285,17 @@ class MemoryPass {
 // be read.
 template <typename Take>
 bool read_rest(Stream& from, Take take) {
-  for (;;) {
-    const auto window = from.window();
-    if (!window.empty()) {
-      if (!take(window.data(), window.size())) return false;
-      from.advance(window.size());
-      continue;
-    }
-    const int c = from.get();
-    if (c == Stream::end) return true;
-    const auto byte = static_cast<unsigned char>(c);
-    if (!take(&byte, 1)) {
-      from.unget(c);
-      return false;
-    }
-  }
+  return run_windows(
+      from,
+      [&take](const unsigned char* p, std::size_t n) {
+        return take(p, n) ? WindowUse{n, WindowUse::Next::again} : WindowUse{0, WindowUse::Next::stop};
+      },
+      [&](int c) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (take(&byte, 1)) return true;
+        from.unget(c);
+        return false;
+      });
 }
 
 }  // namespace tsd

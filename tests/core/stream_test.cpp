@@ -179,6 +179,71 @@ TEST(stream, run_windows_hands_each_byte_to_one_of_its_takers) {
   }
 }
 
+// A pass that takes part of a window and wants the rest of it again reads on in the window, not byte by
+// byte; one that stops in a window leaves the rest to be read; and a byte read one at a time comes with the
+// offset get() read it at, the CR of a CR LF, so that its place in the input can be told.
+TEST(stream, run_windows_takes_windows_again_stops_in_them_and_tells_where_each_byte_was) {
+  std::string bytes;
+  for (int i = 0; i < 50000; ++i) bytes += (i % 5 == 0) ? "\r\n" : (i % 17 == 0) ? "\r" : "abc";
+  using Next = tsd::WindowUse::Next;
+  const struct {
+    const char* name;
+    Stream::Mode mode;
+    std::size_t at_a_time;   // taken of a window at each call; 0 takes every byte one at a time
+    Next partial;            // what is wanted after taking part of a window
+    std::size_t stop_after;  // bytes taken before the pass stops; npos for none
+    bool stop_in_window;     // it stops where a window is taken, else where a byte is
+  } cases[] = {
+      {"pieces of each window, again", Stream::Mode::text, 7, Next::again, std::string::npos, false},
+      {"pieces of each window, then a byte", Stream::Mode::binary, 7, Next::byte, std::string::npos, false},
+      {"a byte at a time, text", Stream::Mode::text, 0, Next::byte, std::string::npos, false},
+      {"a byte at a time, binary", Stream::Mode::binary, 0, Next::byte, std::string::npos, false},
+      {"stopped in a window", Stream::Mode::binary, 1000, Next::again, 70001, true},
+      {"stopped at a byte", Stream::Mode::text, 0, Next::byte, 999, false},
+  };
+  for (const auto& c : cases) {
+    const std::string expected = read_back(bytes, c.mode);
+    TempDir dir;
+    Stream s = Stream::open_read(dir.write("in", bytes).c_str(), c.mode);
+    std::string taken;
+    std::size_t one_at_a_time = 0;
+    bool offsets_right = true;
+    const bool to_end = tsd::run_windows(
+        s,
+        [&](const unsigned char* p, std::size_t n) {
+          std::size_t k = std::min(n, c.at_a_time);
+          if (c.stop_in_window) k = std::min(k, c.stop_after - taken.size());
+          taken.append(reinterpret_cast<const char*>(p), k);
+          if (c.stop_in_window && taken.size() == c.stop_after) return tsd::WindowUse{k, Next::stop};
+          return tsd::WindowUse{k, c.partial};
+        },
+        [&](int b, std::uint64_t at) {
+          taken.push_back(static_cast<char>(b));
+          ++one_at_a_time;
+          const bool crlf = c.mode == Stream::Mode::text && b == '\n' && bytes[at] == '\r';
+          offsets_right = offsets_right && at < bytes.size() &&
+                          (crlf ? bytes[at + 1] == '\n' : bytes[at] == static_cast<char>(b));
+          return c.stop_in_window || taken.size() < c.stop_after;
+        });
+    EXPECT_TRUE(offsets_right) << c.name;
+    if (c.stop_after == std::string::npos) {
+      EXPECT_TRUE(to_end) << c.name;
+      EXPECT_EQ(taken, expected) << c.name;
+    } else {
+      EXPECT_FALSE(to_end) << c.name;
+      EXPECT_EQ(taken, expected.substr(0, c.stop_after)) << c.name;
+      EXPECT_EQ(s.get(), static_cast<unsigned char>(expected[c.stop_after])) << c.name;
+    }
+    // Taken again, a window goes on in place: only where text mode cuts it at a CR, or a block ends, does
+    // a byte come one at a time.
+    if (c.at_a_time > 0 && c.partial == Next::again) {
+      EXPECT_LT(one_at_a_time, expected.size() / 8) << c.name;
+    } else if (c.at_a_time > 0) {
+      EXPECT_GT(one_at_a_time, expected.size() / 8) << c.name;
+    }
+  }
+}
+
 // Applies one pseudo-random operation to a stream and logs what it gave.
 void operate(Stream& s, unsigned kind, unsigned arg, std::string& log) {
   switch (kind) {
