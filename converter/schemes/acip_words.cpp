@@ -66,17 +66,22 @@ constexpr auto rows_by_first_byte() {
   return rows;
 }
 
-// The longest row of `table` that `text` starts with, or -1.
+// The longest row of `table` that `text` starts with (index -1: none), and its length.
+struct Match {
+  int index = -1;
+  std::size_t length = 0;
+};
+
 template <const auto& table>
-int longest_at(std::string_view text) {
+Match longest_at(std::string_view text) {
   static constexpr auto kRows = rows_by_first_byte<table>();
-  if (text.empty() || static_cast<unsigned char>(text[0]) >= 128) return -1;
+  if (text.empty() || static_cast<unsigned char>(text[0]) >= 128) return {};
   const char next = text.size() > 1 ? text[1] : '\0';
   for (const RowAt& row : kRows[static_cast<unsigned char>(text[0])]) {
     if (row.index < 0) break;
-    if (row.second == 0 || row.second == next) return row.index;
+    if (row.second == 0 || row.second == next) return {row.index, row.second == 0 ? 1u : 2u};
   }
-  return -1;
+  return {};
 }
 
 bool is_prefix(std::string_view ewts) {
@@ -112,7 +117,6 @@ class AcipWordReader {
   std::vector<Token> tokens_;
   std::vector<Syllable> syllables_;
   EwtsWordReader grammar_;
-  EwtsWordReader check_;
   std::string probe_, probe_out_, pair_;
   MemoTable<Start, MemoShape{8, 4, MemoOrder::first_free}> starts_;
   std::string plain_, stacked_, spelling_;
@@ -143,10 +147,8 @@ bool AcipWordReader::tokenize(std::vector<WordWarning>& warnings) {
     }
     // The apostrophe: between a letter and a vowel the long vowel, anywhere else the letter a-chung.
     if (c == '\'' && after_letter()) {
-      const int v = longest_at<acip_vowels>(rest);
-      if (v >= 0 && acip_vowels[static_cast<std::size_t>(v)].acip[0] == '\'') {
-        push(Token::vowel, acip_vowels[static_cast<std::size_t>(v)].ewts,
-             acip_vowels[static_cast<std::size_t>(v)].acip.size());
+      if (const Match v = longest_at<acip_vowels>(rest); v.index >= 0) {
+        push(Token::vowel, acip_vowels[static_cast<std::size_t>(v.index)].ewts, v.length);
         continue;
       }
       if (rest.size() > 1 && (rest[1] == 'E' || rest[1] == 'O'))
@@ -157,23 +159,20 @@ bool AcipWordReader::tokenize(std::vector<WordWarning>& warnings) {
       push(rest.size() > 1 && rest[1] == '+' ? Token::letter : Token::carrier, "a", 1);
       continue;
     }
-    const int s = longest_at<acip_signs>(rest);
-    const int v = longest_at<acip_vowels>(rest);
-    const int l = longest_at<acip_letters>(rest);
-    if (v >= 0 && acip_vowels[static_cast<std::size_t>(v)].acip[0] != '\'' &&
-        (l < 0 || acip_vowels[static_cast<std::size_t>(v)].acip.size() >=
-                      acip_letters[static_cast<std::size_t>(l)].acip.size())) {
-      push(Token::vowel, acip_vowels[static_cast<std::size_t>(v)].ewts,
-           acip_vowels[static_cast<std::size_t>(v)].acip.size());
-    } else if (l >= 0) {
-      const AcipLetter& letter = acip_letters[static_cast<std::size_t>(l)];
-      if (letter.acip == "H" && !tokens_.empty() && tokens_.back().kind == Token::letter &&
+    // The rows' lengths come with their match, so that a table's text is read only for the token taken
+    // (a new word's tables are seldom in the processor's cache).
+    const Match v = longest_at<acip_vowels>(rest);
+    const Match l = longest_at<acip_letters>(rest);
+    if (v.index >= 0 && c != '\'' && (l.index < 0 || v.length >= l.length)) {
+      push(Token::vowel, acip_vowels[static_cast<std::size_t>(v.index)].ewts, v.length);
+    } else if (l.index >= 0) {
+      const AcipLetter& letter = acip_letters[static_cast<std::size_t>(l.index)];
+      if (c == 'H' && l.length == 1 && !tokens_.empty() && tokens_.back().kind == Token::letter &&
           tokens_.back().ewts == "tsh")
         warnings.push_back({tokens_.back().pos, 3, std::string(acip_warnings::kTsh)});
-      push(Token::letter, letter.ewts, letter.acip.size());
-    } else if (s >= 0) {
-      push(Token::sign, acip_signs[static_cast<std::size_t>(s)].ewts,
-           acip_signs[static_cast<std::size_t>(s)].acip.size());
+      push(Token::letter, letter.ewts, l.length);
+    } else if (const Match s = longest_at<acip_signs>(rest); s.index >= 0) {
+      push(Token::sign, acip_signs[static_cast<std::size_t>(s.index)].ewts, s.length);
     } else {
       return false;
     }
@@ -318,7 +317,9 @@ bool AcipWordReader::tibetan_start(std::string_view letters) {
   }
   probe_.assign(letters).append("a");
   probe_out_.clear();
-  const bool start = check_.read(probe_, probe_out_) == 0;
+  // The grammar that reads the syllables checks them too (between two syllables, it is free): its
+  // memory is then warm for both.
+  const bool start = grammar_.read(probe_, probe_out_) == 0;
   if (kept) starts_.place(hash) = {{key[0], key[1]}, static_cast<unsigned char>(letters.size()), start};
   return start;
 }
