@@ -36,7 +36,8 @@ std::uint64_t little_endian_word(const unsigned char* p) {
   while (end - p >= 28 && room - done >= 8) {
     const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 12));
-    const __m256i v = _mm256_shuffle_epi8(_mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1), order);
+    const __m256i both = _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+    const __m256i v = _mm256_shuffle_epi8(both, order);
     const __m256i c =
         _mm256_or_si256(_mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(v, 4), _mm256_set1_epi32(0xF000)),
                                         _mm256_and_si256(_mm256_srli_epi32(v, 2), _mm256_set1_epi32(0x0FC0))),
@@ -46,8 +47,8 @@ std::uint64_t little_endian_word(const unsigned char* p) {
         _mm256_cmpeq_epi32(_mm256_and_si256(v, _mm256_set1_epi32(0x00F0C0C0)), _mm256_set1_epi32(0x00E08080));
     const __m256i surrogate = _mm256_and_si256(_mm256_cmpgt_epi32(c, _mm256_set1_epi32(0xD7FF)),
                                                _mm256_cmpgt_epi32(_mm256_set1_epi32(0xE000), c));
-    const __m256i good =
-        _mm256_andnot_si256(surrogate, _mm256_and_si256(shaped, _mm256_cmpgt_epi32(c, _mm256_set1_epi32(0x7FF))));
+    const __m256i long_enough = _mm256_cmpgt_epi32(c, _mm256_set1_epi32(0x7FF));
+    const __m256i good = _mm256_andnot_si256(surrogate, _mm256_and_si256(shaped, long_enough));
     if (_mm256_movemask_epi8(good) != -1) break;
     // Each half's four characters to 16 bits, then the two halves side by side.
     const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(c, c), 0x08);

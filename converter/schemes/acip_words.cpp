@@ -105,7 +105,8 @@ class AcipWordReader {
     return pair_;
   }
 
-  // Whether letters read as a Tibetan syllable's start, kept by the letters (zero-padded), the few a text has.
+  // Whether letters read as a Tibetan syllable's start, kept by the letters (zero-padded), the few a text
+  // has.
   struct Start {
     std::uint64_t key[2];
     unsigned char length;  // 0: empty
