@@ -70,8 +70,15 @@ inline int exit_status(int raw) {
 #endif
 
 // Under Wine on a busy machine, about one start of the shell in four thousand fails (system() gives -1 with
-// errno set, _popen() null) and the command never runs: such a start is tried again. On Windows itself it
-// fails only for want of memory or handles, which a second try does not harm.
+// errno set, _popen() null) and the command never runs: such a start is tried again. Now and then the shell
+// starts but cannot start the program, and says it does not know it (status 9009, "Can't recognize"),
+// though it ran a moment before: tried again too. On Windows itself these fail only for want of memory or
+// handles, or for a command that is not there, which a second try does not harm.
+#ifdef _WIN32
+inline constexpr int kNotRecognized = 9009;
+#else
+inline constexpr int kNotRecognized = -2;  // no such status
+#endif
 template <typename Start, typename Failed>
 auto started(Start start, Failed failed) {
   for (int attempt = 1;; ++attempt) {
@@ -86,7 +93,8 @@ auto started(Start start, Failed failed) {
 inline int run_status(const std::string& command) {
   const std::string line = shell_line(command);
   return exit_status(
-      started([&] { return std::system(line.c_str()); }, [](int raw) { return raw == -1 && errno != 0; }));
+      started([&] { return std::system(line.c_str()); },
+              [](int raw) { return (raw == -1 && errno != 0) || raw == kNotRecognized; }));
 }
 
 struct Captured {
@@ -96,22 +104,28 @@ struct Captured {
 
 // Runs `command` and collects its standard output.
 inline Captured run_captured(const std::string& command) {
-  Captured result;
+  return started(
+      [&] {
+        Captured result;
 #ifdef _WIN32
-  const std::string line = shell_line(command);
-  std::FILE* pipe = started([&] { return _popen(line.c_str(), "rb"); }, [](std::FILE* f) { return f == nullptr; });
+        const std::string line = shell_line(command);
+        std::FILE* pipe =
+            started([&] { return _popen(line.c_str(), "rb"); }, [](std::FILE* f) { return f == nullptr; });
 #else
-  std::FILE* pipe = popen(command.c_str(), "r");
+        std::FILE* pipe = popen(command.c_str(), "r");
 #endif
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.output.append(buffer, n);
+        if (pipe == nullptr) return result;
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+          result.output.append(buffer, n);
 #ifdef _WIN32
-  result.status = _pclose(pipe);
+        result.status = _pclose(pipe);
 #else
-  result.status = exit_status(pclose(pipe));
+        result.status = exit_status(pclose(pipe));
 #endif
-  return result;
+        return result;
+      },
+      [](const Captured& result) { return result.status == kNotRecognized; });
 }
 
 // An open file whose writes all fail, as on a full disk: the full device here; on Windows, which has
