@@ -105,13 +105,11 @@ class AcipWordReader {
     return pair_;
   }
 
-  // Whether letters read as a Tibetan syllable's start, kept by the letters (zero-padded), the few a text
-  // has.
+  // Whether letters read as a Tibetan syllable's start, kept by the letters, the few a text has.
   struct Start {
-    std::uint64_t key[2];
-    unsigned char length;  // 0: empty
+    PackedRun letters;  // length 0: empty
     bool start;
-    bool empty() const { return length == 0; }
+    bool empty() const { return letters.length() == 0; }
   };
 
   std::string_view word_;
@@ -305,15 +303,15 @@ void AcipWordReader::spell(const Syllable& s, std::string& text) {
 // Whether the letters read as the start of a Tibetan syllable: the grammar reads them with `a` and no
 // warning.
 bool AcipWordReader::tibetan_start(std::string_view letters) {
-  std::uint64_t key[2] = {0, 0};
-  const bool kept = letters.size() <= sizeof key;
+  const bool kept = letters.size() <= static_cast<std::size_t>(kLongestPackedRun);
+  PackedRun key;
   std::uint64_t hash = 0;
   if (kept) {
-    std::memcpy(key, letters.data(), letters.size());
-    hash = (key[0] * 0x9E3779B97F4A7C15u) ^ (key[1] * 0xC2B2AE3D27D4EB4Fu) ^ letters.size();
-    if (const Start* found = starts_.find(hash, [&](const Start& e) {
-          return e.length == letters.size() && e.key[0] == key[0] && e.key[1] == key[1];
-        }))
+    unsigned char padded[16] = {};
+    std::memcpy(padded, letters.data(), letters.size());
+    key = pack_run(padded, static_cast<int>(letters.size()));
+    hash = hash_of(key);
+    if (const Start* found = starts_.find(hash, [&](const Start& e) { return e.letters == key; }))
       return found->start;
   }
   probe_.assign(letters).append("a");
@@ -321,7 +319,7 @@ bool AcipWordReader::tibetan_start(std::string_view letters) {
   // The grammar that reads the syllables checks them too (between two syllables, it is free): its
   // memory is then warm for both.
   const bool start = grammar_.read(probe_, probe_out_) == 0;
-  if (kept) starts_.place(hash) = {{key[0], key[1]}, static_cast<unsigned char>(letters.size()), start};
+  if (kept) starts_.place(hash) = {key, start};
   return start;
 }
 
