@@ -1,5 +1,6 @@
-// ACIP's word grammar (AcipWords): a word's tokens, grouped into syllables, each spelt in Extended Wylie and
-// read by the shared syllable grammar. Reads one word; writes its Unicode and its warnings.
+// ACIP's word grammar (AcipWords): a word's tokens, grouped into syllables, each handed to the shared
+// syllable grammar as the grammar's own tokens, with the Extended Wylie they spell for its warnings. Reads
+// one word; writes its Unicode and its warnings.
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -18,12 +19,37 @@ namespace tarvex {
 
 namespace {
 
+using GrammarToken = EwtsWordReader::Token;
+using GrammarKind = EwtsWordReader::Kind;
+
 struct Token {
   enum Kind : unsigned char { letter, carrier, vowel, sign, plus, hyphen } kind;
   std::string_view ewts;
+  GrammarToken grammar;  // how the grammar lexes `ewts`
   std::uint16_t pos;
   std::uint16_t len;
 };
+
+// Each row's Extended Wylie as the grammar lexes it: one token of the row's kind, the whole spelling.
+template <const auto& table>
+constexpr auto grammar_tokens(GrammarKind kind) {
+  std::array<GrammarToken, table.size()> tokens{};
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    tokens[i] = ewts::lex_token(table[i].ewts, false);
+    if (tokens[i].kind != kind || tokens[i].len != table[i].ewts.size())
+      throw "a row's Extended Wylie is not one token of its kind";
+    if (kind == GrammarKind::letter && ewts_letters[tokens[i].index].spelling != EwtsSpelling::standard)
+      throw "a row's letter is not spelt the standard way";
+  }
+  return tokens;
+}
+inline constexpr auto kLetterTokens = grammar_tokens<acip_letters>(GrammarKind::letter);
+inline constexpr auto kVowelTokens = grammar_tokens<acip_vowels>(GrammarKind::vowel);
+inline constexpr auto kSignTokens = grammar_tokens<acip_signs>(GrammarKind::sign);
+inline constexpr GrammarToken kCarrierToken = ewts::lex_token("a", false);
+inline constexpr GrammarToken kPlusToken = ewts::lex_token("+", false);
+inline constexpr GrammarToken kDotToken = ewts::lex_token(".", false);
+inline constexpr GrammarToken kGaToken = ewts::lex_token("g", false);
 
 // A syllable of a word: the tokens of its onset, its vowel (or none), its signs and the letters after them.
 struct Syllable {
@@ -95,15 +121,14 @@ class AcipWordReader {
  private:
   bool tokenize(std::vector<WordWarning>& warnings);
   void group();
-  void onset(const Syllable& s, std::string& text);
-  void spell(const Syllable& s, std::string& text);
-  bool tibetan_start(std::string_view letters);
-  std::string_view joined(std::string_view a, std::string_view b) {
-    pair_.clear();
-    pair_ += a;
-    pair_ += b;
-    return pair_;
-  }
+  void onset(const Syllable& s);
+  void spell(const Syllable& s);
+  void put(const Token& t) { put(t.ewts, t.grammar); }
+  void put(std::string_view ewts, GrammarToken t);
+  WordResult read_syllable(const Syllable& s, std::string& out);
+  bool tibetan_start(int first, int count);
+  const bool* known_start(int first, int count);
+  void learn_start(int first, int count, bool start);
 
   // Whether letters read as a Tibetan syllable's start, kept by the letters, the few a text has.
   struct Start {
@@ -111,15 +136,26 @@ class AcipWordReader {
     bool start;
     bool empty() const { return letters.length() == 0; }
   };
+  struct StartKey {
+    PackedRun letters;
+    std::uint64_t hash = 0;
+    bool kept = false;
+  };
+  StartKey start_key(int first, int count) const;
 
   std::string_view word_;
   std::vector<Token> tokens_;
   std::vector<Syllable> syllables_;
   EwtsWordReader grammar_;
-  std::string probe_, probe_out_, pair_;
   MemoTable<Start, MemoShape{8, 4, MemoOrder::first_free}> starts_;
-  std::string plain_, stacked_, spelling_;
+  // A syllable as the grammar reads it: its tokens, and the Extended Wylie they spell.
+  std::string spelling_, probe_spelling_, probe_out_;
+  std::vector<GrammarToken> spelled_, probe_spelled_;
   std::vector<WordWarning> chunk_warnings_;
+  int onset_letters_ = 0;      // where the last onset's letters are in tokens_, when they are letters only
+  int onset_first_ = 0;
+  bool trial_allowed_ = true;  // onset() may spell an onset not yet known the Tibetan way, on trial
+  bool trial_ = false;         // it did
 };
 
 bool AcipWordReader::tokenize(std::vector<WordWarning>& warnings) {
@@ -131,23 +167,24 @@ bool AcipWordReader::tokenize(std::vector<WordWarning>& warnings) {
   };
   for (std::size_t i = 0; i < w.size();) {
     const std::string_view rest = w.substr(i);
-    const auto push = [&](Token::Kind kind, std::string_view ewts, std::size_t len) {
-      tokens_.push_back({kind, ewts, static_cast<std::uint16_t>(i), static_cast<std::uint16_t>(len)});
+    const auto push = [&](Token::Kind kind, std::string_view ewts, GrammarToken grammar, std::size_t len) {
+      tokens_.push_back({kind, ewts, grammar, static_cast<std::uint16_t>(i), static_cast<std::uint16_t>(len)});
       i += len;
     };
     const char c = w[i];
     if (c == '+') {
-      push(Token::plus, "+", 1);
+      push(Token::plus, "+", kPlusToken, 1);
       continue;
     }
     if (c == '-') {
-      push(Token::hyphen, ".", 1);
+      push(Token::hyphen, ".", kDotToken, 1);
       continue;
     }
     // The apostrophe: between a letter and a vowel the long vowel, anywhere else the letter a-chung.
     if (c == '\'' && after_letter()) {
       if (const Match v = longest_at<acip_vowels>(rest); v.index >= 0) {
-        push(Token::vowel, acip_vowels[static_cast<std::size_t>(v.index)].ewts, v.length);
+        const auto row = static_cast<std::size_t>(v.index);
+        push(Token::vowel, acip_vowels[row].ewts, kVowelTokens[row], v.length);
         continue;
       }
       if (rest.size() > 1 && (rest[1] == 'E' || rest[1] == 'O'))
@@ -155,7 +192,7 @@ bool AcipWordReader::tokenize(std::vector<WordWarning>& warnings) {
     }
     if (c == 'A' && !after_letter()) {
       // Heading a "+" stack the carrier is a letter like any other (`A+YA` ཨྱ).
-      push(rest.size() > 1 && rest[1] == '+' ? Token::letter : Token::carrier, "a", 1);
+      push(rest.size() > 1 && rest[1] == '+' ? Token::letter : Token::carrier, "a", kCarrierToken, 1);
       continue;
     }
     // The rows' lengths come with their match, so that a table's text is read only for the token taken
@@ -163,15 +200,18 @@ bool AcipWordReader::tokenize(std::vector<WordWarning>& warnings) {
     const Match v = longest_at<acip_vowels>(rest);
     const Match l = longest_at<acip_letters>(rest);
     if (v.index >= 0 && c != '\'' && (l.index < 0 || v.length >= l.length)) {
-      push(Token::vowel, acip_vowels[static_cast<std::size_t>(v.index)].ewts, v.length);
+      const auto row = static_cast<std::size_t>(v.index);
+      push(Token::vowel, acip_vowels[row].ewts, kVowelTokens[row], v.length);
     } else if (l.index >= 0) {
-      const AcipLetter& letter = acip_letters[static_cast<std::size_t>(l.index)];
+      const auto row = static_cast<std::size_t>(l.index);
+      const AcipLetter& letter = acip_letters[row];
       if (c == 'H' && l.length == 1 && !tokens_.empty() && tokens_.back().kind == Token::letter &&
           tokens_.back().ewts == "tsh")
         warnings.push_back({tokens_.back().pos, 3, std::string(acip_warnings::kTsh)});
-      push(Token::letter, letter.ewts, l.length);
+      push(Token::letter, letter.ewts, kLetterTokens[row], l.length);
     } else if (const Match s = longest_at<acip_signs>(rest); s.index >= 0) {
-      push(Token::sign, acip_signs[static_cast<std::size_t>(s.index)].ewts, s.length);
+      const auto row = static_cast<std::size_t>(s.index);
+      push(Token::sign, acip_signs[row].ewts, kSignTokens[row], s.length);
     } else {
       return false;
     }
@@ -246,81 +286,141 @@ void AcipWordReader::group() {
   }
 }
 
-// The Extended Wylie of a syllable's onset: the word's first read the Tibetan way when its letters make a
-// Tibetan syllable's start, else (and every later one) stacked whole; "+" stacks and "-" separates.
-void AcipWordReader::onset(const Syllable& s, std::string& text) {
+// A piece of the syllable's Extended Wylie and its token. After "+" the piece is lexed as the grammar lexes
+// what follows "+" (`a` there is the a-chen letter).
+void AcipWordReader::put(std::string_view ewts, GrammarToken t) {
+  if (!spelled_.empty() && spelled_.back().kind == GrammarKind::plus) t = ewts::lex_token(ewts, true);
+  t.pos = static_cast<std::uint16_t>(spelling_.size());
+  t.len = static_cast<std::uint16_t>(ewts.size());
+  spelling_ += ewts;
+  spelled_.push_back(t);
+}
+
+// A syllable's onset: the word's first read the Tibetan way when its letters make a Tibetan syllable's
+// start, else (and every later one) stacked whole; "+" stacks and "-" separates, as written.
+void AcipWordReader::onset(const Syllable& s) {
   if (s.carrier) return;
-  plain_.clear();
-  stacked_.clear();
+  int begin = s.onset_begin;
+  if (begin < s.onset_end && tokens_[static_cast<std::size_t>(begin)].kind == Token::hyphen) ++begin;
   bool marked = false;
-  int letters = 0;
-  std::string_view first, second;
-  for (int i = s.onset_begin; i < s.onset_end; ++i) {
-    const Token& t = tokens_[static_cast<std::size_t>(i)];
-    if (t.kind == Token::hyphen && i == s.onset_begin) continue;
-    if (t.kind != Token::letter) {
-      marked = true;
-      plain_ += t.ewts;
-      stacked_ += t.ewts;
-      continue;
+  for (int i = begin; i < s.onset_end; ++i) marked = marked || tokens_[static_cast<std::size_t>(i)].kind != Token::letter;
+  const int letters = s.onset_end - begin;
+  const auto plain = [&](int from) {
+    for (int i = from; i < s.onset_end; ++i) put(tokens_[static_cast<std::size_t>(i)]);
+  };
+  const auto stacked = [&](int from) {
+    for (int i = from; i < s.onset_end; ++i) {
+      if (i > from) put("+", kPlusToken);
+      put(tokens_[static_cast<std::size_t>(i)]);
     }
-    if (letters == 0) first = t.ewts;
-    if (letters == 1) second = t.ewts;
-    const Token::Kind before =
-        i > s.onset_begin ? tokens_[static_cast<std::size_t>(i - 1)].kind : Token::hyphen;
-    if (letters > 0 && before == Token::letter) stacked_ += '+';
-    plain_ += t.ewts;
-    stacked_ += t.ewts;
-    ++letters;
+  };
+  if (s.after_prefix) {
+    put("g", kGaToken);
+    put(".", kDotToken);
   }
-  if (s.after_prefix) text += "g.";
   if (marked || letters <= 1) {
-    text += plain_;
+    plain(begin);
   } else if (!s.first || s.after_prefix) {
-    text += stacked_;
-  } else if (tibetan_start(plain_)) {
-    text += plain_;
-  } else if (letters >= 3 && is_prefix(first) && tibetan_start(joined(first, second))) {
+    stacked(begin);
+  } else if (const bool* known = known_start(begin, letters); !known && s.vowel >= 0 && trial_allowed_) {
+    // Not yet known: the syllable is read the Tibetan way, and kept so if that reads without a warning
+    // (read_syllable), which answers the question too.
+    trial_ = true;
+    onset_first_ = begin;
+    onset_letters_ = letters;
+    plain(begin);
+  } else if (known ? *known : tibetan_start(begin, letters)) {
+    plain(begin);
+  } else if (letters >= 3 && is_prefix(tokens_[static_cast<std::size_t>(begin)].ewts) &&
+             tibetan_start(begin, 2)) {
     // `DNGGUL`: a prefix that goes with the letter after it stays a prefix; the rest is stacked.
-    text += first;
-    text += '.';
-    text += std::string_view(stacked_).substr(first.size() + 1);
+    put(tokens_[static_cast<std::size_t>(begin)]);
+    put(".", kDotToken);
+    stacked(begin + 1);
   } else {
-    text += stacked_;
+    stacked(begin);
   }
 }
 
-void AcipWordReader::spell(const Syllable& s, std::string& text) {
-  onset(s, text);
+void AcipWordReader::spell(const Syllable& s) {
+  spelling_.clear();
+  spelled_.clear();
+  onset(s);
   if (s.vowel >= 0)
-    text += tokens_[static_cast<std::size_t>(s.vowel)].ewts;
+    put(tokens_[static_cast<std::size_t>(s.vowel)]);
   else if (s.implicit)
-    text += "a";
-  for (int i = s.signs_begin; i < s.signs_end; ++i) text += tokens_[static_cast<std::size_t>(i)].ewts;
-  for (int i = s.coda_begin; i < s.coda_end; ++i) text += tokens_[static_cast<std::size_t>(i)].ewts;
+    put("a", kCarrierToken);
+  for (int i = s.signs_begin; i < s.signs_end; ++i) put(tokens_[static_cast<std::size_t>(i)]);
+  for (int i = s.coda_begin; i < s.coda_end; ++i) put(tokens_[static_cast<std::size_t>(i)]);
 }
 
-// Whether the letters read as the start of a Tibetan syllable: the grammar reads them with `a` and no
-// warning.
-bool AcipWordReader::tibetan_start(std::string_view letters) {
-  const bool kept = letters.size() <= static_cast<std::size_t>(kLongestPackedRun);
-  PackedRun key;
-  std::uint64_t hash = 0;
-  if (kept) {
-    unsigned char padded[16] = {};
-    std::memcpy(padded, letters.data(), letters.size());
-    key = pack_run(padded, static_cast<int>(letters.size()));
-    hash = hash_of(key);
-    if (const Start* found = starts_.find(hash, [&](const Start& e) { return e.letters == key; }))
-      return found->start;
-  }
-  probe_.assign(letters).append("a");
+// The letters tokens_[first, first + count) packed by their grammar letters, to be kept.
+AcipWordReader::StartKey AcipWordReader::start_key(int first, int count) const {
+  StartKey k;
+  k.kept = count <= kLongestPackedRun;
+  if (!k.kept) return k;
+  unsigned char letters[16] = {};
+  for (int i = 0; i < count; ++i) letters[i] = tokens_[static_cast<std::size_t>(first + i)].grammar.index;
+  k.letters = pack_run(letters, count);
+  k.hash = hash_of(k.letters);
+  return k;
+}
+
+const bool* AcipWordReader::known_start(int first, int count) {
+  const StartKey k = start_key(first, count);
+  if (!k.kept) return nullptr;
+  const Start* found = starts_.find(k.hash, [&](const Start& e) { return e.letters == k.letters; });
+  return found ? &found->start : nullptr;
+}
+
+void AcipWordReader::learn_start(int first, int count, bool start) {
+  if (const StartKey k = start_key(first, count); k.kept) starts_.place(k.hash) = {k.letters, start};
+}
+
+// Whether letters tokens_[first, first + count) read as the start of a Tibetan syllable: the grammar reads
+// them with `a` and no warning.
+bool AcipWordReader::tibetan_start(int first, int count) {
+  if (const bool* known = known_start(first, count)) return *known;
+  // Spelt beside the syllable being spelt. The grammar that reads the syllables checks this too, so that
+  // its memory is warm for both.
+  std::swap(spelling_, probe_spelling_);
+  std::swap(spelled_, probe_spelled_);
+  spelling_.clear();
+  spelled_.clear();
+  for (int i = first; i < first + count; ++i) put(tokens_[static_cast<std::size_t>(i)]);
+  put("a", kCarrierToken);
   probe_out_.clear();
-  // The grammar that reads the syllables checks them too (between two syllables, it is free): its
-  // memory is then warm for both.
-  const bool start = grammar_.read(probe_, probe_out_) == 0;
-  if (kept) starts_.place(hash) = {key, start};
+  const bool start = grammar_.read(spelling_, spelled_, probe_out_) == 0;
+  std::swap(spelling_, probe_spelling_);
+  std::swap(spelled_, probe_spelled_);
+  learn_start(first, count, start);
   return start;
+}
+
+// One syllable spelt and read. An onset on trial that reads without a warning is a Tibetan syllable's
+// start (its letters before the one vowel are read alike with any vowel and ending); otherwise the
+// syllable is spelt again once the onset is known.
+WordResult AcipWordReader::read_syllable(const Syllable& s, std::string& out) {
+  trial_ = false;
+  trial_allowed_ = true;
+  spell(s);
+  chunk_warnings_.clear();
+  if (spelled_.empty()) return {};
+  const std::size_t mark = out.size();
+  const WordResult r = grammar_.read(spelling_, spelled_, out, chunk_warnings_);
+  if (!trial_) return r;
+  const bool joined = std::any_of(spelled_.begin(), spelled_.end(), [](const GrammarToken& t) {
+    return t.kind == GrammarKind::plus || t.kind == GrammarKind::dot;
+  });
+  if (chunk_warnings_.empty() && !joined) {
+    learn_start(onset_first_, onset_letters_, true);
+    return r;
+  }
+  out.resize(mark);
+  trial_allowed_ = false;
+  spell(s);
+  chunk_warnings_.clear();
+  return grammar_.read(spelling_, spelled_, out, chunk_warnings_);
 }
 
 WordResult AcipWordReader::read(std::string_view word, std::string& out, std::vector<WordWarning>& warnings) {
@@ -337,12 +437,8 @@ WordResult AcipWordReader::read(std::string_view word, std::string& out, std::ve
   group();
   for (const Syllable& s : syllables_) {
     if (s.dropped) continue;
-    spelling_.clear();
-    spell(s, spelling_);
-    const std::string& text = spelling_;
-    if (text.empty()) continue;
-    chunk_warnings_.clear();
-    const WordResult r = grammar_.read(text, out, chunk_warnings_);
+    const WordResult r = read_syllable(s, out);
+    if (spelled_.empty()) continue;
     // The grammar's warnings are placed on the syllable they are about.
     const std::size_t from = s.onset_begin < static_cast<int>(tokens_.size())
                                  ? tokens_[static_cast<std::size_t>(s.onset_begin)].pos

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 #include <tuple>
 
@@ -59,6 +60,32 @@ constexpr unsigned char longest(std::string_view text, std::size_t& length) {
     }
   }
   return best;
+}
+
+// A token of the syllable grammar: a letter, vowel or sign (its index in its table), "+", ".", or a byte
+// that means nothing; where it stands in the spelling read.
+enum class TokenKind : unsigned char { letter, vowel, sign, plus, dot, other, skip };
+struct Token {
+  TokenKind kind;
+  unsigned char index;
+  std::uint16_t pos;
+  std::uint16_t len;
+};
+
+// The token that `text` starts with, `after_plus` when "+" comes right before it (where `a` is the a-chen
+// letter); its length in `len`. A letter of a `warned` spelling is returned as that letter.
+constexpr Token lex_token(std::string_view text, bool after_plus) {
+  if (text[0] == '+' || text[0] == '.') return {text[0] == '+' ? TokenKind::plus : TokenKind::dot, 0, 0, 1};
+  if (after_plus && text[0] == 'a') return {TokenKind::letter, kAchenLetter, 0, 1};
+  std::size_t letter_len = 0, vowel_len = 0, sign_len = 0;
+  const unsigned char letter = longest<ewts_letters>(text, letter_len);
+  const unsigned char vowel = longest<ewts_vowels>(text, vowel_len);
+  const unsigned char sign = longest<ewts_signs>(text, sign_len);
+  if (letter_len == 0 && vowel_len == 0 && sign_len == 0) return {TokenKind::other, 0, 0, 1};
+  if (letter_len >= vowel_len && letter_len >= sign_len)
+    return {TokenKind::letter, letter, 0, static_cast<std::uint16_t>(letter_len)};
+  if (vowel_len >= sign_len) return {TokenKind::vowel, vowel, 0, static_cast<std::uint16_t>(vowel_len)};
+  return {TokenKind::sign, sign, 0, static_cast<std::uint16_t>(sign_len)};
 }
 
 constexpr unsigned char letter_index(std::string_view ewts) {

@@ -13,10 +13,23 @@ WordResult EwtsWordReader::read(std::string_view word, std::string& out, std::ve
   word_ = word;
   out_ = &out;
   warnings_ = &warnings;
+  tokenize();
+  return read_tokens();
+}
+
+WordResult EwtsWordReader::read(std::string_view spelling, const std::vector<Token>& tokens, std::string& out,
+                                std::vector<WordWarning>& warnings) {
+  word_ = spelling;
+  out_ = &out;
+  warnings_ = &warnings;
+  tokens_.assign(tokens.begin(), tokens.end());
+  return read_tokens();
+}
+
+WordResult EwtsWordReader::read_tokens() {
   result_ = {};
   in_syllable_ = false;
   syllable_bad_ = false;
-  tokenize();
   classify();
   std::size_t begin = 0;
   for (std::size_t i = 0; i < tokens_.size(); ++i) {
@@ -58,49 +71,23 @@ void EwtsWordReader::tokenize() {
   while (i < word_.size()) {
     const std::string_view rest = word_.substr(i);
     const auto pos = static_cast<std::uint16_t>(i);
-    if (rest[0] == '+' || rest[0] == '.') {
-      tokens_.push_back({rest[0] == '+' ? Kind::plus : Kind::dot, 0, pos, 1});
-      after_plus = rest[0] == '+';
-      ++i;
-      continue;
-    }
-    if (after_plus && rest[0] == 'a') {
-      tokens_.push_back({Kind::letter, kAchenLetter, pos, 1});
-      after_plus = false;
-      ++i;
-      continue;
-    }
-    after_plus = false;
-    std::size_t letter_len, vowel_len, sign_len;
-    const unsigned char letter = longest<ewts_letters>(rest, letter_len);
-    const unsigned char vowel = longest<ewts_vowels>(rest, vowel_len);
-    const unsigned char sign = longest<ewts_signs>(rest, sign_len);
-    if (letter_len == 0 && vowel_len == 0 && sign_len == 0) {
-      tokens_.push_back({Kind::other, 0, pos, 1});
-      ++i;
-    } else if (letter_len >= vowel_len && letter_len >= sign_len) {
-      const EwtsLetter& l = ewts_letters[letter];
-      if (l.spelling == EwtsSpelling::warned) {
-        // Read as the two letters joined by "+" that it stands for.
-        const std::size_t plus = l.plus_spelling.find('+');
-        const auto first = static_cast<std::uint16_t>(plus);
-        warn(i, letter_len, ewts_warnings::kAspirate, l.ewts, l.plus_spelling);
-        tokens_.push_back({Kind::letter, letter_index(l.plus_spelling.substr(0, plus)), pos, first});
-        tokens_.push_back({Kind::plus, 0, static_cast<std::uint16_t>(i + plus), 0});
-        tokens_.push_back({Kind::letter, letter_index(l.plus_spelling.substr(plus + 1)),
-                           static_cast<std::uint16_t>(i + plus),
-                           static_cast<std::uint16_t>(letter_len - plus)});
-      } else {
-        tokens_.push_back({Kind::letter, letter, pos, static_cast<std::uint16_t>(letter_len)});
-      }
-      i += letter_len;
-    } else if (vowel_len >= sign_len) {
-      tokens_.push_back({Kind::vowel, vowel, pos, static_cast<std::uint16_t>(vowel_len)});
-      i += vowel_len;
+    Token t = lex_token(rest, after_plus);
+    after_plus = t.kind == Kind::plus;
+    t.pos = pos;
+    const EwtsLetter* l = t.kind == Kind::letter && is_letter(t.index) ? &ewts_letters[t.index] : nullptr;
+    if (l && l->spelling == EwtsSpelling::warned) {
+      // Read as the two letters joined by "+" that it stands for.
+      const std::size_t plus = l->plus_spelling.find('+');
+      const auto first = static_cast<std::uint16_t>(plus);
+      warn(i, t.len, ewts_warnings::kAspirate, l->ewts, l->plus_spelling);
+      tokens_.push_back({Kind::letter, letter_index(l->plus_spelling.substr(0, plus)), pos, first});
+      tokens_.push_back({Kind::plus, 0, static_cast<std::uint16_t>(i + plus), 0});
+      tokens_.push_back({Kind::letter, letter_index(l->plus_spelling.substr(plus + 1)),
+                         static_cast<std::uint16_t>(i + plus), static_cast<std::uint16_t>(t.len - plus)});
     } else {
-      tokens_.push_back({Kind::sign, sign, pos, static_cast<std::uint16_t>(sign_len)});
-      i += sign_len;
+      tokens_.push_back(t);
     }
+    i += t.len;
   }
 }
 
@@ -315,6 +302,12 @@ void EwtsWordReader::emit(const Stack& s) {
 int EwtsWordReader::read(std::string_view word, std::string& out) {
   checked_.clear();
   read(word, out, checked_);
+  return static_cast<int>(checked_.size());
+}
+
+int EwtsWordReader::read(std::string_view spelling, const std::vector<Token>& tokens, std::string& out) {
+  checked_.clear();
+  read(spelling, tokens, out, checked_);
   return static_cast<int>(checked_.size());
 }
 

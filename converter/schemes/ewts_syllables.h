@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ewts_letters.h"
 #include "ewts_tables.h"
 #include "text_reader.h"
 
@@ -36,21 +37,22 @@ inline constexpr std::string_view kAspirate = "\"%1\" should be written \"%2\"";
 
 class EwtsWordReader {
  public:
+  using Kind = ewts::TokenKind;
+  using Token = ewts::Token;
+
   // Converts `word` (syllable characters, the apostrophes already straight), appending its UTF-8 to `out`
   // and its warnings to `warnings` (positions in the word).
   WordResult read(std::string_view word, std::string& out, std::vector<WordWarning>& warnings);
   // The same for a writer that checks a spelling: how many warnings reading it gave.
   int read(std::string_view word, std::string& out);
+  // The same for tokens already lexed (by another scheme, in the grammar's terms: lex_token), each at its
+  // place in `spelling`, the Extended Wylie that the warnings quote.
+  WordResult read(std::string_view spelling, const std::vector<Token>& tokens, std::string& out,
+                  std::vector<WordWarning>& warnings);
+  int read(std::string_view spelling, const std::vector<Token>& tokens, std::string& out);
 
  private:
-  enum class Kind : unsigned char { letter, vowel, sign, plus, dot, other, skip };
   enum class Join : unsigned char { none, plus, dot };
-  struct Token {
-    Kind kind;
-    unsigned char index;  // into the letters, vowels or signs
-    std::uint16_t pos;
-    std::uint16_t len;
-  };
 
   struct Letter {
     unsigned char letter;
@@ -80,6 +82,7 @@ class EwtsWordReader {
   };
 
   // Tokens to stacks (ewts_syllables.cpp).
+  WordResult read_tokens();
   void tokenize();
   void classify();
   static bool after_visarga(const Token& t) { return ewts_signs[t.index].after_visarga; }
