@@ -311,7 +311,7 @@ std::size_t AcipReader::mark(std::size_t at) {
     write_code(0x0F04);
     for (std::size_t i = 0; i < n; ++i) write_code(0x0F05);
   } else {
-    write(text->bytes, std::min(text->length, sizeof text->bytes));  // bounded, so the optimiser sees it fits
+    put(text->bytes, sizeof text->bytes, text->length);
   }
   if (head)
     written(Before::tsheg, HubTail::other);

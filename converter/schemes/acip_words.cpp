@@ -6,6 +6,8 @@
 #include <cctype>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <span>
 #include <utility>
 
 #include "acip_reader.h"
@@ -50,6 +52,47 @@ inline constexpr GrammarToken kCarrierToken = ewts::lex_token("a", false);
 inline constexpr GrammarToken kPlusToken = ewts::lex_token("+", false);
 inline constexpr GrammarToken kDotToken = ewts::lex_token(".", false);
 inline constexpr GrammarToken kGaToken = ewts::lex_token("g", false);
+
+// The longest piece of Extended Wylie that a token spells.
+constexpr std::size_t kLongestPiece = [] {
+  std::size_t n = 1;
+  for (const auto& r : acip_letters) n = std::max(n, r.ewts.size());
+  for (const auto& r : acip_vowels) n = std::max(n, r.ewts.size());
+  for (const auto& r : acip_signs) n = std::max(n, r.ewts.size());
+  return n;
+}();
+
+// A syllable as the grammar reads it: its tokens and the Extended Wylie they spell, in room made before
+// the syllable is spelt (a token of the word adds at most two: a letter and the "+" before it).
+class Spelling {
+ public:
+  void make_room(std::size_t word_tokens) {
+    const std::size_t tokens = 2 * word_tokens + 4;
+    if (tokens <= room_) return;
+    room_ = tokens;
+    tokens_ = std::make_unique<GrammarToken[]>(room_);
+    text_ = std::make_unique<char[]>(room_ * kLongestPiece);
+  }
+  void clear() { count_ = length_ = 0; }
+  bool empty() const { return count_ == 0; }
+  bool after_plus() const { return count_ > 0 && tokens_[count_ - 1].kind == GrammarKind::plus; }
+  // A piece and its token; after "+" the piece is lexed as the grammar lexes what follows "+" (`a` there is
+  // the a-chen letter).
+  void put(std::string_view ewts, GrammarToken t) {
+    if (after_plus()) t = ewts::lex_token(ewts, true);
+    t.pos = static_cast<std::uint16_t>(length_);
+    t.len = static_cast<std::uint16_t>(ewts.size());
+    for (const char c : ewts) text_[length_++] = c;
+    tokens_[count_++] = t;
+  }
+  std::string_view text() const { return {text_.get(), length_}; }
+  std::span<const GrammarToken> tokens() const { return {tokens_.get(), count_}; }
+
+ private:
+  std::unique_ptr<GrammarToken[]> tokens_;
+  std::unique_ptr<char[]> text_;
+  std::size_t room_ = 0, count_ = 0, length_ = 0;
+};
 
 // A syllable of a word: the tokens of its onset, its vowel (or none), its signs and the letters after them.
 struct Syllable {
@@ -123,9 +166,10 @@ class AcipWordReader {
   void group();
   void onset(const Syllable& s);
   void spell(const Syllable& s);
-  void put(const Token& t) { put(t.ewts, t.grammar); }
-  void put(std::string_view ewts, GrammarToken t);
+  void put(const Token& t) { spelling_.put(t.ewts, t.grammar); }
+  void put(std::string_view ewts, GrammarToken t) { spelling_.put(ewts, t); }
   WordResult read_syllable(const Syllable& s, std::string& out);
+  void place_warnings(const Syllable& s, std::vector<WordWarning>& warnings);
   bool tibetan_start(int first, int count);
   const bool* known_start(int first, int count);
   void learn_start(int first, int count, bool start);
@@ -148,9 +192,8 @@ class AcipWordReader {
   std::vector<Syllable> syllables_;
   EwtsWordReader grammar_;
   MemoTable<Start, MemoShape{8, 4, MemoOrder::first_free}> starts_;
-  // A syllable as the grammar reads it: its tokens, and the Extended Wylie they spell.
-  std::string spelling_, probe_spelling_, probe_out_;
-  std::vector<GrammarToken> spelled_, probe_spelled_;
+  Spelling spelling_, probe_spelling_;
+  std::string probe_out_;
   std::vector<WordWarning> chunk_warnings_;
   int onset_letters_ = 0;      // where the last onset's letters are in tokens_, when they are letters only
   int onset_first_ = 0;
@@ -286,16 +329,6 @@ void AcipWordReader::group() {
   }
 }
 
-// A piece of the syllable's Extended Wylie and its token. After "+" the piece is lexed as the grammar lexes
-// what follows "+" (`a` there is the a-chen letter).
-void AcipWordReader::put(std::string_view ewts, GrammarToken t) {
-  if (!spelled_.empty() && spelled_.back().kind == GrammarKind::plus) t = ewts::lex_token(ewts, true);
-  t.pos = static_cast<std::uint16_t>(spelling_.size());
-  t.len = static_cast<std::uint16_t>(ewts.size());
-  spelling_ += ewts;
-  spelled_.push_back(t);
-}
-
 // A syllable's onset: the word's first read the Tibetan way when its letters make a Tibetan syllable's
 // start, else (and every later one) stacked whole; "+" stacks and "-" separates, as written.
 void AcipWordReader::onset(const Syllable& s) {
@@ -343,8 +376,8 @@ void AcipWordReader::onset(const Syllable& s) {
 }
 
 void AcipWordReader::spell(const Syllable& s) {
+  spelling_.make_room(tokens_.size());
   spelling_.clear();
-  spelled_.clear();
   onset(s);
   if (s.vowel >= 0)
     put(tokens_[static_cast<std::size_t>(s.vowel)]);
@@ -384,15 +417,13 @@ bool AcipWordReader::tibetan_start(int first, int count) {
   // Spelt beside the syllable being spelt. The grammar that reads the syllables checks this too, so that
   // its memory is warm for both.
   std::swap(spelling_, probe_spelling_);
-  std::swap(spelled_, probe_spelled_);
+  spelling_.make_room(tokens_.size());
   spelling_.clear();
-  spelled_.clear();
   for (int i = first; i < first + count; ++i) put(tokens_[static_cast<std::size_t>(i)]);
   put("a", kCarrierToken);
   probe_out_.clear();
-  const bool start = grammar_.read(spelling_, spelled_, probe_out_) == 0;
+  const bool start = grammar_.read(spelling_.text(), spelling_.tokens(), probe_out_) == 0;
   std::swap(spelling_, probe_spelling_);
-  std::swap(spelled_, probe_spelled_);
   learn_start(first, count, start);
   return start;
 }
@@ -405,11 +436,12 @@ WordResult AcipWordReader::read_syllable(const Syllable& s, std::string& out) {
   trial_allowed_ = true;
   spell(s);
   chunk_warnings_.clear();
-  if (spelled_.empty()) return {};
+  if (spelling_.empty()) return {};
   const std::size_t mark = out.size();
-  const WordResult r = grammar_.read(spelling_, spelled_, out, chunk_warnings_);
+  const WordResult r = grammar_.read(spelling_.text(), spelling_.tokens(), out, chunk_warnings_);
   if (!trial_) return r;
-  const bool joined = std::any_of(spelled_.begin(), spelled_.end(), [](const GrammarToken& t) {
+  const auto tokens = spelling_.tokens();
+  const bool joined = std::any_of(tokens.begin(), tokens.end(), [](const GrammarToken& t) {
     return t.kind == GrammarKind::plus || t.kind == GrammarKind::dot;
   });
   if (chunk_warnings_.empty() && !joined) {
@@ -420,7 +452,21 @@ WordResult AcipWordReader::read_syllable(const Syllable& s, std::string& out) {
   trial_allowed_ = false;
   spell(s);
   chunk_warnings_.clear();
-  return grammar_.read(spelling_, spelled_, out, chunk_warnings_);
+  return grammar_.read(spelling_.text(), spelling_.tokens(), out, chunk_warnings_);
+}
+
+// The grammar's warnings about a syllable, placed on the syllable in the word.
+void AcipWordReader::place_warnings(const Syllable& s, std::vector<WordWarning>& warnings) {
+  const std::size_t size = word_.size();
+  const std::size_t from =
+      s.onset_begin < static_cast<int>(tokens_.size()) ? tokens_[static_cast<std::size_t>(s.onset_begin)].pos : size;
+  const int last = std::max({s.onset_end, s.vowel + 1, s.signs_end, s.coda_end}) - 1;
+  const std::size_t to =
+      last >= 0 && last < static_cast<int>(tokens_.size())
+          ? tokens_[static_cast<std::size_t>(last)].pos + tokens_[static_cast<std::size_t>(last)].len
+          : size;
+  for (WordWarning& w : chunk_warnings_)
+    warnings.push_back({std::min(from, size), std::max<std::size_t>(to > from ? to - from : 1, 1), std::move(w.text)});
 }
 
 WordResult AcipWordReader::read(std::string_view word, std::string& out, std::vector<WordWarning>& warnings) {
@@ -438,19 +484,8 @@ WordResult AcipWordReader::read(std::string_view word, std::string& out, std::ve
   for (const Syllable& s : syllables_) {
     if (s.dropped) continue;
     const WordResult r = read_syllable(s, out);
-    if (spelled_.empty()) continue;
-    // The grammar's warnings are placed on the syllable they are about.
-    const std::size_t from = s.onset_begin < static_cast<int>(tokens_.size())
-                                 ? tokens_[static_cast<std::size_t>(s.onset_begin)].pos
-                                 : word.size();
-    const int last = std::max({s.onset_end, s.vowel + 1, s.signs_end, s.coda_end}) - 1;
-    const std::size_t to =
-        last >= 0 && last < static_cast<int>(tokens_.size())
-            ? tokens_[static_cast<std::size_t>(last)].pos + tokens_[static_cast<std::size_t>(last)].len
-            : word.size();
-    for (WordWarning& w : chunk_warnings_)
-      warnings.push_back({std::min(from, word.size()), std::max<std::size_t>(to > from ? to - from : 1, 1),
-                          std::move(w.text)});
+    if (spelling_.empty()) continue;
+    if (!chunk_warnings_.empty()) place_warnings(s, warnings);
     result.syllables += r.syllables;
     result.not_converted += r.not_converted;
     result.tibetan = result.tibetan || r.tibetan;

@@ -17,7 +17,7 @@ WordResult EwtsWordReader::read(std::string_view word, std::string& out, std::ve
   return read_tokens();
 }
 
-WordResult EwtsWordReader::read(std::string_view spelling, const std::vector<Token>& tokens, std::string& out,
+WordResult EwtsWordReader::read(std::string_view spelling, std::span<const Token> tokens, std::string& out,
                                 std::vector<WordWarning>& warnings) {
   word_ = spelling;
   out_ = &out;
@@ -305,7 +305,7 @@ int EwtsWordReader::read(std::string_view word, std::string& out) {
   return static_cast<int>(checked_.size());
 }
 
-int EwtsWordReader::read(std::string_view spelling, const std::vector<Token>& tokens, std::string& out) {
+int EwtsWordReader::read(std::string_view spelling, std::span<const Token> tokens, std::string& out) {
   checked_.clear();
   read(spelling, tokens, out, checked_);
   return static_cast<int>(checked_.size());

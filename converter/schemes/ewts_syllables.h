@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,9 +48,9 @@ class EwtsWordReader {
   int read(std::string_view word, std::string& out);
   // The same for tokens already lexed (by another scheme, in the grammar's terms: lex_token), each at its
   // place in `spelling`, the Extended Wylie that the warnings quote.
-  WordResult read(std::string_view spelling, const std::vector<Token>& tokens, std::string& out,
+  WordResult read(std::string_view spelling, std::span<const Token> tokens, std::string& out,
                   std::vector<WordWarning>& warnings);
-  int read(std::string_view spelling, const std::vector<Token>& tokens, std::string& out);
+  int read(std::string_view spelling, std::span<const Token> tokens, std::string& out);
 
  private:
   enum class Join : unsigned char { none, plus, dot };
