@@ -115,7 +115,9 @@ class EwtsReader final : public TextReader {
     return syllables_.read(word, out, warnings);
   }
   bool starts_word(char32_t c) const override { return is_curly_apostrophe(c); }
-  bool take_word(std::size_t& at) override;
+  bool take_word(std::size_t& at) override { return word_at(at); }
+  [[gnu::always_inline]] inline bool word_at(std::size_t& at);
+  bool curly_word(std::size_t& at, std::size_t limit);
 
   EwtsWordReader syllables_;
   std::string word_text_;
@@ -130,7 +132,7 @@ std::size_t EwtsReader::parse(std::size_t at) {
     const unsigned char c = b[at];
     switch (kClasses[c]) {
       case kWordByte:
-        if (!take_word(at)) return at;
+        if (!word_at(at)) return at;
         break;
       case kSpace:
         pending_space_ = true;
@@ -203,7 +205,7 @@ std::size_t EwtsReader::parse(std::size_t at) {
 
 // A run of syllable characters from `at`, the curly apostrophes in it read as `'`; false when the buffer
 // may end inside it.
-bool EwtsReader::take_word(std::size_t& at) {
+inline bool EwtsReader::word_at(std::size_t& at) {
   const unsigned char* b = buf_.data();
   const std::size_t limit = std::min(len_, at + kMaxWord);
   std::size_t q = run_end(kWordStops, at, limit);
@@ -224,6 +226,12 @@ bool EwtsReader::take_word(std::size_t& at) {
     at = q;
     return true;
   }
+  return curly_word(at, limit);
+}
+
+bool EwtsReader::curly_word(std::size_t& at, std::size_t limit) {
+  const unsigned char* b = buf_.data();
+  std::size_t q;
   // With curly apostrophes: copied, each written as one byte.
   word_text_.clear();
   adjust_.clear();
