@@ -481,12 +481,18 @@ WordResult AcipWordReader::read(std::string_view word, std::string& out, std::ve
     return result;
   }
   group();
+  bool open = false;  // the syllable before ends in its vowel or signs
   for (const Syllable& s : syllables_) {
     if (s.dropped) continue;
     const WordResult r = read_syllable(s, out);
     if (spelling_.empty()) continue;
     if (!chunk_warnings_.empty()) place_warnings(s, warnings);
-    result.syllables += r.syllables;
+    // An a-chung after a vowel, and what it carries (`PA'I`, `PA'AM`), is the same syllable.
+    const bool achung = open && s.onset_end == s.onset_begin + 1 &&
+                        tokens_[static_cast<std::size_t>(s.onset_begin)].kind == Token::letter &&
+                        tokens_[static_cast<std::size_t>(s.onset_begin)].ewts == "'";
+    open = s.coda_begin == s.coda_end && (s.vowel >= 0 || s.implicit);
+    if (!achung) result.syllables += r.syllables;
     result.not_converted += r.not_converted;
     result.tibetan = result.tibetan || r.tibetan;
     result.ends_tibetan = r.ends_tibetan;

@@ -3,6 +3,7 @@
 // the escapes `\n`, `\t`, `\\` and, in the expected text, `\uXXXX`), the readings a library's import adds
 // (options, off by default), word grammar on its own, and input cut at every place.
 #include "acip_reader.h"
+#include "ewts_reader.h"
 #include "reader_report_support.h"
 #include "tibetan.h"
 #include "tsv_vectors.h"
@@ -103,6 +104,28 @@ TEST(acip_reader, library_readings_are_options_that_default_off) {
 
 TEST(acip_reader, a_word_read_again_from_the_cache_gives_the_same) {
   EXPECT_EQ(acip_to_unicode("PADMA PADMA BA'I BA'I KA: KA:"), "པདྨ་པདྨ་བའི་བའི་ཀཿ ཀཿ");
+}
+
+// A syllable is counted once, as its Extended Wylie is: an a-chung after a vowel and what it carries
+// belong to the syllable before (read as a syllable of their own, they were counted twice).
+TEST(acip_reader, counts_the_syllables_its_extended_wylie_counts) {
+  struct Case {
+    const char* acip;
+    const char* ewts;
+    int syllables;
+  };
+  const Case cases[] = {
+      {"PA'I", "pa'i", 1},          {"DGA'O", "dga'o", 1},        {"PA'AM PA'ANG", "pa'am pa'ang", 2},
+      {"PHYI'I'M", "phyi'i'am", 1}, {"BA'I 'OD", "ba'i 'od", 2},  {"'I A'I", "'i A'i", 2},
+      {"SANGS RGYAS", "sangs rgyas", 2}, {"BKA'", "bka'", 1},
+  };
+  for (const Case& c : cases) {
+    ReaderReport acip, ewts;
+    acip_to_unicode(c.acip, &acip);
+    ewts_to_unicode(c.ewts, &ewts);
+    EXPECT_EQ(acip.syllables, c.syllables) << c.acip;
+    EXPECT_EQ(ewts.syllables, c.syllables) << c.ewts;
+  }
 }
 
 // A long input crosses the reader's window at every kind of place and reads as its lines read one by one.
