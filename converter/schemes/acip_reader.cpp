@@ -121,7 +121,7 @@ class AcipReader final : public TextReader {
   // The window's bytes before `at` may be gone once it returns: the last word's ending is read first.
   std::size_t parse(std::size_t at) override {
     at = parse_window(at);
-    read_word_ending();
+    read_word_ending(at);
     return at;
   }
   std::size_t parse_window(std::size_t at);
@@ -138,14 +138,14 @@ class AcipReader final : public TextReader {
   std::size_t folio(std::size_t at);
   std::size_t brace(std::size_t at);
   void put_tsheg() { put("\xE0\xBC\x8B", 3, 3); }
-  // What the spacing before a shad needs of the last word, read from the window only when a shad asks or
-  // the window moves on: most words are followed by another.
-  void read_word_ending();
+  // What the spacing before a shad needs of the last word, the word before the spaces before `at`, read
+  // from the window only when a shad asks or the window moves on (a word is never cut between windows):
+  // most words are followed by another.
+  void read_word_ending(std::size_t at);
 
   AcipOptions options_;
   AcipWords grammar_;
   bool line_start_ = true;  // nothing but spaces read on this line
-  std::size_t word_begin_ = 0, word_end_ = 0;  // the last word in the window, while its ending is unread
   char closer_ = 0;         // inside "[...]" or "{...}" (copied as they stand): the bracket that ends it
   bool keeps_space_ =
       false;               // the last word ends in G, or K or G with its vowel: a space before a shad stays
@@ -247,19 +247,23 @@ inline bool AcipReader::word_at(std::size_t& at) {
   if (q == len_ && !eof_ && q - at < kMaxWord) return false;
   if (q == at + kMaxWord) warn(offset_at(at), kMaxWord, warning_text(text_warnings::kCut));
   word(b + at, q - at, at, nullptr);
-  word_begin_ = at;
-  word_end_ = q;
   // After a visarga a space is a plain space, as after a shad.
   if (b[q - 1] == ':' && before() == Before::syllable) written(Before::space, HubTail::tibetan);
   at = q;
   return true;
 }
 
-void AcipReader::read_word_ending() {
-  if (word_end_ == word_begin_) return;
-  const char* t = reinterpret_cast<const char*>(buf_.data()) + word_begin_;
-  const std::size_t size = word_end_ - word_begin_;
-  word_begin_ = word_end_ = 0;
+void AcipReader::read_word_ending(std::size_t at) {
+  const unsigned char* b = buf_.data();
+  std::size_t word_end = std::min(at, len_);
+  while (word_end > 0 && b[word_end - 1] == ' ') --word_end;
+  std::size_t word_begin = word_end;
+  while (word_begin > 0 && word_end - word_begin < kMaxWord && kClasses[b[word_begin - 1]] == kWordByte)
+    --word_begin;
+  // No word in the window: the one before the spaces was read when its window moved on.
+  if (word_begin == word_end) return;
+  const char* t = reinterpret_cast<const char*>(b) + word_begin;
+  const std::size_t size = word_end - word_begin;
   std::size_t end = size;
   bool vowels_only = true, a_only = true;
   for (; end > 0 && kVowelOrSign[static_cast<unsigned char>(t[end - 1])]; --end) {
@@ -293,7 +297,7 @@ std::size_t AcipReader::mark(std::size_t at) {
   if (shad && pending_space_) {
     pending_space_ = false;
     if (before() == Before::syllable) {
-      read_word_ending();
+      read_word_ending(at);
       if (keeps_space_)
         put(" ", 1, 1);
       else
@@ -302,7 +306,7 @@ std::size_t AcipReader::mark(std::size_t at) {
       put(" ", 1, 1);
     }
   } else if (shad && options_.tsheg_after_nga && before() == Before::syllable) {
-    read_word_ending();
+    read_word_ending(at);
     if (ends_nga_) put_tsheg();
   }
   const bool head = b[at] == '*' || b[at] == '#';
