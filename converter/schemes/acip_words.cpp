@@ -49,6 +49,7 @@ inline constexpr auto kLetterTokens = grammar_tokens<acip_letters>(GrammarKind::
 inline constexpr auto kVowelTokens = grammar_tokens<acip_vowels>(GrammarKind::vowel);
 inline constexpr auto kSignTokens = grammar_tokens<acip_signs>(GrammarKind::sign);
 inline constexpr GrammarToken kCarrierToken = ewts::lex_token("a", false);
+inline constexpr GrammarToken kCarrierAfterPlusToken = ewts::lex_token("a", true);
 inline constexpr GrammarToken kPlusToken = ewts::lex_token("+", false);
 inline constexpr GrammarToken kDotToken = ewts::lex_token(".", false);
 inline constexpr GrammarToken kGaToken = ewts::lex_token("g", false);
@@ -75,11 +76,8 @@ class Spelling {
   }
   void clear() { count_ = length_ = 0; }
   bool empty() const { return count_ == 0; }
-  bool after_plus() const { return count_ > 0 && tokens_[count_ - 1].kind == GrammarKind::plus; }
-  // A piece and its token; after "+" the piece is lexed as the grammar lexes what follows "+" (`a` there is
-  // the a-chen letter).
+  // A piece and its token, lexed by itself: a vowel after "+" stays the vowel it is in ACIP.
   void put(std::string_view ewts, GrammarToken t) {
-    if (after_plus()) t = ewts::lex_token(ewts, true);
     t.pos = static_cast<std::uint16_t>(length_);
     t.len = static_cast<std::uint16_t>(ewts.size());
     for (const char c : ewts) text_[length_++] = c;
@@ -234,8 +232,11 @@ bool AcipWordReader::tokenize(std::vector<WordWarning>& warnings) {
         warnings.push_back({i, 2, warning_text(acip_warnings::kLongBeforeE, rest.substr(1, 1))});
     }
     if (c == 'A' && !after_letter()) {
-      // Heading a "+" stack the carrier is a letter like any other (`A+YA` ཨྱ).
-      push(rest.size() > 1 && rest[1] == '+' ? Token::letter : Token::carrier, "a", kCarrierToken, 1);
+      // Heading a "+" stack the carrier is a letter like any other (`A+YA` ཨྱ); after "+" it is the a-chen
+      // below, as `a` after "+" is in Extended Wylie.
+      const bool after_plus = !tokens_.empty() && tokens_.back().kind == Token::plus;
+      push(rest.size() > 1 && rest[1] == '+' ? Token::letter : Token::carrier, "a",
+           after_plus ? kCarrierAfterPlusToken : kCarrierToken, 1);
       continue;
     }
     // The rows' lengths come with their match, so that a table's text is read only for the token taken
