@@ -193,8 +193,7 @@ class AcipWordReader {
   Spelling spelling_, probe_spelling_;
   std::string probe_out_;
   std::vector<WordWarning> chunk_warnings_;
-  int onset_letters_ = 0;      // where the last onset's letters are in tokens_, when they are letters only
-  int onset_first_ = 0;
+  int onset_first_ = 0, onset_letters_ = 0;  // the onset on trial: its letters in tokens_
   bool trial_allowed_ = true;  // onset() may spell an onset not yet known the Tibetan way, on trial
   bool trial_ = false;         // it did
 };
@@ -209,7 +208,8 @@ bool AcipWordReader::tokenize(std::vector<WordWarning>& warnings) {
   for (std::size_t i = 0; i < w.size();) {
     const std::string_view rest = w.substr(i);
     const auto push = [&](Token::Kind kind, std::string_view ewts, GrammarToken grammar, std::size_t len) {
-      tokens_.push_back({kind, ewts, grammar, static_cast<std::uint16_t>(i), static_cast<std::uint16_t>(len)});
+      tokens_.push_back(
+          {kind, ewts, grammar, static_cast<std::uint16_t>(i), static_cast<std::uint16_t>(len)});
       i += len;
     };
     const char c = w[i];
@@ -337,7 +337,8 @@ void AcipWordReader::onset(const Syllable& s) {
   int begin = s.onset_begin;
   if (begin < s.onset_end && tokens_[static_cast<std::size_t>(begin)].kind == Token::hyphen) ++begin;
   bool marked = false;
-  for (int i = begin; i < s.onset_end; ++i) marked = marked || tokens_[static_cast<std::size_t>(i)].kind != Token::letter;
+  for (int i = begin; i < s.onset_end; ++i)
+    marked = marked || tokens_[static_cast<std::size_t>(i)].kind != Token::letter;
   const int letters = s.onset_end - begin;
   const auto plain = [&](int from) {
     for (int i = from; i < s.onset_end; ++i) put(tokens_[static_cast<std::size_t>(i)]);
@@ -459,15 +460,17 @@ WordResult AcipWordReader::read_syllable(const Syllable& s, std::string& out) {
 // The grammar's warnings about a syllable, placed on the syllable in the word.
 void AcipWordReader::place_warnings(const Syllable& s, std::vector<WordWarning>& warnings) {
   const std::size_t size = word_.size();
-  const std::size_t from =
-      s.onset_begin < static_cast<int>(tokens_.size()) ? tokens_[static_cast<std::size_t>(s.onset_begin)].pos : size;
+  const std::size_t from = s.onset_begin < static_cast<int>(tokens_.size())
+                               ? tokens_[static_cast<std::size_t>(s.onset_begin)].pos
+                               : size;
   const int last = std::max({s.onset_end, s.vowel + 1, s.signs_end, s.coda_end}) - 1;
   const std::size_t to =
       last >= 0 && last < static_cast<int>(tokens_.size())
           ? tokens_[static_cast<std::size_t>(last)].pos + tokens_[static_cast<std::size_t>(last)].len
           : size;
   for (WordWarning& w : chunk_warnings_)
-    warnings.push_back({std::min(from, size), std::max<std::size_t>(to > from ? to - from : 1, 1), std::move(w.text)});
+    warnings.push_back(
+        {std::min(from, size), std::max<std::size_t>(to > from ? to - from : 1, 1), std::move(w.text)});
 }
 
 WordResult AcipWordReader::read(std::string_view word, std::string& out, std::vector<WordWarning>& warnings) {

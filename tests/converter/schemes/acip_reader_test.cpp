@@ -115,9 +115,14 @@ TEST(acip_reader, counts_the_syllables_its_extended_wylie_counts) {
     int syllables;
   };
   const Case cases[] = {
-      {"PA'I", "pa'i", 1},          {"DGA'O", "dga'o", 1},        {"PA'AM PA'ANG", "pa'am pa'ang", 2},
-      {"PHYI'I'M", "phyi'i'am", 1}, {"BA'I 'OD", "ba'i 'od", 2},  {"'I A'I", "'i A'i", 2},
-      {"SANGS RGYAS", "sangs rgyas", 2}, {"BKA'", "bka'", 1},
+      {"PA'I", "pa'i", 1},
+      {"DGA'O", "dga'o", 1},
+      {"PA'AM PA'ANG", "pa'am pa'ang", 2},
+      {"PHYI'I'M", "phyi'i'am", 1},
+      {"BA'I 'OD", "ba'i 'od", 2},
+      {"'I A'I", "'i A'i", 2},
+      {"SANGS RGYAS", "sangs rgyas", 2},
+      {"BKA'", "bka'", 1},
   };
   for (const Case& c : cases) {
     ReaderReport acip, ewts;
