@@ -131,6 +131,7 @@ class AcipReader final : public TextReader {
   }
   bool starts_word(char32_t) const override { return false; }
   bool take_word(std::size_t& at) override { return word_at(at); }
+  [[gnu::noinline]] std::size_t word_run(std::size_t at, bool& cut);
   // The word at `at`; inlined in the main loop, where most of the text is read.
   [[gnu::always_inline]] inline bool word_at(std::size_t& at);
   std::size_t mark(std::size_t at);
@@ -163,16 +164,12 @@ std::size_t AcipReader::parse_window(std::size_t at) {
     const Class k = kClasses[c];
     line_start_ = line_start_ & ((k == kSpace) | (k == kLineFeed) | (k == kFolio));
     switch (k) {
-      case kWordByte:
-        if (!word_at(at)) return at;
-        // Most words are followed by one space and the next word: those are read here, without a turn of
-        // the loop for the space.
-        while (at + 1 < len_ && b[at] == ' ' && kClasses[b[at + 1]] == kWordByte) {
-          pending_space_ = true;
-          ++at;
-          if (!word_at(at)) return at;
-        }
+      case kWordByte: {
+        bool cut = false;
+        at = word_run(at, cut);
+        if (cut) return at;
         break;
+      }
       case kSpace:
         pending_space_ = true;
         ++at;
@@ -238,6 +235,10 @@ std::size_t AcipReader::parse_window(std::size_t at) {
     }
   }
   return at;
+}
+
+std::size_t AcipReader::word_run(std::size_t at, bool& cut) {
+  return TextReader::word_run(at, cut, kWordStops, [this](std::size_t& a) { return word_at(a); });
 }
 
 inline bool AcipReader::word_at(std::size_t& at) {

@@ -116,6 +116,7 @@ class EwtsReader final : public TextReader {
   }
   bool starts_word(char32_t c) const override { return is_curly_apostrophe(c); }
   bool take_word(std::size_t& at) override { return word_at(at); }
+  [[gnu::noinline]] std::size_t word_run(std::size_t at, bool& cut);
   [[gnu::always_inline]] inline bool word_at(std::size_t& at);
   bool curly_word(std::size_t& at, std::size_t limit);
 
@@ -131,9 +132,12 @@ std::size_t EwtsReader::parse(std::size_t at) {
   while (at < len_) {
     const unsigned char c = b[at];
     switch (kClasses[c]) {
-      case kWordByte:
-        if (!word_at(at)) return at;
+      case kWordByte: {
+        bool cut = false;
+        at = word_run(at, cut);
+        if (cut) return at;
         break;
+      }
       case kSpace:
         pending_space_ = true;
         ++at;
@@ -205,6 +209,10 @@ std::size_t EwtsReader::parse(std::size_t at) {
 
 // A run of syllable characters from `at`, the curly apostrophes in it read as `'`; false when the buffer
 // may end inside it.
+std::size_t EwtsReader::word_run(std::size_t at, bool& cut) {
+  return TextReader::word_run(at, cut, kWordStops, [this](std::size_t& a) { return word_at(a); });
+}
+
 inline bool EwtsReader::word_at(std::size_t& at) {
   const unsigned char* b = buf_.data();
   const std::size_t limit = std::min(len_, at + kMaxWord);

@@ -119,6 +119,23 @@ class TextReader {
   // by the grammar.
   [[gnu::always_inline]] inline void word(const unsigned char* p, std::size_t n, std::size_t at,
                                           const Adjust* adjust);
+  // Words from `at` and the single spaces between them, most of a text, read by the scheme's `word_at`
+  // (false when the window may end in the word): where the run stops, `cut` when at such a word. A reader
+  // calls it from a function of its own, kept out of its main loop, so that the loop's few values stay in
+  // registers.
+  template <class WordAt>
+  [[gnu::always_inline]] std::size_t word_run(std::size_t at, bool& cut, const StopBits& stops, WordAt word_at) {
+    const unsigned char* b = buf_.data();
+    for (;;) {
+      if (!word_at(at)) {
+        cut = true;
+        return at;
+      }
+      if (at + 1 >= len_ || b[at] != ' ' || stops[0][b[at + 1]] != 0) return at;
+      pending_space_ = true;
+      ++at;
+    }
+  }
   // Text inside brackets, from a "[" just read or where the last parse stopped in it; false when it needs
   // more input. A line feed ends it (the scheme's lexing warns and breaks the line).
   bool brackets(std::size_t& at) {
