@@ -258,23 +258,20 @@ void AcipReader::read_word_ending(std::size_t at) {
   const unsigned char* b = buf_.data();
   std::size_t word_end = std::min(at, len_);
   while (word_end > 0 && b[word_end - 1] == ' ') --word_end;
-  std::size_t word_begin = word_end;
-  while (word_begin > 0 && word_end - word_begin < kMaxWord && kClasses[b[word_begin - 1]] == kWordByte)
-    --word_begin;
+  // Only the word's last bytes are looked at: its vowels and signs, and the letters before them.
+  const auto in_word = [&](std::size_t i) { return i > 0 && kClasses[b[i - 1]] == kWordByte; };
   // No word in the window: the one before the spaces was read when its window moved on.
-  if (word_begin == word_end) return;
-  const char* t = reinterpret_cast<const char*>(b) + word_begin;
-  const std::size_t size = word_end - word_begin;
-  std::size_t end = size;
+  if (!in_word(word_end)) return;
+  std::size_t end = word_end;
   bool vowels_only = true, a_only = true;
-  for (; end > 0 && kVowelOrSign[static_cast<unsigned char>(t[end - 1])]; --end) {
-    vowels_only = vowels_only && t[end - 1] != 'm' && t[end - 1] != ':';
-    a_only = a_only && t[end - 1] == 'A';
+  for (; in_word(end) && kVowelOrSign[b[end - 1]]; --end) {
+    vowels_only = vowels_only && b[end - 1] != 'm' && b[end - 1] != ':';
+    a_only = a_only && b[end - 1] == 'A';
   }
-  const bool nga = end >= 2 && t[end - 2] == 'N' && t[end - 1] == 'G';
-  const bool g = end >= 1 && t[end - 1] == 'G' && !nga;
-  const bool k = end >= 1 && t[end - 1] == 'K';
-  keeps_space_ = end < size ? (g || k) && vowels_only : g;
+  const bool nga = in_word(end) && in_word(end - 1) && b[end - 2] == 'N' && b[end - 1] == 'G';
+  const bool g = in_word(end) && b[end - 1] == 'G' && !nga;
+  const bool k = in_word(end) && b[end - 1] == 'K';
+  keeps_space_ = end < word_end ? (g || k) && vowels_only : g;
   ends_nga_ = nga && a_only;
 }
 
