@@ -132,7 +132,8 @@ class AcipReader final : public TextReader {
   bool starts_word(char32_t) const override { return false; }
   bool take_word(std::size_t& at) override { return word_at(at); }
   [[gnu::noinline]] std::size_t word_run(std::size_t at, bool& cut);
-  // The word at `at`; inlined in the main loop, where most of the text is read.
+  // The word at `at`, `at` then past it; false when the window may end inside it. Inlined in the loop of
+  // words (word_run), where most of the text is read.
   [[gnu::always_inline]] inline bool word_at(std::size_t& at);
   std::size_t mark(std::size_t at);
   std::size_t digit(std::size_t at);

@@ -207,12 +207,12 @@ std::size_t EwtsReader::parse(std::size_t at) {
   return at;
 }
 
-// A run of syllable characters from `at`, the curly apostrophes in it read as `'`; false when the buffer
-// may end inside it.
 std::size_t EwtsReader::word_run(std::size_t at, bool& cut) {
   return TextReader::word_run(at, cut, kWordStops, [this](std::size_t& a) { return word_at(a); });
 }
 
+// A run of syllable characters from `at`, the curly apostrophes in it read as `'` (out of line); false
+// when the buffer may end inside it.
 inline bool EwtsReader::word_at(std::size_t& at) {
   const unsigned char* b = buf_.data();
   const std::size_t limit = std::min(len_, at + kMaxWord);

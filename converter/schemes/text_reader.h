@@ -124,7 +124,8 @@ class TextReader {
   // calls it from a function of its own, kept out of its main loop, so that the loop's few values stay in
   // registers.
   template <class WordAt>
-  [[gnu::always_inline]] std::size_t word_run(std::size_t at, bool& cut, const StopBits& stops, WordAt word_at) {
+  [[gnu::always_inline]] std::size_t word_run(std::size_t at, bool& cut, const StopBits& stops,
+                                              WordAt word_at) {
     const unsigned char* b = buf_.data();
     for (;;) {
       if (!word_at(at)) {
