@@ -162,15 +162,20 @@ class AcipWordReader {
  private:
   bool tokenize(std::vector<WordWarning>& warnings);
   void group();
-  void onset(const Syllable& s);
-  void spell(const Syllable& s);
+  // The syllable's onset letters, when they are letters only: from `first`, `count` of them.
+  struct OnsetLetters {
+    int first = 0, count = 0;
+    bool marked = false;  // a "+" or "-" among them
+  };
+  OnsetLetters onset_letters(const Syllable& s) const;
+  bool onset(const Syllable& s, bool may_try);
+  bool spell(const Syllable& s, bool may_try);
   void put(const Token& t) { spelling_.put(t.ewts, t.grammar); }
   void put(std::string_view ewts, GrammarToken t) { spelling_.put(ewts, t); }
   WordResult read_syllable(const Syllable& s, std::string& out);
   void place_warnings(const Syllable& s, std::vector<WordWarning>& warnings);
   bool tibetan_start(int first, int count);
-  const bool* known_start(int first, int count);
-  void learn_start(int first, int count, bool start);
+  bool probe_start(int first, int count);
 
   // Whether letters read as a Tibetan syllable's start, kept by the letters, the few a text has.
   struct Start {
@@ -184,6 +189,8 @@ class AcipWordReader {
     bool kept = false;
   };
   StartKey start_key(int first, int count) const;
+  const bool* known_start(const StartKey& key) const;
+  bool learn_start(const StartKey& key, bool start);
 
   std::string_view word_;
   std::vector<Token> tokens_;
@@ -193,9 +200,6 @@ class AcipWordReader {
   Spelling spelling_, probe_spelling_;
   std::string probe_out_;
   std::vector<WordWarning> chunk_warnings_;
-  int onset_first_ = 0, onset_letters_ = 0;  // the onset on trial: its letters in tokens_
-  bool trial_allowed_ = true;  // onset() may spell an onset not yet known the Tibetan way, on trial
-  bool trial_ = false;         // it did
 };
 
 bool AcipWordReader::tokenize(std::vector<WordWarning>& warnings) {
@@ -332,14 +336,21 @@ void AcipWordReader::group() {
 
 // A syllable's onset: the word's first read the Tibetan way when its letters make a Tibetan syllable's
 // start, else (and every later one) stacked whole; "+" stacks and "-" separates, as written.
-void AcipWordReader::onset(const Syllable& s) {
-  if (s.carrier) return;
-  int begin = s.onset_begin;
-  if (begin < s.onset_end && tokens_[static_cast<std::size_t>(begin)].kind == Token::hyphen) ++begin;
-  bool marked = false;
-  for (int i = begin; i < s.onset_end; ++i)
-    marked = marked || tokens_[static_cast<std::size_t>(i)].kind != Token::letter;
-  const int letters = s.onset_end - begin;
+AcipWordReader::OnsetLetters AcipWordReader::onset_letters(const Syllable& s) const {
+  OnsetLetters o;
+  o.first = s.onset_begin;
+  if (o.first < s.onset_end && tokens_[static_cast<std::size_t>(o.first)].kind == Token::hyphen) ++o.first;
+  o.count = s.onset_end - o.first;
+  for (int i = o.first; i < s.onset_end; ++i)
+    o.marked = o.marked || tokens_[static_cast<std::size_t>(i)].kind != Token::letter;
+  return o;
+}
+
+// Spells the onset; true when its letters, not yet known, were spelt the Tibetan way on trial (`may_try`).
+bool AcipWordReader::onset(const Syllable& s, bool may_try) {
+  if (s.carrier) return false;
+  const OnsetLetters o = onset_letters(s);
+  const int begin = o.first;
   const auto plain = [&](int from) {
     for (int i = from; i < s.onset_end; ++i) put(tokens_[static_cast<std::size_t>(i)]);
   };
@@ -353,20 +364,25 @@ void AcipWordReader::onset(const Syllable& s) {
     put("g", kGaToken);
     put(".", kDotToken);
   }
-  if (marked || letters <= 1) {
+  if (o.marked || o.count <= 1) {
     plain(begin);
-  } else if (!s.first || s.after_prefix) {
+    return false;
+  }
+  if (!s.first || s.after_prefix) {
     stacked(begin);
-  } else if (const bool* known = known_start(begin, letters); !known && s.vowel >= 0 && trial_allowed_) {
+    return false;
+  }
+  const StartKey key = start_key(begin, o.count);
+  const bool* known = known_start(key);
+  if (!known && may_try && s.vowel >= 0) {
     // Not yet known: the syllable is read the Tibetan way, and kept so if that reads without a warning
     // (read_syllable), which answers the question too.
-    trial_ = true;
-    onset_first_ = begin;
-    onset_letters_ = letters;
     plain(begin);
-  } else if (known ? *known : tibetan_start(begin, letters)) {
+    return true;
+  }
+  if (known ? *known : learn_start(key, probe_start(begin, o.count))) {
     plain(begin);
-  } else if (letters >= 3 && is_prefix(tokens_[static_cast<std::size_t>(begin)].ewts) &&
+  } else if (o.count >= 3 && is_prefix(tokens_[static_cast<std::size_t>(begin)].ewts) &&
              tibetan_start(begin, 2)) {
     // `DNGGUL`: a prefix that goes with the letter after it stays a prefix; the rest is stacked.
     put(tokens_[static_cast<std::size_t>(begin)]);
@@ -375,18 +391,20 @@ void AcipWordReader::onset(const Syllable& s) {
   } else {
     stacked(begin);
   }
+  return false;
 }
 
-void AcipWordReader::spell(const Syllable& s) {
+bool AcipWordReader::spell(const Syllable& s, bool may_try) {
   spelling_.make_room(tokens_.size());
   spelling_.clear();
-  onset(s);
+  const bool trial = onset(s, may_try);
   if (s.vowel >= 0)
     put(tokens_[static_cast<std::size_t>(s.vowel)]);
   else if (s.implicit)
     put("a", kCarrierToken);
   for (int i = s.signs_begin; i < s.signs_end; ++i) put(tokens_[static_cast<std::size_t>(i)]);
   for (int i = s.coda_begin; i < s.coda_end; ++i) put(tokens_[static_cast<std::size_t>(i)]);
+  return trial;
 }
 
 // The letters tokens_[first, first + count) packed by their grammar letters, to be kept.
@@ -401,23 +419,28 @@ AcipWordReader::StartKey AcipWordReader::start_key(int first, int count) const {
   return k;
 }
 
-const bool* AcipWordReader::known_start(int first, int count) {
-  const StartKey k = start_key(first, count);
-  if (!k.kept) return nullptr;
-  const Start* found = starts_.find(k.hash, [&](const Start& e) { return e.letters == k.letters; });
+const bool* AcipWordReader::known_start(const StartKey& key) const {
+  if (!key.kept) return nullptr;
+  const Start* found = starts_.find(key.hash, [&](const Start& e) { return e.letters == key.letters; });
   return found ? &found->start : nullptr;
 }
 
-void AcipWordReader::learn_start(int first, int count, bool start) {
-  if (const StartKey k = start_key(first, count); k.kept) starts_.place(k.hash) = {k.letters, start};
+bool AcipWordReader::learn_start(const StartKey& key, bool start) {
+  if (key.kept) starts_.place(key.hash) = {key.letters, start};
+  return start;
 }
 
-// Whether letters tokens_[first, first + count) read as the start of a Tibetan syllable: the grammar reads
-// them with `a` and no warning.
+// Whether letters tokens_[first, first + count) read as the start of a Tibetan syllable, as kept or else
+// probed.
 bool AcipWordReader::tibetan_start(int first, int count) {
-  if (const bool* known = known_start(first, count)) return *known;
-  // Spelt beside the syllable being spelt. The grammar that reads the syllables checks this too, so that
-  // its memory is warm for both.
+  const StartKey key = start_key(first, count);
+  if (const bool* known = known_start(key)) return *known;
+  return learn_start(key, probe_start(first, count));
+}
+
+// The grammar reads the letters with `a` and no warning. Spelt beside the syllable being spelt; the
+// grammar that reads the syllables checks this too, so that its memory is warm for both.
+bool AcipWordReader::probe_start(int first, int count) {
   std::swap(spelling_, probe_spelling_);
   spelling_.make_room(tokens_.size());
   spelling_.clear();
@@ -426,7 +449,6 @@ bool AcipWordReader::tibetan_start(int first, int count) {
   probe_out_.clear();
   const bool start = grammar_.read(spelling_.text(), spelling_.tokens(), probe_out_) == 0;
   std::swap(spelling_, probe_spelling_);
-  learn_start(first, count, start);
   return start;
 }
 
@@ -434,25 +456,23 @@ bool AcipWordReader::tibetan_start(int first, int count) {
 // start (its letters before the one vowel are read alike with any vowel and ending); otherwise the
 // syllable is spelt again once the onset is known.
 WordResult AcipWordReader::read_syllable(const Syllable& s, std::string& out) {
-  trial_ = false;
-  trial_allowed_ = true;
-  spell(s);
+  const bool trial = spell(s, true);
   chunk_warnings_.clear();
   if (spelling_.empty()) return {};
   const std::size_t mark = out.size();
   const WordResult r = grammar_.read(spelling_.text(), spelling_.tokens(), out, chunk_warnings_);
-  if (!trial_) return r;
+  if (!trial) return r;
   const auto tokens = spelling_.tokens();
   const bool joined = std::any_of(tokens.begin(), tokens.end(), [](const GrammarToken& t) {
     return t.kind == GrammarKind::plus || t.kind == GrammarKind::dot;
   });
   if (chunk_warnings_.empty() && !joined) {
-    learn_start(onset_first_, onset_letters_, true);
+    const OnsetLetters o = onset_letters(s);
+    learn_start(start_key(o.first, o.count), true);
     return r;
   }
   out.resize(mark);
-  trial_allowed_ = false;
-  spell(s);
+  spell(s, false);
   chunk_warnings_.clear();
   return grammar_.read(spelling_.text(), spelling_.tokens(), out, chunk_warnings_);
 }
