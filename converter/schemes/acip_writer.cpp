@@ -6,6 +6,7 @@
 
 #include "acip_reader.h"
 #include "acip_tables.h"
+#include "ewts_speller.h"
 #include "ewts_tables.h"
 #include "run_memo.h"
 #include "text_reader.h"
@@ -81,6 +82,7 @@ struct Stack {
   std::vector<std::string_view> letters;
   std::string vowel;
   std::string signs;
+  std::size_t begin = 0, end = 0;  // its characters in the syllable
 };
 
 // A syllable's stacks in ACIP; false when a character has no ACIP spelling.
@@ -92,6 +94,7 @@ bool stacks_of(std::u32string_view syl, std::vector<Stack>& stacks) {
     const char32_t c = syl[i];
     if (c < 0x0F40 || c > 0x0F6C || s.whole[c - 0x0F40].empty()) return false;
     Stack stack;
+    stack.begin = i;
     stack.letters.push_back(s.whole[c - 0x0F40]);
     ++i;
     while (i < syl.size() && syl[i] >= 0x0F90 && syl[i] <= 0x0FBC) {
@@ -114,6 +117,7 @@ bool stacks_of(std::u32string_view syl, std::vector<Stack>& stacks) {
     }
     if (!stack.signs.empty() && stack.vowel.empty())
       stack.vowel.assign(1, 'A');  // assign, not = "A": GCC 12 misreads the latter as an overlapping copy
+    stack.end = i;
     stacks.push_back(std::move(stack));
   }
   return !stacks.empty();
@@ -138,10 +142,11 @@ class SyllableSpeller {
       bool any_vowel = false;
       for (const Stack& st : stacks_) any_vowel = any_vowel || !st.vowel.empty();
       // The spellings tried, plainest first: the vowel `A` where the reader needs it on one stack (the
-      // second first: after a prefix), letters plainly, then stacks with "+", then "-" after a prefix that
-      // would else take the letter after it below (`G-YAS`); then `A` on every stack without a vowel
-      // (`PA'I`). A stack of several letters after the first is ACIP's Sanskrit spelling: there `A` on
-      // every stack (`PADMA`) comes before "+" (`PD+MA`, which reads the same).
+      // root first, as Tibetan spelling reads the letters: `DAM`, `BDAG`; then the second, then the first),
+      // letters plainly, then stacks with "+", then "-" after a prefix that would else take the letter after
+      // it below (`G-YAS`); then `A` on every stack without a vowel (`PA'I`). A stack of several letters
+      // after the first is ACIP's Sanskrit spelling: there `A` on every stack (`PADMA`) comes before "+"
+      // (`PD+MA`, which reads the same).
       struct Try {
         bool every;
         int join;
@@ -157,12 +162,23 @@ class SyllableSpeller {
       bool stacked_later = false;
       for (int k = 1; k < n; ++k)
         stacked_later = stacked_later || stacks_[static_cast<std::size_t>(k)].letters.size() > 1;
+      // The stacks that may take the one `A`, in the order tried: the root, then the second stack (after a
+      // prefix), the first, the rest.
+      order_.clear();
+      if (!any_vowel) {
+        const int root = root_of(syl);
+        if (root >= 0) order_.push_back(root);
+        for (int k : {1, 0})
+          if (k < n && k != root) order_.push_back(k);
+        for (int k = 2; k < n; ++k)
+          if (k != root) order_.push_back(k);
+      }
       for (const Try& tr : stacked_later && !after_prefix ? kSanskritTries : kTries) {
         if (!acip.empty()) break;
         if (tr.join == 2 && !after_prefix) continue;
         const int join = tr.join;
-        for (int t = 0; t < (tr.every || any_vowel ? 1 : n) && acip.empty(); ++t) {
-          const int a = tr.every ? n : any_vowel ? -1 : n > 1 ? (t == 0 ? 1 : t == 1 ? 0 : t) : 0;
+        for (std::size_t t = 0; t < (tr.every || any_vowel ? 1 : order_.size()) && acip.empty(); ++t) {
+          const int a = tr.every ? n : any_vowel ? -1 : order_[t];
           candidate_.clear();
           for (int k = 0; k < n; ++k) {
             const Stack& st = stacks_[static_cast<std::size_t>(k)];
@@ -194,7 +210,21 @@ class SyllableSpeller {
   using SpelledRuns = RunMemo<80>;
   SpelledRuns memo_;
   AcipWords words_;
+  // Which stack is the root when the syllable reads as Tibetan, as the EWTS writer reads it; -1 when not.
+  int root_of(std::u32string_view syl) {
+    spellings_.resize(stacks_.size());
+    for (std::size_t k = 0; k < stacks_.size(); ++k)
+      if (!ewts_spelling::spell_stack(syl.substr(stacks_[k].begin, stacks_[k].end - stacks_[k].begin),
+                                      spellings_[k]))
+        return -1;
+    ewts_spelling::TibetanReading reading;
+    if (!ewts_spelling::read_as_tibetan(spellings_, spellings_.size(), reading)) return -1;
+    return static_cast<int>(reading.root);
+  }
+
   std::vector<Stack> stacks_;
+  std::vector<ewts_spelling::StackSpelling> spellings_;
+  std::vector<int> order_;
   std::string candidate_, back_;
   std::vector<WordWarning> warnings_;
 };

@@ -2,7 +2,8 @@
 // letter, vowel sign or sign), a stack's spelling, and `Speller`, which spells a run of letters and signs as
 // Tibetan (prefix, root, suffixes, the a-chung's endings) where its stacks read so, else as Sanskrit, and
 // keeps a spelling only when the grammar (EwtsWordReader) reads it back to the same characters without a
-// warning. Only the writer (ewts_writer.cpp) includes it.
+// warning. The EWTS writer (ewts_writer.cpp) includes it, and the ACIP writer for which stack of a syllable
+// is its root.
 #pragma once
 
 #include <algorithm>
@@ -228,6 +229,75 @@ inline bool spell_stack(std::u32string_view cps, StackSpelling& s) {
 }
 
 // ---------------------------------------------------------------------------------------------------------
+// Which stack of a syllable is its root: the rule every writer that spells Tibetan by its letters follows.
+
+// A syllable read as Tibetan: stacks [0, main) are prefix, root and suffixes, `achung` the a-chung carrying
+// a vowel (the syllable's length when there is none), and what follows `main` its one ending.
+struct TibetanReading {
+  std::size_t root = 0, main = 0, achung = 0;
+};
+
+// Whether stacks [0, main) read as a prefix, a root at `root` and suffixes.
+inline bool fits_tibetan(const std::vector<StackSpelling>& s, std::size_t root, std::size_t main,
+                         std::size_t achung) {
+  if (root > 1 || (s[root].achen && root > 0)) return false;
+  if (root == 1 && (!s[0].bare || s[1].key.count == 0 || !prefix_allows(s[0].key.at[0], s[1].key)))
+    return false;
+  const std::size_t suffixes = main - root - 1;
+  if (suffixes > 2) return false;
+  const auto single = [&](std::size_t k) { return s[k].bare || (k == achung && s[k].letters == "'"); };
+  if (suffixes >= 1) {
+    if (!single(root + 1)) return false;
+    const EwtsSuffixRule* rule = suffix_rule(s[root + 1].key.at[0]);
+    if (!rule) return false;
+    if (suffixes == 2 && (!single(root + 2) || !ewts_list_has(rule->second, s[root + 2].letters)))
+      return false;
+  }
+  return true;
+}
+
+// The first `n` stacks read as a Tibetan syllable: the root is the one stack with a vowel or sign, else the
+// letters' fixed reading or the earliest root that reads; false when they do not read so.
+inline bool read_as_tibetan(const std::vector<StackSpelling>& s, std::size_t n, TibetanReading& reading) {
+  std::size_t main = n;
+  std::size_t achung = n;
+  for (std::size_t k = 1; k < n && k + 2 >= n; ++k) {
+    const StackSpelling& a = s[k];
+    const bool only_vowels = a.vowel && a.marks.find_first_of("MH~X?^&") == std::string::npos;
+    if (a.letters == "'" && only_vowels &&
+        (k + 1 == n || (s[n - 1].bare && ewts_list_has(ewts_achung_endings, s[n - 1].letters)))) {
+      achung = k;
+      main = k + 1;
+      break;
+    }
+  }
+  int marked = 0;
+  std::size_t root = 0;
+  for (std::size_t k = 0; k < main; ++k)
+    if (k != achung && !s[k].bare) {
+      ++marked;
+      root = k;
+    }
+  if (marked > 1 || main > 4) return false;
+  if (marked == 0) {
+    root = main;
+    Letters all;
+    for (std::size_t k = 0; k < main && k < 4; ++k) all.at[k] = s[k].key.at[0];
+    all.count = static_cast<int>(main);
+    for (const EwtsFixedReading& r : ewts_fixed_readings)
+      if (letters_named(r.letters) == all) root = r.root;
+    // Both readings of three letters: a second suffix `d` is rarer than a prefix (`gnad`, not `gand`).
+    const bool da_drag = main == 3 && s[2].letters == "d";
+    for (const std::size_t k : {da_drag ? 1u : 0u, da_drag ? 0u : 1u})
+      if (root == main && k < main && fits_tibetan(s, k, main, achung)) root = k;
+    if (root == main) return false;
+  }
+  if (!fits_tibetan(s, root, main, achung)) return false;
+  reading = {root, main, achung};
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------------------
 // Syllables: each spelled as Tibetan (prefix, root, suffixes, the a-chung's endings) where its stacks
 // read so, else as Sanskrit (every stack with its vowel); a spelling is kept only when the reader reads
 // it back to the same characters without a warning.
@@ -387,41 +457,9 @@ class Speller {
   // up to two suffixes after it, and perhaps an a-chung carrying a vowel with one ending after it.
   bool tibetan(std::size_t n) {
     const std::vector<StackSpelling>& s = spellings_;
-    std::size_t main = n;  // stacks [0, main) are prefix, root and suffixes
-    std::size_t achung = n;
-    for (std::size_t k = 1; k < n && k + 2 >= n; ++k) {
-      const StackSpelling& a = s[k];
-      const bool only_vowels = a.vowel && a.marks.find_first_of("MH~X?^&") == std::string::npos;
-      if (a.letters == "'" && only_vowels &&
-          (k + 1 == n || (s[n - 1].bare && ewts_list_has(ewts_achung_endings, s[n - 1].letters)))) {
-        achung = k;
-        main = k + 1;
-        break;
-      }
-    }
-    int marked = 0;
-    std::size_t root = 0;
-    for (std::size_t k = 0; k < main; ++k)
-      if (k != achung && !s[k].bare) {
-        ++marked;
-        root = k;
-      }
-    if (marked > 1 || main > 4) return false;
-    if (marked == 0) {
-      // Letters alone: the earliest root that reads, unless the letters take a fixed reading.
-      root = main;
-      Letters all;
-      for (std::size_t k = 0; k < main && k < 4; ++k) all.at[k] = s[k].key.at[0];
-      all.count = static_cast<int>(main);
-      for (const EwtsFixedReading& r : ewts_fixed_readings)
-        if (letters_named(r.letters) == all) root = r.root;
-      // Both readings of three letters: a second suffix `d` is rarer than a prefix (`gnad`, not `gand`).
-      const bool da_drag = main == 3 && s[2].letters == "d";
-      for (const std::size_t k : {da_drag ? 1u : 0u, da_drag ? 0u : 1u})
-        if (root == main && k < main && fits(k, main, achung)) root = k;
-      if (root == main) return false;
-    }
-    if (!fits(root, main, achung)) return false;
+    TibetanReading reading;
+    if (!read_as_tibetan(s, n, reading)) return false;
+    const auto [root, main, achung] = reading;
     std::string& out = candidate_;
     if (root == 1) {
       out += s[0].letters;
@@ -439,25 +477,6 @@ class Speller {
         out += 'a';
     }
     for (std::size_t k = main; k < n; ++k) out += s[k].letters;
-    return true;
-  }
-
-  // Whether stacks [0, main) read as a prefix, a root at `root` and suffixes.
-  bool fits(std::size_t root, std::size_t main, std::size_t achung) const {
-    const std::vector<StackSpelling>& s = spellings_;
-    if (root > 1 || (s[root].achen && root > 0)) return false;
-    if (root == 1 && (!s[0].bare || s[1].key.count == 0 || !prefix_allows(s[0].key.at[0], s[1].key)))
-      return false;
-    const std::size_t suffixes = main - root - 1;
-    if (suffixes > 2) return false;
-    const auto single = [&](std::size_t k) { return s[k].bare || (k == achung && s[k].letters == "'"); };
-    if (suffixes >= 1) {
-      if (!single(root + 1)) return false;
-      const EwtsSuffixRule* rule = suffix_rule(s[root + 1].key.at[0]);
-      if (!rule) return false;
-      if (suffixes == 2 && (!single(root + 2) || !ewts_list_has(rule->second, s[root + 2].letters)))
-        return false;
-    }
     return true;
   }
 
