@@ -13,16 +13,17 @@ namespace tarvex {
 
 namespace {
 
+// The classes that leave a line as it started (nothing but spaces on it) come first.
 enum Class : unsigned char {
-  kWordByte,  // a letter, vowel or sign, "+", "-", "'"
   kSpace,
-  kMark,  // , ; ` # * ^
-  kDigit,
   kLineFeed,
+  kFolio,     // @
+  kWordByte,  // a letter, vowel or sign, "+", "-", "'"
+  kMark,      // , ; ` # * ^
+  kDigit,
   kTab,
   kOpen,   // [ editorial matter, copied as it stands
   kBrace,  // { the same
-  kFolio,  // @
   kSmall,  // ( ): copied; the writers of the hub set what is between them small
   kStray,  // ASCII that ACIP gives no meaning: copied with a warning
   kControl,
@@ -163,7 +164,7 @@ std::size_t AcipReader::parse_window(std::size_t at) {
   while (at < len_) {
     const unsigned char c = b[at];
     const Class k = kClasses[c];
-    line_start_ = line_start_ & ((k == kSpace) | (k == kLineFeed) | (k == kFolio));
+    line_start_ = line_start_ & (k <= kFolio);
     switch (k) {
       case kWordByte: {
         bool cut = false;
