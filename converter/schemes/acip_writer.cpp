@@ -205,11 +205,6 @@ class SyllableSpeller {
   }
 
  private:
-  // Syllables spelled before (run_memo.h), with room for the ACIP of a syllable; a spelling of none kept
-  // as well.
-  using SpelledRuns = RunMemo<80>;
-  SpelledRuns memo_;
-  AcipWords words_;
   // Which stack is the root when the syllable reads as Tibetan, as the EWTS writer reads it; -1 when not.
   int root_of(std::u32string_view syl) {
     spellings_.resize(stacks_.size());
@@ -222,6 +217,11 @@ class SyllableSpeller {
     return static_cast<int>(reading.root);
   }
 
+  // Syllables spelled before (run_memo.h), with room for the ACIP of a syllable; a spelling of none kept
+  // as well.
+  using SpelledRuns = RunMemo<80>;
+  SpelledRuns memo_;
+  AcipWords words_;
   std::vector<Stack> stacks_;
   std::vector<ewts_spelling::StackSpelling> spellings_;
   std::vector<int> order_;
