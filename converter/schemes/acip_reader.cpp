@@ -270,9 +270,10 @@ void AcipReader::read_word_ending(std::size_t at) {
     vowels_only = vowels_only && b[end - 1] != 'm' && b[end - 1] != ':';
     a_only = a_only && b[end - 1] == 'A';
   }
-  const bool nga = in_word(end) && in_word(end - 1) && b[end - 2] == 'N' && b[end - 1] == 'G';
-  const bool g = in_word(end) && b[end - 1] == 'G' && !nga;
-  const bool k = in_word(end) && b[end - 1] == 'K';
+  const bool letter = in_word(end);
+  const bool nga = letter && in_word(end - 1) && b[end - 2] == 'N' && b[end - 1] == 'G';
+  const bool g = letter && b[end - 1] == 'G' && !nga;
+  const bool k = letter && b[end - 1] == 'K';
   keeps_space_ = end < word_end ? (g || k) && vowels_only : g;
   ends_nga_ = nga && a_only;
 }

@@ -168,8 +168,9 @@ class AcipWordReader {
     bool marked = false;  // a "+" or "-" among them
   };
   OnsetLetters onset_letters(const Syllable& s) const;
-  bool onset(const Syllable& s, bool may_try);
-  bool spell(const Syllable& s, bool may_try);
+  struct StartKey;
+  bool onset(const Syllable& s, StartKey* trial);
+  bool spell(const Syllable& s, StartKey* trial);
   void put(const Token& t) { spelling_.put(t.ewts, t.grammar); }
   void put(std::string_view ewts, GrammarToken t) { spelling_.put(ewts, t); }
   WordResult read_syllable(const Syllable& s, std::string& out);
@@ -346,8 +347,9 @@ AcipWordReader::OnsetLetters AcipWordReader::onset_letters(const Syllable& s) co
   return o;
 }
 
-// Spells the onset; true when its letters, not yet known, were spelt the Tibetan way on trial (`may_try`).
-bool AcipWordReader::onset(const Syllable& s, bool may_try) {
+// Spells the onset; true when its letters, not yet known, were spelt the Tibetan way on trial (allowed
+// where `trial` is given, which then holds their key).
+bool AcipWordReader::onset(const Syllable& s, StartKey* trial) {
   if (s.carrier) return false;
   const OnsetLetters o = onset_letters(s);
   const int begin = o.first;
@@ -374,9 +376,10 @@ bool AcipWordReader::onset(const Syllable& s, bool may_try) {
   }
   const StartKey key = start_key(begin, o.count);
   const bool* known = known_start(key);
-  if (!known && may_try && s.vowel >= 0) {
+  if (!known && trial && s.vowel >= 0) {
     // Not yet known: the syllable is read the Tibetan way, and kept so if that reads without a warning
     // (read_syllable), which answers the question too.
+    *trial = key;
     plain(begin);
     return true;
   }
@@ -394,17 +397,17 @@ bool AcipWordReader::onset(const Syllable& s, bool may_try) {
   return false;
 }
 
-bool AcipWordReader::spell(const Syllable& s, bool may_try) {
+bool AcipWordReader::spell(const Syllable& s, StartKey* trial) {
   spelling_.make_room(tokens_.size());
   spelling_.clear();
-  const bool trial = onset(s, may_try);
+  const bool on_trial = onset(s, trial);
   if (s.vowel >= 0)
     put(tokens_[static_cast<std::size_t>(s.vowel)]);
   else if (s.implicit)
     put("a", kCarrierToken);
   for (int i = s.signs_begin; i < s.signs_end; ++i) put(tokens_[static_cast<std::size_t>(i)]);
   for (int i = s.coda_begin; i < s.coda_end; ++i) put(tokens_[static_cast<std::size_t>(i)]);
-  return trial;
+  return on_trial;
 }
 
 // The letters tokens_[first, first + count) packed by their grammar letters, to be kept.
@@ -456,7 +459,8 @@ bool AcipWordReader::probe_start(int first, int count) {
 // start (its letters before the one vowel are read alike with any vowel and ending); otherwise the
 // syllable is spelt again once the onset is known.
 WordResult AcipWordReader::read_syllable(const Syllable& s, std::string& out) {
-  const bool trial = spell(s, true);
+  StartKey key;
+  const bool trial = spell(s, &key);
   chunk_warnings_.clear();
   if (spelling_.empty()) return {};
   const std::size_t mark = out.size();
@@ -467,12 +471,11 @@ WordResult AcipWordReader::read_syllable(const Syllable& s, std::string& out) {
     return t.kind == GrammarKind::plus || t.kind == GrammarKind::dot;
   });
   if (chunk_warnings_.empty() && !joined) {
-    const OnsetLetters o = onset_letters(s);
-    learn_start(start_key(o.first, o.count), true);
+    learn_start(key, true);
     return r;
   }
   out.resize(mark);
-  spell(s, false);
+  spell(s, nullptr);
   chunk_warnings_.clear();
   return grammar_.read(spelling_.text(), spelling_.tokens(), out, chunk_warnings_);
 }
